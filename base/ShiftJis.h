@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mf {
+
+// Code page 932 <-> UTF-8 for the platform edge (widgets, file names) and
+// for Japanese literals, which are written in UTF-8 in the sources.
+// A character code page 932 cannot hold becomes "〓"; a byte sequence that
+// is not Shift_JIS becomes U+FFFD.
+std::string SjisToUtf8(std::string_view sjis);
+std::string Utf8ToSjis(std::string_view utf8);
+
+// Shorthand for a Japanese literal in the program's own encoding.
+inline std::string Sj(std::string_view utf8) { return Utf8ToSjis(utf8); }
+
+// True for the first byte of a two-byte Shift_JIS character.
+constexpr bool IsSjisLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+}  // namespace mf

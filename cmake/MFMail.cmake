@@ -1,0 +1,61 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+set_property(GLOBAL PROPERTY MFMAIL_CORE_LIBRARIES "")
+
+# A core library: no Qt Widgets, testable without a display.
+#   mfmail_core_library(name SOURCES a.cpp b.cpp DEPS base platform)
+function(mfmail_core_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  set_property(GLOBAL APPEND PROPERTY MFMAIL_CORE_LIBRARIES ${name})
+endfunction()
+
+# A library of windows (Qt Widgets).
+function(mfmail_gui_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+endfunction()
+
+# A GoogleTest program registered with CTest.
+#   mfmail_test(name SOURCES ... DEPS ... [GUI] [LABELS l1 l2] [TIMEOUT s])
+# GUI tests run on Qt's offscreen platform.
+function(mfmail_test name)
+  cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(ARG_GUI)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "MFMAIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(ARG_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}"
+                       LABELS "${ARG_LABELS}")
+endfunction()
+
+# Fails the configure step when a core library links Qt Widgets.
+function(mfmail_check_core_links)
+  get_property(libs GLOBAL PROPERTY MFMAIL_CORE_LIBRARIES)
+  foreach(lib ${libs})
+    get_target_property(deps ${lib} LINK_LIBRARIES)
+    if(deps)
+      foreach(dep ${deps})
+        if(dep MATCHES "Widgets" OR dep MATCHES "_gui$")
+          message(FATAL_ERROR "core library ${lib} must not link ${dep}")
+        endif()
+      endforeach()
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mf::platform {
+
+enum class DefaultButton { Yes, No };
+enum class Answer { Yes, No, Cancel };
+
+// Modal message boxes and standard dialogs. Texts are Shift_JIS. Filters
+// use the form "説明|*.ext|説明|*.*".
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual void Error(const std::string& text) = 0;
+  virtual void Information(const std::string& text) = 0;
+  // True when the user answers Yes.
+  virtual bool Question(const std::string& text, DefaultButton defaultButton) = 0;
+  virtual Answer WarningYesNoCancel(const std::string& text) = 0;
+  // Empty when cancelled.
+  virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                              const std::string& initial) = 0;
+  virtual std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) = 0;
+  virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
+                                              const std::string& defaultExtension) = 0;
+  // Colours as 0x00BBGGRR.
+  virtual std::optional<std::uint32_t> ChooseColour(std::uint32_t initial) = 0;
+};
+
+// Records every call and answers from queues; an empty queue answers No,
+// Cancel or nothing.
+class FakeDialogs final : public Dialogs {
+ public:
+  struct Call {
+    std::string kind;  // "Error", "Information", "Question", ...
+    std::string text;
+  };
+
+  void Error(const std::string& text) override { calls.push_back({"Error", text}); }
+  void Information(const std::string& text) override { calls.push_back({"Information", text}); }
+  bool Question(const std::string& text, DefaultButton) override {
+    calls.push_back({"Question", text});
+    return Take(yesNo, false);
+  }
+  Answer WarningYesNoCancel(const std::string& text) override {
+    calls.push_back({"Warning", text});
+    return Take(answers, Answer::Cancel);
+  }
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string&) override {
+    calls.push_back({"InputBox", caption + "|" + prompt});
+    return Take(texts, std::optional<std::string>());
+  }
+  std::optional<std::string> OpenFile(const std::string& filter, const std::string&) override {
+    calls.push_back({"OpenFile", filter});
+    return Take(paths, std::optional<std::string>());
+  }
+  std::optional<std::string> SaveFile(const std::string& filter, const std::string&,
+                                      const std::string&) override {
+    calls.push_back({"SaveFile", filter});
+    return Take(paths, std::optional<std::string>());
+  }
+  std::optional<std::uint32_t> ChooseColour(std::uint32_t) override {
+    calls.push_back({"ChooseColour", ""});
+    return Take(colours, std::optional<std::uint32_t>());
+  }
+
+  // Answers, taken in order.
+  std::deque<bool> yesNo;
+  std::deque<Answer> answers;
+  std::deque<std::optional<std::string>> texts;
+  std::deque<std::optional<std::string>> paths;
+  std::deque<std::optional<std::uint32_t>> colours;
+  std::vector<Call> calls;
+
+ private:
+  template <typename Queue, typename Value>
+  static Value Take(Queue& queue, Value fallback) {
+    if (queue.empty()) return fallback;
+    Value value = queue.front();
+    queue.pop_front();
+    return value;
+  }
+};
+
+}  // namespace mf::platform

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The file layer. Every path is a Shift_JIS string, as the program keeps
+// paths; the native (UTF-8) name is made here and nowhere else.
+namespace mf::platform {
+
+std::string NativePath(const std::string& sjisPath);
+std::string FromNativePath(const std::string& nativePath);
+
+bool FileExists(const std::string& path);       // a regular file
+bool DirectoryExists(const std::string& path);  // a folder
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// Names (not paths) in `folder` matching a pattern with "*" and "?"
+// (ASCII case ignored), sorted without regard to ASCII case as a Windows
+// listing would come. Folders match too unless `filesOnly`.
+enum class ListKind { FilesAndFolders, FilesOnly, FoldersOnly };
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern,
+                                    ListKind kind = ListKind::FilesAndFolders);
+
+std::optional<std::string> ReadFile(const std::string& path);
+
+// Writes a temporary file beside `path`, flushes it and renames it over
+// `path`: a crash or a full disk leaves either the old or the new file.
+bool WriteFileAtomic(const std::string& path, const std::string& data);
+
+// Appends, creating the file when missing.
+bool AppendFile(const std::string& path, const std::string& data);
+
+// Overwrites bytes at `offset` of an existing file without changing its size
+// beyond what is written.
+bool OverwriteAt(const std::string& path, std::uint64_t offset, const std::string& bytes);
+std::optional<std::string> ReadAt(const std::string& path, std::uint64_t offset, std::size_t count);
+
+bool CreateFolder(const std::string& path);   // one level; true if it exists afterwards
+bool CreateFolders(const std::string& path);  // with every missing parent
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite);
+bool RenameFile(const std::string& from, const std::string& to);
+
+// Deletion only inside `root` (normally the program folder): a path that
+// resolves outside it is refused and nothing is deleted.
+bool IsInside(const std::string& root, const std::string& path);
+bool DeleteFileInside(const std::string& root, const std::string& path);
+bool RemoveFolderInside(const std::string& root, const std::string& path);           // empty folder
+bool RemoveFolderTreeInside(const std::string& root, const std::string& path);       // with contents
+
+// Deletes a file the user chose explicitly (a dialog), wherever it is.
+bool DeleteUserChosenFile(const std::string& path);
+
+// The folder part of a path with its trailing separator, and the name part.
+std::string ExtractFilePath(const std::string& path);
+std::string ExtractFileName(const std::string& path);
+
+// A folder in the system's temporary area, removed with everything in it
+// when the object goes (tests and the receive flow's scratch files).
+class TemporaryFolder {
+ public:
+  TemporaryFolder();
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  // With a trailing separator.
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace mf::platform

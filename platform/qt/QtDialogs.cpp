@@ -1,0 +1,89 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "base/ShiftJis.h"
+#include "platform/Files.h"
+
+namespace mf::platform {
+namespace {
+
+QString Caption() { return QStringLiteral("MFMail"); }
+
+// "説明|*.a;*.b|説明|*.*" -> "説明 (*.a *.b);;説明 (*)"
+QString QtFilter(const std::string& filter) {
+  QStringList parts = ToQString(filter).split('|');
+  QStringList entries;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    if (patterns == "*.*") patterns = "*";
+    entries << parts[i] + " (" + patterns + ")";
+  }
+  return entries.join(";;");
+}
+
+}  // namespace
+
+QString ToQString(const std::string& sjis) { return QString::fromStdString(SjisToUtf8(sjis)); }
+std::string FromQString(const QString& text) { return Utf8ToSjis(text.toStdString()); }
+
+void QtDialogs::Error(const std::string& text) {
+  QMessageBox::critical(parent_, Caption(), ToQString(text));
+}
+
+void QtDialogs::Information(const std::string& text) {
+  QMessageBox::information(parent_, Caption(), ToQString(text));
+}
+
+bool QtDialogs::Question(const std::string& text, DefaultButton defaultButton) {
+  auto chosen = QMessageBox::question(parent_, Caption(), ToQString(text), QMessageBox::Yes | QMessageBox::No,
+                                      defaultButton == DefaultButton::Yes ? QMessageBox::Yes : QMessageBox::No);
+  return chosen == QMessageBox::Yes;
+}
+
+Answer QtDialogs::WarningYesNoCancel(const std::string& text) {
+  auto chosen = QMessageBox::warning(parent_, Caption(), ToQString(text),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (chosen == QMessageBox::Yes) return Answer::Yes;
+  if (chosen == QMessageBox::No) return Answer::No;
+  return Answer::Cancel;
+}
+
+std::optional<std::string> QtDialogs::InputBox(const std::string& caption, const std::string& prompt,
+                                               const std::string& initial) {
+  bool ok = false;
+  QString text = QInputDialog::getText(parent_, ToQString(caption), ToQString(prompt), QLineEdit::Normal,
+                                       ToQString(initial), &ok);
+  if (!ok) return std::nullopt;
+  return FromQString(text);
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::string& filter, const std::string& initialFolder) {
+  QString path = QFileDialog::getOpenFileName(parent_, QString(), ToQString(initialFolder), QtFilter(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return FromNativePath(path.toStdString());
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const std::string& filter, const std::string& initialFolder,
+                                               const std::string& defaultExtension) {
+  QFileDialog dialog(parent_, QString(), ToQString(initialFolder), QtFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  if (!defaultExtension.empty()) dialog.setDefaultSuffix(ToQString(defaultExtension));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return FromNativePath(dialog.selectedFiles().first().toStdString());
+}
+
+std::optional<std::uint32_t> QtDialogs::ChooseColour(std::uint32_t initial) {
+  QColor start(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF);
+  QColor chosen = QColorDialog::getColor(start, parent_);
+  if (!chosen.isValid()) return std::nullopt;
+  return static_cast<std::uint32_t>(chosen.red()) | (static_cast<std::uint32_t>(chosen.green()) << 8) |
+         (static_cast<std::uint32_t>(chosen.blue()) << 16);
+}
+
+}  // namespace mf::platform

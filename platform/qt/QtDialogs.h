@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+class QString;
+class QWidget;
+
+namespace mf::platform {
+
+// Message boxes and standard dialogs of Qt, with Japanese captions.
+class QtDialogs final : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  void Error(const std::string& text) override;
+  void Information(const std::string& text) override;
+  bool Question(const std::string& text, DefaultButton defaultButton) override;
+  Answer WarningYesNoCancel(const std::string& text) override;
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& initial) override;
+  std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) override;
+  std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
+                                      const std::string& defaultExtension) override;
+  std::optional<std::uint32_t> ChooseColour(std::uint32_t initial) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Shift_JIS <-> QString at the widget edge.
+QString ToQString(const std::string& sjis);
+std::string FromQString(const QString& text);
+
+}  // namespace mf::platform
