@@ -1,0 +1,54 @@
+#include "platform/Autostart.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/Files.h"
+
+namespace mf::platform {
+namespace {
+
+// Desktop entries quote an argument that holds blanks or special characters.
+std::string QuoteForExec(const std::string& path) {
+  if (path.find_first_of(" \t\"'\\`$") == std::string::npos) return path;
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::string AutostartEntryPath() {
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    config = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    config = std::string(home) + "/.config";
+  } else {
+    return {};
+  }
+  return FromNativePath(config) + "/autostart/Mofutan.desktop";
+}
+
+void SetAutostart(bool enabled, const std::string& executablePath) {
+  std::string path = AutostartEntryPath();
+  if (path.empty()) return;
+  if (!enabled) {
+    ::unlink(NativePath(path).c_str());
+    return;
+  }
+  if (!CreateFolders(ExtractFilePath(path))) return;
+  std::string entry =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=MFMail\n"
+      "Exec=" + QuoteForExec(NativePath(executablePath)) + " /s\n"
+      "X-GNOME-Autostart-enabled=true\n";
+  WriteFileAtomic(path, entry);
+}
+
+}  // namespace mf::platform

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/IniFile.h"
+
+namespace mf {
+
+// Arms the hut's periodic-receive timer (interval in milliseconds).
+using ReceiveTimerArm = std::function<void(int intervalMs, bool enabled)>;
+// Adds or removes the start-with-the-desktop entry.
+using AutostartSetter = std::function<void(bool enabled)>;
+
+// The settings the running program works with. The settings dialog edits
+// these fields directly, so a box the user toggled is in effect even when
+// the dialog is cancelled, while Cancel re-reads the account fields from the
+// file. Every other window reads the current values from here.
+class LiveSettings {
+ public:
+  LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart);
+
+  // Field values as the dialog shows them.
+  std::string account;         // ACOUNT
+  std::string smtpServer;      // E_SMTP_SV
+  std::string pop3Server;      // E_POP3_SV
+  std::string pop3User;        // E_POP3USERID
+  std::string pop3Password;    // E_POP3USEPASS, plain
+  std::string myName;          // E_NAME
+  std::string mailAddress;     // E_MAILADD
+  std::string smtpPort = "25";   // SMTPPORT
+  std::string pop3Port = "110";  // POP3PORT
+  bool alwaysRunning = true;        // cbAlwaysRunning
+  bool mailLeave = false;           // MailLeave
+  bool leaveOtherMailer = false;    // cbLeaveOtherMailer
+  bool rcvOnlyFromThisMailer = false;
+  bool rcvPeriodically = true;
+  std::string rcvPeriod = "20";     // edRcvPeriod
+  int upDownPosition = 20;          // UpDown1
+  bool mailSign = false;            // CheckSine
+  bool popBeforeSmtp = false;       // cbPopBeforeSMTP
+  std::vector<std::string> signature;  // MemoSine lines
+
+  // Enabling rules of the dialog.
+  bool LeaveOtherMailerEnabled() const { return !mailLeave; }
+  bool PeriodEnabled() const { return rcvPeriodically; }
+
+  // Loads every field from the file and arms the receive timer.
+  void FormCreate();
+  // Saves every field, arms the timer and sets the autostart entry.
+  void OKButtonClick();
+  // Re-reads the account fields, the leave-on-server box and the signature.
+  void CancelClick();
+
+  // Input filters: whether a typed character is accepted.
+  static bool AcceptPortKey(char key);
+  static bool AcceptPeriodKey(char key);
+  // The text the period edit holds after a change to `text`.
+  static std::string NormalizePeriodText(const std::string& text);
+
+  // The signature as one text, lines joined by CR LF.
+  std::string SignatureText() const;
+
+  const platform::IniFile& File() const { return file_; }
+
+ private:
+  void ReadAccount();
+  void ReadSignature();
+
+  platform::IniFile file_;
+  ReceiveTimerArm armTimer_;
+  AutostartSetter autostart_;
+};
+
+// The stored form of the POP3 password: every byte exclusive-ORed with 0xD4.
+std::string ScramblePassword(const std::string& text);
+
+// Minutes clamped to 1..60.
+int ClampPeriod(int minutes);
+
+}  // namespace mf

@@ -1,0 +1,259 @@
+#include "settings/gui/TBaseSetUp.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf {
+namespace {
+
+using platform::FromQString;
+using platform::ToQString;
+
+QString Label(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Swallows typed characters a filter refuses; editing keys pass.
+class KeyFilter final : public QObject {
+ public:
+  KeyFilter(QObject* parent, bool (*accept)(char)) : QObject(parent), accept_(accept) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    QString text = key->text();
+    if (text.isEmpty() || key->key() == Qt::Key_Backspace || text[0].unicode() < 0x20) return false;
+    char typed = text[0].unicode() < 0x80 ? static_cast<char>(text[0].unicode()) : '\x7f';
+    return !accept_(typed);
+  }
+
+ private:
+  bool (*accept_)(char);
+};
+
+QLineEdit* Edit(QFormLayout* form, const char* caption, const std::function<void(const QString&)>& changed,
+                QWidget* parent) {
+  auto* edit = new QLineEdit(parent);
+  form->addRow(Label(caption), edit);
+  QObject::connect(edit, &QLineEdit::textEdited, parent, changed);
+  return edit;
+}
+
+}  // namespace
+
+TBaseSetUp::TBaseSetUp(LiveSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+  setWindowTitle(Label("基本設定"));
+  BuildControls();
+  FormCreate();
+}
+
+void TBaseSetUp::BuildControls() {
+  auto* layout = new QVBoxLayout(this);
+  MailSetUp = new QTabWidget(this);
+  layout->addWidget(MailSetUp);
+
+  // Tab "基本".
+  auto* basic = new QWidget;
+  auto* basicLayout = new QVBoxLayout(basic);
+  auto* required = new QGroupBox(Label("必須"), basic);
+  auto* requiredForm = new QFormLayout(required);
+  auto bind = [this](std::string& field) {
+    return [this, &field](const QString& text) {
+      if (!showing_) field = FromQString(text);
+    };
+  };
+  ACOUNT = Edit(requiredForm, "アカウント名", bind(settings_.account), this);
+  E_SMTP_SV = Edit(requiredForm, "SMTPサーバー名", bind(settings_.smtpServer), this);
+  E_POP3_SV = Edit(requiredForm, "POP3サーバー名", bind(settings_.pop3Server), this);
+  E_POP3USERID = Edit(requiredForm, "POP3ユーザーID", bind(settings_.pop3User), this);
+  E_POP3USEPASS = Edit(requiredForm, "POP3パスワード", bind(settings_.pop3Password), this);
+  E_POP3USEPASS->setEchoMode(QLineEdit::Password);
+  E_NAME = Edit(requiredForm, "名前", bind(settings_.myName), this);
+  E_MAILADD = Edit(requiredForm, "メールアドレス", bind(settings_.mailAddress), this);
+  auto* options = new QGroupBox(Label("オプション"), basic);
+  auto* optionsForm = new QFormLayout(options);
+  SMTPPORT = Edit(optionsForm, "SMTPポート", bind(settings_.smtpPort), this);
+  POP3PORT = Edit(optionsForm, "POP3ポート", bind(settings_.pop3Port), this);
+  for (auto* port : {SMTPPORT, POP3PORT}) port->installEventFilter(new KeyFilter(port, LiveSettings::AcceptPortKey));
+  cbAlwaysRunning = new QCheckBox(Label("自動起動する"), options);
+  optionsForm->addRow(cbAlwaysRunning);
+  basicLayout->addWidget(required);
+  basicLayout->addWidget(options);
+  MailSetUp->addTab(basic, Label("基本"));
+
+  // Tab "送信".
+  auto* sending = new QWidget;
+  auto* sendingLayout = new QVBoxLayout(sending);
+  CheckSine = new QCheckBox(Label("署名をつける"), sending);
+  MemoSine = new QPlainTextEdit(sending);
+  MemoSine->setLineWrapMode(QPlainTextEdit::NoWrap);
+  cbPopBeforeSMTP = new QCheckBox(Label("POP Before SMTP"), sending);
+  sendingLayout->addWidget(CheckSine);
+  sendingLayout->addWidget(new QLabel(Label("署名"), sending));
+  sendingLayout->addWidget(MemoSine);
+  sendingLayout->addWidget(cbPopBeforeSMTP);
+  MailSetUp->addTab(sending, Label("送信"));
+
+  // Tab "受信".
+  auto* receiving = new QWidget;
+  auto* receivingLayout = new QVBoxLayout(receiving);
+  MailLeave = new QCheckBox(Label("サーバーにメールを残す"), receiving);
+  cbLeaveOtherMailer = new QCheckBox(Label("モフタンメール以外から送られたメールをサーバーに残す"), receiving);
+  cbRcvOnlyFromThisMailer = new QCheckBox(Label("モフタンメールから送られたメールのみを受信する"), receiving);
+  cbRcvPeriodically = new QCheckBox(Label("定期的に受信する"), receiving);
+  auto* periodRow = new QHBoxLayout;
+  edRcvPeriod = new QLineEdit(receiving);
+  edRcvPeriod->setMaximumWidth(60);
+  edRcvPeriod->installEventFilter(new KeyFilter(edRcvPeriod, LiveSettings::AcceptPeriodKey));
+  UpDown1 = new QSpinBox(receiving);
+  UpDown1->setRange(1, 60);
+  UpDown1->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  UpDown1->setMaximumWidth(24);
+  periodLabel = new QLabel(Label("分ごとに受信"), receiving);
+  periodRow->addWidget(edRcvPeriod);
+  periodRow->addWidget(UpDown1);
+  periodRow->addWidget(periodLabel);
+  periodRow->addStretch();
+  for (auto* box : {MailLeave, cbLeaveOtherMailer, cbRcvOnlyFromThisMailer, cbRcvPeriodically}) {
+    receivingLayout->addWidget(box);
+  }
+  receivingLayout->addLayout(periodRow);
+  receivingLayout->addStretch();
+  MailSetUp->addTab(receiving, Label("受信"));
+
+  auto* buttons = new QHBoxLayout;
+  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  buttons->addStretch();
+  buttons->addWidget(OKButton);
+  buttons->addWidget(Cancel);
+  layout->addLayout(buttons);
+
+  auto toggle = [this](QCheckBox* box, bool& field) {
+    connect(box, &QCheckBox::toggled, this, [this, &field](bool on) {
+      if (showing_) return;
+      field = on;
+      ApplyEnabling();
+    });
+  };
+  toggle(cbAlwaysRunning, settings_.alwaysRunning);
+  toggle(CheckSine, settings_.mailSign);
+  toggle(cbPopBeforeSMTP, settings_.popBeforeSmtp);
+  toggle(MailLeave, settings_.mailLeave);
+  toggle(cbLeaveOtherMailer, settings_.leaveOtherMailer);
+  toggle(cbRcvOnlyFromThisMailer, settings_.rcvOnlyFromThisMailer);
+  toggle(cbRcvPeriodically, settings_.rcvPeriodically);
+  connect(MemoSine, &QPlainTextEdit::textChanged, this, [this] {
+    if (showing_) return;
+    QString text = MemoSine->toPlainText();
+    settings_.signature = text.isEmpty() ? std::vector<std::string>{} : SplitLines(FromQString(text));
+    if (text.endsWith('\n')) settings_.signature.push_back("");
+  });
+  connect(edRcvPeriod, &QLineEdit::textChanged, this, [this] { edRcvPeriodChange(); });
+  connect(UpDown1, &QSpinBox::valueChanged, this, [this](int value) {
+    if (showing_) return;
+    settings_.upDownPosition = value;
+    edRcvPeriod->setText(QString::number(value));
+  });
+  connect(MailSetUp, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == 0) OKButton->setFocus();  // TabSheet1Show
+  });
+  connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+  connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
+}
+
+void TBaseSetUp::edRcvPeriodChange() {
+  QString text = edRcvPeriod->text();
+  std::string normal = LiveSettings::NormalizePeriodText(FromQString(text));
+  if (ToQString(normal) != text) {
+    edRcvPeriod->setText(ToQString(normal));  // runs this handler again with the normal text
+    return;
+  }
+  if (!showing_) settings_.rcvPeriod = normal;
+}
+
+void TBaseSetUp::ApplyEnabling() {
+  cbLeaveOtherMailer->setEnabled(settings_.LeaveOtherMailerEnabled());
+  edRcvPeriod->setEnabled(settings_.PeriodEnabled());
+  UpDown1->setEnabled(settings_.PeriodEnabled());
+  periodLabel->setEnabled(settings_.PeriodEnabled());
+}
+
+void TBaseSetUp::ShowSettings() {
+  showing_ = true;
+  ACOUNT->setText(ToQString(settings_.account));
+  E_SMTP_SV->setText(ToQString(settings_.smtpServer));
+  E_POP3_SV->setText(ToQString(settings_.pop3Server));
+  E_POP3USERID->setText(ToQString(settings_.pop3User));
+  E_POP3USEPASS->setText(ToQString(settings_.pop3Password));
+  E_NAME->setText(ToQString(settings_.myName));
+  E_MAILADD->setText(ToQString(settings_.mailAddress));
+  SMTPPORT->setText(ToQString(settings_.smtpPort));
+  POP3PORT->setText(ToQString(settings_.pop3Port));
+  cbAlwaysRunning->setChecked(settings_.alwaysRunning);
+  CheckSine->setChecked(settings_.mailSign);
+  cbPopBeforeSMTP->setChecked(settings_.popBeforeSmtp);
+  MailLeave->setChecked(settings_.mailLeave);
+  cbLeaveOtherMailer->setChecked(settings_.leaveOtherMailer);
+  cbRcvOnlyFromThisMailer->setChecked(settings_.rcvOnlyFromThisMailer);
+  cbRcvPeriodically->setChecked(settings_.rcvPeriodically);
+  edRcvPeriod->setText(ToQString(settings_.rcvPeriod));
+  UpDown1->setValue(settings_.upDownPosition);
+  QString memo;
+  for (std::size_t i = 0; i < settings_.signature.size(); ++i) {
+    if (i > 0) memo += '\n';
+    memo += ToQString(settings_.signature[i]);
+  }
+  MemoSine->setPlainText(memo);
+  ApplyEnabling();
+  showing_ = false;
+}
+
+void TBaseSetUp::FormCreate() {
+  settings_.FormCreate();
+  ShowSettings();
+}
+
+void TBaseSetUp::showEvent(QShowEvent* event) {
+  FormCreate();
+  QDialog::showEvent(event);
+}
+
+void TBaseSetUp::ShowModalOnFirstTab() {
+  MailSetUp->setCurrentIndex(0);
+  exec();
+}
+
+void TBaseSetUp::OKButtonClick() {
+  settings_.OKButtonClick();
+  ShowSettings();  // the port defaults become visible
+  accept();
+}
+
+void TBaseSetUp::CancelClick() { reject(); }
+
+void TBaseSetUp::done(int result) {
+  // Closing for any reason restores the account fields from the file.
+  if (!closing_) {
+    closing_ = true;
+    settings_.CancelClick();
+    ShowSettings();
+    closing_ = false;
+  }
+  QDialog::done(result);
+}
+
+}  // namespace mf

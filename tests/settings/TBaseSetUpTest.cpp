@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/Files.h"
+#include "settings/gui/TBaseSetUp.h"
+
+namespace mf {
+namespace {
+
+class TBaseSetUpTest : public ::testing::Test {
+ protected:
+  int argc = 1;
+  char name[8] = "test";
+  char* argv[1] = {name};
+  QApplication application{argc, argv};
+  platform::TemporaryFolder folder;
+  std::pair<int, bool> timer{-1, false};
+  LiveSettings settings{platform::IniFile(folder.Path() + "MFMail.ini"),
+                        [this](int ms, bool on) { timer = {ms, on}; }, [](bool) {}};
+};
+
+TEST_F(TBaseSetUpTest, FirstStartShowsTheDefaults) {
+  TBaseSetUp dialog(settings);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("基本設定"));
+  EXPECT_EQ(dialog.SMTPPORT->text(), "25");
+  EXPECT_EQ(dialog.POP3PORT->text(), "110");
+  EXPECT_TRUE(dialog.cbAlwaysRunning->isChecked());
+  EXPECT_TRUE(dialog.cbRcvPeriodically->isChecked());
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "20");
+  EXPECT_EQ(timer, std::make_pair(1200000, true));
+  EXPECT_EQ(dialog.MailSetUp->count(), 3);
+}
+
+TEST_F(TBaseSetUpTest, TypingIntoThePeriodFieldIsFilteredAndNormalised) {
+  TBaseSetUp dialog(settings);
+  dialog.edRcvPeriod->clear();
+  QTest::keyClicks(dialog.edRcvPeriod, "7a5");
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "60");  // "75" is shown as "60" at once
+  dialog.edRcvPeriod->setText("2.");
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "20");
+  dialog.SMTPPORT->clear();
+  QTest::keyClicks(dialog.SMTPPORT, "2x5.");
+  EXPECT_EQ(dialog.SMTPPORT->text(), "25");
+}
+
+TEST_F(TBaseSetUpTest, LeaveOnServerGreysOutTheOtherMailerBox) {
+  TBaseSetUp dialog(settings);
+  EXPECT_TRUE(dialog.cbLeaveOtherMailer->isEnabled());
+  dialog.MailLeave->setChecked(true);
+  EXPECT_FALSE(dialog.cbLeaveOtherMailer->isEnabled());
+  dialog.cbRcvPeriodically->setChecked(false);
+  EXPECT_FALSE(dialog.edRcvPeriod->isEnabled());
+  EXPECT_FALSE(settings.rcvPeriodically);
+}
+
+TEST_F(TBaseSetUpTest, CancelRestoresTheServerAndKeepsPopBeforeSmtp) {
+  TBaseSetUp dialog(settings);
+  QTimer::singleShot(0, &dialog, [&] {
+    QTest::keyClicks(dialog.E_SMTP_SV, "smtp.example.jp");
+    dialog.OKButton->click();
+  });
+  dialog.ShowModalOnFirstTab();
+  EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
+
+  QTimer::singleShot(0, &dialog, [&] {
+    dialog.E_SMTP_SV->clear();
+    QTest::keyClicks(dialog.E_SMTP_SV, "typo");
+    dialog.cbPopBeforeSMTP->click();
+    dialog.Cancel->click();
+  });
+  dialog.ShowModalOnFirstTab();
+  EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
+  EXPECT_EQ(dialog.E_SMTP_SV->text(), "smtp.example.jp");
+  EXPECT_TRUE(settings.popBeforeSmtp);
+}
+
+}  // namespace
+}  // namespace mf
