@@ -70,7 +70,7 @@ std::string SjisToUtf8(std::string_view sjis) {
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {
-  return Convert(utf8, "CP932", "UTF-8", "\x81\xA6", false);  // 〓
+  return Convert(utf8, "CP932", "UTF-8", "\x81\xAC", false);  // 〓
 }
 
 }  // namespace mf
