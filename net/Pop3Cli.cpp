@@ -1,0 +1,641 @@
+#include "net/Pop3Cli.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+#include "base/Text.h"
+#include "net/Md5.h"
+
+namespace mf {
+
+namespace {
+
+// The receive buffer: the longest line plus its CR LF fits, one byte spare.
+constexpr std::size_t kBufferSize = 4096;
+
+// What OnDisplay shows instead of a password, whatever its length.
+constexpr const char* kHiddenPassword = "********";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads decimal digits from `at`, saturating instead of overflowing.
+int ReadNumber(const std::string& text, std::size_t& at) {
+  long long value = 0;
+  while (at < text.size() && IsDigit(text[at])) {
+    if (value <= INT_MAX) value = value * 10 + (text[at] - '0');
+    ++at;
+  }
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+std::string SocketErrorText(int error) {
+  return "-ERR " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
+}
+
+std::string ExceptionText(const std::exception& error) {
+  const char* name = "Exception";
+  if (dynamic_cast<const ESocketException*>(&error)) name = "ESocketException";
+  if (dynamic_cast<const Pop3Exception*>(&error)) name = "Pop3Exception";
+  return std::string("-ERR ") + name + ": " + error.what();
+}
+
+}  // namespace
+
+TCustomPop3Cli::TCustomPop3Cli(platform::EventLoop& loop) : loop_(loop), timer_(loop), socket_(loop) {
+  socket_.OnDnsLookupDone = [this](TWSocket&, std::uint16_t error) { DnsLookupDone(error); };
+  socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketConnected(error); };
+  socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { DataAvailable(); };
+  socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SessionClosed(error); };
+}
+
+TCustomPop3Cli::~TCustomPop3Cli() {
+  // The socket closes itself when destroyed; nobody is left to hear it.
+  socket_.OnDnsLookupDone = nullptr;
+  socket_.OnSessionConnected = nullptr;
+  socket_.OnDataAvailable = nullptr;
+  socket_.OnSessionClosed = nullptr;
+}
+
+// --- small helpers ----------------------------------------------------------
+
+void TCustomPop3Cli::SetState(TPop3State state) {
+  if (state_ == state) return;
+  state_ = state;
+  if (OnStateChange) OnStateChange(*this);
+}
+
+void TCustomPop3Cli::Display(const std::string& text) {
+  if (OnDisplay) OnDisplay(*this, text);
+}
+
+void TCustomPop3Cli::CheckReady() const {
+  if (state_ != pop3Ready && state_ != pop3InternalReady) throw Pop3Exception("POP3 component not ready");
+}
+
+void TCustomPop3Cli::CheckConnected() const {
+  if (!connected_) throw Pop3Exception("POP3 component not connected");
+}
+
+void TCustomPop3Cli::RaiseInvalid(const std::string& message) {
+  errorMessage_ = message;
+  Display(message);
+  throw Pop3Exception(message);
+}
+
+void TCustomPop3Cli::StartRequest(TPop3Request type) {
+  requestType_ = type;
+  requestDone_ = false;
+  requestResult_ = 0;
+  // A failure of an earlier request must not pass for this one's. Inside Open
+  // the first failing step's message is the one kept.
+  if (!chainActive_) errorMessage_.clear();
+  replyHandler_ = nullptr;
+  afterOk_ = nullptr;
+  RestartTimer();
+}
+
+void TCustomPop3Cli::SendCommand(const std::string& command, const std::string& shown) {
+  SetState(pop3WaitingResponse);
+  Display("> " + shown);
+  try {
+    socket_.SendStr(command + "\r\n");
+  } catch (const ESocketException& error) {
+    // The connection broke under us: report it like any network failure
+    // rather than throwing at a caller who did nothing wrong.
+    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kNotConnected);
+  }
+}
+
+void TCustomPop3Cli::FailSocketError(int error) {
+  lastResponse_ = SocketErrorText(error);
+  statusCode_ = 500;
+  requestResult_ = error;
+  TriggerRequestDone(error);
+}
+
+// --- requests ---------------------------------------------------------------
+
+void TCustomPop3Cli::Connect() {
+  CheckReady();
+  if (connected_) throw Pop3Exception("POP3 component already connected");
+  StartRequest(pop3Connect);
+  receiveBuffer_.clear();
+  nextLineIsTail_ = false;
+  errorMessage_.clear();
+  timestamp_.clear();
+  quitSent_ = false;
+  SetState(pop3DnsLookup);
+  try {
+    socket_.DnsLookup(host_);
+  } catch (const ESocketException& error) {
+    // The lookup may already have reported its failure through the event.
+    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kInvalidArgument);
+  }
+}
+
+void TCustomPop3Cli::Open() {
+  CheckReady();
+  if (connected_) throw Pop3Exception("pop3 component already connected");
+  lastResponse_.clear();
+  errorMessage_.clear();
+  chainActive_ = true;
+  chainResult_ = 0;
+  chainSteps_ = {pop3Connect, pop3User, pop3Pass};
+  NextChainStep(0);
+}
+
+void TCustomPop3Cli::User() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingUser) RaiseInvalid("-ERR USER command invalid now");
+  StartRequest(pop3User);
+  nextProtocolState_ = pop3WaitingPass;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  const std::string command = "USER " + Trim(userName_);
+  SendCommand(command, command);
+}
+
+void TCustomPop3Cli::Pass() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
+  StartRequest(pop3Pass);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  // The display goes to logs and windows; the password never does.
+  SendCommand("PASS " + Trim(passWord_), std::string("PASS ") + kHiddenPassword);
+}
+
+void TCustomPop3Cli::RPop() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR RPOP command invalid now");
+  StartRequest(pop3RPop);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  SendCommand("RPOP " + Trim(passWord_), std::string("RPOP ") + kHiddenPassword);
+}
+
+void TCustomPop3Cli::APop() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ != pop3WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
+  if (timestamp_.empty()) RaiseInvalid("-ERR Server do not support APOP (no timestamp)");
+  StartRequest(pop3APop);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  // RFC 1939 section 7: the digest covers the password exactly as given.
+  const std::string command = "APOP " + Trim(userName_) + " " + Md5Hex(timestamp_ + passWord_);
+  SendCommand(command, command);
+}
+
+void TCustomPop3Cli::Quit() {
+  CheckReady();
+  StartRequest(pop3Quit);
+  if (!connected_) {
+    TriggerRequestDone(0);
+    return;
+  }
+  nextProtocolState_ = pop3Disconnected;
+  quitSent_ = true;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  SendCommand("QUIT", "QUIT");
+}
+
+void TCustomPop3Cli::StartTransactionCommand(TPop3Request type, const std::string& word,
+                                             const std::string& command, Step afterOk) {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ != pop3Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
+  StartRequest(type);
+  nextProtocolState_ = pop3Transaction;
+  afterOk_ = std::move(afterOk);
+  replyHandler_ = [this] { HandleSingleReply(); };
+  SendCommand(command, command);
+}
+
+void TCustomPop3Cli::Stat() {
+  StartTransactionCommand(pop3Stat, "STAT", "STAT", [this] {
+    ParseNumbers(msgCount_, msgSize_);
+    TriggerRequestDone(0);
+  });
+}
+
+void TCustomPop3Cli::List() {
+  if (msgNum_ > 0) {
+    StartTransactionCommand(pop3List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
+      ParseNumbers(msgNum_, msgSize_);
+      TriggerRequestDone(0);
+    });
+    return;
+  }
+  StartTransactionCommand(pop3List, "LIST", "LIST", [this] {
+    StartMultiLine(&TCustomPop3Cli::OnListBegin, &TCustomPop3Cli::OnListLine, &TCustomPop3Cli::OnListEnd,
+                   [this] { ParseNumbers(msgNum_, msgSize_); });
+  });
+}
+
+void TCustomPop3Cli::Retr() {
+  StartTransactionCommand(pop3Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
+    StartMultiLine(&TCustomPop3Cli::OnMessageBegin, &TCustomPop3Cli::OnMessageLine,
+                   &TCustomPop3Cli::OnMessageEnd, nullptr);
+  });
+}
+
+void TCustomPop3Cli::Top() {
+  CheckReady();
+  if (msgLines_ < 0) throw Pop3Exception("Invalid MsgLines for TOP command");
+  StartTransactionCommand(pop3Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
+                          [this] {
+                            StartMultiLine(&TCustomPop3Cli::OnMessageBegin, &TCustomPop3Cli::OnMessageLine,
+                                           &TCustomPop3Cli::OnMessageEnd, nullptr);
+                          });
+}
+
+void TCustomPop3Cli::Dele() {
+  StartTransactionCommand(pop3Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
+}
+
+void TCustomPop3Cli::Noop() { StartTransactionCommand(pop3Noop, "NOOP", "NOOP", nullptr); }
+
+void TCustomPop3Cli::Last() {
+  StartTransactionCommand(pop3Last, "LAST", "LAST", [this] {
+    ParseNumbers(msgNum_, msgSize_);
+    TriggerRequestDone(0);
+  });
+}
+
+void TCustomPop3Cli::RSet() { StartTransactionCommand(pop3RSet, "RSET", "RSET", nullptr); }
+
+void TCustomPop3Cli::Uidl() {
+  if (msgNum_ > 0) {
+    StartTransactionCommand(pop3Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
+      ParseUidl();
+      TriggerRequestDone(0);
+    });
+    return;
+  }
+  StartTransactionCommand(pop3Uidl, "UIDL", "UIDL", [this] {
+    StartMultiLine(&TCustomPop3Cli::OnUidlBegin, &TCustomPop3Cli::OnUidlLine, &TCustomPop3Cli::OnUidlEnd,
+                   [this] { ParseUidl(); });
+  });
+}
+
+void TCustomPop3Cli::Abort() {
+  const bool lookingUp = state_ == pop3DnsLookup;
+  SetState(pop3Abort);
+  if (lookingUp) {
+    try {
+      socket_.CancelDnsLookup();
+    } catch (const ESocketException&) {
+      // Nothing left to cancel.
+    }
+  }
+  socket_.Abort();
+  // A request caught before the socket was open has no close to end it.
+  if (!requestDone_) TriggerRequestDone(wsa::kInterrupted);
+  SetState(pop3Ready);
+}
+
+// --- socket events ------------------------------------------------------------
+
+void TCustomPop3Cli::DnsLookupDone(std::uint16_t error) {
+  if (state_ != pop3DnsLookup || requestDone_) return;
+  if (error != 0) {
+    FailSocketError(error);
+    return;
+  }
+  try {
+    socket_.SetAddr(socket_.DnsResult());
+    socket_.SetProto("tcp");
+    socket_.SetPort(port_);
+    socket_.SetLocalAddr(localAddr_);
+    SetState(pop3Connecting);
+    socket_.Connect();
+  } catch (const std::exception& failure) {
+    lastResponse_ = ExceptionText(failure);
+    statusCode_ = 500;
+    requestResult_ = 500;
+    TriggerRequestDone(500);
+    if (socket_.State() != wsClosed) socket_.Abort();
+  }
+}
+
+void TCustomPop3Cli::SocketConnected(std::uint16_t error) {
+  if (error != 0) {
+    FailSocketError(error);
+    if (socket_.State() != wsClosed) socket_.Close();
+    return;
+  }
+  connected_ = true;
+  SetState(pop3WaitingBanner);
+  RestartTimer();
+}
+
+void TCustomPop3Cli::DataAvailable() {
+  const std::weak_ptr<char> alive = alive_;
+  char chunk[kBufferSize];
+  // Read until nothing waits, so no byte is left for the socket to discard.
+  while (socket_.State() == wsConnected && receiveBuffer_.size() < kBufferSize) {
+    const int count = socket_.Receive(chunk, static_cast<int>(kBufferSize - receiveBuffer_.size()));
+    if (count <= 0) break;
+    receiveBuffer_.append(chunk, static_cast<std::size_t>(count));
+    RestartTimer();
+    ProcessLines();
+    if (alive.expired()) return;
+  }
+}
+
+void TCustomPop3Cli::SessionClosed(std::uint16_t error) {
+  connected_ = false;
+  if (OnSessionClosed) OnSessionClosed(*this, error);
+  if (quitSent_) {
+    // The close is QUIT's real completion, whatever the server answered.
+    quitSent_ = false;
+    TriggerRequestDone(0);
+  } else {
+    TriggerRequestDone(wsa::kInterrupted);
+  }
+  protocolState_ = pop3Disconnected;
+}
+
+// --- replies ----------------------------------------------------------------
+
+void TCustomPop3Cli::ProcessLines() {
+  const std::weak_ptr<char> alive = alive_;
+  while (connected_) {
+    const std::size_t end = receiveBuffer_.find("\r\n");
+    if (end != std::string::npos && end <= kMaxLineLength) {
+      lastResponse_.assign(receiveBuffer_, 0, end);
+      receiveBuffer_.erase(0, end + 2);
+      lineIsCut_ = false;
+    } else if (receiveBuffer_.size() >= kMaxLineLength + 2) {
+      // No line end within reach: hand the line out in pieces. Waiting for
+      // two more bytes first keeps a line of exactly the limit whole.
+      lastResponse_.assign(receiveBuffer_, 0, kMaxLineLength);
+      receiveBuffer_.erase(0, kMaxLineLength);
+      lineIsCut_ = true;
+    } else {
+      return;
+    }
+    lineIsTail_ = nextLineIsTail_;
+    nextLineIsTail_ = lineIsCut_;
+    HandleLine();
+    if (alive.expired()) return;
+  }
+}
+
+void TCustomPop3Cli::HandleLine() {
+  if (OnResponse) OnResponse(*this, lastResponse_);
+  switch (state_) {
+    case pop3WaitingBanner:
+      HandleGreeting();
+      break;
+    case pop3WaitingResponse: {
+      if (!replyHandler_) throw Pop3Exception("Program error: FNext is nil");
+      // A copy: the handler may complete the request and replace itself.
+      const Step handler = replyHandler_;
+      handler();
+      break;
+    }
+    default:
+      Display("< " + lastResponse_);
+      break;
+  }
+}
+
+void TCustomPop3Cli::FailLongStatusLine() {
+  // The status line cannot be judged from a piece, and the rest of it would
+  // be taken for the next reply: give up the session instead of guessing.
+  errorMessage_ = "-ERR Reply line longer than " + std::to_string(kMaxLineLength) + " bytes";
+  statusCode_ = 500;
+  requestResult_ = 500;
+  Display(errorMessage_);
+  quitSent_ = false;
+  TriggerRequestDone(500);
+  if (socket_.State() != wsClosed) socket_.Abort();
+}
+
+void TCustomPop3Cli::HandleGreeting() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_) {
+    FailLongStatusLine();
+    return;
+  }
+  if (lastResponse_.empty() || lastResponse_[0] != '+') {
+    errorMessage_ = lastResponse_;
+    statusCode_ = 500;
+    requestResult_ = 500;
+    socket_.Close();
+    return;
+  }
+  statusCode_ = 0;
+  // RFC 1939 section 7: the time stamp is the first <...> of the greeting.
+  timestamp_.clear();
+  const std::size_t open = lastResponse_.find('<');
+  if (open != std::string::npos) {
+    const std::size_t close = lastResponse_.find('>', open);
+    if (close != std::string::npos) timestamp_ = lastResponse_.substr(open, close - open + 1);
+  }
+  protocolState_ = pop3WaitingUser;
+  SetState(pop3Connected);
+  if (OnSessionConnected) OnSessionConnected(*this, 0);
+  TriggerRequestDone(0);
+}
+
+void TCustomPop3Cli::HandleSingleReply() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_) {
+    FailLongStatusLine();
+    return;
+  }
+  const bool positive = !lastResponse_.empty() && lastResponse_[0] == '+';
+  statusCode_ = positive ? 0 : 500;
+  requestResult_ = statusCode_;
+  if (positive) {
+    protocolState_ = nextProtocolState_;
+  } else if (errorMessage_.empty()) {
+    errorMessage_ = lastResponse_;
+  }
+  if (quitSent_) {
+    // The server is done with us either way; closing reports QUIT.
+    socket_.Close();
+    return;
+  }
+  if (!positive) {
+    TriggerRequestDone(500);
+  } else if (afterOk_) {
+    const Step next = afterOk_;
+    next();
+  } else {
+    TriggerRequestDone(0);
+  }
+}
+
+void TCustomPop3Cli::StartMultiLine(NotifyEvent TCustomPop3Cli::*begin, NotifyEvent TCustomPop3Cli::*line,
+                                    NotifyEvent TCustomPop3Cli::*end, Step parser) {
+  lineEvent_ = line;
+  endEvent_ = end;
+  lineParser_ = std::move(parser);
+  replyHandler_ = [this] { HandleMultiLine(); };
+  if (this->*begin) (this->*begin)(*this);
+}
+
+void TCustomPop3Cli::HandleMultiLine() {
+  if (!connected_) {
+    errorMessage_ = "-ERR Disconneced unexpectedly";
+    statusCode_ = 500;
+    requestResult_ = 500;
+    Display(errorMessage_);
+    TriggerRequestDone(500);
+    return;
+  }
+  // The terminator and dot-stuffing (RFC 1939 section 3) only exist at the
+  // start of a real line, never at the start of a piece of a long one.
+  if (!lineIsTail_) {
+    if (lastResponse_ == ".") {
+      if (this->*endEvent_) (this->*endEvent_)(*this);
+      lastResponse_.clear();
+      TriggerRequestDone(0);
+      return;
+    }
+    if (lastResponse_.size() >= 2 && lastResponse_[0] == '.' && lastResponse_[1] == '.') lastResponse_.erase(0, 1);
+  }
+  if (lineParser_) lineParser_();
+  if (this->*lineEvent_) (this->*lineEvent_)(*this);
+}
+
+void TCustomPop3Cli::ParseNumbers(int& first, int& second) {
+  const std::string& text = lastResponse_;
+  std::size_t at = 0;
+  while (at < text.size() && !IsDigit(text[at])) ++at;
+  if (at >= text.size()) {
+    first = second = 0;
+    return;
+  }
+  const int a = ReadNumber(text, at);
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n')) ++at;
+  if (at >= text.size() || !IsDigit(text[at])) {
+    first = second = 0;
+    return;
+  }
+  first = a;
+  second = ReadNumber(text, at);
+}
+
+void TCustomPop3Cli::ParseUidl() {
+  const std::string& text = lastResponse_;
+  std::size_t at = 0;
+  while (at < text.size() && !IsDigit(text[at])) ++at;
+  msgNum_ = ReadNumber(text, at);
+  while (at < text.size() && text[at] == ' ') ++at;
+  std::size_t end = at;
+  while (end < text.size() && text[end] >= 0x21 && text[end] <= 0x7e) ++end;
+  msgUidl_ = text.substr(at, end - at);
+}
+
+// --- completion ---------------------------------------------------------------
+
+void TCustomPop3Cli::TriggerRequestDone(int error) {
+  if (requestDone_) return;
+  requestDone_ = true;
+  if (chainActive_) {
+    if (state_ != pop3Abort) SetState(pop3InternalReady);
+    NextChainStep(error);
+    return;
+  }
+  FinishRequest(requestType_, error);
+}
+
+void TCustomPop3Cli::FinishRequest(TPop3Request type, int error) {
+  timer_.Stop();
+  SetState(pop3Ready);
+  // Never inside the call that started the request: the caller's handler
+  // returns first, then the completion arrives from the loop.
+  loop_.Post(guard_.Bind([this, type, error] {
+    if (OnRequestDone) OnRequestDone(*this, type, static_cast<std::uint16_t>(error));
+  }));
+}
+
+void TCustomPop3Cli::NextChainStep(int stepError) {
+  auto keepOnlyQuit = [this] {
+    const bool quitPending = std::find(chainSteps_.begin(), chainSteps_.end(), pop3Quit) != chainSteps_.end();
+    chainSteps_.clear();
+    if (quitPending && requestType_ != pop3Quit) chainSteps_.push_back(pop3Quit);
+  };
+  if (state_ == pop3Abort) {
+    chainSteps_.clear();
+    chainResult_ = 426;
+    errorMessage_ = "426 Operation aborted.";
+  } else if (stepError != 0) {
+    if (chainResult_ == 0) chainResult_ = stepError;
+    keepOnlyQuit();
+  }
+  while (!chainSteps_.empty()) {
+    const TPop3Request step = chainSteps_.front();
+    chainSteps_.pop_front();
+    try {
+      switch (step) {
+        case pop3Connect: Connect(); break;
+        case pop3User: User(); break;
+        case pop3Pass: Pass(); break;
+        case pop3RPop: RPop(); break;
+        case pop3Dele: Dele(); break;
+        case pop3Noop: Noop(); break;
+        case pop3List: List(); break;
+        case pop3RSet: RSet(); break;
+        case pop3APop: APop(); break;
+        case pop3Retr: Retr(); break;
+        case pop3Top: Top(); break;
+        case pop3Stat: Stat(); break;
+        case pop3Uidl: Uidl(); break;
+        case pop3Last: Last(); break;
+        case pop3Quit: Quit(); break;
+        case pop3Open: continue;
+      }
+      return;  // the step's own completion carries the chain on
+    } catch (const Pop3Exception& refused) {
+      if (errorMessage_.empty()) errorMessage_ = refused.what();
+      if (chainResult_ == 0) chainResult_ = 500;
+      requestType_ = step;
+      keepOnlyQuit();
+    }
+  }
+  chainActive_ = false;
+  FinishRequest(pop3Open, chainResult_);
+}
+
+// --- time-out -----------------------------------------------------------------
+
+void TCustomPop3Cli::RestartTimer() {
+  if (timeoutSeconds_ <= 0 || requestDone_) {
+    timer_.Stop();
+    return;
+  }
+  timer_.Start(std::chrono::seconds(timeoutSeconds_), platform::EventLoop::Repeat::Once,
+               guard_.Bind([this] { TimedOut(); }));
+}
+
+void TCustomPop3Cli::TimedOut() {
+  if (requestDone_) return;
+  lastResponse_ = SocketErrorText(wsa::kTimedOut);
+  statusCode_ = 500;
+  requestResult_ = wsa::kTimedOut;
+  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+  Display(lastResponse_);
+  // Nothing more is sent to a server that stopped answering.
+  chainSteps_.clear();
+  quitSent_ = false;
+  const bool lookingUp = state_ == pop3DnsLookup;
+  TriggerRequestDone(wsa::kTimedOut);
+  if (lookingUp) {
+    try {
+      socket_.CancelDnsLookup();
+    } catch (const ESocketException&) {
+    }
+  }
+  if (socket_.State() != wsClosed) socket_.Abort();
+}
+
+}  // namespace mf

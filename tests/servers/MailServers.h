@@ -1,0 +1,128 @@
+#pragma once
+
+// Real mail servers for tests: a private Postfix (SMTP) delivering into
+// maildirs that a private Dovecot serves over POP3, both on 127.0.0.1 and
+// living entirely inside one folder (see tests/servers/mailservers).
+//
+//   auto servers = mf::test::MailServers::Start(folder);
+//   if (!servers.Running()) GTEST_SKIP() << servers.WhyNot();
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace mf::test {
+
+class MailServers {
+ public:
+  static constexpr const char* kDomain = "mfmail.test";
+  static constexpr const char* kPassword = "secret";
+
+  // Starts both servers in `folder`, whose parent must be the test's own
+  // folder: it is opened for traversal (o+x) so that the mail users reach
+  // the maildirs. When they cannot run here (not root,
+  // binaries missing) Running() is false and WhyNot() says why; a start that
+  // fails although they could run sets Failed() too, which a test should
+  // treat as an error, not a skip.
+  static MailServers Start(const std::string& folder) {
+    MailServers servers;
+    servers.folder_ = folder;
+    for (const char* binary : {"/usr/sbin/postfix", "/usr/sbin/dovecot", "/usr/lib/postfix/sbin/master"}) {
+      if (::access(binary, X_OK) != 0) {
+        servers.whyNot_ = std::string(binary) + " is not installed (scripts/test installs postfix and dovecot-pop3d)";
+        return servers;
+      }
+    }
+    if (::geteuid() != 0) {
+      servers.whyNot_ = "Postfix and Dovecot need root to start their private instances";
+      return servers;
+    }
+    const std::string parent = folder.substr(0, folder.find_last_of('/'));
+    if (!parent.empty()) ::chmod(parent.c_str(), 0711);
+    const std::string command = "'" + Script() + "' start '" + folder + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+      servers.whyNot_ = "cannot run " + Script();
+      servers.failed_ = true;
+      return servers;
+    }
+    std::string output;
+    char chunk[512];
+    std::size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, count);
+    const int status = ::pclose(pipe);
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+      const auto equals = line.find('=');
+      if (equals != std::string::npos) servers.values_[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    servers.smtpPort_ = std::atoi(servers.values_["SMTP_PORT"].c_str());
+    servers.pop3Port_ = std::atoi(servers.values_["POP3_PORT"].c_str());
+    if (status != 0 || servers.smtpPort_ == 0 || servers.pop3Port_ == 0) {
+      servers.whyNot_ = "mailservers start failed: " + output;
+      servers.failed_ = true;
+      servers.Stop();
+      return servers;
+    }
+    servers.running_ = true;
+    return servers;
+  }
+
+  MailServers(MailServers&& other) noexcept { *this = std::move(other); }
+  MailServers& operator=(MailServers&& other) noexcept {
+    folder_ = std::move(other.folder_);
+    whyNot_ = std::move(other.whyNot_);
+    values_ = std::move(other.values_);
+    smtpPort_ = other.smtpPort_;
+    pop3Port_ = other.pop3Port_;
+    running_ = other.running_;
+    failed_ = other.failed_;
+    other.running_ = false;
+    return *this;
+  }
+  ~MailServers() {
+    if (running_) Stop();
+  }
+
+  bool Running() const { return running_; }
+  bool Failed() const { return failed_; }
+  const std::string& WhyNot() const { return whyNot_; }
+  int SmtpPort() const { return smtpPort_; }
+  int Pop3Port() const { return pop3Port_; }
+  // Where the maildir of `user` ("alice", "bob") lies.
+  std::string Maildir(const std::string& user) const { return folder_ + "/maildirs/" + user + "/Maildir"; }
+  static std::string Address(const std::string& user) { return user + "@" + kDomain; }
+
+  void Stop() {
+    const std::string command = "'" + Script() + "' stop '" + folder_ + "' >/dev/null 2>&1";
+    [[maybe_unused]] const int ignored = std::system(command.c_str());
+    running_ = false;
+  }
+
+ private:
+  MailServers() = default;
+
+  static std::string Script() {
+    const char* source = std::getenv("MFMAIL_SOURCE_DIR");
+#ifdef MFMAIL_SOURCE_DIR_DEFAULT
+    if (source == nullptr) source = MFMAIL_SOURCE_DIR_DEFAULT;
+#endif
+    return std::string(source != nullptr ? source : ".") + "/tests/servers/mailservers";
+  }
+
+  std::string folder_;
+  std::string whyNot_;
+  std::map<std::string, std::string> values_;
+  int smtpPort_ = 0;
+  int pop3Port_ = 0;
+  bool running_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace mf::test

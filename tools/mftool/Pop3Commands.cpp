@@ -1,0 +1,153 @@
+#include <chrono>
+#include <iostream>
+#include <string>
+
+#include "base/Integer.h"
+#include "net/Pop3Cli.h"
+#include "platform/Files.h"
+#include "platform/PollEventLoop.h"
+#include "tools/mftool/Command.h"
+
+namespace mf::tool {
+
+namespace {
+
+// Retrieves every message of a mailbox the way the receiving window does:
+// one request after another, each started from the previous completion.
+class Fetcher {
+ public:
+  Fetcher(platform::PollEventLoop& loop, std::string folder, bool deleteAfter)
+      : client_(loop), folder_(std::move(folder)), delete_(deleteAfter) {
+    client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+      RequestDone(type, error);
+    };
+    client_.OnMessageLine = [this](TCustomPop3Cli& sender) {
+      message_ += sender.LastResponse();
+      message_ += "\r\n";
+    };
+  }
+
+  TPop3Cli& Client() { return client_; }
+  bool Finished() const { return finished_; }
+  int ExitCode() const { return exitCode_; }
+  int Fetched() const { return fetched_; }
+
+  void Start() { Step([this] { client_.Connect(); }); }
+
+ private:
+  template <typename F>
+  void Step(F start) {
+    try {
+      start();
+    } catch (const Pop3Exception& error) {
+      Fail(error.what());
+    }
+  }
+
+  void Fail(const std::string& why) {
+    std::cerr << "mftool fetch: " << why << "\n";
+    exitCode_ = 1;
+    if (client_.Connected() && !quitting_) {
+      quitting_ = true;
+      Step([this] { client_.Quit(); });
+    } else {
+      finished_ = true;
+    }
+  }
+
+  void RequestDone(TPop3Request type, std::uint16_t error) {
+    if (type == pop3Quit) {
+      // A QUIT that never got through leaves deletions undone on the server.
+      if (error != 0) {
+        std::cerr << "mftool fetch: " << client_.LastResponse() << "\n";
+        exitCode_ = 1;
+      }
+      finished_ = true;
+      return;
+    }
+    if (error != 0) {
+      const std::string& why = client_.ErrorMessage().empty() ? client_.LastResponse() : client_.ErrorMessage();
+      Fail(why + " (error " + std::to_string(error) + ")");
+      return;
+    }
+    switch (type) {
+      case pop3Connect: Step([this] { client_.User(); }); break;
+      case pop3User: Step([this] { client_.Pass(); }); break;
+      case pop3Pass: Step([this] { client_.Stat(); }); break;
+      case pop3Stat:
+        count_ = client_.MsgCount();
+        FetchNext();
+        break;
+      case pop3Retr:
+        if (!platform::WriteFileAtomic(folder_ + "/MailNo" + std::to_string(number_) + ".txt", message_)) {
+          Fail("cannot write into " + folder_);
+          return;
+        }
+        ++fetched_;
+        if (delete_) {
+          Step([this] { client_.Dele(); });
+        } else {
+          FetchNext();
+        }
+        break;
+      case pop3Dele: FetchNext(); break;
+      default: break;
+    }
+  }
+
+  void FetchNext() {
+    if (number_ < count_) {
+      ++number_;
+      message_.clear();
+      client_.SetMsgNum(number_);
+      Step([this] { client_.Retr(); });
+    } else {
+      quitting_ = true;
+      Step([this] { client_.Quit(); });
+    }
+  }
+
+  TPop3Cli client_;
+  std::string folder_;
+  bool delete_;
+  std::string message_;
+  int count_ = 0;
+  int number_ = 0;
+  int fetched_ = 0;
+  bool quitting_ = false;
+  bool finished_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace
+
+int RunFetch(const Arguments& arguments) {
+  const std::string host = OptionValue(arguments, "--host");
+  const std::string folder = OptionValue(arguments, "--out");
+  if (host.empty() || folder.empty()) {
+    std::cerr << "usage: mftool fetch --host H [--port P] --user U --pass PW --out DIR [--delete] [--timeout S]\n";
+    return 2;
+  }
+  if (!platform::CreateFolders(folder)) {
+    std::cerr << "mftool fetch: cannot create " << folder << "\n";
+    return 1;
+  }
+  platform::PollEventLoop loop;
+  Fetcher fetcher(loop, folder, HasFlag(arguments, "--delete"));
+  TPop3Cli& client = fetcher.Client();
+  client.SetHost(host);
+  const std::string port = OptionValue(arguments, "--port");
+  if (!port.empty()) client.SetPort(port);
+  client.SetUserName(OptionValue(arguments, "--user"));
+  client.SetPassWord(OptionValue(arguments, "--pass"));
+  const std::string timeout = OptionValue(arguments, "--timeout");
+  if (!timeout.empty()) client.SetTimeout(ToIntegerOr(timeout, TCustomPop3Cli::kDefaultTimeoutSeconds));
+  fetcher.Start();
+  // The client's own time-out bounds every request, so this only waits.
+  while (!fetcher.Finished()) loop.RunOnce(std::chrono::milliseconds(500));
+  loop.RunUntilIdle();
+  if (fetcher.ExitCode() == 0) std::cout << "fetched " << fetcher.Fetched() << " messages into " << folder << "\n";
+  return fetcher.ExitCode();
+}
+
+}  // namespace mf::tool
