@@ -1,13 +1,31 @@
 #include <QApplication>
+#include <string>
 
+#include "app/Program.h"
+#include "app/SecondStart.h"
+#include "hut/gui/TMainForm.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/QtEventLoop.h"
 
-// Start-up is filled in as the windows arrive; for now the program keeps
-// one copy running per desktop session and waits.
 int main(int argc, char** argv) {
+  // One copy per desktop session. A second start only asks the running
+  // copy to show its hut, before anything of its own exists.
   mf::platform::InstanceLock lock("MofutanMail_Mutex");
-  if (!lock.Acquired()) return 0;
+  if (!lock.Acquired()) {
+    mf::ShowRunningHut(mf::platform::SettingsPath());
+    return 0;
+  }
+
   QApplication application(argc, argv);
+  // Closing the hut only hides it; the program ends from the tray menu or
+  // with the session.
   application.setQuitOnLastWindowClosed(false);
+  application.setWindowIcon(mf::HutIcon());
+  mf::platform::QtEventLoop loop;
+
+  std::string firstArgument = argc > 1 ? argv[1] : "";
+  mf::Program program(loop, firstArgument);
+  if (program.Hut().ShowAtStart()) program.Hut().show();
   return application.exec();
 }

@@ -28,12 +28,21 @@ class DesktopWindows {
  public:
   virtual ~DesktopWindows() = default;
   virtual std::vector<DesktopWindow> TopLevelWindows() = 0;
+  // The same list into `windows`, reusing its storage: the window-edge search
+  // asks for it on every animation tick of every character.
+  virtual void ListTopLevelWindows(std::vector<DesktopWindow>& windows) {
+    auto fresh = TopLevelWindows();
+    windows.assign(fresh.begin(), fresh.end());
+  }
   virtual Rect Screen() = 0;
 };
 
 class FakeDesktopWindows final : public DesktopWindows {
  public:
   std::vector<DesktopWindow> TopLevelWindows() override { return windows; }
+  void ListTopLevelWindows(std::vector<DesktopWindow>& into) override {
+    into.assign(windows.begin(), windows.end());
+  }
   Rect Screen() override { return screen; }
 
   std::vector<DesktopWindow> windows;  // topmost first

@@ -148,6 +148,10 @@ bool OverwriteAt(const std::string& path, std::uint64_t offset, const std::strin
   return WriteAll(fd.Get(), bytes.data(), bytes.size()) && ::fsync(fd.Get()) == 0;
 }
 
+bool TruncateFile(const std::string& path, std::uint64_t size) {
+  return ::truncate(NativePath(path).c_str(), static_cast<off_t>(size)) == 0;
+}
+
 std::optional<std::string> ReadAt(const std::string& path, std::uint64_t offset, std::size_t count) {
   Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.Valid()) return std::nullopt;

@@ -35,6 +35,8 @@ bool AppendFile(const std::string& path, const std::string& data);
 // Overwrites bytes at `offset` of an existing file without changing its size
 // beyond what is written.
 bool OverwriteAt(const std::string& path, std::uint64_t offset, const std::string& bytes);
+// Cuts a file back to `size` bytes (undoes an append that failed part-way).
+bool TruncateFile(const std::string& path, std::uint64_t size);
 std::optional<std::string> ReadAt(const std::string& path, std::uint64_t offset, std::size_t count);
 
 bool CreateFolder(const std::string& path);   // one level; true if it exists afterwards

@@ -1,0 +1,220 @@
+#include "character/gui/TCharForm.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include "base/ShiftJis.h"
+#include "character/NumberedPictures.h"
+#include "character/gui/TFormRgn.h"
+#include "platform/Files.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf {
+namespace {
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// ShowFirstImage looks no further than this picture number.
+constexpr long long kHighestFirstPicture = 100000;
+
+QSize ScreenSize() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().size() : QSize(0, 0);
+}
+
+}  // namespace
+
+QImage LoadPicture(const std::string& path) {
+  QImage picture;
+  auto bytes = platform::ReadFile(path);
+  if (!bytes) return picture;
+  if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                            static_cast<int>(bytes->size()), "BMP")) {
+    return QImage();
+  }
+  return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+TCharForm::TCharForm(CharacterHost& host, WindowEdgeSearch& edges)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      host_(host),
+      engine_(edges, *this, random_, ScreenSize().width(), ScreenSize().height()) {
+  setWindowTitle(Text("モフタンキャラクター"));
+  // A character coming onto the screen must not take the keyboard away
+  // from what the user is typing in.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+
+  FormRgn1 = new TFormRgn(this);
+  FormRgn1->move(0, 0);
+  FormRgn1->OnMouseDown = [this](QMouseEvent* e) { FormRgn1MouseDown(e); };
+  FormRgn1->OnMouseMove = [this](QMouseEvent* e) { FormRgn1MouseMove(e); };
+  FormRgn1->OnMouseUp = [this](QMouseEvent* e) { FormRgn1MouseUp(e); };
+  FormRgn1->OnContextMenu = [this](const QPoint& at) { PopupMenu1->popup(at); };
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kTickMs);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+  PopupMenu1 = new QMenu(this);
+  cmIn = PopupMenu1->addAction(Text("小屋に戻す(&R)"));
+  cmMail = PopupMenu1->addAction(Text("メールを送る(&M)"));
+  connect(cmIn, &QAction::triggered, this, [this] { cmInClick(); });
+  connect(cmMail, &QAction::triggered, this, [this] { cmMailClick(); });
+
+  FormCreate();
+}
+
+TCharForm::~TCharForm() = default;
+
+void TCharForm::FormCreate() {
+  QSize screen = ScreenSize();
+  screenWidth_ = screen.width();
+  screenHeight_ = screen.height();
+  setFixedSize(kPictureSize, kPictureSize);
+  FormRgn1->resize(kPictureSize, kPictureSize);
+  // Nothing is loaded yet: an empty picture of the right size, whose shape
+  // is empty, so an unplaced window shows nothing.
+  QImage blank(kPictureSize, kPictureSize, QImage::Format_RGB32);
+  blank.fill(Qt::black);
+  ShowPicture(blank);
+  random_.SeedFromClock();
+}
+
+void TCharForm::SetIdentity(int index, std::string id, std::string folder) {
+  index_ = index;
+  id_ = std::move(id);
+  engine_.SetFolder(std::move(folder));
+}
+
+bool TCharForm::LoadScenes() {
+  bool ok = engine_.LoadScenes();
+  MoveWindow(engine_.Left(), engine_.Top());
+  ShowCurrentFrame();
+  return ok;
+}
+
+void TCharForm::Clear() { imageList_.clear(); }
+
+bool TCharForm::Append(const std::string& path) {
+  QImage picture = LoadPicture(path);
+  if (picture.isNull()) return false;
+  imageList_.push_back(std::move(picture));
+  return true;
+}
+
+void TCharForm::Timer1Timer() {
+  TickResult result = engine_.Tick();
+  if (!result.advanced) return;
+  if (result.reentered) {
+    SetTopmost(engine_.Topmost());
+    show();
+  }
+  MoveWindow(engine_.Left(), engine_.Top());
+  ShowCurrentFrame();
+}
+
+void TCharForm::MoveWindow(int left, int top) {
+  if (pos() != QPoint(left, top)) move(left, top);
+}
+
+void TCharForm::ShowPicture(const QImage& picture) {
+  FormRgn1->SetPicture(picture);
+  Reshape();
+}
+
+void TCharForm::Reshape() {
+  const QImage& picture = FormRgn1->Picture();
+  if (picture.isNull()) return;
+  FormRgn1->TransparentColor = picture.pixel(0, 0);
+  FormRgn1->BuildRegion();
+  FormRgn1->ApplyRegion();
+}
+
+void TCharForm::ShowCurrentFrame() {
+  int index = engine_.ShownPictureIndex();
+  if (index >= 0 && index < static_cast<int>(imageList_.size())) {
+    ShowPicture(imageList_[index]);
+  } else {
+    Reshape();
+  }
+}
+
+void TCharForm::ShowFirstImage() {
+  for (const auto& path : NumberedPictures(Folder(), kHighestFirstPicture)) {
+    QImage picture = LoadPicture(path);
+    if (picture.isNull()) continue;
+    ShowPicture(picture);
+    return;
+  }
+}
+
+void TCharForm::cmInClick() { host_.ReturnHome(index_); }
+
+void TCharForm::cmMailClick() { host_.SendMailByCharacter(id_); }
+
+void TCharForm::FormRgn1MouseDown(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragging_ = true;
+  pressPoint_ = mapFromGlobal(event->globalPosition().toPoint());
+  timerBeforeDrag_ = Timer1->isActive();
+  Timer1->stop();
+}
+
+void TCharForm::FormRgn1MouseMove(QMouseEvent* event) {
+  if (!dragging_) return;
+  QPoint screen = event->globalPosition().toPoint();
+  int left = screen.x() - pressPoint_.x();
+  int top = screen.y() - pressPoint_.y();
+  MoveWindow(left, top);
+  engine_.MoveTo(left, top);
+}
+
+void TCharForm::FormRgn1MouseUp(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !dragging_) return;
+  dragging_ = false;
+  if (timerBeforeDrag_) Timer1->start();
+}
+
+void TCharForm::ParkForMail() {
+  parkedLeft_ = x();
+  parkedTop_ = y();
+  parkedVisible_ = isVisible();
+  parkedTimer_ = Timer1->isActive();
+  Timer1->stop();
+  if (engine_.Topmost()) {
+    SetTopmost(false);
+    show();
+  }
+  ScreenPoint& position = host_.MailPosition();
+  position = CorrectMailPosition(position, screenWidth_, screenHeight_, FormRgn1->width(),
+                                 FormRgn1->height());
+  MoveWindow(position.x, position.y);
+  engine_.MoveTo(position.x, position.y);
+}
+
+void TCharForm::RestoreAfterMail() {
+  if (engine_.Topmost()) SetTopmost(true);
+  MoveWindow(parkedLeft_, parkedTop_);
+  engine_.MoveTo(parkedLeft_, parkedTop_);
+  setVisible(parkedVisible_);
+  if (parkedTimer_) Timer1->start();
+}
+
+void TCharForm::SetTopmost(bool topmost) {
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  // Changing the widget's flags the usual way re-creates and hides the
+  // window; the native window is told directly and the widget only records it.
+  overrideWindowFlags(flags);
+  if (QWindow* native = windowHandle()) native->setFlags(flags);
+  if (topmost && isVisible()) raise();
+}
+
+bool TCharForm::IsTopmost() const { return windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+}  // namespace mf

@@ -1,0 +1,431 @@
+#include "hut/gui/HutMenuBar.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+namespace mf {
+namespace {
+
+using namespace menu_cursor;
+
+constexpr int kHoverCheckMs = 300;
+constexpr int kItemHeight = 18;
+constexpr int kSeparatorHeight = 4;
+constexpr int kFileMenuWidth = 121;
+constexpr int kHelpMenuWidth = 128;
+constexpr int kCloseButtonLeft = 323;
+constexpr int kCloseButtonTop = 4;
+constexpr int kCloseButtonSize = 17;
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+QFont MenuFont() {
+  QFont font = QApplication::font();
+  font.setPixelSize(12);
+  return font;
+}
+
+}  // namespace
+
+class HutMenuBar::KeyFilter final : public QObject {
+ public:
+  explicit KeyFilter(HutMenuBar& bar) : bar_(bar) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+    return bar_.hut_.isActiveWindow() && bar_.HandleKey(event);
+  }
+
+ private:
+  HutMenuBar& bar_;
+};
+
+MenuLabel::MenuLabel(const QString& text, Qt::Alignment alignment, QWidget* parent)
+    : QWidget(parent), text_(text), alignment_(alignment) {
+  setFont(MenuFont());
+  setMouseTracking(true);
+}
+
+void MenuLabel::SetLook(TitleLook look, const QColor& fill, const QColor& text) {
+  if (look == look_ && fill == fill_ && text == textColour_) return;
+  look_ = look;
+  fill_ = fill;
+  textColour_ = text;
+  update();
+}
+
+void MenuLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), fill_);
+  if (look_ != TitleLook::Plain) {
+    // A one-pixel bevel: light on the top and left edges when raised,
+    // on the bottom and right edges when lowered.
+    QColor topLeft = look_ == TitleLook::Raised ? Qt::white : kHutDisabledTextColour;
+    QColor bottomRight = look_ == TitleLook::Raised ? kHutDisabledTextColour : Qt::white;
+    const int r = width() - 1;
+    const int b = height() - 1;
+    painter.setPen(topLeft);
+    painter.drawLine(0, 0, r, 0);
+    painter.drawLine(0, 0, 0, b);
+    painter.setPen(bottomRight);
+    painter.drawLine(0, b, r, b);
+    painter.drawLine(r, 0, r, b);
+  }
+  painter.setPen(textColour_);
+  painter.drawText(rect(), static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextShowMnemonic, text_);
+}
+
+HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::function<bool()> receiveEnabled,
+                       std::function<void(MenuCommand)> run)
+    : QObject(&hut), hut_(hut), strip_(strip), menu_(std::move(receiveEnabled)), run_(std::move(run)) {
+  Panel6 = new QWidget(&strip);
+  Panel6->setGeometry(3, 3, 70, 17);
+  Label1 = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, Panel6);
+  Label1->setGeometry(0, 0, 70, 17);
+  Panel7 = new QWidget(&strip);
+  Panel7->setGeometry(80, 3, 62, 17);
+  Label2 = new MenuLabel(Utf8("ヘルプ(&H)"), Qt::AlignHCenter, Panel7);
+  Label2->setGeometry(0, 0, 62, 17);
+
+  Image1 = new QLabel(&strip);
+  Image1->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
+  Label8 = new QWidget(&strip);
+  Label8->setGeometry(Image1->geometry());
+  Label8->setToolTip(Utf8("閉じる"));
+  DrawCloseButton(false);
+
+  BuildDropDowns(body);
+
+  CheckMouseLeaveTimer = new QTimer(this);
+  CheckMouseLeaveTimer->setInterval(kHoverCheckMs);
+  connect(CheckMouseLeaveTimer, &QTimer::timeout, this, [this] { CheckMouseLeaveTimerTimer(); });
+
+  for (QObject* watched : {static_cast<QObject*>(Label1), static_cast<QObject*>(Label2),
+                           static_cast<QObject*>(Label8), static_cast<QObject*>(&strip),
+                           static_cast<QObject*>(&hut)}) {
+    watched->installEventFilter(this);
+  }
+  for (MenuLabel* item : {Label3, Label4, Label31, Label5, Label6, Label7}) item->installEventFilter(this);
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state != Qt::ApplicationActive) CloseMenus();
+  });
+  Refresh();
+}
+
+HutMenuBar::~HutMenuBar() {
+  if (keyFilter_) qApp->removeEventFilter(keyFilter_.get());
+}
+
+void HutMenuBar::BuildDropDowns(QWidget& body) {
+  auto makePanel = [&body](int width) {
+    auto* panel = new QFrame(&body);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, kHutNormalColour);
+    panel->setPalette(palette);
+    panel->setFixedWidth(width);
+    panel->hide();
+    return panel;
+  };
+  auto addItem = [](QWidget* panel, int& y, const char* text) {
+    auto* item = new MenuLabel(Utf8(text), Qt::AlignLeft, panel);
+    item->setGeometry(1, y, panel->width() - 2, kItemHeight);
+    y += kItemHeight;
+    return item;
+  };
+  auto addSeparator = [](QWidget* panel, int& y) {
+    auto* line = new QFrame(panel);
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    line->setGeometry(1, y, panel->width() - 2, kSeparatorHeight);
+    y += kSeparatorHeight;
+  };
+
+  mnFileMenuPanel = makePanel(kFileMenuWidth);
+  int y = 1;
+  Label3 = addItem(mnFileMenuPanel, y, "  メール一覧(&M)");
+  Label4 = addItem(mnFileMenuPanel, y, "  新規キャラクター(&N)  ");
+  addSeparator(mnFileMenuPanel, y);
+  Label31 = addItem(mnFileMenuPanel, y, "  メール受信(&J)");
+  addSeparator(mnFileMenuPanel, y);
+  Label5 = addItem(mnFileMenuPanel, y, "  閉じる(&C)");
+  mnFileMenuPanel->setFixedHeight(y + 1);
+
+  mnHelpMenuPanel = makePanel(kHelpMenuWidth);
+  y = 1;
+  Label6 = addItem(mnHelpMenuPanel, y, "  ヘルプ(&H)　　　　　　F1");
+  Label7 = addItem(mnHelpMenuPanel, y, "  バージョン情報(&V)");
+  mnHelpMenuPanel->setFixedHeight(y + 1);
+}
+
+void HutMenuBar::InstallKeyboardFilter() {
+  if (keyFilter_) return;
+  keyFilter_ = std::make_unique<KeyFilter>(*this);
+  qApp->installEventFilter(keyFilter_.get());
+}
+
+void HutMenuBar::CloseMenus() {
+  menu_.CloseMenus(PointerIfActive());
+  Refresh();
+}
+
+void HutMenuBar::CheckMouseLeaveTimerTimer() {
+  menu_.HoverTimerTick(TargetAt(QCursor::pos()));
+  Refresh();
+}
+
+std::optional<MenuTarget> HutMenuBar::PointerIfActive() const {
+  if (!hut_.isVisible() || !hut_.isActiveWindow()) return std::nullopt;
+  return TargetAt(QCursor::pos());
+}
+
+MenuTarget HutMenuBar::TargetAt(const QPoint& global) const {
+  auto over = [&global](const QWidget* widget) {
+    return widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(global));
+  };
+  if (over(mnFileMenuPanel)) return MenuTarget::FileDropDown;
+  if (over(mnHelpMenuPanel)) return MenuTarget::HelpDropDown;
+  if (over(Label8)) return MenuTarget::CloseButton;
+  if (over(Panel6)) return MenuTarget::FileTitle;
+  if (over(Panel7)) return MenuTarget::HelpTitle;
+  if (over(&strip_)) return MenuTarget::Strip;
+  return MenuTarget::Elsewhere;
+}
+
+int HutMenuBar::ItemAt(const QPoint& global) const {
+  const std::pair<MenuLabel*, int> items[] = {{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
+                                              {Label5, kCloseHut}, {Label6, kHelp},         {Label7, kVersion}};
+  for (const auto& [label, code] : items) {
+    if (label->isVisible() && label->rect().contains(label->mapFromGlobal(global))) return code;
+  }
+  return kClosed;
+}
+
+bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == &hut_) {
+    if (type == QEvent::WindowDeactivate || type == QEvent::Hide) {
+      menu_.CloseMenus(std::nullopt);
+      Refresh();
+    }
+    return false;
+  }
+
+  auto* mouse = (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                 type == QEvent::MouseMove)
+                    ? static_cast<QMouseEvent*>(event)
+                    : nullptr;
+  const QPoint global = mouse ? mouse->globalPosition().toPoint() : QPoint();
+
+  if (watched == Label1 || watched == Label2) {
+    const MenuTitle title = watched == Label1 ? MenuTitle::File : MenuTitle::Help;
+    switch (type) {
+      case QEvent::Enter:
+        menu_.TitleEnter(title);
+        break;
+      case QEvent::Leave:
+        if (!titlePressed_) menu_.TitleLeave(title);
+        break;
+      case QEvent::MouseButtonPress:
+        if (mouse->button() != Qt::LeftButton) return true;
+        menu_.TitlePress(title);
+        // The button is still down: the pointer may now travel into the
+        // drop-down, and releasing it over an item chooses that item.
+        titlePressed_ = menu_.MenuOpen();
+        break;
+      case QEvent::MouseMove:
+        if (!titlePressed_) return false;
+        if (int item = ItemAt(global); item != kClosed) {
+          menu_.ItemEnter(item);
+        } else if (MenuTarget target = TargetAt(global);
+                   target == MenuTarget::FileTitle || target == MenuTarget::HelpTitle) {
+          MenuTitle over = target == MenuTarget::FileTitle ? MenuTitle::File : MenuTitle::Help;
+          if (menu_.DropDown() != over) menu_.TitleEnter(over);
+        }
+        break;
+      case QEvent::MouseButtonRelease:
+        if (mouse->button() != Qt::LeftButton || !titlePressed_) return true;
+        titlePressed_ = false;
+        if (int item = ItemAt(global); item != kClosed) {
+          auto command = menu_.ItemRelease(item, PointerIfActive());
+          Refresh();
+          Run(command);
+          return true;
+        }
+        break;
+      default:
+        return false;
+    }
+    Refresh();
+    return type != QEvent::Enter && type != QEvent::Leave;
+  }
+
+  if (watched == Label8) {
+    switch (type) {
+      case QEvent::Enter:
+        menu_.CloseButtonEnter();
+        Refresh();
+        return false;
+      case QEvent::MouseButtonPress:
+        if (menu_.MenuOpen() || menu_.KeyboardMode()) CloseMenus();
+        return true;
+      case QEvent::MouseButtonRelease:
+        if (mouse->button() == Qt::LeftButton && Label8->rect().contains(mouse->position().toPoint())) {
+          Run(MenuCommand::CloseHut);
+        }
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  if (watched == &strip_) {
+    if (type == QEvent::MouseButtonPress) CloseMenus();
+    return false;
+  }
+
+  // A drop-down item.
+  switch (type) {
+    case QEvent::Enter:
+      if (int item = ItemAt(QCursor::pos()); item != kClosed) {
+        menu_.ItemEnter(item);
+      } else {
+        // The pointer position may lag behind the enter event.
+        for (const auto& [label, code] : {std::pair<QObject*, int>{Label3, kMailList}, {Label4, kNewCharacter},
+                                          {Label31, kReceive}, {Label5, kCloseHut}, {Label6, kHelp},
+                                          {Label7, kVersion}}) {
+          if (label == watched) menu_.ItemEnter(code);
+        }
+      }
+      Refresh();
+      return false;
+    case QEvent::MouseButtonPress:
+      return true;
+    case QEvent::MouseMove:
+      if (mouse->buttons() & Qt::LeftButton) {
+        if (int item = ItemAt(global); item != kClosed) menu_.ItemEnter(item);
+        Refresh();
+      }
+      return true;
+    case QEvent::MouseButtonRelease: {
+      if (mouse->button() != Qt::LeftButton) return true;
+      int item = ItemAt(global);
+      if (item == kClosed) return true;
+      auto command = menu_.ItemRelease(item, PointerIfActive());
+      Refresh();
+      Run(command);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool HutMenuBar::HandleKey(QEvent* event) {
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() == Qt::Key_Alt) {
+    if (key->isAutoRepeat()) return menu_.MenuOpen() || menu_.KeyboardMode();
+    bool used = event->type() == QEvent::KeyPress ? menu_.AltPress(PointerIfActive()) : menu_.AltRelease();
+    Refresh();
+    return used;
+  }
+  if (event->type() != QEvent::KeyPress) return false;
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+
+  MenuKey menuKey;
+  char letter = 0;
+  switch (key->key()) {
+    case Qt::Key_Left: menuKey = MenuKey::Left; break;
+    case Qt::Key_Right: menuKey = MenuKey::Right; break;
+    case Qt::Key_Up: menuKey = MenuKey::Up; break;
+    case Qt::Key_Down: menuKey = MenuKey::Down; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: menuKey = MenuKey::Enter; break;
+    case Qt::Key_Escape: menuKey = MenuKey::Escape; break;
+    case Qt::Key_F1: menuKey = MenuKey::F1; break;
+    default:
+      if (key->key() < Qt::Key_A || key->key() > Qt::Key_Z) return false;
+      menuKey = MenuKey::Letter;
+      letter = static_cast<char>('A' + (key->key() - Qt::Key_A));
+      break;
+  }
+  std::optional<MenuCommand> command;
+  bool used = menu_.Key(menuKey, letter, command, PointerIfActive());
+  Refresh();
+  Run(command);
+  return used;
+}
+
+void HutMenuBar::Run(std::optional<MenuCommand> command) {
+  if (command && run_) run_(*command);
+}
+
+void HutMenuBar::Refresh() {
+  auto paintTitle = [](MenuLabel* label, TitleLook look) {
+    label->SetLook(look, look == TitleLook::Plain ? kHutNormalColour : kHutHighlightColour, Qt::black);
+  };
+  paintTitle(Label1, menu_.Look(MenuTitle::File));
+  paintTitle(Label2, menu_.Look(MenuTitle::Help));
+  DrawCloseButton(menu_.CloseButtonHover());
+
+  const std::pair<MenuLabel*, int> items[] = {{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
+                                              {Label5, kCloseHut}, {Label6, kHelp},         {Label7, kVersion}};
+  for (const auto& [label, code] : items) {
+    QColor text = (code == kReceive && !menu_.ReceiveItemEnabled()) ? kHutDisabledTextColour : QColor(Qt::black);
+    label->SetLook(TitleLook::Plain, menu_.ItemHighlighted(code) ? kHutHighlightColour : kHutNormalColour, text);
+  }
+
+  auto place = [this](QWidget* panel, QWidget* title, bool open) {
+    if (!open) {
+      panel->hide();
+      return;
+    }
+    QWidget* body = panel->parentWidget();
+    QPoint bottomLeft = title->mapTo(body, QPoint(0, title->height()));
+    panel->move(bottomLeft.x() + 1, bottomLeft.y() + 1);
+    panel->show();
+    panel->raise();
+  };
+  const auto open = menu_.DropDown();
+  place(mnFileMenuPanel, Panel6, open == MenuTitle::File);
+  place(mnHelpMenuPanel, Panel7, open == MenuTitle::Help);
+
+  if (menu_.HoverTimerRunning()) {
+    if (!CheckMouseLeaveTimer->isActive()) CheckMouseLeaveTimer->start();
+  } else {
+    CheckMouseLeaveTimer->stop();
+  }
+}
+
+void HutMenuBar::DrawCloseButton(bool hover) {
+  if (closeDrawn_ == static_cast<int>(hover)) return;
+  closeDrawn_ = static_cast<int>(hover);
+  const int w = kCloseButtonSize;
+  const int h = kCloseButtonSize;
+  QPixmap glyph(w, h);
+  glyph.fill(hover ? kHutHighlightColour : kHutNormalColour);
+  QPainter painter(&glyph);
+  if (hover) {
+    painter.setPen(kHutDisabledTextColour);
+    painter.drawLine(0, h - 1, w - 1, h - 1);
+    painter.drawLine(w - 1, 0, w - 1, h - 1);
+    painter.setPen(Qt::white);
+    painter.drawLine(0, 0, w - 1, 0);
+    painter.drawLine(0, 0, 0, h - 1);
+  }
+  painter.setPen(QPen(Qt::black, 2));
+  painter.drawLine(w / 4 - 1, h / 4 - 1, w - w / 4 - 1, h - h / 4 - 1);
+  painter.drawLine(w / 4 - 1, h - h / 4 - 1, w - w / 4 - 1, h / 4 - 1);
+  painter.end();
+  Image1->setPixmap(glyph);
+}
+
+}  // namespace mf

@@ -1,0 +1,477 @@
+#include "hut/gui/TMainForm.h"
+
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygon>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QtGui/qguiapplication_platform.h>
+
+#include "character/gui/TCharForm.h"
+#include "hut/CharacterScan.h"
+#include "platform/IniFile.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/x11/X11WindowMessages.h"
+
+namespace mf {
+namespace {
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Colours of the hut (the layout gives them as Windows values, blue in the
+// high byte; written here as red, green, blue).
+const QColor kMenuStripColour(0xCB, 0xA6, 0x8F);  // 0x8FA6CB
+const QColor kNormalColour(0xEF, 0xF2, 0xAA);      // 0xAAF2EF
+const QColor kListColour(0xFA, 0xBF, 0xFF);        // 0xFFBFFA
+const QColor kRoofColour(0xB4, 0x56, 0x3C);
+const QColor kRoofEdgeColour(0x6E, 0x2E, 0x1E);
+const QColor kBodyEdgeColour(0x8A, 0x5A, 0x3A);
+
+constexpr int kCloseButtonLeft = 323;
+constexpr int kCloseButtonTop = 4;
+constexpr int kCloseButtonSize = 17;
+
+QPolygon RoofTriangle(const QRect& roof) {
+  return QPolygon({QPoint(roof.width() / 2, roof.top() - TMainForm::kRoofRise),
+                   QPoint(0, roof.bottom() + 1), QPoint(roof.width(), roof.bottom() + 1)});
+}
+
+void PaintRoof(QWidget* panel) {
+  QPainter painter(panel);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QRect roof = panel->rect();
+  QPolygon triangle = RoofTriangle(roof);
+  QLinearGradient shade(0, 0, 0, roof.height());
+  shade.setColorAt(0, kRoofColour.lighter(115));
+  shade.setColorAt(1, kRoofColour.darker(110));
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(shade);
+  painter.drawPolygon(triangle);
+
+  // Rows of shingles, clipped to the roof.
+  QPainterPath clip;
+  clip.addPolygon(triangle);
+  painter.setClipPath(clip);
+  painter.setPen(QPen(kRoofEdgeColour, 1));
+  const int row = 12;
+  for (int y = roof.height() - row, n = 0; y > -row; y -= row, ++n) {
+    painter.drawLine(0, y, roof.width(), y);
+    for (int x = (n % 2) * row; x < roof.width(); x += 2 * row) painter.drawLine(x, y, x, y + row);
+  }
+  painter.setClipping(false);
+  painter.setPen(QPen(kRoofEdgeColour, 4));
+  painter.drawLine(triangle[1], triangle[0]);
+  painter.drawLine(triangle[0], triangle[2]);
+  painter.drawLine(0, roof.height() - 2, roof.width(), roof.height() - 2);
+}
+
+// A tray notification's mouse message for a tray activation.
+std::int32_t TrayMouseMessage(QSystemTrayIcon::ActivationReason reason) {
+  switch (reason) {
+    case QSystemTrayIcon::Context: return kTrayRightButtonUp;
+    case QSystemTrayIcon::DoubleClick: return kTrayLeftDoubleClick;
+    case QSystemTrayIcon::Trigger: return kTrayLeftButtonUp;
+    case QSystemTrayIcon::MiddleClick: return kTrayMiddleButtonUp;
+    default: return 0;
+  }
+}
+
+QPixmap MaskedIcon(const QImage& picture) {
+  QImage image = picture;
+  if (image.size() != QSize(TCharForm::kPictureSize, TCharForm::kPictureSize)) {
+    image = image.scaled(TCharForm::kPictureSize, TCharForm::kPictureSize);
+  }
+  QPixmap pixmap = QPixmap::fromImage(image);
+  pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, 0), Qt::MaskInColor)));
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon HutIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(kRoofEdgeColour, 1.5));
+  painter.setBrush(kRoofColour);
+  painter.drawPolygon(QPolygonF({QPointF(16, 2), QPointF(1, 15), QPointF(31, 15)}));
+  painter.setPen(QPen(kBodyEdgeColour, 1.5));
+  painter.setBrush(kListColour);
+  painter.drawRect(QRectF(5, 15, 22, 15));
+  painter.setBrush(kMenuStripColour);
+  painter.drawRect(QRectF(13, 21, 6, 9));
+  return QIcon(pixmap);
+}
+
+TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
+      startup_(std::move(startup)),
+      edges_(edges),
+      registry_(startup_.programFolder) {
+  setWindowTitle(Text("小屋"));
+  setWindowIcon(HutIcon());
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    ownMailPosition_ = ScreenPoint{screen->geometry().width() / 2, screen->geometry().height() / 2};
+  }
+  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    messages_ = std::make_unique<platform::WindowMessageReader>(x11->connection());
+  }
+  BuildControls();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // Character windows go before the hut, as they belong to it.
+  CharForms_.clear();
+  RemoveTrayIcon();
+}
+
+void TMainForm::BuildControls() {
+  setFixedSize(kWidth, kHeight);
+
+  Panel1 = new QWidget(this);
+  Panel1->setGeometry(0, 0, kWidth, kRoofHeight);
+  Panel1->installEventFilter(this);
+
+  Panel3 = new QWidget(this);
+  Panel3->setGeometry(0, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+  Panel4 = new QWidget(this);
+  Panel4->setGeometry(kWidth - kSideWidth, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+
+  Panel5 = new QWidget(this);
+  Panel5->setGeometry(kSideWidth, kRoofHeight, kWidth - 2 * kSideWidth, kHeight - kRoofHeight);
+
+  Panel2 = new QWidget(Panel5);
+  Panel2->setGeometry(0, 0, Panel5->width(), kMenuHeight);
+  Panel2->setAutoFillBackground(true);
+  QPalette strip = Panel2->palette();
+  strip.setColor(QPalette::Window, kMenuStripColour);
+  Panel2->setPalette(strip);
+
+  auto makeTitle = [this](const char* html, int left, int width) {
+    auto* label = new QLabel(Text(html), Panel2);
+    label->setGeometry(left, 3, width, 17);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, kNormalColour);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    return label;
+  };
+  Label1 = makeTitle("ファイル(<u>F</u>)", 3, 70);
+  Label2 = makeTitle("ヘルプ(<u>H</u>)", 80, 62);
+
+  Image1 = new QLabel(Panel2);
+  Image1->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
+  Image1->setToolTip(Text("閉じる"));
+  Image1->installEventFilter(this);
+
+  ListView1 = new QListWidget(Panel5);
+  ListView1->setGeometry(0, kMenuHeight, Panel5->width(), Panel5->height() - kMenuHeight);
+  ListView1->setViewMode(QListView::IconMode);
+  ListView1->setIconSize(QSize(TCharForm::kPictureSize, TCharForm::kPictureSize));
+  ListView1->setGridSize(QSize(80, 76));
+  ListView1->setMovement(QListView::Static);
+  ListView1->setResizeMode(QListView::Adjust);
+  ListView1->setWordWrap(true);
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView1->setFrameShape(QFrame::NoFrame);
+  QPalette list = ListView1->palette();
+  list.setColor(QPalette::Base, kListColour);
+  list.setColor(QPalette::Text, Qt::black);
+  // Keep the selection visible when the hut is not the active window.
+  list.setColor(QPalette::Inactive, QPalette::Highlight, list.color(QPalette::Active, QPalette::Highlight));
+  list.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                list.color(QPalette::Active, QPalette::HighlightedText));
+  ListView1->setPalette(list);
+
+  Timer2 = new QTimer(this);
+  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+
+  TaskTrayPopupMenu = new QMenu(this);
+  ttpmOpen = TaskTrayPopupMenu->addAction(Text("小屋を開く(&O)"));
+  ttpmExit = TaskTrayPopupMenu->addAction(Text("終了(&X)"));
+  connect(ttpmOpen, &QAction::triggered, this, [this] { ttpmOpenClick(); });
+  connect(ttpmExit, &QAction::triggered, this, [this] { ttpmExitClick(); });
+}
+
+void TMainForm::FormCreate() {
+  // 1. With "/s" the hut stays hidden; no show will write the handle.
+  showAtStart_ = startup_.firstArgument != "/s";
+  if (!showAtStart_) SaveHutHandle();
+
+  // 2. No taskbar button: the hut is a tool window (set at construction).
+
+  // 3.-4. Fresh lists, then the saved ones.
+  CharForms_.clear();
+  ListView1->clear();
+  ImageList1_.clear();
+  registry_.ClearLists();
+  registry_.LoadLists();
+
+  // 5. The character folders, in listing order.
+  for (const auto& character : ScanCharacterFolders(registry_)) {
+    TCharItem* item = AddCharacter(character.name, character.folder, character.id, character.out,
+                                   character.iconPath);
+    TCharForm& window = *CharForms_[item->data.index];
+    if (character.out && window.LoadScenes()) {
+      window.show();
+      window.Timer1->start();
+    }
+  }
+
+  // 6. The house shape.
+  ShapeHut();
+
+  // 8. The close button's glyph.
+  DrawCloseButton();
+
+  // 9. The tray icon.
+  AddTrayIcon();
+
+  // 10. The help file.
+  helpFile_ = startup_.programFolder + "MFMAIL.HLP";
+
+  // 11.
+  exitPermitted_ = false;
+}
+
+TCharItem* TMainForm::AddCharacter(const std::string& name, const std::string& folder,
+                                   const std::string& id, bool out, const std::string& iconPath,
+                                   int slot) {
+  if (slot < 0) slot = static_cast<int>(CharForms_.size());
+  auto* item = new TCharItem(platform::ToQString(name), TCharData{folder, id, out, slot});
+  ListView1->addItem(item);
+
+  auto form = std::make_unique<TCharForm>(*this, edges_);
+  form->SetIdentity(slot, id, folder);
+  if (slot >= static_cast<int>(CharForms_.size())) CharForms_.resize(slot + 1);
+  CharForms_[slot] = std::move(form);
+
+  // An unreadable picture leaves the character without an icon rather than
+  // out of the hut.
+  QImage picture = LoadPicture(iconPath);
+  if (!picture.isNull()) {
+    ImageList1_.push_back(MaskedIcon(picture));
+    item->imageIndex = static_cast<int>(ImageList1_.size()) - 1;
+    item->setIcon(QIcon(ImageList1_.back()));
+  }
+  return item;
+}
+
+int TMainForm::FreeSlot() const {
+  for (std::size_t slot = 0; slot < CharForms_.size(); ++slot) {
+    if (!CharForms_[slot]) return static_cast<int>(slot);
+  }
+  return static_cast<int>(CharForms_.size());
+}
+
+void TMainForm::ShapeHut() {
+  QRect roof = Panel1->geometry();
+  QRegion shape(RoofTriangle(roof), Qt::WindingFill);
+  shape &= QRegion(rect());
+  shape += QRegion(Panel5->geometry());
+  hutRegion_ = shape;
+  setMask(hutRegion_);
+}
+
+void TMainForm::DrawCloseButton() {
+  QPixmap glyph(kCloseButtonSize, kCloseButtonSize);
+  glyph.fill(kNormalColour);
+  QPainter painter(&glyph);
+  painter.setPen(QPen(Qt::black, 2));
+  const int w = kCloseButtonSize;
+  const int h = kCloseButtonSize;
+  painter.drawLine(w / 4 - 1, h / 4 - 1, w - w / 4 - 1, h - h / 4 - 1);
+  painter.drawLine(w / 4 - 1, h - h / 4 - 1, w - w / 4 - 1, h / 4 - 1);
+  painter.end();
+  Image1->setPixmap(glyph);
+}
+
+void TMainForm::AddTrayIcon() {
+  TrayIcon = new QSystemTrayIcon(HutIcon(), this);
+  TrayIcon->setToolTip(Text("モフタンメール"));
+  connect(TrayIcon, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            WindowMessage(WM_TRAYNOTIFY, kTrayIconId, TrayMouseMessage(reason));
+          });
+  // Shown even when no tray is there yet: a program started with the session
+  // often comes up before the panel, and the icon joins the tray once it does.
+  TrayIcon->show();
+}
+
+void TMainForm::RemoveTrayIcon() {
+  if (!TrayIcon) return;
+  TrayIcon->hide();
+  delete TrayIcon;
+  TrayIcon = nullptr;
+}
+
+TCharItem* TMainForm::Item(int row) const { return static_cast<TCharItem*>(ListView1->item(row)); }
+
+int TMainForm::ItemCount() const { return ListView1->count(); }
+
+void TMainForm::SaveHutHandle() {
+  platform::IniFile settings(startup_.settingsPath);
+  settings.WriteString("Main", "Handle", std::to_string(static_cast<unsigned long long>(winId())));
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  SaveHutHandle();
+}
+
+void TMainForm::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  SaveHutHandle();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (exitPermitted_) {
+    exitPermitted_ = false;
+    event->accept();
+    if (endProgram_) {
+      endProgram_();
+    } else {
+      QCoreApplication::exit(0);
+    }
+    return;
+  }
+  event->ignore();
+  hide();
+}
+
+void TMainForm::WindowMessage(std::uint32_t message, std::int32_t, std::int32_t lParam) {
+  if (message == WM_SHOWHUT) {
+    WMShowHut();
+  } else if (message == WM_TRAYNOTIFY) {
+    WMTrayNotify(lParam);
+  }
+}
+
+void TMainForm::WMShowHut() { ttpmOpenClick(); }
+
+void TMainForm::WMTrayNotify(std::int32_t mouseMessage) {
+  if (mouseMessage == kTrayRightButtonUp) TaskTrayPopupMenu->popup(QCursor::pos());
+}
+
+void TMainForm::ttpmOpenClick() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TMainForm::ttpmExitClick() {
+  close();
+  // FIXME: clear the mail list window's selection here once that window exists.
+  if (endProgram_) {
+    endProgram_();
+  } else {
+    QCoreApplication::exit(0);
+  }
+}
+
+void TMainForm::QueryEndSession() { exitPermitted_ = true; }
+
+void TMainForm::EndSession() {
+  QueryEndSession();
+  close();
+}
+
+void TMainForm::ArmReceiveTimer(int intervalMs, bool enabled) {
+  Timer2->setInterval(intervalMs);
+  if (enabled) {
+    Timer2->start();
+  } else {
+    Timer2->stop();
+  }
+}
+
+void TMainForm::Timer2Timer() {
+  if (receive_) receive_();
+}
+
+void TMainForm::ReturnHome(int index) {
+  for (int row = 0; row < ItemCount(); ++row) {
+    TCharItem* item = Item(row);
+    if (item->data.index != index) continue;
+    if (index < 0 || index >= static_cast<int>(CharForms_.size()) || !CharForms_[index]) continue;
+    CharForms_[index]->hide();
+    CharForms_[index]->Timer1->stop();
+    CharacterRegistry::RemoveFirst(registry_.outDB, item->data.id);
+    item->data.out = false;
+  }
+  registry_.SaveOut();
+}
+
+void TMainForm::SendMailByCharacter(const std::string& id) {
+  for (int row = 0; row < ItemCount(); ++row) {
+    if (Item(row)->data.id == id) {
+      SendMailBy(Item(row));
+      return;
+    }
+  }
+}
+
+bool TMainForm::SendMailBy(TCharItem*) {
+  // FIXME: the composition window does not exist yet; a character cannot
+  // carry a mail until it does.
+  return false;
+}
+
+bool TMainForm::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (messages_ && eventType == "xcb_generic_event_t") {
+    if (auto received = messages_->Read(message)) {
+      WindowMessage(received->message, received->wParam, received->lParam);
+      *result = 0;
+      return true;
+    }
+  }
+  return QWidget::nativeEvent(eventType, message, result);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Panel1) {
+    switch (event->type()) {
+      case QEvent::Paint:
+        PaintRoof(Panel1);
+        return true;
+      case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton) {
+          roofDragging_ = true;
+          roofPress_ = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
+        }
+        return true;
+      }
+      case QEvent::MouseMove:
+        if (roofDragging_) move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - roofPress_);
+        return true;
+      case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) roofDragging_ = false;
+        return true;
+      default:
+        break;
+    }
+  } else if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton && Image1->rect().contains(mouse->position().toPoint())) hide();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace mf

@@ -1,0 +1,188 @@
+#pragma once
+
+#include <QListWidgetItem>
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "character/CharacterHost.h"
+#include "hut/CharData.h"
+#include "hut/CharacterRegistry.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace mf {
+
+namespace platform {
+class WindowMessageReader;
+}
+class TCharForm;
+class WindowEdgeSearch;
+
+// The hut's private window messages; their numbers are fixed because other
+// copies of the program send them.
+inline constexpr std::uint32_t WM_TRAYNOTIFY = 1738;
+inline constexpr std::uint32_t WM_SHOWHUT = 1739;
+// Mouse messages a tray notification carries.
+inline constexpr std::int32_t kTrayLeftButtonUp = 514;
+inline constexpr std::int32_t kTrayLeftDoubleClick = 515;
+inline constexpr std::int32_t kTrayRightButtonUp = 517;
+inline constexpr std::int32_t kTrayMiddleButtonUp = 520;
+
+// One character in the hut's list; it owns the character's record.
+class TCharItem final : public QListWidgetItem {
+ public:
+  TCharItem(const QString& caption, TCharData data) : QListWidgetItem(caption), data(std::move(data)) {}
+  TCharData data;
+  int imageIndex = -1;  // its icon in ImageList1
+};
+
+// What the hut needs to start.
+struct HutStartup {
+  std::string programFolder;  // with trailing separator
+  std::string settingsPath;   // where [Main] Handle is written
+  std::string firstArgument;  // "/s" starts without showing the hut
+};
+
+// The hut ("小屋"): the program's main window, house-shaped and borderless,
+// listing the visible characters. It owns the character registry and one
+// character window per listed character, the tray icon and its menu.
+class TMainForm final : public QWidget, public CharacterHost {
+  Q_OBJECT
+
+ public:
+  // Client size and the panels of the layout, in pixels.
+  static constexpr int kWidth = 444;
+  static constexpr int kHeight = 354;
+  static constexpr int kRoofHeight = 97;   // Panel1
+  static constexpr int kSideWidth = 50;    // Panel3, Panel4
+  static constexpr int kMenuHeight = 25;   // Panel2
+  static constexpr int kRoofRise = 100;    // the roof's apex above Panel1's top
+  static constexpr int kTrayIconId = 714;
+
+  // `edges` is shared by every character window and must outlive the hut.
+  TMainForm(HutStartup startup, WindowEdgeSearch& edges);
+  ~TMainForm() override;
+
+  // Ends the program when asked to (tray menu, session end); the program
+  // passes the end of its loop.
+  void SetEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
+
+  // Whether start-up showed the hut (no "/s").
+  bool ShowAtStart() const { return showAtStart_; }
+
+  // Private window messages and the tray callback.
+  void WindowMessage(std::uint32_t message, std::int32_t wParam, std::int32_t lParam);
+  void WMShowHut();
+  void WMTrayNotify(std::int32_t mouseMessage);
+
+  // Tray menu commands.
+  void ttpmOpenClick();
+  void ttpmExitClick();
+
+  // The session ends (log-out, shutdown): the next close ends the program.
+  void QueryEndSession();
+  // The session or a signal ends the program now, without asking.
+  void EndSession();
+  bool ExitPermitted() const { return exitPermitted_; }
+
+  // Writes this window's id to [Main] Handle.
+  void SaveHutHandle();
+
+  // The periodic receive timer; armed by the settings.
+  void ArmReceiveTimer(int intervalMs, bool enabled);
+  // The mail list window's receive command, run by the timer.
+  void SetReceiveCommand(std::function<void()> receive) { receive_ = std::move(receive); }
+  void Timer2Timer();
+
+  // CharacterHost.
+  void ReturnHome(int index) override;
+  void SendMailByCharacter(const std::string& id) override;
+  ScreenPoint& MailPosition() override { return *mailPosition_; }
+  // The mail position kept by the mail list window replaces the hut's own.
+  void UseMailPosition(ScreenPoint& position) { mailPosition_ = &position; }
+
+  // Writes a mail carried by the item's character.
+  bool SendMailBy(TCharItem* item);
+
+  // Lists a character: a list item captioned `name` with its record, a
+  // character window in slot `slot` (-1: a new slot at the end) and the
+  // picture at `iconPath` as its icon. The window stays hidden.
+  TCharItem* AddCharacter(const std::string& name, const std::string& folder, const std::string& id,
+                          bool out, const std::string& iconPath, int slot = -1);
+  // The first empty slot of CharForms, or the next one at the end.
+  int FreeSlot() const;
+
+  // The hut's registry and character windows.
+  CharacterRegistry& Registry() { return registry_; }
+  std::vector<std::unique_ptr<TCharForm>>& CharForms() { return CharForms_; }
+  TCharItem* Item(int row) const;
+  int ItemCount() const;
+  std::vector<QPixmap>& ImageList1() { return ImageList1_; }
+  const std::string& HelpFile() const { return helpFile_; }
+  // The hut's shape in window coordinates.
+  const QRegion& HutRegion() const { return hutRegion_; }
+
+  // Controls, named as the form names them.
+  QWidget* Panel1;  // roof
+  QWidget* Panel3;  // left strip, outside the shape
+  QWidget* Panel4;  // right strip, outside the shape
+  QWidget* Panel5;  // body
+  QWidget* Panel2;  // menu bar strip
+  QLabel* Label1;   // "ファイル(&F)"
+  QLabel* Label2;   // "ヘルプ(&H)"
+  QLabel* Image1;   // close button picture
+  QListWidget* ListView1;
+  QTimer* Timer2;
+  QSystemTrayIcon* TrayIcon = nullptr;
+  QMenu* TaskTrayPopupMenu;
+  QAction* ttpmOpen;
+  QAction* ttpmExit;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void FormCreate();
+  void ShapeHut();
+  void DrawCloseButton();
+  void AddTrayIcon();
+  void RemoveTrayIcon();
+
+  HutStartup startup_;
+  WindowEdgeSearch& edges_;
+  CharacterRegistry registry_;
+  std::vector<std::unique_ptr<TCharForm>> CharForms_;
+  std::vector<QPixmap> ImageList1_;
+  QRegion hutRegion_;
+  std::string helpFile_;
+  bool showAtStart_ = true;
+  bool exitPermitted_ = false;
+  std::function<void()> endProgram_;
+  std::function<void()> receive_;
+  ScreenPoint ownMailPosition_;
+  ScreenPoint* mailPosition_ = &ownMailPosition_;
+  std::unique_ptr<platform::WindowMessageReader> messages_;
+  // Roof dragging.
+  bool roofDragging_ = false;
+  QPoint roofPress_;
+};
+
+// The hut drawn small: the program's icon (window and tray).
+QIcon HutIcon();
+
+}  // namespace mf

@@ -1,0 +1,225 @@
+#include "platform/x11/X11DesktopWindows.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace mf::platform {
+namespace {
+
+struct FreeDeleter {
+  void operator()(void* pointer) const { std::free(pointer); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+// Collects a reply; an error (the window is gone, for one) becomes an empty
+// reply and is dropped here, so it never reaches anyone's event queue.
+template <typename T, typename Cookie>
+Reply<T> Take(T* (*reply)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
+              xcb_connection_t* connection, Cookie cookie) {
+  xcb_generic_error_t* error = nullptr;
+  Reply<T> result(reply(connection, cookie, &error));
+  std::free(error);
+  return result;
+}
+
+// Frames of common window managers put the client one to three levels down.
+constexpr int kClientSearchDepth = 3;
+// A frame with more children than this is not a plain frame; stop there.
+constexpr int kMostChildrenLooked = 16;
+constexpr std::uint32_t kAtomsRead = 32;
+
+xcb_get_property_cookie_t AskProperty(xcb_connection_t* connection, xcb_window_t window,
+                                      std::uint32_t atom) {
+  return xcb_get_property(connection, 0, window, atom, XCB_ATOM_ANY, 0, kAtomsRead);
+}
+
+bool HasAtom(const xcb_get_property_reply_t* reply, std::uint32_t atom) {
+  if (!reply || reply->format != 32 || atom == XCB_ATOM_NONE) return false;
+  const auto* values = static_cast<const std::uint32_t*>(
+      xcb_get_property_value(const_cast<xcb_get_property_reply_t*>(reply)));
+  int count = xcb_get_property_value_length(const_cast<xcb_get_property_reply_t*>(reply)) / 4;
+  return std::find(values, values + count, atom) != values + count;
+}
+
+}  // namespace
+
+X11DesktopWindows::X11DesktopWindows(const std::string& displayName) {
+  xcb_connection_t* connection =
+      xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), nullptr);
+  if (xcb_connection_has_error(connection)) {
+    xcb_disconnect(connection);
+    return;
+  }
+  connection_ = connection;
+  ownsConnection_ = true;
+  Initialise();
+}
+
+X11DesktopWindows::X11DesktopWindows(xcb_connection_t* connection) {
+  if (!connection || xcb_connection_has_error(connection)) return;
+  connection_ = connection;
+  Initialise();
+}
+
+X11DesktopWindows::~X11DesktopWindows() {
+  if (ownsConnection_) xcb_disconnect(connection_);
+}
+
+void X11DesktopWindows::Initialise() {
+  root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  const char* names[] = {"WM_STATE",
+                         "_NET_WM_WINDOW_TYPE",
+                         "_NET_WM_WINDOW_TYPE_DESKTOP",
+                         "_NET_WM_WINDOW_TYPE_DOCK",
+                         "_NET_WM_STATE",
+                         "_NET_WM_STATE_FULLSCREEN",
+                         "_NET_WM_STATE_MAXIMIZED_VERT",
+                         "_NET_WM_STATE_HIDDEN",
+                         "_GTK_FRAME_EXTENTS"};
+  std::uint32_t* targets[] = {&atoms_.wmState,    &atoms_.windowType,      &atoms_.typeDesktop,
+                              &atoms_.typeDock,   &atoms_.state,           &atoms_.stateFullscreen,
+                              &atoms_.stateMaximizedVert, &atoms_.stateHidden,
+                              &atoms_.gtkFrameExtents};
+  constexpr std::size_t kCount = sizeof(names) / sizeof(names[0]);
+  xcb_intern_atom_cookie_t cookies[kCount];
+  for (std::size_t i = 0; i < kCount; ++i) {
+    cookies[i] = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(names[i])),
+                                 names[i]);
+  }
+  for (std::size_t i = 0; i < kCount; ++i) {
+    auto reply = Take(xcb_intern_atom_reply, connection_, cookies[i]);
+    *targets[i] = reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
+  }
+}
+
+Rect X11DesktopWindows::Screen() {
+  if (!connection_) return {};
+  auto geometry = Take(xcb_get_geometry_reply, connection_, xcb_get_geometry(connection_, root_));
+  if (!geometry) return {};
+  return Rect{0, 0, geometry->width, geometry->height};
+}
+
+std::vector<DesktopWindow> X11DesktopWindows::TopLevelWindows() {
+  std::vector<DesktopWindow> windows;
+  ListTopLevelWindows(windows);
+  return windows;
+}
+
+void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows) {
+  windows.clear();
+  if (!connection_) return;
+  auto tree = Take(xcb_query_tree_reply, connection_, xcb_query_tree(connection_, root_));
+  if (!tree) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  int count = xcb_query_tree_children_length(tree.get());
+
+  std::vector<xcb_get_window_attributes_cookie_t> attributeCookies(count);
+  std::vector<xcb_get_geometry_cookie_t> geometryCookies(count);
+  for (int i = 0; i < count; ++i) {
+    attributeCookies[i] = xcb_get_window_attributes(connection_, children[i]);
+    geometryCookies[i] = xcb_get_geometry(connection_, children[i]);
+  }
+  std::vector<std::uint32_t> shown;
+  std::vector<DesktopWindow>& bottomUp = scratch_;
+  bottomUp.clear();
+  for (int i = 0; i < count; ++i) {
+    auto attributes = Take(xcb_get_window_attributes_reply, connection_, attributeCookies[i]);
+    auto geometry = Take(xcb_get_geometry_reply, connection_, geometryCookies[i]);
+    // Input-only windows cannot be seen, so nothing can stand on them.
+    if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
+      continue;
+    }
+    int border = geometry->border_width;
+    shown.push_back(children[i]);
+    bottomUp.push_back(DesktopWindow{
+        children[i],
+        Rect{geometry->x, geometry->y, geometry->x + geometry->width + 2 * border,
+             geometry->y + geometry->height + 2 * border},
+        true});
+  }
+
+  Describe(ClientWindows(shown), bottomUp);
+  // The server lists the root's children bottom to top.
+  windows.assign(bottomUp.rbegin(), bottomUp.rend());
+}
+
+std::vector<std::uint32_t> X11DesktopWindows::ClientWindows(
+    const std::vector<std::uint32_t>& frames) {
+  std::vector<std::uint32_t> clients(frames);
+  // Candidates still to look at, each with the frame it belongs to.
+  std::vector<std::pair<std::size_t, xcb_window_t>> level;
+  for (std::size_t i = 0; i < frames.size(); ++i) level.emplace_back(i, frames[i]);
+  std::vector<bool> found(frames.size(), false);
+
+  for (int depth = 0; depth <= kClientSearchDepth && !level.empty(); ++depth) {
+    std::vector<xcb_get_property_cookie_t> stateCookies;
+    std::vector<xcb_query_tree_cookie_t> treeCookies;
+    for (const auto& [frame, window] : level) {
+      stateCookies.push_back(AskProperty(connection_, window, atoms_.wmState));
+      treeCookies.push_back(xcb_query_tree(connection_, window));
+    }
+    std::vector<std::pair<std::size_t, xcb_window_t>> next;
+    for (std::size_t k = 0; k < level.size(); ++k) {
+      auto [frame, window] = level[k];
+      auto state = Take(xcb_get_property_reply, connection_, stateCookies[k]);
+      auto tree = Take(xcb_query_tree_reply, connection_, treeCookies[k]);
+      if (found[frame]) continue;
+      if (state && state->type != XCB_ATOM_NONE) {
+        found[frame] = true;
+        clients[frame] = window;
+        continue;
+      }
+      if (!tree) continue;
+      int childCount = xcb_query_tree_children_length(tree.get());
+      if (childCount > kMostChildrenLooked) continue;
+      const xcb_window_t* children = xcb_query_tree_children(tree.get());
+      for (int c = 0; c < childCount; ++c) next.emplace_back(frame, children[c]);
+    }
+    level = std::move(next);
+  }
+  return clients;
+}
+
+void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& clients,
+                                 std::vector<DesktopWindow>& windows) {
+  std::vector<xcb_get_property_cookie_t> typeCookies;
+  std::vector<xcb_get_property_cookie_t> stateCookies;
+  std::vector<xcb_get_property_cookie_t> extentCookies;
+  for (auto client : clients) {
+    typeCookies.push_back(AskProperty(connection_, client, atoms_.windowType));
+    stateCookies.push_back(AskProperty(connection_, client, atoms_.state));
+    extentCookies.push_back(AskProperty(connection_, client, atoms_.gtkFrameExtents));
+  }
+  for (std::size_t i = 0; i < clients.size(); ++i) {
+    auto type = Take(xcb_get_property_reply, connection_, typeCookies[i]);
+    auto state = Take(xcb_get_property_reply, connection_, stateCookies[i]);
+    auto extents = Take(xcb_get_property_reply, connection_, extentCookies[i]);
+    // Vertical maximising alone is enough: it is what brings a window's top
+    // to the top of the work area. A hidden (minimised) window that stays
+    // mapped shows nothing to stand on.
+    if (HasAtom(type.get(), atoms_.typeDesktop) || HasAtom(type.get(), atoms_.typeDock) ||
+        HasAtom(state.get(), atoms_.stateFullscreen) ||
+        HasAtom(state.get(), atoms_.stateMaximizedVert) ||
+        HasAtom(state.get(), atoms_.stateHidden)) {
+      windows[i].counts = false;
+    }
+    // A window that draws its own frame includes an invisible shadow margin;
+    // without it a character would stand in the air above the title bar.
+    if (extents && extents->format == 32 &&
+        xcb_get_property_value_length(extents.get()) == 4 * 4) {
+      const auto* margin = static_cast<const std::uint32_t*>(xcb_get_property_value(extents.get()));
+      Rect& r = windows[i].rect;
+      Rect inner{r.left + static_cast<int>(margin[0]), r.top + static_cast<int>(margin[2]),
+                 r.right - static_cast<int>(margin[1]), r.bottom - static_cast<int>(margin[3])};
+      if (inner.Width() > 0 && inner.Height() > 0) r = inner;
+    }
+  }
+}
+
+}  // namespace mf::platform

@@ -1,0 +1,201 @@
+#include "platform/x11/X11DesktopWindows.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+extern char** environ;
+
+namespace mf::platform {
+namespace {
+
+// A private X server for the whole suite; -displayfd lets it choose a free
+// display number and tell us when it is ready.
+class PrivateXServer {
+ public:
+  PrivateXServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    std::string fd = std::to_string(fds[1]);
+    const char* argv[] = {"Xvfb",    "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                          "-nolisten", "tcp", "-noreset", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed != 0) {
+      pid_ = -1;
+      close(fds[0]);
+      return;
+    }
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  ~PrivateXServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& Display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+class X11Windows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new PrivateXServer; }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (server_->Display().empty()) GTEST_SKIP() << "Xvfb is not available";
+    connection_ = xcb_connect(server_->Display().c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection_));
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    desktop_ = std::make_unique<X11DesktopWindows>(server_->Display());
+    ASSERT_TRUE(desktop_->Connected());
+  }
+  void TearDown() override {
+    desktop_.reset();
+    if (connection_) xcb_disconnect(connection_);  // its windows go with it
+  }
+
+  xcb_window_t MakeWindow(xcb_window_t parent, int x, int y, int width, int height, int border = 0,
+                          bool map = true) {
+    xcb_window_t window = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, parent, x, y, width, height,
+                      border, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    if (map) xcb_map_window(connection_, window);
+    return window;
+  }
+  xcb_atom_t Atom(const char* name) {
+    auto* reply = xcb_intern_atom_reply(
+        connection_, xcb_intern_atom(connection_, 0, std::strlen(name), name), nullptr);
+    xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+  }
+  void SetAtoms(xcb_window_t window, const char* property, std::initializer_list<const char*> values) {
+    std::vector<xcb_atom_t> atoms;
+    for (const char* value : values) atoms.push_back(Atom(value));
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, Atom(property), XCB_ATOM_ATOM,
+                        32, atoms.size(), atoms.data());
+  }
+  // Makes sure the server has handled everything sent so far.
+  void Sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
+
+  const DesktopWindow* Find(const std::vector<DesktopWindow>& windows, xcb_window_t id) {
+    for (const auto& window : windows) {
+      if (window.id == id) return &window;
+    }
+    return nullptr;
+  }
+  int IndexOf(const std::vector<DesktopWindow>& windows, xcb_window_t id) {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+      if (windows[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  static PrivateXServer* server_;
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t root_ = 0;
+  std::unique_ptr<X11DesktopWindows> desktop_;
+};
+
+PrivateXServer* X11Windows::server_ = nullptr;
+
+TEST_F(X11Windows, TopmostFirstWithOuterRectangles) {
+  xcb_window_t lower = MakeWindow(root_, 100, 200, 300, 150);
+  xcb_window_t upper = MakeWindow(root_, 150, 250, 200, 100, /*border=*/2);
+  xcb_window_t hidden = MakeWindow(root_, 10, 10, 50, 50, 0, /*map=*/false);
+  Sync();
+
+  auto windows = desktop_->TopLevelWindows();
+  ASSERT_NE(Find(windows, lower), nullptr);
+  ASSERT_NE(Find(windows, upper), nullptr);
+  EXPECT_EQ(Find(windows, hidden), nullptr);
+  EXPECT_LT(IndexOf(windows, upper), IndexOf(windows, lower));
+  EXPECT_EQ(Find(windows, lower)->rect, (Rect{100, 200, 400, 350}));
+  EXPECT_EQ(Find(windows, upper)->rect, (Rect{150, 250, 354, 354}));
+  EXPECT_TRUE(Find(windows, lower)->counts);
+
+  const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+  xcb_configure_window(connection_, lower, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  Sync();
+  desktop_->ListTopLevelWindows(windows);
+  EXPECT_LT(IndexOf(windows, lower), IndexOf(windows, upper));
+  EXPECT_EQ(desktop_->Screen(), (Rect{0, 0, 1024, 768}));
+}
+
+TEST_F(X11Windows, PanelsMaximisedAndFullScreenClientsDoNotCount) {
+  xcb_window_t dock = MakeWindow(root_, 0, 10, 1024, 30);
+  SetAtoms(dock, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DOCK"});
+  xcb_window_t maximised = MakeWindow(root_, 0, 40, 1024, 700);
+  SetAtoms(maximised, "_NET_WM_STATE", {"_NET_WM_STATE_FOCUSED", "_NET_WM_STATE_MAXIMIZED_VERT"});
+  xcb_window_t wide = MakeWindow(root_, 0, 300, 1024, 100);
+  SetAtoms(wide, "_NET_WM_STATE", {"_NET_WM_STATE_MAXIMIZED_HORZ"});
+  // A window manager's frame with the client two levels down.
+  xcb_window_t frame = MakeWindow(root_, 50, 60, 500, 400);
+  xcb_window_t wrapper = MakeWindow(frame, 5, 25, 490, 370);
+  xcb_window_t client = MakeWindow(wrapper, 0, 0, 490, 370);
+  std::uint32_t normal[2] = {1, 0};
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, client, Atom("WM_STATE"),
+                      Atom("WM_STATE"), 32, 2, normal);
+  SetAtoms(client, "_NET_WM_STATE", {"_NET_WM_STATE_FULLSCREEN"});
+  xcb_window_t minimised = MakeWindow(root_, 600, 500, 100, 100);
+  SetAtoms(minimised, "_NET_WM_STATE", {"_NET_WM_STATE_HIDDEN"});
+  Sync();
+
+  auto windows = desktop_->TopLevelWindows();
+  ASSERT_NE(Find(windows, dock), nullptr);
+  EXPECT_FALSE(Find(windows, dock)->counts);
+  EXPECT_FALSE(Find(windows, maximised)->counts);
+  EXPECT_TRUE(Find(windows, wide)->counts);
+  ASSERT_NE(Find(windows, frame), nullptr);
+  EXPECT_EQ(Find(windows, client), nullptr);
+  EXPECT_EQ(Find(windows, frame)->rect, (Rect{50, 60, 550, 460}));
+  EXPECT_FALSE(Find(windows, frame)->counts);
+  EXPECT_FALSE(Find(windows, minimised)->counts);
+}
+
+TEST_F(X11Windows, OwnFrameShadowIsNotPartOfTheWindow) {
+  xcb_window_t drawn = MakeWindow(root_, 200, 100, 400, 300);
+  std::uint32_t margin[4] = {10, 10, 20, 30};  // left, right, top, bottom
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, drawn, Atom("_GTK_FRAME_EXTENTS"),
+                      XCB_ATOM_CARDINAL, 32, 4, margin);
+  Sync();
+  auto windows = desktop_->TopLevelWindows();
+  ASSERT_NE(Find(windows, drawn), nullptr);
+  EXPECT_EQ(Find(windows, drawn)->rect, (Rect{210, 120, 590, 370}));
+  EXPECT_TRUE(Find(windows, drawn)->counts);
+}
+
+TEST_F(X11Windows, NoDisplayGivesAnEmptyList) {
+  X11DesktopWindows nowhere(":99999");
+  EXPECT_FALSE(nowhere.Connected());
+  EXPECT_TRUE(nowhere.TopLevelWindows().empty());
+  EXPECT_EQ(nowhere.Screen(), Rect{});
+}
+
+}  // namespace
+}  // namespace mf::platform

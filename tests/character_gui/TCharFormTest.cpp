@@ -1,0 +1,202 @@
+#include "character/gui/TCharForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include "character/WindowEdgeSearch.h"
+#include "character/gui/TFormRgn.h"
+#include "platform/DesktopWindows.h"
+#include "platform/Files.h"
+#include "tests/hut/CharacterFolders.h"
+
+namespace mf {
+namespace {
+
+using testing::CharacterSpec;
+
+class FakeHost final : public CharacterHost {
+ public:
+  void ReturnHome(int index) override { returned.push_back(index); }
+  void SendMailByCharacter(const std::string& id) override { mailed.push_back(id); }
+  ScreenPoint& MailPosition() override { return position; }
+
+  std::vector<int> returned;
+  std::vector<std::string> mailed;
+  ScreenPoint position{300, 200};
+};
+
+class CharacterWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::MakeCharacter(folder_.Path(), CharacterSpec{.scenes = testing::StandingScenes()});
+    form_.SetIdentity(4, "<1@test>", folder_.Path() + "char1");
+  }
+
+  void Press(Qt::MouseButton button, QPoint local) {
+    QPoint global = form_.mapToGlobal(local);
+    QMouseEvent event(QEvent::MouseButtonPress, QPointF(local), QPointF(global), button, button,
+                      Qt::NoModifier);
+    form_.FormRgn1MouseDown(&event);
+  }
+  void MoveTo(QPoint global) {
+    QMouseEvent event(QEvent::MouseMove, QPointF(form_.mapFromGlobal(global)), QPointF(global),
+                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    form_.FormRgn1MouseMove(&event);
+  }
+  void Release(QPoint global) {
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(form_.mapFromGlobal(global)),
+                      QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    form_.FormRgn1MouseUp(&event);
+  }
+
+  platform::TemporaryFolder folder_;
+  platform::FakeDesktopWindows desktop_;
+  WindowEdgeSearch edges_{desktop_};
+  FakeHost host_;
+  TCharForm form_{host_, edges_};
+};
+
+TEST_F(CharacterWindow, IsASmallBorderlessToolWindow) {
+  EXPECT_EQ(form_.windowTitle(), QString::fromUtf8("モフタンキャラクター"));
+  EXPECT_EQ(form_.size(), QSize(46, 46));
+  EXPECT_TRUE(form_.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(form_.windowType(), Qt::Tool);
+  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_EQ(form_.Timer1->interval(), 200);
+  ASSERT_EQ(form_.PopupMenu1->actions().size(), 2);
+  EXPECT_EQ(form_.cmIn->text(), QString::fromUtf8("小屋に戻す(&R)"));
+  EXPECT_EQ(form_.cmMail->text(), QString::fromUtf8("メールを送る(&M)"));
+}
+
+TEST_F(CharacterWindow, ShapeIsTheOpaquePartOfTheShownPicture) {
+  ASSERT_TRUE(form_.LoadScenes());
+  QRegion shape = form_.mask();
+  EXPECT_EQ(shape.boundingRect(), QRect(10, 10, 26, 26));
+  EXPECT_TRUE(shape.contains(QPoint(20, 20)));
+  EXPECT_FALSE(shape.contains(QPoint(5, 5)));
+  EXPECT_EQ(form_.FormRgn1->TransparentColor & 0xFFFFFF, testing::kBackground);
+}
+
+TEST_F(CharacterWindow, TicksMoveTheWindowWithTheEngine) {
+  ASSERT_TRUE(form_.LoadScenes());
+  form_.show();
+  for (int i = 0; i < 20; ++i) {
+    form_.Timer1Timer();
+    ASSERT_EQ(form_.pos(), QPoint(form_.Engine().Left(), form_.Engine().Top())) << "tick " << i;
+  }
+}
+
+TEST_F(CharacterWindow, DraggingPausesTheAnimationUntilRelease) {
+  ASSERT_TRUE(form_.LoadScenes());
+  form_.move(100, 100);
+  form_.Engine().MoveTo(100, 100);
+  form_.show();
+  form_.Timer1->start();
+
+  Press(Qt::RightButton, QPoint(20, 20));
+  EXPECT_FALSE(form_.Dragging());
+  EXPECT_TRUE(form_.Timer1->isActive());
+
+  Press(Qt::LeftButton, QPoint(20, 20));
+  EXPECT_TRUE(form_.Dragging());
+  EXPECT_FALSE(form_.Timer1->isActive());
+  MoveTo(QPoint(320, 420));
+  EXPECT_EQ(form_.pos(), QPoint(300, 400));
+  EXPECT_EQ(form_.Engine().Left(), 300);
+  EXPECT_EQ(form_.Engine().Top(), 400);
+  Release(QPoint(320, 420));
+  EXPECT_FALSE(form_.Dragging());
+  EXPECT_TRUE(form_.Timer1->isActive());
+
+  // A character that stood still stays still after a drag.
+  form_.Timer1->stop();
+  Press(Qt::LeftButton, QPoint(20, 20));
+  Release(QPoint(330, 430));
+  EXPECT_FALSE(form_.Timer1->isActive());
+}
+
+TEST_F(CharacterWindow, ParkingForMailAndBack) {
+  ASSERT_TRUE(form_.LoadScenes());
+  form_.move(100, 150);
+  form_.show();
+  form_.Timer1->start();
+  // A mail position left beyond the right edge of a smaller screen.
+  host_.position = ScreenPoint{100000, 120};
+
+  form_.ParkForMail();
+  QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+  EXPECT_EQ(host_.position, (ScreenPoint{screen.width() / 2, 120}));
+  EXPECT_EQ(form_.pos(), QPoint(screen.width() / 2, 120));
+  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_TRUE(form_.isVisible());
+  EXPECT_FALSE(form_.IsTopmost());
+
+  form_.RestoreAfterMail();
+  EXPECT_EQ(form_.pos(), QPoint(100, 150));
+  EXPECT_TRUE(form_.Timer1->isActive());
+  EXPECT_TRUE(form_.isVisible());
+  EXPECT_EQ(form_.IsTopmost(), form_.TopmostFlag());
+
+  // A hidden character is hidden again afterwards.
+  form_.hide();
+  form_.Timer1->stop();
+  form_.ParkForMail();
+  form_.RestoreAfterMail();
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_FALSE(form_.Timer1->isActive());
+}
+
+TEST_F(CharacterWindow, TopmostSwitchKeepsTheWindow) {
+  form_.move(50, 60);
+  form_.show();
+  WId id = form_.winId();
+  EXPECT_TRUE(form_.IsTopmost());
+  form_.SetTopmost(false);
+  EXPECT_FALSE(form_.IsTopmost());
+  EXPECT_FALSE(form_.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(form_.winId(), id);
+  EXPECT_EQ(form_.pos(), QPoint(50, 60));
+  EXPECT_TRUE(form_.isVisible());
+  form_.SetTopmost(true);
+  EXPECT_TRUE(form_.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(form_.winId(), id);
+}
+
+TEST_F(CharacterWindow, FirstImagePassesOverUnreadableFiles) {
+  std::string folder = folder_.Path() + "char1";
+  platform::WriteFileAtomic(folder + "/image1.bmp", "not a bitmap");
+  platform::WriteFileAtomic(folder + "/image2.bmp",
+                            testing::BitmapBytes(46, 46, [](int, int) { return 0x123456u; }));
+  form_.ShowFirstImage();
+  EXPECT_EQ(form_.FormRgn1->Picture().pixel(5, 5) & 0xFFFFFF, 0x123456u);
+}
+
+TEST_F(CharacterWindow, PictureWithoutOpaquePixelsShowsNothing) {
+  platform::WriteFileAtomic(folder_.Path() + "char1/image1.bmp",
+                            testing::BitmapBytes(46, 46, [](int, int) { return testing::kBackground; }));
+  form_.ShowFirstImage();
+  // An empty mask would mean "no mask": the whole square would show.
+  EXPECT_FALSE(form_.mask().isEmpty());
+  EXPECT_FALSE(form_.mask().intersects(form_.rect()));
+}
+
+TEST_F(CharacterWindow, MenuCommandsGoToTheHut) {
+  form_.cmIn->trigger();
+  form_.cmMail->trigger();
+  EXPECT_EQ(host_.returned, std::vector<int>{4});
+  EXPECT_EQ(host_.mailed, std::vector<std::string>{"<1@test>"});
+}
+
+}  // namespace
+}  // namespace mf
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

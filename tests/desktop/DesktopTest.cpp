@@ -1,0 +1,394 @@
+// Starts MFMail on a private X server and checks what a user would see:
+// windows, their places and shapes, and how copies of the program meet.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "tests/hut/CharacterFolders.h"
+
+// Xlib defines macros (None, Status, Bool) that clash with other headers:
+// it comes last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+extern char** environ;
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 600;
+// The window the characters should land on: full width, low enough that
+// every entry point of a character lies above it.
+constexpr int kFloorTop = 590;
+
+// Waits for a condition, looking every 50 ms.
+bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return condition();
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+            const std::string& log = "/dev/null") {
+  std::vector<char*> argv;
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The exit status of a child, once it has ended within the timeout.
+std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
+  std::optional<int> status;
+  PollUntil(
+      [&] {
+        int raw = 0;
+        if (waitpid(pid, &raw, WNOHANG) != pid) return false;
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return true;
+      },
+      timeout);
+  return status;
+}
+
+// A private X server; -displayfd lets it choose a free display number and
+// tell us when it is ready.
+class PrivateXServer {
+ public:
+  PrivateXServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    std::string fd = std::to_string(fds[1]);
+    std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+                          "-nolisten", "tcp", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (failed != 0) {
+      pid_ = -1;
+      close(fds[0]);
+      return;
+    }
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) name_ = ":" + number;
+  }
+  ~PrivateXServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& Name() const { return name_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+struct WindowInfo {
+  Window id = 0;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool viewable = false;
+};
+
+class Desktop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new PrivateXServer; }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (server_->Name().empty()) GTEST_SKIP() << "Xvfb is not available";
+    display_ = XOpenDisplay(server_->Name().c_str());
+    ASSERT_NE(display_, nullptr);
+    runtime_ = std::make_unique<platform::TemporaryFolder>();
+  }
+
+  void TearDown() override {
+    for (pid_t pid : programs_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    if (display_) XCloseDisplay(display_);  // the test's windows go with it
+  }
+
+  std::string Home() const { return home_.Path(); }
+
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry; ++entry) {
+      std::string text = *entry;
+      for (const char* name : {"DISPLAY=", "MFMAIL_HOME=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM="}) {
+        if (text.rfind(name, 0) == 0) text.clear();
+      }
+      // The X keyboard library hands strndup a buffer without a terminating
+      // zero, which strndup allows but ASan's strict string checks report;
+      // the program itself is still checked with every other option.
+      if (text.rfind("ASAN_OPTIONS=", 0) == 0) text += ":strict_string_checks=0";
+      if (!text.empty()) env.push_back(text);
+    }
+    env.push_back("DISPLAY=" + server_->Name());
+    env.push_back("MFMAIL_HOME=" + Home());
+    std::string runtime = runtime_->Path();
+    runtime.pop_back();
+    env.push_back("XDG_RUNTIME_DIR=" + runtime);
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    return env;
+  }
+
+  pid_t StartProgram(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), MFMAIL_EXECUTABLE);
+    // What the program says (sanitizer reports included) is kept beside
+    // the screenshots.
+    pid_t pid = Spawn(args, Environment(), std::string(DESKTOP_ARTEFACTS) + "/program.log");
+    if (pid > 0) programs_.push_back(pid);
+    return pid;
+  }
+
+  // Ends a program the way a session does; true when it ended by itself.
+  bool Terminate(pid_t pid, int* status) {
+    kill(pid, SIGTERM);
+    auto result = WaitForExit(pid, 10s);
+    if (!result) return false;
+    programs_.erase(std::remove(programs_.begin(), programs_.end(), pid), programs_.end());
+    *status = *result;
+    return true;
+  }
+
+  // A character that drops from where it enters, lands and walks.
+  void MakeWalker() {
+    testing::CharacterSpec spec;
+    spec.id = "<walker@test>";
+    spec.name = "Walker";
+    spec.scenes = {"drop\\1\\4\\1\\fall\\1\\1:0:0\\", "fall\\1\\2\\1\\\\1\\1:0:0\\",
+                   "walk\\100\\0\\1\\\\1\\1:4:0\\2\\1:4:0\\"};
+    testing::MakeCharacter(Home(), spec);
+    testing::WriteList(Home() + "visibleDB.dat", {spec.id});
+    testing::WriteList(Home() + "outDB.dat", {spec.id});
+  }
+
+  Window MakeWindow(int x, int y, int width, int height) {
+    int screen = DefaultScreen(display_);
+    Window window = XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y, width, height, 0,
+                                        BlackPixel(display_, screen), 0xC0C0C0);
+    XMapWindow(display_, window);
+    XSync(display_, False);
+    return window;
+  }
+
+  std::string Name(Window window) {
+    Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+    Atom netName = XInternAtom(display_, "_NET_WM_NAME", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::string name;
+    if (XGetWindowProperty(display_, window, netName, 0, 256, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+      name.assign(reinterpret_cast<char*>(data), count);
+      XFree(data);
+    }
+    return name;
+  }
+
+  // The top-level windows with that title, bottom to top.
+  std::vector<WindowInfo> Windows(const std::string& title) {
+    std::vector<WindowInfo> found;
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+      return found;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+      if (Name(children[i]) != title) continue;
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display_, children[i], &attributes)) continue;
+      found.push_back(WindowInfo{children[i], attributes.x, attributes.y, attributes.width,
+                                 attributes.height, attributes.map_state == IsViewable});
+    }
+    if (children) XFree(children);
+    return found;
+  }
+
+  std::optional<WindowInfo> Viewable(const std::string& title) {
+    for (const auto& window : Windows(title)) {
+      if (window.viewable) return window;
+    }
+    return std::nullopt;
+  }
+
+  long ShapeArea(Window window) {
+    int count = 0;
+    int ordering = 0;
+    XRectangle* rects = XShapeGetRectangles(display_, window, ShapeBounding, &count, &ordering);
+    long area = 0;
+    for (int i = 0; i < count; ++i) area += static_cast<long>(rects[i].width) * rects[i].height;
+    if (rects) XFree(rects);
+    return area;
+  }
+
+  void Screenshot(const std::string& name) {
+    std::string path = std::string(DESKTOP_ARTEFACTS) + "/" + name;
+    pid_t pid = Spawn({"import", "-display", server_->Name(), "-window", "root", path}, Environment());
+    if (pid > 0) WaitForExit(pid, 20s);
+  }
+
+  bool Xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    pid_t pid = Spawn(args, Environment());
+    if (pid <= 0) return false;
+    auto status = WaitForExit(pid, 10s);
+    return status && *status == 0;
+  }
+
+  static PrivateXServer* server_;
+  Display* display_ = nullptr;
+  platform::TemporaryFolder home_;
+  std::unique_ptr<platform::TemporaryFolder> runtime_;
+  std::vector<pid_t> programs_;
+};
+
+PrivateXServer* Desktop::server_ = nullptr;
+
+const std::string kHutTitle = "小屋";
+const std::string kCharacterTitle = "モフタンキャラクター";
+
+TEST_F(Desktop, SilentStartPutsCharactersOutAndASecondStartShowsTheHut) {
+  MakeWalker();
+  MakeWindow(0, kFloorTop, kScreenWidth, kScreenHeight - kFloorTop);
+  pid_t first = StartProgram({"/s"});
+  ASSERT_GT(first, 0);
+
+  // The character window appears; the hut exists but stays hidden, and the
+  // settings file names it.
+  std::optional<WindowInfo> character;
+  ASSERT_TRUE(PollUntil([&] { return (character = Viewable(kCharacterTitle)).has_value(); }, 15s));
+  auto huts = Windows(kHutTitle);
+  ASSERT_EQ(huts.size(), 1u);
+  EXPECT_FALSE(huts[0].viewable);
+  std::string handle = platform::IniFile(Home() + "MFMail.ini").ReadString("Main", "Handle", "");
+  EXPECT_EQ(handle, std::to_string(huts[0].id));
+
+  // Shaped to the picture: the square, not the whole 46 x 46.
+  EXPECT_EQ(character->width, 46);
+  long area = ShapeArea(character->id);
+  EXPECT_GT(area, 0);
+  EXPECT_LT(area, 46 * 46);
+
+  // It lands on the window's top edge and walks along it.
+  auto onFloor = [&] {
+    character = Viewable(kCharacterTitle);
+    return character && character->y + character->height == kFloorTop;
+  };
+  ASSERT_TRUE(PollUntil(onFloor, 20s)) << "character at " << (character ? character->y : -1);
+  int landedAt = character->x;
+  ASSERT_TRUE(PollUntil([&] { return onFloor() && character->x != landedAt; }, 10s));
+  Screenshot("desktop-walking.png");
+
+  // Dragged into the air it stands still while held, then falls back.
+  int grabX = character->x + 22;
+  int grabY = character->y + 22;
+  ASSERT_TRUE(Xdotool({"mousemove", std::to_string(grabX), std::to_string(grabY), "mousedown", "1",
+                       "mousemove", "400", "200", "sleep", "0.1", "mousemove", "402", "202"}));
+  std::optional<WindowInfo> held;
+  ASSERT_TRUE(PollUntil([&] { return (held = Viewable(kCharacterTitle)) && held->y == 202 - 22; }, 5s));
+  std::this_thread::sleep_for(600ms);
+  auto still = Viewable(kCharacterTitle);
+  ASSERT_TRUE(still.has_value());
+  EXPECT_EQ(still->x, held->x);
+  EXPECT_EQ(still->y, held->y);
+  ASSERT_TRUE(Xdotool({"mouseup", "1", "mousemove", "5", "5"}));
+  EXPECT_TRUE(PollUntil(onFloor, 10s));
+
+  // A second copy asks the first to show its hut and ends by itself.
+  pid_t second = StartProgram();
+  ASSERT_GT(second, 0);
+  auto status = WaitForExit(second, 15s);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0);
+  programs_.erase(std::remove(programs_.begin(), programs_.end(), second), programs_.end());
+  EXPECT_TRUE(PollUntil([&] { return Viewable(kHutTitle).has_value(); }, 10s));
+  EXPECT_EQ(Windows(kHutTitle).size(), 1u);
+  Screenshot("desktop-hut.png");
+
+  // The session ends: the program leaves cleanly.
+  int exit = -1;
+  ASSERT_TRUE(Terminate(first, &exit));
+  EXPECT_EQ(exit, 0);
+}
+
+TEST_F(Desktop, NormalStartShowsTheHutShapedLikeAHouse) {
+  MakeWalker();
+  testing::WriteList(Home() + "outDB.dat", {});
+  pid_t program = StartProgram();
+  ASSERT_GT(program, 0);
+
+  std::optional<WindowInfo> hut;
+  ASSERT_TRUE(PollUntil([&] { return (hut = Viewable(kHutTitle)).has_value(); }, 15s));
+  EXPECT_EQ(hut->width, 444);
+  EXPECT_EQ(hut->height, 354);
+  long area = ShapeArea(hut->id);
+  EXPECT_LT(area, 444 * 354 - 2 * 50 * (354 - 97));
+  EXPECT_GT(area, (444 - 100) * (354 - 97));
+  // Nobody is out.
+  EXPECT_FALSE(Viewable(kCharacterTitle).has_value());
+
+  int exit = -1;
+  ASSERT_TRUE(Terminate(program, &exit));
+  EXPECT_EQ(exit, 0);
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,249 @@
+// The hut window's menu bar, right-click menu and character commands,
+// driven through real mouse and key events on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "base/DateTime.h"
+#include "base/ShiftJis.h"
+#include "character/WindowEdgeSearch.h"
+#include "character/gui/TCharForm.h"
+#include "hut/gui/HutMenuBar.h"
+#include "hut/gui/TMainForm.h"
+#include "platform/DesktopWindows.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "tests/hut/CharacterFolders.h"
+
+namespace mf {
+namespace {
+
+using namespace menu_cursor;
+using testing::CharacterSpec;
+using testing::MakeCharacter;
+
+class HutWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("MFMAIL_HOME", Home().c_str(), 1); }
+
+  std::string Home() const { return folder_.Path(); }
+
+  void MakeCharacters(int count) {
+    std::vector<std::string> visible;
+    for (int n = 1; n <= count; ++n) {
+      std::string id = "<" + std::to_string(n) + ">";
+      MakeCharacter(Home(), CharacterSpec{.folderName = "char" + std::to_string(n), .id = id,
+                                          .name = "C" + std::to_string(n), .scenes = testing::StandingScenes()});
+      visible.push_back(id);
+    }
+    testing::WriteList(Home() + "visibleDB.dat", visible);
+  }
+
+  std::unique_ptr<TMainForm> Start() {
+    HutStartup startup{Home(), Home() + "MFMail.ini", ""};
+    startup.clock = &clock_;
+    startup.dialogs = &dialogs_;
+    auto hut = std::make_unique<TMainForm>(startup, edges_);
+    HutLinks links;
+    links.showMailList = [this] { ++mailLists_; };
+    links.receive = [this] { ++receives_; };
+    links.receiveEnabled = [this] { return receiveEnabled_; };
+    links.mailTransferBusy = [this] { return busy_; };
+    links.showVersion = [this] { ++versions_; };
+    hut->SetLinks(std::move(links));
+    hut->show();
+    hut->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(hut.get()));
+    return hut;
+  }
+
+  static QColor Fill(const MenuLabel* label) { return label->Fill(); }
+
+  platform::TemporaryFolder folder_;
+  platform::FakeDesktopWindows desktop_;
+  WindowEdgeSearch edges_{desktop_};
+  FixedClock clock_{DateTime{2024, 5, 10, 10, 0, 0, 0, 540}};
+  platform::FakeDialogs dialogs_;
+  int mailLists_ = 0;
+  int receives_ = 0;
+  int versions_ = 0;
+  bool receiveEnabled_ = true;
+  bool busy_ = false;
+};
+
+TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  // Under the title: one pixel right of its left edge, one below its bottom.
+  QPoint title = bar.Panel6->mapTo(hut->Panel5, QPoint(0, bar.Panel6->height()));
+  EXPECT_EQ(bar.mnFileMenuPanel->pos(), title + QPoint(1, 1));
+  EXPECT_EQ(bar.Label1->Look(), TitleLook::Lowered);
+
+  QTest::mouseMove(bar.Label3);
+  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.Label4), kHutNormalColour);
+  QTest::mouseRelease(bar.Label3, Qt::LeftButton);
+  EXPECT_EQ(mailLists_, 1);
+  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_EQ(bar.State().Cursor(), kClosed);
+
+  // The same gesture ending on the title itself chooses nothing.
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_EQ(mailLists_, 1);
+  // A press on the list closes the menu.
+  QTest::mousePress(hut->ListView1->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+}
+
+TEST_F(HutWindow, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  QTest::keyPress(hut.get(), Qt::Key_Alt);
+  QTest::keyRelease(hut.get(), Qt::Key_Alt);
+  EXPECT_EQ(bar.Label1->Look(), TitleLook::Raised);
+  EXPECT_EQ(Fill(bar.Label1), kHutHighlightColour);
+  QTest::keyClick(hut.get(), Qt::Key_Right);
+  EXPECT_EQ(bar.Label1->Look(), TitleLook::Plain);
+  EXPECT_EQ(bar.Label2->Look(), TitleLook::Raised);
+  QTest::keyClick(hut.get(), Qt::Key_Down);
+  ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
+  EXPECT_EQ(Fill(bar.Label6), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.Label7), kHutNormalColour);
+
+  // To the File menu, then up from its first item.
+  QTest::keyClick(hut.get(), Qt::Key_Left);
+  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
+  QTest::keyClick(hut.get(), Qt::Key_Up);
+  EXPECT_EQ(Fill(bar.Label5), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.Label3), kHutNormalColour);
+
+  // Esc closes; the arrows then go to the list again.
+  QTest::keyClick(hut.get(), Qt::Key_Escape);
+  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(bar.State().KeyboardMode());
+
+  // Version by keys.
+  QTest::keyPress(hut.get(), Qt::Key_Alt);
+  QTest::keyRelease(hut.get(), Qt::Key_Alt);
+  QTest::keyClick(hut.get(), Qt::Key_H);
+  QTest::keyClick(hut.get(), Qt::Key_V);
+  EXPECT_EQ(versions_, 1);
+  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+}
+
+TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  receiveEnabled_ = false;
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  EXPECT_EQ(bar.Label31->TextColour(), kHutDisabledTextColour);
+  QTest::mouseMove(bar.Label31);
+  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  EXPECT_EQ(receives_, 0);
+  EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
+  hut->MenuBar().CloseMenus();
+
+  receiveEnabled_ = true;
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  EXPECT_EQ(bar.Label31->TextColour(), QColor(Qt::black));
+  QTest::mouseMove(bar.Label31);
+  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  EXPECT_EQ(receives_, 1);
+
+  // The close item and the close button hide the hut.
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mouseMove(bar.Label5);
+  QTest::mouseRelease(bar.Label5, Qt::LeftButton);
+  EXPECT_FALSE(hut->isVisible());
+  hut->show();
+  QTest::mouseClick(bar.Label8, Qt::LeftButton);
+  EXPECT_FALSE(hut->isVisible());
+}
+
+TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
+  MakeCharacters(1);
+  auto hut = Start();
+  auto enabled = [&hut] {
+    hut->PopupMenu1Popup();
+    std::string on;
+    for (QAction* action : hut->PopupMenu1->actions()) {
+      if (!action->isSeparator() && action->isEnabled()) on += action->objectName().toStdString() + " ";
+    }
+    return on;
+  };
+  EXPECT_EQ(enabled(), "cmNewCharacter cmMailRcv ");
+  busy_ = true;
+  receiveEnabled_ = false;
+  EXPECT_EQ(enabled(), "cmNewCharacter ");
+  hut->ListView1->setCurrentRow(0);
+  // The only character: no journey.
+  EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
+}
+
+TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
+  MakeCharacters(3);
+  auto hut = Start();
+  ASSERT_EQ(hut->ItemCount(), 3);
+
+  hut->ListView1->setCurrentRow(1);
+  hut->cmOut->trigger();
+  EXPECT_TRUE(hut->CharForms()[1]->isVisible());
+  EXPECT_TRUE(hut->CharForms()[1]->Timer1->isActive());
+  EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "<2>\r\n");
+  hut->cmReturnHome->trigger();
+  EXPECT_FALSE(hut->CharForms()[1]->isVisible());
+  EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
+
+  // The first one leaves with a mail: its icon stays, unused.
+  hut->DepartWithMail("<1>");
+  ASSERT_EQ(hut->ItemCount(), 2);
+  EXPECT_EQ(hut->CharForms()[0], nullptr);
+  EXPECT_EQ(hut->ImageList1().size(), 3u);
+
+  // The journey of <2> takes its icon and moves <3>'s icon number down.
+  hut->ListView1->setCurrentRow(0);
+  dialogs_.yesNo = {true};
+  hut->cmDelete->trigger();
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_EQ(dialogs_.calls[0].text, Sj("旅に出ると二度と戻ってきません。よろしいですか。"));
+  ASSERT_EQ(hut->ItemCount(), 1);
+  EXPECT_EQ(hut->ImageList1().size(), 2u);
+  EXPECT_EQ(hut->Item(0)->data.id, "<3>");
+  EXPECT_EQ(hut->Item(0)->imageIndex, 1);
+  EXPECT_FALSE(platform::DirectoryExists(Home() + "char2"));
+  EXPECT_FALSE(platform::DirectoryExists(Home() + "char2r"));
+
+  // A day later the first one is back, in its old slot, in the hut.
+  clock_.AdvanceSeconds(24 * 3600 + 60);
+  hut->resurrTimer->timeout();
+  ASSERT_EQ(hut->ItemCount(), 2);
+  EXPECT_EQ(hut->Item(1)->data.id, "<1>");
+  ASSERT_NE(hut->CharForms()[0], nullptr);
+  EXPECT_EQ(hut->CharForms()[0]->Id(), "<1>");
+  EXPECT_FALSE(hut->CharForms()[0]->isVisible());
+  EXPECT_EQ(hut->resurrTimer->interval(), 900000);
+  EXPECT_TRUE(hut->resurrTimer->isActive());
+}
+
+}  // namespace
+}  // namespace mf
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

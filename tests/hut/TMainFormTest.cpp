@@ -1,0 +1,220 @@
+#include "hut/gui/TMainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QTimer>
+#include <cstdlib>
+
+#include "character/WindowEdgeSearch.h"
+#include "character/gui/TCharForm.h"
+#include "platform/DesktopWindows.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "tests/hut/CharacterFolders.h"
+
+namespace mf {
+namespace {
+
+using testing::CharacterSpec;
+using testing::MakeCharacter;
+
+class Hut : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("MFMAIL_HOME", Home().c_str(), 1); }
+
+  std::string Home() const { return folder_.Path(); }
+  std::string Settings() const { return Home() + "MFMail.ini"; }
+
+  std::unique_ptr<TMainForm> Start(const std::string& argument = "") {
+    auto hut = std::make_unique<TMainForm>(HutStartup{Home(), Settings(), argument}, edges_);
+    hut->SetEndProgram([this] { ++ended_; });
+    return hut;
+  }
+  // The usual start-up: two visible characters, the second one out.
+  void MakeTwo() {
+    MakeCharacter(Home(), CharacterSpec{.folderName = "char1", .id = "<home>", .name = "Home",
+                                        .scenes = testing::StandingScenes()});
+    MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<out>", .name = "Out",
+                                        .scenes = testing::StandingScenes()});
+    testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>"});
+    testing::WriteList(Home() + "outDB.dat", {"<out>"});
+  }
+  std::string SavedHandle() const {
+    return platform::IniFile(Settings()).ReadString("Main", "Handle", "");
+  }
+
+  platform::TemporaryFolder folder_;
+  platform::FakeDesktopWindows desktop_;
+  WindowEdgeSearch edges_{desktop_};
+  int ended_ = 0;
+};
+
+TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
+  MakeTwo();
+  // Out, but only able to walk on windows: listed as out, not on the desktop.
+  MakeCharacter(Home(), CharacterSpec{.folderName = "char3", .id = "<stuck>", .name = "Stuck",
+                                      .scenes = {"walk\\3\\0\\1\\\\1\\1:4:0\\"}});
+  MakeCharacter(Home(), CharacterSpec{.folderName = "char4", .id = "<gone>", .name = "Gone",
+                                      .scenes = testing::StandingScenes()});
+  testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>", "<stuck>"});
+  testing::WriteList(Home() + "outDB.dat", {"<out>", "<stuck>"});
+
+  auto hut = Start();
+  ASSERT_EQ(hut->ItemCount(), 3);
+  EXPECT_EQ(hut->Item(0)->text(), "Home");
+  EXPECT_EQ(hut->Item(2)->text(), "Stuck");
+  EXPECT_EQ(hut->ImageList1().size(), 3u);
+  EXPECT_FALSE(hut->Item(0)->icon().isNull());
+  ASSERT_EQ(hut->CharForms().size(), 3u);
+
+  for (int row = 0; row < 3; ++row) {
+    const TCharData& data = hut->Item(row)->data;
+    EXPECT_EQ(data.index, row);
+    EXPECT_EQ(hut->CharForms()[row]->Id(), data.id);
+    EXPECT_EQ(hut->CharForms()[row]->Folder(), data.folder);
+  }
+  EXPECT_FALSE(hut->Item(0)->data.out);
+  EXPECT_FALSE(hut->CharForms()[0]->isVisible());
+
+  EXPECT_TRUE(hut->Item(1)->data.out);
+  EXPECT_TRUE(hut->CharForms()[1]->isVisible());
+  EXPECT_TRUE(hut->CharForms()[1]->Timer1->isActive());
+
+  EXPECT_TRUE(hut->Item(2)->data.out);
+  EXPECT_FALSE(hut->CharForms()[2]->isVisible());
+  EXPECT_FALSE(hut->CharForms()[2]->Timer1->isActive());
+
+  EXPECT_EQ(hut->Registry().charDB.size(), 8u);
+  EXPECT_EQ(hut->HelpFile(), Home() + "MFMAIL.HLP");
+  EXPECT_FALSE(hut->ExitPermitted());
+}
+
+TEST_F(Hut, SilentStartStaysHiddenButRecordsTheHutWindow) {
+  auto hut = Start("/s");
+  EXPECT_FALSE(hut->ShowAtStart());
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_EQ(SavedHandle(), std::to_string(hut->winId()));
+
+  // Only exactly "/s" counts.
+  platform::DeleteFileInside(Home(), Settings());
+  auto other = Start("/S");
+  EXPECT_TRUE(other->ShowAtStart());
+  EXPECT_EQ(SavedHandle(), "");
+}
+
+TEST_F(Hut, ShowingAndHidingRewriteTheHandle) {
+  auto hut = Start();
+  hut->show();
+  EXPECT_EQ(SavedHandle(), std::to_string(hut->winId()));
+  platform::IniFile(Settings()).WriteString("Main", "Handle", "0");
+  hut->hide();
+  EXPECT_EQ(SavedHandle(), std::to_string(hut->winId()));
+}
+
+TEST_F(Hut, ClosingOnlyHidesUntilTheSessionEnds) {
+  auto hut = Start();
+  hut->show();
+  EXPECT_FALSE(hut->close());
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_EQ(ended_, 0);
+
+  // The window message of a second start brings it back.
+  hut->WindowMessage(WM_SHOWHUT, 0, 0);
+  EXPECT_TRUE(hut->isVisible());
+
+  // A log-out: the question sets the flag, the close that follows ends the
+  // program once, and the flag is spent.
+  hut->QueryEndSession();
+  EXPECT_TRUE(hut->close());
+  EXPECT_EQ(ended_, 1);
+  EXPECT_FALSE(hut->ExitPermitted());
+}
+
+TEST_F(Hut, SignalEndsTheProgramEvenWithTheHutHidden) {
+  auto hut = Start("/s");
+  hut->EndSession();
+  EXPECT_EQ(ended_, 1);
+}
+
+TEST_F(Hut, TrayMenuOpensOnRightButtonOnlyAndExitEnds) {
+  auto hut = Start();
+  hut->show();
+  ASSERT_EQ(hut->TaskTrayPopupMenu->actions().size(), 2);
+  EXPECT_EQ(hut->ttpmOpen->text(), QString::fromUtf8("小屋を開く(&O)"));
+  EXPECT_EQ(hut->ttpmExit->text(), QString::fromUtf8("終了(&X)"));
+
+  hut->WindowMessage(WM_TRAYNOTIFY, TMainForm::kTrayIconId, kTrayLeftButtonUp);
+  hut->WindowMessage(WM_TRAYNOTIFY, TMainForm::kTrayIconId, kTrayLeftDoubleClick);
+  EXPECT_FALSE(hut->TaskTrayPopupMenu->isVisible());
+  hut->WindowMessage(WM_TRAYNOTIFY, TMainForm::kTrayIconId, kTrayRightButtonUp);
+  EXPECT_TRUE(hut->TaskTrayPopupMenu->isVisible());
+  hut->TaskTrayPopupMenu->hide();
+
+  hut->ttpmExit->trigger();
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_EQ(ended_, 1);
+}
+
+TEST_F(Hut, ShapeIsARoofOverTheBodyWithoutTheSideStrips) {
+  auto hut = Start();
+  const QRegion& shape = hut->HutRegion();
+  EXPECT_TRUE(shape.contains(QPoint(222, 0)));    // flat top of the roof
+  EXPECT_FALSE(shape.contains(QPoint(10, 5)));    // beside the roof
+  EXPECT_TRUE(shape.contains(QPoint(5, 95)));     // the eaves reach the sides
+  EXPECT_FALSE(shape.contains(QPoint(20, 200)));  // left strip
+  EXPECT_FALSE(shape.contains(QPoint(420, 200))); // right strip
+  EXPECT_TRUE(shape.contains(QPoint(60, 200)));   // body
+  EXPECT_TRUE(shape.contains(QPoint(393, 353)));
+  EXPECT_FALSE(shape.contains(QPoint(394, 353)));
+}
+
+TEST_F(Hut, CharacterMenuBringsItHome) {
+  MakeTwo();
+  auto hut = Start();
+  TCharForm& out = *hut->CharForms()[1];
+  ASSERT_TRUE(out.isVisible());
+
+  out.cmIn->trigger();
+  EXPECT_FALSE(out.isVisible());
+  EXPECT_FALSE(out.Timer1->isActive());
+  EXPECT_FALSE(hut->Item(1)->data.out);
+  EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
+
+  // Mail by a character the hut no longer lists: nothing happens.
+  out.SetId("<unknown>");
+  out.cmMail->trigger();
+  EXPECT_FALSE(out.isVisible());
+}
+
+TEST_F(Hut, UnreadableIconAndSlotReuse) {
+  MakeTwo();
+  platform::WriteFileAtomic(Home() + "char1/image1.bmp", "BM but no picture");
+  auto hut = Start();
+  ASSERT_EQ(hut->ItemCount(), 2);
+  EXPECT_TRUE(hut->Item(0)->icon().isNull());
+  EXPECT_EQ(hut->Item(0)->imageIndex, -1);
+  EXPECT_EQ(hut->FreeSlot(), 2);
+
+  // A slot emptied by a departure is the next one used.
+  hut->CharForms()[0].reset();
+  ASSERT_EQ(hut->FreeSlot(), 0);
+  TCharItem* item = hut->AddCharacter("Again", Home() + "char1", "<home>", false,
+                                      Home() + "char1/image2.bmp", hut->FreeSlot());
+  EXPECT_EQ(item->data.index, 0);
+  ASSERT_NE(hut->CharForms()[0], nullptr);
+  EXPECT_EQ(hut->CharForms()[0]->Index(), 0);
+  EXPECT_FALSE(item->icon().isNull());
+  EXPECT_EQ(hut->CharForms().size(), 2u);
+}
+
+}  // namespace
+}  // namespace mf
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
