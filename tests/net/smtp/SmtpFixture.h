@@ -1,0 +1,105 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/DateTime.h"
+#include "net/SmtpCli.h"
+#include "platform/PollEventLoop.h"
+#include "tests/net/support/FakeServer.h"
+
+namespace mf::testing {
+
+// What a well-behaved SMTP server saw; read it only after the server's
+// thread has finished.
+struct SinkLog {
+  std::vector<std::string> commands;
+  std::vector<std::string> messages;  // DATA contents with the final "."
+};
+
+// Accepts everything, like a permissive relay, until QUIT or end of stream.
+inline void SmtpSink(FakePeer& peer, SinkLog& log, const std::string& ehloReply = "250-sink\r\n250 HELP\r\n") {
+  peer.Send("220 sink ready\r\n");
+  for (;;) {
+    std::string line = peer.ReadLine();
+    if (peer.Eof()) return;
+    log.commands.push_back(line);
+    if (line.rfind("EHLO", 0) == 0) {
+      peer.Send(ehloReply);
+    } else if (line == "DATA") {
+      peer.Send("354 go ahead\r\n");
+      log.messages.push_back(peer.ReadMessage());
+      peer.Send("250 queued\r\n");
+    } else if (line == "QUIT") {
+      peer.Send("221 bye\r\n");
+      peer.Close();
+      return;
+    } else {
+      peer.Send("250 ok\r\n");
+    }
+  }
+}
+
+class SmtpTestBase : public ::testing::Test {
+ protected:
+  SmtpTestBase() {
+    cli_.Host = "127.0.0.1";
+    cli_.SignOn = "client.test";
+    cli_.CharSet = "iso-2022-JP";
+    cli_.SetClock(clock_);
+    cli_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+      done_.emplace_back(type, error);
+      events_.push_back("done " + std::to_string(type) + " " + std::to_string(error));
+    };
+    cli_.OnSessionClosed = [this](TCustomSmtpClient&, std::uint16_t error) {
+      events_.push_back("closed " + std::to_string(error));
+    };
+    cli_.OnDisplay = [this](TCustomSmtpClient&, const std::string& text) { display_.push_back(text); };
+  }
+
+  // Starts a request, checks that it does not complete inside the call, and
+  // runs the loop until it completes. Returns its error.
+  int Run(const std::function<void()>& start, TSmtpRequest expected,
+          std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+    std::size_t before = done_.size();
+    start();
+    EXPECT_EQ(done_.size(), before) << "completion fired inside the call";
+    if (!loop_.RunUntil([&] { return done_.size() > before; }, limit)) {
+      ADD_FAILURE() << "request " << expected << " never completed";
+      return -1;
+    }
+    EXPECT_EQ(done_.size(), before + 1);
+    EXPECT_EQ(done_.back().first, expected);
+    return done_.back().second;
+  }
+
+  void ConnectAndHelo(const FakeServer& server) {
+    cli_.Port = server.PortText();
+    ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0) << cli_.LastResponse();
+    ASSERT_EQ(Run([&] { cli_.Helo(); }, smtpHelo), 0) << cli_.LastResponse();
+  }
+
+  void WaitFor(const FakeServer& server) {
+    ASSERT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, std::chrono::seconds(15)));
+  }
+
+  bool Displayed(const std::string& needle) const {
+    for (const auto& line : display_) {
+      if (line.find(needle) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  platform::PollEventLoop loop_;
+  FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
+  TSmtpCli cli_{loop_};
+  std::vector<std::pair<int, int>> done_;
+  std::vector<std::string> events_;
+  std::vector<std::string> display_;
+};
+
+}  // namespace mf::testing

@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "net/Md5.h"
+#include "tests/net/smtp/SmtpFixture.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakePeer;
+using testing::FakeServer;
+using testing::SinkLog;
+using testing::SmtpSink;
+
+class SmtpSessionTest : public testing::SmtpTestBase {};
+
+TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
+  FakeServer server([](FakePeer& peer) {
+    peer.Send("220-first greeting line\r\n22");
+    FakePeer::Stall(50ms);
+    peer.Send("0 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250-sink\r\n250-SIZE 100");
+    FakePeer::Stall(50ms);
+    peer.Send("0\r\n25");
+    FakePeer::Stall(50ms);
+    peer.Send("0 HELP\r\n");
+    peer.WaitForClose();
+  });
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
+  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, smtpEhlo), 0);
+  EXPECT_EQ(cli_.LastResponse(), "250 HELP");
+  loop_.RunFor(100ms);
+  EXPECT_EQ(done_.size(), 2u);
+  EXPECT_TRUE(Displayed("> EHLO client.test"));
+  EXPECT_TRUE(Displayed("< 250-SIZE 1000"));
+  cli_.Abort();
+  WaitFor(server);
+}
+
+TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
+  std::vector<std::string> commands;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("250 hello\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("250 ok\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("550 no such user\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("251 will forward\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("553 bad\r\n");
+    peer.WaitForClose();
+  });
+  ConnectAndHelo(server);
+  cli_.RcptName = {"a@example.jp", " <b@example.jp> ", "Carol <c@example.jp>"};
+  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 0) << "the last reply decides";
+  EXPECT_EQ(cli_.ErrorMessage(), "550 no such user");
+  cli_.RcptName = {"d@example.jp"};
+  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 553);
+  EXPECT_EQ(cli_.ErrorMessage(), "550 no such user") << "the first refusal is kept";
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(commands, (std::vector<std::string>{"HELO client.test", "RCPT TO:<a@example.jp>",
+                                                "RCPT TO:<b@example.jp>", "RCPT TO:Carol <c@example.jp>",
+                                                "RCPT TO:<d@example.jp>"}));
+}
+
+TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
+  SinkLog log;
+  FakeServer server([&](FakePeer& peer) { SmtpSink(peer, log); });
+  ConnectAndHelo(server);
+  cli_.FromName = "taro@example.jp";
+  cli_.RcptName = {"hanako@example.jp"};
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
+  events_.clear();
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  WaitFor(server);
+  loop_.RunFor(50ms);
+  EXPECT_EQ(log.commands, (std::vector<std::string>{"HELO client.test", "MAIL FROM:<taro@example.jp>",
+                                                    "RCPT TO:<hanako@example.jp>", "DATA", "QUIT"}));
+  ASSERT_EQ(log.messages.size(), 1u);
+  EXPECT_FALSE(cli_.Connected());
+  // The session ends after QUIT was answered; its loss is no second completion.
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), "closed 0"), 1);
+  EXPECT_EQ(std::count_if(events_.begin(), events_.end(), [](auto& e) { return e.rfind("done", 0) == 0; }), 1);
+
+  // Quit without a connection completes at once, but not inside the call.
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+}
+
+TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
+  std::vector<std::string> commands;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("250 hello\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("451 try later\r\n");
+    peer.WaitForClose(1s);
+  });
+  ConnectAndHelo(server);
+  cli_.FromName = "Taro <taro@example.jp>";
+  cli_.RcptName = {"hanako@example.jp"};
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 451);
+  EXPECT_EQ(cli_.ErrorMessage(), "451 try later");
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(commands.back(), "MAIL FROM:Taro <taro@example.jp>");
+}
+
+TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
+  FakeServer server([](FakePeer& peer) {
+    peer.Send("554 go away\r\n");
+    peer.WaitForClose();
+  });
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kInterrupted);
+  EXPECT_EQ(cli_.ErrorMessage(), "554 go away");
+  EXPECT_EQ(events_.front(), "closed 0");
+  EXPECT_FALSE(cli_.Connected());
+  WaitFor(server);
+}
+
+TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
+  cli_.Port = std::to_string(FakeServer::ClosedPort());
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (Winsock error #10061)");
+  EXPECT_EQ(cli_.State(), smtpReady);
+
+  cli_.Host = "no-such-host.invalid";
+  int error = Run([&] { cli_.Connect(); }, smtpConnect);
+  if (error == wsa::kTryAgain) {
+    EXPECT_EQ(cli_.LastResponse(), "500 Non-authoritative host not found (Winsock error #11002)");  // no resolver
+  } else {
+    EXPECT_EQ(error, wsa::kHostNotFound);
+    EXPECT_EQ(cli_.LastResponse(), "500 Host not found (Winsock error #11001)");
+  }
+
+  cli_.Host = "127.0.0.1";
+  cli_.Port = "no-such-service";
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 500);
+  EXPECT_EQ(cli_.LastResponse(),
+            "500 ESocketException: connect: WSocketResolvePort: Cannot convert port 'no-such-service', Error #11004");
+
+  // Open reports the failing step through the chain.
+  cli_.Port = std::to_string(FakeServer::ClosedPort());
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), wsa::kConnectionRefused);
+}
+
+TEST_F(SmtpSessionTest, SilentServerTimesOut) {
+  FakeServer server([](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.WaitForClose(5s);  // never answers HELO
+  });
+  cli_.Timeout = 1;
+  cli_.Port = server.PortText();
+  ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), wsa::kTimedOut);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (Winsock error #10060)");
+  EXPECT_FALSE(cli_.Connected());
+  EXPECT_EQ(cli_.State(), smtpReady);
+  WaitFor(server);
+  loop_.RunFor(50ms);
+  EXPECT_EQ(done_.size(), 2u) << "the lost session must not complete the request again";
+}
+
+TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
+  FakeServer server([](FakePeer& peer) { peer.WaitForClose(5s); });  // no greeting at all
+  cli_.Timeout = 1;
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen, 5s), wsa::kTimedOut);
+  EXPECT_EQ(cli_.State(), smtpReady);
+  WaitFor(server);
+}
+
+TEST_F(SmtpSessionTest, OverlongReplyLineFailsTheRequest) {
+  FakeServer server([](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250 " + std::string(5000, 'x'));
+    peer.WaitForClose(5s);
+  });
+  cli_.Port = server.PortText();
+  ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), 500);
+  EXPECT_EQ(cli_.ErrorMessage(), "500 Reply line too long (more than 4096 bytes without CR LF)");
+  EXPECT_FALSE(cli_.Connected());
+  WaitFor(server);
+}
+
+TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
+  auto message = [](auto call) {
+    try {
+      call();
+    } catch (const SmtpException& e) {
+      return std::string(e.what());
+    }
+    return std::string("no exception");
+  };
+  EXPECT_EQ(message([&] { cli_.Helo(); }), "SMTP component not connected");
+  EXPECT_EQ(message([&] { cli_.Mail(); }), "SMTP component not connected");
+  EXPECT_EQ(message([&] { cli_.SetEmailFiles({"/no/such/file.bin"}); }), "File not found '/no/such/file.bin'");
+  cli_.SetEmailFiles({"  ", ""});
+  EXPECT_TRUE(cli_.EmailFiles().empty());
+
+  SinkLog log;
+  FakeServer server([&](FakePeer& peer) { SmtpSink(peer, log); });
+  cli_.Port = server.PortText();
+  cli_.Connect();
+  EXPECT_EQ(message([&] { cli_.Connect(); }), "SMTP component not ready");
+  ASSERT_TRUE(loop_.RunUntil([&] { return !done_.empty(); }, 10s));
+  EXPECT_EQ(message([&] { cli_.Connect(); }), "SMTP component already connected");
+  EXPECT_EQ(message([&] { cli_.Open(); }), "SMTP component already connected");
+  EXPECT_EQ(message([&] { cli_.RcptTo(); }), "RcptName list is empty");
+  EXPECT_EQ(message([&] { cli_.Mail(); }), "RcptName list is empty");
+  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  WaitFor(server);
+}
+
+TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
+  FakeServer server([](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250 hello\r\n");
+    peer.ReadLine();  // MAIL FROM, never answered
+    peer.WaitForClose();
+  });
+  ConnectAndHelo(server);
+  cli_.FromName = "a@example.jp";
+  cli_.RcptName = {"b@example.jp"};
+  cli_.OnCommand = [&](TCustomSmtpClient&, const std::string& command) {
+    if (command.rfind("MAIL", 0) == 0) {
+      loop_.Post([&] { cli_.Abort(); });
+    }
+  };
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 426);
+  EXPECT_EQ(cli_.ErrorMessage(), "426 Operation aborted.");
+  EXPECT_EQ(cli_.State(), smtpReady);
+  WaitFor(server);
+}
+
+// --- authentication ---------------------------------------------------------
+
+class SmtpAuthTest : public testing::SmtpTestBase {
+ protected:
+  SmtpAuthTest() {
+    cli_.Username = "tim";
+    cli_.Password = "tanstaaftanstaaf";
+  }
+
+  void ExpectNoSecretShown() {
+    for (const auto& line : display_) {
+      EXPECT_EQ(line.find(cli_.Password), std::string::npos) << line;
+      EXPECT_EQ(line.find(SmtpBase64Encode(cli_.Password)), std::string::npos) << line;
+    }
+  }
+};
+
+TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
+  std::vector<std::string> commands;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("250-sink\r\n250 AUTH LOGIN PLAIN CRAM-MD5\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("334 VXNlcm5hbWU6\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("334 UGFzc3dvcmQ6\r\n");
+    commands.push_back(peer.ReadLine());
+    peer.Send("235 welcome\r\n");
+    peer.WaitForClose();
+  });
+  cli_.AuthType = smtpAuthLogin;
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0) << cli_.ErrorMessage();
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(commands, (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", SmtpBase64Encode("tim"),
+                                                SmtpBase64Encode("tanstaaftanstaaf")}));
+  ExpectNoSecretShown();
+}
+
+TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
+  std::string command;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250 sink\r\n");
+    command = peer.ReadLine();
+    peer.Send("535 denied\r\n");
+    peer.WaitForClose();
+  });
+  cli_.AuthType = smtpAuthPlain;
+  cli_.FromName = "<tim@example.jp>";
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 535);
+  EXPECT_EQ(cli_.ErrorMessage(), "535 denied");
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(command, "AUTH PLAIN " + SmtpBase64Encode(std::string("tim\0tim\0tanstaaftanstaaf", 24)));
+  EXPECT_TRUE(Displayed("> AUTH PLAIN ********"));
+  ExpectNoSecretShown();
+}
+
+TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
+  std::string answer;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250 sink\r\n");
+    peer.ReadLine();
+    peer.Send("334 " + SmtpBase64Encode("<1896.697170952@postoffice.reston.mci.net>") + "\r\n");
+    answer = peer.ReadLine();
+    peer.Send("235 ok\r\n");
+    peer.WaitForClose();
+  });
+  cli_.AuthType = smtpAuthCramMD5;
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(answer, "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
+  ExpectNoSecretShown();
+}
+
+// RFC 2202 test case 6: a key longer than the block is hashed first, as
+// servers compute it, not cut.
+TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
+  std::string answer;
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("250 sink\r\n");
+    peer.ReadLine();
+    peer.Send("334 " + SmtpBase64Encode("Test Using Larger Than Block-Size Key - Hash Key First") + "\r\n");
+    answer = peer.ReadLine();
+    peer.Send("235 ok\r\n");
+    peer.WaitForClose();
+  });
+  cli_.AuthType = smtpAuthCramMD5;
+  cli_.Username = "u";
+  cli_.Password = std::string(80, '\xaa');
+  cli_.Port = server.PortText();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
+  cli_.Abort();
+  WaitFor(server);
+  EXPECT_EQ(answer, SmtpBase64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
+}
+
+TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
+  FakeServer server([&](FakePeer& peer) {
+    peer.Send("220 ready\r\n");
+    peer.ReadLine();
+    peer.Send("500 what is EHLO\r\n");
+    peer.ReadLine();
+    peer.Send("250 hello\r\n");
+    peer.ReadLine();
+    peer.Send("250 sink\r\n");
+    peer.ReadLine();
+    peer.Send("334\r\n");
+    peer.WaitForClose();
+  });
+  cli_.AuthType = smtpAuthCramMD5;
+  cli_.Port = server.PortText();
+  // An old server: EHLO fails, HELO is used instead and AUTH is dropped.
+  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
+  EXPECT_EQ(cli_.LastResponse(), "500 ESMTP not supported.");
+  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, smtpEhlo), 0);
+  cli_.AuthType = smtpAuthNone;
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
+  EXPECT_EQ(cli_.LastResponse(), "500 No Authorization Type Selected.");
+  cli_.AuthType = smtpAuthCramMD5;
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
+  EXPECT_EQ(cli_.LastResponse(), "500 Malformed MD5 Challege: 334");
+  cli_.Abort();
+  WaitFor(server);
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,217 @@
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "net/Pop3Cli.h"
+#include "net/SmtpCli.h"
+#include "platform/Files.h"
+#include "platform/PollEventLoop.h"
+#include "text/Jconvert.h"
+#include "tools/mftool/Command.h"
+
+namespace mf::tool {
+
+namespace {
+
+// Whole runs are bounded by the clients' own inactivity time-outs; this only
+// catches a loop that stopped making progress altogether.
+constexpr auto kRunLimit = std::chrono::hours(1);
+
+std::vector<std::string> SplitList(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    std::string item = Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (!item.empty()) items.push_back(item);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+struct PopLogin {
+  std::string host, port, user, pass;
+};
+
+// Sends one mail the way the composition window does: Connect, HELO, the
+// chained MAIL, QUIT, each started from the completion of the one before.
+class Sender {
+ public:
+  Sender(platform::PollEventLoop& loop, std::vector<std::string> body)
+      : smtp_(loop), pop_(loop), body_(std::move(body)) {
+    smtp_.OnDisplay = [](TCustomSmtpClient&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
+    smtp_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+      SmtpDone(type, error);
+    };
+    smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
+      if (lineNum > static_cast<int>(body_.size())) {
+        more = false;
+        return;
+      }
+      std::string text = body_[static_cast<std::size_t>(lineNum - 1)];
+      if (static_cast<int>(text.size()) >= maxLen) text.resize(static_cast<std::size_t>(maxLen - 1));
+      line = ConvertJapaneseCode(text, jcJis);
+    };
+    pop_.OnDisplay = [](TCustomPop3Cli&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
+    pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
+  }
+
+  TSmtpCli& Smtp() { return smtp_; }
+  bool Finished() const { return finished_; }
+  int ExitCode() const { return exitCode_; }
+
+  void Start(const PopLogin* login) {
+    if (login) {
+      pop_.SetHost(login->host);
+      pop_.SetPort(login->port);
+      pop_.SetUserName(login->user);
+      pop_.SetPassWord(login->pass);
+      Guard([this] { pop_.Connect(); });
+    } else {
+      Guard([this] { smtp_.Connect(); });
+    }
+  }
+
+ private:
+  template <typename F>
+  void Guard(F start) {
+    try {
+      start();
+    } catch (const std::exception& error) {
+      std::cerr << "mftool send: " << error.what() << "\n";
+      exitCode_ = 1;
+      finished_ = true;
+    }
+  }
+
+  void PopDone(TPop3Request type, std::uint16_t error) {
+    if (error != 0 && type != pop3Quit) {
+      std::cerr << "mftool send: POP3 log-in failed, error " << error << ": " << SjisToUtf8(pop_.LastResponse()) << "\n";
+      if (pop_.Connected()) {
+        Guard([this] { pop_.Quit(); });
+        popFailed_ = true;
+        return;
+      }
+      exitCode_ = 2;
+      finished_ = true;
+      return;
+    }
+    switch (type) {
+      case pop3Connect: Guard([this] { pop_.User(); }); break;
+      case pop3User: Guard([this] { pop_.Pass(); }); break;
+      case pop3Pass: Guard([this] { pop_.Quit(); }); break;
+      case pop3Quit:
+        if (popFailed_) {
+          exitCode_ = 2;
+          finished_ = true;
+        } else {
+          Guard([this] { smtp_.Connect(); });
+        }
+        break;
+      default: break;
+    }
+  }
+
+  void SmtpDone(TSmtpRequest type, std::uint16_t error) {
+    if (type == smtpQuit) {
+      finished_ = true;
+      return;
+    }
+    if (error != 0) {
+      std::cerr << "mftool send: error " << error << ": " << SjisToUtf8(smtp_.LastResponse()) << "\n";
+      if (!smtp_.ErrorMessage().empty() && smtp_.ErrorMessage() != smtp_.LastResponse()) {
+        std::cerr << "mftool send: first refusal: " << SjisToUtf8(smtp_.ErrorMessage()) << "\n";
+      }
+      exitCode_ = 2;
+      Guard([this] { smtp_.Quit(); });
+      return;
+    }
+    switch (type) {
+      case smtpConnect: Guard([this] { smtp_.Helo(); }); break;
+      case smtpHelo: Guard([this] { smtp_.Mail(); }); break;
+      case smtpMail: Guard([this] { smtp_.Quit(); }); break;
+      default: break;
+    }
+  }
+
+  TSmtpCli smtp_;
+  TPop3Cli pop_;
+  std::vector<std::string> body_;
+  bool finished_ = false;
+  bool popFailed_ = false;
+  int exitCode_ = 0;
+};
+
+}  // namespace
+
+// Command-line values come from a UTF-8 terminal and become the program's
+// Shift_JIS; the body on standard input is Shift_JIS text, as the program
+// keeps it.
+int RunSend(const Arguments& arguments) {
+  std::string host = OptionValue(arguments, "--host");
+  std::string port = OptionValue(arguments, "--port");
+  std::string from = OptionValue(arguments, "--from");
+  std::vector<std::string> to = SplitList(OptionValue(arguments, "--to"));
+  std::vector<std::string> cc = SplitList(OptionValue(arguments, "--cc"));
+  if (host.empty() || from.empty() || to.empty()) {
+    std::cerr << "mftool send: --host, --from and --to are required\n";
+    return 1;
+  }
+  PopLogin login;
+  std::string popText = OptionValue(arguments, "--pop-before-smtp");
+  if (!popText.empty()) {
+    // HOST:PORT:USER:PASS; the password may itself hold colons.
+    std::size_t a = popText.find(':');
+    std::size_t b = a == std::string::npos ? a : popText.find(':', a + 1);
+    std::size_t c = b == std::string::npos ? b : popText.find(':', b + 1);
+    if (c == std::string::npos) {
+      std::cerr << "mftool send: --pop-before-smtp wants HOST:PORT:USER:PASS\n";
+      return 1;
+    }
+    login = {popText.substr(0, a), popText.substr(a + 1, b - a - 1), popText.substr(b + 1, c - b - 1),
+             popText.substr(c + 1)};
+  }
+
+  platform::PollEventLoop loop;
+  Sender sender(loop, SplitLines(ReadStandardInput()));
+  TSmtpCli& smtp = sender.Smtp();
+  smtp.Host = host;
+  smtp.Port = port.empty() ? "smtp" : port;
+  smtp.CharSet = "iso-2022-JP";
+  smtp.HdrFrom = from;
+  smtp.HdrFromName = Utf8ToSjis(OptionValue(arguments, "--from-name"));
+  smtp.FromName = from;
+  smtp.HdrToAddress = to;
+  smtp.HdrRcptName.assign(to.size(), std::string());
+  smtp.HdrCcAddress = cc;
+  smtp.HdrCcName.assign(cc.size(), std::string());
+  smtp.RcptToAddress = to;
+  smtp.RcptToAddress.insert(smtp.RcptToAddress.end(), cc.begin(), cc.end());
+  smtp.RcptToName.assign(smtp.RcptToAddress.size(), std::string());
+  smtp.RcptName = smtp.RcptToAddress;
+  smtp.HdrSubject = Utf8ToSjis(OptionValue(arguments, "--subject"));
+  smtp.HdrXMailer = OptionValue(arguments, "--x-mailer");
+  smtp.HdrXAnimationID = OptionValue(arguments, "--character-id");
+  smtp.HdrMessageId = OptionValue(arguments, "--message-id");
+  std::vector<std::string> files;
+  for (const auto& path : OptionValues(arguments, "--attach")) files.push_back(platform::FromNativePath(path));
+  try {
+    smtp.SetEmailFiles(files);
+  } catch (const SmtpException& error) {
+    std::cerr << "mftool send: " << SjisToUtf8(error.what()) << "\n";
+    return 1;
+  }
+
+  sender.Start(popText.empty() ? nullptr : &login);
+  if (!loop.RunUntil([&] { return sender.Finished(); }, kRunLimit)) {
+    std::cerr << "mftool send: no progress\n";
+    return 3;
+  }
+  return sender.ExitCode();
+}
+
+}  // namespace mf::tool
