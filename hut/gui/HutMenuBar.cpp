@@ -79,12 +79,20 @@ void MenuLabel::paintEvent(QPaintEvent*) {
     painter.drawLine(r, 0, r, b);
   }
   painter.setPen(textColour_);
-  painter.drawText(rect(), static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextShowMnemonic, text_);
+  // The drop-downs keep their fixed widths; a text wider than its item is
+  // squeezed to fit rather than cut off.
+  QRect area = rect();
+  const int natural = fontMetrics().horizontalAdvance(QString(text_).remove(QLatin1Char('&'))) + 2;
+  if (natural > width()) {
+    painter.scale(static_cast<qreal>(width()) / natural, 1.0);
+    area.setWidth(natural);
+  }
+  painter.drawText(area, static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextShowMnemonic, text_);
 }
 
 HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::function<bool()> receiveEnabled,
                        std::function<void(MenuCommand)> run)
-    : QObject(&hut), hut_(hut), strip_(strip), menu_(std::move(receiveEnabled)), run_(std::move(run)) {
+    : hut_(hut), strip_(strip), menu_(std::move(receiveEnabled)), run_(std::move(run)) {
   Panel6 = new QWidget(&strip);
   Panel6->setGeometry(3, 3, 70, 17);
   Label1 = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, Panel6);
@@ -200,10 +208,13 @@ MenuTarget HutMenuBar::TargetAt(const QPoint& global) const {
   return MenuTarget::Elsewhere;
 }
 
+std::array<std::pair<MenuLabel*, int>, 6> HutMenuBar::Items() const {
+  return {{{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
+           {Label5, kCloseHut}, {Label6, kHelp}, {Label7, kVersion}}};
+}
+
 int HutMenuBar::ItemAt(const QPoint& global) const {
-  const std::pair<MenuLabel*, int> items[] = {{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
-                                              {Label5, kCloseHut}, {Label6, kHelp},         {Label7, kVersion}};
-  for (const auto& [label, code] : items) {
+  for (const auto& [label, code] : Items()) {
     if (label->isVisible() && label->rect().contains(label->mapFromGlobal(global))) return code;
   }
   return kClosed;
@@ -295,15 +306,8 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
   // A drop-down item.
   switch (type) {
     case QEvent::Enter:
-      if (int item = ItemAt(QCursor::pos()); item != kClosed) {
-        menu_.ItemEnter(item);
-      } else {
-        // The pointer position may lag behind the enter event.
-        for (const auto& [label, code] : {std::pair<QObject*, int>{Label3, kMailList}, {Label4, kNewCharacter},
-                                          {Label31, kReceive}, {Label5, kCloseHut}, {Label6, kHelp},
-                                          {Label7, kVersion}}) {
-          if (label == watched) menu_.ItemEnter(code);
-        }
+      for (const auto& [label, code] : Items()) {
+        if (label == watched) menu_.ItemEnter(code);
       }
       Refresh();
       return false;
@@ -376,9 +380,7 @@ void HutMenuBar::Refresh() {
   paintTitle(Label2, menu_.Look(MenuTitle::Help));
   DrawCloseButton(menu_.CloseButtonHover());
 
-  const std::pair<MenuLabel*, int> items[] = {{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
-                                              {Label5, kCloseHut}, {Label6, kHelp},         {Label7, kVersion}};
-  for (const auto& [label, code] : items) {
+  for (const auto& [label, code] : Items()) {
     QColor text = (code == kReceive && !menu_.ReceiveItemEnabled()) ? kHutDisabledTextColour : QColor(Qt::black);
     label->SetLook(TitleLook::Plain, menu_.ItemHighlighted(code) ? kHutHighlightColour : kHutNormalColour, text);
   }

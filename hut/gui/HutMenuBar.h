@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QObject>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,7 +19,6 @@ namespace mf {
 inline const QColor kHutNormalColour(0xEF, 0xF2, 0xAA);       // 0xAAF2EF
 inline const QColor kHutHighlightColour(0xDD, 0xFF, 0xFF);    // 0xFFFFDD
 inline const QColor kHutDisabledTextColour(0x80, 0x80, 0x80);  // 0x808080
-inline const QColor kHutMenuStripColour(0xCB, 0xA6, 0x8F);    // 0x8FA6CB
 
 // A label that paints itself the way the hut's menus look: a fill colour,
 // an optional bevel and a left-aligned or centred text with its "&" key
@@ -48,7 +48,8 @@ class MenuLabel final : public QWidget {
 // The hut's hand-made menu bar: the two titles, their drop-downs and the
 // close button, drawn in the strip `Panel2`, with the drop-downs floating
 // over `body`. Mouse, hover-timer and key events go to a HutMenu; this
-// class paints what it says and hands chosen commands to `run`.
+// class paints what it says and hands chosen commands to `run`. It must go
+// before the hut's controls do.
 class HutMenuBar final : public QObject {
   Q_OBJECT
 
@@ -91,6 +92,8 @@ class HutMenuBar final : public QObject {
   // Where the global point lies for the menu; the open drop-down counts.
   MenuTarget TargetAt(const QPoint& global) const;
   int ItemAt(const QPoint& global) const;
+  // The drop-down items with their cursor values.
+  std::array<std::pair<MenuLabel*, int>, 6> Items() const;
   std::optional<MenuTarget> PointerIfActive() const;
   bool HandleKey(QEvent* event);
   void Run(std::optional<MenuCommand> command);

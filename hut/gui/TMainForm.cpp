@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -15,10 +16,14 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUrl>
 #include <QtGui/qguiapplication_platform.h>
 
+#include "base/DateTime.h"
 #include "character/gui/TCharForm.h"
 #include "hut/CharacterScan.h"
+#include "hut/gui/HutMenuBar.h"
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/x11/X11WindowMessages.h"
@@ -31,15 +36,10 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 // Colours of the hut (the layout gives them as Windows values, blue in the
 // high byte; written here as red, green, blue).
 const QColor kMenuStripColour(0xCB, 0xA6, 0x8F);  // 0x8FA6CB
-const QColor kNormalColour(0xEF, 0xF2, 0xAA);      // 0xAAF2EF
 const QColor kListColour(0xFA, 0xBF, 0xFF);        // 0xFFBFFA
 const QColor kRoofColour(0xB4, 0x56, 0x3C);
 const QColor kRoofEdgeColour(0x6E, 0x2E, 0x1E);
 const QColor kBodyEdgeColour(0x8A, 0x5A, 0x3A);
-
-constexpr int kCloseButtonLeft = 323;
-constexpr int kCloseButtonTop = 4;
-constexpr int kCloseButtonSize = 17;
 
 QPolygon RoofTriangle(const QRect& roof) {
   return QPolygon({QPoint(roof.width() / 2, roof.top() - TMainForm::kRoofRise),
@@ -118,7 +118,11 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
       startup_(std::move(startup)),
       edges_(edges),
-      registry_(startup_.programFolder) {
+      registry_(startup_.programFolder),
+      ownClock_(startup_.clock ? nullptr : std::make_unique<SystemClock>()),
+      ownDialogs_(startup_.dialogs ? nullptr : std::make_unique<platform::QtDialogs>(this)),
+      lifecycle_(registry_, *this, startup_.clock ? *startup_.clock : *ownClock_,
+                 startup_.dialogs ? *startup_.dialogs : *ownDialogs_) {
   setWindowTitle(Text("小屋"));
   setWindowIcon(HutIcon());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -132,8 +136,10 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
 }
 
 TMainForm::~TMainForm() {
-  // Character windows go before the hut, as they belong to it.
+  // Character windows go before the hut, as they belong to it; the menu
+  // bar before the controls it watches.
   CharForms_.clear();
+  menuBar_.reset();
   RemoveTrayIcon();
 }
 
@@ -159,25 +165,6 @@ void TMainForm::BuildControls() {
   strip.setColor(QPalette::Window, kMenuStripColour);
   Panel2->setPalette(strip);
 
-  auto makeTitle = [this](const char* html, int left, int width) {
-    auto* label = new QLabel(Text(html), Panel2);
-    label->setGeometry(left, 3, width, 17);
-    label->setAlignment(Qt::AlignCenter);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, kNormalColour);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(palette);
-    return label;
-  };
-  Label1 = makeTitle("ファイル(<u>F</u>)", 3, 70);
-  Label2 = makeTitle("ヘルプ(<u>H</u>)", 80, 62);
-
-  Image1 = new QLabel(Panel2);
-  Image1->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
-  Image1->setToolTip(Text("閉じる"));
-  Image1->installEventFilter(this);
-
   ListView1 = new QListWidget(Panel5);
   ListView1->setGeometry(0, kMenuHeight, Panel5->width(), Panel5->height() - kMenuHeight);
   ListView1->setViewMode(QListView::IconMode);
@@ -198,8 +185,24 @@ void TMainForm::BuildControls() {
                 list.color(QPalette::Active, QPalette::HighlightedText));
   ListView1->setPalette(list);
 
+  ListView1->viewport()->installEventFilter(this);
+
+  // Built after the list, so that the drop-downs lie above it.
+  menuBar_ = std::make_unique<HutMenuBar>(
+      *this, *Panel2, *Panel5, [this] { return ReceiveEnabled(); },
+      [this](MenuCommand command) { RunMenuCommand(command); });
+  Label1 = menuBar_->Label1;
+  Label2 = menuBar_->Label2;
+  Image1 = menuBar_->Image1;
+  CheckMouseLeaveTimer = menuBar_->CheckMouseLeaveTimer;
+
+  BuildPopupMenu();
+
   Timer2 = new QTimer(this);
   connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  resurrTimer = new QTimer(this);
+  resurrTimer->setInterval(CharacterLifecycle::kReturnCheckMs);
+  connect(resurrTimer, &QTimer::timeout, this, [this] { resurrTimerTimer(); });
 
   TaskTrayPopupMenu = new QMenu(this);
   ttpmOpen = TaskTrayPopupMenu->addAction(Text("小屋を開く(&O)"));
@@ -236,8 +239,10 @@ void TMainForm::FormCreate() {
   // 6. The house shape.
   ShapeHut();
 
-  // 8. The close button's glyph.
-  DrawCloseButton();
+  // 7.-8. The menu bar starts closed, its close button drawn plain; its
+  // keys work while the hut is the active window.
+  menuBar_->CloseMenus();
+  menuBar_->InstallKeyboardFilter();
 
   // 9. The tray icon.
   AddTrayIcon();
@@ -247,20 +252,22 @@ void TMainForm::FormCreate() {
 
   // 11.
   exitPermitted_ = false;
+
+  resurrTimer->start();
 }
 
 TCharItem* TMainForm::AddCharacter(const std::string& name, const std::string& folder,
                                    const std::string& id, bool out, const std::string& iconPath,
                                    int slot) {
   if (slot < 0) slot = static_cast<int>(CharForms_.size());
-  auto* item = new TCharItem(platform::ToQString(name), TCharData{folder, id, out, slot});
+  AddItem(name, TCharData{folder, id, out, slot}, iconPath);
+  CreateCharacterWindow(slot, id, folder);
+  return Item(ItemCount() - 1);
+}
+
+void TMainForm::AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) {
+  auto* item = new TCharItem(platform::ToQString(caption), data);
   ListView1->addItem(item);
-
-  auto form = std::make_unique<TCharForm>(*this, edges_);
-  form->SetIdentity(slot, id, folder);
-  if (slot >= static_cast<int>(CharForms_.size())) CharForms_.resize(slot + 1);
-  CharForms_[slot] = std::move(form);
-
   // An unreadable picture leaves the character without an icon rather than
   // out of the hut.
   QImage picture = LoadPicture(iconPath);
@@ -269,7 +276,84 @@ TCharItem* TMainForm::AddCharacter(const std::string& name, const std::string& f
     item->imageIndex = static_cast<int>(ImageList1_.size()) - 1;
     item->setIcon(QIcon(ImageList1_.back()));
   }
-  return item;
+}
+
+void TMainForm::DeleteItem(int row, IconFate icon) {
+  TCharItem* item = Item(row);
+  if (!item) return;
+  const int image = item->imageIndex;
+  ListView1Deletion(item);
+  delete ListView1->takeItem(row);
+  if (icon == IconFate::Keep || image < 0 || image >= static_cast<int>(ImageList1_.size())) return;
+  ImageList1_.erase(ImageList1_.begin() + image);
+  // Icons behind the removed one move down by one. Icon numbers are not
+  // the list positions (a character that left with a mail leaves its icon
+  // behind, an unreadable picture leaves an item without one), so they are
+  // compared, not counted.
+  for (int other = 0; other < ItemCount(); ++other) {
+    if (Item(other)->imageIndex > image) --Item(other)->imageIndex;
+  }
+}
+
+void TMainForm::ListView1Deletion(TCharItem*) {
+  // The record lives in the item and goes with it.
+}
+
+void TMainForm::SetItemCaption(int row, const std::string& caption) {
+  if (TCharItem* item = Item(row)) item->setText(platform::ToQString(caption));
+}
+
+void TMainForm::ArrangeIcons() { ListView1->doItemsLayout(); }
+
+TCharData& TMainForm::ItemData(int row) { return Item(row)->data; }
+
+int TMainForm::SelectedRow() const {
+  TCharItem* item = SelectedItem();
+  return item ? ListView1->row(item) : -1;
+}
+
+TCharItem* TMainForm::SelectedItem() const {
+  const auto selected = ListView1->selectedItems();
+  return selected.isEmpty() ? nullptr : static_cast<TCharItem*>(selected.front());
+}
+
+bool TMainForm::HasWindow(int slot) const {
+  return slot >= 0 && slot < static_cast<int>(CharForms_.size()) && CharForms_[slot];
+}
+
+void TMainForm::CreateCharacterWindow(int slot, const std::string& id, const std::string& folder) {
+  auto form = std::make_unique<TCharForm>(*this, edges_);
+  form->SetIdentity(slot, id, folder);
+  if (slot >= static_cast<int>(CharForms_.size())) CharForms_.resize(slot + 1);
+  CharForms_[slot] = std::move(form);
+}
+
+void TMainForm::DestroyCharacterWindow(int slot) {
+  if (HasWindow(slot)) CharForms_[slot].reset();
+}
+
+bool TMainForm::LoadScenes(int slot) { return HasWindow(slot) && CharForms_[slot]->LoadScenes(); }
+
+void TMainForm::ShowOnDesktop(int slot) {
+  if (!HasWindow(slot)) return;
+  CharForms_[slot]->Timer1->start();
+  CharForms_[slot]->show();
+}
+
+void TMainForm::HideFromDesktop(int slot) {
+  if (!HasWindow(slot)) return;
+  CharForms_[slot]->hide();
+  CharForms_[slot]->Timer1->stop();
+}
+
+void TMainForm::SetWindowId(int slot, const std::string& id) {
+  if (HasWindow(slot)) CharForms_[slot]->SetId(id);
+}
+
+bool TMainForm::MailTransferBusy() const { return links_.mailTransferBusy && links_.mailTransferBusy(); }
+
+void TMainForm::ForgetComposingCharacter() {
+  if (links_.forgetComposingCharacter) links_.forgetComposingCharacter();
 }
 
 int TMainForm::FreeSlot() const {
@@ -286,19 +370,6 @@ void TMainForm::ShapeHut() {
   shape += QRegion(Panel5->geometry());
   hutRegion_ = shape;
   setMask(hutRegion_);
-}
-
-void TMainForm::DrawCloseButton() {
-  QPixmap glyph(kCloseButtonSize, kCloseButtonSize);
-  glyph.fill(kNormalColour);
-  QPainter painter(&glyph);
-  painter.setPen(QPen(Qt::black, 2));
-  const int w = kCloseButtonSize;
-  const int h = kCloseButtonSize;
-  painter.drawLine(w / 4 - 1, h / 4 - 1, w - w / 4 - 1, h - h / 4 - 1);
-  painter.drawLine(w / 4 - 1, h - h / 4 - 1, w - w / 4 - 1, h / 4 - 1);
-  painter.end();
-  Image1->setPixmap(glyph);
 }
 
 void TMainForm::AddTrayIcon() {
@@ -401,20 +472,101 @@ void TMainForm::ArmReceiveTimer(int intervalMs, bool enabled) {
 }
 
 void TMainForm::Timer2Timer() {
-  if (receive_) receive_();
+  if (links_.clearReceivingFlag) links_.clearReceivingFlag();
+  if (links_.receive) links_.receive();
 }
 
-void TMainForm::ReturnHome(int index) {
-  for (int row = 0; row < ItemCount(); ++row) {
-    TCharItem* item = Item(row);
-    if (item->data.index != index) continue;
-    if (index < 0 || index >= static_cast<int>(CharForms_.size()) || !CharForms_[index]) continue;
-    CharForms_[index]->hide();
-    CharForms_[index]->Timer1->stop();
-    CharacterRegistry::RemoveFirst(registry_.outDB, item->data.id);
-    item->data.out = false;
+void TMainForm::ReturnHome(int index) { lifecycle_.ReturnHome(index); }
+
+void TMainForm::BuildPopupMenu() {
+  PopupMenu1 = new QMenu(ListView1);
+  auto add = [this](const char* name, const char* text, void (TMainForm::*command)()) {
+    QAction* action = PopupMenu1->addAction(Text(text));
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    return action;
+  };
+  cmOut = add("cmOut", "外に出る(&O)", &TMainForm::cmOutClick);
+  cmReturnHome = add("cmReturnHome", "小屋に戻る(&R)", &TMainForm::cmReturnHomeClick);
+  cmMail = add("cmMail", "メールを送る(&M)", &TMainForm::cmMailClick);
+  PopupMenu1->addSeparator();
+  cmEdit = add("cmEdit", "進化(&C)", &TMainForm::cmEditClick);
+  cmExtend = add("cmExtend", "子供を産む(&K)", &TMainForm::cmExtendClick);
+  cmDelete = add("cmDelete", "旅に出る(&T)", &TMainForm::cmDeleteClick);
+  PopupMenu1->addSeparator();
+  cmNewCharacter = add("cmNewCharacter", "新規キャラクター(&N)", &TMainForm::mNewClick);
+  cmMailRcv = add("cmMailRcv", "メール受信(&J)", &TMainForm::cmMailRcvClick);
+
+  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    PopupMenu1Popup();
+    PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at));
+  });
+}
+
+void TMainForm::PopupMenu1Popup() {
+  TCharItem* item = SelectedItem();
+  PopupEnabling on = mf::PopupMenu1Popup(
+      PopupSituation{item != nullptr, item && item->data.out, ItemCount(), ReceiveEnabled()});
+  cmOut->setEnabled(on.cmOut);
+  cmReturnHome->setEnabled(on.cmReturnHome);
+  cmMail->setEnabled(on.cmMail);
+  cmEdit->setEnabled(on.cmEdit);
+  cmExtend->setEnabled(on.cmExtend);
+  cmDelete->setEnabled(on.cmDelete);
+  cmNewCharacter->setEnabled(on.cmNewCharacter);
+  cmMailRcv->setEnabled(on.cmMailRcv);
+}
+
+void TMainForm::cmReturnHomeClick() {
+  if (TCharItem* item = SelectedItem()) ReturnHome(item->data.index);
+}
+
+void TMainForm::cmMailClick() {
+  // FIXME: clear the composition window first, once it exists.
+  if (TCharItem* item = SelectedItem()) SendMailBy(item);
+}
+
+void TMainForm::cmEditClick() {
+  // FIXME: evolution opens the character editor, once it exists.
+}
+
+void TMainForm::cmExtendClick() {
+  // FIXME: giving birth to a child needs the character editor, once it exists.
+}
+
+void TMainForm::mNewClick() {
+  // FIXME: a new character opens the character editor, once it exists.
+}
+
+void TMainForm::cmMailRcvClick() {
+  if (links_.receive) links_.receive();
+}
+
+void TMainForm::ShowMailList() {
+  if (links_.showMailList) links_.showMailList();
+}
+
+void TMainForm::ShowVersion() {
+  if (links_.showVersion) links_.showVersion();
+}
+
+void TMainForm::OpenHelp() {
+  // The help file is not shipped with the program; without it there is
+  // nothing to open.
+  if (!platform::FileExists(helpFile_)) return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(platform::NativePath(helpFile_))));
+}
+
+void TMainForm::RunMenuCommand(MenuCommand command) {
+  switch (command) {
+    case MenuCommand::MailList: ShowMailList(); break;
+    case MenuCommand::NewCharacter: mNewClick(); break;
+    case MenuCommand::Receive: cmMailRcvClick(); break;
+    case MenuCommand::CloseHut: hide(); break;
+    case MenuCommand::Help: OpenHelp(); break;
+    case MenuCommand::Version: ShowVersion(); break;
   }
-  registry_.SaveOut();
 }
 
 void TMainForm::SendMailByCharacter(const std::string& id) {
@@ -451,6 +603,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
       case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
+        if (menuBar_) menuBar_->CloseMenus();
         if (mouse->button() == Qt::LeftButton) {
           roofDragging_ = true;
           roofPress_ = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -466,10 +619,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       default:
         break;
     }
-  } else if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton && Image1->rect().contains(mouse->position().toPoint())) hide();
-    return true;
+  } else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (menuBar_) menuBar_->CloseMenus();
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -11,7 +11,9 @@
 
 #include "character/CharacterHost.h"
 #include "hut/CharData.h"
+#include "hut/CharacterLifecycle.h"
 #include "hut/CharacterRegistry.h"
+#include "hut/HutMenu.h"
 
 class QAction;
 class QLabel;
@@ -23,8 +25,12 @@ class QTimer;
 namespace mf {
 
 namespace platform {
+class Dialogs;
 class WindowMessageReader;
 }
+class Clock;
+class HutMenuBar;
+class MenuLabel;
 class TCharForm;
 class WindowEdgeSearch;
 
@@ -51,12 +57,28 @@ struct HutStartup {
   std::string programFolder;  // with trailing separator
   std::string settingsPath;   // where [Main] Handle is written
   std::string firstArgument;  // "/s" starts without showing the hut
+  // The clock and message boxes of the character rules; the system's own
+  // when not given (tests give theirs).
+  const Clock* clock = nullptr;
+  platform::Dialogs* dialogs = nullptr;
+};
+
+// What the hut reaches in the windows created after it. Until a window is
+// linked its commands do nothing.
+struct HutLinks {
+  std::function<void()> showMailList;              // the mail list window
+  std::function<void()> receive;                   // its receive command
+  std::function<bool()> receiveEnabled;            // its receive button is enabled
+  std::function<bool()> mailTransferBusy;          // it sends or receives
+  std::function<void()> forgetComposingCharacter;  // the composition window
+  std::function<void()> clearReceivingFlag;        // the receiving progress window
+  std::function<void()> showVersion;               // the version window, modal
 };
 
 // The hut ("小屋"): the program's main window, house-shaped and borderless,
 // listing the visible characters. It owns the character registry and one
 // character window per listed character, the tray icon and its menu.
-class TMainForm final : public QWidget, public CharacterHost {
+class TMainForm final : public QWidget, public CharacterHost, private HutView {
   Q_OBJECT
 
  public:
@@ -101,8 +123,33 @@ class TMainForm final : public QWidget, public CharacterHost {
   // The periodic receive timer; armed by the settings.
   void ArmReceiveTimer(int intervalMs, bool enabled);
   // The mail list window's receive command, run by the timer.
-  void SetReceiveCommand(std::function<void()> receive) { receive_ = std::move(receive); }
+  void SetReceiveCommand(std::function<void()> receive) { links_.receive = std::move(receive); }
+  void SetLinks(HutLinks links) { links_ = std::move(links); }
   void Timer2Timer();
+
+  // The character commands of the right-click menu and the menu bar.
+  void PopupMenu1Popup();
+  void cmOutClick() { lifecycle_.cmOutClick(); }
+  void cmReturnHomeClick();
+  void cmMailClick();
+  void cmEditClick();
+  void cmExtendClick();
+  void cmDeleteClick() { lifecycle_.cmDeleteClick(); }
+  void mNewClick();
+  void cmMailRcvClick();
+  void ShowMailList();
+  void ShowVersion();
+  // Opens the help file with the desktop's viewer when it exists.
+  void OpenHelp();
+  void RunMenuCommand(MenuCommand command);
+
+  // Hut operations the other windows use.
+  void DepartWithMail(const std::string& id) { lifecycle_.DepartWithMail(id); }
+  bool ShowAgain(const std::string& number, const std::string& id) { return lifecycle_.ShowAgain(number, id); }
+  void RegisterCharacter(int number, const std::string& id) { lifecycle_.RegisterCharacter(number, id); }
+  void resurrTimerTimer() { lifecycle_.resurrTimerTimer(); }
+  // An item is about to go: its record goes with it.
+  void ListView1Deletion(TCharItem* item);
 
   // CharacterHost.
   void ReturnHome(int index) override;
@@ -120,13 +167,16 @@ class TMainForm final : public QWidget, public CharacterHost {
   TCharItem* AddCharacter(const std::string& name, const std::string& folder, const std::string& id,
                           bool out, const std::string& iconPath, int slot = -1);
   // The first empty slot of CharForms, or the next one at the end.
-  int FreeSlot() const;
+  int FreeSlot() const override;
 
   // The hut's registry and character windows.
   CharacterRegistry& Registry() { return registry_; }
   std::vector<std::unique_ptr<TCharForm>>& CharForms() { return CharForms_; }
   TCharItem* Item(int row) const;
-  int ItemCount() const;
+  int ItemCount() const override;
+  // The selected item, or null.
+  TCharItem* SelectedItem() const;
+  HutMenuBar& MenuBar() { return *menuBar_; }
   std::vector<QPixmap>& ImageList1() { return ImageList1_; }
   const std::string& HelpFile() const { return helpFile_; }
   // The hut's shape in window coordinates.
@@ -138,11 +188,22 @@ class TMainForm final : public QWidget, public CharacterHost {
   QWidget* Panel4;  // right strip, outside the shape
   QWidget* Panel5;  // body
   QWidget* Panel2;  // menu bar strip
-  QLabel* Label1;   // "ファイル(&F)"
-  QLabel* Label2;   // "ヘルプ(&H)"
-  QLabel* Image1;   // close button picture
+  MenuLabel* Label1;  // "ファイル(&F)"
+  MenuLabel* Label2;  // "ヘルプ(&H)"
+  QLabel* Image1;     // close button picture
   QListWidget* ListView1;
+  QMenu* PopupMenu1;
+  QAction* cmOut;
+  QAction* cmReturnHome;
+  QAction* cmMail;
+  QAction* cmEdit;
+  QAction* cmExtend;
+  QAction* cmDelete;
+  QAction* cmNewCharacter;
+  QAction* cmMailRcv;
   QTimer* Timer2;
+  QTimer* resurrTimer;
+  QTimer* CheckMouseLeaveTimer;
   QSystemTrayIcon* TrayIcon = nullptr;
   QMenu* TaskTrayPopupMenu;
   QAction* ttpmOpen;
@@ -159,13 +220,36 @@ class TMainForm final : public QWidget, public CharacterHost {
   void BuildControls();
   void FormCreate();
   void ShapeHut();
-  void DrawCloseButton();
+  void BuildPopupMenu();
+  bool ReceiveEnabled() const { return !links_.receiveEnabled || links_.receiveEnabled(); }
+
+  // HutView: what the character rules do to the window.
+  TCharData& ItemData(int row) override;
+  int SelectedRow() const override;
+  void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) override;
+  void DeleteItem(int row, IconFate icon) override;
+  void SetItemCaption(int row, const std::string& caption) override;
+  void ArrangeIcons() override;
+  bool HasWindow(int slot) const override;
+  void CreateCharacterWindow(int slot, const std::string& id, const std::string& folder) override;
+  void DestroyCharacterWindow(int slot) override;
+  bool LoadScenes(int slot) override;
+  void ShowOnDesktop(int slot) override;
+  void HideFromDesktop(int slot) override;
+  void SetWindowId(int slot, const std::string& id) override;
+  bool MailTransferBusy() const override;
+  void ForgetComposingCharacter() override;
   void AddTrayIcon();
   void RemoveTrayIcon();
 
   HutStartup startup_;
   WindowEdgeSearch& edges_;
   CharacterRegistry registry_;
+  std::unique_ptr<Clock> ownClock_;
+  std::unique_ptr<platform::Dialogs> ownDialogs_;
+  CharacterLifecycle lifecycle_;
+  std::unique_ptr<HutMenuBar> menuBar_;
+  HutLinks links_;
   std::vector<std::unique_ptr<TCharForm>> CharForms_;
   std::vector<QPixmap> ImageList1_;
   QRegion hutRegion_;
@@ -173,7 +257,6 @@ class TMainForm final : public QWidget, public CharacterHost {
   bool showAtStart_ = true;
   bool exitPermitted_ = false;
   std::function<void()> endProgram_;
-  std::function<void()> receive_;
   ScreenPoint ownMailPosition_;
   ScreenPoint* mailPosition_ = &ownMailPosition_;
   std::unique_ptr<platform::WindowMessageReader> messages_;

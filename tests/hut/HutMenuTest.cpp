@@ -25,28 +25,6 @@ TEST(PopupMenu, EnablingFollowsSelectionPlaceAndCount) {
             (PopupEnabling{.cmNewCharacter = true}));
 }
 
-TEST(HutMenu, PressOnTitleMoveToItemAndReleaseRunsIt) {
-  HutMenu menu;
-  menu.TitleEnter(MenuTitle::File);
-  EXPECT_EQ(menu.Look(MenuTitle::File), TitleLook::Raised);
-  EXPECT_TRUE(menu.HoverTimerRunning());
-
-  menu.TitlePress(MenuTitle::File);
-  EXPECT_TRUE(menu.MenuOpen());
-  EXPECT_EQ(menu.DropDown(), MenuTitle::File);
-  EXPECT_EQ(menu.Cursor(), kFileOpen);
-  EXPECT_EQ(menu.Look(MenuTitle::File), TitleLook::Lowered);
-
-  menu.ItemEnter(kNewCharacter);
-  menu.ItemEnter(kMailList);
-  EXPECT_TRUE(menu.ItemHighlighted(kMailList));
-  EXPECT_FALSE(menu.ItemHighlighted(kNewCharacter));
-  EXPECT_EQ(menu.ItemRelease(kMailList, std::nullopt), MenuCommand::MailList);
-  EXPECT_FALSE(menu.MenuOpen());
-  EXPECT_EQ(menu.Cursor(), kClosed);
-  EXPECT_EQ(menu.DropDown(), std::nullopt);
-}
-
 TEST(HutMenu, TitlesSwitchAndCloseWithTheMouse) {
   HutMenu menu;
   menu.TitlePress(MenuTitle::File);
@@ -81,21 +59,14 @@ TEST(HutMenu, TitlesSwitchAndCloseWithTheMouse) {
   EXPECT_TRUE(menu.MenuOpen());
 }
 
-TEST(HutMenu, AltRightDownOpensHelpWithHelpHighlighted) {
+TEST(HutMenu, AltTogglesKeyboardModeAndSwallowsItsOwnRelease) {
   HutMenu menu;
   std::optional<MenuCommand> command;
   EXPECT_FALSE(menu.AltPress(std::nullopt));  // nothing open: Alt passes on
   EXPECT_TRUE(menu.AltRelease());
   EXPECT_TRUE(menu.KeyboardMode());
-  EXPECT_EQ(menu.TitleHighlight(), 1);
-  EXPECT_EQ(menu.Look(MenuTitle::File), TitleLook::Raised);
-  EXPECT_TRUE(menu.Key(MenuKey::Right, 0, command, std::nullopt));
-  EXPECT_EQ(menu.TitleHighlight(), 2);
-  EXPECT_EQ(menu.Look(MenuTitle::File), TitleLook::Plain);
-  EXPECT_TRUE(menu.Key(MenuKey::Down, 0, command, std::nullopt));
+  EXPECT_TRUE(menu.Key(MenuKey::Letter, 'H', command, std::nullopt));
   EXPECT_EQ(menu.DropDown(), MenuTitle::Help);
-  EXPECT_TRUE(menu.ItemHighlighted(kHelp));
-  EXPECT_FALSE(command);
 
   // Alt again closes everything and its release is swallowed.
   EXPECT_TRUE(menu.AltPress(std::nullopt));
@@ -106,6 +77,7 @@ TEST(HutMenu, AltRightDownOpensHelpWithHelpHighlighted) {
   // Keys mean nothing to a closed menu outside keyboard mode.
   EXPECT_FALSE(menu.Key(MenuKey::Down, 0, command, std::nullopt));
   EXPECT_FALSE(menu.Key(MenuKey::Letter, 'F', command, std::nullopt));
+  EXPECT_FALSE(command);
 }
 
 TEST(HutMenu, CursorWrapsInBothMenus) {
@@ -157,26 +129,6 @@ TEST(HutMenu, LettersChooseOnlyInTheirOwnMenu) {
   EXPECT_TRUE(menu.Key(MenuKey::F1, 0, command, std::nullopt));
   EXPECT_EQ(command, MenuCommand::Help);
   EXPECT_FALSE(menu.MenuOpen());
-}
-
-TEST(HutMenu, ReceiveIsGreyAndDoesNothingWhileReceivingIsDisabled) {
-  bool receiving = true;
-  HutMenu menu([&] { return !receiving; });
-  std::optional<MenuCommand> command;
-  menu.TitlePress(MenuTitle::File);
-  EXPECT_FALSE(menu.ReceiveItemEnabled());
-  menu.ItemEnter(kReceive);
-  EXPECT_EQ(menu.ItemRelease(kReceive, std::nullopt), std::nullopt);
-  EXPECT_TRUE(menu.MenuOpen());
-  // Chosen by key it still runs nothing, but the menu closes.
-  EXPECT_TRUE(menu.Key(MenuKey::Letter, 'J', command, std::nullopt));
-  EXPECT_FALSE(command);
-  EXPECT_FALSE(menu.MenuOpen());
-
-  receiving = false;
-  menu.TitlePress(MenuTitle::File);
-  EXPECT_TRUE(menu.ReceiveItemEnabled());
-  EXPECT_EQ(menu.ItemRelease(kReceive, std::nullopt), MenuCommand::Receive);
 }
 
 TEST(HutMenu, CloseButtonHoverOnlyWhenNoMenuIsOpen) {

@@ -155,7 +155,10 @@ TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   QTest::mouseRelease(bar.Label31, Qt::LeftButton);
   EXPECT_EQ(receives_, 0);
   EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
-  hut->MenuBar().CloseMenus();
+  // Chosen by its key it runs nothing either, and the menu closes.
+  QTest::keyClick(hut.get(), Qt::Key_J);
+  EXPECT_EQ(receives_, 0);
+  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 
   receiveEnabled_ = true;
   QTest::mousePress(bar.Label1, Qt::LeftButton);
@@ -229,7 +232,7 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
 
   // A day later the first one is back, in its old slot, in the hut.
   clock_.AdvanceSeconds(24 * 3600 + 60);
-  hut->resurrTimer->timeout();
+  hut->resurrTimerTimer();
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->Item(1)->data.id, "<1>");
   ASSERT_NE(hut->CharForms()[0], nullptr);
@@ -237,6 +240,37 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   EXPECT_FALSE(hut->CharForms()[0]->isVisible());
   EXPECT_EQ(hut->resurrTimer->interval(), 900000);
   EXPECT_TRUE(hut->resurrTimer->isActive());
+}
+
+TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
+  MakeCharacters(2);
+  auto hut = Start();
+  MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<2b>", .name = "Grown",
+                                      .scenes = testing::StandingScenes()});
+  hut->RegisterCharacter(2, "<2b>");
+  EXPECT_EQ(hut->Item(1)->text(), "Grown");
+  EXPECT_EQ(hut->Item(1)->data.id, "<2b>");
+  EXPECT_EQ(hut->CharForms()[1]->Id(), "<2b>");
+  EXPECT_EQ(*platform::ReadFile(Home() + "visibleDB.dat"), "<1>\r\n<2b>\r\n");
+  EXPECT_EQ(hut->Item(0)->text(), "C1");
+}
+
+TEST_F(HutWindow, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  QTest::mousePress(bar.Label2, Qt::LeftButton);
+  ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
+  // F1 closes the menu; the help file is not there, so nothing opens.
+  QTest::keyClick(hut.get(), Qt::Key_F1);
+  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  EXPECT_FALSE(platform::FileExists(hut->HelpFile()));
+
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  ASSERT_TRUE(bar.State().MenuOpen());
+  hut->hide();
+  EXPECT_FALSE(bar.State().MenuOpen());
+  EXPECT_EQ(bar.State().Cursor(), kClosed);
+  EXPECT_FALSE(bar.CheckMouseLeaveTimer->isActive());
 }
 
 }  // namespace
