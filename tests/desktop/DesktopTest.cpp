@@ -334,7 +334,7 @@ TEST_F(Desktop, SilentStartPutsCharactersOutAndASecondStartShowsTheHut) {
   };
   ASSERT_TRUE(PollUntil(onFloor, 20s)) << "character at " << (character ? character->y : -1);
   int landedAt = character->x;
-  ASSERT_TRUE(PollUntil([&] { return onFloor() && character->x != landedAt; }, 10s));
+  ASSERT_TRUE(PollUntil([&] { return onFloor() && character->x != landedAt; }, 30s));
   Screenshot("desktop-walking.png");
 
   // Dragged into the air it stands still while held, then falls back.
@@ -386,6 +386,73 @@ TEST_F(Desktop, NormalStartShowsTheHutShapedLikeAHouse) {
   EXPECT_FALSE(Viewable(kCharacterTitle).has_value());
 
   int exit = -1;
+  ASSERT_TRUE(Terminate(program, &exit));
+  EXPECT_EQ(exit, 0);
+}
+
+// Going out from the hut's menu and coming home from the character's own
+// menu, and both states kept across a restart.
+TEST_F(Desktop, GoingOutAndComingHomeSurviveARestart) {
+  testing::CharacterSpec home;
+  home.folderName = "char1";
+  home.id = "<home@test>";
+  home.name = "Home";
+  home.scenes = testing::StandingScenes();
+  testing::CharacterSpec out = home;
+  out.folderName = "char2";
+  out.id = "<out@test>";
+  out.name = "Out";
+  testing::MakeCharacter(Home(), home);
+  testing::MakeCharacter(Home(), out);
+  testing::WriteList(Home() + "visibleDB.dat", {home.id, out.id});
+  testing::WriteList(Home() + "outDB.dat", {out.id});
+  MakeWindow(0, kFloorTop, kScreenWidth, kScreenHeight - kFloorTop);
+
+  pid_t program = StartProgram();
+  ASSERT_GT(program, 0);
+  std::optional<WindowInfo> hut;
+  ASSERT_TRUE(PollUntil([&] { return (hut = Viewable(kHutTitle)).has_value(); }, 15s));
+
+  // The character that is out comes home from its own right-click menu.
+  std::optional<WindowInfo> walker;
+  ASSERT_TRUE(PollUntil([&] { return (walker = Viewable(kCharacterTitle)).has_value(); }, 15s));
+  // It may stand in the air or walk on the floor; either way it is still
+  // within a few pixels of where it was a moment ago.
+  std::this_thread::sleep_for(2s);
+  walker = Viewable(kCharacterTitle);
+  ASSERT_TRUE(walker.has_value());
+  ASSERT_TRUE(Xdotool({"mousemove", std::to_string(walker->x + 23), std::to_string(walker->y + 30), "click", "3"}));
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(Xdotool({"key", "r"}));
+  EXPECT_TRUE(PollUntil([&] { return !Viewable(kCharacterTitle).has_value(); }, 10s));
+
+  // The character in the hut goes out from the hut's right-click menu: the
+  // first list item sits at the top left of the list, under the menu bar.
+  hut = Viewable(kHutTitle);
+  ASSERT_TRUE(hut.has_value());
+  ASSERT_TRUE(Xdotool({"mousemove", std::to_string(hut->x + 85), std::to_string(hut->y + 150), "click", "3"}));
+  std::this_thread::sleep_for(500ms);
+  Screenshot("desktop-hut-menu.png");
+  ASSERT_TRUE(Xdotool({"key", "o"}));
+  EXPECT_TRUE(PollUntil([&] { return Viewable(kCharacterTitle).has_value(); }, 10s));
+  EXPECT_TRUE(PollUntil([&] {
+    auto lines = platform::ReadFile(Home() + "outDB.dat");
+    return lines && *lines == home.id + "\r\n";
+  }, 5s));
+
+  int exit = -1;
+  ASSERT_TRUE(Terminate(program, &exit));
+  EXPECT_EQ(exit, 0);
+
+  // After a restart the same character is out and the other stays home.
+  program = StartProgram({"/s"});
+  ASSERT_GT(program, 0);
+  ASSERT_TRUE(PollUntil([&] { return Viewable(kCharacterTitle).has_value(); }, 15s));
+  std::this_thread::sleep_for(1s);
+  int shown = 0;
+  for (const auto& window : Windows(kCharacterTitle)) shown += window.viewable ? 1 : 0;
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), home.id + "\r\n");
   ASSERT_TRUE(Terminate(program, &exit));
   EXPECT_EQ(exit, 0);
 }
