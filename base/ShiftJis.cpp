@@ -22,12 +22,29 @@ IconvHandle OpenIconv(const char* to, const char* from) {
   return IconvHandle(new iconv_t(handle));
 }
 
-// Converts with iconv, replacing what cannot be read or written.
-// `skipInvalid` tells how many input bytes an unreadable sequence spans.
-std::string Convert(std::string_view input, const char* to, const char* from,
-                    std::string_view replacement, bool sjisInput) {
+// Bytes an unreadable sequence spans: a whole UTF-8 sequence, a Shift_JIS
+// pair, or one byte of anything else.
+std::size_t SkipLength(const char* in, std::size_t left, const char* from) {
+  std::string_view charset(from);
+  if (charset == "CP932") {
+    return IsSjisLeadByte(static_cast<unsigned char>(*in)) && left >= 2 ? 2 : 1;
+  }
+  if (charset != "UTF-8") return 1;
+  unsigned char c = static_cast<unsigned char>(*in);
+  std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  if (length > left) length = left;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) return i;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertCharset(std::string_view input, const char* to, const char* from,
+                                          std::string_view replacement) {
   IconvHandle handle = OpenIconv(to, from);
-  if (!handle) return std::string(input);
+  if (!handle) return std::nullopt;
   std::string out;
   out.reserve(input.size() * 3 / 2 + 8);
   char* in = const_cast<char*>(input.data());
@@ -38,23 +55,9 @@ std::string Convert(std::string_view input, const char* to, const char* from,
     size_t outLeft = sizeof buffer;
     size_t result = iconv(*handle, &in, &inLeft, &outPtr, &outLeft);
     out.append(buffer, outPtr);
-    if (result != static_cast<size_t>(-1)) continue;
-    if (errno == E2BIG) continue;
+    if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
     // EILSEQ or EINVAL: skip one character of input and write the replacement.
-    size_t skip = 1;
-    if (sjisInput) {
-      if (IsSjisLeadByte(static_cast<unsigned char>(*in)) && inLeft >= 2) skip = 2;
-    } else {
-      unsigned char c = static_cast<unsigned char>(*in);
-      skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-      if (skip > inLeft) skip = inLeft;
-      for (size_t i = 1; i < skip; ++i) {
-        if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) {
-          skip = i;
-          break;
-        }
-      }
-    }
+    size_t skip = SkipLength(in, inLeft, from);
     in += skip;
     inLeft -= skip;
     out.append(replacement);
@@ -63,14 +66,12 @@ std::string Convert(std::string_view input, const char* to, const char* from,
   return out;
 }
 
-}  // namespace
-
 std::string SjisToUtf8(std::string_view sjis) {
-  return Convert(sjis, "UTF-8", "CP932", "\xEF\xBF\xBD", true);
+  return ConvertCharset(sjis, "UTF-8", "CP932", "\xEF\xBF\xBD").value_or(std::string(sjis));
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {
-  return Convert(utf8, "CP932", "UTF-8", "\x81\xAC", false);  // 〓
+  return ConvertCharset(utf8, "CP932", "UTF-8", "\x81\xAC").value_or(std::string(utf8));  // 〓
 }
 
 }  // namespace mf

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,11 @@ namespace mf {
 // is not Shift_JIS becomes U+FFFD.
 std::string SjisToUtf8(std::string_view sjis);
 std::string Utf8ToSjis(std::string_view utf8);
+
+// Converts between any two charsets iconv knows; each sequence it cannot read
+// or write becomes `replacement`. Empty when iconv does not know a charset.
+std::optional<std::string> ConvertCharset(std::string_view input, const char* to, const char* from,
+                                          std::string_view replacement);
 
 // Shorthand for a Japanese literal in the program's own encoding.
 inline std::string Sj(std::string_view utf8) { return Utf8ToSjis(utf8); }

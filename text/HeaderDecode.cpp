@@ -1,9 +1,7 @@
-#include <iconv.h>
-
-#include <cerrno>
-#include <memory>
+#include <optional>
 #include <string>
 
+#include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "text/Jconvert.h"
 
@@ -80,54 +78,6 @@ bool IsJapaneseCharset(const std::string& charset) {
          charset == "US-ASCII" || charset == "ASCII";
 }
 
-struct IconvCloser {
-  void operator()(iconv_t* handle) const {
-    iconv_close(*handle);
-    delete handle;
-  }
-};
-using IconvHandle = std::unique_ptr<iconv_t, IconvCloser>;
-
-IconvHandle OpenIconv(const char* to, const char* from) {
-  iconv_t opened = iconv_open(to, from);
-  if (opened == reinterpret_cast<iconv_t>(-1)) return nullptr;
-  return IconvHandle(new iconv_t(opened));
-}
-
-// Length of the UTF-8 sequence at `in`, at least 1, never past `left`.
-std::size_t Utf8SequenceLength(const char* in, std::size_t left) {
-  unsigned char c = static_cast<unsigned char>(*in);
-  std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-  if (length > left) length = left;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80) return i;
-  }
-  return length;
-}
-
-// Converts with iconv; each sequence it cannot read or write becomes
-// `replacement`. A UTF-8 input skips a whole sequence, any other one byte.
-std::string ConvertReplacing(iconv_t handle, std::string_view input, bool utf8Input, std::string_view replacement) {
-  std::string out;
-  out.reserve(input.size() + 8);
-  char* in = const_cast<char*>(input.data());
-  std::size_t inLeft = input.size();
-  char buffer[1024];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    std::size_t result = iconv(handle, &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, outPtr);
-    if (result != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-    const std::size_t skip = utf8Input ? Utf8SequenceLength(in, inLeft) : 1;
-    in += skip;
-    inLeft -= skip;
-    out += replacement;
-    iconv(handle, nullptr, nullptr, nullptr, nullptr);
-  }
-  return out;
-}
-
 constexpr std::string_view kGetaUtf8 = "\xE3\x80\x93";  // 〓
 constexpr std::string_view kGetaSjis = "\x81\xAC";
 
@@ -135,15 +85,14 @@ constexpr std::string_view kGetaSjis = "\x81\xAC";
 // not know the charset.
 bool ConvertWithIconv(const std::string& charset, std::string_view bytes, std::string& sjis) {
   const bool isUtf8 = charset == "UTF-8" || charset == "UTF8";
-  std::string utf8;
+  std::optional<std::string> utf8;
   if (!isUtf8) {
-    IconvHandle reader = OpenIconv("UTF-8", charset.c_str());
-    if (!reader) return false;
-    utf8 = ConvertReplacing(*reader, bytes, false, kGetaUtf8);
+    utf8 = ConvertCharset(bytes, "UTF-8", charset.c_str(), kGetaUtf8);
+    if (!utf8) return false;
   }
-  IconvHandle writer = OpenIconv("CP932", "UTF-8");
-  if (!writer) return false;
-  sjis = ConvertReplacing(*writer, isUtf8 ? bytes : std::string_view(utf8), true, kGetaSjis);
+  auto converted = ConvertCharset(isUtf8 ? bytes : std::string_view(*utf8), "CP932", "UTF-8", kGetaSjis);
+  if (!converted) return false;
+  sjis = std::move(*converted);
   return true;
 }
 
