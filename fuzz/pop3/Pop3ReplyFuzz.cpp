@@ -5,82 +5,19 @@
 // logs in and which commands it sends after that. When both sides wait for
 // each other the server hangs up; after that the client must finish: a hang
 // is a fault.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/support/ScriptedPeer.h"
 #include "net/Pop3Cli.h"
 #include "platform/PollEventLoop.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-int Listener(int& port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) std::abort();
-  socklen_t size = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  port = ntohs(address.sin_port);
-  return fd;
-}
-
-// The scripted server, run on the same loop as the client.
-class Script {
- public:
-  Script(mf::platform::PollEventLoop& loop, int listener, std::vector<std::string> turns)
-      : turns_(std::move(turns)), acceptWatch_(loop), readWatch_(loop) {
-    acceptWatch_.Start(listener, mf::platform::EventLoop::Readiness::Read, [this, listener] {
-      acceptWatch_.Stop();
-      fd_ = ::accept(listener, nullptr, nullptr);
-      if (fd_ < 0) return;
-      NextTurn();
-      readWatch_.Start(fd_, mf::platform::EventLoop::Readiness::Read, [this] { Readable(); });
-    });
-  }
-  ~Script() { Close(); }
-
-  void Close() {
-    readWatch_.Stop();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  void Readable() {
-    char buffer[65536];
-    ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
-    if (count <= 0) return Close();
-    for (ssize_t i = 0; i < count; ++i) {
-      if (buffer[i] == '\n') NextTurn();
-      if (fd_ < 0) return;
-    }
-  }
-
-  void NextTurn() {
-    if (next_ >= turns_.size()) return Close();
-    const std::string& turn = turns_[next_++];
-    if (!turn.empty()) ::send(fd_, turn.data(), turn.size(), MSG_NOSIGNAL);
-  }
-
-  std::vector<std::string> turns_;
-  std::size_t next_ = 0;
-  int fd_ = -1;
-  mf::platform::FdWatch acceptWatch_;
-  mf::platform::FdWatch readWatch_;
-};
 
 // What the client does once logged in, one command per completion.
 const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3List, mf::pop3Uidl, mf::pop3Retr,
@@ -90,20 +27,11 @@ const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3List, mf::pop3Uidl, 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static int port = 0;
-  static int listener = Listener(port);
+  static int listener = mf::fuzz::Listener(port);
   if (size == 0) return 0;
 
-  std::vector<std::string> turns(1);
-  for (std::size_t i = 1; i < size; ++i) {
-    if (data[i] == 0) {
-      turns.emplace_back();
-    } else {
-      turns.back() += static_cast<char>(data[i]);
-    }
-  }
-
   mf::platform::PollEventLoop loop;
-  Script script(loop, listener, std::move(turns));
+  mf::fuzz::ScriptedPeer script(loop, listener, mf::fuzz::SplitTurns(data, size));
   mf::TPop3Cli client(loop);
   client.SetHost("127.0.0.1");
   client.SetPort(std::to_string(port));
