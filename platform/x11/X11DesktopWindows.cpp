@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace mf::platform {
@@ -32,6 +33,12 @@ constexpr int kClientSearchDepth = 3;
 // A frame with more children than this is not a plain frame; stop there.
 constexpr int kMostChildrenLooked = 16;
 constexpr std::uint32_t kAtomsRead = 32;
+// How long a window's description and the screen's size are trusted.
+// Maximising a window or changing the screen mode is rare and a character
+// may stand on the old edge for this long; asking on every tick of every
+// character cost the program and the server several per cent of a core.
+constexpr auto kDescriptionLifetime = std::chrono::seconds(1);
+constexpr auto kScreenLifetime = std::chrono::seconds(1);
 
 xcb_get_property_cookie_t AskProperty(xcb_connection_t* connection, xcb_window_t window,
                                       std::uint32_t atom) {
@@ -48,7 +55,9 @@ bool HasAtom(const xcb_get_property_reply_t* reply, std::uint32_t atom) {
 
 }  // namespace
 
-X11DesktopWindows::X11DesktopWindows(const std::string& displayName) {
+X11DesktopWindows::X11DesktopWindows(const std::string& displayName,
+                                     std::chrono::milliseconds listReuse)
+    : listReuse_(listReuse) {
   xcb_connection_t* connection =
       xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), nullptr);
   if (xcb_connection_has_error(connection)) {
@@ -60,7 +69,9 @@ X11DesktopWindows::X11DesktopWindows(const std::string& displayName) {
   Initialise();
 }
 
-X11DesktopWindows::X11DesktopWindows(xcb_connection_t* connection) {
+X11DesktopWindows::X11DesktopWindows(xcb_connection_t* connection,
+                                     std::chrono::milliseconds listReuse)
+    : listReuse_(listReuse) {
   if (!connection || xcb_connection_has_error(connection)) return;
   connection_ = connection;
   Initialise();
@@ -99,9 +110,13 @@ void X11DesktopWindows::Initialise() {
 
 Rect X11DesktopWindows::Screen() {
   if (!connection_) return {};
+  auto now = Clock::now();
+  if (screen_.Width() > 0 && now - screenRead_ < kScreenLifetime) return screen_;
   auto geometry = Take(xcb_get_geometry_reply, connection_, xcb_get_geometry(connection_, root_));
   if (!geometry) return {};
-  return Rect{0, 0, geometry->width, geometry->height};
+  screen_ = Rect{0, 0, geometry->width, geometry->height};
+  screenRead_ = now;
+  return screen_;
 }
 
 std::vector<DesktopWindow> X11DesktopWindows::TopLevelWindows() {
@@ -113,6 +128,12 @@ std::vector<DesktopWindow> X11DesktopWindows::TopLevelWindows() {
 void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows) {
   windows.clear();
   if (!connection_) return;
+  auto now = Clock::now();
+  if (listed_ && now - listedAt_ < listReuse_) {
+    windows.assign(scratch_.rbegin(), scratch_.rend());
+    return;
+  }
+  listed_ = false;
   auto tree = Take(xcb_query_tree_reply, connection_, xcb_query_tree(connection_, root_));
   if (!tree) return;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
@@ -124,7 +145,6 @@ void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows)
     attributeCookies[i] = xcb_get_window_attributes(connection_, children[i]);
     geometryCookies[i] = xcb_get_geometry(connection_, children[i]);
   }
-  std::vector<std::uint32_t> shown;
   std::vector<DesktopWindow>& bottomUp = scratch_;
   bottomUp.clear();
   for (int i = 0; i < count; ++i) {
@@ -136,7 +156,6 @@ void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows)
       continue;
     }
     int border = geometry->border_width;
-    shown.push_back(children[i]);
     bottomUp.push_back(DesktopWindow{
         children[i],
         Rect{geometry->x, geometry->y, geometry->x + geometry->width + 2 * border,
@@ -144,7 +163,9 @@ void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows)
         true});
   }
 
-  Describe(ClientWindows(shown), bottomUp);
+  ApplyDescriptions(bottomUp);
+  listed_ = true;
+  listedAt_ = now;
   // The server lists the root's children bottom to top.
   windows.assign(bottomUp.rbegin(), bottomUp.rend());
 }
@@ -186,8 +207,45 @@ std::vector<std::uint32_t> X11DesktopWindows::ClientWindows(
   return clients;
 }
 
+void X11DesktopWindows::ApplyDescriptions(std::vector<DesktopWindow>& windows) {
+  auto now = Clock::now();
+  ++lists_;
+  std::vector<std::uint32_t> unknown;
+  std::vector<Description*> toDescribe;
+  for (const auto& window : windows) {
+    auto id = static_cast<std::uint32_t>(window.id);
+    auto [entry, added] = described_.try_emplace(id);
+    Description& description = entry->second;
+    description.lastList = lists_;
+    if (added || now - description.when >= kDescriptionLifetime ||
+        description.width != window.rect.Width() || description.height != window.rect.Height()) {
+      unknown.push_back(id);
+      toDescribe.push_back(&description);
+      description.width = window.rect.Width();
+      description.height = window.rect.Height();
+    }
+  }
+  if (!unknown.empty()) {
+    // The pointers stay valid although the map grew: its elements never move.
+    Describe(ClientWindows(unknown), toDescribe);
+    for (auto* description : toDescribe) description->when = now;
+  }
+  // Windows gone or unmapped since the last list; a window shown again is
+  // simply described anew.
+  std::erase_if(described_, [this](const auto& entry) { return entry.second.lastList != lists_; });
+
+  for (auto& window : windows) {
+    const Description& description = described_.at(static_cast<std::uint32_t>(window.id));
+    window.counts = description.counts;
+    const int* margin = description.margin;
+    Rect& r = window.rect;
+    Rect inner{r.left + margin[0], r.top + margin[2], r.right - margin[1], r.bottom - margin[3]};
+    if (inner.Width() > 0 && inner.Height() > 0) r = inner;
+  }
+}
+
 void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& clients,
-                                 std::vector<DesktopWindow>& windows) {
+                                 std::vector<Description*>& descriptions) {
   std::vector<xcb_get_property_cookie_t> typeCookies;
   std::vector<xcb_get_property_cookie_t> stateCookies;
   std::vector<xcb_get_property_cookie_t> extentCookies;
@@ -200,24 +258,22 @@ void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& clients,
     auto type = Take(xcb_get_property_reply, connection_, typeCookies[i]);
     auto state = Take(xcb_get_property_reply, connection_, stateCookies[i]);
     auto extents = Take(xcb_get_property_reply, connection_, extentCookies[i]);
+    Description& description = *descriptions[i];
     // Vertical maximising alone is enough: it is what brings a window's top
     // to the top of the work area. A hidden (minimised) window that stays
     // mapped shows nothing to stand on.
-    if (HasAtom(type.get(), atoms_.typeDesktop) || HasAtom(type.get(), atoms_.typeDock) ||
-        HasAtom(state.get(), atoms_.stateFullscreen) ||
-        HasAtom(state.get(), atoms_.stateMaximizedVert) ||
-        HasAtom(state.get(), atoms_.stateHidden)) {
-      windows[i].counts = false;
-    }
+    description.counts =
+        !(HasAtom(type.get(), atoms_.typeDesktop) || HasAtom(type.get(), atoms_.typeDock) ||
+          HasAtom(state.get(), atoms_.stateFullscreen) ||
+          HasAtom(state.get(), atoms_.stateMaximizedVert) ||
+          HasAtom(state.get(), atoms_.stateHidden));
     // A window that draws its own frame includes an invisible shadow margin;
     // without it a character would stand in the air above the title bar.
+    std::fill(std::begin(description.margin), std::end(description.margin), 0);
     if (extents && extents->format == 32 &&
         xcb_get_property_value_length(extents.get()) == 4 * 4) {
       const auto* margin = static_cast<const std::uint32_t*>(xcb_get_property_value(extents.get()));
-      Rect& r = windows[i].rect;
-      Rect inner{r.left + static_cast<int>(margin[0]), r.top + static_cast<int>(margin[2]),
-                 r.right - static_cast<int>(margin[1]), r.bottom - static_cast<int>(margin[3])};
-      if (inner.Width() > 0 && inner.Height() > 0) r = inner;
+      for (int k = 0; k < 4; ++k) description.margin[k] = static_cast<int>(margin[k]);
     }
   }
 }

@@ -8,9 +8,11 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 extern char** environ;
 
@@ -71,7 +73,8 @@ class X11Windows : public ::testing::Test {
     connection_ = xcb_connect(server_->Display().c_str(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(connection_));
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    desktop_ = std::make_unique<X11DesktopWindows>(server_->Display());
+    // Every list read afresh, so that each check sees the change before it.
+    desktop_ = std::make_unique<X11DesktopWindows>(server_->Display(), std::chrono::milliseconds(0));
     ASSERT_TRUE(desktop_->Connected());
   }
   void TearDown() override {
@@ -188,6 +191,103 @@ TEST_F(X11Windows, OwnFrameShadowIsNotPartOfTheWindow) {
   ASSERT_NE(Find(windows, drawn), nullptr);
   EXPECT_EQ(Find(windows, drawn)->rect, (Rect{210, 120, 590, 370}));
   EXPECT_TRUE(Find(windows, drawn)->counts);
+}
+
+// What a window is gets read again only now and then; where it is and
+// whether it is shown must still be right on every call.
+TEST_F(X11Windows, KeptDescriptionsFollowTheDesktop) {
+  xcb_window_t plain = MakeWindow(root_, 100, 100, 300, 200);
+  xcb_window_t drawn = MakeWindow(root_, 500, 100, 200, 200);
+  std::uint32_t margin[4] = {10, 10, 20, 30};
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, drawn, Atom("_GTK_FRAME_EXTENTS"),
+                      XCB_ATOM_CARDINAL, 32, 4, margin);
+  xcb_window_t doomed = MakeWindow(root_, 50, 600, 100, 100);
+  xcb_window_t growing = MakeWindow(root_, 700, 500, 100, 100);
+  Sync();
+  auto windows = desktop_->TopLevelWindows();
+  ASSERT_NE(Find(windows, plain), nullptr);
+  EXPECT_TRUE(Find(windows, plain)->counts);
+  ASSERT_NE(Find(windows, doomed), nullptr);
+  std::size_t described = desktop_->DescribedWindows();
+
+  // Moved, resized and destroyed windows show at once, and a new window is
+  // described the first time it is seen; a change of size (as maximising
+  // brings) has the window described again.
+  SetAtoms(growing, "_NET_WM_STATE", {"_NET_WM_STATE_MAXIMIZED_VERT"});
+  const std::uint32_t size[2] = {100, 700};
+  xcb_configure_window(connection_, growing, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  const std::uint32_t place[2] = {520, 140};
+  xcb_configure_window(connection_, drawn, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+  xcb_destroy_window(connection_, doomed);
+  xcb_window_t dock = MakeWindow(root_, 0, 10, 1024, 30);
+  SetAtoms(dock, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DOCK"});
+  xcb_window_t fresh = MakeWindow(root_, 300, 400, 100, 100);
+  Sync();
+  desktop_->ListTopLevelWindows(windows);
+  EXPECT_EQ(Find(windows, doomed), nullptr);
+  ASSERT_NE(Find(windows, drawn), nullptr);
+  EXPECT_EQ(Find(windows, drawn)->rect, (Rect{530, 160, 710, 310}));
+  ASSERT_NE(Find(windows, dock), nullptr);
+  EXPECT_FALSE(Find(windows, dock)->counts);
+  ASSERT_NE(Find(windows, fresh), nullptr);
+  EXPECT_TRUE(Find(windows, fresh)->counts);
+  ASSERT_NE(Find(windows, growing), nullptr);
+  EXPECT_FALSE(Find(windows, growing)->counts);
+  // The destroyed window is forgotten, not kept for ever.
+  EXPECT_EQ(desktop_->DescribedWindows(), described + 1);
+
+  // Maximising without a change of size and losing the own frame take
+  // effect within about a second.
+  SetAtoms(plain, "_NET_WM_STATE", {"_NET_WM_STATE_MAXIMIZED_VERT"});
+  xcb_delete_property(connection_, drawn, Atom("_GTK_FRAME_EXTENTS"));
+  xcb_unmap_window(connection_, fresh);
+  Sync();
+  desktop_->ListTopLevelWindows(windows);
+  EXPECT_EQ(Find(windows, fresh), nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  desktop_->ListTopLevelWindows(windows);
+  ASSERT_NE(Find(windows, plain), nullptr);
+  EXPECT_FALSE(Find(windows, plain)->counts);
+  ASSERT_NE(Find(windows, drawn), nullptr);
+  EXPECT_EQ(Find(windows, drawn)->rect, (Rect{520, 140, 720, 340}));
+
+  // Shown again, a window is described afresh.
+  xcb_map_window(connection_, fresh);
+  SetAtoms(fresh, "_NET_WM_STATE", {"_NET_WM_STATE_FULLSCREEN"});
+  Sync();
+  desktop_->ListTopLevelWindows(windows);
+  ASSERT_NE(Find(windows, fresh), nullptr);
+  EXPECT_FALSE(Find(windows, fresh)->counts);
+}
+
+// Characters ticking together share one list; it is read again once it
+// has aged.
+TEST_F(X11Windows, ListIsSharedForAShortTime) {
+  using namespace std::chrono;
+  constexpr auto kReuse = milliseconds(1000);
+  X11DesktopWindows shared(server_->Display(), kReuse);
+  xcb_window_t window = MakeWindow(root_, 100, 100, 200, 200);
+  Sync();
+  auto read = steady_clock::now();
+  auto first = shared.TopLevelWindows();
+  ASSERT_NE(Find(first, window), nullptr);
+
+  const std::uint32_t place[2] = {300, 400};
+  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+  Sync();
+  std::vector<DesktopWindow> again;
+  shared.ListTopLevelWindows(again);
+  // A slow machine may have let the list age already.
+  if (steady_clock::now() - read < kReuse) {
+    EXPECT_EQ(again.size(), first.size());
+    ASSERT_NE(Find(again, window), nullptr);
+    EXPECT_EQ(Find(again, window)->rect, (Rect{100, 100, 300, 300}));
+  }
+
+  std::this_thread::sleep_for(kReuse + milliseconds(50));
+  shared.ListTopLevelWindows(again);
+  ASSERT_NE(Find(again, window), nullptr);
+  EXPECT_EQ(Find(again, window)->rect, (Rect{300, 400, 500, 600}));
 }
 
 TEST_F(X11Windows, NoDisplayGivesAnEmptyList) {
