@@ -1,80 +1,35 @@
 #include "platform/x11/X11DesktopWindows.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
-extern char** environ;
+#include "tests/support/PrivateXServer.h"
 
 namespace mf::platform {
 namespace {
 
-// A private X server for the whole suite; -displayfd lets it choose a free
-// display number and tell us when it is ready.
-class PrivateXServer {
- public:
-  PrivateXServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb",    "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                          "-nolisten", "tcp", "-noreset", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (failed != 0) {
-      pid_ = -1;
-      close(fds[0]);
-      return;
-    }
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-  ~PrivateXServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
-
 class X11Windows : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server_ = new PrivateXServer; }
+  static void SetUpTestSuite() { server_ = std::make_unique<testing::PrivateXServer>(1024, 768); }
   static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
+    server_.reset();
   }
 
   void SetUp() override {
-    if (server_->Display().empty()) GTEST_SKIP() << "Xvfb is not available";
-    connection_ = xcb_connect(server_->Display().c_str(), nullptr);
+    if (server_->Name().empty()) GTEST_SKIP() << "Xvfb is not available";
+    connection_ = xcb_connect(server_->Name().c_str(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(connection_));
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     // Every list read afresh, so that each check sees the change before it.
-    desktop_ = std::make_unique<X11DesktopWindows>(server_->Display(), std::chrono::milliseconds(0));
+    desktop_ = std::make_unique<X11DesktopWindows>(server_->Name(), std::chrono::milliseconds(0));
     ASSERT_TRUE(desktop_->Connected());
   }
   void TearDown() override {
@@ -119,13 +74,13 @@ class X11Windows : public ::testing::Test {
     return -1;
   }
 
-  static PrivateXServer* server_;
+  static std::unique_ptr<testing::PrivateXServer> server_;
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = 0;
   std::unique_ptr<X11DesktopWindows> desktop_;
 };
 
-PrivateXServer* X11Windows::server_ = nullptr;
+std::unique_ptr<testing::PrivateXServer> X11Windows::server_;
 
 TEST_F(X11Windows, TopmostFirstWithOuterRectangles) {
   xcb_window_t lower = MakeWindow(root_, 100, 200, 300, 150);
@@ -265,7 +220,7 @@ TEST_F(X11Windows, KeptDescriptionsFollowTheDesktop) {
 TEST_F(X11Windows, ListIsSharedForAShortTime) {
   using namespace std::chrono;
   constexpr auto kReuse = milliseconds(1000);
-  X11DesktopWindows shared(server_->Display(), kReuse);
+  X11DesktopWindows shared(server_->Name(), kReuse);
   xcb_window_t window = MakeWindow(root_, 100, 100, 200, 200);
   Sync();
   auto read = steady_clock::now();
