@@ -43,10 +43,10 @@ int DateTime::DayOfWeek() const {
 }
 
 DateTime SystemClock::Now() const {
-  timespec spec{};
-  clock_gettime(CLOCK_REALTIME, &spec);
+  timespec stamp{};
+  clock_gettime(CLOCK_REALTIME, &stamp);
   std::tm local{};
-  localtime_r(&spec.tv_sec, &local);
+  localtime_r(&stamp.tv_sec, &local);
   DateTime now;
   now.year = local.tm_year + 1900;
   now.month = local.tm_mon + 1;
@@ -54,7 +54,7 @@ DateTime SystemClock::Now() const {
   now.hour = local.tm_hour;
   now.minute = local.tm_min;
   now.second = local.tm_sec;
-  now.millisecond = static_cast<int>(spec.tv_nsec / 1000000);
+  now.millisecond = static_cast<int>(stamp.tv_nsec / 1000000);
   now.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
   return now;
 }

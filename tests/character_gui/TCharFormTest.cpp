@@ -17,7 +17,7 @@
 namespace mf {
 namespace {
 
-using testing::CharacterSpec;
+using testing::CharacterSetup;
 
 class FakeHost final : public CharacterHost {
  public:
@@ -33,7 +33,7 @@ class FakeHost final : public CharacterHost {
 class CharacterWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::MakeCharacter(folder_.Path(), CharacterSpec{.scenes = testing::StandingScenes()});
+    testing::MakeCharacter(folder_.Path(), CharacterSetup{.scenes = testing::StandingScenes()});
     form_.SetIdentity(4, "<1@test>", folder_.Path() + "char1");
   }
 

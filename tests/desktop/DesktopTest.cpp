@@ -163,14 +163,14 @@ class Desktop : public ::testing::Test {
 
   // A character that drops from where it enters, lands and walks.
   void MakeWalker() {
-    testing::CharacterSpec spec;
-    spec.id = "<walker@test>";
-    spec.name = "Walker";
-    spec.scenes = {"drop\\1\\4\\1\\fall\\1\\1:0:0\\", "fall\\1\\2\\1\\\\1\\1:0:0\\",
+    testing::CharacterSetup setup;
+    setup.id = "<walker@test>";
+    setup.name = "Walker";
+    setup.scenes = {"drop\\1\\4\\1\\fall\\1\\1:0:0\\", "fall\\1\\2\\1\\\\1\\1:0:0\\",
                    "walk\\100\\0\\1\\\\1\\1:4:0\\2\\1:4:0\\"};
-    testing::MakeCharacter(Home(), spec);
-    testing::WriteList(Home() + "visibleDB.dat", {spec.id});
-    testing::WriteList(Home() + "outDB.dat", {spec.id});
+    testing::MakeCharacter(Home(), setup);
+    testing::WriteList(Home() + "visibleDB.dat", {setup.id});
+    testing::WriteList(Home() + "outDB.dat", {setup.id});
   }
 
   Window MakeWindow(int x, int y, int width, int height) {
@@ -371,12 +371,12 @@ TEST_F(Desktop, NormalStartShowsTheHutShapedLikeAHouse) {
 // Going out from the hut's menu and coming home from the character's own
 // menu, and both states kept across a restart.
 TEST_F(Desktop, GoingOutAndComingHomeSurviveARestart) {
-  testing::CharacterSpec home;
+  testing::CharacterSetup home;
   home.folderName = "char1";
   home.id = "<home@test>";
   home.name = "Home";
   home.scenes = testing::StandingScenes();
-  testing::CharacterSpec out = home;
+  testing::CharacterSetup out = home;
   out.folderName = "char2";
   out.id = "<out@test>";
   out.name = "Out";

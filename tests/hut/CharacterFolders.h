@@ -68,7 +68,7 @@ inline std::string SquarePicture() {
   });
 }
 
-struct CharacterSpec {
+struct CharacterSetup {
   std::string folderName = "char1";  // main folder; the companion gets "r"
   std::string id = "<1@test>";
   std::string name = "Tama";
@@ -84,16 +84,16 @@ inline std::vector<std::string> StandingScenes() {
   return {"stand\\1\\4\\1\\\\1\\1:0:0\\2\\1:0:0\\", "walk\\3\\0\\1\\\\1\\1:4:0\\2\\1:4:0\\"};
 }
 
-inline void MakeCharacter(const std::string& programFolder, const CharacterSpec& spec) {
-  std::string folder = programFolder + spec.folderName;
+inline void MakeCharacter(const std::string& programFolder, const CharacterSetup& setup) {
+  std::string folder = programFolder + setup.folderName;
   platform::CreateFolder(folder);
-  if (spec.companion) platform::CreateFolder(folder + "r");
-  std::vector<std::string> lines = {spec.id, spec.name, spec.modesty, spec.pictureCount};
-  lines.insert(lines.end(), spec.scenes.begin(), spec.scenes.end());
+  if (setup.companion) platform::CreateFolder(folder + "r");
+  std::vector<std::string> lines = {setup.id, setup.name, setup.modesty, setup.pictureCount};
+  lines.insert(lines.end(), setup.scenes.begin(), setup.scenes.end());
   platform::WriteFileAtomic(folder + "/scene.txt", JoinLines(lines));
-  for (int k : spec.pictures) {
+  for (int k : setup.pictures) {
     platform::WriteFileAtomic(folder + "/image" + std::to_string(k) + ".bmp", SquarePicture());
-    if (spec.companion) {
+    if (setup.companion) {
       platform::WriteFileAtomic(folder + "r/image" + std::to_string(k) + "r.bmp", SquarePicture());
     }
   }

@@ -16,7 +16,7 @@
 namespace mf {
 namespace {
 
-using testing::CharacterSpec;
+using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 // The hut window as the rules see it: items with records and icon numbers,
@@ -105,7 +105,7 @@ class Lifecycle : public ::testing::Test {
   std::string Home() const { return folder_.Path(); }
 
   void Make(const std::string& number, const std::string& id, const std::string& name) {
-    MakeCharacter(Home(), CharacterSpec{.folderName = "char" + number, .id = id, .name = name,
+    MakeCharacter(Home(), CharacterSetup{.folderName = "char" + number, .id = id, .name = name,
                                         .scenes = testing::StandingScenes()});
   }
   // Three listed characters, as start-up would leave them.
@@ -254,10 +254,10 @@ TEST_F(Lifecycle, ShowAgainNeedsANameAndAPicture) {
   EXPECT_TRUE(life_.ShowAgain("1", "<a>"));  // already visible
   EXPECT_EQ(hut_.ItemCount(), 3);
   EXPECT_FALSE(life_.ShowAgain("9", "<none>"));
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char4", .id = "<d>", .name = ""});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char4", .id = "<d>", .name = ""});
   EXPECT_FALSE(life_.ShowAgain("4", "<d>"));
   // A picture count that is no number means "look far": image7 is found.
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char5", .id = "<e>", .name = "E",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char5", .id = "<e>", .name = "E",
                                       .pictureCount = "x", .pictures = {7}});
   EXPECT_TRUE(life_.ShowAgain("5", "<e>"));
   EXPECT_EQ(hut_.images.back(), Home() + "char5/image7.bmp");

@@ -11,7 +11,7 @@
 namespace mf {
 namespace {
 
-using testing::CharacterSpec;
+using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 class CharacterScan : public ::testing::Test {
@@ -34,9 +34,9 @@ TEST_F(CharacterScan, FoldersThatAreNoCharactersAreIgnoredWithoutTouchingThem) {
   // char5r alone, charX, a file char7, a folder without companion, one
   // without scene.txt: none is a character, none is removed.
   platform::CreateFolder(Home() + "char5r");
-  MakeCharacter(Home(), CharacterSpec{.folderName = "charX", .id = "<x>"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "charX", .id = "<x>"});
   platform::WriteFileAtomic(Home() + "char7", "not a folder");
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char8", .id = "<8>", .companion = false});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char8", .id = "<8>", .companion = false});
   platform::CreateFolder(Home() + "char9");
   platform::CreateFolder(Home() + "char9r");
   MakeVisible({"<x>", "<8>"});
@@ -48,7 +48,7 @@ TEST_F(CharacterScan, FoldersThatAreNoCharactersAreIgnoredWithoutTouchingThem) {
 }
 
 TEST_F(CharacterScan, NegativeFolderNumberIsANormalCharacter) {
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char-2", .id = "<minus>", .name = "Minus"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char-2", .id = "<minus>", .name = "Minus"});
   MakeVisible({"<minus>"});
 
   auto listed = Scan();
@@ -60,11 +60,11 @@ TEST_F(CharacterScan, NegativeFolderNumberIsANormalCharacter) {
 }
 
 TEST_F(CharacterScan, IconIsTheFirstExistingPictureUpToTheCount) {
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char1", .id = "<a>", .pictureCount = "3",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char1", .id = "<a>", .pictureCount = "3",
                                       .pictures = {2, 3}});
   // A picture numbered above the count never counts, nor a name written
   // differently from the number.
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<b>", .pictureCount = "2",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<b>", .pictureCount = "2",
                                       .pictures = {3}});
   platform::WriteFileAtomic(Home() + "char2/image01.bmp", testing::SquarePicture());
   MakeVisible({"<a>", "<b>"});
@@ -77,9 +77,9 @@ TEST_F(CharacterScan, IconIsTheFirstExistingPictureUpToTheCount) {
 }
 
 TEST_F(CharacterScan, VisibilityOutFlagAndShortScripts) {
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char1", .id = "<in>"});
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<out>"});
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char3", .id = "<hidden>"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char1", .id = "<in>"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<out>"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char3", .id = "<hidden>"});
   // A script of three lines has no id and no pictures to show.
   platform::CreateFolder(Home() + "char4");
   platform::CreateFolder(Home() + "char4r");
@@ -99,11 +99,11 @@ TEST_F(CharacterScan, VisibilityOutFlagAndShortScripts) {
 }
 
 TEST_F(CharacterScan, PictureCountThatIsNoNumberOrHugeStillFindsTheIcon) {
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char1", .id = "<text>", .pictureCount = "many",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char1", .id = "<text>", .pictureCount = "many",
                                       .pictures = {9999}});
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<huge>",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<huge>",
                                       .pictureCount = "2147483647", .pictures = {}});
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char3", .id = "<none>", .pictureCount = "0"});
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char3", .id = "<none>", .pictureCount = "0"});
   MakeVisible({"<text>", "<huge>", "<none>"});
 
   auto started = std::chrono::steady_clock::now();

@@ -26,7 +26,7 @@ namespace mf {
 namespace {
 
 using namespace menu_cursor;
-using testing::CharacterSpec;
+using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 class HutWindow : public ::testing::Test {
@@ -39,7 +39,7 @@ class HutWindow : public ::testing::Test {
     std::vector<std::string> visible;
     for (int n = 1; n <= count; ++n) {
       std::string id = "<" + std::to_string(n) + ">";
-      MakeCharacter(Home(), CharacterSpec{.folderName = "char" + std::to_string(n), .id = id,
+      MakeCharacter(Home(), CharacterSetup{.folderName = "char" + std::to_string(n), .id = id,
                                           .name = "C" + std::to_string(n), .scenes = testing::StandingScenes()});
       visible.push_back(id);
     }
@@ -245,7 +245,7 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
 TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
   MakeCharacters(2);
   auto hut = Start();
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<2b>", .name = "Grown",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<2b>", .name = "Grown",
                                       .scenes = testing::StandingScenes()});
   hut->RegisterCharacter(2, "<2b>");
   EXPECT_EQ(hut->Item(1)->text(), "Grown");

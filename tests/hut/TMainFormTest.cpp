@@ -18,7 +18,7 @@
 namespace mf {
 namespace {
 
-using testing::CharacterSpec;
+using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 class Hut : public ::testing::Test {
@@ -35,9 +35,9 @@ class Hut : public ::testing::Test {
   }
   // The usual start-up: two visible characters, the second one out.
   void MakeTwo() {
-    MakeCharacter(Home(), CharacterSpec{.folderName = "char1", .id = "<home>", .name = "Home",
+    MakeCharacter(Home(), CharacterSetup{.folderName = "char1", .id = "<home>", .name = "Home",
                                         .scenes = testing::StandingScenes()});
-    MakeCharacter(Home(), CharacterSpec{.folderName = "char2", .id = "<out>", .name = "Out",
+    MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<out>", .name = "Out",
                                         .scenes = testing::StandingScenes()});
     testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>"});
     testing::WriteList(Home() + "outDB.dat", {"<out>"});
@@ -55,9 +55,9 @@ class Hut : public ::testing::Test {
 TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
   MakeTwo();
   // Out, but only able to walk on windows: listed as out, not on the desktop.
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char3", .id = "<stuck>", .name = "Stuck",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char3", .id = "<stuck>", .name = "Stuck",
                                       .scenes = {"walk\\3\\0\\1\\\\1\\1:4:0\\"}});
-  MakeCharacter(Home(), CharacterSpec{.folderName = "char4", .id = "<gone>", .name = "Gone",
+  MakeCharacter(Home(), CharacterSetup{.folderName = "char4", .id = "<gone>", .name = "Gone",
                                       .scenes = testing::StandingScenes()});
   testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>", "<stuck>"});
   testing::WriteList(Home() + "outDB.dat", {"<out>", "<stuck>"});
