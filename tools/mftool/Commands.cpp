@@ -4,7 +4,7 @@ namespace mf::tool {
 
 int RunVersion(const Arguments& arguments);
 
-// Subcommands of the other modules are declared here and listed below.
+// Each module keeps its subcommands in a file of its own (TextCommands.cpp, ...).
 int RunJconv(const Arguments& arguments);
 int RunHeaderDecode(const Arguments& arguments);
 int RunHeaderEncode(const Arguments& arguments);
