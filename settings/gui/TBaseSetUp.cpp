@@ -9,13 +9,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/Integer.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "platform/qt/QtDialogs.h"
+#include "settings/gui/TUpDown.h"
 
 namespace mf {
 namespace {
@@ -118,10 +119,7 @@ void TBaseSetUp::BuildControls() {
   edRcvPeriod = new QLineEdit(receiving);
   edRcvPeriod->setMaximumWidth(60);
   edRcvPeriod->installEventFilter(new KeyFilter(edRcvPeriod, LiveSettings::AcceptPeriodKey));
-  UpDown1 = new QSpinBox(receiving);
-  UpDown1->setRange(1, 60);
-  UpDown1->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-  UpDown1->setMaximumWidth(24);
+  UpDown1 = new TUpDown(1, 60, receiving);
   periodLabel = new QLabel(Label("分ごとに受信"), receiving);
   periodRow->addWidget(edRcvPeriod);
   periodRow->addWidget(UpDown1);
@@ -163,11 +161,11 @@ void TBaseSetUp::BuildControls() {
     if (text.endsWith('\n')) settings_.signature.push_back("");
   });
   connect(edRcvPeriod, &QLineEdit::textChanged, this, [this] { edRcvPeriodChange(); });
-  connect(UpDown1, &QSpinBox::valueChanged, this, [this](int value) {
+  UpDown1->onChanged = [this](int value) {
     if (showing_) return;
     settings_.upDownPosition = value;
     edRcvPeriod->setText(QString::number(value));
-  });
+  };
   connect(MailSetUp, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == 0) OKButton->setFocus();  // TabSheet1Show
   });
@@ -182,7 +180,13 @@ void TBaseSetUp::edRcvPeriodChange() {
     edRcvPeriod->setText(ToQString(normal));  // runs this handler again with the normal text
     return;
   }
-  if (!showing_) settings_.rcvPeriod = normal;
+  if (showing_) return;
+  settings_.rcvPeriod = normal;
+  // The arrows step on from what was typed.
+  if (auto value = ToInteger(normal); value && *value >= 1 && *value <= 60) {
+    settings_.upDownPosition = *value;
+    UpDown1->SetPosition(*value);
+  }
 }
 
 void TBaseSetUp::ApplyEnabling() {
@@ -211,7 +215,7 @@ void TBaseSetUp::ShowSettings() {
   cbRcvOnlyFromThisMailer->setChecked(settings_.rcvOnlyFromThisMailer);
   cbRcvPeriodically->setChecked(settings_.rcvPeriodically);
   edRcvPeriod->setText(ToQString(settings_.rcvPeriod));
-  UpDown1->setValue(settings_.upDownPosition);
+  UpDown1->SetPosition(settings_.upDownPosition);
   QString memo;
   for (std::size_t i = 0; i < settings_.signature.size(); ++i) {
     if (i > 0) memo += '\n';

@@ -9,10 +9,11 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSpinBox;
 class QTabWidget;
 
 namespace mf {
+
+class TUpDown;
 
 // "基本設定": edits the live settings. Every control writes straight into
 // the settings object, so what the user toggles is in effect at once; OK
@@ -51,7 +52,7 @@ class TBaseSetUp final : public QDialog {
   QCheckBox* cbRcvOnlyFromThisMailer;
   QCheckBox* cbRcvPeriodically;
   QLineEdit* edRcvPeriod;
-  QSpinBox* UpDown1;
+  TUpDown* UpDown1;
   QLabel* periodLabel;
   QPushButton* OKButton;
   QPushButton* Cancel;

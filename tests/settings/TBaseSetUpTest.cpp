@@ -7,9 +7,11 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "platform/Files.h"
 #include "settings/gui/TBaseSetUp.h"
+#include "settings/gui/TUpDown.h"
 
 namespace mf {
 namespace {
@@ -48,6 +50,22 @@ TEST_F(TBaseSetUpTest, TypingIntoThePeriodFieldIsFilteredAndNormalised) {
   dialog.SMTPPORT->clear();
   QTest::keyClicks(dialog.SMTPPORT, "2x5.");
   EXPECT_EQ(dialog.SMTPPORT->text(), "25");
+}
+
+TEST_F(TBaseSetUpTest, ArrowsStepThePeriodWithinOneToSixty) {
+  TBaseSetUp dialog(settings);
+  auto arrows = dialog.UpDown1->findChildren<QToolButton*>();
+  ASSERT_EQ(arrows.size(), 2);
+  arrows[0]->click();
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "21");
+  dialog.edRcvPeriod->setText("60");
+  arrows[0]->click();
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "60");
+  dialog.edRcvPeriod->setText("2");
+  arrows[1]->click();
+  arrows[1]->click();
+  EXPECT_EQ(dialog.edRcvPeriod->text(), "1");
+  EXPECT_EQ(settings.rcvPeriod, "1");
 }
 
 TEST_F(TBaseSetUpTest, LeaveOnServerGreysOutTheOtherMailerBox) {
