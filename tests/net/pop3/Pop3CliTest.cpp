@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/PollEventLoop.h"
-#include "tests/net/pop3/ScriptedServer.h"
+#include "tests/net/support/ScriptedServer.h"
 
 namespace mf {
 namespace {

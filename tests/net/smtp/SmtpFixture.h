@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,7 +11,7 @@
 #include "base/DateTime.h"
 #include "net/SmtpCli.h"
 #include "platform/PollEventLoop.h"
-#include "tests/net/support/FakeServer.h"
+#include "tests/net/support/ScriptedServer.h"
 
 namespace mf::testing {
 
@@ -22,26 +23,26 @@ struct SinkLog {
 };
 
 // Accepts everything, like a permissive relay, until QUIT or end of stream.
-inline void SmtpSink(FakePeer& peer, SinkLog& log, const std::string& ehloReply = "250-sink\r\n250 HELP\r\n") {
-  peer.Send("220 sink ready\r\n");
-  for (;;) {
-    std::string line = peer.ReadLine();
-    if (peer.Eof()) return;
-    log.commands.push_back(line);
-    if (line.rfind("EHLO", 0) == 0) {
-      peer.Send(ehloReply);
-    } else if (line == "DATA") {
-      peer.Send("354 go ahead\r\n");
-      log.messages.push_back(peer.ReadMessage());
-      peer.Send("250 queued\r\n");
-    } else if (line == "QUIT") {
-      peer.Send("221 bye\r\n");
-      peer.Close();
-      return;
-    } else {
-      peer.Send("250 ok\r\n");
+inline std::function<void(test::ScriptedServer::Peer&)> SmtpSink(SinkLog& log) {
+  return [&log](test::ScriptedServer::Peer& peer) {
+    peer.Send("220 sink ready\r\n");
+    while (const auto line = peer.ReadLine()) {
+      log.commands.push_back(*line);
+      if (line->rfind("EHLO", 0) == 0) {
+        peer.Send("250-sink\r\n250 HELP\r\n");
+      } else if (*line == "DATA") {
+        peer.Send("354 go ahead\r\n");
+        log.messages.push_back(peer.ReadThrough("\r\n.\r\n").value_or(""));
+        peer.Send("250 queued\r\n");
+      } else if (*line == "QUIT") {
+        peer.Send("221 bye\r\n");
+        peer.Close();
+        return;
+      } else {
+        peer.Send("250 ok\r\n");
+      }
     }
-  }
+  };
 }
 
 class SmtpTestBase : public ::testing::Test {
@@ -77,14 +78,22 @@ class SmtpTestBase : public ::testing::Test {
     return done_.back().second;
   }
 
-  void ConnectAndHelo(const FakeServer& server) {
+  void ConnectAndHelo(const test::ScriptedServer& server) {
     cli_.Port = server.PortText();
     ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0) << cli_.LastResponse();
     ASSERT_EQ(Run([&] { cli_.Helo(); }, smtpHelo), 0) << cli_.LastResponse();
   }
 
-  void WaitFor(const FakeServer& server) {
+  void WaitFor(const test::ScriptedServer& server) {
     ASSERT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, std::chrono::seconds(15)));
+    const auto failures = server.Failures();
+    EXPECT_TRUE(failures.empty()) << failures.front();
+  }
+
+  // One line the client wrote, empty when it wrote fewer.
+  static std::string LineSent(const test::ScriptedServer& server, std::size_t index) {
+    const auto lines = server.ReceivedLines();
+    return index < lines.size() ? lines[index] : std::string();
   }
 
   bool Displayed(const std::string& needle) const {

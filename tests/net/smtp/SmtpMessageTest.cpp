@@ -8,8 +8,7 @@
 namespace mf {
 namespace {
 
-using testing::FakePeer;
-using testing::FakeServer;
+using test::ScriptedServer;
 using testing::SinkLog;
 using testing::SmtpSink;
 
@@ -33,7 +32,8 @@ class SmtpMessageTest : public testing::SmtpTestBase {
       line = body[static_cast<std::size_t>(lineNum - 1)];
     };
     SinkLog log;
-    FakeServer server([&](FakePeer& peer) { SmtpSink(peer, log); });
+    ScriptedServer server;
+    server.Do(SmtpSink(log)).Start();
     ConnectAndHelo(server);
     EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
     EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);

@@ -9,26 +9,24 @@ namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakePeer;
-using testing::FakeServer;
+using test::ScriptedServer;
 using testing::SinkLog;
 using testing::SmtpSink;
 
 class SmtpSessionTest : public testing::SmtpTestBase {};
 
 TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("220-first greeting line\r\n22");
-    FakePeer::Stall(50ms);
-    peer.Send("0 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250-sink\r\n250-SIZE 100");
-    FakePeer::Stall(50ms);
-    peer.Send("0\r\n25");
-    FakePeer::Stall(50ms);
-    peer.Send("0 HELP\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220-first greeting line\r\n22")
+      .Pause(50ms)
+      .Say("0 ready\r\n")
+      .ExpectLine()
+      .Say("250-sink\r\n250-SIZE 100")
+      .Pause(50ms)
+      .Say("0\r\n25")
+      .Pause(50ms)
+      .Say("0 HELP\r\n")
+      .Start();
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
   EXPECT_EQ(cli_.State(), smtpReady);
@@ -43,21 +41,19 @@ TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
 }
 
 TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
-  std::vector<std::string> commands;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("250 hello\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("250 ok\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("550 no such user\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("251 will forward\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("553 bad\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n")
+      .ExpectLine()
+      .Say("250 hello\r\n")
+      .ExpectLine()
+      .Say("250 ok\r\n")
+      .ExpectLine()
+      .Say("550 no such user\r\n")
+      .ExpectLine()
+      .Say("251 will forward\r\n")
+      .ExpectLine()
+      .Say("553 bad\r\n")
+      .Start();
   ConnectAndHelo(server);
   cli_.RcptName = {"a@example.jp", " <b@example.jp> ", "Carol <c@example.jp>"};
   EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 0) << "the last reply decides";
@@ -67,14 +63,15 @@ TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
   EXPECT_EQ(cli_.ErrorMessage(), "550 no such user") << "the first refusal is kept";
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(commands, (std::vector<std::string>{"HELO client.test", "RCPT TO:<a@example.jp>",
+  EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"HELO client.test", "RCPT TO:<a@example.jp>",
                                                 "RCPT TO:<b@example.jp>", "RCPT TO:Carol <c@example.jp>",
                                                 "RCPT TO:<d@example.jp>"}));
 }
 
 TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
   SinkLog log;
-  FakeServer server([&](FakePeer& peer) { SmtpSink(peer, log); });
+  ScriptedServer server;
+  server.Do(SmtpSink(log)).Start();
   ConnectAndHelo(server);
   cli_.FromName = "taro@example.jp";
   cli_.RcptName = {"hanako@example.jp"};
@@ -96,15 +93,8 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
 }
 
 TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
-  std::vector<std::string> commands;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("250 hello\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("451 try later\r\n");
-    peer.WaitForClose(1s);
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n").ExpectLine().Say("250 hello\r\n").ExpectLine().Say("451 try later\r\n").Start();
   ConnectAndHelo(server);
   cli_.FromName = "Taro <taro@example.jp>";
   cli_.RcptName = {"hanako@example.jp"};
@@ -112,14 +102,12 @@ TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
   EXPECT_EQ(cli_.ErrorMessage(), "451 try later");
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(commands.back(), "MAIL FROM:Taro <taro@example.jp>");
+  EXPECT_EQ(LineSent(server, 1), "MAIL FROM:Taro <taro@example.jp>");
 }
 
 TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("554 go away\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("554 go away\r\n").Start();
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kInterrupted);
   EXPECT_EQ(cli_.ErrorMessage(), "554 go away");
@@ -129,7 +117,7 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
 }
 
 TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
-  cli_.Port = std::to_string(FakeServer::ClosedPort());
+  cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (Winsock error #10061)");
   EXPECT_EQ(cli_.State(), smtpReady);
@@ -150,16 +138,13 @@ TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
             "500 ESocketException: connect: WSocketResolvePort: Cannot convert port 'no-such-service', Error #11004");
 
   // Open reports the failing step through the chain.
-  cli_.Port = std::to_string(FakeServer::ClosedPort());
+  cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), wsa::kConnectionRefused);
 }
 
 TEST_F(SmtpSessionTest, SilentServerTimesOut) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.WaitForClose(5s);  // never answers HELO
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n").ExpectLine().Start();  // never answers HELO
   cli_.Timeout = 1;
   cli_.Port = server.PortText();
   ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
@@ -175,7 +160,8 @@ TEST_F(SmtpSessionTest, SilentServerTimesOut) {
 }
 
 TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
-  FakeServer server([](FakePeer& peer) { peer.WaitForClose(5s); });  // no greeting at all
+  ScriptedServer server;
+  server.Start();  // no greeting at all
   cli_.Timeout = 1;
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen, 5s), wsa::kTimedOut);
@@ -184,12 +170,8 @@ TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
 }
 
 TEST_F(SmtpSessionTest, OverlongReplyLineFailsTheRequest) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250 " + std::string(5000, 'x'));
-    peer.WaitForClose(5s);
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n").ExpectLine().Say("250 " + std::string(5000, 'x')).Start();
   cli_.Port = server.PortText();
   ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
   EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), 500);
@@ -214,7 +196,8 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   EXPECT_TRUE(cli_.EmailFiles().empty());
 
   SinkLog log;
-  FakeServer server([&](FakePeer& peer) { SmtpSink(peer, log); });
+  ScriptedServer server;
+  server.Do(SmtpSink(log)).Start();
   cli_.Port = server.PortText();
   cli_.Connect();
   EXPECT_EQ(message([&] { cli_.Connect(); }), "SMTP component not ready");
@@ -229,13 +212,12 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
 }
 
 TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250 hello\r\n");
-    peer.ReadLine();  // MAIL FROM, never answered
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n")
+      .ExpectLine()
+      .Say("250 hello\r\n")
+      .ExpectLine()  // MAIL FROM, never answered
+      .Start();
   ConnectAndHelo(server);
   cli_.FromName = "a@example.jp";
   cli_.RcptName = {"b@example.jp"};
@@ -259,6 +241,19 @@ class SmtpAuthTest : public testing::SmtpTestBase {
     cli_.Password = "tanstaaftanstaaf";
   }
 
+  // A server that accepts EHLO and AUTH and sends one CRAM-MD5 challenge;
+  // the client's answer is its third line.
+  static void CramMd5Dialogue(ScriptedServer& server, const std::string& challenge) {
+    server.Say("220 ready\r\n")
+        .ExpectLine()
+        .Say("250 sink\r\n")
+        .ExpectLine()
+        .Say("334 " + SmtpBase64Encode(challenge) + "\r\n")
+        .ExpectLine()
+        .Say("235 ok\r\n")
+        .Start();
+  }
+
   void ExpectNoSecretShown() {
     for (const auto& line : display_) {
       EXPECT_EQ(line.find(cli_.Password), std::string::npos) << line;
@@ -268,39 +263,30 @@ class SmtpAuthTest : public testing::SmtpTestBase {
 };
 
 TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
-  std::vector<std::string> commands;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("250-sink\r\n250 AUTH LOGIN PLAIN CRAM-MD5\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("334 VXNlcm5hbWU6\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("334 UGFzc3dvcmQ6\r\n");
-    commands.push_back(peer.ReadLine());
-    peer.Send("235 welcome\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n")
+      .ExpectLine()
+      .Say("250-sink\r\n250 AUTH LOGIN PLAIN CRAM-MD5\r\n")
+      .ExpectLine()
+      .Say("334 VXNlcm5hbWU6\r\n")
+      .ExpectLine()
+      .Say("334 UGFzc3dvcmQ6\r\n")
+      .ExpectLine()
+      .Say("235 welcome\r\n")
+      .Start();
   cli_.AuthType = smtpAuthLogin;
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0) << cli_.ErrorMessage();
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(commands, (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", SmtpBase64Encode("tim"),
+  EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", SmtpBase64Encode("tim"),
                                                 SmtpBase64Encode("tanstaaftanstaaf")}));
   ExpectNoSecretShown();
 }
 
 TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
-  std::string command;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250 sink\r\n");
-    command = peer.ReadLine();
-    peer.Send("535 denied\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n").ExpectLine().Say("250 sink\r\n").ExpectLine().Say("535 denied\r\n").Start();
   cli_.AuthType = smtpAuthPlain;
   cli_.FromName = "<tim@example.jp>";
   cli_.Port = server.PortText();
@@ -308,46 +294,28 @@ TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
   EXPECT_EQ(cli_.ErrorMessage(), "535 denied");
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(command, "AUTH PLAIN " + SmtpBase64Encode(std::string("tim\0tim\0tanstaaftanstaaf", 24)));
+  EXPECT_EQ(LineSent(server, 1), "AUTH PLAIN " + SmtpBase64Encode(std::string("tim\0tim\0tanstaaftanstaaf", 24)));
   EXPECT_TRUE(Displayed("> AUTH PLAIN ********"));
   ExpectNoSecretShown();
 }
 
 TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
-  std::string answer;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250 sink\r\n");
-    peer.ReadLine();
-    peer.Send("334 " + SmtpBase64Encode("<1896.697170952@postoffice.reston.mci.net>") + "\r\n");
-    answer = peer.ReadLine();
-    peer.Send("235 ok\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  CramMd5Dialogue(server, "<1896.697170952@postoffice.reston.mci.net>");
   cli_.AuthType = smtpAuthCramMD5;
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(answer, "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
+  EXPECT_EQ(LineSent(server, 2), "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
   ExpectNoSecretShown();
 }
 
 // RFC 2202 test case 6: a key longer than the block is hashed first, as
 // servers compute it, not cut.
 TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
-  std::string answer;
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("250 sink\r\n");
-    peer.ReadLine();
-    peer.Send("334 " + SmtpBase64Encode("Test Using Larger Than Block-Size Key - Hash Key First") + "\r\n");
-    answer = peer.ReadLine();
-    peer.Send("235 ok\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  CramMd5Dialogue(server, "Test Using Larger Than Block-Size Key - Hash Key First");
   cli_.AuthType = smtpAuthCramMD5;
   cli_.Username = "u";
   cli_.Password = std::string(80, '\xaa');
@@ -355,22 +323,21 @@ TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(answer, SmtpBase64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
+  EXPECT_EQ(LineSent(server, 2), SmtpBase64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
 }
 
 TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send("220 ready\r\n");
-    peer.ReadLine();
-    peer.Send("500 what is EHLO\r\n");
-    peer.ReadLine();
-    peer.Send("250 hello\r\n");
-    peer.ReadLine();
-    peer.Send("250 sink\r\n");
-    peer.ReadLine();
-    peer.Send("334\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("220 ready\r\n")
+      .ExpectLine()
+      .Say("500 what is EHLO\r\n")
+      .ExpectLine()
+      .Say("250 hello\r\n")
+      .ExpectLine()
+      .Say("250 sink\r\n")
+      .ExpectLine()
+      .Say("334\r\n")
+      .Start();
   cli_.AuthType = smtpAuthCramMD5;
   cli_.Port = server.PortText();
   // An old server: EHLO fails, HELO is used instead and AUTH is dropped.

@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "platform/PollEventLoop.h"
-#include "tests/net/support/FakeServer.h"
+#include "tests/net/support/ScriptedServer.h"
 
 namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakePeer;
-using testing::FakeServer;
+using test::ScriptedServer;
 
 class WSocketTest : public ::testing::Test {
  protected:
@@ -107,7 +106,8 @@ TEST(WSocketErrors, TextsAndMappings) {
 
 TEST_F(WSocketTest, PropertiesAreLockedWhileOpenAndResetByClose) {
   EXPECT_THROW(socket_.SetLocalAddr("localhost"), ESocketException);
-  FakeServer server([](FakePeer& peer) { peer.WaitForClose(); });
+  ScriptedServer server;
+  server.Start();
   ConnectTo(server.Port());
   try {
     socket_.SetPort("25");
@@ -137,7 +137,7 @@ TEST_F(WSocketTest, RefusedConnectionReportsThroughSessionConnected) {
   std::vector<TSocketState> states;
   socket_.OnSessionConnected = [&](TWSocket&, std::uint16_t e) { connected = e; };
   socket_.OnChangeState = [&](TWSocket&, TSocketState, TSocketState s) { states.push_back(s); };
-  ConnectTo(FakeServer::ClosedPort());
+  ConnectTo(ScriptedServer::ClosedPort());
   EXPECT_EQ(connected, -1);
   ASSERT_TRUE(RunUntil([&] { return connected != -1; }));
   EXPECT_EQ(connected, wsa::kConnectionRefused);
@@ -162,12 +162,8 @@ TEST_F(WSocketTest, SendingNeedsAConnection) {
 }
 
 TEST_F(WSocketTest, LargeSendGoesOutInBlocksAndReportsOnceAfterwards) {
-  std::string received;
-  FakeServer server([&](FakePeer& peer) {
-    while (peer.Unread().size() < 3000 && !peer.Eof()) peer.ReadLine(2s);
-    received = peer.Unread();
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Start();
   bool connected = false;
   std::vector<int> sends;
   int sent = 0;
@@ -187,18 +183,14 @@ TEST_F(WSocketTest, LargeSendGoesOutInBlocksAndReportsOnceAfterwards) {
   EXPECT_EQ(sends, (std::vector<int>{1460, 1460, 80}));
   socket_.Close();
   ASSERT_TRUE(RunUntil([&] { return server.Finished(); }));
-  EXPECT_EQ(received, data);
+  EXPECT_EQ(server.Received(), data);
 }
 
 // With the default linger settings a close right after sending must still
 // deliver what the system accepted, not reset the connection.
 TEST_F(WSocketTest, CloseAfterSendDeliversEverything) {
-  std::size_t received = 0;
-  FakeServer server([&](FakePeer& peer) {
-    FakePeer::Stall(300ms);  // the data waits in the system's buffers when Close comes
-    peer.WaitForClose();
-    received = peer.Unread().size();
-  });
+  ScriptedServer server;
+  server.Pause(300ms).Start();  // the data waits in the system's buffers when Close comes
   bool connected = false;
   bool sent = false;
   socket_.OnSessionConnected = [&](TWSocket&, std::uint16_t e) { connected = e == 0; };
@@ -210,15 +202,13 @@ TEST_F(WSocketTest, CloseAfterSendDeliversEverything) {
   ASSERT_TRUE(RunUntil([&] { return sent; }));
   socket_.Close();
   ASSERT_TRUE(RunUntil([&] { return server.Finished(); }));
-  EXPECT_EQ(received, data.size());
+  EXPECT_EQ(server.Received().size(), data.size());
 }
 
 TEST_F(WSocketTest, DataBeforePeerCloseArrivesFirst) {
   std::string payload(100000, 'x');
-  FakeServer server([&](FakePeer& peer) {
-    peer.Send(payload);
-    peer.Close();
-  });
+  ScriptedServer server;
+  server.Say(payload).CloseConnection().Start();
   std::string received;
   std::vector<std::string> order;
   socket_.OnDataAvailable = [&](TWSocket& s, std::uint16_t) {
@@ -236,10 +226,8 @@ TEST_F(WSocketTest, DataBeforePeerCloseArrivesFirst) {
 }
 
 TEST_F(WSocketTest, HandlerExceptionAbortsTheSocket) {
-  FakeServer server([](FakePeer& peer) {
-    peer.Send("hello\r\n");
-    peer.WaitForClose();
-  });
+  ScriptedServer server;
+  server.Say("hello\r\n").Start();
   std::string caught;
   socket_.OnDataAvailable = [](TWSocket&, std::uint16_t) { throw std::runtime_error("boom"); };
   socket_.OnBgException = [&](TWSocket&, const std::exception& e, bool&) { caught = e.what(); };
