@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mail/MailFolders.h"
+#include "mail/HeaderFile.h"
 #include "mail/StoreRecords.h"
 
 namespace mf {

@@ -128,11 +128,8 @@ bool MailStore::HasImportFolder() const { return platform::FileExists(HeaderPath
 HeaderFile MailStore::ReadHeaderFile(FolderKind folder) const {
   // Straight into one buffer of the file's size: the list of a large folder
   // is read on every folder change.
-  const std::string path = HeaderPath(folder);
-  auto size = platform::FileSize(path);
-  if (!size) return HeaderFile();
-  auto file = platform::ReadAt(path, 0, static_cast<std::size_t>(*size));
-  return file ? HeaderFile(std::move(*file)) : HeaderFile();
+  auto file = platform::ReadFileBytes(HeaderPath(folder), HeaderFile::kLargestFile);
+  return file ? HeaderFile(std::move(file->data), file->size) : HeaderFile();
 }
 
 std::vector<HeaderRecord> MailStore::ReadHeaderRecords(FolderKind folder) const {

@@ -7,6 +7,7 @@
 
 #include "base/DateTime.h"
 #include "base/Random.h"
+#include "mail/HeaderFile.h"
 #include "mail/MailFolders.h"
 #include "mail/MailListEntry.h"
 #include "mail/MailStatus.h"

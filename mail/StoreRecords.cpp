@@ -1,15 +1,12 @@
 #include "mail/StoreRecords.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "base/Text.h"
+#include "mail/HeaderFile.h"
 
 namespace mf {
 namespace {
@@ -50,48 +47,6 @@ std::optional<std::size_t> FindSeparatorLine(std::string_view file, std::size_t 
     pos = k + 1;
   }
   return std::nullopt;
-}
-
-// Calls `found(position)` for every LF in `text`, in order. Header files are
-// read whole to fill the mail list, so this looks at eight bytes at a time
-// rather than calling memchr once per short line.
-template <typename Found>
-void ForEachLineFeed(std::string_view text, Found found) {
-  const std::size_t size = text.size();
-  std::size_t pos = 0;
-#if defined(__SSE2__)
-  // 64 bytes per step: fewer mispredicted loop exits than one step per
-  // 16 bytes when lines are short and irregular.
-  const __m128i lineFeeds = _mm_set1_epi8('\n');
-  auto maskOf = [&](std::size_t at) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lineFeeds))));
-  };
-  for (; pos + 64 <= size; pos += 64) {
-    std::uint64_t mask = maskOf(pos) | maskOf(pos + 16) << 16 | maskOf(pos + 32) << 32 | maskOf(pos + 48) << 48;
-    while (mask != 0) {
-      found(pos + static_cast<std::size_t>(std::countr_zero(mask)));
-      mask &= mask - 1;
-    }
-  }
-#endif
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    constexpr std::uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0AULL;
-    for (; pos + 8 <= size; pos += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + pos, 8);
-      const std::uint64_t x = word ^ kLineFeeds;  // zero bytes where the LFs are
-      std::uint64_t zeros = ~(((x & kLow7) + kLow7) | x | kLow7);
-      while (zeros != 0) {
-        found(pos + static_cast<std::size_t>(std::countr_zero(zeros) >> 3));
-        zeros &= zeros - 1;
-      }
-    }
-  }
-  for (; pos < size; ++pos) {
-    if (text[pos] == '\n') found(pos);
-  }
 }
 
 // True when every line from `pos` on is empty.
@@ -228,46 +183,6 @@ std::optional<RecordSpan> RecordAt(std::string_view file, std::size_t index) {
   }
 }
 
-HeaderRecord HeaderView::ToRecord() const {
-  return {std::string(lines[0]), std::string(lines[1]), std::string(lines[2]),
-          std::string(lines[3]), std::string(lines[4]), std::string(lines[5])};
-}
-
-HeaderFile::HeaderFile(std::string bytes) : bytes_(std::make_shared<const std::string>(std::move(bytes))) {
-  const std::string& file = *bytes_;
-  const std::size_t size = file.size();
-  // Records are about a hundred bytes; a folder of unusually short ones
-  // just lets the index grow.
-  records_.reserve(size / 64 + 16);
-  HeaderView current;
-  std::size_t lineIndex = 0;
-  std::size_t lineStart = 0;
-  std::size_t recordStart = 0;
-  auto close = [&] {
-    // Lines a short record lacks read as empty.
-    for (std::size_t missing = lineIndex; missing < 6; ++missing) current.lines[missing] = {};
-    records_.push_back(current);
-  };
-  auto lineEndsAt = [&](std::size_t end) {
-    const std::size_t start = lineStart;
-    lineStart = end + 1;
-    const std::size_t contentEnd = end > start && file[end - 1] == '\r' ? end - 1 : end;
-    const std::size_t length = contentEnd - start;
-    if (length == 2 && file[start] == 0x01 && file[start + 1] == 0x01) {
-      close();
-      lineIndex = 0;
-      recordStart = lineStart;
-      return;
-    }
-    if (lineIndex < 6) current.lines[lineIndex] = std::string_view(file.data() + start, length);
-    ++lineIndex;
-  };
-  ForEachLineFeed(file, lineEndsAt);
-  if (lineStart < size) lineEndsAt(size);
-  // A last record that lost its separator counts only when it says something.
-  if (lineIndex > 0 && !OnlyEmptyLines(file, std::min(recordStart, size))) close();
-}
-
 HeaderRecord ParseHeaderRecord(std::string_view recordBytes) {
   HeaderRecord record;
   std::string* lines[] = {&record.status, &record.subject, &record.from,
@@ -283,7 +198,7 @@ HeaderRecord ParseHeaderRecord(std::string_view recordBytes) {
 }
 
 std::vector<HeaderRecord> ParseHeaderRecords(std::string_view file) {
-  HeaderFile parsed{std::string(file)};
+  HeaderFile parsed(file);
   std::vector<HeaderRecord> records;
   records.reserve(parsed.size());
   for (const auto& view : parsed) records.push_back(view.ToRecord());

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,36 +77,6 @@ struct RecordSpan {
 std::optional<RecordSpan> NextRecord(std::string_view file, std::size_t from);
 std::vector<RecordSpan> RecordSpans(std::string_view file);
 std::optional<RecordSpan> RecordAt(std::string_view file, std::size_t index);
-
-// One header record as views into the bytes of its file: lines 1 to 6.
-struct HeaderView {
-  std::array<std::string_view, 6> lines;
-  std::string_view status() const { return lines[0]; }
-  std::string_view subject() const { return lines[1]; }
-  std::string_view from() const { return lines[2]; }
-  std::string_view date() const { return lines[3]; }
-  std::string_view to() const { return lines[4]; }
-  std::string_view attachmentFolder() const { return lines[5]; }
-  HeaderRecord ToRecord() const;
-};
-
-// A whole header file read once, its records indexed without copying a
-// line: the mail list of a large folder is filled from this.
-class HeaderFile {
- public:
-  HeaderFile() = default;
-  explicit HeaderFile(std::string bytes);
-  std::size_t size() const { return records_.size(); }
-  bool empty() const { return records_.empty(); }
-  const HeaderView& operator[](std::size_t index) const { return records_[index]; }
-  std::vector<HeaderView>::const_iterator begin() const { return records_.begin(); }
-  std::vector<HeaderView>::const_iterator end() const { return records_.end(); }
-
- private:
-  // Shared so that the views stay valid when the object is moved or copied.
-  std::shared_ptr<const std::string> bytes_;
-  std::vector<HeaderView> records_;
-};
 
 // Header records of a whole header file, in file order. Missing lines read
 // as empty, lines beyond the sixth are ignored.

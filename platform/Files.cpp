@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "base/ShiftJis.h"
@@ -117,6 +118,26 @@ std::optional<std::string> ReadFile(const std::string& path) {
     data.append(buffer, static_cast<std::size_t>(got));
   }
   return data;
+}
+
+std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t limit) {
+  Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (static_cast<std::uint64_t>(info.st_size) > limit) return std::nullopt;
+  const auto size = static_cast<std::size_t>(info.st_size);
+  FileBytes bytes{std::make_unique_for_overwrite<char[]>(size), 0};
+  while (bytes.size < size) {
+    ssize_t got = ::pread(fd.Get(), bytes.data.get() + bytes.size, size - bytes.size, static_cast<off_t>(bytes.size));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;  // cut shorter since it was opened
+    bytes.size += static_cast<std::size_t>(got);
+  }
+  return bytes;
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& data) {

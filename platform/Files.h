@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file layer. Every path is a Shift_JIS string, as the program keeps
@@ -24,6 +26,18 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
                                     ListKind kind = ListKind::FilesAndFolders);
 
 std::optional<std::string> ReadFile(const std::string& path);
+
+// A whole file in a buffer that is never cleared beforehand: a large file
+// that is read only to be indexed (a mail list) is then written to memory
+// once, by the read itself.
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+  std::string_view View() const { return {data.get(), size}; }
+};
+// The bytes of a regular file as long as it was when opened; nothing when it
+// cannot be read or is larger than `limit`.
+std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t limit);
 
 // Writes a temporary file beside `path`, flushes it and renames it over
 // `path`: a crash or a full disk leaves either the old or the new file.

@@ -33,6 +33,24 @@ double Best(const std::function<void()>& work, const std::function<void()>& prep
   return best;
 }
 
+// The reference and the work timed in turn, run after run, so that both
+// meet the same machine: on a shared machine two series timed one after the
+// other can differ by a third. Each keeps its best run.
+struct PairedTimes {
+  double reference;
+  double work;
+  double Ratio() const { return work / reference; }
+};
+PairedTimes BestPaired(const std::function<void()>& reference, const std::function<void()>& work,
+                       int runs = 4 * kRuns) {
+  PairedTimes best{1e300, 1e300};
+  for (int run = 0; run < runs; ++run) {
+    best.reference = std::min(best.reference, Best(reference, {}, 1));
+    best.work = std::min(best.work, Best(work, {}, 1));
+  }
+  return best;
+}
+
 // The reference: the whole file into memory through stdio's buffer.
 std::size_t PlainRead(const std::string& path) {
   std::FILE* file = std::fopen(mf::platform::NativePath(path).c_str(), "rb");
@@ -110,12 +128,16 @@ int main() {
               "plain read, header file, line by line", headerLines, "plain read, body file", bodyRead);
 
   // Every field of every record is looked at, as filling the list does.
-  const double list = Best([&] {
+  auto readList = [&] {
     for (const auto& record : store.ReadHeaderFile(mf::FolderKind::Inbox)) {
       for (auto line : record.lines) sink += line.size();
     }
-  });
-  Report("header records for the list", list, headerRead);
+  };
+  const PairedTimes paired = BestPaired([&] { sink += PlainRead(headerPath); }, readList);
+  const double list = Best(readList);
+  std::printf("%-44s %10.0f us   %6.2f x plain read (%.0f us), timed in turn\n", "header records for the list",
+              paired.work, paired.Ratio(), paired.reference);
+  std::printf("%-44s %10.0f us   %6.2f x plain read, timed as separate series\n", "", list, list / headerRead);
   std::printf("%-44s %10s      %6.2f x line-by-line read\n", "", "", list / headerLines);
   const double copies = Best([&] { sink += store.ReadHeaderRecords(mf::FolderKind::Inbox).size(); });
   Report("header records, each line copied", copies, headerRead);
@@ -137,7 +159,7 @@ int main() {
   }, {}, 7);
   Report("move the last mail to the trash", move, headerRead + bodyRead);
 
-  std::printf("header records within 3 x the whole-file read: %s; within 3 x the line-by-line read: %s\n",
-              list <= 3 * headerRead ? "yes" : "NO", list <= 3 * headerLines ? "yes" : "NO");
+  std::printf("header records within 3 x the whole-file read: %s (timed in turn), %s (separate series)\n",
+              paired.Ratio() <= 3 ? "yes" : "NO", list <= 3 * headerRead ? "yes" : "NO");
   return sink == 0 ? 1 : 0;
 }

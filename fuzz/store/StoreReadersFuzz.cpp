@@ -31,10 +31,13 @@ void CheckReaders(std::string_view file) {
   auto spans = mf::RecordSpans(file);
   Require(records.size() == spans.size());
   std::size_t previousEnd = 0;
-  for (const auto& span : spans) {
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const auto& span = spans[i];
     Require(span.begin == previousEnd && span.begin <= span.contentEnd && span.contentEnd <= span.end &&
             span.end <= file.size());
     previousEnd = span.end;
+    // The list's index and the line-by-line reader agree on every record.
+    Require(records[i] == mf::ParseHeaderRecord(file.substr(span.begin, span.contentEnd - span.begin)));
   }
   for (std::size_t i = 0; i < records.size() && i < 64; ++i) {
     for (auto folder : mf::kAllFolders) (void)mf::MakeMailListEntry(folder, records[i], i);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/ShiftJis.h"
+#include "mail/HeaderFile.h"
 #include "mail/StoreRecords.h"
 
 namespace mf {

@@ -72,6 +72,21 @@ TEST(Files, OverwriteAtChangesOnlyThoseBytes) {
   EXPECT_EQ(*ReadAt(path, 8, 10), "89");
 }
 
+TEST(Files, ReadFileBytesHoldsTheWholeFileUpToALimit) {
+  TemporaryFolder folder;
+  std::string path = folder.Path() + Sj("受信.txt");
+  ASSERT_TRUE(WriteFileAtomic(path, std::string("a\0b\r\n", 5)));
+  auto bytes = ReadFileBytes(path, 5);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(bytes->View(), std::string_view("a\0b\r\n", 5));
+  EXPECT_FALSE(ReadFileBytes(path, 4)) << "over the limit";
+  EXPECT_FALSE(ReadFileBytes(folder.Path() + "missing.txt", 100));
+  EXPECT_FALSE(ReadFileBytes(folder.Path(), 100)) << "a folder is not a file";
+  ASSERT_TRUE(WriteFileAtomic(path, ""));
+  ASSERT_TRUE(ReadFileBytes(path, 0));
+  EXPECT_TRUE(ReadFileBytes(path, 0)->View().empty());
+}
+
 TEST(Files, DeletionStaysInsideItsRoot) {
   TemporaryFolder root, elsewhere;
   std::string inside = root.Path() + "FileKeep/a.txt";
