@@ -194,6 +194,26 @@ std::string ReadJis(std::string_view text, DoubleByte doubleByte) {
   return out.Take();
 }
 
+// A multi-byte text as JIS: ASCII stays, and `readDouble(text, i)` reads the
+// character at i (moving i past it) as a two-byte JIS code.
+template <typename ReadDouble>
+std::string ToJis(std::string_view text, ReadDouble readDouble) {
+  Output out(text.size() + text.size() / 4);
+  JisWriter writer(out);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      writer.Single(c);
+      ++i;
+    } else {
+      writer.Double(readDouble(text, i));
+    }
+  }
+  writer.LeaveDouble();
+  return out.Take();
+}
+
 }  // namespace
 
 std::string JisToSjisPair(unsigned char row, unsigned char cell) { return Bytes(JisToSjisBytes(row, cell)); }
@@ -268,45 +288,21 @@ std::string SjisToEuc(std::string_view text) {
 }
 
 std::string EucToJis(std::string_view text) {
-  Output out(text.size() + text.size() / 4);
-  JisWriter writer(out);
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      writer.Single(c);
-      ++i;
-    } else if (c == 0x8E) {
-      writer.Double(EucKana(text, i));
-    } else {
-      writer.Double({static_cast<unsigned char>(c & 0x7F), static_cast<unsigned char>(ByteAt(text, i + 1) & 0x7F)});
-      i += 2;
-    }
-  }
-  writer.LeaveDouble();
-  return out.Take();
+  return ToJis(text, [](std::string_view t, std::size_t& i) -> Pair {
+    const unsigned char c = static_cast<unsigned char>(t[i]);
+    if (c == 0x8E) return EucKana(t, i);
+    i += 2;
+    return {static_cast<unsigned char>(c & 0x7F), static_cast<unsigned char>(ByteAt(t, i - 1) & 0x7F)};
+  });
 }
 
 std::string SjisToJis(std::string_view text) {
-  Output out(text.size() + text.size() / 4);
-  JisWriter writer(out);
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      writer.Single(c);
-      ++i;
-    } else if (c >= 0xA1 && c <= 0xDF) {
-      writer.Double(SjisKana(text, i));
-    } else {
-      writer.Double(SjisToJisBytes(c, ByteAt(text, i + 1)));
-      i += 2;
-    }
-  }
-  writer.LeaveDouble();
-  return out.Take();
+  return ToJis(text, [](std::string_view t, std::size_t& i) -> Pair {
+    const unsigned char c = static_cast<unsigned char>(t[i]);
+    if (c >= 0xA1 && c <= 0xDF) return SjisKana(t, i);
+    i += 2;
+    return SjisToJisBytes(c, ByteAt(t, i - 1));
+  });
 }
 
 std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target) {
