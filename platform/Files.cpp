@@ -208,6 +208,12 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   return fs::copy_file(Native(from), Native(to), options, error) && !error;
 }
 
+bool CopyTree(const std::string& from, const std::string& to) {
+  std::error_code error;
+  fs::copy(Native(from), Native(to), fs::copy_options::recursive, error);
+  return !error;
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   return ::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
 }

@@ -56,6 +56,9 @@ std::optional<std::string> ReadAt(const std::string& path, std::uint64_t offset,
 bool CreateFolder(const std::string& path);   // one level; true if it exists afterwards
 bool CreateFolders(const std::string& path);  // with every missing parent
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite);
+// A file, or a folder with everything in it, to a new name; false when it
+// could not be copied whole.
+bool CopyTree(const std::string& from, const std::string& to);
 bool RenameFile(const std::string& from, const std::string& to);
 
 // Deletion only inside `root` (normally the program folder): a path that

@@ -39,8 +39,12 @@ std::string ProgramFolder() {
     CreateFolders(folder);
     return folder;
   }
-  std::string exeFolder = ExtractFilePath(ExecutablePath());
-  if (!exeFolder.empty() && ::access(NativePath(exeFolder).c_str(), W_OK) == 0) return exeFolder;
+  const std::string exeFolder = ExtractFilePath(ExecutablePath());
+  return ProgramFolderBeside(exeFolder, !exeFolder.empty() && ::access(NativePath(exeFolder).c_str(), W_OK) == 0);
+}
+
+std::string ProgramFolderBeside(const std::string& executableFolder, bool executableFolderWritable) {
+  if (executableFolderWritable) return executableFolder;
   std::string data;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
     data = xdg;
@@ -50,8 +54,25 @@ std::string ProgramFolder() {
     data = "/tmp";
   }
   std::string folder = WithSeparator(FromNativePath(data)) + "MFMail/";
+  // Only on the first start: a character the user has since deleted must
+  // not come back.
+  const bool firstStart = !DirectoryExists(folder);
   CreateFolders(folder);
+  if (firstStart) SeedProgramFolder(StarterFolderFor(executableFolder), folder);
   return folder;
+}
+
+std::string StarterFolderFor(const std::string& executableFolder) {
+  return WithSeparator(executableFolder) + "../share/MFMail/";
+}
+
+void SeedProgramFolder(const std::string& starter, const std::string& target) {
+  for (const std::string& name : ListFolder(starter, "*")) {
+    if (name == "README.md") continue;
+    const std::string to = WithSeparator(target) + name;
+    if (FileExists(to) || DirectoryExists(to)) continue;
+    CopyTree(WithSeparator(starter) + name, to);
+  }
 }
 
 std::string SettingsPath() {

@@ -16,6 +16,20 @@ std::string SettingsPathFor(const std::string& executablePath);
 // $XDG_DATA_HOME/MFMail (default ~/.local/share/MFMail), created on demand.
 std::string ProgramFolder();
 
+// The choice ProgramFolder() makes when $MFMAIL_HOME is not set, for an
+// executable in `executableFolder`. A data folder made here for the first
+// time is seeded from the install's starter folder.
+std::string ProgramFolderBeside(const std::string& executableFolder, bool executableFolderWritable);
+
+// Where an install under a prefix keeps the starter characters and lists:
+// <prefix>/share/MFMail/ for an executable in <prefix>/bin/.
+std::string StarterFolderFor(const std::string& executableFolder);
+
+// Copies each entry of `starter` (character folders, list files) into
+// `target` unless an entry of that name is there already, so a user's
+// characters and lists are never overwritten.
+void SeedProgramFolder(const std::string& starter, const std::string& target);
+
 // The settings file inside the program folder.
 std::string SettingsPath();
 

@@ -44,7 +44,7 @@ class MailServers {
     }
     const std::string parent = folder.substr(0, folder.find_last_of('/'));
     if (!parent.empty()) ::chmod(parent.c_str(), 0711);
-    const std::string command = "'" + Script() + "' start '" + folder + "' 2>&1";
+    const std::string command = ScriptCommand("start", folder, "2>&1");
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
       servers.whyNot_ = "cannot run " + Script();
@@ -100,13 +100,27 @@ class MailServers {
   static std::string Address(const std::string& user) { return user + "@" + kDomain; }
 
   void Stop() {
-    const std::string command = "'" + Script() + "' stop '" + folder_ + "' >/dev/null 2>&1";
+    const std::string command = ScriptCommand("stop", folder_, ">/dev/null 2>&1");
     [[maybe_unused]] const int ignored = std::system(command.c_str());
     running_ = false;
   }
 
  private:
   MailServers() = default;
+
+  // Appended piece by piece: GCC 12 takes "'" + std::string&& for an
+  // overlapping copy and warns.
+  static std::string ScriptCommand(const char* verb, const std::string& folder, const char* redirection) {
+    std::string command = "'";
+    command += Script();
+    command += "' ";
+    command += verb;
+    command += " '";
+    command += folder;
+    command += "' ";
+    command += redirection;
+    return command;
+  }
 
   static std::string Script() {
     const char* source = std::getenv("MFMAIL_SOURCE_DIR");
