@@ -42,11 +42,11 @@ struct PairedTimes {
   double Ratio() const { return work / reference; }
 };
 PairedTimes BestPaired(const std::function<void()>& reference, const std::function<void()>& work,
-                       int runs = 4 * kRuns) {
+                       const std::function<void()>& prepare = {}, int runs = 4 * kRuns) {
   PairedTimes best{1e300, 1e300};
   for (int run = 0; run < runs; ++run) {
-    best.reference = std::min(best.reference, Best(reference, {}, 1));
-    best.work = std::min(best.work, Best(work, {}, 1));
+    best.reference = std::min(best.reference, Best(reference, prepare, 1));
+    best.work = std::min(best.work, Best(work, prepare, 1));
   }
   return best;
 }
@@ -134,9 +134,17 @@ int main() {
     }
   };
   const PairedTimes paired = BestPaired([&] { sink += PlainRead(headerPath); }, readList);
+  // A folder is opened after other work: here each run of either starts with
+  // the processor's caches full of something else.
+  std::vector<char> scratch(16 << 20);
+  const PairedTimes cold = BestPaired([&] { sink += PlainRead(headerPath); }, readList, [&] {
+    for (std::size_t i = 0; i < scratch.size(); i += 64) scratch[i] = static_cast<char>(scratch[i] + 1);
+  });
   const double list = Best(readList);
   std::printf("%-44s %10.0f us   %6.2f x plain read (%.0f us), timed in turn\n", "header records for the list",
               paired.work, paired.Ratio(), paired.reference);
+  std::printf("%-44s %10.0f us   %6.2f x plain read (%.0f us), in turn, caches cleared first\n", "", cold.work,
+              cold.Ratio(), cold.reference);
   std::printf("%-44s %10.0f us   %6.2f x plain read, timed as separate series\n", "", list, list / headerRead);
   std::printf("%-44s %10s      %6.2f x line-by-line read\n", "", "", list / headerLines);
   const double copies = Best([&] { sink += store.ReadHeaderRecords(mf::FolderKind::Inbox).size(); });
@@ -159,11 +167,11 @@ int main() {
   }, {}, 7);
   Report("move the last mail to the trash", move, headerRead + bodyRead);
 
-  // Timed in turn, both start from what the other left in the caches, as a
-  // list read does after other work; in separate series the reference's one
+  // Timed in turn, both start from the same state of the caches, as a list
+  // read does after other work; in separate series the reference's one
   // megabyte stays in the core's cache from run to run and the list read's
   // buffers and index do not fit there with it.
   std::printf("header records within 3 x the whole-file read, timed in turn: %s\n",
-              paired.Ratio() <= 3 ? "yes" : "NO");
+              paired.Ratio() <= 3 && cold.Ratio() <= 3 ? "yes" : "NO");
   return sink == 0 ? 1 : 0;
 }
