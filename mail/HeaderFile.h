@@ -30,13 +30,7 @@ struct HeaderView {
 // lost its separator counts only when it says something.
 class HeaderFile {
  public:
-  // Where the six lines of a record lie in the file, as offsets and lengths.
-  struct RecordLines {
-    std::uint32_t begin[6];
-    std::uint32_t length[6];
-  };
-
-  // Larger header files (some forty million mails) are not indexed.
+  // Larger header files (some twenty million mails) are not indexed.
   static constexpr std::uint64_t kLargestFile = std::uint64_t{1} << 31;
 
   HeaderFile() = default;
@@ -72,6 +66,12 @@ class HeaderFile {
   Iterator end() const { return {this, size()}; }
 
  private:
+  // Where the six lines of a record lie in the file, as offsets and lengths.
+  struct RecordLines {
+    std::uint32_t begin[6];
+    std::uint32_t length[6];
+  };
+
   // Index entries are written in place as the file is scanned, so they are
   // not cleared when the index is made larger.
   template <typename T>
