@@ -52,6 +52,31 @@ void ForEachLineFeed(std::string_view text, Found found) {
   }
 }
 
+// Places a record in the form the store writes: six lines and the separator
+// line, ending at `ends`, the first line starting at `begin`. False, with
+// nothing placed for good, when the record has another form.
+bool PlaceUsualRecord(const char* d, std::uint32_t begin, const std::uint32_t* ends, std::uint32_t* begins,
+                      std::uint32_t* lengths) {
+  if (ends[0] == 0) return false;  // the file starts with an empty line
+  const std::uint32_t separator = ends[5] + 1;
+  const std::uint32_t separatorLength = ends[6] - separator;
+  if (separatorLength != 2 && !(separatorLength == 3 && d[ends[6] - 1] == '\r')) return false;
+  if (d[separator] != 0x01 || d[separator + 1] != 0x01) return false;
+  // A line starting with 0x01 may be a separator of its own.
+  if ((d[begin] == 0x01) | (d[ends[0] + 1] == 0x01) | (d[ends[1] + 1] == 0x01) | (d[ends[2] + 1] == 0x01) |
+      (d[ends[3] + 1] == 0x01) | (d[ends[4] + 1] == 0x01)) {
+    return false;
+  }
+  // The byte before an empty line is the LF before it, so the CR test
+  // needs no check for an empty line.
+  for (std::size_t k = 0; k < 6; ++k) {
+    const std::uint32_t lineBegin = k == 0 ? begin : ends[k - 1] + 1;
+    begins[k] = lineBegin;
+    lengths[k] = ends[k] - lineBegin - (d[ends[k] - 1] == '\r' ? 1 : 0);
+  }
+  return true;
+}
+
 }  // namespace
 
 // Goes through the file a few kilobytes at a time: the line ends of one
@@ -68,24 +93,18 @@ void HeaderFile::Build(std::size_t size) {
   index.resize(size / 64 + 16);
   std::size_t count = 0;
   std::size_t capacity = index.size();
-  auto nextRecord = [&]() -> RecordLines& {
+  // The entry the next record goes into; it counts once the record is placed.
+  auto nextSlot = [&]() -> RecordLines& {
     if (count == capacity) {
       capacity *= 2;
       index.resize(capacity);
     }
-    return index[count++];
+    return index[count];
   };
   // The end of a line's content: a CR before its LF belongs to the line end.
   auto contentEnd = [d](std::uint32_t begin, std::uint32_t lineFeed) {
     return lineFeed > begin && d[lineFeed - 1] == '\r' ? lineFeed - 1 : lineFeed;
   };
-  // Inside a record of the usual form the byte before an empty line is the
-  // LF before it, so the CR test needs no check for an empty line.
-  auto place = [&](RecordLines& record, std::size_t k, std::uint32_t begin, std::uint32_t lineFeed) {
-    record.begin[k] = begin;
-    record.length[k] = lineFeed - begin - (d[lineFeed - 1] == '\r' ? 1 : 0);
-  };
-
   std::uint32_t lineStart = 0;
   // The record being read line by line.
   RecordLines current{};
@@ -97,7 +116,8 @@ void HeaderFile::Build(std::size_t size) {
       current.begin[missing] = 0;
       current.length[missing] = 0;
     }
-    nextRecord() = current;
+    nextSlot() = current;
+    ++count;
     lineIndex = 0;
     saysSomething = false;
   };
@@ -116,25 +136,10 @@ void HeaderFile::Build(std::size_t size) {
     saysSomething = saysSomething || end > begin;
     ++lineIndex;
   };
-  // The record whose seven lines end at `ends`, when it has the usual form.
-  auto plainRecord = [&](const std::uint32_t* ends) {
-    if (ends[0] == 0) return false;  // the file starts with an empty line
-    const std::uint32_t separator = ends[5] + 1;
-    const std::uint32_t separatorLength = ends[6] - separator;
-    if (separatorLength != 2 && !(separatorLength == 3 && d[ends[6] - 1] == '\r')) return false;
-    if (d[separator] != 0x01 || d[separator + 1] != 0x01) return false;
-    // A line starting with 0x01 may be a separator of its own.
-    if ((d[lineStart] == 0x01) | (d[ends[0] + 1] == 0x01) | (d[ends[1] + 1] == 0x01) |
-        (d[ends[2] + 1] == 0x01) | (d[ends[3] + 1] == 0x01) | (d[ends[4] + 1] == 0x01)) {
-      return false;
-    }
-    RecordLines& record = nextRecord();
-    place(record, 0, lineStart, ends[0]);
-    place(record, 1, ends[0] + 1, ends[1]);
-    place(record, 2, ends[1] + 1, ends[2]);
-    place(record, 3, ends[2] + 1, ends[3]);
-    place(record, 4, ends[3] + 1, ends[4]);
-    place(record, 5, ends[4] + 1, ends[5]);
+  auto usualRecord = [&](const std::uint32_t* ends) {
+    RecordLines& record = nextSlot();
+    if (!PlaceUsualRecord(d, lineStart, ends, record.begin, record.length)) return false;
+    ++count;
     lineStart = ends[6] + 1;
     return true;
   };
@@ -154,7 +159,7 @@ void HeaderFile::Build(std::size_t size) {
       if (lineIndex == 0) {
         const bool whole = next + kRecordLines <= pending;
         if (!whole && !last) break;
-        if (whole && plainRecord(lineFeeds + next)) {
+        if (whole && usualRecord(lineFeeds + next)) {
           next += kRecordLines;
           continue;
         }
