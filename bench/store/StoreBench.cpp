@@ -2,6 +2,7 @@
 // same files in the same run, and prints each as a ratio to that read.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -49,6 +50,22 @@ PairedTimes BestPaired(const std::function<void()>& reference, const std::functi
     best.work = std::min(best.work, Best(work, prepare, 1));
   }
   return best;
+}
+
+// How fast this processor runs a plain loop now, in steps per nanosecond
+// (about one step a cycle). A virtual processor shares its core with others
+// and slows down for seconds at a time; that slows counting lines far more
+// than copying memory, so the ratios below are read with it.
+double LoopSpeed() {
+  constexpr std::uint64_t kSteps = 50'000'000;
+  std::uint64_t x = 0;
+  const auto start = Clock::now();
+  for (std::uint64_t step = 0; step < kSteps; ++step) {
+    x += step;
+    asm volatile("" : "+r"(x));  // keeps the loop a loop
+  }
+  const double nanoseconds = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+  return x == 0 ? 0.0 : kSteps / nanoseconds;
 }
 
 // The reference: the whole file into memory through stdio's buffer.
@@ -133,6 +150,7 @@ int main() {
       for (auto line : record.lines) sink += line.size();
     }
   };
+  const double speedBefore = LoopSpeed();
   const PairedTimes paired = BestPaired([&] { sink += PlainRead(headerPath); }, readList);
   // A folder is opened after other work: here each run of either starts with
   // the processor's caches full of something else.
@@ -141,6 +159,8 @@ int main() {
     for (std::size_t i = 0; i < scratch.size(); i += 64) scratch[i] = static_cast<char>(scratch[i] + 1);
   });
   const double list = Best(readList);
+  std::printf("processor speed while the list was timed: %.1f to %.1f loop steps a nanosecond\n", speedBefore,
+              LoopSpeed());
   std::printf("%-44s %10.0f us   %6.2f x plain read (%.0f us), timed in turn\n", "header records for the list",
               paired.work, paired.Ratio(), paired.reference);
   std::printf("%-44s %10.0f us   %6.2f x plain read (%.0f us), in turn, caches cleared first\n", "", cold.work,
