@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
@@ -194,9 +194,3 @@ TEST_F(CharacterWindow, MenuCommandsGoToTheHut) {
 
 }  // namespace
 }  // namespace mf
-
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "charedit/Bitmap.h"
+#include "charedit/BitmapFile.h"
 #include "platform/Files.h"
 
 namespace mf::testing {
@@ -16,45 +18,13 @@ namespace mf::testing {
 // A colour as 0xRRGGBB.
 using PixelFunction = std::function<std::uint32_t(int x, int y)>;
 
+// A 24-bit bitmap file, as the character editor saves them.
 inline std::string BitmapBytes(int width, int height, const PixelFunction& pixel) {
-  const int rowBytes = (width * 3 + 3) / 4 * 4;
-  const std::uint32_t imageSize = static_cast<std::uint32_t>(rowBytes * height);
-  std::string bytes;
-  auto put16 = [&](std::uint32_t v) {
-    bytes += static_cast<char>(v & 0xFF);
-    bytes += static_cast<char>((v >> 8) & 0xFF);
-  };
-  auto put32 = [&](std::uint32_t v) {
-    put16(v & 0xFFFF);
-    put16(v >> 16);
-  };
-  bytes += "BM";
-  put32(14 + 40 + imageSize);
-  put32(0);
-  put32(14 + 40);
-  put32(40);
-  put32(static_cast<std::uint32_t>(width));
-  put32(static_cast<std::uint32_t>(height));
-  put16(1);
-  put16(24);
-  put32(0);
-  put32(imageSize);
-  put32(2835);
-  put32(2835);
-  put32(0);
-  put32(0);
-  for (int y = height - 1; y >= 0; --y) {  // bottom-up
-    int written = 0;
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t c = pixel(x, y);
-      bytes += static_cast<char>(c & 0xFF);
-      bytes += static_cast<char>((c >> 8) & 0xFF);
-      bytes += static_cast<char>((c >> 16) & 0xFF);
-      written += 3;
-    }
-    for (; written < rowBytes; ++written) bytes += '\0';
+  Bitmap picture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) picture.Set(x, y, pixel(x, y));
   }
-  return bytes;
+  return EncodeBitmapFile(picture);
 }
 
 inline constexpr std::uint32_t kBackground = 0xFF00FF;

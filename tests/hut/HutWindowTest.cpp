@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -275,9 +274,3 @@ TEST_F(HutWindow, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
 
 }  // namespace
 }  // namespace mf
-
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QTimer>
@@ -212,9 +211,3 @@ TEST_F(Hut, UnreadableIconAndSlotReuse) {
 
 }  // namespace
 }  // namespace mf
-
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

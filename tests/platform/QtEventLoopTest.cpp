@@ -22,10 +22,6 @@ bool ProcessUntil(const std::function<bool()>& done, int milliseconds) {
 
 class QtEventLoopTest : public ::testing::Test {
  protected:
-  int argc = 1;
-  char name[8] = "test";
-  char* argv[1] = {name};
-  QCoreApplication application{argc, argv};
   QtEventLoop loop;
 };
 

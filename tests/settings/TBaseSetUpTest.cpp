@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,10 +17,6 @@ namespace {
 
 class TBaseSetUpTest : public ::testing::Test {
  protected:
-  int argc = 1;
-  char name[8] = "test";
-  char* argv[1] = {name};
-  QApplication application{argc, argv};
   platform::TemporaryFolder folder;
   std::pair<int, bool> timer{-1, false};
   LiveSettings settings{platform::IniFile(folder.Path() + "MFMail.ini"),
