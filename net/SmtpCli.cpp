@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/Base64.h"
 #include "net/Md5.h"
 #include "text/Jconvert.h"
 
@@ -429,7 +430,7 @@ void TCustomSmtpClient::Auth() {
       // Both identities are the log-in name: the envelope sender is an
       // address, which servers refuse as a log-in name.
       std::string secret = Username + '\0' + Username + '\0' + Password;
-      ExecAsync(smtpAuth, "AUTH PLAIN " + SmtpBase64Encode(secret), {235}, nullptr,
+      ExecAsync(smtpAuth, "AUTH PLAIN " + Base64Encode(secret), {235}, nullptr,
                 std::string("AUTH PLAIN ") + kHidden);
       return;
     }
@@ -445,13 +446,13 @@ void TCustomSmtpClient::Auth() {
 void TCustomSmtpClient::AuthLoginUser() {
   if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
   state_ = smtpInternalReady;
-  ExecAsync(smtpAuth, SmtpBase64Encode(Username), {334}, [this] { AuthLoginPassword(); });
+  ExecAsync(smtpAuth, Base64Encode(Username), {334}, [this] { AuthLoginPassword(); });
 }
 
 void TCustomSmtpClient::AuthLoginPassword() {
   if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
   state_ = smtpInternalReady;
-  ExecAsync(smtpAuth, SmtpBase64Encode(Password), {235}, nullptr, kHidden);
+  ExecAsync(smtpAuth, Base64Encode(Password), {235}, nullptr, kHidden);
 }
 
 void TCustomSmtpClient::AuthCramMd5Answer() {
@@ -466,7 +467,7 @@ void TCustomSmtpClient::AuthCramMd5Answer() {
   std::string challenge = DecodeBase64Text(std::string_view(lastResponse_).substr(4));
   // RFC 2104 hashes a key longer than the block; cutting it would give a
   // digest no server accepts.
-  std::string answer = SmtpBase64Encode(Username + " " + HmacMd5Hex(Password, challenge));
+  std::string answer = Base64Encode(Username + " " + HmacMd5Hex(Password, challenge));
   state_ = smtpInternalReady;
   ExecAsync(smtpAuth, answer, {235}, nullptr, kHidden);
 }

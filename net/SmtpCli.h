@@ -273,7 +273,4 @@ class TSmtpCli : public TCustomSmtpClient {
   int bodyLine_ = 0;
 };
 
-// Base64 with the standard alphabet and "=" padding, no line breaks.
-std::string SmtpBase64Encode(std::string_view bytes);
-
 }  // namespace mf

@@ -1,6 +1,7 @@
 // The multipart body with Base64 attachments.
 #include <cstdio>
 
+#include "base/Base64.h"
 #include "base/Text.h"
 #include "net/SmtpCli.h"
 #include "platform/Files.h"
@@ -106,7 +107,7 @@ void TSmtpCli::NextAttachmentLine(std::string& line) {
   std::size_t got = static_cast<std::size_t>(file_.gcount());
   if (got != want) throw SmtpException("Cannot read '" + emailFiles_[fileIndex_] + "'");
   fileRemaining_ -= got;
-  line = SmtpBase64Encode(std::string_view(chunk, got));
+  line = Base64Encode(std::string_view(chunk, got));
   if (fileRemaining_ == 0) {
     file_.close();
     encodingFile_ = false;

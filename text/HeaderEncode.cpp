@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Base64.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -30,27 +31,6 @@ WordStyle StyleFor(HeaderLocale locale) {
 bool IsSeparator(unsigned char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 bool ForcesEncoding(unsigned char c) { return c < 0x20 || c >= 0x7F; }
 bool QNeedsHex(unsigned char c) { return ForcesEncoding(c) || c == '=' || c == '?' || c == '_'; }
-
-void AppendBase64(std::string& out, std::string_view bytes) {
-  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                 static_cast<unsigned char>(bytes[i + 2]);
-    out += kAlphabet[(v >> 18) & 63];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  std::size_t rest = bytes.size() - i;
-  if (rest == 0) return;
-  unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-  if (rest == 2) v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-  out += kAlphabet[(v >> 18) & 63];
-  out += kAlphabet[(v >> 12) & 63];
-  out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-  out += '=';
-}
 
 bool IsJisGraphic(char c) { return c > 0x20 && c < 0x7F; }
 

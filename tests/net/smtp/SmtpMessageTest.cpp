@@ -188,13 +188,5 @@ TEST_F(SmtpMessageTest, VanishedAttachmentEndsTheBodyWithTheDot) {
   EXPECT_EQ(message.find("gone.bin"), std::string::npos);
 }
 
-TEST(SmtpBase64, StandardAlphabetWithPadding) {
-  EXPECT_EQ(SmtpBase64Encode(""), "");
-  EXPECT_EQ(SmtpBase64Encode("f"), "Zg==");
-  EXPECT_EQ(SmtpBase64Encode("fo"), "Zm8=");
-  EXPECT_EQ(SmtpBase64Encode("foo"), "Zm9v");
-  EXPECT_EQ(SmtpBase64Encode("\xff\xfe\xfd"), "//79");
-}
-
 }  // namespace
 }  // namespace mf

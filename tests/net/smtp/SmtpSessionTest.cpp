@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "base/Base64.h"
 #include "net/Md5.h"
 #include "tests/net/smtp/SmtpFixture.h"
 
@@ -248,7 +249,7 @@ class SmtpAuthTest : public testing::SmtpTestBase {
         .ExpectLine()
         .Say("250 sink\r\n")
         .ExpectLine()
-        .Say("334 " + SmtpBase64Encode(challenge) + "\r\n")
+        .Say("334 " + Base64Encode(challenge) + "\r\n")
         .ExpectLine()
         .Say("235 ok\r\n")
         .Start();
@@ -257,7 +258,7 @@ class SmtpAuthTest : public testing::SmtpTestBase {
   void ExpectNoSecretShown() {
     for (const auto& line : display_) {
       EXPECT_EQ(line.find(cli_.Password), std::string::npos) << line;
-      EXPECT_EQ(line.find(SmtpBase64Encode(cli_.Password)), std::string::npos) << line;
+      EXPECT_EQ(line.find(Base64Encode(cli_.Password)), std::string::npos) << line;
     }
   }
 };
@@ -279,8 +280,8 @@ TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0) << cli_.ErrorMessage();
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", SmtpBase64Encode("tim"),
-                                                SmtpBase64Encode("tanstaaftanstaaf")}));
+  EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", Base64Encode("tim"),
+                                                Base64Encode("tanstaaftanstaaf")}));
   ExpectNoSecretShown();
 }
 
@@ -294,7 +295,7 @@ TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
   EXPECT_EQ(cli_.ErrorMessage(), "535 denied");
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(LineSent(server, 1), "AUTH PLAIN " + SmtpBase64Encode(std::string("tim\0tim\0tanstaaftanstaaf", 24)));
+  EXPECT_EQ(LineSent(server, 1), "AUTH PLAIN " + Base64Encode(std::string("tim\0tim\0tanstaaftanstaaf", 24)));
   EXPECT_TRUE(Displayed("> AUTH PLAIN ********"));
   ExpectNoSecretShown();
 }
@@ -323,7 +324,7 @@ TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
   cli_.Abort();
   WaitFor(server);
-  EXPECT_EQ(LineSent(server, 2), SmtpBase64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
+  EXPECT_EQ(LineSent(server, 2), Base64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
 }
 
 TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
