@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 
 #include "platform/Files.h"
+#include "platform/ProgramFolder.h"
 
 namespace mf::platform {
 namespace {
@@ -23,15 +23,8 @@ std::string QuoteForExec(const std::string& path) {
 }  // namespace
 
 std::string AutostartEntryPath() {
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    config = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    config = std::string(home) + "/.config";
-  } else {
-    return {};
-  }
-  return FromNativePath(config) + "/autostart/Mofutan.desktop";
+  const std::string config = XdgUserFolder("XDG_CONFIG_HOME", ".config");
+  return config.empty() ? std::string() : config + "/autostart/Mofutan.desktop";
 }
 
 void SetAutostart(bool enabled, const std::string& executablePath) {

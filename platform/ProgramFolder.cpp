@@ -45,21 +45,21 @@ std::string ProgramFolder() {
 
 std::string ProgramFolderBeside(const std::string& executableFolder, bool executableFolderWritable) {
   if (executableFolderWritable) return executableFolder;
-  std::string data;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
-    data = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    data = std::string(home) + "/.local/share";
-  } else {
-    data = "/tmp";
-  }
-  std::string folder = WithSeparator(FromNativePath(data)) + "MFMail/";
+  std::string data = XdgUserFolder("XDG_DATA_HOME", ".local/share");
+  if (data.empty()) data = "/tmp";
+  std::string folder = WithSeparator(data) + "MFMail/";
   // Only on the first start: a character the user has since deleted must
   // not come back.
   const bool firstStart = !DirectoryExists(folder);
   CreateFolders(folder);
   if (firstStart) SeedProgramFolder(StarterFolderFor(executableFolder), folder);
   return folder;
+}
+
+std::string XdgUserFolder(const char* variable, const std::string& belowHome) {
+  if (const char* folder = std::getenv(variable); folder && *folder) return FromNativePath(folder);
+  if (const char* home = std::getenv("HOME"); home && *home) return FromNativePath(home) + "/" + belowHome;
+  return {};
 }
 
 std::string StarterFolderFor(const std::string& executableFolder) {

@@ -30,6 +30,11 @@ std::string StarterFolderFor(const std::string& executableFolder);
 // characters and lists are never overwritten.
 void SeedProgramFolder(const std::string& starter, const std::string& target);
 
+// A user folder of the XDG layout, without a trailing separator: the
+// folder `variable` names, else `belowHome` inside $HOME; empty when
+// neither is set.
+std::string XdgUserFolder(const char* variable, const std::string& belowHome);
+
 // The settings file inside the program folder.
 std::string SettingsPath();
 
