@@ -328,4 +328,12 @@ std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target) {
   return std::string(text);
 }
 
+// Never guesses: a typed or stored text whose first kanji happens to look
+// like EUC-JP (a lead byte 0xF0-0xFC) must still be read as Shift_JIS.
+std::string ProgramTextToJis(std::string_view text) {
+  const JapaneseCode code = DetectJapaneseCode(text);
+  if (code == jcAscii || code == jcBinary || code == jcJis || code == jcOldJis) return std::string(text);
+  return SjisToJis(text);
+}
+
 }  // namespace mf

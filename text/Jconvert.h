@@ -31,6 +31,9 @@ JapaneseCode DetectJapaneseCode(std::string_view text);
 // ASCII, binary, the target itself or ambiguous (jcEucOrSjis), comes back unchanged.
 std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target);
 
+// Text the program holds is Shift_JIS by definition; JIS or plain ASCII passes unchanged.
+std::string ProgramTextToJis(std::string_view text);
+
 // A JIS X 0208 row/cell pair (7-bit) as two Shift_JIS bytes, and back.
 std::string JisToSjisPair(unsigned char row, unsigned char cell);
 std::string SjisToJisPair(unsigned char lead, unsigned char trail);
