@@ -1,0 +1,31 @@
+#include "platform/qt/QtShell.h"
+
+#include <QDesktopServices>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QUrl>
+
+#include "platform/Files.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf::platform {
+
+bool QtShell::OpenDocument(const std::string& path, const std::string&) {
+  // The desktop's handler starts in its own folder; there is no portable way
+  // to hand it another one, and the handlers take absolute paths anyway.
+  if (!FileExists(path)) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(NativePath(path))));
+}
+
+QIcon SmallFileIcon(const std::string& fileName) {
+  // Looked up by name only, as the file may be large, slow or gone.
+  QMimeDatabase mimes;
+  QMimeType type = mimes.mimeTypeForFile(ToQString(fileName), QMimeDatabase::MatchExtension);
+  QIcon icon = QIcon::fromTheme(type.iconName());
+  if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
+  if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File);
+  return icon;
+}
+
+}  // namespace mf::platform
