@@ -162,9 +162,9 @@ std::string EncodeHeaderText(std::string_view text, HeaderLocale locale) {
   const WordStyle style = StyleFor(locale);
   std::string source;
   if (locale == HeaderLocale::Japanese) {
-    // The program's own text is Shift_JIS; a short run of half-width kana
-    // looks like EUC-JP as well, and must not go out as raw 8-bit bytes.
-    source = DetectJapaneseCode(text) == jcEucOrSjis ? SjisToJis(text) : ConvertJapaneseCode(text, jcJis);
+    // Header text comes from the program itself, so it is never guessed to
+    // be EUC-JP: half-width kana and kanji such as 髙 look like it.
+    source = ProgramTextToJis(text);
   } else {
     source.assign(text);
   }

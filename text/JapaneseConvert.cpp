@@ -1,5 +1,7 @@
 #include "text/Jconvert.h"
 
+#include <algorithm>
+
 namespace mf {
 namespace {
 
@@ -332,7 +334,8 @@ std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target) {
 // like EUC-JP (a lead byte 0xF0-0xFC) must still be read as Shift_JIS.
 std::string ProgramTextToJis(std::string_view text) {
   const JapaneseCode code = DetectJapaneseCode(text);
-  if (code == jcAscii || code == jcBinary || code == jcJis || code == jcOldJis) return std::string(text);
+  const bool sevenBit = std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  if (sevenBit || code == jcJis || code == jcOldJis) return std::string(text);
   return SjisToJis(text);
 }
 

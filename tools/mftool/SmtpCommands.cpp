@@ -54,7 +54,7 @@ class Sender {
       }
       std::string text = body_[static_cast<std::size_t>(lineNum - 1)];
       if (static_cast<int>(text.size()) >= maxLen) text.resize(static_cast<std::size_t>(maxLen - 1));
-      line = ConvertJapaneseCode(text, jcJis);
+      line = ProgramTextToJis(text);
     };
     pop_.OnDisplay = [](TCustomPop3Cli&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
     pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
