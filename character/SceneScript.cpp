@@ -1,6 +1,7 @@
 #include "character/SceneScript.h"
 
 #include "base/Integer.h"
+#include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "platform/Files.h"
 
@@ -21,7 +22,7 @@ std::string_view TrimSpaces(std::string_view text) {
 // Takes the text before the next separator off `rest`; false when there is
 // no separator left.
 bool TakeField(std::string_view& rest, std::string_view& field) {
-  auto at = rest.find(kSeparator);
+  auto at = FindSceneSeparator(rest);
   if (at == std::string_view::npos) return false;
   field = rest.substr(0, at);
   rest.remove_prefix(at + 1);
@@ -56,6 +57,17 @@ std::optional<int> InRange(std::string_view text, int low, int high) {
 }
 
 }  // namespace
+
+std::size_t FindSceneSeparator(std::string_view text, std::size_t from) {
+  // Walk from the start: only there is it known where characters begin.
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (at >= from && text[at] == kSeparator) return at;
+    at += IsSjisLeadByte(byte) && at + 1 < text.size() ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
 
 std::vector<Frame> ParseFrameList(std::string_view list, bool* complete) {
   std::vector<Frame> frames;

@@ -47,6 +47,11 @@ constexpr int kFirstSceneLine = 4;
 constexpr int kMinimumSceneFileLines = 5;
 constexpr int kDefaultModesty = 5;
 
+// The field separator of a scene line ("\") at or after `from`, found by
+// character: the second byte of a Shift_JIS character such as "ソ" or "表"
+// is also 0x5C and must not split a scene name there. npos when none.
+std::size_t FindSceneSeparator(std::string_view text, std::size_t from = 0);
+
 // Parses the groups of a frame list, stopping at the first group that breaks
 // a rule; the groups before it are returned. `complete` (optional) tells
 // whether the whole list was well formed (at least one group and nothing

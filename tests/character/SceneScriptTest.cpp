@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ShiftJis.h"
 #include "tests/character/CharacterFolder.h"
 
 namespace mf {
@@ -70,6 +71,23 @@ TEST(FrameList, KeepsTheGroupsBeforeABrokenOne) {
   EXPECT_TRUE(IsValidFrameList("1\\1:0:0\\"));
 }
 
+// "ソ", "表", "能" and "十" end in the byte 0x5C, the separator.
+TEST(SceneLine, SeparatorIsFoundByCharacterNotByByte) {
+  for (const char* utf8 : {"ソファで寝る", "表", "能力", "十字"}) {
+    const std::string name = Sj(utf8);
+    ASSERT_NE(name.find('\\'), std::string::npos) << utf8;
+    auto scene = ParseSceneLine(name + "\\2\\4\\1\\" + name + "\\1\\1:0:0\\");
+    ASSERT_TRUE(scene) << utf8;
+    EXPECT_EQ(scene->name, name);
+    EXPECT_EQ(scene->next, name);
+    EXPECT_EQ(scene->repeat, 2);
+    EXPECT_EQ(FindSceneSeparator(name + "\\x"), name.size());
+  }
+  EXPECT_EQ(FindSceneSeparator("\x83\\"), std::string::npos);  // "ソ" alone
+  EXPECT_EQ(FindSceneSeparator("x\\\x83"), 1u);  // a lead byte at the end stands alone
+  EXPECT_EQ(FindSceneSeparator("a\\b\\", 2), 3u);
+}
+
 TEST(PictureKeys, NeverLeaveTheCharacterFolder) {
   EXPECT_EQ(PicturePath("/p/char3", "12", false), "/p/char3/image12.bmp");
   EXPECT_EQ(PicturePath("/p/char3", "12", true), "/p/char3r/image12r.bmp");
@@ -104,6 +122,16 @@ TEST_F(SceneScriptFile, KeepsValidScenesWithBothPicturesInFileOrder) {
   EXPECT_EQ(script.scenes[1].name, "b");
   EXPECT_EQ(MissingPicture(character.Path(), ParseFrameList("3\\1:0:0\\")),
             character.Path() + "r/image3r.bmp");
+}
+
+TEST_F(SceneScriptFile, SceneNamedWithA5CCharacterIsLoaded) {
+  character.AddPicture("1");
+  const std::string sofa = Sj("ソファで寝る");
+  character.WriteScenes({sofa + "\\1\\4\\1\\" + sofa + "\\1\\1:0:0\\"});
+  auto script = LoadSceneScript(character.Path());
+  ASSERT_EQ(script.scenes.size(), 1u);
+  EXPECT_EQ(script.scenes[0].name, sofa);
+  EXPECT_EQ(script.scenes[0].next, sofa);
 }
 
 TEST_F(SceneScriptFile, ShortMissingOrOddHeader) {
