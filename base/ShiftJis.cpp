@@ -41,6 +41,16 @@ std::size_t SkipLength(const char* in, std::size_t left, const char* from) {
 
 }  // namespace
 
+std::size_t FindSjisChar(std::string_view text, char ascii, std::size_t from) {
+  // Walk from the start: only there is it known where characters begin.
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (at >= from && text[at] == ascii) return at;
+    at += IsSjisLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+  }
+  return std::string_view::npos;
+}
+
 std::optional<std::string> ConvertCharset(std::string_view input, const char* to, const char* from,
                                           std::string_view replacement) {
   IconvHandle handle = OpenIconv(to, from);

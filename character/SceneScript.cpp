@@ -59,14 +59,7 @@ std::optional<int> InRange(std::string_view text, int low, int high) {
 }  // namespace
 
 std::size_t FindSceneSeparator(std::string_view text, std::size_t from) {
-  // Walk from the start: only there is it known where characters begin.
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (at >= from && text[at] == kSeparator) return at;
-    at += IsSjisLeadByte(byte) && at + 1 < text.size() ? 2 : 1;
-  }
-  return std::string_view::npos;
+  return FindSjisChar(text, kSeparator, from);
 }
 
 std::vector<Frame> ParseFrameList(std::string_view list, bool* complete) {
