@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "base/ShiftJis.h"
+#include "text/IbmExtension.h"
+
 namespace mf {
 namespace {
 
@@ -9,9 +12,14 @@ constexpr unsigned char kEsc = 0x1B;
 constexpr unsigned char kVoiced = 0xDE;
 constexpr unsigned char kSemiVoiced = 0xDF;
 
-// 〓, written where a half-width kana code has no full-width counterpart.
+// 〓, written where a character has no JIS X 0208 code.
 constexpr unsigned char kGetaRow = 0x22;
 constexpr unsigned char kGetaCell = 0x2E;
+
+bool IsJisByte(unsigned char c) { return c >= 0x21 && c <= 0x7E; }
+bool IsSjisTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+bool IsEucByte(unsigned char c) { return c >= 0xA1 && c <= 0xFE; }
+bool IsEucKanaByte(unsigned char c) { return c >= 0xA1 && c <= 0xDF; }
 
 // Full-width cell of each JIS X 0201 katakana 0x21-0x5F; the punctuation and
 // the sound marks sit in row 0x21, everything else in the katakana row 0x25.
@@ -47,6 +55,32 @@ Pair SjisToJisBytes(unsigned char s1, unsigned char s2) {
     cell = static_cast<unsigned char>(s2 - 0x7E);
   }
   return {row, cell};
+}
+
+// A Shift_JIS character as the JIS pair that ISO-2022-JP and EUC-JP can
+// carry: IBM extension kanji through their NEC-selected twins, and 〓 for
+// what has no row and cell (the user-defined area, bytes that are no lead
+// or no trail).
+Pair SjisCharacterToJis(unsigned char lead, unsigned char trail) {
+  if (!IsSjisLeadByte(lead) || !IsSjisTrailByte(trail)) return {kGetaRow, kGetaCell};
+  if (lead <= 0xEF) return SjisToJisBytes(lead, trail);  // JIS X 0208 and NEC rows: always in range
+  const unsigned code = NecSelectedCode(static_cast<unsigned>(lead) << 8 | trail);
+  const Pair p = SjisToJisBytes(static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code & 0xFF));
+  return IsJisByte(p.first) && IsJisByte(p.second) ? p : Pair{kGetaRow, kGetaCell};
+}
+
+// Reads the two-byte character at an 8-bit byte that is not half-width kana.
+// A byte that cannot lead one, or a lead without a trail, becomes 〓 alone,
+// so that the byte after it (a line break, say) is still read for itself.
+Pair ReadSjisDouble(std::string_view text, std::size_t& i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  const unsigned char trail = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+  if (!IsSjisLeadByte(lead) || !IsSjisTrailByte(trail)) {
+    ++i;
+    return {kGetaRow, kGetaCell};
+  }
+  i += 2;
+  return SjisCharacterToJis(lead, trail);
 }
 
 // `mark` is the sound mark after the kana, or 0; `usedMark` tells whether it joined.
@@ -219,7 +253,7 @@ std::string ToJis(std::string_view text, ReadDouble readDouble) {
 }  // namespace
 
 std::string JisToSjisPair(unsigned char row, unsigned char cell) { return Bytes(JisToSjisBytes(row, cell)); }
-std::string SjisToJisPair(unsigned char lead, unsigned char trail) { return Bytes(SjisToJisBytes(lead, trail)); }
+std::string SjisToJisPair(unsigned char lead, unsigned char trail) { return Bytes(SjisCharacterToJis(lead, trail)); }
 std::string EucKanaToJis(std::string_view text, std::size_t& position) { return Bytes(EucKana(text, position)); }
 std::string SjisKanaToJis(std::string_view text, std::size_t& position) { return Bytes(SjisKana(text, position)); }
 
@@ -281,9 +315,8 @@ std::string SjisToEuc(std::string_view text) {
       out.Put({0x8E, c});
       ++i;
     } else {
-      Pair p = SjisToJisBytes(c, ByteAt(text, i + 1));
+      const Pair p = ReadSjisDouble(text, i);
       out.Put({static_cast<unsigned char>(p.first | 0x80), static_cast<unsigned char>(p.second | 0x80)});
-      i += 2;
     }
   }
   return out.Take();
@@ -292,9 +325,16 @@ std::string SjisToEuc(std::string_view text) {
 std::string EucToJis(std::string_view text) {
   return ToJis(text, [](std::string_view t, std::size_t& i) -> Pair {
     const unsigned char c = static_cast<unsigned char>(t[i]);
-    if (c == 0x8E) return EucKana(t, i);
-    i += 2;
-    return {static_cast<unsigned char>(c & 0x7F), static_cast<unsigned char>(ByteAt(t, i - 1) & 0x7F)};
+    const unsigned char next = ByteAt(t, i + 1);
+    if (c == 0x8E && IsEucKanaByte(next)) return EucKana(t, i);
+    if (IsEucByte(c) && IsEucByte(next)) {
+      i += 2;
+      return {static_cast<unsigned char>(c & 0x7F), static_cast<unsigned char>(next & 0x7F)};
+    }
+    // JIS X 0212 (0x8F and two bytes) has no place in ISO-2022-JP; any other
+    // byte that starts nothing is dropped alone, keeping what follows it.
+    i += c == 0x8F && IsEucByte(next) && IsEucByte(ByteAt(t, i + 2)) ? 3 : 1;
+    return {kGetaRow, kGetaCell};
   });
 }
 
@@ -302,8 +342,7 @@ std::string SjisToJis(std::string_view text) {
   return ToJis(text, [](std::string_view t, std::size_t& i) -> Pair {
     const unsigned char c = static_cast<unsigned char>(t[i]);
     if (c >= 0xA1 && c <= 0xDF) return SjisKana(t, i);
-    i += 2;
-    return SjisToJisBytes(c, ByteAt(t, i - 1));
+    return ReadSjisDouble(t, i);
   });
 }
 

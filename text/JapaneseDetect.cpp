@@ -6,6 +6,7 @@ namespace {
 constexpr unsigned char kEsc = 0x1B;
 
 bool In(unsigned char c, unsigned char low, unsigned char high) { return c >= low && c <= high; }
+bool IsSjisTrail(unsigned char c) { return In(c, 0x40, 0x7E) || In(c, 0x80, 0xFC); }
 
 }  // namespace
 
@@ -76,13 +77,16 @@ JapaneseCode DetectJapaneseCode(std::string_view text) {
       } else if (d <= 0x9F) {
         result = jcSjis;
       }
-    } else if (In(c, 0xF0, 0xFE)) {
-      result = jcEuc;
-    } else if (In(c, 0xE0, 0xEF)) {
+    } else if (In(c, 0xE0, 0xEF) || (In(c, 0xFA, 0xFC) && IsSjisTrail(at(i + 1)))) {
+      // Both codes use these as leads. 0xFA-0xFC lead the IBM extension kanji
+      // of code page 932 (髙, 﨑), common in family names, so they only decide
+      // EUC-JP when no Shift_JIS trail follows.
       unsigned char d = at(++i);
       if (In(d, 0x40, 0x7E) || In(d, 0x80, 0xA0)) result = jcSjis;
       else if (In(d, 0xFD, 0xFE)) result = jcEuc;
       else if (In(d, 0xA1, 0xFC)) result = jcEucOrSjis;
+    } else if (In(c, 0xF0, 0xFE)) {
+      result = jcEuc;
     }
     ++i;
   }

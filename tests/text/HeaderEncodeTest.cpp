@@ -5,6 +5,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "tests/text/CleanJis.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -96,6 +97,37 @@ TEST(EncodeHeaderTextTest, LongSubjectFoldsAtCharacterBoundaries) {
   std::string decoded = header;
   DecodeHeaderWords(decoded);
   EXPECT_EQ(decoded, "Subject: " + fullWidth);
+}
+
+// Kanji outside JIS X 0208 proper (IBM extension, NEC row 13, user-defined):
+// each encoded word is clean ISO-2022-JP on its own and the words together
+// read back as the subject, the IBM kanji as their NEC-selected twins.
+TEST(EncodeHeaderTextTest, VendorKanjiGoOutAsCleanWords) {
+  std::string longName;
+  for (int i = 0; i < 30; ++i) longName += Sj("髙﨑");
+  const std::string subjects[] = {
+      Sj("髙橋さん"), Sj("﨑山様へ"), "\xFA\x40\xFA\x41" + Sj("の件"), Sj("①㈱"), "\xF0\x40" + Sj("あ"), longName,
+  };
+  for (const std::string& subject : subjects) {
+    SCOPED_TRACE(SjisToUtf8(subject));
+    const std::string header = EncodeHeaderText("Subject: " + subject);
+    std::string jis;
+    for (const std::string& line : FoldedLines(header)) {
+      const std::size_t start = line.find(kPrefix);
+      ASSERT_NE(start, std::string::npos);
+      ASSERT_EQ(line.substr(line.size() - 2), "?=");
+      const std::string word = DecodeBase64Text(line.substr(start + kPrefix.size(), line.size() - start - kPrefix.size() - 2));
+      EXPECT_EQ(testing::JisFault(word), "");
+      jis += word;
+    }
+    EXPECT_EQ(JisToSjis(jis), JisToSjis(SjisToJis(subject)));
+    std::string decoded = header;
+    DecodeHeaderWords(decoded);
+    EXPECT_EQ(decoded, "Subject: " + JisToSjis(jis));
+    if (subject.find("\xF0\x40") == std::string::npos) {
+      EXPECT_EQ(SjisToUtf8(decoded), "Subject: " + SjisToUtf8(subject));
+    }
+  }
 }
 
 TEST(EncodeHeaderTextTest, FullLinesCarryThirtySixBytes) {

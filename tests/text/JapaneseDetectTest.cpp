@@ -39,6 +39,16 @@ TEST(DetectJapaneseCodeTest, Table) {
       {"0xE0 then an euc-only trail", "\xE0\xFD", jcEuc},
       {"0xE0 then a trail both allow", "\xE0\xA1", jcEucOrSjis},
       {"0xF0 lead", "\xF0\xA1", jcEuc},
+      // IBM extension kanji of code page 932 lead with 0xFA-0xFC, which EUC-JP
+      // uses too; the bytes after them decide.
+      {"髙橋", "\xFB\xFC\x8B\xB4", jcSjis},
+      {"髙 alone", "\xFB\xFC", jcEucOrSjis},
+      {"﨑山", "\xFA\xB1\x8E\x52", jcSjis},
+      {"ⅰ: a trail only shift_jis allows", "\xFA\x40", jcSjis},
+      {"0xFA then an euc-only byte", "\xFA\xFD", jcEuc},
+      {"0xFB then no trail", "\xFB\x30", jcEuc},
+      {"euc pair at 0xFB, then euc", "\xFB\xFC\xC6\xFC", jcEuc},
+      {"0xF9 still decides euc", "\xF9\x40", jcEuc},
       {"kana, lead, then shift_jis lead", "\xB1\xE0\x88\x9F", jcSjis},
       {"kana, lead, then euc-only byte", "\xB1\xE0\xFD", jcEuc},
       // The look-ahead stops at 0x9C; 0x9D leaves the text undecided.
