@@ -1,0 +1,168 @@
+#include "charedit/PictureLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "charedit/BitmapFile.h"
+#include "charedit/JpegFile.h"
+#include "platform/Files.h"
+
+namespace mf {
+namespace {
+
+constexpr Colour kRed = MakeColour(255, 0, 0);
+constexpr Colour kBlue = MakeColour(0, 0, 255);
+
+// A picture of four flat quarters, which JPEG keeps close to their colours
+// away from the edges between them.
+constexpr Colour kQuarters[4] = {MakeColour(200, 30, 30), MakeColour(30, 200, 30), MakeColour(30, 30, 200),
+                                 MakeColour(240, 240, 20)};
+
+Colour QuarterColour(int x, int y, int width, int height) {
+  return kQuarters[(y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1)];
+}
+
+enum class JpegKind { Colour, Grey, Cmyk, Progressive };
+
+// A JPEG file made with libjpeg's own compressor.
+std::string MakeJpeg(int width, int height, JpegKind kind) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = kind == JpegKind::Grey ? 1 : kind == JpegKind::Cmyk ? 4 : 3;
+  info.in_color_space = kind == JpegKind::Grey ? JCS_GRAYSCALE : kind == JpegKind::Cmyk ? JCS_CMYK : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  if (kind == JpegKind::Progressive) jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width * info.input_components));
+  while (info.next_scanline < info.image_height) {
+    int y = static_cast<int>(info.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      Colour c = QuarterColour(x, y, width, height);
+      JSAMPLE* p = &row[static_cast<std::size_t>(x * info.input_components)];
+      if (kind == JpegKind::Grey) {
+        p[0] = GreenOf(c);
+      } else {
+        p[0] = RedOf(c);
+        p[1] = GreenOf(c);
+        p[2] = BlueOf(c);
+        if (kind == JpegKind::Cmyk) p[3] = 0;
+      }
+    }
+    JSAMPROW rowPointer = row.data();
+    jpeg_write_scanlines(&info, &rowPointer, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<const char*>(buffer), size);
+  std::free(buffer);
+  return bytes;
+}
+
+// JPEG's loss on flat areas at quality 95.
+void ExpectNear(Colour actual, Colour expected, int x, int y) {
+  constexpr int kTolerance = 12;
+  EXPECT_NEAR(RedOf(actual), RedOf(expected), kTolerance) << x << "," << y;
+  EXPECT_NEAR(GreenOf(actual), GreenOf(expected), kTolerance) << x << "," << y;
+  EXPECT_NEAR(BlueOf(actual), BlueOf(expected), kTolerance) << x << "," << y;
+}
+
+TEST(JpegDecoding, AColourPictureLandsWithItsColoursWithinJpegsLoss) {
+  for (JpegKind kind : {JpegKind::Colour, JpegKind::Progressive}) {
+    auto picture = DecodeJpegFile(MakeJpeg(32, 24, kind), 46, 46);
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->Width(), 32);
+    ASSERT_EQ(picture->Height(), 24);
+    // Away from the edges between the quarters and the 8-pixel blocks' seams.
+    for (auto [x, y] : {std::pair{3, 3}, std::pair{28, 3}, std::pair{3, 20}, std::pair{28, 20}}) {
+      ExpectNear(picture->At(x, y), QuarterColour(x, y, 32, 24), x, y);
+    }
+  }
+}
+
+TEST(JpegDecoding, AGreyPictureBecomesGreyColours) {
+  auto picture = DecodeJpegFile(MakeJpeg(16, 16, JpegKind::Grey), 46, 46);
+  ASSERT_TRUE(picture);
+  Colour c = picture->At(2, 2);
+  EXPECT_EQ(RedOf(c), GreenOf(c));
+  EXPECT_EQ(GreenOf(c), BlueOf(c));
+  EXPECT_NEAR(GreenOf(c), 30, 8);
+}
+
+TEST(JpegDecoding, OnlyTheCornerThatFitsIsDecoded) {
+  std::string file = MakeJpeg(200, 300, JpegKind::Colour);
+  auto picture = DecodeJpegFile(file, 46, 46);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->Width(), 46);
+  EXPECT_EQ(picture->Height(), 46);
+  ExpectNear(picture->At(40, 40), QuarterColour(0, 0, 200, 300), 40, 40);
+  // The rows below the corner are never read: a file cut short there still
+  // gives its corner.
+  auto cut = DecodeJpegFile(std::string_view(file).substr(0, file.size() * 2 / 3), 46, 46);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(*cut, *picture);
+}
+
+TEST(JpegDecoding, DamagedAndUnsupportedFilesAreRefused) {
+  std::string good = MakeJpeg(46, 46, JpegKind::Colour);
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string flipped = good;
+  flipped[2] = 0;  // the first marker after SOI is broken
+  for (const Case& c : {Case{"truncated", good.substr(0, good.size() / 2)},
+                        Case{"header only", good.substr(0, 200)}, Case{"CMYK", MakeJpeg(16, 16, JpegKind::Cmyk)},
+                        Case{"empty", ""}, Case{"not a JPEG", "BM not a picture at all"},
+                        Case{"broken marker", flipped}}) {
+    EXPECT_FALSE(DecodeJpegFile(c.bytes, 46, 46)) << c.what;
+  }
+}
+
+TEST(PictureLoading, TheExtensionChoosesTheDecoder) {
+  struct Case {
+    const char* name;
+    PictureFormat format;
+  };
+  for (Case c : {Case{"a.jpg", PictureFormat::Jpeg}, Case{"a.JPEG", PictureFormat::Jpeg},
+                 Case{"dir.jpg/a.bmp", PictureFormat::WindowsBitmap}, Case{"a.bmp", PictureFormat::WindowsBitmap},
+                 Case{"jpg", PictureFormat::WindowsBitmap}, Case{"a.jpe", PictureFormat::WindowsBitmap}}) {
+    EXPECT_EQ(PictureFormatOf(c.name), c.format) << c.name;
+  }
+}
+
+TEST(PictureLoading, FilesAreDecodedByTheirNameAndCutToTheCorner) {
+  platform::TemporaryFolder folder;
+  Bitmap wide(60, 20, kRed);
+  wide.Set(50, 5, kBlue);
+  ASSERT_TRUE(SaveBitmapFile(folder.Path() + "wide.bmp", wide));
+  auto corner = LoadPictureCorner(folder.Path() + "wide.bmp", 46, 46);
+  ASSERT_TRUE(corner);
+  EXPECT_EQ(*corner, Bitmap(46, 20, kRed));
+
+  ASSERT_TRUE(platform::WriteFileAtomic(folder.Path() + "photo.JPG", MakeJpeg(30, 20, JpegKind::Colour)));
+  auto photo = LoadPictureCorner(folder.Path() + "photo.JPG", 46, 46);
+  ASSERT_TRUE(photo);
+  EXPECT_EQ(photo->Width(), 30);
+
+  // A JPEG under a bitmap's name is not a bitmap.
+  ASSERT_TRUE(platform::WriteFileAtomic(folder.Path() + "photo.bmp", MakeJpeg(30, 20, JpegKind::Colour)));
+  EXPECT_FALSE(LoadPictureCorner(folder.Path() + "photo.bmp", 46, 46));
+  EXPECT_FALSE(LoadPictureCorner(folder.Path() + "missing.bmp", 46, 46));
+}
+
+}  // namespace
+}  // namespace mf
