@@ -21,8 +21,10 @@ class OutgoingRecords {
   OutgoingRecords(const MailStore& store, const Clock& clock, RandomGenerator& random);
 
   // Files `mail` from `senderAddress` into `folder`. The attachment files
-  // are copied first; when one cannot be copied, the folder made for them
-  // is removed again, nothing is written and `error` says which file.
+  // are copied first. For the outbox a file that cannot be copied stops it
+  // all: the folder made for the copies is removed, nothing is written and
+  // `error` names the file. A sent mail has gone out already, so its copy
+  // is filed without that file, which `error` names (the call is true).
   // `messageId` is used for the sent folder only.
   bool File(OutgoingFolder folder, const Composition& mail, const std::string& senderAddress,
             const std::string& messageId, std::string& error) const;

@@ -22,6 +22,7 @@ Recipient ParseItem(std::string item) {
     const std::size_t close = recipient.address.find(')', comment);
     if (close != std::string::npos) recipient.address.erase(comment, close - comment + 1);
   }
+  recipient.address = Trim(recipient.address);
   return recipient;
 }
 
@@ -39,7 +40,7 @@ std::vector<Recipient> ParseRecipients(std::string_view text) {
     const std::string item = Trim(text.substr(start, end - start));
     if (!item.empty()) {
       Recipient recipient = ParseItem(item);
-      if (!Trim(recipient.address).empty()) recipients.push_back(std::move(recipient));
+      if (!recipient.address.empty()) recipients.push_back(std::move(recipient));
     }
     if (comma == std::string_view::npos) break;
     start = comma + 1;

@@ -25,6 +25,8 @@ struct SentMail {
   bool replyMode = false;
   std::size_t replyIndex = 0;
   bool reEditMode = false;
+  // Empty when the sent records were written whole; else what went wrong.
+  std::string filingError;
 };
 
 // How a SendNow call went.
@@ -82,6 +84,27 @@ class SendController {
   TPop3Cli& PopBeforeSmtp();
 
  private:
+  enum class Phase {
+    Idle,
+    PopLogin,  // POP before SMTP: connect, USER, PASS, QUIT
+    Smtp,      // connect, HELO, MAIL (MAIL FROM, RCPT TO, DATA)
+    Quitting,  // the mail is sent; QUIT and the close are awaited
+    Ending,    // the final event is posted; the clients are no longer heard
+  };
+
+  void StartSmtp();
+  void PopRequestDone(TPop3Request type, std::uint16_t error);
+  void PopSessionClosed();
+  void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
+  void SmtpSessionClosed();
+  void FillMessage();
+  void MailAccepted();
+  void GetData(int lineNum, std::string& line, int maxLen, bool& more);
+  void Fail(const std::string& text);
+  void FinishClosed();
+  // Posts an event of the running attempt; dropped when Abort ended it.
+  void PostEvent(std::function<void()> event);
+
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
   const LiveSettings& settings_;
@@ -90,6 +113,17 @@ class SendController {
   RandomGenerator& random_;
   TSmtpCli smtp_;
   TPop3Cli pop_;
+
+  Phase phase_ = Phase::Idle;
+  unsigned attempt_ = 0;  // counts attempts, so an aborted one's events are dropped
+  Composition mail_;
+  std::string senderAddress_;
+  std::string senderName_;
+  std::string smtpHost_;
+  std::string messageId_;
+  bool popLoginDone_ = false;
+  std::vector<std::string> wireLines_;
+  bool wireLinesReady_ = false;
 };
 
 // "宛先が指定されていません", the text for a blank To field.

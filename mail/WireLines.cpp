@@ -34,6 +34,11 @@ bool IsTwoByte(std::string_view mode) { return mode.size() >= 2 && mode[1] == '$
 // never ends in a switch it does not use; every piece ends in ASCII, and a
 // piece that continues another character set starts with its escape again.
 void SplitJisLine(std::string_view jis, std::size_t maxBytes, std::vector<std::string>& out) {
+  // A line that fits goes out exactly as the converter wrote it.
+  if (jis.size() + (!jis.empty() && jis[0] == '.' ? 1 : 0) <= maxBytes) {
+    out.emplace_back(jis);
+    return;
+  }
   std::string mode;       // the character set in force in the converted line
   std::string pieceMode;  // the one in force at the end of `piece`
   std::string piece;

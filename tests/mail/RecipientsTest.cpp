@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "base/ShiftJis.h"
+#include "mail/Recipients.h"
+
+namespace mf {
+namespace {
+
+struct RecipientCase {
+  const char* what;
+  std::string text;
+  std::vector<Recipient> expected;
+};
+
+class RecipientsTest : public ::testing::TestWithParam<RecipientCase> {};
+
+TEST_P(RecipientsTest, Parses) {
+  EXPECT_EQ(ParseRecipients(GetParam().text), GetParam().expected) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, RecipientsTest,
+    ::testing::Values(
+        RecipientCase{"name with its blank, then a bare address",
+                      Sj("山田 <y@x.jp>, b@y.jp"),
+                      {{Sj("山田 "), "y@x.jp"}, {"", "b@y.jp"}}},
+        RecipientCase{"a bare comma keeps the second address whole", "a@x.jp,b@y.jp",
+                      {{"", "a@x.jp"}, {"", "b@y.jp"}}},
+        RecipientCase{"blanks around items are dropped", "  a@x.jp  ,   b@y.jp ",
+                      {{"", "a@x.jp"}, {"", "b@y.jp"}}},
+        RecipientCase{"empty items are skipped", ", a@x.jp,, ,b@y.jp,",
+                      {{"", "a@x.jp"}, {"", "b@y.jp"}}},
+        RecipientCase{"brackets without a name", "<a@x.jp>", {{"", "a@x.jp"}}},
+        RecipientCase{"a comment in the address is removed", "a@x.jp (home), Bob <b(work)@y.jp>",
+                      {{"", "a@x.jp"}, {"Bob ", "b@y.jp"}}},
+        RecipientCase{"nothing but separators", " , ,, ", {}},
+        RecipientCase{"empty", "", {}}),
+    [](const auto& info) { return std::to_string(info.index); });
+
+}  // namespace
+}  // namespace mf

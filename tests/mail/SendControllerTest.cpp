@@ -1,0 +1,339 @@
+// Sending a composed mail through a scripted SMTP peer: the bytes on the
+// wire, the sent records, the reply mark, and every way an attempt can end.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "mail/MailFooter.h"
+#include "mail/MailStatus.h"
+#include "mail/StoreRecords.h"
+#include "platform/Files.h"
+#include "tests/mail/SendFixture.h"
+#include "tests/net/smtp/SmtpFixture.h"
+#include "tests/net/support/ScriptedServer.h"
+#include "text/Jconvert.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ScriptedServer;
+using testing::SinkLog;
+using testing::SmtpSink;
+
+// A POP3 server that takes any login; `closeAfterUser` hangs up instead of
+// answering PASS, and `refusePass` answers it with -ERR.
+std::function<void(ScriptedServer::Peer&)> PopLoginPeer(std::vector<std::string>& commands, bool closeAfterUser,
+                                                       bool refusePass) {
+  return [&commands, closeAfterUser, refusePass](ScriptedServer::Peer& peer) {
+    peer.Send("+OK ready\r\n");
+    while (const auto line = peer.ReadLine()) {
+      commands.push_back(*line);
+      if (StartsWith(*line, "USER")) {
+        if (closeAfterUser) {
+          peer.Close();
+          return;
+        }
+        peer.Send("+OK\r\n");
+      } else if (StartsWith(*line, "PASS")) {
+        peer.Send(refusePass ? "-ERR wrong\r\n" : "+OK logged in\r\n");
+      } else if (*line == "QUIT") {
+        peer.Send("+OK bye\r\n");
+        peer.Close();
+        return;
+      }
+    }
+  };
+}
+
+class SendControllerTest : public testing::SendTestBase {
+ protected:
+  // Sends `mail` to a permissive SMTP peer and returns the message it got.
+  std::string SendToSink(const Composition& mail) {
+    SinkLog log;
+    ScriptedServer server;
+    server.Do(SmtpSink(log)).Start();
+    settings_.smtpPort = server.PortText();
+    EXPECT_EQ(controller_.SendNow(mail), SendStart::Started);
+    EXPECT_TRUE(events_.empty()) << "an event fired inside SendNow";
+    EXPECT_TRUE(controller_.Busy());
+    EXPECT_TRUE(RunToEnd());
+    EXPECT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, 10s));
+    commands_ = log.commands;
+    return log.messages.empty() ? std::string() : log.messages.front();
+  }
+
+  static std::string HeaderOf(const std::string& message) { return message.substr(0, message.find("\r\n\r\n") + 2); }
+  static bool HasLine(const std::string& text, const std::string& line) {
+    for (const auto& l : SplitLines(text)) {
+      if (l == line) return true;
+    }
+    return false;
+  }
+  static bool HasLineStarting(const std::string& text, const std::string& start) {
+    for (const auto& l : SplitLines(text)) {
+      if (StartsWith(l, start)) return true;
+    }
+    return false;
+  }
+
+  std::string PackageFile() {
+    const std::string folder = outside_.Path() + "char1/";
+    platform::CreateFolder(folder);
+    return WriteFile("char1/MofutanData.mfd", "package bytes");
+  }
+
+  void AddInboxMails(int count) {
+    for (int i = 0; i < count; ++i) {
+      HeaderRecord header{StatusWord(MailStatus::Unread), "s" + std::to_string(i), "x@y.jp", "d", "me", ""};
+      ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header, BodyRecord{{{"Subject: ", "s"}}, "t"}),
+                StoreResult::Done);
+    }
+  }
+
+  std::vector<std::string> commands_;
+};
+
+TEST_F(SendControllerTest, PlainMailGoesOutSinglePartAndIsFiledWithItsMessageId) {
+  Composition mail = SimpleMail();
+  mail.to = Sj("花子 <hanako@example.jp>,jiro@example.jp");
+  mail.cc = "saburo@example.jp";
+  const std::string message = SendToSink(mail);
+  ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"}));
+  EXPECT_FALSE(controller_.Busy());
+
+  // Envelope: every To and Cc recipient whole, the bare comma included.
+  EXPECT_TRUE(HasLine(JoinLines(commands_), "MAIL FROM:<taro@example.jp>"));
+  EXPECT_TRUE(HasLine(JoinLines(commands_), "RCPT TO:<hanako@example.jp>"));
+  EXPECT_TRUE(HasLine(JoinLines(commands_), "RCPT TO:<jiro@example.jp>"));
+  EXPECT_TRUE(HasLine(JoinLines(commands_), "RCPT TO:<saburo@example.jp>"));
+  EXPECT_EQ(commands_.back(), "QUIT");
+
+  const std::string header = HeaderOf(message);
+  EXPECT_TRUE(HasLine(header, "Content-Type: text/plain; charset=\"ISO-2022-JP\"")) << header;
+  EXPECT_FALSE(HasLineStarting(header, "Content-Type: multipart"));
+  EXPECT_TRUE(HasLine(header, "X-Mailer: MofutanMail"));
+  EXPECT_TRUE(HasLine(header, "X-CharacterID: "));
+  EXPECT_TRUE(HasLine(header, "Cc: saburo@example.jp"));
+  EXPECT_FALSE(HasLineStarting(header, "In-Reply-To:"));
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_TRUE(HasLine(header, "Message-Id: " + sent_[0].messageId)) << header;
+  EXPECT_TRUE(StartsWith(sent_[0].messageId, "<") && sent_[0].messageId.find("@127.0.0.1>") != std::string::npos);
+  EXPECT_EQ(sent_[0].filingError, "");
+
+  // The text as typed in JIS, then the footer.
+  const std::string text = message.substr(header.size() + 2);
+  EXPECT_EQ(ConvertJapaneseCode(text, jcSjis), TextWithFooter(mail.body) + ".\r\n");
+
+  // Sent records: no attachment folder for a mail without files.
+  const auto headers = ParseHeaderRecords(ReadStoreFile("TransmittedHeader.txt"));
+  ASSERT_EQ(headers.size(), 1u);
+  EXPECT_EQ(headers[0], (HeaderRecord{StatusWord(MailStatus::Sent), mail.subject, "taro@example.jp",
+                                      "Tue, 5 Mar 2024 14:07:09 +0900", mail.to, ""}));
+  EXPECT_EQ(ReadStoreFile("TransmittedBody.txt"),
+            "Subject: " + mail.subject + "\r\nFrom: taro@example.jp\r\nDate: Tue, 5 Mar 2024 14:07:09 +0900\r\n"
+            "To: " + mail.to + "\r\nCc: saburo@example.jp\r\nMessage-ID: " + sent_[0].messageId +
+            "\r\nX-Character: \r\n\r\n" + Sj("本文の一行目") + "\r\nsecond line\r\n\r\n\x01\x01\r\n");
+  EXPECT_EQ(platform::ListFolder(store_.StoreFolder(), "*", platform::ListKind::FoldersOnly).size(), 0u);
+}
+
+TEST_F(SendControllerTest, CarriedMailSendsThePackageAndKeepsTheFolderFieldEmpty) {
+  Composition mail = SimpleMail();
+  mail.packagePath = PackageFile();
+  mail.characterId = "<2024.abc@example.jp>";
+  const std::string message = SendToSink(mail);
+  ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"}));
+  const std::string header = HeaderOf(message);
+  EXPECT_TRUE(HasLine(header, "X-CharacterID: <2024.abc@example.jp>"));
+  EXPECT_TRUE(HasLineStarting(header, "Content-Type: multipart/mixed;"));
+  EXPECT_NE(message.find("MofutanData.mfd"), std::string::npos);
+
+  const auto headers = ParseHeaderRecords(ReadStoreFile("TransmittedHeader.txt"));
+  ASSERT_EQ(headers.size(), 1u);
+  EXPECT_EQ(headers[0].attachmentFolder, "");
+  const std::string body = ReadStoreFile("TransmittedBody.txt");
+  const auto files = AttachmentFilesOf(body);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(platform::ExtractFileName(files[0]), "MofutanData.mfd");
+  EXPECT_EQ(platform::ReadFile(files[0]).value_or(""), "package bytes");
+  EXPECT_TRUE(HasLine(body, "X-Character: <2024.abc@example.jp>"));
+  EXPECT_EQ(sent_[0].characterId, "<2024.abc@example.jp>");
+}
+
+TEST_F(SendControllerTest, AReplyMarksItsInboxMailAndLeavesNothingForTheNextMail) {
+  AddInboxMails(3);
+  Composition reply = SimpleMail();
+  reply.replyMode = true;
+  reply.replyIndex = 1;
+  reply.inReplyTo = "<orig@x.jp>";
+  reply.references = "<first@x.jp> <orig@x.jp>";
+  const std::string first = SendToSink(reply);
+  EXPECT_TRUE(HasLine(HeaderOf(first), "In-Reply-To: <orig@x.jp>"));
+  EXPECT_TRUE(HasLine(HeaderOf(first), "References: <first@x.jp> <orig@x.jp>"));
+  const auto inbox = ParseHeaderRecords(ReadStoreFile(Sj("受信.txt")));
+  ASSERT_EQ(inbox.size(), 3u);
+  EXPECT_EQ(inbox[0].status, StatusWord(MailStatus::Unread));
+  EXPECT_EQ(inbox[1].status, StatusWord(MailStatus::Replied));
+  EXPECT_EQ(inbox[2].status, StatusWord(MailStatus::Unread));
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_TRUE(sent_[0].replyMode);
+  EXPECT_EQ(sent_[0].replyIndex, 1u);
+
+  events_.clear();
+  const std::string second = SendToSink(SimpleMail());
+  EXPECT_FALSE(HasLineStarting(HeaderOf(second), "In-Reply-To:"));
+  EXPECT_FALSE(HasLineStarting(HeaderOf(second), "References:"));
+  const auto sent = ParseHeaderRecords(ReadStoreFile("TransmittedHeader.txt"));
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].status, StatusWord(MailStatus::SentReply));
+  EXPECT_EQ(sent[1].status, StatusWord(MailStatus::Sent));
+}
+
+TEST_F(SendControllerTest, ALongLineArrivesWholeInLinesTheServerTakes) {
+  Composition mail = SimpleMail();
+  const std::string longLine(1500, 'x');
+  std::string kanji;
+  for (int i = 0; i < 700; ++i) kanji += Sj("語");
+  mail.body = longLine + "\r\n" + kanji + "\r\n";
+  const std::string message = SendToSink(mail);
+  const std::string text = message.substr(HeaderOf(message).size() + 2);
+  for (const std::string& line : SplitLines(text)) EXPECT_LE(line.size(), 998u);
+  std::string joined;
+  for (const std::string& line : SplitLines(ConvertJapaneseCode(text, jcSjis))) joined += line;
+  EXPECT_NE(joined.find(longLine + kanji), std::string::npos) << "text lost on the way";
+}
+
+TEST_F(SendControllerTest, ARefusalEndsTheAttemptWithTheServersTextAndFilesNothing) {
+  ScriptedServer server;
+  server.Say("220 hi\r\n").ExpectLine().Say("250 ok\r\n").ExpectLine().Say("250 ok\r\n")
+      .ExpectLine().Say("550 no such user\r\n").ExpectLine().Say("503 no valid recipients\r\n");
+  server.Start();
+  settings_.smtpPort = server.PortText();
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(events_, std::vector<std::string>{"failed"});
+  EXPECT_NE(failures_[0].find("550 no such user"), std::string::npos) << failures_[0];
+  EXPECT_FALSE(controller_.Busy());
+  EXPECT_FALSE(controller_.Smtp().Connected());
+  EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Sent)));
+  loop_.RunFor(100ms);
+  EXPECT_EQ(events_.size(), 1u) << "no second ending";
+
+  // Sending works again afterwards.
+  events_.clear();
+  failures_.clear();
+  SendToSink(SimpleMail());
+  EXPECT_EQ(events_, (std::vector<std::string>{"sent", "closed"}));
+}
+
+TEST_F(SendControllerTest, AMissingFileEndsTheAttemptBeforeAnyServerIsAsked) {
+  Composition mail = SimpleMail();
+  const std::string gone = outside_.Path() + "gone.txt";
+  mail.attachments = {WriteFile("here.txt", "x"), gone};
+  settings_.smtpPort = std::to_string(ScriptedServer::ClosedPort());
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  EXPECT_TRUE(failures_.empty()) << "reported inside the call";
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_EQ(failures_[0], "File not found '" + gone + "'");
+  EXPECT_FALSE(controller_.Busy());
+  EXPECT_EQ(platform::ListFolder(store_.StoreFolder(), "*", platform::ListKind::FoldersOnly).size(), 0u);
+  EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Sent)));
+}
+
+TEST_F(SendControllerTest, RefusesWhileBusyAndWithoutRecipient) {
+  Composition blank = SimpleMail();
+  blank.to = "   ";
+  EXPECT_EQ(controller_.SendNow(blank), SendStart::NoRecipient);
+  EXPECT_EQ(SjisToUtf8(NoRecipientText()), "宛先が指定されていません");
+  EXPECT_FALSE(controller_.Busy());
+
+  ScriptedServer server;
+  server.Say("220 hi\r\n").StaySilent();
+  server.Start();
+  settings_.smtpPort = server.PortText();
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  EXPECT_EQ(controller_.SendNow(SimpleMail()), SendStart::Busy);
+  // The common error routine ends the session: nothing is reported after.
+  ASSERT_TRUE(loop_.RunUntil([&] { return controller_.Smtp().Connected(); }, 10s));
+  controller_.Abort();
+  EXPECT_FALSE(controller_.Busy());
+  loop_.RunFor(200ms);
+  EXPECT_TRUE(events_.empty());
+}
+
+TEST_F(SendControllerTest, EmptyPortSettingsMeanTheStandardPorts) {
+  settings_.smtpPort = "";
+  settings_.pop3Port = " ";
+  settings_.smtpServer = "127.0.0.1";
+  settings_.popBeforeSmtp = true;
+  settings_.pop3Server = "127.0.0.1";
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  EXPECT_EQ(controller_.Smtp().Port, "25");
+  EXPECT_EQ(controller_.PopBeforeSmtp().Port(), "110");
+  controller_.Abort();
+}
+
+struct PopCase {
+  const char* what;
+  bool closeAfterUser;
+  bool refusePass;
+  bool sent;
+};
+
+class PopBeforeSmtpTest : public SendControllerTest, public ::testing::WithParamInterface<PopCase> {};
+
+// A refused password does not stop the mail (the SMTP server decides); a
+// login that loses its server must end the attempt instead of hanging it.
+TEST_P(PopBeforeSmtpTest, LoginThenSmtp) {
+  const PopCase& c = GetParam();
+  std::vector<std::string> popCommands;
+  ScriptedServer pop;
+  pop.Do(PopLoginPeer(popCommands, c.closeAfterUser, c.refusePass)).Start();
+  settings_.popBeforeSmtp = true;
+  settings_.pop3Server = "127.0.0.1";
+  settings_.pop3Port = pop.PortText();
+  settings_.pop3User = "taro";
+  settings_.pop3Password = "pw";
+  SinkLog log;
+  ScriptedServer smtp;
+  smtp.Do(SmtpSink(log)).Start();
+  settings_.smtpPort = smtp.PortText();
+
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  ASSERT_TRUE(RunToEnd()) << c.what;
+  ASSERT_TRUE(loop_.RunUntil([&] { return pop.Finished(); }, 10s));
+  EXPECT_EQ(popCommands.front(), "USER taro");
+  if (c.sent) {
+    EXPECT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << c.what;
+    EXPECT_EQ(popCommands.back(), "QUIT");
+  } else {
+    EXPECT_EQ(events_, std::vector<std::string>{"failed"}) << c.what;
+    EXPECT_FALSE(controller_.Busy());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Logins, PopBeforeSmtpTest,
+                         ::testing::Values(PopCase{"accepted", false, false, true},
+                                           PopCase{"password refused", false, true, true},
+                                           PopCase{"closed before QUIT", true, false, false}),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+TEST_F(SendControllerTest, APopServerThatCannotBeReachedEndsTheAttempt) {
+  settings_.popBeforeSmtp = true;
+  settings_.pop3Server = "127.0.0.1";
+  settings_.pop3Port = std::to_string(ScriptedServer::ClosedPort());
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_NE(failures_[0].find("10061"), std::string::npos) << failures_[0];
+  EXPECT_FALSE(controller_.Busy());
+}
+
+}  // namespace
+}  // namespace mf
