@@ -4,6 +4,7 @@
 
 #include "base/ShiftJis.h"
 #include "text/IbmExtension.h"
+#include "text/JisPieces.h"
 
 namespace mf {
 namespace {
@@ -203,12 +204,13 @@ class JisWriter {
 // Reads JIS, calling `doubleByte(text, i, out)` for each byte in kanji mode;
 // single-byte stretches are copied whole. Each escape switches the mode by
 // its second byte; an escape that follows another one is an escape too,
-// never data.
+// never data. `state` carries the mode, and an escape cut short, from one
+// piece of a long text to the next.
 template <typename DoubleByte>
-std::string ReadJis(std::string_view text, DoubleByte doubleByte) {
+std::string ReadJis(std::string_view text, JisReadState& state, DoubleByte doubleByte) {
   Output out(text.size());
-  bool isDouble = false;
-  std::size_t i = 0;
+  bool isDouble = state.kanji;
+  std::size_t i = state.skip;
   const std::size_t n = text.size();
   while (i < n) {
     if (text[i] == static_cast<char>(kEsc)) {
@@ -227,6 +229,8 @@ std::string ReadJis(std::string_view text, DoubleByte doubleByte) {
       i = doubleByte(text, i, out);
     }
   }
+  state.kanji = isDouble;
+  state.skip = i - n;
   return out.Take();
 }
 
@@ -258,15 +262,25 @@ std::string EucKanaToJis(std::string_view text, std::size_t& position) { return 
 std::string SjisKanaToJis(std::string_view text, std::size_t& position) { return Bytes(SjisKana(text, position)); }
 
 std::string JisToEuc(std::string_view text) {
-  return ReadJis(text, [](std::string_view t, std::size_t i, Output& out) {
+  JisReadState state;
+  return JisToEuc(text, state);
+}
+
+std::string JisToSjis(std::string_view text) {
+  JisReadState state;
+  return JisToSjis(text, state);
+}
+
+std::string JisToEuc(std::string_view text, JisReadState& state) {
+  return ReadJis(text, state, [](std::string_view t, std::size_t i, Output& out) {
     unsigned char c = static_cast<unsigned char>(t[i]);
     out.Put(c <= 0x20 || c > 0x7E ? c : static_cast<unsigned char>(c | 0x80));
     return i + 1;
   });
 }
 
-std::string JisToSjis(std::string_view text) {
-  return ReadJis(text, [](std::string_view t, std::size_t i, Output& out) {
+std::string JisToSjis(std::string_view text, JisReadState& state) {
+  return ReadJis(text, state, [](std::string_view t, std::size_t i, Output& out) {
     unsigned char c = static_cast<unsigned char>(t[i]);
     // Line breaks and other controls inside a kanji run are kept as they are
     // rather than swallowed into a pair.
@@ -344,29 +358,6 @@ std::string SjisToJis(std::string_view text) {
     if (c >= 0xA1 && c <= 0xDF) return SjisKana(t, i);
     return ReadSjisDouble(t, i);
   });
-}
-
-std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target) {
-  const JapaneseCode code = DetectJapaneseCode(text);
-  if (code == jcAscii || code == jcBinary || code == jcEucOrSjis || code == target) return std::string(text);
-  const bool isJis = code == jcJis || code == jcOldJis;
-  switch (target) {
-    case jcJis:
-      if (code == jcEuc) return EucToJis(text);
-      if (code == jcSjis) return SjisToJis(text);
-      break;
-    case jcEuc:
-      if (isJis) return JisToEuc(text);
-      if (code == jcSjis) return SjisToEuc(text);
-      break;
-    case jcSjis:
-      if (isJis) return JisToSjis(text);
-      if (code == jcEuc) return EucToSjis(text);
-      break;
-    default:
-      break;
-  }
-  return std::string(text);
 }
 
 // Never guesses: a typed or stored text whose first kanji happens to look

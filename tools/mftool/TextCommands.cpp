@@ -1,7 +1,10 @@
+#include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "text/Jconvert.h"
+#include "text/JapaneseStream.h"
 #include "tools/mftool/Command.h"
 
 namespace mf::tool {
@@ -26,6 +29,36 @@ void EachLine(Transform transform) {
   std::cout.flush();
 }
 
+// Large enough that reading, converting and writing each cost one call per
+// block; small enough that a block and its result stay in the cache.
+constexpr std::size_t kJconvBlockBytes = 1 << 20;
+
+bool WriteAll(const std::string& bytes) {
+  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+// Converts standard input to standard output block by block, so that a
+// large file never sits in memory whole.
+int StreamJconv(JapaneseCode target) {
+  JapaneseCodeStream stream(target);
+  std::vector<char> block(kJconvBlockBytes);
+  bool written = true;
+  while (written) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), stdin);
+    if (got == 0) break;
+    written = WriteAll(stream.Put(std::string_view(block.data(), got)));
+  }
+  if (std::ferror(stdin)) {
+    std::cerr << "mftool jconv: cannot read standard input\n";
+    return 1;
+  }
+  if (!written || !WriteAll(stream.Finish()) || std::fflush(stdout) != 0) {
+    std::cerr << "mftool jconv: cannot write standard output\n";
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int RunJconv(const Arguments& arguments) {
@@ -43,9 +76,7 @@ int RunJconv(const Arguments& arguments) {
     std::cerr << "mftool jconv: give --to jis|sjis|euc or --detect\n";
     return 2;
   }
-  std::cout << ConvertJapaneseCode(ReadStandardInput(), target);
-  std::cout.flush();
-  return 0;
+  return StreamJconv(target);
 }
 
 int RunHeaderDecode(const Arguments&) {
