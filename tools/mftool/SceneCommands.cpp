@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "base/Integer.h"
+#include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "character/CharacterEngine.h"
 #include "character/SceneScript.h"
@@ -41,7 +42,8 @@ int RunSceneCheck(const Arguments& arguments) {
     return 1;
   }
   const std::string& modesty = (*lines)[kModestyLine];
-  std::cout << "id: " << (*lines)[kIdLine] << "\nname: " << (*lines)[kNameLine] << "\nmodesty: "
+  // The script is Shift_JIS; names are printed for people, as UTF-8.
+  std::cout << "id: " << SjisToUtf8((*lines)[kIdLine]) << "\nname: " << SjisToUtf8((*lines)[kNameLine]) << "\nmodesty: "
             << (IsInteger(modesty) ? modesty : "5 (line 2 is not an integer)") << "\n";
 
   int totals[kPlaceCount] = {};
@@ -62,10 +64,10 @@ int RunSceneCheck(const Arguments& arguments) {
       continue;
     }
     totals[scene->place] += scene->frequency;
-    std::cout << "scene \"" << scene->name << "\" " << PlaceName(scene->place) << " weight "
+    std::cout << "scene \"" << SjisToUtf8(scene->name) << "\" " << PlaceName(scene->place) << " weight "
               << scene->frequency << " repeat " << scene->repeat << ", " << frames.size()
               << " frames";
-    if (!scene->next.empty()) std::cout << ", then \"" << scene->next << "\"";
+    if (!scene->next.empty()) std::cout << ", then \"" << SjisToUtf8(scene->next) << "\"";
     std::cout << "\n";
     for (const auto& frame : frames) {
       for (bool mirrored : {false, true}) {
