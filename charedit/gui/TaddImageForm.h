@@ -1,11 +1,20 @@
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "charedit/PictureHost.h"
 #include "platform/Dialogs.h"
 
+class QAction;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
 namespace mf {
+
+class TUpDown;
+class TcreateNewImage;
 
 // "画像の追加": picks one of the character's pictures and adds it, with its
 // timing and movement, as a frame of the editor's selected scene.
@@ -21,9 +30,43 @@ class TaddImageForm : public QDialog {
   // True while this window or the picture creation window is showing.
   bool PictureWindowShowing() const;
 
+  // The window's commands, also driven by the tests.
+  void AddClick();
+  void DeleteClick();
+  void NewImageClick();
+  // Selects the list item of a picture number; false when it is not listed.
+  bool SelectPicture(int number);
+  // The picture numbers listed, in order.
+  std::vector<int> ListedPictures() const;
+
+  QLineEdit* SpeedEdit() const { return speedEdit_; }
+  QLineEdit* DxEdit() const { return dxEdit_; }
+  QLineEdit* DyEdit() const { return dyEdit_; }
+  TcreateNewImage& CreateImageWindow() const { return *createImage_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void SelectionChanged();
+  void SetFieldsEnabled(bool enabled);
+  int SelectedPicture() const;
+
   PictureHost& host_;
   platform::Dialogs& dialogs_;
+
+  QListWidget* pictureList_;
+  QLineEdit* speedEdit_;
+  TUpDown* speedUpDown_;
+  QLineEdit* dxEdit_;
+  TUpDown* dxUpDown_;
+  QLineEdit* dyEdit_;
+  TUpDown* dyUpDown_;
+  QPushButton* addButton_;
+  QPushButton* deleteButton_;
+  QAction* addAction_;
+  QAction* deleteAction_;
+  TcreateNewImage* createImage_;
 };
 
 }  // namespace mf

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,12 +26,17 @@ class FakePictureHost final : public PictureHost {
   void AddFrame(int pictureNumber, const std::string& caption) override {
     frames.emplace_back(pictureNumber, caption);
   }
-  void RefreshPictureList() override { ++refreshes; }
+  void RefreshPictureList() override {
+    ++refreshes;
+    if (onRefresh) onRefresh();
+  }
 
   platform::TemporaryFolder folder;
   int count = 0;
   std::vector<std::pair<int, std::string>> frames;
   int refreshes = 0;
+  // What the editor's add-picture command does to the import window.
+  std::function<void()> onRefresh;
 };
 
 }  // namespace mf::testing
