@@ -29,9 +29,7 @@ int ReadNumber(const std::string& text, std::size_t& at) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-std::string SocketErrorText(int error) {
-  return "-ERR " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
-}
+std::string SocketErrorText(int error) { return NetErrorResponse("-ERR ", error); }
 
 std::string ExceptionText(const std::exception& error) {
   const char* name = "Exception";
@@ -42,19 +40,25 @@ std::string ExceptionText(const std::exception& error) {
 
 }  // namespace
 
-TCustomPop3Cli::TCustomPop3Cli(platform::EventLoop& loop) : loop_(loop), timer_(loop), socket_(loop) {
-  socket_.OnDnsLookupDone = [this](TWSocket&, std::uint16_t error) { DnsLookupDone(error); };
-  socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketConnected(error); };
-  socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { DataAvailable(); };
-  socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SessionClosed(error); };
+TCustomPop3Cli::TCustomPop3Cli(platform::EventLoop& loop) : TCustomPop3Cli(loop, nullptr) {}
+
+TCustomPop3Cli::TCustomPop3Cli(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
+    : loop_(loop), session_(loop, std::move(transport)) {
+  session_.SetLineLimit(kMaxLineLength, LineSession::LongLines::Split);
+  session_.OnLookupDone = [this](std::uint16_t error) { DnsLookupDone(error); };
+  session_.OnConnected = [this](std::uint16_t error) { SocketConnected(error); };
+  session_.OnLine = [this](const std::string& line, bool cut, bool tail) { LineArrived(line, cut, tail); };
+  session_.OnSecured = [this](int error) { UpgradeFinished(error); };
+  session_.OnClosed = [this](std::uint16_t error) { SessionClosed(error); };
+  session_.OnTimedOut = [this] { TimedOut(); };
 }
 
 TCustomPop3Cli::~TCustomPop3Cli() {
-  // The socket closes itself when destroyed; nobody is left to hear it.
-  socket_.OnDnsLookupDone = nullptr;
-  socket_.OnSessionConnected = nullptr;
-  socket_.OnDataAvailable = nullptr;
-  socket_.OnSessionClosed = nullptr;
+  // The session closes itself when destroyed; nobody is left to hear it.
+  session_.OnLookupDone = nullptr;
+  session_.OnConnected = nullptr;
+  session_.OnLine = nullptr;
+  session_.OnClosed = nullptr;
 }
 
 // --- small helpers ----------------------------------------------------------
@@ -99,7 +103,7 @@ void TCustomPop3Cli::SendCommand(const std::string& command, const std::string& 
   SetState(pop3WaitingResponse);
   Display("> " + shown);
   try {
-    socket_.SendStr(command + "\r\n");
+    session_.SendLine(command);
   } catch (const ESocketException& error) {
     // The connection broke under us: report it like any network failure
     // rather than throwing at a caller who did nothing wrong.
@@ -120,14 +124,12 @@ void TCustomPop3Cli::Connect() {
   CheckReady();
   if (connected_) throw Pop3Exception("POP3 component already connected");
   StartRequest(pop3Connect);
-  receiveBuffer_.clear();
-  nextLineIsTail_ = false;
   errorMessage_.clear();
   timestamp_.clear();
   quitSent_ = false;
   SetState(pop3DnsLookup);
   try {
-    socket_.DnsLookup(host_);
+    session_.Lookup(host_);
   } catch (const ESocketException& error) {
     // The lookup may already have reported its failure through the event.
     if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kInvalidArgument);
@@ -287,12 +289,12 @@ void TCustomPop3Cli::Abort() {
   SetState(pop3Abort);
   if (lookingUp) {
     try {
-      socket_.CancelDnsLookup();
+      session_.CancelLookup();
     } catch (const ESocketException&) {
       // Nothing left to cancel.
     }
   }
-  socket_.Abort();
+  session_.Abort();
   // A request caught before the socket was open has no close to end it.
   if (!requestDone_) TriggerRequestDone(wsa::kInterrupted);
   SetState(pop3Ready);
@@ -307,44 +309,26 @@ void TCustomPop3Cli::DnsLookupDone(std::uint16_t error) {
     return;
   }
   try {
-    socket_.SetAddr(socket_.DnsResult());
-    socket_.SetProto("tcp");
-    socket_.SetPort(port_);
-    socket_.SetLocalAddr(localAddr_);
     SetState(pop3Connecting);
-    socket_.Connect();
+    session_.Connect(port_, localAddr_, security_ == TlsMode::Implicit ? TlsMode::Implicit : TlsMode::None);
   } catch (const std::exception& failure) {
     lastResponse_ = ExceptionText(failure);
     statusCode_ = 500;
     requestResult_ = 500;
     TriggerRequestDone(500);
-    if (socket_.State() != wsClosed) socket_.Abort();
+    if (session_.Open()) session_.Abort();
   }
 }
 
 void TCustomPop3Cli::SocketConnected(std::uint16_t error) {
   if (error != 0) {
     FailSocketError(error);
-    if (socket_.State() != wsClosed) socket_.Close();
+    if (session_.Open()) session_.Close();
     return;
   }
   connected_ = true;
   SetState(pop3WaitingBanner);
   RestartTimer();
-}
-
-void TCustomPop3Cli::DataAvailable() {
-  const std::weak_ptr<char> alive = alive_;
-  char chunk[kBufferSize];
-  // Read until nothing waits, so no byte is left for the socket to discard.
-  while (socket_.State() == wsConnected && receiveBuffer_.size() < kBufferSize) {
-    const int count = socket_.Receive(chunk, static_cast<int>(kBufferSize - receiveBuffer_.size()));
-    if (count <= 0) break;
-    receiveBuffer_.append(chunk, static_cast<std::size_t>(count));
-    RestartTimer();
-    ProcessLines();
-    if (alive.expired()) return;
-  }
 }
 
 void TCustomPop3Cli::SessionClosed(std::uint16_t error) {
@@ -362,28 +346,12 @@ void TCustomPop3Cli::SessionClosed(std::uint16_t error) {
 
 // --- replies ----------------------------------------------------------------
 
-void TCustomPop3Cli::ProcessLines() {
-  const std::weak_ptr<char> alive = alive_;
-  while (connected_) {
-    const std::size_t end = receiveBuffer_.find("\r\n");
-    if (end != std::string::npos && end <= kMaxLineLength) {
-      lastResponse_.assign(receiveBuffer_, 0, end);
-      receiveBuffer_.erase(0, end + 2);
-      lineIsCut_ = false;
-    } else if (receiveBuffer_.size() >= kMaxLineLength + 2) {
-      // No line end within reach: hand the line out in pieces. Waiting for
-      // two more bytes first keeps a line of exactly the limit whole.
-      lastResponse_.assign(receiveBuffer_, 0, kMaxLineLength);
-      receiveBuffer_.erase(0, kMaxLineLength);
-      lineIsCut_ = true;
-    } else {
-      return;
-    }
-    lineIsTail_ = nextLineIsTail_;
-    nextLineIsTail_ = lineIsCut_;
-    HandleLine();
-    if (alive.expired()) return;
-  }
+void TCustomPop3Cli::LineArrived(const std::string& line, bool cut, bool tail) {
+  if (!connected_) return;
+  lastResponse_ = line;
+  lineIsCut_ = cut;
+  lineIsTail_ = tail;
+  HandleLine();
 }
 
 void TCustomPop3Cli::HandleLine() {
@@ -414,7 +382,7 @@ void TCustomPop3Cli::FailLongStatusLine() {
   Display(errorMessage_);
   quitSent_ = false;
   TriggerRequestDone(500);
-  if (socket_.State() != wsClosed) socket_.Abort();
+  if (session_.Open()) session_.Abort();
 }
 
 void TCustomPop3Cli::HandleGreeting() {
@@ -427,7 +395,7 @@ void TCustomPop3Cli::HandleGreeting() {
     errorMessage_ = lastResponse_;
     statusCode_ = 500;
     requestResult_ = 500;
-    socket_.Close();
+    session_.Close();
     return;
   }
   statusCode_ = 0;
@@ -438,10 +406,44 @@ void TCustomPop3Cli::HandleGreeting() {
     const std::size_t close = lastResponse_.find('>', open);
     if (close != std::string::npos) timestamp_ = lastResponse_.substr(open, close - open + 1);
   }
+  if (security_ == TlsMode::StartTls) {
+    // RFC 2595: nothing but STLS is said before the session is secure.
+    replyHandler_ = [this] { StlsReply(); };
+    SendCommand("STLS", "STLS");
+    return;
+  }
+  GreetingAccepted();
+}
+
+void TCustomPop3Cli::GreetingAccepted() {
   protocolState_ = pop3WaitingUser;
   SetState(pop3Connected);
   if (OnSessionConnected) OnSessionConnected(*this, 0);
   TriggerRequestDone(0);
+}
+
+void TCustomPop3Cli::StlsReply() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_ || lastResponse_.empty() || lastResponse_[0] != '+') {
+    return FailConnect(tls::kNotOffered);
+  }
+  SetState(pop3Connecting);
+  replyHandler_ = nullptr;
+  const int error = session_.StartTls();
+  if (error != 0) FailConnect(error);
+}
+
+void TCustomPop3Cli::UpgradeFinished(int error) {
+  if (error != 0) return FailConnect(error);
+  GreetingAccepted();
+}
+
+void TCustomPop3Cli::FailConnect(int error) {
+  lastResponse_ = SocketErrorText(error);
+  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+  Display(lastResponse_);
+  FailSocketError(error);
+  if (session_.Open()) session_.Abort();
 }
 
 void TCustomPop3Cli::HandleSingleReply() {
@@ -460,7 +462,7 @@ void TCustomPop3Cli::HandleSingleReply() {
   }
   if (quitSent_) {
     // The server is done with us either way; closing reports QUIT.
-    socket_.Close();
+    session_.Close();
     return;
   }
   if (!positive) {
@@ -549,7 +551,7 @@ void TCustomPop3Cli::TriggerRequestDone(int error) {
 }
 
 void TCustomPop3Cli::FinishRequest(TPop3Request type, int error) {
-  timer_.Stop();
+  session_.StopTimeout();
   SetState(pop3Ready);
   // Never inside the call that started the request: the caller's handler
   // returns first, then the completion arrives from the loop.
@@ -610,11 +612,10 @@ void TCustomPop3Cli::NextChainStep(int stepError) {
 
 void TCustomPop3Cli::RestartTimer() {
   if (timeoutSeconds_ <= 0 || requestDone_) {
-    timer_.Stop();
+    session_.StopTimeout();
     return;
   }
-  timer_.Start(std::chrono::seconds(timeoutSeconds_), platform::EventLoop::Repeat::Once,
-               guard_.Bind([this] { TimedOut(); }));
+  session_.ArmTimeout(timeoutSeconds_);
 }
 
 void TCustomPop3Cli::TimedOut() {
@@ -631,11 +632,11 @@ void TCustomPop3Cli::TimedOut() {
   TriggerRequestDone(wsa::kTimedOut);
   if (lookingUp) {
     try {
-      socket_.CancelDnsLookup();
+      session_.CancelLookup();
     } catch (const ESocketException&) {
     }
   }
-  if (socket_.State() != wsClosed) socket_.Abort();
+  if (session_.Open()) session_.Abort();
 }
 
 }  // namespace mf

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "net/LineSession.h"
+#include "net/NetErrors.h"
 #include "net/WSocket.h"
 #include "platform/EventLoop.h"
 
@@ -75,6 +77,8 @@ class TCustomPop3Cli {
   static constexpr int kDefaultTimeoutSeconds = 120;
 
   explicit TCustomPop3Cli(platform::EventLoop& loop);
+  // Over another transport than a TCP socket (tests, fuzzing).
+  TCustomPop3Cli(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
   virtual ~TCustomPop3Cli();
   TCustomPop3Cli(const TCustomPop3Cli&) = delete;
   TCustomPop3Cli& operator=(const TCustomPop3Cli&) = delete;
@@ -114,6 +118,15 @@ class TCustomPop3Cli {
   // given up (10060); 0 waits for ever.
   int Timeout() const { return timeoutSeconds_; }
   void SetTimeout(int seconds) { timeoutSeconds_ = seconds < 0 ? 0 : seconds; }
+
+  // StartTls: Connect completes once the greeting, STLS (RFC 2595) and the
+  // handshake are through; Implicit: TLS from the first byte (POP3S). A
+  // server that cannot be secured fails Connect with its TLS error number
+  // and the password is never sent.
+  TlsMode Security() const { return security_; }
+  void SetSecurity(TlsMode value) { security_ = value; }
+  // The connection is encrypted.
+  bool Secure() const { return session_.Secure(); }
 
   // --- events -------------------------------------------------------------
   TextEvent OnDisplay;
@@ -168,11 +181,14 @@ class TCustomPop3Cli {
 
   void DnsLookupDone(std::uint16_t error);
   void SocketConnected(std::uint16_t error);
-  void DataAvailable();
   void SessionClosed(std::uint16_t error);
-  void ProcessLines();
+  void LineArrived(const std::string& line, bool cut, bool tail);
   void HandleLine();
   void HandleGreeting();
+  void GreetingAccepted();
+  void StlsReply();
+  void UpgradeFinished(int error);
+  void FailConnect(int error);
   void HandleSingleReply();
   void StartMultiLine(NotifyEvent TCustomPop3Cli::*begin, NotifyEvent TCustomPop3Cli::*line,
                       NotifyEvent TCustomPop3Cli::*end, Step parser);
@@ -191,8 +207,7 @@ class TCustomPop3Cli {
 
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
-  platform::Timer timer_;
-  TWSocket socket_;
+  LineSession session_;
 
   std::string host_;
   std::string localAddr_ = "0.0.0.0";
@@ -209,13 +224,11 @@ class TCustomPop3Cli {
   int msgNum_ = 0;
   std::string msgUidl_;
   int timeoutSeconds_ = kDefaultTimeoutSeconds;
+  TlsMode security_ = TlsMode::None;
 
-  // Bytes received and not yet handed out as lines.
-  std::string receiveBuffer_;
   // The line in hand was cut at kMaxLineLength / continues a line cut before.
   bool lineIsCut_ = false;
   bool lineIsTail_ = false;
-  bool nextLineIsTail_ = false;
 
   int statusCode_ = 0;     // 0 after "+...", 500 otherwise
   int requestResult_ = 0;
@@ -237,7 +250,6 @@ class TCustomPop3Cli {
   std::deque<TPop3Request> chainSteps_;
   int chainResult_ = 0;
 
-  std::shared_ptr<char> alive_ = std::make_shared<char>(0);
 };
 
 class TPop3Cli final : public TCustomPop3Cli {

@@ -30,23 +30,60 @@ int ParseStatusCode(const std::string& line, bool& continuation) {
   return static_cast<int>(negative ? -value : value);
 }
 
-std::string WinsockResponse(int error) {
-  return "500 " + WSocketErrorDesc(error) + " (Winsock error #" + std::to_string(error) + ")";
+std::string WinsockResponse(int error) { return NetErrorResponse("500 ", error); }
+
+// The mechanisms of an EHLO reply's AUTH line ("AUTH PLAIN LOGIN", or the
+// old "AUTH=PLAIN" form), upper-cased.
+std::vector<std::string> OfferedMechanisms(const std::vector<std::string>& capabilities) {
+  std::vector<std::string> offered;
+  for (const auto& line : capabilities) {
+    if (line.size() < 5) continue;
+    std::string keyword = line.substr(0, 4);
+    for (char& c : keyword) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (keyword != "AUTH" || (line[4] != ' ' && line[4] != '=')) continue;
+    std::string word;
+    for (std::size_t i = 5; i <= line.size(); ++i) {
+      if (i == line.size() || line[i] == ' ') {
+        if (!word.empty()) offered.push_back(word);
+        word.clear();
+      } else {
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(line[i])));
+      }
+    }
+  }
+  return offered;
+}
+
+bool HasCapability(const std::vector<std::string>& capabilities, const std::string& name) {
+  for (const auto& line : capabilities) {
+    std::string word = line.substr(0, line.find(' '));
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (word == name) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-TCustomSmtpClient::TCustomSmtpClient(platform::EventLoop& loop) : loop_(loop), socket_(loop), timeout_(loop) {
-  socket_.OnDnsLookupDone = [this](TWSocket&, std::uint16_t error) { SocketDnsLookupDone(error); };
-  socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) { SocketSessionConnected(error); };
-  socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) { SocketDataAvailable(); };
-  socket_.OnDataSent = [this](TWSocket&, std::uint16_t) { SocketDataSent(); };
-  socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) { SocketSessionClosed(error); };
+TCustomSmtpClient::TCustomSmtpClient(platform::EventLoop& loop) : TCustomSmtpClient(loop, nullptr) {}
+
+TCustomSmtpClient::TCustomSmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
+    : loop_(loop), session_(loop, std::move(transport)) {
+  // A reply line must fit the receive buffer with its CR LF.
+  session_.SetLineLimit(kReceiveBufferSize - 2, LineSession::LongLines::Fail);
+  session_.OnLookupDone = [this](std::uint16_t error) { SocketDnsLookupDone(error); };
+  session_.OnConnected = [this](std::uint16_t error) { SocketSessionConnected(error); };
+  session_.OnLine = [this](const std::string& line, bool, bool) { HandleLine(line); };
+  session_.OnLineTooLong = [this] { ReplyLineTooLong(); };
+  session_.OnSent = [this] { SocketDataSent(); };
+  session_.OnSecured = [this](int error) { UpgradeFinished(error); };
+  session_.OnClosed = [this](std::uint16_t error) { SocketSessionClosed(error); };
+  session_.OnTimedOut = [this] { TimedOut(); };
 }
 
 TCustomSmtpClient::~TCustomSmtpClient() {
-  socket_.OnDnsLookupDone = nullptr;
-  socket_.OnSessionClosed = nullptr;
+  session_.OnLookupDone = nullptr;
+  session_.OnClosed = nullptr;
 }
 
 std::string TCustomSmtpClient::ContentTypeText(TSmtpContentType type) {
@@ -64,7 +101,7 @@ void TCustomSmtpClient::CheckConnected() const {
 }
 
 void TCustomSmtpClient::BeginRequest(TSmtpRequest type) {
-  if (!chaining_) requestType_ = type;
+  if (!chaining_ && !innerStep_) requestType_ = type;
   requestDone_ = false;
   requestResult_ = 0;
   afterReply_ = nullptr;
@@ -75,9 +112,11 @@ void TCustomSmtpClient::Display(const std::string& text) {
 }
 
 void TCustomSmtpClient::SendCommand(const std::string& command, const std::string& shown) {
+  readingCapabilities_ = command.compare(0, 5, "EHLO ") == 0;
+  if (readingCapabilities_) capabilities_.clear();
   if (OnCommand) OnCommand(*this, command);
   Display("> " + (shown.empty() ? command : shown));
-  if (socket_.State() == wsConnected) socket_.SendStr(command + "\r\n");
+  if (session_.Connected()) session_.SendLine(command);
 }
 
 void TCustomSmtpClient::ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
@@ -219,13 +258,13 @@ void TCustomSmtpClient::Connect() {
   CheckReady();
   if (connected_) throw SmtpException("SMTP component already connected");
   BeginRequest(smtpConnect);
-  receiveBuffer_.clear();
   esmtp_ = false;
+  capabilities_.clear();
   timedOut_ = false;
   state_ = smtpDnsLookup;
   ArmTimeout();
   try {
-    socket_.DnsLookup(Host);
+    session_.Lookup(Host);
   } catch (const ESocketException&) {
     // An empty host name: already reported through the lookup event.
   }
@@ -240,12 +279,8 @@ void TCustomSmtpClient::SocketDnsLookupDone(std::uint16_t error) {
     return;
   }
   try {
-    socket_.SetAddr(socket_.DnsResult());
-    socket_.SetLocalAddr(LocalAddr);
-    socket_.SetProto("tcp");
-    socket_.SetPort(Port);
     state_ = smtpConnecting;
-    socket_.Connect();
+    session_.Connect(Port, LocalAddr, Security == TlsMode::Implicit ? TlsMode::Implicit : TlsMode::None);
   } catch (const std::exception& e) {
     const char* kind = dynamic_cast<const ESocketException*>(&e) ? "ESocketException" : "Exception";
     lastResponse_ = std::string("500 ") + kind + ": " + e.what();
@@ -266,7 +301,7 @@ void TCustomSmtpClient::SocketSessionConnected(std::uint16_t error) {
   statusCode_ = 500;
   requestResult_ = 500;
   TriggerRequestDone(error);
-  socket_.Close();
+  session_.Close();
   if (!chaining_) state_ = smtpReady;
 }
 
@@ -279,24 +314,6 @@ void TCustomSmtpClient::SocketSessionClosed(std::uint16_t error) {
 }
 
 // --- replies --------------------------------------------------------------------------
-
-void TCustomSmtpClient::SocketDataAvailable() {
-  int room = kReceiveBufferSize - static_cast<int>(receiveBuffer_.size());
-  if (room <= 0) return ReplyLineTooLong();
-  std::string chunk(static_cast<std::size_t>(room), '\0');
-  int count = socket_.Receive(chunk.data(), room);
-  if (count <= 0) return;
-  ArmTimeout();
-  receiveBuffer_.append(chunk.data(), static_cast<std::size_t>(count));
-  for (;;) {
-    std::size_t end = receiveBuffer_.find("\r\n");
-    if (end == std::string::npos) break;
-    std::string line = receiveBuffer_.substr(0, end);
-    receiveBuffer_.erase(0, end + 2);
-    HandleLine(line);
-  }
-  if (static_cast<int>(receiveBuffer_.size()) >= kReceiveBufferSize) ReplyLineTooLong();
-}
 
 void TCustomSmtpClient::HandleLine(const std::string& line) {
   lastResponse_ = line;
@@ -323,19 +340,78 @@ void TCustomSmtpClient::HandleBanner() {
     // The session closing reports the failed connect (10004).
     errorMessage_ = lastResponse_;
     requestResult_ = statusCode_;
-    socket_.Close();
+    session_.Close();
     return;
   }
+  if (Security == TlsMode::StartTls) {
+    // RFC 3207: STARTTLS is offered in the EHLO reply; nothing else is
+    // said before the session is secure.
+    SendInternal("EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] { UpgradeEhloDone(); });
+    return;
+  }
+  ConnectionReady();
+}
+
+void TCustomSmtpClient::ConnectionReady() {
   state_ = smtpConnected;
   if (OnSessionConnected) OnSessionConnected(*this, 0);
   TriggerRequestDone(0);
+}
+
+// A command the client says on its own within the request in progress.
+void TCustomSmtpClient::SendInternal(const std::string& command, std::vector<int> okResponses,
+                                     std::function<void()> afterReply) {
+  okResponses_ = std::move(okResponses);
+  afterReply_ = std::move(afterReply);
+  state_ = smtpWaitingResponse;
+  SendCommand(command);
+}
+
+void TCustomSmtpClient::FailConnect(int error) {
+  lastResponse_ = WinsockResponse(error);
+  statusCode_ = 500;
+  requestResult_ = error;
+  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+  Display("< " + lastResponse_);
+  TriggerRequestDone(error);
+  session_.Abort();
+  if (!chaining_) state_ = smtpReady;
+}
+
+void TCustomSmtpClient::UpgradeEhloDone() {
+  if (requestResult_ != 0) {
+    // The server cannot even say what it offers: it offers no STARTTLS.
+    return FailConnect(tls::kNotOffered);
+  }
+  if (!HasCapability(capabilities_, "STARTTLS")) return FailConnect(tls::kNotOffered);
+  SendInternal("STARTTLS", {220}, [this] { UpgradeAccepted(); });
+}
+
+void TCustomSmtpClient::UpgradeAccepted() {
+  if (requestResult_ != 0) return FailConnect(tls::kNotOffered);
+  errorMessage_.clear();
+  state_ = smtpConnecting;
+  int error = session_.StartTls();
+  if (error != 0) FailConnect(error);
+}
+
+void TCustomSmtpClient::UpgradeFinished(int error) {
+  if (error != 0) return FailConnect(error);
+  // What the server said before the upgrade no longer counts.
+  capabilities_.clear();
+  esmtp_ = false;
+  ConnectionReady();
 }
 
 void TCustomSmtpClient::StandardResponse() {
   Display("< " + lastResponse_);
   bool continuation = false;
   statusCode_ = ParseStatusCode(lastResponse_, continuation);
+  if (readingCapabilities_ && statusCode_ == 250 && lastResponse_.size() > 4) {
+    capabilities_.push_back(lastResponse_.substr(4));
+  }
   if (continuation) return;
+  readingCapabilities_ = false;
   bool accepted = okResponses_.empty()
                       ? statusCode_ < 500
                       : std::find(okResponses_.begin(), okResponses_.end(), statusCode_) != okResponses_.end();
@@ -357,7 +433,6 @@ void TCustomSmtpClient::StandardResponse() {
 // A line that does not fit the receive buffer can never be taken out of it:
 // give the request up instead of waiting for ever.
 void TCustomSmtpClient::ReplyLineTooLong() {
-  receiveBuffer_.clear();
   lastResponse_ = "500 Reply line too long (more than " + std::to_string(kReceiveBufferSize) +
                   " bytes without CR LF)";
   statusCode_ = 500;
@@ -368,20 +443,14 @@ void TCustomSmtpClient::ReplyLineTooLong() {
   timedOut_ = true;  // ends a chain like a time-out: nothing more to say to this server
   TriggerRequestDone(500);
   timedOut_ = false;
-  socket_.Close();
+  session_.Close();
 }
 
 // --- time-out -----------------------------------------------------------------------------
 
-void TCustomSmtpClient::ArmTimeout() {
-  if (Timeout <= 0) {
-    timeout_.Stop();
-    return;
-  }
-  timeout_.Start(std::chrono::seconds(Timeout), platform::EventLoop::Repeat::Once, [this] { TimedOut(); });
-}
+void TCustomSmtpClient::ArmTimeout() { session_.ArmTimeout(Timeout); }
 
-void TCustomSmtpClient::StopTimeout() { timeout_.Stop(); }
+void TCustomSmtpClient::StopTimeout() { session_.StopTimeout(); }
 
 void TCustomSmtpClient::TimedOut() {
   if (requestDone_) return;
@@ -393,7 +462,7 @@ void TCustomSmtpClient::TimedOut() {
   timedOut_ = true;
   if (state_ == smtpDnsLookup) state_ = smtpReady;  // the lookup result is ignored from now on
   TriggerRequestDone(wsa::kTimedOut);
-  socket_.Abort();
+  session_.Abort();
   timedOut_ = false;
 }
 
@@ -402,7 +471,25 @@ void TCustomSmtpClient::TimedOut() {
 void TCustomSmtpClient::Helo() {
   CheckReady();
   CheckConnected();
-  ExecAsync(smtpHelo, "HELO " + (SignOn.empty() ? LocalHostName() : SignOn), {250});
+  // Inside Open the log-in is a step of its own; HELO there is the
+  // fall-back for a server that does not know EHLO.
+  if (AuthType == smtpAuthNone || chaining_) {
+    ExecAsync(smtpHelo, "HELO " + (SignOn.empty() ? LocalHostName() : SignOn), {250});
+    return;
+  }
+  ExecAsync(smtpHelo, "EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] {
+    if (requestResult_ != 0 || !connected_) return TriggerRequestDone(requestResult_);
+    esmtp_ = true;
+    state_ = smtpInternalReady;
+    innerStep_ = true;
+    try {
+      StartAuth(AuthType);
+    } catch (...) {
+      innerStep_ = false;
+      throw;
+    }
+    innerStep_ = false;
+  });
 }
 
 void TCustomSmtpClient::Ehlo() {
@@ -417,11 +504,34 @@ void TCustomSmtpClient::Ehlo() {
 void TCustomSmtpClient::Auth() {
   CheckReady();
   CheckConnected();
+  StartAuth(AuthType);
+}
+
+// CRAM-MD5 never shows the password; PLAIN and LOGIN send it as it is, so
+// only over TLS.
+TSmtpAuthType TCustomSmtpClient::ChooseAuth() const {
+  const std::vector<std::string> offered = OfferedMechanisms(capabilities_);
+  auto offers = [&](const char* name) { return std::find(offered.begin(), offered.end(), name) != offered.end(); };
+  if (offers("CRAM-MD5")) return smtpAuthCramMD5;
+  if (!session_.Secure()) return smtpAuthNone;
+  if (offers("PLAIN")) return smtpAuthPlain;
+  if (offers("LOGIN")) return smtpAuthLogin;
+  return smtpAuthNone;
+}
+
+void TCustomSmtpClient::StartAuth(TSmtpAuthType type) {
   if (!esmtp_) {
     BeginRequest(smtpAuth);
     return FailWithoutCommand(500, "500 ESMTP not supported.");
   }
-  switch (AuthType) {
+  if (type == smtpAuthAuto) {
+    type = ChooseAuth();
+    if (type == smtpAuthNone) {
+      BeginRequest(smtpAuth);
+      return FailWithoutCommand(tls::kNoAuthMechanism, NetErrorResponse("500 ", tls::kNoAuthMechanism));
+    }
+  }
+  switch (type) {
     case smtpAuthNone:
       BeginRequest(smtpAuth);
       return FailWithoutCommand(500, "500 No Authorization Type Selected.");
@@ -440,6 +550,8 @@ void TCustomSmtpClient::Auth() {
     case smtpAuthCramMD5:
       ExecAsync(smtpAuth, "AUTH CRAM-MD5", {334}, [this] { AuthCramMd5Answer(); });
       return;
+    case smtpAuthAuto:
+      return;  // chosen above
   }
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/DateTime.h"
+#include "net/LineSession.h"
+#include "net/NetErrors.h"
 #include "net/WSocket.h"
 #include "platform/EventLoop.h"
 
@@ -41,7 +43,15 @@ enum TSmtpRequest {
 };
 
 enum TSmtpContentType { smtpHTML = 0, smtpPlainText = 1 };
-enum TSmtpAuthType { smtpAuthNone = 0, smtpAuthPlain = 1, smtpAuthLogin = 2, smtpAuthCramMD5 = 3 };
+// smtpAuthAuto picks the strongest mechanism the server offers of
+// CRAM-MD5, PLAIN and LOGIN, the latter two only on an encrypted connection.
+enum TSmtpAuthType {
+  smtpAuthNone = 0,
+  smtpAuthPlain = 1,
+  smtpAuthLogin = 2,
+  smtpAuthCramMD5 = 3,
+  smtpAuthAuto = 4,
+};
 
 // Misuse at the call ("SMTP component not ready", ...). Network and protocol
 // failures never throw: they arrive through OnRequestDone.
@@ -63,6 +73,8 @@ class TCustomSmtpClient {
   static constexpr int kDefaultTimeoutSeconds = 120;
 
   explicit TCustomSmtpClient(platform::EventLoop& loop);
+  // Over another transport than a TCP socket (tests, fuzzing).
+  TCustomSmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
   virtual ~TCustomSmtpClient();
   TCustomSmtpClient(const TCustomSmtpClient&) = delete;
   TCustomSmtpClient& operator=(const TCustomSmtpClient&) = delete;
@@ -91,8 +103,18 @@ class TCustomSmtpClient {
   // Seconds without any sign of life from the server before a pending
   // request is given up with 10060; 0 waits for ever.
   int Timeout = kDefaultTimeoutSeconds;
+  // StartTls: Connect completes once the greeting, EHLO, STARTTLS and the
+  // handshake are through, so every command after it is encrypted (the
+  // caller's HELO or EHLO is the greeting again that RFC 3207 asks for).
+  // Implicit: TLS from the first byte. A server that cannot be secured
+  // fails Connect with its TLS error number; nothing is sent in clear.
+  TlsMode Security = TlsMode::None;
 
   TSmtpState State() const { return state_; }
+  // The connection is encrypted.
+  bool Secure() const { return session_.Secure(); }
+  // The lines of the last successful EHLO reply, codes removed.
+  const std::vector<std::string>& Capabilities() const { return capabilities_; }
   const std::string& ErrorMessage() const { return errorMessage_; }
   const std::string& LastResponse() const { return lastResponse_; }
   bool Connected() const { return connected_; }
@@ -117,6 +139,9 @@ class TCustomSmtpClient {
 
   // --- requests -----------------------------------------------------------
   void Connect();
+  // With a log-in asked for (AuthType other than smtpAuthNone) the greeting
+  // is EHLO and the log-in follows within the same request, so that a
+  // caller's Connect, Helo, Mail, Quit works with a server that wants one.
   void Helo();
   void Ehlo();
   void Auth();
@@ -166,18 +191,25 @@ class TCustomSmtpClient {
   void RunNextStep();
   void AfterChainStep(int error);
 
-  // Socket events.
+  // Session events.
   void SocketDnsLookupDone(std::uint16_t error);
   void SocketSessionConnected(std::uint16_t error);
-  void SocketDataAvailable();
   void SocketDataSent();
   void SocketSessionClosed(std::uint16_t error);
 
   void HandleLine(const std::string& line);
   void HandleBanner();
+  void ConnectionReady();
+  void UpgradeEhloDone();
+  void UpgradeAccepted();
+  void UpgradeFinished(int error);
+  void FailConnect(int error);
+  void SendInternal(const std::string& command, std::vector<int> okResponses, std::function<void()> afterReply);
   void StandardResponse();
   void ReplyLineTooLong();
 
+  void StartAuth(TSmtpAuthType type);
+  TSmtpAuthType ChooseAuth() const;
   void AuthLoginUser();
   void AuthLoginPassword();
   void AuthCramMd5Answer();
@@ -185,6 +217,7 @@ class TCustomSmtpClient {
   void NextVrfy();
   void DataAccepted();
   void SendNextDataLine();
+  void AbandonMessage(const std::string& why);
 
   void ArmTimeout();
   void StopTimeout();
@@ -200,13 +233,11 @@ class TCustomSmtpClient {
   platform::LifetimeGuard guard_;
   SystemClock systemClock_;
   const Clock* clock_ = &systemClock_;
-  TWSocket socket_;
-  platform::Timer timeout_;
+  LineSession session_;
 
   TSmtpState state_ = smtpReady;
   std::string errorMessage_;
   std::string lastResponse_;
-  std::string receiveBuffer_;  // at most kReceiveBufferSize bytes
   int statusCode_ = 0;
   int requestResult_ = 0;
   TSmtpRequest requestType_ = smtpConnect;
@@ -215,6 +246,11 @@ class TCustomSmtpClient {
   bool connected_ = false;
   bool esmtp_ = false;
   bool requestDone_ = true;
+  // A step that belongs to the request in progress (the log-in within
+  // Helo): it keeps the request's type.
+  bool innerStep_ = false;
+  std::vector<std::string> capabilities_;
+  bool readingCapabilities_ = false;
 
   // Chained requests (Open, Mail).
   bool chaining_ = false;
@@ -240,6 +276,7 @@ class TCustomSmtpClient {
 class TSmtpCli : public TCustomSmtpClient {
  public:
   explicit TSmtpCli(platform::EventLoop& loop);
+  TSmtpCli(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
   ~TSmtpCli() override;
 
   // Blank entries are dropped; a missing file throws "File not found '...'".

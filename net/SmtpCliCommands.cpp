@@ -96,7 +96,7 @@ void TCustomSmtpClient::SendNextDataLine() {
       OnHeaderLine(*this, line, std::max<int>(kHeaderLineBuffer, static_cast<int>(line.size()) + 1));
     }
     Display("> " + line);
-    socket_.SendStr(line + "\r\n");
+    session_.SendLine(line);
     return;
   }
   ++lineNum_;
@@ -104,8 +104,8 @@ void TCustomSmtpClient::SendNextDataLine() {
   bool more = true;
   try {
     TriggerGetData(lineNum_, line, kMaxBodyLine, more);
-  } catch (const std::exception&) {
-    more = false;  // a line that cannot be produced ends the message
+  } catch (const std::exception& error) {
+    return AbandonMessage(error.what());
   }
   if (!more) {
     sendingData_ = false;
@@ -115,7 +115,22 @@ void TCustomSmtpClient::SendNextDataLine() {
   if (line.size() > static_cast<std::size_t>(kMaxBodyLine)) line.resize(kMaxBodyLine);
   if (!line.empty() && line[0] == '.') line = "." + line;  // RFC 821 transparency
   Display("> " + line);
-  socket_.SendStr(line + "\r\n");
+  session_.SendLine(line);
+}
+
+// A body that cannot be produced to its end must not reach anyone: the
+// final "." would make the server take the part sent so far for the whole
+// mail. Dropping the connection makes it throw the message away.
+void TCustomSmtpClient::AbandonMessage(const std::string& why) {
+  sendingData_ = false;
+  lastResponse_ = "500 " + why;
+  statusCode_ = 500;
+  requestResult_ = 500;
+  errorMessage_ = lastResponse_;
+  Display("< " + lastResponse_);
+  if (chaining_) pendingSteps_ = 0;
+  TriggerRequestDone(500);
+  session_.Abort();
 }
 
 void TCustomSmtpClient::SocketDataSent() {
@@ -146,8 +161,8 @@ void TCustomSmtpClient::Rset() { ExecAsync(smtpRset, "RSET", {250}); }
 void TCustomSmtpClient::Abort() {
   state_ = smtpAbort;
   sendingData_ = false;
-  socket_.CancelDnsLookup();
-  socket_.Abort();
+  session_.CancelLookup();
+  session_.Abort();
   connected_ = false;
   // A request waiting on nothing the socket could report ends here too.
   if (!requestDone_ && !chaining_) TriggerRequestDone(wsa::kInterrupted);

@@ -25,6 +25,9 @@ std::string TwoDigits(int value) {
 
 TSmtpCli::TSmtpCli(platform::EventLoop& loop) : TCustomSmtpClient(loop) {}
 
+TSmtpCli::TSmtpCli(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
+    : TCustomSmtpClient(loop, std::move(transport)) {}
+
 TSmtpCli::~TSmtpCli() = default;
 
 void TSmtpCli::SetEmailFiles(const std::vector<std::string>& files) {

@@ -179,13 +179,42 @@ TEST_F(SmtpMessageTest, AttachmentsOfOddSizesAndChangedNames) {
   EXPECT_EQ(headerNames, (std::vector<std::string>{"empty.dat", "renamed.txt"}));
 }
 
-TEST_F(SmtpMessageTest, VanishedAttachmentEndsTheBodyWithTheDot) {
-  std::string path = WriteAttachment("gone.bin", "data");
-  cli_.SetEmailFiles({path});
-  ASSERT_TRUE(platform::DeleteFileInside(folder_.Path(), path));
-  std::string message = Send({"text"});
-  EXPECT_NE(message.find("text\r\n.\r\n"), std::string::npos);
-  EXPECT_EQ(message.find("gone.bin"), std::string::npos);
+// A body that cannot be produced to its end must not pass for a whole mail:
+// the session is dropped before the final dot, so the server discards what
+// it got, and the request reports why.
+TEST_F(SmtpMessageTest, UnproducibleBodyIsAbandonedBeforeTheDot) {
+  struct Case {
+    const char* name;
+    bool attachmentVanishes;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"vanished attachment", true, "gone.bin"}, Case{"producer throws", false, "disk gone"}}) {
+    SCOPED_TRACE(c.name);
+    cli_.SetEmailFiles({});
+    if (c.attachmentVanishes) {
+      std::string path = WriteAttachment("gone.bin", "data");
+      cli_.SetEmailFiles({path});
+      ASSERT_TRUE(platform::DeleteFileInside(folder_.Path(), path));
+    }
+    bool throws = !c.attachmentVanishes;
+    cli_.OnGetData = [throws](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+      if (lineNum == 2 && throws) throw std::runtime_error("disk gone");
+      more = lineNum == 1;
+      line = "text";
+    };
+    SinkLog log;
+    ScriptedServer server;
+    server.Do(SmtpSink(log)).Start();
+    ConnectAndHelo(server);
+    EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 500);
+    EXPECT_NE(cli_.ErrorMessage().find(c.reason), std::string::npos) << cli_.ErrorMessage();
+    EXPECT_FALSE(cli_.Connected());
+    EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+    // The sink's "250" after the message finds the connection gone, as it should.
+    ASSERT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, std::chrono::seconds(15)));
+    EXPECT_NE(server.Received().find("text\r\n"), std::string::npos);
+    EXPECT_EQ(server.Received().find("\r\n.\r\n"), std::string::npos) << server.Received();
+  }
 }
 
 }  // namespace

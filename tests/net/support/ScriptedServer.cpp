@@ -7,6 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <sys/time.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
@@ -40,7 +45,30 @@ int BindLoopback(int& port) {
   return fd;
 }
 
+std::string OpenSslErrors() {
+  std::string text;
+  while (unsigned long code = ERR_get_error()) {
+    char buffer[256];
+    ERR_error_string_n(code, buffer, sizeof buffer);
+    text += buffer;
+    text += "; ";
+  }
+  return text;
+}
+
 }  // namespace
+
+struct ScriptedServer::Tls {
+  SSL_CTX* ctx = nullptr;
+  SSL* ssl = nullptr;
+  Tls() = default;
+  Tls(const Tls&) = delete;
+  Tls& operator=(const Tls&) = delete;
+  ~Tls() {
+    SSL_free(ssl);
+    SSL_CTX_free(ctx);
+  }
+};
 
 ScriptedServer::ScriptedServer() {
   listener_ = BindLoopback(port_);
@@ -120,6 +148,45 @@ ScriptedServer& ScriptedServer::StaySilent() {
   return *this;
 }
 
+ScriptedServer& ScriptedServer::StartTls(ServerCertificate certificate) {
+  script_.push_back([this, certificate = std::move(certificate)] {
+    auto tls = std::make_unique<Tls>();
+    tls->ctx = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_set_min_proto_version(tls->ctx, TLS1_2_VERSION);
+    BIO* chain = BIO_new_mem_buf(certificate.certificatePem.data(), static_cast<int>(certificate.certificatePem.size()));
+    bool first = true;
+    while (X509* cert = PEM_read_bio_X509(chain, nullptr, nullptr, nullptr)) {
+      if (first) {
+        SSL_CTX_use_certificate(tls->ctx, cert);
+        X509_free(cert);
+        first = false;
+      } else {
+        SSL_CTX_add0_chain_cert(tls->ctx, cert);
+      }
+    }
+    BIO_free(chain);
+    BIO* keyText = BIO_new_mem_buf(certificate.keyPem.data(), static_cast<int>(certificate.keyPem.size()));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(keyText, nullptr, nullptr, nullptr);
+    BIO_free(keyText);
+    SSL_CTX_use_PrivateKey(tls->ctx, key);
+    EVP_PKEY_free(key);
+    ERR_clear_error();
+    tls->ssl = SSL_new(tls->ctx);
+    SSL_set_fd(tls->ssl, connection_);
+    // The handshake blocks; a client that stalls in it must not hold the
+    // test for longer than any other wait.
+    timeval limit{static_cast<time_t>(kClientWait.count() / 1000), 0};
+    ::setsockopt(connection_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (SSL_accept(tls->ssl) != 1) {
+      Fail("TLS handshake failed: " + OpenSslErrors());
+      broken_ = true;
+      return;
+    }
+    tls_ = std::move(tls);
+  });
+  return *this;
+}
+
 ScriptedServer& ScriptedServer::Do(std::function<void(Peer&)> step) {
   script_.push_back([this, step = std::move(step)] {
     Peer peer(*this);
@@ -146,9 +213,11 @@ void ScriptedServer::Run() {
   }
   for (auto& action : script_) {
     if (stopping_) return;
+    if (broken_) break;
     action();
   }
   ReadAtLeast(SIZE_MAX, kClientWait);
+  tls_.reset();
   ::close(connection_);
   connection_ = -1;
 }
@@ -178,12 +247,20 @@ bool ScriptedServer::ReadAtLeast(std::size_t count, std::chrono::milliseconds li
     if (stopping_) return false;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    pollfd readable{connection_, POLLIN, 0};
-    const int ready = ::poll(&readable, 1, static_cast<int>(std::min(left, kStopCheck).count()));
-    if (ready < 0) return false;
-    if (ready == 0) continue;
     char chunk[65536];
-    const ssize_t got = ::recv(connection_, chunk, sizeof chunk, 0);
+    if (!tls_ || SSL_pending(tls_->ssl) == 0) {
+      pollfd readable{connection_, POLLIN, 0};
+      const int ready = ::poll(&readable, 1, static_cast<int>(std::min(left, kStopCheck).count()));
+      if (ready < 0) return false;
+      if (ready == 0) continue;
+    }
+    ssize_t got;
+    if (tls_) {
+      got = SSL_read(tls_->ssl, chunk, sizeof chunk);
+      if (got <= 0 && SSL_get_error(tls_->ssl, static_cast<int>(got)) == SSL_ERROR_WANT_READ) continue;
+    } else {
+      got = ::recv(connection_, chunk, sizeof chunk, 0);
+    }
     if (got <= 0) return false;
     std::lock_guard lock(mutex_);
     received_.append(chunk, static_cast<std::size_t>(got));
@@ -210,7 +287,9 @@ std::optional<std::string> ScriptedServer::ReadThrough(const std::string& termin
 void ScriptedServer::SendAll(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t count = ::send(connection_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const ssize_t count =
+        tls_ ? SSL_write(tls_->ssl, bytes.data() + sent, static_cast<int>(bytes.size() - sent))
+             : ::send(connection_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (count <= 0) {
       Fail("send failed");
       return;
@@ -219,7 +298,10 @@ void ScriptedServer::SendAll(const std::string& bytes) {
   }
 }
 
-void ScriptedServer::ShutdownOutput() { ::shutdown(connection_, SHUT_WR); }
+void ScriptedServer::ShutdownOutput() {
+  if (tls_) SSL_shutdown(tls_->ssl);
+  ::shutdown(connection_, SHUT_WR);
+}
 
 void ScriptedServer::Fail(std::string text) {
   std::lock_guard lock(mutex_);

@@ -4,11 +4,14 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/net/support/TestPki.h"
 
 namespace mf::test {
 
@@ -66,6 +69,10 @@ class ScriptedServer {
   // Keeps the connection open and says nothing until the server is destroyed.
   ScriptedServer& StaySilent();
   ScriptedServer& Do(std::function<void(Peer&)> step);
+  // Answers the client's TLS handshake with `certificate` and speaks TLS
+  // from then on. A failed handshake is recorded, ends the script, and
+  // whatever the client still writes is recorded as it comes, in clear.
+  ScriptedServer& StartTls(ServerCertificate certificate);
 
   // Accepts one connection and plays the script on a thread. After the
   // script it records whatever else the client writes until the client
@@ -84,6 +91,7 @@ class ScriptedServer {
 
  private:
   using Action = std::function<void()>;
+  struct Tls;
 
   void Run();
   bool Accept();
@@ -104,6 +112,8 @@ class ScriptedServer {
   std::string received_;
   std::size_t consumed_ = 0;  // bytes of received_ the script has read so far
   std::vector<std::string> failures_;
+  std::unique_ptr<Tls> tls_;  // only touched on the server's thread
+  bool broken_ = false;       // the script cannot go on
 };
 
 }  // namespace mf::test
