@@ -17,6 +17,8 @@ int RunMimeDump(const Arguments& arguments);
 int RunFetch(const Arguments& arguments);
 int RunStore(const Arguments& arguments);
 int RunSend(const Arguments& arguments);
+int RunQueue(const Arguments& arguments);
+int RunSendMail(const Arguments& arguments);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -33,6 +35,8 @@ const std::vector<Command>& Commands() {
       {"fetch", "fetch --host H --port P --user U --pass PW --out DIR [--delete]  fetch every POP3 message into DIR/MailNo<n>.txt", RunFetch},
       {"store", "store FOLDER list|show N     list a mail folder of $MFMAIL_HOME or show mail N", RunStore},
       {"send", "send --host H --port P --from ADDR [--from-name NAME] --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--x-mailer TEXT] [--character-id ID] [--message-id ID] [--pop-before-smtp HOST:PORT:USER:PASS]  send one mail, body (Shift_JIS) from stdin", RunSend},
+      {"queue", "queue --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  store a mail in $MFMAIL_HOME's outbox as the composition window's \"later\" does, body (Shift_JIS) from stdin", RunQueue},
+      {"send-mail", "send-mail --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  send a mail with $MFMAIL_HOME's account and file it as sent, body (Shift_JIS) from stdin", RunSendMail},
   };
   return commands;
 }
