@@ -1,0 +1,126 @@
+// A mail carried by a character, sent by the send controller through a real
+// Postfix after a POP-before-SMTP login at a real Dovecot: what the
+// recipient's mailbox holds and what the sent folder keeps.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "charedit/CharacterPackage.h"
+#include "mail/CarrierPackage.h"
+#include "mail/StoreRecords.h"
+#include "net/MimeDecode.h"
+#include "platform/Files.h"
+#include "tests/hut/CharacterFolders.h"
+#include "tests/mail/SendFixture.h"
+#include "tests/servers/MailServers.h"
+#include "text/Jconvert.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MailServers;
+
+class SendRealServersTest : public testing::SendTestBase {
+ protected:
+  void SetUp() override {
+    std::string path = servers_folder_.Path();
+    if (!path.empty() && path.back() == '/') path.pop_back();
+    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
+    if (servers_->Failed()) FAIL() << servers_->WhyNot();
+    if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
+    settings_.smtpServer = "127.0.0.1";
+    settings_.smtpPort = std::to_string(servers_->SmtpPort());
+    settings_.popBeforeSmtp = true;
+    settings_.pop3Server = "127.0.0.1";
+    settings_.pop3Port = std::to_string(servers_->Pop3Port());
+    settings_.pop3User = "bob";
+    settings_.pop3Password = MailServers::kPassword;
+    settings_.mailAddress = MailServers::Address("bob");
+  }
+
+  // The one message Postfix put into the maildir, with CR LF line ends.
+  std::string DeliveredMessage(const std::string& user) {
+    const std::string folder = servers_->Maildir(user) + "/new/";
+    std::vector<std::string> names;
+    loop_.RunUntil(
+        [&] {
+          names = platform::ListFolder(folder, "*", platform::ListKind::FilesOnly);
+          return !names.empty();
+        },
+        10s);
+    if (names.size() != 1) return std::string();
+    return JoinLines(SplitLines(platform::ReadFile(folder + names[0]).value_or("")));
+  }
+
+  platform::TemporaryFolder servers_folder_;
+  std::unique_ptr<MailServers> servers_;
+};
+
+TEST_F(SendRealServersTest, ACarriedMailArrivesWithItsCharacterAndAttachment) {
+  testing::MakeCharacter(folder_.Path(), {.id = "<20240305.1a2b@mfmail.test>", .scenes = testing::StandingScenes()});
+  const auto package = PrepareCarrierPackage(folder_.Path() + "char1");
+  ASSERT_TRUE(package);
+  std::string attachment;
+  for (int i = 0; i < 5000; ++i) attachment.push_back(static_cast<char>((i * 31 + 7) & 0xff));
+
+  Composition mail;
+  mail.to = Sj("アリス <") + MailServers::Address("alice") + ">";
+  mail.subject = Sj("キャラクターが運ぶメール");
+  mail.body = Sj("こんにちは。") + "\r\n" + std::string(1200, 'z') + "\r\n.\r\n" + Sj("おわり") + "\r\n";
+  mail.attachments = {WriteFile("data.bin", attachment)};
+  mail.packagePath = *package;
+  mail.characterId = "<20240305.1a2b@mfmail.test>";
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  ASSERT_TRUE(RunToEnd(30s));
+  ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << (failures_.empty() ? "" : failures_[0]);
+
+  const std::string message = DeliveredMessage("alice");
+  ASSERT_FALSE(message.empty()) << "nothing delivered";
+  const std::string header = message.substr(0, message.find("\r\n\r\n") + 2);
+  EXPECT_NE(header.find("\r\nX-Mailer: MofutanMail\r\n"), std::string::npos) << header;
+  EXPECT_NE(header.find("\r\nX-CharacterID: <20240305.1a2b@mfmail.test>\r\n"), std::string::npos) << header;
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_NE(header.find("\r\nMessage-Id: " + sent_[0].messageId + "\r\n"), std::string::npos) << header;
+
+  const std::string mailFile = outside_.Path() + "MailNo1.txt";
+  ASSERT_TRUE(platform::WriteFileAtomic(mailFile, message));
+  TMimeDecode decoder;
+  std::map<int, std::string> parts;
+  std::map<int, std::string> names;
+  decoder.OnPartBegin = [&](TMimeDecode& sender) { names[sender.PartNumber()] = sender.PartFileName(); };
+  decoder.OnPartLine = [&](TMimeDecode& sender, const char* data, std::size_t length) {
+    parts[sender.PartNumber()].append(data, length);
+  };
+  decoder.DecodeFile(mailFile);
+  std::string subject = decoder.Subject();
+  DecodeHeaderWords(subject);
+  EXPECT_EQ(SjisToUtf8(subject), SjisToUtf8(mail.subject));
+
+  // Parts: preamble, text, the attachment, the package.
+  ASSERT_EQ(parts.size(), 4u) << message.substr(0, 2000);
+  const std::string text = ConvertJapaneseCode(parts[1], jcSjis);
+  EXPECT_NE(text.find(Sj("こんにちは。") + "\r\n" + std::string(998, 'z')), std::string::npos);
+  EXPECT_NE(text.find(Sj("おわり")), std::string::npos);
+  EXPECT_EQ(names[2], "data.bin");
+  EXPECT_TRUE(parts[2] == attachment) << "attachment bytes differ";
+  EXPECT_EQ(names[3], "MofutanData.mfd");
+  EXPECT_TRUE(CheckPackage(parts[3]).has_value()) << "the package fails its check";
+
+  // The sent folder keeps the mail with the Message-ID of the wire.
+  const std::string body = ReadStoreFile("TransmittedBody.txt");
+  EXPECT_NE(body.find("\r\nMessage-ID: " + sent_[0].messageId + "\r\n"), std::string::npos) << SjisToUtf8(body);
+  const auto headers = ParseHeaderRecords(ReadStoreFile("TransmittedHeader.txt"));
+  ASSERT_EQ(headers.size(), 1u);
+  EXPECT_NE(headers[0].attachmentFolder, "");
+  EXPECT_EQ(AttachmentFilesOf(body).size(), 2u);
+}
+
+}  // namespace
+}  // namespace mf
