@@ -1,0 +1,93 @@
+#include "mail/InboxIntake.h"
+
+#include "base/Text.h"
+#include "mail/InboxRepair.h"
+#include "mail/MailFooter.h"
+#include "mail/ReceiveJournal.h"
+#include "platform/Files.h"
+
+namespace mf {
+
+InboxIntake::InboxIntake(const MailStore& store, ReceivingHut& hut, RandomGenerator& random, const Clock& clock)
+    : store_(store), hut_(hut), decoder_(store, random, clock, MailFooterLines()) {}
+
+DecodeOutcome InboxIntake::Decode(const std::string& path, DecodedMessage& message) {
+  const DecodeOutcome outcome = decoder_.Decode(path, message);
+  if (outcome != DecodeOutcome::Decoded) Discard(message);
+  return outcome;
+}
+
+DeliveringCharacter InboxIntake::ChooseCharacter(DecodedMessage& message) {
+  ReceivedMail& mail = message.mail;
+  DeliveringCharacter character =
+      SelectDeliveringCharacter(hut_, store_, mail.characterId, message.packageFiles, mail.references, mail.inReplyTo);
+  mail.characterId = character.id;
+  return character;
+}
+
+bool InboxIntake::Append(const DecodedMessage& message) {
+  if (!store_.Prepare()) return false;
+  if (store_.AppendHeaderRecord(FolderKind::Inbox, message.header) != StoreResult::Done) return false;
+  if (OnCheckpoint) OnCheckpoint("between-appends");
+  if (store_.AppendBodyRecord(FolderKind::Inbox, InboxBodyRecord(message.mail)) != StoreResult::Done) {
+    RepairInboxPair(store_);  // takes the lone header record back
+    return false;
+  }
+  return true;
+}
+
+void InboxIntake::Discard(const DecodedMessage& message) const {
+  if (message.attachmentFolder.empty()) return;
+  platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + message.attachmentFolder);
+}
+
+IntakeResult InboxIntake::StoreFile(const std::string& path, ArrivedMail& arrived) {
+  if (RepairInboxPair(store_) == RepairResult::Failed) return IntakeResult::Failed;
+  DecodedMessage message;
+  switch (Decode(path, message)) {
+    case DecodeOutcome::Decoded: break;
+    case DecodeOutcome::Rejected: return IntakeResult::Rejected;
+    case DecodeOutcome::Unreadable:
+    case DecodeOutcome::WriteError: return IntakeResult::Failed;
+  }
+  const DeliveringCharacter character = ChooseCharacter(message);
+  const std::size_t index = store_.RecordCount(FolderKind::Inbox);
+  if (!Append(message)) {
+    Discard(message);
+    return IntakeResult::Failed;
+  }
+  arrived = ArrivedMailOf(message, character, index);
+  return IntakeResult::Stored;
+}
+
+std::string InboxIntake::HeaderFingerprint(const DecodedMessage& message) {
+  return Fingerprint(FormatHeaderRecord(message.header));
+}
+
+ArrivedMail InboxIntake::ArrivedMailOf(const DecodedMessage& message, const DeliveringCharacter& character,
+                                       std::size_t recordIndex) {
+  const ReceivedMail& mail = message.mail;
+  ArrivedMail arrived;
+  arrived.recordIndex = recordIndex;
+  arrived.from = mail.from;
+  arrived.subject = mail.subject;
+  arrived.text = mail.text;
+  arrived.inReplyTo = Trim(mail.messageId);
+  const std::string references = Trim(mail.references);
+  if (!references.empty() && !arrived.inReplyTo.empty()) {
+    arrived.references = references + "," + arrived.inReplyTo;
+  } else {
+    arrived.references = references.empty() ? arrived.inReplyTo : references;
+  }
+  arrived.carriedId = message.carriedId;
+  arrived.deliveringId = character.id;
+  arrived.attachmentFolder = message.shownAttachments.empty()
+                                 ? std::string()
+                                 : platform::ExtractFilePath(message.shownAttachments.front());
+  arrived.attachments = message.shownAttachments;
+  arrived.answered = character.answered;
+  arrived.arrivedFolder = character.arrivedFolder;
+  return arrived;
+}
+
+}  // namespace mf

@@ -1,0 +1,366 @@
+#include "mail/ReceiveController.h"
+
+#include <utility>
+
+#include "base/Text.h"
+#include "mail/InboxRepair.h"
+#include "platform/Files.h"
+#include "settings/LiveSettings.h"
+
+namespace mf {
+namespace {
+
+constexpr const char* kDefaultPop3Port = "110";
+
+std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
+
+}  // namespace
+
+ReceiveController::ReceiveController(platform::EventLoop& loop, const LiveSettings& settings,
+                                     const MailStore& store, ReceivingHut& hut, RandomGenerator& random,
+                                     const Clock& clock)
+    : loop_(loop),
+      settings_(settings),
+      store_(store),
+      intake_(store, hut, random, clock),
+      pop_(loop),
+      journal_(store.ProgramFolder()) {
+  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    Pop3ClientRequestDone(type, error);
+  };
+  pop_.OnMessageLine = [this](TCustomPop3Cli&) { Pop3ClientMessageLine(); };
+  // Seen before dot-unstuffing, so a piece that began with ".." still shows its length.
+  pop_.OnResponse = [this](TCustomPop3Cli&, const std::string& line) { rawLineLength_ = line.size(); };
+  pop_.OnUidlLine = [this](TCustomPop3Cli& sender) { uidls_[sender.MsgNum()] = sender.MsgUidl(); };
+  pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { Pop3ClientSessionClosed(); };
+  intake_.OnCheckpoint = [this](std::string_view point) { Checkpoint(point); };
+}
+
+ReceiveController::~ReceiveController() = default;
+
+void ReceiveController::Post(std::function<void()> step) {
+  loop_.Post(guard_.Bind([this, attempt = attempt_, step = std::move(step)] {
+    if (attempt == attempt_ && phase_ != Phase::Idle) step();
+  }));
+}
+
+void ReceiveController::Checkpoint(std::string_view point) {
+  if (OnCheckpoint) OnCheckpoint(point);
+}
+
+ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
+  if (phase_ != Phase::Idle) return ReceiveStart::Busy;
+  if (Trim(settings_.pop3Server).empty()) return ReceiveStart::Failed;
+  ++attempt_;
+  trigger_ = trigger;
+  switches_ = {settings_.mailLeave, settings_.leaveOtherMailer, settings_.rcvOnlyFromThisMailer};
+  uidlRecord_ = std::make_unique<UidlRecord>(
+      UidlRecord::PathFor(store_.ProgramFolder(), settings_.pop3Server, settings_.pop3User));
+  count_ = number_ = fetched_ = stored_ = rejected_ = 0;
+  uidlSupported_ = true;
+  uidls_.clear();
+  quitting_ = false;
+  phase_ = Phase::Recovering;
+  Post([this] {
+    if (RepairInboxPair(store_) == RepairResult::Failed) return Fail("cannot repair the inbox files");
+    if (!journal_.Load()) return Fail("cannot read " + journal_.Path());
+    if (!uidlRecord_->Load()) return Fail("cannot read " + uidlRecord_->Path());
+    StoreJournal([this] { StartSession(); });
+  });
+  return ReceiveStart::Started;
+}
+
+void ReceiveController::Abort() {
+  if (phase_ == Phase::Idle) return;
+  ++attempt_;
+  phase_ = Phase::Idle;
+  pop_.Abort();
+}
+
+// --- the session -------------------------------------------------------------
+
+template <typename F>
+void ReceiveController::Request(TPop3Request type, F start) {
+  awaiting_ = type;
+  try {
+    start();
+  } catch (const Pop3Exception& error) {
+    Fail(error.what());
+  }
+}
+
+void ReceiveController::StartSession() {
+  phase_ = Phase::Session;
+  pop_.SetHost(Trim(settings_.pop3Server));
+  // The port setting is honoured; the standard port when it is empty.
+  const std::string port = Trim(settings_.pop3Port);
+  pop_.SetPort(port.empty() ? kDefaultPop3Port : port);
+  pop_.SetUserName(settings_.pop3User);
+  pop_.SetPassWord(settings_.pop3Password);
+  Request(pop3Connect, [this] { pop_.Connect(); });
+}
+
+void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t error) {
+  // A completion of an aborted run can arrive after the next run started.
+  if (phase_ != Phase::Session || type != awaiting_) return;
+  if (type == pop3Quit) {
+    if (endAfterQuit_ != ReceiveEnd::Done) return Finish(endAfterQuit_, whyAfterQuit_);
+    return SessionOver();
+  }
+  if (error != 0) {
+    if (type == pop3Pass) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
+    if (type == pop3Uidl && pop_.Connected()) {
+      // RFC 1939 makes UIDL optional: without it every message is fetched.
+      uidlSupported_ = false;
+      uidls_.clear();
+      return FetchNext();
+    }
+    const std::string& reply = pop_.ErrorMessage().empty() ? pop_.LastResponse() : pop_.ErrorMessage();
+    return Fail(reply + " (error " + std::to_string(error) + ")");
+  }
+  switch (type) {
+    case pop3Connect: return Request(pop3User, [this] { pop_.User(); });
+    case pop3User: return Request(pop3Pass, [this] { pop_.Pass(); });
+    case pop3Pass: return Request(pop3Stat, [this] { pop_.Stat(); });
+    case pop3Stat:
+      count_ = pop_.MsgCount();
+      if (count_ <= 0) return QuitThenFinish(ReceiveEnd::Done, {});
+      pop_.SetMsgNum(0);
+      return Request(pop3Uidl, [this] { pop_.Uidl(); });
+    case pop3Uidl: return FetchNext();
+    case pop3Retr: return MessageFetched();
+    case pop3Dele:
+      Checkpoint("dele");
+      return FetchNext();
+    default: return;
+  }
+}
+
+void ReceiveController::FetchNext() {
+  while (++number_ <= count_) {
+    const std::string uidl = UidlOf(number_);
+    if (!uidl.empty() && uidlRecord_->Contains(uidl)) {
+      // Stored already; its deletion waits when a crash came before QUIT.
+      if (!uidlRecord_->DeletePending(uidl)) continue;
+      pop_.SetMsgNum(number_);
+      return Request(pop3Dele, [this] { pop_.Dele(); });
+    }
+    message_.clear();
+    pendingLine_.clear();
+    probe_.Reset();
+    pop_.SetMsgNum(number_);
+    return Request(pop3Retr, [this] { pop_.Retr(); });
+  }
+  QuitThenFinish(ReceiveEnd::Done, {});
+}
+
+void ReceiveController::Pop3ClientMessageLine() {
+  const std::string& piece = pop_.LastResponse();
+  pendingLine_ += piece;
+  // FIXME: the client hands a long line over in pieces of exactly
+  // kMaxLineLength bytes and does not say whether one follows, so a line of
+  // exactly that length is joined with the next. Ask the client instead once
+  // it tells.
+  if (rawLineLength_ == TCustomPop3Cli::kMaxLineLength) return;
+  probe_.Line(pendingLine_);
+  message_ += pendingLine_;
+  message_ += "\r\n";
+  pendingLine_.clear();
+}
+
+void ReceiveController::MessageFetched() {
+  if (!pendingLine_.empty()) {
+    message_ += pendingLine_;
+    message_ += "\r\n";
+    pendingLine_.clear();
+  }
+  const bool fromThisMailer = probe_.FromThisMailer();
+  const bool remove = DeleteOnServer(switches_, fromThisMailer);
+  if (KeepLocally(switches_, fromThisMailer)) {
+    const std::string file = TemporaryFileName(number_);
+    // On disk and journalled before DELE: from here on a crash loses nothing.
+    if (!platform::WriteFileAtomic(store_.ProgramFolder() + file, message_)) {
+      return Fail("cannot write " + store_.ProgramFolder() + file);
+    }
+    JournalEntry entry;
+    entry.file = file;
+    entry.uidl = UidlOf(number_);
+    entry.deleteOnServer = remove;
+    journal_.SetUidlRecordPath(uidlRecord_->Path());
+    journal_.Entries().push_back(std::move(entry));
+    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+    ++fetched_;
+    Checkpoint("retr");
+  }
+  message_.clear();
+  if (remove) return Request(pop3Dele, [this] { pop_.Dele(); });
+  FetchNext();
+}
+
+void ReceiveController::QuitThenFinish(ReceiveEnd end, std::string why) {
+  endAfterQuit_ = end;
+  whyAfterQuit_ = std::move(why);
+  if (quitting_) return;
+  quitting_ = true;
+  if (!pop_.Connected()) {
+    if (end != ReceiveEnd::Done) return Finish(end, whyAfterQuit_);
+    return SessionOver();
+  }
+  Request(pop3Quit, [this] { pop_.Quit(); });
+}
+
+void ReceiveController::Pop3ClientSessionClosed() {
+  loop_.Post(guard_.Bind([this] {
+    if (OnSessionClosed) OnSessionClosed();
+  }));
+}
+
+void ReceiveController::SessionOver() {
+  // The server has committed its deletions: ids it no longer lists are gone.
+  if (uidlSupported_ && !uidls_.empty()) {
+    std::set<std::string> listed;
+    for (const auto& [number, uidl] : uidls_) listed.insert(uidl);
+    uidlRecord_->RetainOnly(listed);
+    if (!uidlRecord_->Save()) return Fail("cannot write " + uidlRecord_->Path());
+  }
+  phase_ = Phase::Storing;
+  Post([this] {
+    StoreJournal([this] {
+      const bool nothingNew = fetched_ == 0 && stored_ == 0 && rejected_ == 0;
+      Finish(nothingNew ? ReceiveEnd::NoNewMail : ReceiveEnd::Done);
+    });
+  });
+}
+
+std::string ReceiveController::UidlOf(int number) const {
+  if (!uidlSupported_) return {};
+  auto found = uidls_.find(number);
+  return found == uidls_.end() ? std::string() : found->second;
+}
+
+void ReceiveController::Fail(std::string why) {
+  if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  Finish(ReceiveEnd::Failed, std::move(why));
+}
+
+void ReceiveController::Finish(ReceiveEnd end, std::string why) {
+  if (phase_ == Phase::Idle) return;
+  phase_ = Phase::Idle;
+  ReceiveSummary summary;
+  summary.end = end;
+  summary.trigger = trigger_;
+  summary.stored = stored_;
+  summary.rejected = rejected_;
+  summary.error = std::move(why);
+  loop_.Post(guard_.Bind([this, summary = std::move(summary)] {
+    if (OnFinished) OnFinished(summary);
+  }));
+}
+
+// --- into the inbox -----------------------------------------------------------
+
+void ReceiveController::StoreJournal(std::function<void()> next) {
+  if (journal_.Empty()) return next();
+  UidlRecord* record = uidlRecord_.get();
+  if (journal_.UidlRecordPath() != uidlRecord_->Path()) {
+    // Left by a run for another account: its ids belong to that account.
+    if (!journalRecord_ || journalRecord_->Path() != journal_.UidlRecordPath()) {
+      journalRecord_ = std::make_unique<UidlRecord>(journal_.UidlRecordPath());
+      if (!journalRecord_->Load()) return Fail("cannot read " + journalRecord_->Path());
+    }
+    record = journalRecord_.get();
+  }
+  if (!StoreEntry(journal_.Entries().front(), *record)) return;
+  Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+}
+
+bool ReceiveController::AlreadyStored(const JournalEntry& entry) const {
+  const std::vector<HeaderRecord> records = store_.ReadHeaderRecords(FolderKind::Inbox);
+  return records.size() > entry.recordsBefore &&
+         Fingerprint(FormatHeaderRecord(records[entry.recordsBefore])) == entry.fingerprint;
+}
+
+std::string ReceiveController::KeepAside(const std::string& file) const {
+  const std::string folder = store_.ProgramFolder();
+  const std::string stem = file.size() > 4 ? file.substr(0, file.size() - 4) : file;
+  std::string kept = stem + "bad.txt";
+  for (int number = 2; platform::FileExists(folder + kept); ++number) {
+    kept = stem + "bad" + std::to_string(number) + ".txt";
+  }
+  return platform::RenameFile(folder + file, folder + kept) ? kept : file;
+}
+
+bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
+  const std::string folder = store_.ProgramFolder();
+  const std::string path = folder + entry.file;
+  auto done = [&] {
+    record.Add(entry.uidl, entry.deleteOnServer);
+    if (!record.Save()) {
+      Fail("cannot write " + record.Path());
+      return false;
+    }
+    platform::DeleteFileInside(folder, path);
+    journal_.Entries().erase(journal_.Entries().begin());
+    if (!journal_.Save()) {
+      Fail("cannot write " + journal_.Path());
+      return false;
+    }
+    return true;
+  };
+
+  if (entry.state == JournalEntry::State::Decoded) {
+    if (AlreadyStored(entry)) return done();
+    // Attachments written before the crash would be written again.
+    if (!entry.attachmentFolder.empty()) {
+      platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
+    }
+  }
+
+  DecodedMessage message;
+  switch (intake_.Decode(path, message)) {
+    case DecodeOutcome::Decoded: break;
+    case DecodeOutcome::Rejected: {
+      const std::string kept = KeepAside(entry.file);
+      ++rejected_;
+      if (!done()) return false;
+      if (OnMailRejected) OnMailRejected(folder + kept);
+      return true;
+    }
+    case DecodeOutcome::Unreadable:
+      // Gone from disk: nothing to store; the server still has it unless deleted.
+      if (!platform::FileExists(path)) {
+        journal_.Entries().erase(journal_.Entries().begin());
+        return journal_.Save() || (Fail("cannot write " + journal_.Path()), false);
+      }
+      Fail("cannot read " + path);
+      return false;
+    case DecodeOutcome::WriteError:
+      Fail("cannot write the attachments of " + path);
+      return false;
+  }
+
+  const DeliveringCharacter character = intake_.ChooseCharacter(message);
+  entry.state = JournalEntry::State::Decoded;
+  entry.recordsBefore = store_.RecordCount(FolderKind::Inbox);
+  entry.fingerprint = InboxIntake::HeaderFingerprint(message);
+  entry.attachmentFolder = message.attachmentFolder;
+  if (!journal_.Save()) {
+    intake_.Discard(message);
+    Fail("cannot write " + journal_.Path());
+    return false;
+  }
+  if (!intake_.Append(message)) {
+    intake_.Discard(message);
+    Fail("cannot write the inbox");
+    return false;
+  }
+  const ArrivedMail arrived = InboxIntake::ArrivedMailOf(message, character, entry.recordsBefore);
+  if (!done()) return false;
+  ++stored_;
+  const unsigned attempt = attempt_;
+  if (OnMailStored) OnMailStored(arrived);
+  // The viewer may have run the common error routine meanwhile.
+  return attempt == attempt_ && phase_ != Phase::Idle;
+}
+
+}  // namespace mf

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "base/DateTime.h"
+#include "base/Random.h"
+#include "mail/CharacterArrival.h"
+#include "mail/InboxIntake.h"
+#include "mail/MailStore.h"
+#include "mail/ReceiveJournal.h"
+#include "mail/ReceiveRules.h"
+#include "mail/UidlRecord.h"
+#include "net/Pop3Cli.h"
+#include "platform/EventLoop.h"
+
+namespace mf {
+
+class LiveSettings;
+
+// Who started a run: a periodic run never says that no mail came.
+enum class ReceiveTrigger { Manual, Periodic };
+
+enum class ReceiveStart {
+  Started,  // the run goes on; it ends with OnFinished
+  Busy,     // a run is going on already; nothing happened
+  Failed,   // no POP3 server is set: the window shows "受信エラー"
+};
+
+enum class ReceiveEnd {
+  Done,              // mail was stored (or rejected and kept aside)
+  NoNewMail,         // nothing new: a manual run shows "新着メッセージはありません。"
+  PasswordRejected,  // PASS was refused; the session is over and the window asks for a new password
+  Failed,            // a request or a file failed: the common error routine runs
+};
+
+struct ReceiveSummary {
+  ReceiveEnd end = ReceiveEnd::Done;
+  ReceiveTrigger trigger = ReceiveTrigger::Manual;
+  int stored = 0;
+  int rejected = 0;
+  std::string error;  // for Failed: what went wrong (a server reply, a socket error, a file)
+};
+
+// A receive run: finishes what an interrupted run left in its journal, then
+// logs in to the POP3 server, fetches every message not yet stored into a
+// temporary file "MailNo" + n + ".txt" (flushed to disk and journalled
+// before its DELE), and after QUIT takes the files into the inbox one by
+// one, each in its own step on the event loop, never inside a client
+// callback. The UIDL record keeps mail left on the server from being stored
+// twice. The mail list window, the hut and mftool drive it; every event
+// comes from the event loop after the call that caused it has returned.
+class ReceiveController {
+ public:
+  ReceiveController(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
+                    ReceivingHut& hut, RandomGenerator& random, const Clock& clock);
+  ~ReceiveController();
+  ReceiveController(const ReceiveController&) = delete;
+  ReceiveController& operator=(const ReceiveController&) = delete;
+
+  // Starts a run with the account and switches the settings hold now.
+  ReceiveStart MailRcvClick(ReceiveTrigger trigger);
+  bool Running() const { return phase_ != Phase::Idle; }
+  // Ends the session at once without further events (the common error
+  // routine); what was fetched stays journalled for the next run.
+  void Abort();
+
+  // A mail entered the inbox: the window presents it (a modal viewer may
+  // run here; the next mail waits until this returns).
+  std::function<void(const ArrivedMail& mail)> OnMailStored;
+  // A message was no mail at all; it is kept as `keptAs` in the program
+  // folder and never fetched again. The window shows "無効なメール形式です".
+  std::function<void(const std::string& keptAs)> OnMailRejected;
+  // The POP3 session closed: the window hides its progress windows.
+  std::function<void()> OnSessionClosed;
+  // The run is over; receiving can start again.
+  std::function<void(const ReceiveSummary& summary)> OnFinished;
+  // Named points of a run ("retr", "dele", "between-appends"), for tests
+  // that stop the program there.
+  std::function<void(std::string_view point)> OnCheckpoint;
+
+  TPop3Cli& Pop3Client() { return pop_; }
+
+ private:
+  enum class Phase { Idle, Recovering, Session, Storing };
+
+  void Post(std::function<void()> step);
+  void Checkpoint(std::string_view point);
+  void StartSession();
+  void Pop3ClientRequestDone(TPop3Request type, std::uint16_t error);
+  void Pop3ClientMessageLine();
+  void Pop3ClientSessionClosed();
+  template <typename F>
+  void Request(TPop3Request type, F start);
+  std::string UidlOf(int number) const;
+  void FetchNext();
+  void MessageFetched();
+  void SessionOver();
+  void Fail(std::string why);
+  void QuitThenFinish(ReceiveEnd end, std::string why);
+  // Stores the journal's entries one per loop step, then runs `next`.
+  void StoreJournal(std::function<void()> next);
+  bool StoreEntry(JournalEntry& entry, UidlRecord& record);
+  bool AlreadyStored(const JournalEntry& entry) const;
+  std::string KeepAside(const std::string& file) const;
+  void Finish(ReceiveEnd end, std::string why = {});
+
+  platform::EventLoop& loop_;
+  platform::LifetimeGuard guard_;
+  const LiveSettings& settings_;
+  const MailStore& store_;
+  InboxIntake intake_;
+  TPop3Cli pop_;
+
+  Phase phase_ = Phase::Idle;
+  unsigned attempt_ = 0;
+  ReceiveTrigger trigger_ = ReceiveTrigger::Manual;
+  ReceiveSwitches switches_;
+  ReceiveJournal journal_;
+  std::unique_ptr<UidlRecord> uidlRecord_;  // of the account of this run
+  std::unique_ptr<UidlRecord> journalRecord_;  // of the account the journal was written for
+
+  int count_ = 0;
+  int number_ = 0;
+  bool uidlSupported_ = true;
+  std::map<int, std::string> uidls_;
+  std::string message_;      // the message being fetched
+  std::string pendingLine_;  // a long line arriving in pieces
+  std::size_t rawLineLength_ = 0;
+  XMailerProbe probe_;
+  TPop3Request awaiting_ = pop3Connect;
+  bool quitting_ = false;
+  ReceiveEnd endAfterQuit_ = ReceiveEnd::Done;
+  std::string whyAfterQuit_;
+  int fetched_ = 0;
+  int stored_ = 0;
+  int rejected_ = 0;
+};
+
+}  // namespace mf

@@ -1,0 +1,157 @@
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/DateTime.h"
+#include "base/Random.h"
+#include "base/ShiftJis.h"
+#include "hut/CharacterLifecycle.h"
+#include "hut/CharacterRegistry.h"
+#include "hut/CharacterScan.h"
+#include "mail/CharacterArrival.h"
+#include "mail/MailStore.h"
+#include "mail/ReceiveController.h"
+#include "platform/Dialogs.h"
+#include "platform/PollEventLoop.h"
+#include "platform/ProgramFolder.h"
+#include "settings/LiveSettings.h"
+#include "tools/mftool/Command.h"
+
+namespace mf::tool {
+
+namespace {
+
+// The hut without windows: the registry's lists and rules, items kept only
+// as records, so that a character arriving by mail is registered exactly as
+// the running program would register it.
+class HeadlessHut final : public HutView, public ReceivingHut {
+ public:
+  explicit HeadlessHut(const std::string& programFolder)
+      : registry_(programFolder), lifecycle_(registry_, *this, clock_, dialogs_) {
+    registry_.ClearLists();
+    registry_.LoadLists();
+    for (const auto& character : ScanCharacterFolders(registry_)) {
+      items_.push_back(TCharData{character.folder, character.id, character.out, static_cast<int>(items_.size())});
+    }
+  }
+
+  // ReceivingHut
+  const std::vector<std::string>& CharDB() const override { return registry_.charDB; }
+  const std::vector<std::string>& VisibleDB() const override { return registry_.VisibleDB; }
+  bool ShowAgain(const std::string& number, const std::string& id) override {
+    return lifecycle_.ShowAgain(number, id);
+  }
+  void RegisterCharacter(int number, const std::string& id) override { lifecycle_.RegisterCharacter(number, id); }
+
+  // HutView
+  int ItemCount() const override { return static_cast<int>(items_.size()); }
+  TCharData& ItemData(int row) override { return items_[static_cast<std::size_t>(row)]; }
+  int SelectedRow() const override { return -1; }
+  void AddItem(const std::string&, const TCharData& data, const std::string&) override { items_.push_back(data); }
+  void DeleteItem(int row, IconFate) override { items_.erase(items_.begin() + row); }
+  void SetItemCaption(int, const std::string&) override {}
+  void ArrangeIcons() override {}
+  bool HasWindow(int) const override { return false; }
+  int FreeSlot() const override { return static_cast<int>(items_.size()); }
+  void CreateCharacterWindow(int, const std::string&, const std::string&) override {}
+  void DestroyCharacterWindow(int) override {}
+  bool LoadScenes(int) override { return false; }
+  void ShowOnDesktop(int) override {}
+  void HideFromDesktop(int) override {}
+  void SetWindowId(int, const std::string&) override {}
+  bool MailTransferBusy() const override { return true; }
+  void ForgetComposingCharacter() override {}
+
+ private:
+  SystemClock clock_;
+  platform::FakeDialogs dialogs_;  // the rules used here ask nothing
+  CharacterRegistry registry_;
+  CharacterLifecycle lifecycle_;
+  std::vector<TCharData> items_;
+};
+
+// MFMAIL_TEST_CRASH_AT="retr:2" kills the process at the second "retr"
+// point of the run, as a power cut would: tests check that nothing is lost.
+class CrashPoint {
+ public:
+  CrashPoint() {
+    const char* value = std::getenv("MFMAIL_TEST_CRASH_AT");
+    if (value == nullptr) return;
+    const std::string text(value);
+    const auto colon = text.find(':');
+    point_ = text.substr(0, colon);
+    remaining_ = colon == std::string::npos ? 1 : std::atoi(text.c_str() + colon + 1);
+  }
+  void Reached(std::string_view point) {
+    if (point_.empty() || point != point_ || --remaining_ > 0) return;
+    std::cout.flush();
+    std::raise(SIGKILL);
+  }
+
+ private:
+  std::string point_;
+  int remaining_ = 0;
+};
+
+}  // namespace
+
+int RunReceive(const Arguments& arguments) {
+  if (!arguments.empty()) {
+    std::cerr << "usage: mftool receive   (the account of $MFMAIL_HOME/MFMail.ini)\n";
+    return 2;
+  }
+  const std::string folder = platform::ProgramFolder();
+  LiveSettings settings(platform::IniFile(folder + "MFMail.ini"), nullptr, nullptr);
+  settings.FormCreate();
+  MailStore store(folder);
+  HeadlessHut hut(folder);
+  MersenneRandom random;
+  SystemClock clock;
+  platform::PollEventLoop loop;
+  ReceiveController receiver(loop, settings, store, hut, random, clock);
+  CrashPoint crash;
+
+  bool finished = false;
+  ReceiveSummary result;
+  receiver.OnCheckpoint = [&crash](std::string_view point) { crash.Reached(point); };
+  receiver.OnMailStored = [](const ArrivedMail& mail) {
+    std::cout << mail.recordIndex << "\t" << SjisToUtf8(mail.from) << "\t" << SjisToUtf8(mail.subject);
+    if (mail.arrivedFolder != 0) std::cout << "\t(new character in char" << mail.arrivedFolder << ")";
+    std::cout << "\n";
+  };
+  receiver.OnMailRejected = [](const std::string& keptAs) {
+    std::cerr << "mftool receive: not a mail, kept as " << SjisToUtf8(keptAs) << "\n";
+  };
+  receiver.OnFinished = [&](const ReceiveSummary& summary) {
+    result = summary;
+    finished = true;
+  };
+  switch (receiver.MailRcvClick(ReceiveTrigger::Manual)) {
+    case ReceiveStart::Started: break;
+    case ReceiveStart::Busy: return 1;
+    case ReceiveStart::Failed:
+      std::cerr << "mftool receive: no POP3 server in " << SjisToUtf8(folder) << "MFMail.ini\n";
+      return 1;
+  }
+  // The client's time-out bounds every request, so this only waits.
+  while (!finished) loop.RunOnce(std::chrono::milliseconds(500));
+  switch (result.end) {
+    case ReceiveEnd::Done:
+    case ReceiveEnd::NoNewMail:
+      std::cout << "stored " << result.stored << " mails";
+      if (result.rejected > 0) std::cout << ", " << result.rejected << " not mail";
+      std::cout << "\n";
+      return result.rejected > 0 ? 1 : 0;
+    case ReceiveEnd::PasswordRejected:
+      std::cerr << "mftool receive: the server refused the password: " << SjisToUtf8(result.error) << "\n";
+      return 1;
+    case ReceiveEnd::Failed:
+      std::cerr << "mftool receive: " << SjisToUtf8(result.error) << "\n";
+      return 1;
+  }
+  return 1;
+}
+
+}  // namespace mf::tool
