@@ -6,11 +6,23 @@
 
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
+#include "charedit/gui/TCharEdit.h"
+#include "charedit/gui/TaddImageForm.h"
+#include "base/DateTime.h"
+#include "base/Random.h"
+#include "hut/CharacterMaking.h"
 #include "hut/gui/TMainForm.h"
+#include "mail/MailStore.h"
+#include "mail/SendController.h"
+#include "mail/gui/MailErrorRoutine.h"
+#include "mail/gui/ProgressWindows.h"
+#include "mail/gui/TNew_Mail.h"
 #include "platform/Autostart.h"
 #include "platform/DesktopWindows.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationWatch.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtShell.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "settings/LiveSettings.h"
 #include "settings/gui/TBaseSetUp.h"
@@ -33,6 +45,19 @@ std::unique_ptr<platform::DesktopWindows> OpenDesktop() {
   return fake;
 }
 
+// The hut's character commands open the editor modally through this.
+class ModalCharacterEditor final : public CharacterEditorLauncher {
+ public:
+  explicit ModalCharacterEditor(TCharEdit& window) : window_(window) {}
+  void EditCharacter(const EditorOpening& opening) override {
+    window_.Open(opening);
+    window_.exec();
+  }
+
+ private:
+  TCharEdit& window_;
+};
+
 }  // namespace
 
 Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
@@ -41,11 +66,51 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   MainForm = std::make_unique<TMainForm>(
       HutStartup{platform::ProgramFolder(), settingsPath, firstArgument}, *edges_);
 
+  editorDialogs_ = std::make_unique<platform::QtDialogs>();
+  CharEdit = std::make_unique<TCharEdit>(
+      *editorDialogs_, [this](int number, const std::string& id) { MainForm->RegisterCharacter(number, id); });
+  addImageForm = std::make_unique<TaddImageForm>(*CharEdit, *editorDialogs_, CharEdit.get());
+  CharEdit->SetImportWindow(addImageForm.get());
+  editorLauncher_ = std::make_unique<ModalCharacterEditor>(*CharEdit);
+  MainForm->SetCharacterEditor(editorLauncher_.get(), [this] { return settings_->mailAddress; });
+
   settings_ = std::make_unique<LiveSettings>(
       platform::IniFile(settingsPath),
       [this](int intervalMs, bool enabled) { MainForm->ArmReceiveTimer(intervalMs, enabled); },
       [](bool enabled) { platform::SetAutostart(enabled, platform::ExecutablePath()); });
   BaseSetUp = std::make_unique<TBaseSetUp>(*settings_);
+
+  dialogs_ = std::make_unique<platform::QtDialogs>();
+  shell_ = std::make_unique<platform::QtShell>();
+  clock_ = std::make_unique<SystemClock>();
+  auto random = std::make_unique<MersenneRandom>();
+  random->SeedFromClock();
+  random_ = std::move(random);
+  store_ = std::make_unique<MailStore>(platform::ProgramFolder());
+  commands_ = std::make_unique<TransferCommands>();
+  errors_ = std::make_unique<MailErrorRoutine>(loop, *dialogs_, *commands_);
+
+  New_Mail = std::make_unique<TNew_Mail>(CompositionContext{*MainForm, loop, *settings_, *store_, *clock_, *random_,
+                                                            *dialogs_, *shell_, platform::IniFile(settingsPath),
+                                                            *commands_, *errors_});
+  MainForm->SetCompositionWindow(New_Mail.get());
+  MailRcvingForm = std::make_unique<TMailRcvingForm>();
+  MailSendingForm = std::make_unique<TMailSendingForm>();
+  auto hideProgress = [this] {
+    MailRcvingForm->HideProgress();
+    MailSendingForm->HideProgress();
+  };
+  New_Mail->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
+  New_Mail->links.hideProgress = hideProgress;
+  errors_->hooks.hideProgress = hideProgress;
+
+  HutLinks links;
+  links.receiveEnabled = [this] { return commands_->ReceiveEnabled(); };
+  links.mailTransferBusy = [this] {
+    return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || New_Mail->Sender().Busy();
+  };
+  links.clearReceivingFlag = [this] { MailRcvingForm->SetShowSwitch(false); };
+  MainForm->SetLinks(std::move(links));
 
   CharForm = std::make_unique<TCharForm>(*MainForm, *edges_);
 

@@ -7,11 +7,24 @@ namespace mf {
 
 namespace platform {
 class DesktopWindows;
+class Dialogs;
 class EventLoop;
+class Shell;
 class TerminationWatch;
 }  // namespace platform
+class Clock;
 class LiveSettings;
+class MailErrorRoutine;
+class MailStore;
+class RandomGenerator;
+class TMailRcvingForm;
+class TMailSendingForm;
+class TNew_Mail;
+class TransferCommands;
+class CharacterEditorLauncher;
 class TBaseSetUp;
+class TCharEdit;
+class TaddImageForm;
 class TCharForm;
 class TMainForm;
 class WindowEdgeSearch;
@@ -29,19 +42,37 @@ class Program {
   // The spare character window: never on the desktop; other windows read
   // the picture size from it.
   TCharForm& SpareCharForm() { return *CharForm; }
+  TNew_Mail& Composition() { return *New_Mail; }
+  TMailSendingForm& SendingProgress() { return *MailSendingForm; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
   std::unique_ptr<WindowEdgeSearch> edges_;
   std::unique_ptr<LiveSettings> settings_;
+  // What the mail windows share.
+  std::unique_ptr<platform::Dialogs> dialogs_;
+  std::unique_ptr<platform::Shell> shell_;
+  std::unique_ptr<Clock> clock_;
+  std::unique_ptr<RandomGenerator> random_;
+  std::unique_ptr<MailStore> store_;
+  std::unique_ptr<TransferCommands> commands_;
+  std::unique_ptr<MailErrorRoutine> errors_;
 
   // In the order of creation; members go in the reverse order.
   std::unique_ptr<TMainForm> MainForm;
-  // Next: TCharEdit, TaddImageForm, TcreateNewImage, TForm1.
+  // The character editor and its picture import window (which makes the
+  // picture creation window); the hut opens the editor through the launcher.
+  std::unique_ptr<platform::Dialogs> editorDialogs_;
+  std::unique_ptr<TCharEdit> CharEdit;
+  std::unique_ptr<TaddImageForm> addImageForm;
+  std::unique_ptr<CharacterEditorLauncher> editorLauncher_;
+  // Next: TForm1.
   std::unique_ptr<TBaseSetUp> BaseSetUp;
-  // Next: Tpasonal, TRetuenForm, TselectMailAdd, TDummyForm, TNew_Mail,
-  // TMailadd, TShowMailForm, TVersionInfoForm, TMailRcvingForm,
-  // TMailSendingForm.
+  // Next: Tpasonal, TRetuenForm, TselectMailAdd.
+  std::unique_ptr<TNew_Mail> New_Mail;
+  // Next: TMailadd, TShowMailForm, TVersionInfoForm.
+  std::unique_ptr<TMailRcvingForm> MailRcvingForm;
+  std::unique_ptr<TMailSendingForm> MailSendingForm;
   std::unique_ptr<TCharForm> CharForm;
 
   std::unique_ptr<platform::TerminationWatch> termination_;

@@ -20,9 +20,12 @@
 #include <QtGui/qguiapplication_platform.h>
 
 #include "base/DateTime.h"
+#include "base/ShiftJis.h"
 #include "character/gui/TCharForm.h"
+#include "charedit/CharacterPackage.h"
 #include "hut/CharacterScan.h"
 #include "hut/gui/HutMenuBar.h"
+#include "mail/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/qt/QtDialogs.h"
@@ -122,7 +125,9 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
       ownClock_(startup_.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(startup_.dialogs ? nullptr : std::make_unique<platform::QtDialogs>(this)),
       lifecycle_(registry_, *this, startup_.clock ? *startup_.clock : *ownClock_,
-                 startup_.dialogs ? *startup_.dialogs : *ownDialogs_) {
+                 startup_.dialogs ? *startup_.dialogs : *ownDialogs_),
+      making_(startup_.programFolder, startup_.clock ? *startup_.clock : *ownClock_, random_,
+              startup_.dialogs ? *startup_.dialogs : *ownDialogs_) {
   setWindowTitle(Text("小屋"));
   setWindowIcon(HutIcon());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -329,7 +334,23 @@ void TMainForm::CreateCharacterWindow(int slot, const std::string& id, const std
 }
 
 void TMainForm::DestroyCharacterWindow(int slot) {
-  if (HasWindow(slot)) CharForms_[slot].reset();
+  if (!HasWindow(slot)) return;
+  // The slot empties now; the window itself goes later, as it may be the
+  // one whose menu started what made it leave.
+  CharForms_[slot]->hide();
+  CharForms_[slot]->Timer1->stop();
+  retired_.push_back(std::move(CharForms_[slot]));
+  ScheduleRetiredDeletion();
+}
+
+void TMainForm::ScheduleRetiredDeletion() {
+  // Inside SendMailBy the modal loop runs posted calls while the calling
+  // window's menu handler is still below it; SendMailBy schedules again
+  // when it returns.
+  if (composingDepth_ > 0 || retired_.empty()) return;
+  QTimer::singleShot(0, this, [this] {
+    if (composingDepth_ == 0) retired_.clear();
+  });
 }
 
 bool TMainForm::LoadScenes(int slot) { return HasWindow(slot) && CharForms_[slot]->LoadScenes(); }
@@ -353,6 +374,7 @@ void TMainForm::SetWindowId(int slot, const std::string& id) {
 bool TMainForm::MailTransferBusy() const { return links_.mailTransferBusy && links_.mailTransferBusy(); }
 
 void TMainForm::ForgetComposingCharacter() {
+  if (composition_) composition_->ForgetCarrier();
   if (links_.forgetComposingCharacter) links_.forgetComposingCharacter();
 }
 
@@ -523,20 +545,37 @@ void TMainForm::cmReturnHomeClick() {
 }
 
 void TMainForm::cmMailClick() {
-  // FIXME: clear the composition window first, once it exists.
-  if (TCharItem* item = SelectedItem()) SendMailBy(item);
+  TCharItem* item = SelectedItem();
+  if (!item || !composition_) return;
+  composition_->Reset();
+  SendMailBy(item);
+}
+
+void TMainForm::SetCharacterEditor(CharacterEditorLauncher* editor,
+                                   std::function<std::string()> senderAddress) {
+  characterEditor_ = editor;
+  senderAddress_ = std::move(senderAddress);
 }
 
 void TMainForm::cmEditClick() {
-  // FIXME: evolution opens the character editor, once it exists.
+  TCharItem* item = SelectedItem();
+  if (!item || !characterEditor_) return;
+  // Copied: the item may change while the editor is open.
+  const TCharData data = item->data;
+  making_.Evolve(platform::FromQString(item->text()), data, senderAddress_ ? senderAddress_() : "",
+                 *characterEditor_);
 }
 
 void TMainForm::cmExtendClick() {
-  // FIXME: giving birth to a child needs the character editor, once it exists.
+  TCharItem* item = SelectedItem();
+  if (!item || !characterEditor_) return;
+  const TCharData data = item->data;
+  making_.GiveBirth(platform::FromQString(item->text()), data, senderAddress_ ? senderAddress_() : "",
+                    *characterEditor_);
 }
 
 void TMainForm::mNewClick() {
-  // FIXME: a new character opens the character editor, once it exists.
+  if (characterEditor_) making_.NewCharacter(senderAddress_ ? senderAddress_() : "", *characterEditor_);
 }
 
 void TMainForm::cmMailRcvClick() {
@@ -569,20 +608,119 @@ void TMainForm::RunMenuCommand(MenuCommand command) {
   }
 }
 
-void TMainForm::SendMailByCharacter(const std::string& id) {
+TCharItem* TMainForm::FirstItemWithId(const std::string& id) const {
   for (int row = 0; row < ItemCount(); ++row) {
-    if (Item(row)->data.id == id) {
-      SendMailBy(Item(row));
-      return;
+    if (Item(row)->data.id == id) return Item(row);
+  }
+  return nullptr;
+}
+
+void TMainForm::SendMailByCharacter(const std::string& id) {
+  // A character on the desktop opens a fresh mail, as the hut's command does.
+  TCharItem* item = FirstItemWithId(id);
+  if (!item || !composition_) return;
+  composition_->Reset();
+  SendMailBy(item);
+}
+
+bool TMainForm::SendMailByCharacterId(const std::string& id) {
+  TCharItem* item = FirstItemWithId(id);
+  return item && SendMailBy(item);
+}
+
+namespace {
+
+// The package reads whole and passes the check.
+bool PackageSound(const std::string& path) {
+  auto bytes = platform::ReadFile(path);
+  return bytes && CheckPackage(*bytes).has_value();
+}
+
+}  // namespace
+
+bool TMainForm::SendMailBy(TCharItem* item) {
+  // One composition at a time: the window is modal, but a character's menu
+  // could still be reached through the keyboard of another window.
+  if (!item || !composition_ || composition_->isVisible()) return false;
+  // The item goes from the list if the character leaves with the mail.
+  const TCharData data = item->data;
+
+  const std::string package = data.folder + "/" + std::string(kPackageName);
+  bool sound = platform::FileExists(package) || PackCharacter(data.folder, package);
+  if (sound && !PackageSound(package)) sound = PackCharacter(data.folder, package) && PackageSound(package);
+  if (!sound) {
+    Dialogs().Error(Sj("正常に処理できません。データが破損している可能性があります。"));
+    return false;
+  }
+
+  const bool fromViewer = composition_->FromViewer;
+  const CarrierRef carrier{data.index, data.id};
+  TCharForm* form = CarrierWindow(carrier);
+  if (form) {
+    // The viewer has parked its character already.
+    if (!fromViewer) {
+      form->ParkForMail();
+      form->ShowFirstImage();
     }
+    form->show();
+    form->raise();
+  }
+
+  composition_->PackagePath = package;
+  composition_->CharacterId = data.id;
+  if (form) {
+    composition_->move(SpeechBubbleWindow::BesideCarrier(ScreenPoint{form->x(), form->y()}, TCharForm::kPictureSize));
+    composition_->CarrierForm = carrier;
+  }
+  if (composition_->links.clearPickerSelection) composition_->links.clearPickerSelection();
+
+  ++composingDepth_;
+  composition_->ShowModal();
+  --composingDepth_;
+
+  // A completed send whose character left has made the window forget it.
+  if (composition_ && !composition_->CarrierForm.Empty()) {
+    const CarrierRef lent = composition_->CarrierForm;
+    composition_->CarrierForm = CarrierRef{};
+    if (!fromViewer) RestoreCarrier(lent);
+  }
+  ScheduleRetiredDeletion();
+  return true;
+}
+
+void TMainForm::SetCompositionWindow(TNew_Mail* composition) { composition_ = composition; }
+
+TCharForm* TMainForm::CarrierWindow(const CarrierRef& carrier) const {
+  if (carrier.Empty() || !HasWindow(carrier.slot)) return nullptr;
+  TCharForm* form = CharForms_[carrier.slot].get();
+  return form->Id() == carrier.id ? form : nullptr;
+}
+
+std::optional<CarrierPlace> TMainForm::PlaceOf(const CarrierRef& carrier) const {
+  TCharForm* form = CarrierWindow(carrier);
+  if (!form) return std::nullopt;
+  return CarrierPlace{ScreenPoint{form->x(), form->y()}, TCharForm::kPictureSize, TCharForm::kPictureSize};
+}
+
+void TMainForm::MoveCarrier(const CarrierRef& carrier, ScreenPoint topLeft) {
+  if (TCharForm* form = CarrierWindow(carrier)) form->move(topLeft.x, topLeft.y);
+}
+
+void TMainForm::BringCarrierIntoView(const CarrierRef& carrier) {
+  if (TCharForm* form = CarrierWindow(carrier)) {
+    form->show();
+    form->raise();
   }
 }
 
-bool TMainForm::SendMailBy(TCharItem*) {
-  // FIXME: the composition window does not exist yet; a character cannot
-  // carry a mail until it does.
-  return false;
+void TMainForm::RestoreCarrier(const CarrierRef& carrier) {
+  TCharForm* form = CarrierWindow(carrier);
+  if (!form) return;
+  form->ShowCurrentFrame();
+  form->RestoreAfterMail();
 }
+
+platform::Dialogs& TMainForm::Dialogs() { return startup_.dialogs ? *startup_.dialogs : *ownDialogs_; }
 
 bool TMainForm::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
   if (messages_ && eventType == "xcb_generic_event_t") {

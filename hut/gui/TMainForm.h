@@ -2,6 +2,7 @@
 
 #include <QListWidgetItem>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -9,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Random.h"
 #include "character/CharacterHost.h"
 #include "hut/CharData.h"
 #include "hut/CharacterLifecycle.h"
+#include "hut/CharacterMaking.h"
 #include "hut/CharacterRegistry.h"
 #include "hut/HutMenu.h"
+#include "mail/MailHost.h"
 
 class QAction;
 class QLabel;
@@ -32,6 +36,7 @@ class Clock;
 class HutMenuBar;
 class MenuLabel;
 class TCharForm;
+class TNew_Mail;
 class WindowEdgeSearch;
 
 // The hut's private window messages; their numbers are fixed because other
@@ -78,7 +83,7 @@ struct HutLinks {
 // The hut ("小屋"): the program's main window, house-shaped and borderless,
 // listing the visible characters. It owns the character registry and one
 // character window per listed character, the tray icon and its menu.
-class TMainForm final : public QWidget, public CharacterHost, private HutView {
+class TMainForm final : public QWidget, public CharacterHost, public MailHost, private HutView {
   Q_OBJECT
 
  public:
@@ -136,6 +141,9 @@ class TMainForm final : public QWidget, public CharacterHost, private HutView {
   void cmExtendClick();
   void cmDeleteClick() { lifecycle_.cmDeleteClick(); }
   void mNewClick();
+  // The character editor the three commands above open, and the user's mail
+  // address their new ids are made from; created after the hut.
+  void SetCharacterEditor(CharacterEditorLauncher* editor, std::function<std::string()> senderAddress);
   void cmMailRcvClick();
   void ShowMailList();
   void ShowVersion();
@@ -144,7 +152,7 @@ class TMainForm final : public QWidget, public CharacterHost, private HutView {
   void RunMenuCommand(MenuCommand command);
 
   // Hut operations the other windows use.
-  void DepartWithMail(const std::string& id) { lifecycle_.DepartWithMail(id); }
+  void DepartWithMail(const std::string& id) override { lifecycle_.DepartWithMail(id); }
   bool ShowAgain(const std::string& number, const std::string& id) { return lifecycle_.ShowAgain(number, id); }
   void RegisterCharacter(int number, const std::string& id) { lifecycle_.RegisterCharacter(number, id); }
   void resurrTimerTimer() { lifecycle_.resurrTimerTimer(); }
@@ -158,8 +166,20 @@ class TMainForm final : public QWidget, public CharacterHost, private HutView {
   // The mail position kept by the mail list window replaces the hut's own.
   void UseMailPosition(ScreenPoint& position) { mailPosition_ = &position; }
 
-  // Writes a mail carried by the item's character.
+  // Writes a mail carried by the item's character: its package made or
+  // re-made when missing or unsound, the character parked beside the
+  // composition window shown modally, and given back afterwards unless it
+  // left with the mail. False when the package cannot be made.
   bool SendMailBy(TCharItem* item);
+  // The composition window, created after the hut.
+  void SetCompositionWindow(TNew_Mail* composition);
+
+  // MailHost: the mail windows reach the character windows through the hut.
+  std::optional<CarrierPlace> PlaceOf(const CarrierRef& carrier) const override;
+  void MoveCarrier(const CarrierRef& carrier, ScreenPoint topLeft) override;
+  void BringCarrierIntoView(const CarrierRef& carrier) override;
+  void RestoreCarrier(const CarrierRef& carrier) override;
+  bool SendMailByCharacterId(const std::string& id) override;
 
   // Lists a character: a list item captioned `name` with its record, a
   // character window in slot `slot` (-1: a new slot at the end) and the
@@ -241,6 +261,12 @@ class TMainForm final : public QWidget, public CharacterHost, private HutView {
   void ForgetComposingCharacter() override;
   void AddTrayIcon();
   void RemoveTrayIcon();
+  // The window of a lent character while it is still the one lent.
+  TCharForm* CarrierWindow(const CarrierRef& carrier) const;
+  TCharItem* FirstItemWithId(const std::string& id) const;
+  platform::Dialogs& Dialogs();
+  // Deletes retired character windows once no call of theirs can be running.
+  void ScheduleRetiredDeletion();
 
   HutStartup startup_;
   WindowEdgeSearch& edges_;
@@ -248,9 +274,18 @@ class TMainForm final : public QWidget, public CharacterHost, private HutView {
   std::unique_ptr<Clock> ownClock_;
   std::unique_ptr<platform::Dialogs> ownDialogs_;
   CharacterLifecycle lifecycle_;
+  MersenneRandom random_;
+  CharacterMaking making_;
+  CharacterEditorLauncher* characterEditor_ = nullptr;
+  std::function<std::string()> senderAddress_;
   std::unique_ptr<HutMenuBar> menuBar_;
   HutLinks links_;
   std::vector<std::unique_ptr<TCharForm>> CharForms_;
+  // Character windows that left (a journey, a mail) but may still be on the
+  // call stack: a window whose own menu started the mail that made it leave.
+  std::vector<std::unique_ptr<TCharForm>> retired_;
+  int composingDepth_ = 0;  // SendMailBy calls running
+  QPointer<TNew_Mail> composition_;
   std::vector<QPixmap> ImageList1_;
   QRegion hutRegion_;
   std::string helpFile_;

@@ -1,0 +1,93 @@
+#include "mail/gui/ProgressWindows.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
+
+#include "mail/gui/ProgressArt.h"
+
+namespace mf {
+namespace {
+
+constexpr int kFixedLeft = 10;
+constexpr int kFixedTop = 11;
+// The letter flies a little lower than the fixed picture's top.
+constexpr int kLetterDrop = 10;
+
+}  // namespace
+
+const QColor ProgressWindow::kColour(250, 191, 255);
+
+ProgressWindow::ProgressWindow(const QString& caption, const QPixmap& fixedPicture,
+                               ProgressAnimation::Direction direction, int frameMs)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint),
+      animation_(direction, kFixedLeft + kFixedPictureSide, kClientWidth, kLetterFrameWidth),
+      frames_(FlyingLetterFrames()) {
+  setWindowTitle(caption);
+  setFixedSize(kClientWidth, kClientHeight);
+  setAutoFillBackground(true);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, kColour);
+  setPalette(colours);
+
+  Image1 = new QLabel(this);
+  Image1->setGeometry(kFixedLeft, kFixedTop, kFixedPictureSide, kFixedPictureSide);
+  Image1->setPixmap(fixedPicture);
+  Image2 = new QLabel(this);
+  Image2->resize(kLetterFrameWidth, kLetterFrameHeight);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(frameMs);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+bool ProgressWindow::Running() const { return Timer1->isActive(); }
+
+void ProgressWindow::DrawFrame() {
+  Image2->move(animation_.Left(), Image1->y() + kLetterDrop);
+  Image2->setPixmap(frames_[animation_.Frame()]);
+}
+
+void ProgressWindow::ShowProgress() {
+  animation_.Start();
+  DrawFrame();
+  Timer1->start();
+  show();
+}
+
+void ProgressWindow::Timer1Timer() {
+  animation_.Tick();
+  DrawFrame();
+}
+
+void ProgressWindow::HideProgress() {
+  Timer1->stop();
+  hide();
+}
+
+void ProgressWindow::closeEvent(QCloseEvent* event) {
+  // Closing by the title bar only hides: the session goes on, and so does
+  // the window, to be shown again.
+  event->ignore();
+  HideProgress();
+}
+
+TMailSendingForm::TMailSendingForm()
+    : ProgressWindow(QString::fromUtf8("送信中"), PostBoxPicture(), ProgressAnimation::Direction::AwayFromPicture,
+                     kFrameMs) {}
+
+TMailRcvingForm::TMailRcvingForm()
+    : ProgressWindow(QString::fromUtf8("受信中"), HomePicture(), ProgressAnimation::Direction::TowardsPicture,
+                     kFrameMs) {}
+
+void TMailRcvingForm::ShowProgress() {
+  if (showSwitch_) ProgressWindow::ShowProgress();
+}
+
+void TMailRcvingForm::HideProgress() {
+  ProgressWindow::HideProgress();
+  showSwitch_ = true;
+}
+
+}  // namespace mf
