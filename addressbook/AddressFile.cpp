@@ -45,6 +45,20 @@ AddressRecord ParseRecord(std::string_view content) {
 
 }  // namespace
 
+AddressRecord SenderEntry(std::string_view sender) {
+  if (!sender.empty() && sender.back() == '\r') sender.remove_suffix(1);
+  if (!sender.empty() && sender.back() == '>') sender.remove_suffix(1);
+  AddressRecord record;
+  const std::size_t open = sender.find('<');
+  if (open == std::string_view::npos) {
+    record.address = std::string(sender);
+  } else {
+    record.name = std::string(sender.substr(0, open));
+    record.address = std::string(sender.substr(open + 1));
+  }
+  return record;
+}
+
 std::string FormatAddressRecord(const AddressRecord& record) {
   std::string text;
   for (const std::string& field : {record.name, record.address, record.contact}) {

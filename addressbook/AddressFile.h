@@ -21,6 +21,12 @@ struct AddressRecord {
   bool operator==(const AddressRecord&) const = default;
 };
 
+// A new entry for the sender of a received mail (line 3 of its header
+// record): the name is the text before the first "<", its blanks kept, and
+// the address the text after it without a final ">"; a sender without "<"
+// is all address. Nothing of the text is lost.
+AddressRecord SenderEntry(std::string_view sender);
+
 // The record's lines, separator line included. Fields are made single
 // lines, so a pasted line break can never shift the records after it.
 std::string FormatAddressRecord(const AddressRecord& record);

@@ -85,5 +85,28 @@ TEST_F(AddressFileTest, FieldsStaySingleLinesAndAppendStartsOnAFreshLine) {
   EXPECT_EQ(records[1], (AddressRecord{"two  lines", "x  y", "z ", 0}));
 }
 
+TEST(SenderEntry, SplitsNameAndAddressKeepingEveryCharacter) {
+  struct Case {
+    std::string sender;
+    std::string name;
+    std::string address;
+  };
+  const std::vector<Case> cases = {
+      {Sj("山田 <yamada@example.jp>"), Sj("山田 "), "yamada@example.jp"},
+      {"yamada@example.jp", "", "yamada@example.jp"},
+      {"yamada@example.jp\r", "", "yamada@example.jp"},
+      {"\"Y, T\" <y@x>\r", "\"Y, T\" ", "y@x"},
+      {"<y@x>", "", "y@x"},
+      {"", "", ""},
+      {"a <b <c>", "a ", "b <c"},
+  };
+  for (const Case& c : cases) {
+    AddressRecord entry = SenderEntry(c.sender);
+    EXPECT_EQ(entry.name, c.name) << c.sender;
+    EXPECT_EQ(entry.address, c.address) << c.sender;
+    EXPECT_EQ(entry.icon, 0);
+  }
+}
+
 }  // namespace
 }  // namespace mf
