@@ -19,6 +19,7 @@ int RunStore(const Arguments& arguments);
 int RunSend(const Arguments& arguments);
 int RunQueue(const Arguments& arguments);
 int RunSendMail(const Arguments& arguments);
+int RunReceive(const Arguments& arguments);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -34,6 +35,7 @@ const std::vector<Command>& Commands() {
       {"mime-dump", "mime-dump FILE [--parts DIR] print the MIME decoder's events (--parts: part data to DIR/n.bin)", RunMimeDump},
       {"fetch", "fetch --host H --port P --user U --pass PW --out DIR [--delete]  fetch every POP3 message into DIR/MailNo<n>.txt", RunFetch},
       {"store", "store FOLDER list|show N     list a mail folder of $MFMAIL_HOME or show mail N", RunStore},
+      {"receive", "receive                      receive the mail of $MFMAIL_HOME's account into its inbox, one line per mail", RunReceive},
       {"send", "send --host H --port P --from ADDR [--from-name NAME] --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--x-mailer TEXT] [--character-id ID] [--message-id ID] [--pop-before-smtp HOST:PORT:USER:PASS]  send one mail, body (Shift_JIS) from stdin", RunSend},
       {"queue", "queue --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  store a mail in $MFMAIL_HOME's outbox as the composition window's \"later\" does, body (Shift_JIS) from stdin", RunQueue},
       {"send-mail", "send-mail --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  send a mail with $MFMAIL_HOME's account and file it as sent, body (Shift_JIS) from stdin", RunSendMail},

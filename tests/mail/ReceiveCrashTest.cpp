@@ -1,0 +1,106 @@
+// The receive run killed at its most delicate moments: a restart and another
+// run must leave every mail in the inbox exactly once, the header and body
+// files in step. mftool receive is the process that dies.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "mail/ReceiveJournal.h"
+#include "settings/LiveSettings.h"
+#include "tests/mail/FakeMailbox.h"
+#include "tests/mail/ReceiveFixture.h"
+
+namespace mf {
+namespace {
+
+using testing::FakeMailbox;
+
+struct CrashCase {
+  const char* name;
+  std::string crashAt;
+  bool leaveOnServer;
+  std::size_t leftOnServer;
+};
+
+struct RunResult {
+  bool killed = false;
+  int exitCode = -1;
+};
+
+class ReceiveCrashTest : public testing::ReceiveFixture, public ::testing::WithParamInterface<CrashCase> {
+ protected:
+  // One run of mftool receive against the mailbox, killed at `crashAt`
+  // ("retr:2") when that is given.
+  RunResult Run(const std::string& crashAt, bool leaveOnServer) {
+    test::ScriptedServer server;
+    mailbox.Serve(server);
+    server.Start();
+    std::string ini = "[MailSet]\r\nPOP3SV=127.0.0.1\r\nPOP3User=alice\r\nPOP3Port=" + server.PortText() +
+                      "\r\nPOP3Pass=" + ScramblePassword("secret") + "\r\nMailLeave=" +
+                      (leaveOnServer ? "1" : "0") + "\r\n";
+    platform::WriteFileAtomic(Path("MFMail.ini"), ini);
+    std::string command = "MFMAIL_HOME='" + folder.Path() + "' ";
+    if (!crashAt.empty()) command += "MFMAIL_TEST_CRASH_AT=" + crashAt + " ";
+    command += "'" MFTOOL_PATH "' receive >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    server.Finish();
+    RunResult result;
+    // std::system runs a shell, which reports a killed child as 128 + signal.
+    result.killed = WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+  }
+
+  std::vector<std::string> Subjects() const {
+    std::vector<std::string> subjects;
+    for (const auto& header : InboxHeaders()) subjects.push_back(header.subject);
+    return subjects;
+  }
+
+  FakeMailbox mailbox;
+};
+
+TEST_P(ReceiveCrashTest, AKilledRunLosesAndDuplicatesNothing) {
+  const CrashCase& test = GetParam();
+  mailbox.Add("u1", "From: a@x\r\nSubject: one\r\n\r\nfirst\r\n");
+  mailbox.Add("u2", "From: b@x\r\nSubject: two\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n--B\r\n\r\n"
+                    "second\r\n--B\r\nContent-Disposition: attachment; filename=a.txt\r\n\r\natt\r\n--B--\r\n");
+
+  const RunResult crashed = Run(test.crashAt, test.leaveOnServer);
+  ASSERT_TRUE(crashed.killed) << "the run was not killed at " << test.crashAt << " (exit " << crashed.exitCode << ")";
+  EXPECT_EQ(Run("", test.leaveOnServer).exitCode, 0);
+
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(BodyCount(), 2u);
+  EXPECT_EQ(TextOf(InboxBody(0)), "first");
+  EXPECT_EQ(TextOf(InboxBody(1)), "second");
+  const auto files = Fields(InboxBody(1), "X-Attachments-File: ");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(platform::ReadFile(files[0]), "att\r\n");
+  // One attachment folder: the one a killed run wrote is not left behind.
+  EXPECT_EQ(platform::ListFolder(store.StoreFolder(), "*", platform::ListKind::FoldersOnly).size(), 1u);
+  EXPECT_TRUE(platform::ListFolder(folder.Path(), "MailNo*").empty());
+  EXPECT_FALSE(platform::FileExists(Path(ReceiveJournal::kFileName)));
+  EXPECT_EQ(mailbox.messages.size(), test.leftOnServer);
+
+  // And once more: nothing new, nothing twice.
+  EXPECT_EQ(Run("", test.leaveOnServer).exitCode, 0);
+  EXPECT_EQ(Subjects().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, ReceiveCrashTest,
+    ::testing::Values(CrashCase{"RetrOfTwoBeforeDele", "retr:2", false, 0},
+                      CrashCase{"RetrOfTwoLeavingMailOnTheServer", "retr:2", true, 2},
+                      CrashCase{"DeleBeforeQuit", "dele:2", false, 0},
+                      CrashCase{"BetweenTheTwoAppends", "between-appends:1", false, 0},
+                      CrashCase{"BetweenTheAppendsLeavingMailOnTheServer", "between-appends:2", true, 2}),
+    [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mf

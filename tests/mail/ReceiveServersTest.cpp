@@ -1,0 +1,155 @@
+// Receiving from a real Dovecot, mail delivered by a real Postfix: mail
+// written by another mail library arrives readable, and a mail written the
+// way this program writes it loses its footer and brings its character.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charedit/CharacterPackage.h"
+#include "mail/MailFooter.h"
+#include "mail/ReceiveController.h"
+#include "platform/PollEventLoop.h"
+#include "settings/LiveSettings.h"
+#include "tests/hut/CharacterFolders.h"
+#include "tests/mail/ReceiveFixture.h"
+#include "tests/servers/MailServers.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MailServers;
+
+class ReceiveServersTest : public testing::ReceiveFixture {
+ protected:
+  ReceiveServersTest() : settings(platform::IniFile(Path("MFMail.ini")), {}, {}) {}
+
+  void SetUp() override {
+    std::string path = servicesFolder.Path();
+    path.pop_back();
+    servers = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
+    if (servers->Failed()) FAIL() << servers->WhyNot();
+    if (!servers->Running()) GTEST_SKIP() << servers->WhyNot();
+    settings.pop3Server = "127.0.0.1";
+    settings.pop3Port = std::to_string(servers->Pop3Port());
+    settings.pop3User = "alice";
+    settings.pop3Password = MailServers::kPassword;
+    receiver = std::make_unique<ReceiveController>(loop, settings, store, hut, random, clock);
+    receiver->OnMailStored = [this](const ArrivedMail& mail) { arrived.push_back(mail); };
+    receiver->OnFinished = [this](const ReceiveSummary& summary) {
+      last = summary;
+      finished = true;
+    };
+  }
+
+  bool WaitForDelivery(std::size_t count) {
+    return loop.RunUntil(
+        [&] {
+          return platform::ListFolder(servers->Maildir("alice") + "/new", "*", platform::ListKind::FilesOnly).size() >=
+                 count;
+        },
+        10s);
+  }
+
+  ReceiveEnd Receive() {
+    finished = false;
+    EXPECT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
+    EXPECT_TRUE(loop.RunUntil([this] { return finished; }, 30s));
+    return last.end;
+  }
+
+  // Runs a shell command; false when it failed.
+  static bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+  platform::TemporaryFolder servicesFolder;
+  std::unique_ptr<MailServers> servers;
+  platform::PollEventLoop loop;
+  LiveSettings settings;
+  std::unique_ptr<ReceiveController> receiver;
+  std::vector<ArrivedMail> arrived;
+  ReceiveSummary last;
+  bool finished = false;
+};
+
+// Python's email package writes these the way common mail programs do.
+constexpr const char* kOtherLibraryScript = R"PY(
+import smtplib, sys
+from email.message import EmailMessage
+port = int(sys.argv[1])
+to = 'alice@mfmail.test'
+def send(m):
+    s = smtplib.SMTP('127.0.0.1', port); s.send_message(m); s.quit()
+m = EmailMessage()
+m['From'] = '差出人 <bob@mfmail.test>'; m['To'] = to; m['Subject'] = 'UTF-8 の件名'
+m.set_content('こんにちは、世界\n二行目 ①\n', charset='utf-8', cte='quoted-printable')
+send(m)
+m = EmailMessage()
+m['From'] = 'bob@mfmail.test'; m['To'] = to; m['Subject'] = 'nested'
+m.set_content('プレーンテキスト\n')
+m.add_alternative('<p>HTML版</p>', subtype='html')
+m.add_attachment('添付の中身'.encode('utf-8'), maintype='application', subtype='octet-stream',
+                 filename='日本語の名前.txt')
+send(m)
+m = EmailMessage()
+m['From'] = 'bob@mfmail.test'; m['To'] = to; m['Subject'] = 'html only'
+m.set_content('<html><body><p>太字 &amp; <b>強調</b></p></body></html>', subtype='html')
+send(m)
+)PY";
+
+TEST_F(ReceiveServersTest, MailFromAnotherMailLibraryArrivesReadable) {
+  const std::string script = Path("send.py");
+  platform::WriteFileAtomic(script, kOtherLibraryScript);
+  if (!Shell("python3 -c 'import email' 2>/dev/null")) GTEST_SKIP() << "python3 is not installed";
+  ASSERT_TRUE(Shell("python3 '" + script + "' " + std::to_string(servers->SmtpPort())));
+  ASSERT_TRUE(WaitForDelivery(3));
+  ASSERT_EQ(Receive(), ReceiveEnd::Done) << last.error;
+  const auto headers = InboxHeaders();
+  ASSERT_EQ(headers.size(), 3u);
+  EXPECT_EQ(headers[0].subject, Sj("UTF-8 の件名"));
+  EXPECT_EQ(headers[0].from, Sj("差出人") + " <bob@mfmail.test>");
+  EXPECT_EQ(TextOf(InboxBody(0)), Sj("こんにちは、世界\r\n二行目 ①"));
+  EXPECT_EQ(TextOf(InboxBody(1)), Sj("プレーンテキスト"));
+  const auto files = Fields(InboxBody(1), "X-Attachments-File: ");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(platform::ExtractFileName(files[0]), Sj("日本語の名前.txt"));
+  EXPECT_EQ(platform::ReadFile(files[0]), "\xE6\xB7\xBB\xE4\xBB\x98\xE3\x81\xAE\xE4\xB8\xAD\xE8\xBA\xAB");
+  EXPECT_EQ(headers[1].attachmentFolder.empty(), false);
+  EXPECT_EQ(TextOf(InboxBody(2)), Sj("太字 & 強調"));
+  EXPECT_EQ(BodyCount(), 3u);
+}
+
+TEST_F(ReceiveServersTest, MailFromThisProgramLosesItsFooterAndBringsItsCharacter) {
+  testing::CharacterSetup setup;
+  setup.folderName = "source";
+  setup.id = "<traveller@mfmail.test>";
+  setup.name = "Tabi";
+  setup.scenes = testing::StandingScenes();
+  testing::MakeCharacter(servicesFolder.Path(), setup);
+  const std::string package = servicesFolder.Path() + "MofutanData.mfd";
+  ASSERT_TRUE(PackCharacter(servicesFolder.Path() + "source", package));
+  const std::string body = servicesFolder.Path() + "body.txt";
+  platform::WriteFileAtomic(body, TextWithFooter(Sj("本文の一行目\r\n最後の行")));
+  ASSERT_TRUE(Shell("'" MFTOOL_PATH "' send --host 127.0.0.1 --port " + std::to_string(servers->SmtpPort()) +
+                    " --from bob@mfmail.test --to alice@mfmail.test --subject hello --x-mailer MofutanMail"
+                    " --character-id '<traveller@mfmail.test>' --attach '" + package + "' < '" + body +
+                    "' >/dev/null 2>&1"));
+  ASSERT_TRUE(WaitForDelivery(1));
+  ASSERT_EQ(Receive(), ReceiveEnd::Done) << last.error;
+  ASSERT_EQ(arrived.size(), 1u);
+  EXPECT_EQ(TextOf(InboxBody(0)), Sj("本文の一行目\r\n最後の行"));
+  EXPECT_EQ(arrived[0].deliveringId, "<traveller@mfmail.test>");
+  EXPECT_EQ(arrived[0].arrivedFolder, 1);
+  EXPECT_TRUE(platform::FileExists(Path("char1/scene.txt")));
+  EXPECT_TRUE(platform::FileExists(Path("char1r/image1r.bmp")));
+  EXPECT_EQ(Field(InboxBody(0), "X-Character: "), "<traveller@mfmail.test>");
+  EXPECT_EQ(InboxHeaders()[0].attachmentFolder, "");
+}
+
+}  // namespace
+}  // namespace mf
