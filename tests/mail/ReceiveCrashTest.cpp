@@ -102,5 +102,22 @@ INSTANTIATE_TEST_SUITE_P(
                       CrashCase{"BetweenTheAppendsLeavingMailOnTheServer", "between-appends:2", true, 2}),
     [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
 
+// mftool fetch writes the messages as they came: long lines whole.
+TEST(MftoolFetch, LongLinesReachTheFileWhole) {
+  FakeMailbox mailbox;
+  const std::string text = "Subject: long\r\n\r\n" + std::string(10000, 'w') + "\r\n." + std::string(4092, 'd') +
+                           "\r\n" + std::string(4093, 'x') + "y\r\nend\r\n";
+  mailbox.Add("u1", text);
+  test::ScriptedServer server;
+  mailbox.Serve(server);
+  server.Start();
+  platform::TemporaryFolder out;
+  const std::string command = "'" MFTOOL_PATH "' fetch --host 127.0.0.1 --port " + server.PortText() +
+                              " --user alice --pass secret --out '" + out.Path() + "' >/dev/null 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  server.Finish();
+  EXPECT_EQ(platform::ReadFile(out.Path() + "MailNo1.txt"), text);
+}
+
 }  // namespace
 }  // namespace mf

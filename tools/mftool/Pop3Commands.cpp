@@ -21,9 +21,12 @@ class Fetcher {
     client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
       RequestDone(type, error);
     };
+    // A long line comes in pieces of the client's longest line; only its
+    // last piece ends it. The length is seen before dot-unstuffing.
+    client_.OnResponse = [this](TCustomPop3Cli&, const std::string& line) { rawLength_ = line.size(); };
     client_.OnMessageLine = [this](TCustomPop3Cli& sender) {
       message_ += sender.LastResponse();
-      message_ += "\r\n";
+      if (rawLength_ != TCustomPop3Cli::kMaxLineLength) message_ += "\r\n";
     };
   }
 
@@ -111,6 +114,7 @@ class Fetcher {
   std::string folder_;
   bool delete_;
   std::string message_;
+  std::size_t rawLength_ = 0;
   int count_ = 0;
   int number_ = 0;
   int fetched_ = 0;
