@@ -26,6 +26,40 @@ int ClampPeriod(int minutes) {
 LiveSettings::LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart)
     : file_(std::move(file)), armTimer_(std::move(armTimer)), autostart_(std::move(autostart)) {}
 
+namespace {
+
+ConnectionSecurity ReadSecurity(const platform::IniFile& file, const char* key) {
+  int value = file.ReadInteger(kSection, key, 0);
+  // A value this program never wrote means what an absent one means.
+  if (value < 0 || value > 2) value = 0;
+  return static_cast<ConnectionSecurity>(value);
+}
+
+}  // namespace
+
+std::string LiveSettings::DefaultSmtpPort(ConnectionSecurity security) {
+  switch (security) {
+    case ConnectionSecurity::StartTls: return "587";  // RFC 6409 submission
+    case ConnectionSecurity::Tls: return "465";       // RFC 8314
+    case ConnectionSecurity::None: break;
+  }
+  return "25";
+}
+
+std::string LiveSettings::DefaultPop3Port(ConnectionSecurity security) {
+  return security == ConnectionSecurity::Tls ? "995" : "110";
+}
+
+void LiveSettings::SetSmtpSecurity(ConnectionSecurity security) {
+  if (smtpPort.empty() || smtpPort == DefaultSmtpPort(smtpSecurity)) smtpPort = DefaultSmtpPort(security);
+  smtpSecurity = security;
+}
+
+void LiveSettings::SetPop3Security(ConnectionSecurity security) {
+  if (pop3Port.empty() || pop3Port == DefaultPop3Port(pop3Security)) pop3Port = DefaultPop3Port(security);
+  pop3Security = security;
+}
+
 void LiveSettings::ReadAccount() {
   pop3Password = ScramblePassword(file_.ReadString(kSection, "POP3Pass", ""));
   account = file_.ReadString(kSection, "Acount", "");
@@ -36,6 +70,11 @@ void LiveSettings::ReadAccount() {
   mailAddress = file_.ReadString(kSection, "MailAdd", "");
   smtpPort = file_.ReadString(kSection, "SMTPPort", "25");
   pop3Port = file_.ReadString(kSection, "POP3Port", "110");
+  smtpSecurity = ReadSecurity(file_, "SMTPSecurity");
+  pop3Security = ReadSecurity(file_, "POP3Security");
+  smtpAuth = file_.ReadBool(kSection, "SMTPAuth", false);
+  smtpUser = file_.ReadString(kSection, "SMTPUser", "");
+  smtpPassword = ScramblePassword(file_.ReadString(kSection, "SMTPPass", ""));
 }
 
 void LiveSettings::ReadSignature() {
@@ -64,8 +103,8 @@ void LiveSettings::FormCreate() {
 }
 
 void LiveSettings::OKButtonClick() {
-  if (smtpPort.empty()) smtpPort = "25";
-  if (pop3Port.empty()) pop3Port = "110";
+  if (smtpPort.empty()) smtpPort = DefaultSmtpPort(smtpSecurity);
+  if (pop3Port.empty()) pop3Port = DefaultPop3Port(pop3Security);
   file_.WriteString(kSection, "Acount", account);
   file_.WriteString(kSection, "SMTP_SV", smtpServer);
   file_.WriteString(kSection, "POP3SV", pop3Server);
@@ -75,6 +114,11 @@ void LiveSettings::OKButtonClick() {
   file_.WriteString(kSection, "MailAdd", mailAddress);
   file_.WriteString(kSection, "SMTPPort", smtpPort);
   file_.WriteString(kSection, "POP3Port", pop3Port);
+  file_.WriteInteger(kSection, "SMTPSecurity", static_cast<int>(smtpSecurity));
+  file_.WriteInteger(kSection, "POP3Security", static_cast<int>(pop3Security));
+  file_.WriteBool(kSection, "SMTPAuth", smtpAuth);
+  file_.WriteString(kSection, "SMTPUser", smtpUser);
+  file_.WriteString(kSection, "SMTPPass", ScramblePassword(smtpPassword));
   file_.WriteBool(kSection, "AlwaysRunning", alwaysRunning);
   file_.WriteBool(kSection, "MailLeave", mailLeave);
   file_.WriteBool(kSection, "MailLeaveOtherMailer", leaveOtherMailer);

@@ -8,6 +8,10 @@
 
 namespace mf {
 
+// How a mail server connection is protected ("なし", "STARTTLS", "SSL/TLS"),
+// stored as 0, 1, 2.
+enum class ConnectionSecurity { None = 0, StartTls = 1, Tls = 2 };
+
 // Arms the hut's periodic-receive timer (interval in milliseconds).
 using ReceiveTimerArm = std::function<void(int intervalMs, bool enabled)>;
 // Adds or removes the start-with-the-desktop entry.
@@ -41,6 +45,24 @@ class LiveSettings {
   bool mailSign = false;            // CheckSine
   bool popBeforeSmtp = false;       // cbPopBeforeSMTP
   std::vector<std::string> signature;  // MemoSine lines
+  // Encrypted connections and the SMTP log-in. Absent from an older file,
+  // they read as today's behaviour: no encryption, no log-in.
+  ConnectionSecurity smtpSecurity = ConnectionSecurity::None;
+  ConnectionSecurity pop3Security = ConnectionSecurity::None;
+  bool smtpAuth = false;
+  std::string smtpUser;      // empty: the POP3 user
+  std::string smtpPassword;  // plain; empty: the POP3 password
+
+  // The usual port of each choice: 110/995 for POP3, 25/587/465 for SMTP.
+  static std::string DefaultSmtpPort(ConnectionSecurity security);
+  static std::string DefaultPop3Port(ConnectionSecurity security);
+  // Changing the security moves a port the user left at the old choice's
+  // default to the new one's; a port the user typed stays.
+  void SetSmtpSecurity(ConnectionSecurity security);
+  void SetPop3Security(ConnectionSecurity security);
+  // The log-in SMTP uses: its own when given, else the POP3 account's.
+  std::string SmtpLogInUser() const { return smtpUser.empty() ? pop3User : smtpUser; }
+  std::string SmtpLogInPassword() const { return smtpUser.empty() ? pop3Password : smtpPassword; }
 
   // Enabling rules of the dialog.
   bool LeaveOtherMailerEnabled() const { return !mailLeave; }

@@ -1,6 +1,7 @@
 #include "settings/gui/TBaseSetUp.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,6 +46,14 @@ class KeyFilter final : public QObject {
   bool (*accept_)(char);
 };
 
+// "なし", "STARTTLS", "SSL/TLS" in the order of ConnectionSecurity.
+QComboBox* SecurityBox(QFormLayout* form, const char* caption, QWidget* parent) {
+  auto* box = new QComboBox(parent);
+  for (const char* item : {"なし", "STARTTLS", "SSL/TLS"}) box->addItem(Label(item));
+  form->addRow(Label(caption), box);
+  return box;
+}
+
 QLineEdit* Edit(QFormLayout* form, const char* caption, const std::function<void(const QString&)>& changed,
                 QWidget* parent) {
   auto* edit = new QLineEdit(parent);
@@ -78,7 +87,9 @@ void TBaseSetUp::BuildControls() {
   };
   ACOUNT = Edit(requiredForm, "アカウント名", bind(settings_.account), this);
   E_SMTP_SV = Edit(requiredForm, "SMTPサーバー名", bind(settings_.smtpServer), this);
+  smtpSecurityBox = SecurityBox(requiredForm, "SMTPセキュリティ", this);
   E_POP3_SV = Edit(requiredForm, "POP3サーバー名", bind(settings_.pop3Server), this);
+  pop3SecurityBox = SecurityBox(requiredForm, "POP3セキュリティ", this);
   E_POP3USERID = Edit(requiredForm, "POP3ユーザーID", bind(settings_.pop3User), this);
   E_POP3USEPASS = Edit(requiredForm, "POP3パスワード", bind(settings_.pop3Password), this);
   E_POP3USEPASS->setEchoMode(QLineEdit::Password);
@@ -106,6 +117,16 @@ void TBaseSetUp::BuildControls() {
   sendingLayout->addWidget(new QLabel(Label("署名"), sending));
   sendingLayout->addWidget(MemoSine);
   sendingLayout->addWidget(cbPopBeforeSMTP);
+  smtpAuthBox = new QCheckBox(Label("SMTP認証"), sending);
+  auto* authForm = new QFormLayout;
+  smtpUserEdit = Edit(authForm, "SMTPユーザーID", bind(settings_.smtpUser), this);
+  smtpPasswordEdit = Edit(authForm, "SMTPパスワード", bind(settings_.smtpPassword), this);
+  smtpPasswordEdit->setEchoMode(QLineEdit::Password);
+  auto* authHint = new QLabel(Label("空欄のときはPOP3のユーザーIDとパスワードでログインします"), sending);
+  authHint->setWordWrap(true);
+  authForm->addRow(authHint);
+  sendingLayout->addWidget(smtpAuthBox);
+  sendingLayout->addLayout(authForm);
   MailSetUp->addTab(sending, Label("送信"));
 
   // Tab "受信".
@@ -150,6 +171,18 @@ void TBaseSetUp::BuildControls() {
   toggle(cbAlwaysRunning, settings_.alwaysRunning);
   toggle(CheckSine, settings_.mailSign);
   toggle(cbPopBeforeSMTP, settings_.popBeforeSmtp);
+  toggle(smtpAuthBox, settings_.smtpAuth);
+  // A port the user left at the usual value follows the choice.
+  connect(smtpSecurityBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (showing_) return;
+    settings_.SetSmtpSecurity(static_cast<ConnectionSecurity>(index));
+    SMTPPORT->setText(ToQString(settings_.smtpPort));
+  });
+  connect(pop3SecurityBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (showing_) return;
+    settings_.SetPop3Security(static_cast<ConnectionSecurity>(index));
+    POP3PORT->setText(ToQString(settings_.pop3Port));
+  });
   toggle(MailLeave, settings_.mailLeave);
   toggle(cbLeaveOtherMailer, settings_.leaveOtherMailer);
   toggle(cbRcvOnlyFromThisMailer, settings_.rcvOnlyFromThisMailer);
@@ -194,6 +227,8 @@ void TBaseSetUp::ApplyEnabling() {
   edRcvPeriod->setEnabled(settings_.PeriodEnabled());
   UpDown1->setEnabled(settings_.PeriodEnabled());
   periodLabel->setEnabled(settings_.PeriodEnabled());
+  smtpUserEdit->setEnabled(settings_.smtpAuth);
+  smtpPasswordEdit->setEnabled(settings_.smtpAuth);
 }
 
 void TBaseSetUp::ShowSettings() {
@@ -210,6 +245,11 @@ void TBaseSetUp::ShowSettings() {
   cbAlwaysRunning->setChecked(settings_.alwaysRunning);
   CheckSine->setChecked(settings_.mailSign);
   cbPopBeforeSMTP->setChecked(settings_.popBeforeSmtp);
+  smtpSecurityBox->setCurrentIndex(static_cast<int>(settings_.smtpSecurity));
+  pop3SecurityBox->setCurrentIndex(static_cast<int>(settings_.pop3Security));
+  smtpAuthBox->setChecked(settings_.smtpAuth);
+  smtpUserEdit->setText(ToQString(settings_.smtpUser));
+  smtpPasswordEdit->setText(ToQString(settings_.smtpPassword));
   MailLeave->setChecked(settings_.mailLeave);
   cbLeaveOtherMailer->setChecked(settings_.leaveOtherMailer);
   cbRcvOnlyFromThisMailer->setChecked(settings_.rcvOnlyFromThisMailer);

@@ -5,6 +5,7 @@
 #include "settings/LiveSettings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -56,6 +57,12 @@ class TBaseSetUp final : public QDialog {
   QLabel* periodLabel;
   QPushButton* OKButton;
   QPushButton* Cancel;
+  // Encryption beside each server, and the SMTP log-in on the sending tab.
+  QComboBox* smtpSecurityBox;
+  QComboBox* pop3SecurityBox;
+  QCheckBox* smtpAuthBox;
+  QLineEdit* smtpUserEdit;
+  QLineEdit* smtpPasswordEdit;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -92,6 +93,35 @@ TEST_F(TBaseSetUpTest, CancelRestoresTheServerAndKeepsPopBeforeSmtp) {
   EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
   EXPECT_EQ(dialog.E_SMTP_SV->text(), "smtp.example.jp");
   EXPECT_TRUE(settings.popBeforeSmtp);
+}
+
+TEST_F(TBaseSetUpTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
+  TBaseSetUp dialog(settings);
+  EXPECT_EQ(dialog.smtpSecurityBox->currentText(), QString::fromUtf8("なし"));
+  EXPECT_FALSE(dialog.smtpUserEdit->isEnabled());
+  dialog.smtpSecurityBox->setCurrentIndex(1);
+  EXPECT_EQ(dialog.SMTPPORT->text(), "587");
+  dialog.POP3PORT->clear();
+  QTest::keyClicks(dialog.POP3PORT, "1110");
+  dialog.pop3SecurityBox->setCurrentIndex(2);
+  EXPECT_EQ(dialog.pop3SecurityBox->currentText(), "SSL/TLS");
+  EXPECT_EQ(dialog.POP3PORT->text(), "1110") << "a typed port stays";
+
+  dialog.smtpAuthBox->click();
+  EXPECT_TRUE(dialog.smtpUserEdit->isEnabled());
+  QTest::keyClicks(dialog.smtpUserEdit, "tim");
+  QTest::keyClicks(dialog.smtpPasswordEdit, "secret");
+  dialog.OKButtonClick();
+
+  LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
+  stored.FormCreate();
+  EXPECT_EQ(stored.smtpSecurity, ConnectionSecurity::StartTls);
+  EXPECT_EQ(stored.pop3Security, ConnectionSecurity::Tls);
+  EXPECT_EQ(stored.smtpPort, "587");
+  EXPECT_EQ(stored.pop3Port, "1110");
+  EXPECT_TRUE(stored.smtpAuth);
+  EXPECT_EQ(stored.smtpUser, "tim");
+  EXPECT_EQ(stored.smtpPassword, "secret");
 }
 
 }  // namespace
