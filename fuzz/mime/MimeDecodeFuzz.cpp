@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "net/MimeDecParams.h"
 #include "net/MimeDecode.h"
 
 namespace {
@@ -35,6 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto header = [&](mf::TMimeDecode& d) {
     touch(d.CurrentData(), d.CurrentDataLength());
     if (d.CurrentData()[d.CurrentDataLength()] != '\0') std::abort();
+    // The receiving side reads attachment names from the same lines.
+    const std::string_view line(d.CurrentData(), d.CurrentDataLength());
+    for (const char* name : {"filename", "name", "boundary"}) {
+      if (auto parameter = mf::mimedec::FindMimeParameter(line, name)) {
+        if (parameter->value.size() > line.size()) std::abort();
+        touch(parameter->value.data(), parameter->value.size());
+      }
+    }
+    checksum += mf::mimedec::FieldFirstToken(line).size() + mf::mimedec::FieldName(line).size();
   };
   decoder.OnHeaderLine = header;
   decoder.OnPartHeaderLine = header;
