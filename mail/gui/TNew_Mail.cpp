@@ -35,9 +35,12 @@ constexpr int kButtonWidth = 66;
 constexpr int kButtonHeight = 24;
 constexpr int kAreaWidth = kFieldLeft + kFieldWidth - kCaptionLeft;
 
-// The sender's own reason for a file that vanished before sending started;
-// worth more to the user than the general failure text.
-constexpr std::string_view kFileNotFound = "File not found '";
+// Failures the user can act on are shown in the sender's own words: a file
+// that vanished before sending started, a refused POP-before-SMTP login.
+// Everything else is the general failure text.
+bool TellsTheUserMore(const std::string& text) {
+  return StartsWith(text, "File not found '") || text == Sj("ユーザー名エラー") || text == Sj("パスワードエラー");
+}
 
 // Shift_JIS lines of the edit joined by CR LF, as every text of the program.
 std::string EditText(const QTextEdit& edit) {
@@ -220,7 +223,7 @@ void TNew_Mail::Sent(const SentMail& sent) {
 }
 
 void TNew_Mail::Failed(const std::string& text) {
-  if (StartsWith(text, kFileNotFound)) {
+  if (TellsTheUserMore(text)) {
     context_.errors.Run(text);
   } else {
     context_.errors.Run();
