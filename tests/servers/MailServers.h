@@ -64,6 +64,9 @@ class MailServers {
     }
     servers.smtpPort_ = std::atoi(servers.values_["SMTP_PORT"].c_str());
     servers.pop3Port_ = std::atoi(servers.values_["POP3_PORT"].c_str());
+    servers.pop3sPort_ = std::atoi(servers.values_["POP3S_PORT"].c_str());
+    servers.submissionPort_ = std::atoi(servers.values_["SUBMISSION_PORT"].c_str());
+    servers.smtpsPort_ = std::atoi(servers.values_["SMTPS_PORT"].c_str());
     if (status != 0 || servers.smtpPort_ == 0 || servers.pop3Port_ == 0) {
       servers.whyNot_ = "mailservers start failed: " + output;
       servers.failed_ = true;
@@ -81,6 +84,9 @@ class MailServers {
     values_ = std::move(other.values_);
     smtpPort_ = other.smtpPort_;
     pop3Port_ = other.pop3Port_;
+    pop3sPort_ = other.pop3sPort_;
+    submissionPort_ = other.submissionPort_;
+    smtpsPort_ = other.smtpsPort_;
     running_ = other.running_;
     failed_ = other.failed_;
     other.running_ = false;
@@ -95,6 +101,16 @@ class MailServers {
   const std::string& WhyNot() const { return whyNot_; }
   int SmtpPort() const { return smtpPort_; }
   int Pop3Port() const { return pop3Port_; }
+  // POP3 over TLS from the first byte; STLS is offered on Pop3Port().
+  int Pop3sPort() const { return pop3sPort_; }
+  // SMTP with STARTTLS and a required log-in, and the same over implicit TLS.
+  int SubmissionPort() const { return submissionPort_; }
+  int SmtpsPort() const { return smtpsPort_; }
+  // The certificate of the authority that signed the servers' certificate.
+  std::string AuthorityFile() const {
+    auto found = values_.find("TLS_CA");
+    return found == values_.end() ? std::string() : found->second;
+  }
   // Where the maildir of `user` ("alice", "bob") lies.
   std::string Maildir(const std::string& user) const { return folder_ + "/maildirs/" + user + "/Maildir"; }
   static std::string Address(const std::string& user) { return user + "@" + kDomain; }
@@ -135,6 +151,9 @@ class MailServers {
   std::map<std::string, std::string> values_;
   int smtpPort_ = 0;
   int pop3Port_ = 0;
+  int pop3sPort_ = 0;
+  int submissionPort_ = 0;
+  int smtpsPort_ = 0;
   bool running_ = false;
   bool failed_ = false;
 };

@@ -1,0 +1,205 @@
+// The clients over TLS against the real servers: Postfix with STARTTLS and
+// a required log-in on its submission port and implicit TLS on another,
+// Dovecot with STLS and POP3S, all with a certificate from the test
+// authority the servers' script makes at start.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/NetErrors.h"
+#include "net/Pop3Cli.h"
+#include "net/SmtpCli.h"
+#include "platform/Files.h"
+#include "platform/PollEventLoop.h"
+#include "tests/servers/MailServers.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MailServers;
+
+class TlsRoundTripTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = std::make_unique<platform::TemporaryFolder>();
+    std::string path = folder_->Path();
+    if (!path.empty() && path.back() == '/') path.pop_back();
+    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
+    if (servers_->Running()) ::setenv("SSL_CERT_FILE", servers_->AuthorityFile().c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    servers_.reset();
+    folder_.reset();
+  }
+
+  void SetUp() override {
+    if (servers_->Failed()) FAIL() << servers_->WhyNot();
+    if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
+  }
+
+  std::set<std::string> Delivered(const std::string& user) const {
+    std::set<std::string> names;
+    for (const auto& name : platform::ListFolder(servers_->Maildir(user) + "/new", "*", platform::ListKind::FilesOnly)) {
+      names.insert(name);
+    }
+    return names;
+  }
+
+  // Sends the same small mail to alice; returns the error of the first
+  // request that failed, 0 when it went through.
+  int Send(int port, TlsMode security, TSmtpAuthType auth, const std::string& password = MailServers::kPassword) {
+    TSmtpCli smtp(loop_);
+    smtp.Host = "127.0.0.1";
+    smtp.Port = std::to_string(port);
+    smtp.SignOn = "client.mfmail.test";
+    smtp.Security = security;
+    smtp.AuthType = auth;
+    smtp.Username = "bob";
+    smtp.Password = password;
+    smtp.SetClock(clock_);
+    smtp.CharSet = "iso-2022-JP";
+    smtp.FromName = MailServers::Address("bob");
+    smtp.RcptName = {MailServers::Address("alice")};
+    smtp.HdrFrom = MailServers::Address("bob");
+    smtp.HdrToAddress = {MailServers::Address("alice")};
+    smtp.HdrSubject = "same every time";
+    smtp.HdrMessageId = "<fixed@mfmail.test>";
+    smtp.OnGetData = [](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+      more = lineNum <= 3;
+      line = lineNum == 2 ? ".a line with a dot" : "body line " + std::to_string(lineNum);
+    };
+    int failed = 0;
+    bool finished = false;
+    std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
+    std::size_t next = 0;
+    smtp.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+      if (error != 0 && failed == 0 && type != smtpQuit) {
+        failed = error;
+        lastResponse_ = smtp.LastResponse();
+        smtp.Quit();
+        return;
+      }
+      if (type == smtpQuit || next >= steps.size()) {
+        finished = true;
+        return;
+      }
+      steps[next++]();
+    };
+    smtp.Connect();
+    if (!loop_.RunUntil([&] { return finished; }, 20s)) return -1;
+    return failed;
+  }
+
+  // Retrieves message 1 of alice's mailbox.
+  std::string Fetch(int port, TlsMode security, bool& secure) {
+    TPop3Cli pop3(loop_);
+    pop3.SetHost("127.0.0.1");
+    pop3.SetPort(std::to_string(port));
+    pop3.SetSecurity(security);
+    pop3.SetUserName("alice");
+    pop3.SetPassWord(MailServers::kPassword);
+    std::string message;
+    pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { message += sender.LastResponse() + "\r\n"; };
+    std::vector<std::function<void()>> steps = {[&] { pop3.User(); }, [&] { pop3.Pass(); },
+                                                [&] {
+                                                  secure = pop3.Secure();
+                                                  pop3.SetMsgNum(1);
+                                                  pop3.Retr();
+                                                },
+                                                [&] { pop3.Quit(); }};
+    std::size_t next = 0;
+    bool finished = false;
+    pop3.OnRequestDone = [&](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+      if (error != 0 || type == pop3Quit || next >= steps.size()) {
+        if (error != 0) ADD_FAILURE() << "POP3 request " << type << ": " << pop3.LastResponse();
+        finished = true;
+        return;
+      }
+      steps[next++]();
+    };
+    pop3.Connect();
+    EXPECT_TRUE(loop_.RunUntil([&] { return finished; }, 20s));
+    return message;
+  }
+
+  platform::PollEventLoop loop_;
+  FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
+  std::string lastResponse_;
+
+  static inline std::unique_ptr<platform::TemporaryFolder> folder_;
+  static inline std::unique_ptr<MailServers> servers_;
+};
+
+// What Postfix stored, from our own first header on: its Received lines
+// name the route and differ by nature.
+std::string OurPart(const std::string& stored) {
+  const std::size_t from = stored.find("\nFrom: ");
+  return from == std::string::npos ? stored : stored.substr(from + 1);
+}
+
+TEST_F(TlsRoundTripTest, EverySecureRouteDeliversWhatAPlainSendDelivers) {
+  struct Route {
+    const char* name;
+    int port;
+    TlsMode security;
+    TSmtpAuthType auth;
+  };
+  const Route routes[] = {
+      {"plain", servers_->SmtpPort(), TlsMode::None, smtpAuthNone},
+      {"STARTTLS, AUTH PLAIN", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthPlain},
+      {"STARTTLS, AUTH CRAM-MD5", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthCramMD5},
+      {"STARTTLS, AUTH LOGIN", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthLogin},
+      {"implicit TLS, automatic log-in", servers_->SmtpsPort(), TlsMode::Implicit, smtpAuthAuto},
+  };
+  std::string plain;
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    const auto before = Delivered("alice");
+    ASSERT_EQ(Send(route.port, route.security, route.auth), 0) << lastResponse_;
+    ASSERT_TRUE(loop_.RunUntil([&] { return Delivered("alice").size() > before.size(); }, 10s));
+    std::string name;
+    for (const auto& file : Delivered("alice")) {
+      if (!before.count(file)) name = file;
+    }
+    const auto file = platform::ReadFile(servers_->Maildir("alice") + "/new/" + name);
+    ASSERT_TRUE(file.has_value());
+    const std::string& stored = *file;
+    if (plain.empty()) {
+      plain = OurPart(stored);
+      ASSERT_NE(plain.find("\n.a line with a dot\n"), std::string::npos) << plain;
+    } else {
+      EXPECT_EQ(OurPart(stored), plain);
+      EXPECT_NE(stored.find("using TLS"), std::string::npos) << "Postfix saw no TLS";
+    }
+  }
+}
+
+TEST_F(TlsRoundTripTest, SubmissionRefusesAWrongPasswordAndAPlainConnection) {
+  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthAuto, "wrong"), 535) << lastResponse_;
+  EXPECT_FALSE(NetErrorTextJa(535).empty());
+  // Without TLS the submission port offers no log-in at all.
+  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::None, smtpAuthAuto), tls::kNoAuthMechanism) << lastResponse_;
+}
+
+TEST_F(TlsRoundTripTest, FetchOverPop3sAndStlsMatchesAPlainFetch) {
+  if (Delivered("alice").empty()) ASSERT_EQ(Send(servers_->SmtpPort(), TlsMode::None, smtpAuthNone), 0);
+  ASSERT_TRUE(loop_.RunUntil([&] { return !Delivered("alice").empty(); }, 10s));
+  bool secure = true;
+  const std::string plain = Fetch(servers_->Pop3Port(), TlsMode::None, secure);
+  EXPECT_FALSE(secure);
+  ASSERT_NE(plain.find("body line 1"), std::string::npos) << plain;
+  EXPECT_EQ(Fetch(servers_->Pop3Port(), TlsMode::StartTls, secure), plain);
+  EXPECT_TRUE(secure);
+  EXPECT_EQ(Fetch(servers_->Pop3sPort(), TlsMode::Implicit, secure), plain);
+  EXPECT_TRUE(secure);
+}
+
+}  // namespace
+}  // namespace mf
