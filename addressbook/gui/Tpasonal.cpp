@@ -1,0 +1,176 @@
+#include "addressbook/gui/Tpasonal.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "base/ShiftJis.h"
+#include "mail/gui/LabelButton.h"
+#include "platform/Dialogs.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf {
+namespace {
+
+using platform::FromQString;
+using platform::ToQString;
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+const QColor kButtonColour(255, 221, 255);
+const QColor kButtonHoverColour(221, 255, 255);
+
+}  // namespace
+
+Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), file_(file), dialogs_(dialogs) {
+  setWindowTitle(Text("アドレス帳データ"));
+  ParsonName = new QLabel(this);
+  QFont heading = ParsonName->font();
+  heading.setBold(true);
+  heading.setPointSizeF(heading.pointSizeF() * 1.2);
+  ParsonName->setFont(heading);
+  wName = new QLineEdit(this);
+  wAdd = new QLineEdit(this);
+  wTel = new QLineEdit(this);
+  iconBox = new QComboBox(this);
+  iconBox->setIconSize(QSize(16, 16));
+  for (int number = 0; number < icons_.Count(); ++number) iconBox->addItem(icons_.Icon(number), QString());
+  okButton = new LabelButton(Text("OK"), kButtonColour, kButtonHoverColour, this);
+  cancelButton = new LabelButton(Text("取り消し"), kButtonColour, kButtonHoverColour, this);
+  for (LabelButton* button : {okButton, cancelButton}) button->setMinimumSize(80, 24);
+
+  auto* fields = new QGridLayout;
+  fields->addWidget(new QLabel(Text("名前"), this), 0, 0);
+  fields->addWidget(wName, 0, 1);
+  fields->addWidget(iconBox, 0, 2);
+  fields->addWidget(new QLabel(Text("メールアドレス"), this), 1, 0);
+  fields->addWidget(wAdd, 1, 1, 1, 2);
+  fields->addWidget(new QLabel(Text("連絡先"), this), 2, 0);
+  fields->addWidget(wTel, 2, 1, 1, 2);
+  fields->setColumnStretch(1, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancelButton);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(ParsonName);
+  layout->addLayout(fields);
+  layout->addLayout(buttons);
+  resize(380, 170);
+
+  connect(wName, &QLineEdit::textChanged, this,
+          [this](const QString& name) { ParsonName->setText(name + Text(" のデータ")); });
+  connect(okButton, &LabelButton::clicked, this, &Tpasonal::OkClick);
+  connect(cancelButton, &LabelButton::clicked, this, &Tpasonal::CancelClick);
+  ResetFields();
+}
+
+void Tpasonal::ResetFields() {
+  wName->clear();
+  wAdd->clear();
+  wTel->clear();
+  ParsonName->setText(Text("新しいアドレス帳データ"));
+  iconBox->setCurrentIndex(0);
+  wName->setFocus();
+}
+
+void Tpasonal::Fill(const AddressRecord& record) {
+  wName->setText(ToQString(record.name));
+  wAdd->setText(ToQString(record.address));
+  wTel->setText(ToQString(record.contact));
+  iconBox->setCurrentIndex(record.icon);
+}
+
+AddressRecord Tpasonal::Entered() const {
+  return {FromQString(wName->text()), FromQString(wAdd->text()), FromQString(wTel->text()),
+          iconBox->currentIndex() < 0 ? 0 : iconBox->currentIndex()};
+}
+
+void Tpasonal::OpenNew(const std::optional<std::string>& caption, const std::string& name,
+                       const std::string& address) {
+  mode_ = Mode::Add;
+  if (caption) setWindowTitle(ToQString(*caption));
+  ResetFields();
+  if (!name.empty()) wName->setText(ToQString(name));
+  wAdd->setText(ToQString(address));
+  setWindowModality(Qt::ApplicationModal);
+  show();
+  raise();
+  activateWindow();
+}
+
+bool Tpasonal::OpenEdit(std::size_t index, EditCaption caption) {
+  auto record = file_.ReadRecord(index);
+  if (!record) return false;
+  mode_ = Mode::Change;
+  editIndex_ = index;
+  editOriginal_ = *record;
+  // A modal new entry may still be showing; an edit lets the lists be used.
+  if (isVisible() && isModal()) hide();
+  setWindowModality(Qt::NonModal);
+  ResetFields();
+  Fill(*record);
+  if (caption == EditCaption::WithName) setWindowTitle(ToQString(record->name) + Text("のアドレスデータ帳変更"));
+  show();
+  raise();
+  activateWindow();
+  return true;
+}
+
+std::optional<std::size_t> Tpasonal::EditedIndex() const {
+  if (mode_ != Mode::Change) return std::nullopt;
+  return editIndex_;
+}
+
+std::optional<std::size_t> Tpasonal::LocateEditedRecord() const {
+  const auto records = file_.Load();
+  if (editIndex_ < records.size() && records[editIndex_] == editOriginal_) return editIndex_;
+  // The lists stay usable while a change is open: records before this one
+  // may have been deleted.
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i] == editOriginal_) return i;
+  }
+  return std::nullopt;
+}
+
+void Tpasonal::Change() {
+  switch (dialogs_.WarningYesNoCancel(Sj("変更してもよろしいですか？"))) {
+    case platform::Answer::Cancel:
+      return;
+    case platform::Answer::No:
+      reject();
+      return;
+    case platform::Answer::Yes:
+      break;
+  }
+  auto index = LocateEditedRecord();
+  if (!index) {
+    dialogs_.Error(Sj("変更するアドレス帳データが見つかりません"));
+    return;
+  }
+  if (!file_.Rewrite(*index, Entered())) {
+    dialogs_.Error(Sj(kAddressWriteError));
+    return;
+  }
+  accept();
+}
+
+void Tpasonal::OkClick() {
+  if (mode_ == Mode::Change) {
+    Change();
+    return;
+  }
+  if (!file_.Append(Entered())) {
+    dialogs_.Error(Sj(kAddressWriteError));
+    return;
+  }
+  accept();
+}
+
+void Tpasonal::CancelClick() { reject(); }
+
+}  // namespace mf

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "addressbook/AddressFile.h"
+#include "addressbook/gui/AddressListView.h"
+#include "addressbook/gui/TMailadd.h"
+#include "addressbook/gui/Tpasonal.h"
+#include "addressbook/gui/TselectMailAdd.h"
+#include "base/ShiftJis.h"
+#include "mail/gui/LabelButton.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf {
+namespace {
+
+using platform::Answer;
+using platform::FromQString;
+using platform::ToQString;
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The three address windows over a fresh program folder, as the program
+// makes them.
+class AddressWindowsTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    entry.hide();
+    book.hide();
+    picker.hide();
+  }
+
+  // "新規作成" in the address book window, the fields typed, "OK".
+  void AddThroughBook(const std::string& name, const std::string& address, const std::string& contact = {},
+                      int icon = 0) {
+    book.NewClick();
+    ASSERT_TRUE(entry.isVisible());
+    ASSERT_EQ(entry.windowTitle(), U("新しいアドレス帳データの入力"));
+    entry.wName->setText(ToQString(name));
+    entry.wAdd->setText(ToQString(address));
+    entry.wTel->setText(ToQString(contact));
+    entry.iconBox->setCurrentIndex(icon);
+    entry.OkClick();
+    ASSERT_FALSE(entry.isVisible());
+  }
+
+  void AddABC() {
+    book.show();
+    AddThroughBook("A", "a@x", "3");
+    AddThroughBook("B", "b@x", "1");
+    AddThroughBook("C", "c@x", "2");
+  }
+
+  std::vector<std::string> FileNames() const {
+    std::vector<std::string> names;
+    for (const auto& record : file.Load()) names.push_back(record.name);
+    return names;
+  }
+
+  static std::vector<std::string> ListNames(const QTreeWidget& list, int column = 1) {
+    std::vector<std::string> names;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+      names.push_back(FromQString(list.topLevelItem(row)->text(column)));
+    }
+    return names;
+  }
+
+  std::string FileBytes() const { return platform::ReadFile(file.Path()).value_or(""); }
+
+  platform::TemporaryFolder home;
+  AddressFile file{home.Path()};
+  platform::FakeDialogs dialogs;
+  Tpasonal entry{file, dialogs};
+  TMailadd book{file, entry, dialogs};
+  TselectMailAdd picker{file, entry, dialogs};
+};
+
+TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWorking) {
+  AddABC();
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"C", "B", "A"}));
+  EXPECT_FALSE(book.deleteButton->isEnabled());
+
+  book.addressList->SelectIndex(1);  // B
+  EXPECT_TRUE(book.deleteButton->isEnabled());
+  EXPECT_TRUE(book.deleteAction->isEnabled());
+  book.DeleteClick();
+  EXPECT_TRUE(dialogs.calls.empty());  // no question asked
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"C", "A"}));
+
+  // C, now record 1, still opens and changes as itself.
+  book.addressList->SelectIndex(1);
+  book.EditClick();
+  ASSERT_TRUE(entry.isVisible());
+  EXPECT_FALSE(entry.isModal());
+  EXPECT_EQ(entry.windowTitle(), U("Cのアドレスデータ帳変更"));
+  EXPECT_EQ(entry.wAdd->text(), U("c@x"));
+  EXPECT_EQ(entry.wTel->text(), U("2"));
+  EXPECT_EQ(entry.ParsonName->text(), U("C のデータ"));
+  entry.wName->setText(U("シー"));
+  dialogs.answers = {Answer::Yes};
+  entry.OkClick();
+  EXPECT_FALSE(entry.isVisible());
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", Sj("シー")}));
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{Sj("シー"), "A"}));
+}
+
+TEST_F(AddressWindowsTest, SelectedEntriesAreDeletedWhateverTheirOrder) {
+  AddABC();
+  book.addressList->topLevelItem(2)->setSelected(true);  // A
+  book.addressList->topLevelItem(0)->setSelected(true);  // C
+  book.DeleteClick();
+  EXPECT_EQ(FileNames(), std::vector<std::string>{"B"});
+  EXPECT_EQ(FileBytes(), "B\r\nb@x\r\n1\r\n0\r\n\x01\x01\r\n");
+}
+
+TEST_F(AddressWindowsTest, AChangeAnsweredNoOrCancelLeavesTheFile) {
+  AddABC();
+  const std::string before = FileBytes();
+  struct Case {
+    Answer answer;
+    bool staysOpen;
+  };
+  for (const Case& c : {Case{Answer::No, false}, Case{Answer::Cancel, true}}) {
+    book.addressList->SelectIndex(0);
+    book.EditClick();
+    entry.wName->setText(U("changed"));
+    dialogs.answers = {c.answer};
+    dialogs.calls.clear();
+    entry.OkClick();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].kind, "Warning");
+    EXPECT_EQ(dialogs.calls[0].text, Sj("変更してもよろしいですか？"));
+    EXPECT_EQ(entry.isVisible(), c.staysOpen);
+    EXPECT_EQ(FileBytes(), before);
+    entry.CancelClick();  // "取り消し" never writes either
+    EXPECT_EQ(FileBytes(), before);
+  }
+}
+
+TEST_F(AddressWindowsTest, AnOpenChangeWritesTheRecordItStartedWith) {
+  AddABC();
+  book.addressList->SelectIndex(2);  // C
+  book.EditClick();
+  entry.wTel->setText(U("new contact"));
+  // While the change is open the user selects A and deletes B.
+  book.addressList->SelectIndex(1);
+  book.DeleteClick();
+  book.addressList->SelectIndex(0);
+  dialogs.answers = {Answer::Yes};
+  entry.OkClick();
+  auto records = file.Load();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0], (AddressRecord{"A", "a@x", "3", 0}));
+  EXPECT_EQ(records[1], (AddressRecord{"C", "c@x", "new contact", 0}));
+}
+
+TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChangesARecord) {
+  AddABC();
+  // A change was started and left open; then the sender of a mail is added.
+  book.addressList->SelectIndex(0);
+  book.EditClick();
+  entry.OpenNew(std::nullopt, Sj("山田 "), "yamada@example.jp");
+  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.wName->text(), U("山田 "));
+  EXPECT_EQ(entry.wAdd->text(), U("yamada@example.jp"));
+  EXPECT_EQ(entry.wTel->text(), QString());
+  EXPECT_EQ(entry.iconBox->currentIndex(), 0);
+  EXPECT_EQ(entry.ParsonName->text(), U("山田  のデータ"));
+  entry.OkClick();
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", Sj("山田 ")}));
+  EXPECT_TRUE(dialogs.calls.empty());
+
+  // A fresh entry dialog shows the reset heading.
+  entry.OpenNew(std::nullopt);
+  EXPECT_EQ(entry.ParsonName->text(), U("新しいアドレス帳データ"));
+  EXPECT_EQ(entry.wName->text(), QString());
+}
+
+TEST_F(AddressWindowsTest, HeaderClicksSortByTheirColumn) {
+  AddABC();
+  book.addressList->ColumnClick(3);  // 連絡先: descending first
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"A", "C", "B"}));
+  book.addressList->ColumnClick(3);
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
+  book.addressList->ColumnClick(0);  // the icon column does nothing
+  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
+  // Editing still reaches the right record after sorting.
+  book.addressList->SelectIndex(2);
+  book.EditClick();
+  EXPECT_EQ(entry.wName->text(), U("C"));
+}
+
+TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
+  AddABC();
+  picker.show();
+  std::vector<PickedAddresses> results;
+  picker.SetResultHook([&](const PickedAddresses& picked) { results.push_back(picked); });
+
+  picker.AddressBook->clearSelection();
+  EXPECT_FALSE(picker.chooseButton->isEnabled());
+  picker.Choose(TselectMailAdd::Target::To);
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].kind, "Error");
+  EXPECT_EQ(dialogs.calls[0].text, Sj("宛先を選択して下さい"));
+
+  for (std::size_t index : {2u, 0u, 1u}) {  // C, A, B
+    picker.AddressBook->SelectIndex(index);
+    EXPECT_TRUE(picker.chooseButton->isEnabled());
+    picker.Choose(TselectMailAdd::Target::To);
+  }
+  EXPECT_EQ(ListNames(*picker.ToSelect), (std::vector<std::string>{"C <c@x>", "A <a@x>", "B <b@x>"}));
+  picker.OkClick();
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].to, "C <c@x>, A <a@x>, B <b@x>");
+  EXPECT_EQ(results[0].cc, "");
+
+  // Removing the picked A (selected in the recipient list) leaves C and B.
+  picker.show();
+  EXPECT_EQ(picker.ToSelect->topLevelItemCount(), 3);  // kept between showings
+  picker.ToSelect->topLevelItem(1)->setSelected(true);
+  EXPECT_TRUE(picker.deletePopupAction->isEnabled());
+  EXPECT_FALSE(picker.editPopupAction->isEnabled());
+  picker.DeleteClick();
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C"}));  // the book is untouched
+  picker.OkClick();
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[1].to, "C <c@x>, B <b@x>");
+
+  picker.ClearTo();
+  EXPECT_EQ(picker.Result().to, "");
+}
+
+TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFillsTheCcList) {
+  AddABC();
+  picker.show();
+  picker.AddressBook->SelectIndex(0);
+  picker.Choose(TselectMailAdd::Target::Cc);
+  EXPECT_EQ(picker.Result().cc, "A <a@x>");
+  EXPECT_FALSE(picker.CcSelect->isVisible());
+  EXPECT_FALSE(picker.CcButton->isVisible());
+
+  picker.AddressBook->SelectIndex(1);
+  EXPECT_TRUE(picker.editPopupAction->isEnabled());
+  picker.DeleteClick();
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"C", "A"}));
+  EXPECT_EQ(picker.Result().cc, "A <a@x>");  // the picked stay picked
+
+  // A change made from the picker keeps the caption and reloads its list.
+  const QString caption = entry.windowTitle();
+  picker.AddressBook->SelectIndex(1);
+  picker.EditClick();
+  EXPECT_EQ(entry.windowTitle(), caption);
+  entry.wName->setText(U("Cee"));
+  dialogs.answers = {Answer::Yes};
+  entry.OkClick();
+  EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"Cee", "A"}));
+}
+
+TEST_F(AddressWindowsTest, EveryEntryPictureIsDrawnAndOfferedInOrder) {
+  ASSERT_EQ(entry.iconBox->count(), 11);
+  std::vector<QImage> images;
+  for (int number = 0; number < 11; ++number) {
+    QImage image = entry.Icons().Icon(number).pixmap(16, 16).toImage();
+    int painted = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) painted += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+    }
+    EXPECT_GT(painted, 40) << number;
+    for (const QImage& earlier : images) EXPECT_NE(image, earlier) << number;
+    images.push_back(image);
+  }
+  file.Append({"X", "x@x", "", 10});
+  book.show();
+  EXPECT_EQ(book.addressList->topLevelItem(0)->icon(0).pixmap(16, 16).toImage(), images[10]);
+}
+
+// Pictures of the windows for a person to look at, when asked for.
+TEST_F(AddressWindowsTest, Screenshots) {
+  const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
+  if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
+  const std::vector<AddressRecord> people = {
+      {Sj("山田 太郎"), "taro@example.jp", Sj("03-1234-5678"), 0},
+      {Sj("佐藤 花子"), "hanako@example.jp", Sj("会社"), 1},
+      {Sj("鈴木家"), "suzuki@example.jp", "", 5},
+      {"Mofu Cat", "cat@example.com", Sj("友達"), 10},
+      {Sj("サークル"), "circle@example.jp", "", 4},
+  };
+  for (const auto& person : people) ASSERT_TRUE(file.Append(person));
+  book.show();
+  book.addressList->SelectIndex(1);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(book.grab().save(QString::fromUtf8(folder) + "/addressbook.png"));
+  picker.show();
+  picker.AddressBook->SelectIndex(0);
+  picker.Choose(TselectMailAdd::Target::To);
+  picker.AddressBook->SelectIndex(3);
+  picker.Choose(TselectMailAdd::Target::To);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(picker.grab().save(QString::fromUtf8(folder) + "/picker.png"));
+  book.addressList->SelectIndex(3);
+  book.EditClick();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(entry.grab().save(QString::fromUtf8(folder) + "/entry.png"));
+}
+
+}  // namespace
+}  // namespace mf
