@@ -16,7 +16,7 @@ namespace {
 // A progressive file may keep the whole picture's coefficients in memory and
 // may consist of any number of scans: both are bounded so that a small file
 // cannot make us allocate or work without end.
-constexpr long kMostDecoderMemory = 64L * 1024 * 1024;
+constexpr long kMostDecoderMemory = 256L * 1024 * 1024;
 constexpr int kMostScans = 256;
 
 // libjpeg ends the program on an error unless the handler leaves the call;
@@ -31,10 +31,7 @@ struct Decoder {
   Bitmap picture;
 };
 
-Decoder& DecoderOf(j_common_ptr info) {
-  // `info` is the first member of Decoder.
-  return *reinterpret_cast<Decoder*>(info);
-}
+Decoder& DecoderOf(j_common_ptr info) { return *static_cast<Decoder*>(info->client_data); }
 
 [[noreturn]] void Fail(j_common_ptr info) { std::longjmp(DecoderOf(info).failed, 1); }
 
@@ -59,6 +56,7 @@ std::optional<Bitmap> DecodeJpegFile(std::string_view bytes, int mostWidth, int 
   // indeterminate after the jump.
   auto decoder = std::make_unique<Decoder>();
   jpeg_decompress_struct& info = decoder->info;
+  info.client_data = decoder.get();
   info.err = jpeg_std_error(&decoder->errors);
   decoder->errors.error_exit = Fail;
   decoder->errors.emit_message = OnMessage;

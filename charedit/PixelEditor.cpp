@@ -107,8 +107,7 @@ bool FloodFill(Bitmap& picture, int x, int y, Colour colour) {
   Colour area = picture.At(x, y);
   if (area == colour) return false;
   // An explicit stack: a recursive fill of a large area would exhaust the
-  // call stack. Every pixel is pushed at most once per neighbour because it
-  // is painted before its neighbours are looked at.
+  // call stack. A pixel is painted when it is pushed, so it is pushed once.
   std::vector<std::pair<int, int>> pending{{x, y}};
   picture.Set(x, y, colour);
   while (!pending.empty()) {

@@ -74,10 +74,16 @@ TEST(JpegDecoding, DamagedAndUnsupportedFilesAreRefused) {
   };
   std::string flipped = good;
   flipped[2] = 0;  // the first marker after SOI is broken
+  // A progressive header claiming 60000 x 60000 pixels: decoding it would
+  // need gigabytes for the picture's coefficients.
+  std::string huge = MakeJpeg(16, 16, JpegKind::Progressive);
+  std::size_t frame = huge.find("\xFF\xC2");
+  ASSERT_NE(frame, std::string::npos);
+  huge.replace(frame + 5, 4, "\xEA\x60\xEA\x60");
   for (const Case& c : {Case{"truncated", good.substr(0, good.size() / 2)},
                         Case{"header only", good.substr(0, 200)}, Case{"CMYK", MakeJpeg(16, 16, JpegKind::Cmyk)},
                         Case{"empty", ""}, Case{"not a JPEG", "BM not a picture at all"},
-                        Case{"broken marker", flipped}}) {
+                        Case{"broken marker", flipped}, Case{"huge progressive", huge}}) {
     EXPECT_FALSE(DecodeJpegFile(c.bytes, 46, 46)) << c.what;
   }
 }
