@@ -361,12 +361,13 @@ std::string SjisToJis(std::string_view text) {
 }
 
 // Never guesses: a typed or stored text whose first kanji happens to look
-// like EUC-JP (a lead byte 0xF0-0xFC) must still be read as Shift_JIS.
+// like EUC-JP (a lead byte 0xF0-0xFC) must still be read as Shift_JIS. Text
+// without 8-bit bytes (ASCII, or JIS already) has nothing to convert; a mix
+// of JIS and Shift_JIS gets its Shift_JIS converted too, so that no 8-bit
+// byte ever goes out.
 std::string ProgramTextToJis(std::string_view text) {
-  const JapaneseCode code = DetectJapaneseCode(text);
   const bool sevenBit = std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if (sevenBit || code == jcJis || code == jcOldJis) return std::string(text);
-  return SjisToJis(text);
+  return sevenBit ? std::string(text) : SjisToJis(text);
 }
 
 }  // namespace mf

@@ -7,7 +7,9 @@
 // Japanese code detection and conversion between JIS (ISO-2022-JP),
 // Shift_JIS (code page 932) and EUC-JP, and the RFC 2047 encoded words that
 // carry header text. Every routine takes any byte string and never fails:
-// bytes that fit no rule are copied.
+// bytes that fit no rule are copied, except that the JIS and EUC-JP writers
+// put "〓" where a character has no JIS X 0208 code, so that their output is
+// always valid.
 namespace mf {
 
 // What DetectJapaneseCode finds; also the target of ConvertJapaneseCode.
@@ -32,9 +34,16 @@ JapaneseCode DetectJapaneseCode(std::string_view text);
 std::string ConvertJapaneseCode(std::string_view text, JapaneseCode target);
 
 // Text the program holds is Shift_JIS by definition; JIS or plain ASCII passes unchanged.
+// Used for everything the program itself sends (body lines, header text);
+// never guesses EUC-JP, as ConvertJapaneseCode may for a text of unknown origin.
 std::string ProgramTextToJis(std::string_view text);
 
-// A JIS X 0208 row/cell pair (7-bit) as two Shift_JIS bytes, and back.
+// A JIS X 0208 row/cell pair (7-bit) as two Shift_JIS bytes, and back. The
+// way back always gives a pair of 0x21-0x7E: the IBM extension characters of
+// code page 932 (0xFA40-0xFC4B) as their NEC-selected twins (rows 0x79-0x7C,
+// which JisToSjisPair turns into 0xED40-0xEEFC), anything else without a
+// row and cell (the user-defined area 0xF040-0xF9FC, a byte that is no lead
+// or no trail) as 〓 (0x22 0x2E).
 std::string JisToSjisPair(unsigned char row, unsigned char cell);
 std::string SjisToJisPair(unsigned char lead, unsigned char trail);
 
@@ -47,6 +56,9 @@ std::string SjisKanaToJis(std::string_view text, std::size_t& position);
 
 // Whole-text converters. The JIS writers switch back with ESC ( J before
 // every CR or LF and at the end, so each line ends in single-byte mode.
+// SjisToJis, SjisToEuc and EucToJis write each character as SjisToJisPair
+// does; a byte that starts no character becomes 〓 on its own, so the byte
+// after it (a line break, say) is read for itself.
 std::string JisToEuc(std::string_view text);
 std::string JisToSjis(std::string_view text);
 std::string EucToJis(std::string_view text);

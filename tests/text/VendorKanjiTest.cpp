@@ -141,6 +141,8 @@ TEST(ProgramTextToJisTest, ConvertsAsShiftJisAndLeavesJisAndAscii) {
   // A last byte alone or a control byte does not let 8-bit bytes through.
   EXPECT_EQ(ProgramTextToJis("abc\x93"), "abc" + kIn + kGeta + kOut);
   EXPECT_EQ(ProgramTextToJis("\x01" + Sj("日")), "\x01" + kIn + "F|" + kOut);
+  // Shift_JIS after a JIS run is converted too; the JIS part stays as it is.
+  EXPECT_EQ(ProgramTextToJis(kIn + "F|" + kOut + Sj("本")), kIn + "F|" + kOut + kIn + "K\\" + kOut);
 }
 
 }  // namespace
