@@ -46,6 +46,16 @@ check "detect Shift_JIS" bash -c "'$tool' jconv --detect < '$work/sjis.txt' | gr
 check "JIS carries the kanji escape" grep -q $'\x1b\$B' "$work/jis.txt"
 check "JIS converts back to the same Shift_JIS" bash -c "'$tool' jconv --to sjis < '$work/jis.txt' | cmp -s - '$work/sjis.txt'"
 check "a header encodes and decodes back" bash -c "'$tool' header-encode < '$work/sjis.txt' > '$work/word.txt' && grep -q '=?ISO-2022-JP?B?' '$work/word.txt' && '$tool' header-decode < '$work/word.txt' | tr -d '\r\n' | cmp -s - '$work/sjis.txt'"
+# Kanji with lead bytes 0xF0-0xFC: 髙 goes out as its NEC-selected JIS pair.
+check "髙橋さん encodes as clean JIS" bash -c "printf '%s' '髙橋さん' | iconv -f UTF-8 -t CP932 | '$tool' header-encode | grep -qx '=?ISO-2022-JP?B?GyRCfGI2NiQ1JHMbKEo=?='"
+# A file of several blocks converts both ways in one run; half-width kana
+# comes back full-width, as from any JIS.
+for i in $(seq 1 80000); do printf '%s\r\n' "髙橋さんの$i行目 ABC ｶﾀｶﾅ"; done > "$work/big.utf8"
+iconv -f UTF-8 -t CP932 < "$work/big.utf8" > "$work/big.txt"
+"$tool" jconv --to jis < "$work/big.txt" > "$work/big.jis"
+check "a large file goes to JIS 7-bit clean" bash -c "[ -s '$work/big.jis' ] && [ \$(LC_ALL=C tr -d '\\000-\\177' < '$work/big.jis' | wc -c) -eq 0 ]"
+check "a large file comes back from JIS" bash -c "'$tool' jconv --to sjis < '$work/big.jis' | iconv -f CP932 -t UTF-8 | cmp -s - <(sed 's/ｶﾀｶﾅ/カタカナ/' '$work/big.utf8')"
+check "scene-check prints the name as UTF-8" bash -c "'$tool' scene-check '$source_dir/assets/char1' | grep -qx 'name: ミケ'"
 
 # A multipart mail: the attachment comes out byte for byte.
 printf 'hello attachment\x00\x01\xff' > "$work/data.bin"
