@@ -4,6 +4,10 @@
 #include <QScreen>
 #include <QtGui/qguiapplication_platform.h>
 
+#include "addressbook/AddressFile.h"
+#include "addressbook/gui/TMailadd.h"
+#include "addressbook/gui/Tpasonal.h"
+#include "addressbook/gui/TselectMailAdd.h"
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
 #include "charedit/gui/TCharEdit.h"
@@ -90,10 +94,19 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   commands_ = std::make_unique<TransferCommands>();
   errors_ = std::make_unique<MailErrorRoutine>(loop, *dialogs_, *commands_);
 
+  addressFile_ = std::make_unique<AddressFile>(platform::ProgramFolder());
+  pasonal = std::make_unique<Tpasonal>(*addressFile_, *dialogs_);
+  selectMailAdd = std::make_unique<TselectMailAdd>(*addressFile_, *pasonal, *dialogs_);
+
   New_Mail = std::make_unique<TNew_Mail>(CompositionContext{*MainForm, loop, *settings_, *store_, *clock_, *random_,
                                                             *dialogs_, *shell_, platform::IniFile(settingsPath),
                                                             *commands_, *errors_});
   MainForm->SetCompositionWindow(New_Mail.get());
+  New_Mail->links.pickRecipients = [this] { selectMailAdd->exec(); };
+  New_Mail->links.clearPickerSelection = [this] { selectMailAdd->ClearTo(); };
+  selectMailAdd->SetResultHook(
+      [this](const PickedAddresses& picked) { New_Mail->SetRecipients(picked.to, picked.cc); });
+  Mailadd = std::make_unique<TMailadd>(*addressFile_, *pasonal, *dialogs_);
   MailRcvingForm = std::make_unique<TMailRcvingForm>();
   MailSendingForm = std::make_unique<TMailSendingForm>();
   auto hideProgress = [this] {

@@ -12,14 +12,18 @@ class EventLoop;
 class Shell;
 class TerminationWatch;
 }  // namespace platform
+class AddressFile;
 class Clock;
 class LiveSettings;
 class MailErrorRoutine;
 class MailStore;
 class RandomGenerator;
+class TMailadd;
 class TMailRcvingForm;
 class TMailSendingForm;
 class TNew_Mail;
+class Tpasonal;
+class TselectMailAdd;
 class TransferCommands;
 class CharacterEditorLauncher;
 class TBaseSetUp;
@@ -44,6 +48,10 @@ class Program {
   TCharForm& SpareCharForm() { return *CharForm; }
   TNew_Mail& Composition() { return *New_Mail; }
   TMailSendingForm& SendingProgress() { return *MailSendingForm; }
+  // The address book window and its entry dialog (the mail list opens both).
+  TMailadd& AddressBook() { return *Mailadd; }
+  Tpasonal& AddressEntry() { return *pasonal; }
+  TselectMailAdd& RecipientPicker() { return *selectMailAdd; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
@@ -57,6 +65,7 @@ class Program {
   std::unique_ptr<MailStore> store_;
   std::unique_ptr<TransferCommands> commands_;
   std::unique_ptr<MailErrorRoutine> errors_;
+  std::unique_ptr<AddressFile> addressFile_;
 
   // In the order of creation; members go in the reverse order.
   std::unique_ptr<TMainForm> MainForm;
@@ -68,9 +77,12 @@ class Program {
   std::unique_ptr<CharacterEditorLauncher> editorLauncher_;
   // Next: TForm1.
   std::unique_ptr<TBaseSetUp> BaseSetUp;
-  // Next: Tpasonal, TRetuenForm, TselectMailAdd.
+  std::unique_ptr<Tpasonal> pasonal;
+  // Next: TRetuenForm.
+  std::unique_ptr<TselectMailAdd> selectMailAdd;
   std::unique_ptr<TNew_Mail> New_Mail;
-  // Next: TMailadd, TShowMailForm, TVersionInfoForm.
+  std::unique_ptr<TMailadd> Mailadd;
+  // Next: TShowMailForm, TVersionInfoForm.
   std::unique_ptr<TMailRcvingForm> MailRcvingForm;
   std::unique_ptr<TMailSendingForm> MailSendingForm;
   std::unique_ptr<TCharForm> CharForm;
