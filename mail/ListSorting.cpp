@@ -23,4 +23,15 @@ int CompareFoldingAscii(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::string FoldAscii(std::string_view text) {
+  std::string folded(text);
+  bool trail = false;
+  for (char& c : folded) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (!trail && byte >= 'a' && byte <= 'z') c = static_cast<char>(byte - 32);
+    trail = !trail && IsSjisLeadByte(byte);
+  }
+  return folded;
+}
+
 }  // namespace mf

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace mf {
@@ -10,6 +11,11 @@ namespace mf {
 // locale rule; the second byte of a Shift_JIS character is never folded, so
 // two different kanji never compare equal. Negative, zero or positive.
 int CompareFoldingAscii(std::string_view a, std::string_view b);
+
+// The text with that folding applied: two folded keys compare as plain bytes
+// the way CompareFoldingAscii compares the texts, so a long list folds each
+// text once instead of at every comparison.
+std::string FoldAscii(std::string_view text);
 
 // The direction rule of the lists' column headers: each column keeps its own
 // flag, clear at first; a click sorts with the flag as it is and then turns

@@ -52,6 +52,9 @@ TEST(CompareFoldingAscii, FoldsOnlyAsciiLettersOutsideDoubleByteCharacters) {
   for (const Case& c : cases) {
     const int result = CompareFoldingAscii(c.a, c.b);
     EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.a << " / " << c.b;
+    // Folded keys order as plain bytes the same way.
+    const int keys = FoldAscii(c.a).compare(FoldAscii(c.b));
+    EXPECT_EQ((keys > 0) - (keys < 0), c.sign) << c.a << " / " << c.b;
   }
 }
 
