@@ -1,7 +1,9 @@
 #include "mail/gui/ProgressWindows.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 
 #include "mail/gui/ProgressArt.h"
@@ -50,6 +52,14 @@ void ProgressWindow::DrawFrame() {
 }
 
 void ProgressWindow::ShowProgress() {
+  // First shown in the middle of the screen; where the user moves it, it stays.
+  if (!placed_) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+    placed_ = true;
+  }
   animation_.Start();
   DrawFrame();
   Timer1->start();

@@ -47,6 +47,7 @@ class ProgressWindow : public QWidget {
 
   ProgressAnimation animation_;
   std::vector<QPixmap> frames_;
+  bool placed_ = false;
 };
 
 // "送信中": a letter flies away from the post box, one frame in 200 ms.
