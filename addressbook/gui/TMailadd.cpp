@@ -62,6 +62,8 @@ void TMailadd::BuildMenus() {
   deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &TMailadd::DeleteClick);
 }
 
+TMailadd::~TMailadd() { entry_.ForgetOpener(this); }
+
 void TMailadd::showEvent(QShowEvent* event) {
   Reload();
   QDialog::showEvent(event);
@@ -78,13 +80,13 @@ void TMailadd::SelectionChanged() {
   deleteButton->setEnabled(selected);
 }
 
-void TMailadd::NewClick() { entry_.OpenNew(Sj("新しいアドレス帳データの入力")); }
+void TMailadd::NewClick() { entry_.OpenNew(this, Sj("新しいアドレス帳データの入力")); }
 
 void TMailadd::EditClick() {
   auto row = addressList->SelectedRow();
   if (!row) return;
   // A record that vanished under the list: show the file as it is now.
-  if (!entry_.OpenEdit(row->index, Tpasonal::EditCaption::WithName)) Reload();
+  if (!entry_.OpenEdit(this, row->index, Tpasonal::EditCaption::WithName)) Reload();
 }
 
 void TMailadd::DeleteClick() {

@@ -26,6 +26,7 @@ class TMailadd final : public QDialog {
 
  public:
   TMailadd(AddressFile& file, Tpasonal& entry, platform::Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TMailadd() override;
 
   // "再表示(&R)", and every showing.
   void Reload();

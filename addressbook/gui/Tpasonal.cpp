@@ -90,7 +90,20 @@ AddressRecord Tpasonal::Entered() const {
           iconBox->currentIndex() < 0 ? 0 : iconBox->currentIndex()};
 }
 
-void Tpasonal::OpenNew(const std::optional<std::string>& caption, const std::string& name,
+void Tpasonal::ShowOver(QWidget* opener) {
+  // A top-level window is blocked by a modal one unless it belongs to it:
+  // the address book window is itself shown modally by the mail list.
+  if (parentWidget() != opener) setParent(opener, windowFlags());
+  show();
+  raise();
+  activateWindow();
+}
+
+void Tpasonal::ForgetOpener(QWidget* opener) {
+  if (parentWidget() == opener) setParent(nullptr, windowFlags());
+}
+
+void Tpasonal::OpenNew(QWidget* opener, const std::optional<std::string>& caption, const std::string& name,
                        const std::string& address) {
   mode_ = Mode::Add;
   if (caption) setWindowTitle(ToQString(*caption));
@@ -98,12 +111,10 @@ void Tpasonal::OpenNew(const std::optional<std::string>& caption, const std::str
   if (!name.empty()) wName->setText(ToQString(name));
   wAdd->setText(ToQString(address));
   setWindowModality(Qt::ApplicationModal);
-  show();
-  raise();
-  activateWindow();
+  ShowOver(opener);
 }
 
-bool Tpasonal::OpenEdit(std::size_t index, EditCaption caption) {
+bool Tpasonal::OpenEdit(QWidget* opener, std::size_t index, EditCaption caption) {
   auto record = file_.ReadRecord(index);
   if (!record) return false;
   mode_ = Mode::Change;
@@ -115,9 +126,7 @@ bool Tpasonal::OpenEdit(std::size_t index, EditCaption caption) {
   ResetFields();
   Fill(*record);
   if (caption == EditCaption::WithName) setWindowTitle(ToQString(record->name) + Text("のアドレスデータ帳変更"));
-  show();
-  raise();
-  activateWindow();
+  ShowOver(opener);
   return true;
 }
 

@@ -41,14 +41,18 @@ class Tpasonal final : public QDialog {
   // A new entry, shown modally without blocking. The fields are reset and
   // then filled with `name` and `address` (a sender taken from a mail);
   // `caption` replaces the window caption when given.
-  void OpenNew(const std::optional<std::string>& caption, const std::string& name = {},
+  // `opener` is the window it is opened from; it stays usable over that
+  // window even when that one is modal.
+  void OpenNew(QWidget* opener, const std::optional<std::string>& caption, const std::string& name = {},
                const std::string& address = {});
   // Changes record `index`, shown without modality; the address book
   // window sets the caption to the name + "のアドレスデータ帳変更", the
   // picker leaves it. False, showing nothing, when the record cannot be
   // read.
   enum class EditCaption { Unchanged, WithName };
-  bool OpenEdit(std::size_t index, EditCaption caption);
+  bool OpenEdit(QWidget* opener, std::size_t index, EditCaption caption);
+  // An opener that goes away first gives the dialog back.
+  void ForgetOpener(QWidget* opener);
 
   Mode CurrentMode() const { return mode_; }
   std::optional<std::size_t> EditedIndex() const;
@@ -67,6 +71,7 @@ class Tpasonal final : public QDialog {
   LabelButton* cancelButton;
 
  private:
+  void ShowOver(QWidget* opener);
   void ResetFields();
   void Fill(const AddressRecord& record);
   AddressRecord Entered() const;

@@ -151,6 +151,8 @@ void TselectMailAdd::BuildMenus() {
   deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &TselectMailAdd::DeleteClick);
 }
 
+TselectMailAdd::~TselectMailAdd() { entry_.ForgetOpener(this); }
+
 void TselectMailAdd::showEvent(QShowEvent* event) {
   ReloadAddresses();
   QDialog::showEvent(event);
@@ -218,12 +220,12 @@ void TselectMailAdd::Choose(Target target) {
   ShowRecipients(target == Target::To ? ToSelect : CcSelect, list);
 }
 
-void TselectMailAdd::NewClick() { entry_.OpenNew(std::nullopt); }
+void TselectMailAdd::NewClick() { entry_.OpenNew(this, std::nullopt); }
 
 void TselectMailAdd::EditClick() {
   auto row = AddressBook->SelectedRow();
   if (!row) return;
-  if (!entry_.OpenEdit(row->index, Tpasonal::EditCaption::Unchanged)) ReloadAddresses();
+  if (!entry_.OpenEdit(this, row->index, Tpasonal::EditCaption::Unchanged)) ReloadAddresses();
 }
 
 void TselectMailAdd::DeleteClick() {

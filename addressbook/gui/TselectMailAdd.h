@@ -36,6 +36,7 @@ class TselectMailAdd final : public QDialog {
 
  public:
   TselectMailAdd(AddressFile& file, Tpasonal& entry, platform::Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TselectMailAdd() override;
 
   // Called with the result when the user presses OK; the composition window
   // puts it into its To and Cc fields, replacing what was typed.

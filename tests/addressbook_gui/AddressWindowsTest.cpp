@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,7 +124,7 @@ TEST_F(AddressWindowsTest, SelectedEntriesAreDeletedWhateverTheirOrder) {
   AddABC();
   book.addressList->topLevelItem(2)->setSelected(true);  // A
   book.addressList->topLevelItem(0)->setSelected(true);  // C
-  book.DeleteClick();
+  book.deleteAction->trigger();  // the main menu's "削除(&D)" deletes too
   EXPECT_EQ(FileNames(), std::vector<std::string>{"B"});
   EXPECT_EQ(FileBytes(), "B\r\nb@x\r\n1\r\n0\r\n\x01\x01\r\n");
 }
@@ -173,7 +175,7 @@ TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChange
   // A change was started and left open; then the sender of a mail is added.
   book.addressList->SelectIndex(0);
   book.EditClick();
-  entry.OpenNew(std::nullopt, Sj("山田 "), "yamada@example.jp");
+  entry.OpenNew(nullptr, std::nullopt, Sj("山田 "), "yamada@example.jp");
   EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
   EXPECT_EQ(entry.wName->text(), U("山田 "));
   EXPECT_EQ(entry.wAdd->text(), U("yamada@example.jp"));
@@ -185,7 +187,7 @@ TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChange
   EXPECT_TRUE(dialogs.calls.empty());
 
   // A fresh entry dialog shows the reset heading.
-  entry.OpenNew(std::nullopt);
+  entry.OpenNew(nullptr, std::nullopt);
   EXPECT_EQ(entry.ParsonName->text(), U("新しいアドレス帳データ"));
   EXPECT_EQ(entry.wName->text(), QString());
 }
@@ -252,6 +254,17 @@ TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFill
   EXPECT_EQ(picker.Result().cc, "A <a@x>");
   EXPECT_FALSE(picker.CcSelect->isVisible());
   EXPECT_FALSE(picker.CcButton->isVisible());
+
+  // Anything dropped on the To list adds the selected entry.
+  picker.AddressBook->SelectIndex(2);
+  QMimeData dragged;
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(picker.ToSelect->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(picker.ToSelect->viewport(), &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(picker.Result().to, "C <c@x>");
 
   picker.AddressBook->SelectIndex(1);
   EXPECT_TRUE(picker.editPopupAction->isEnabled());
