@@ -1,0 +1,62 @@
+// The recipient picker behind the composition window's "宛先", wired as the
+// program wires it.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "addressbook/AddressFile.h"
+#include "addressbook/gui/Tpasonal.h"
+#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressListView.h"
+#include "tests/mail_gui/MailWindowFixture.h"
+
+namespace mf {
+namespace {
+
+class PickerToCompositionTest : public testing::MailWindowTest {
+ protected:
+  PickerToCompositionTest() {
+    for (const char* name : {"A", "B", "C"}) file_.Append({name, std::string(name) + "@x.jp", "", 0});
+    window_.links.pickRecipients = [this] { picker_.exec(); };
+    window_.links.clearPickerSelection = [this] { picker_.ClearTo(); };
+    picker_.SetResultHook([this](const PickedAddresses& picked) { window_.SetRecipients(picked.to, picked.cc); });
+  }
+
+  // "宛先" pressed; while the picker is up, `pick` runs and OK is pressed.
+  void PickThroughWindow(const std::function<void()>& pick) {
+    QTimer::singleShot(0, &picker_, [this, pick] {
+      pick();
+      picker_.OkClick();
+    });
+    window_.Label5Click();
+  }
+
+  AddressFile file_{folder_.Path()};
+  Tpasonal entry_{file_, dialogs_};
+  TselectMailAdd picker_{file_, entry_, dialogs_};
+};
+
+TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemovedLeavesTheOther) {
+  window_.Reset();
+  window_.Add_s->setText("typed@before");
+  PickThroughWindow([this] {
+    for (std::size_t index : {0u, 1u}) {
+      picker_.AddressBook->SelectIndex(index);
+      picker_.Choose(TselectMailAdd::Target::To);
+    }
+    picker_.AddressBook->SelectIndex(2);
+    picker_.Choose(TselectMailAdd::Target::Cc);
+  });
+  EXPECT_EQ(window_.Add_s->text(), QString("A <A@x.jp>, B <B@x.jp>"));
+  EXPECT_EQ(window_.Current().cc, "C <C@x.jp>");
+
+  PickThroughWindow([this] {
+    picker_.ToSelect->topLevelItem(0)->setSelected(true);
+    picker_.DeleteClick();
+  });
+  EXPECT_EQ(window_.Add_s->text(), QString("B <B@x.jp>"));
+  EXPECT_TRUE(Errors().empty());
+}
+
+}  // namespace
+}  // namespace mf
