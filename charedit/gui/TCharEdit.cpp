@@ -300,10 +300,13 @@ bool TCharEdit::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
   }
   const char key = typed[0].unicode() < 0x80 ? static_cast<char>(typed[0].unicode()) : '\0';
-  const bool accepted = watched == repeatEdit_
-                            ? CharacterEditor::AcceptRepeatKey(key)
-                            : CharacterEditor::AcceptFrequencyKey(key, FromQString(frequencyEdit_->text()));
-  return !accepted;
+  if (watched == repeatEdit_) return !CharacterEditor::AcceptRepeatKey(key);
+  // A typed digit replaces selected text, so only what stays counts.
+  QString staying = frequencyEdit_->text();
+  if (frequencyEdit_->hasSelectedText()) {
+    staying.remove(frequencyEdit_->selectionStart(), frequencyEdit_->selectedText().size());
+  }
+  return !CharacterEditor::AcceptFrequencyKey(key, FromQString(staying));
 }
 
 }  // namespace mf

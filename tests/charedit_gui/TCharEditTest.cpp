@@ -153,6 +153,11 @@ TEST_F(EditorWindow, RepeatAndFrequencyTakeOnlyWhatTheyMayHold) {
   EXPECT_TRUE(window_.FrequencyEdit()->text().isEmpty());
   QTest::keyClicks(window_.FrequencyEdit(), "32");
   EXPECT_EQ(window_.FrequencyEdit()->text(), "3");
+  window_.FrequencyEdit()->selectAll();
+  QTest::keyClicks(window_.FrequencyEdit(), "4");
+  EXPECT_EQ(window_.FrequencyEdit()->text(), "4") << "a digit replaces the selected one";
+  QTest::keyClick(window_.FrequencyEdit(), Qt::Key_Backspace);
+  QTest::keyClicks(window_.FrequencyEdit(), "3");
   EXPECT_EQ(window_.Editor().ScriptLines()[5], "walk\\12\\0\\3\\\\1\\1:4:0\\2\\1:4:0\\");
 }
 
