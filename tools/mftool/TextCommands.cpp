@@ -29,8 +29,8 @@ void EachLine(Transform transform) {
   std::cout.flush();
 }
 
-// Large enough that reading, converting and writing each cost one call per
-// block; small enough that a block and its result stay in the cache.
+// Large enough that each block costs one read, one conversion and one write;
+// small enough that memory stays flat however large the input.
 constexpr std::size_t kJconvBlockBytes = 1 << 20;
 
 bool WriteAll(const std::string& bytes) {
