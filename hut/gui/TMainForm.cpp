@@ -374,7 +374,10 @@ void TMainForm::SetWindowId(int slot, const std::string& id) {
 bool TMainForm::MailTransferBusy() const { return links_.mailTransferBusy && links_.mailTransferBusy(); }
 
 void TMainForm::ForgetComposingCharacter() {
-  if (composition_) composition_->ForgetCarrier();
+  // Only the carrier that just lost its window is forgotten: a character
+  // leaving with an outbox mail must not take another's place beside the
+  // composition window.
+  if (composition_ && !CarrierWindow(composition_->CarrierForm)) composition_->ForgetCarrier();
   if (links_.forgetComposingCharacter) links_.forgetComposingCharacter();
 }
 

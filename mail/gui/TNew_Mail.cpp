@@ -279,6 +279,17 @@ void TNew_Mail::ErrorReset() {
 
 int TNew_Mail::ShowModal() { return exec(); }
 
+void TNew_Mail::showEvent(QShowEvent* event) {
+  SpeechBubbleWindow::showEvent(event);
+  // Typing starts where the mail still needs something: the recipient of a
+  // new mail, the text of an answer.
+  if (Add_s->text().trimmed().isEmpty()) {
+    Add_s->setFocus();
+  } else {
+    MailBodyEdit->setFocus();
+  }
+}
+
 void TNew_Mail::Label5Click() {
   if (links.pickRecipients) links.pickRecipients();
 }

@@ -154,6 +154,7 @@ class TNew_Mail final : public SpeechBubbleWindow {
   CarrierRef Carrier() const override { return CarrierForm; }
   void Dragged() override;
   void reject() override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -157,6 +157,25 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   EXPECT_TRUE(dialogs_.calls.empty());
 }
 
+TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
+  MakeCharacters(3);
+  Start();
+  TCharForm& carrier = Window(2);
+  hut_->ListView1->setCurrentRow(2);
+  During([&] {
+    // The outbox sends a mail carried by the first character meanwhile.
+    hut_->DepartWithMail("<c1@test>");
+    EXPECT_EQ(composition_->CarrierForm, (CarrierRef{2, "<c3@test>"}));
+    composition_->Label4Click();
+  });
+  hut_->cmMailClick();
+
+  EXPECT_EQ(hut_->ItemCount(), 2);
+  EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
+  EXPECT_TRUE(carrier.IsTopmost());
+  EXPECT_TRUE(carrier.Timer1->isActive());
+}
+
 TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {
   MakeCharacters(2);
   ASSERT_TRUE(platform::WriteFileAtomic(Package(1), "not a package"));

@@ -289,6 +289,22 @@ TEST_F(Composition, ADragWithoutCharacterLeavesTheMailPositionAlone) {
   window_.hide();
 }
 
+TEST_F(Composition, ActivationBringsTheCharacterIntoViewAndFocusesWhatIsMissing) {
+  WriteCarriedMail();
+  window_.Add_s->clear();
+  window_.show();
+  window_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+  EXPECT_GE(host_.broughtIntoView, 1);
+  EXPECT_EQ(window_.focusWidget(), window_.Add_s);
+  window_.hide();
+
+  window_.Add_s->setText("hanako@example.jp");
+  window_.show();
+  EXPECT_EQ(window_.focusWidget(), window_.MailBodyEdit);
+  window_.hide();
+}
+
 TEST_F(Composition, TheWheelScrollsTheBodyOneLinePerNotch) {
   QStringList lines;
   for (int i = 0; i < 200; ++i) lines << QString::number(i);
