@@ -101,7 +101,9 @@ void TCustomSmtpClient::CheckConnected() const {
 }
 
 void TCustomSmtpClient::BeginRequest(TSmtpRequest type) {
-  if (!chaining_ && !innerStep_) requestType_ = type;
+  // A step within the request in progress (the next recipient, the log-in
+  // after Helo's EHLO) keeps the request's type.
+  if (!chaining_ && requestDone_) requestType_ = type;
   requestDone_ = false;
   requestResult_ = 0;
   afterReply_ = nullptr;
@@ -481,14 +483,7 @@ void TCustomSmtpClient::Helo() {
     if (requestResult_ != 0 || !connected_) return TriggerRequestDone(requestResult_);
     esmtp_ = true;
     state_ = smtpInternalReady;
-    innerStep_ = true;
-    try {
-      StartAuth(AuthType);
-    } catch (...) {
-      innerStep_ = false;
-      throw;
-    }
-    innerStep_ = false;
+    StartAuth(AuthType);
   });
 }
 

@@ -246,9 +246,6 @@ class TCustomSmtpClient {
   bool connected_ = false;
   bool esmtp_ = false;
   bool requestDone_ = true;
-  // A step that belongs to the request in progress (the log-in within
-  // Helo): it keeps the request's type.
-  bool innerStep_ = false;
   std::vector<std::string> capabilities_;
   bool readingCapabilities_ = false;
 

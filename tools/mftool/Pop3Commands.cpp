@@ -3,6 +3,8 @@
 #include <string>
 
 #include "base/Integer.h"
+#include "base/ShiftJis.h"
+#include "net/NetErrors.h"
 #include "net/Pop3Cli.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -70,6 +72,9 @@ class Fetcher {
     }
     if (error != 0) {
       const std::string& why = client_.ErrorMessage().empty() ? client_.LastResponse() : client_.ErrorMessage();
+      if (const std::string text = NetErrorTextJa(error); !text.empty()) {
+        std::cerr << "mftool fetch: " << SjisToUtf8(text) << "\n";
+      }
       Fail(why + " (error " + std::to_string(error) + ")");
       return;
     }
@@ -129,7 +134,8 @@ int RunFetch(const Arguments& arguments) {
   const std::string host = OptionValue(arguments, "--host");
   const std::string folder = OptionValue(arguments, "--out");
   if (host.empty() || folder.empty()) {
-    std::cerr << "usage: mftool fetch --host H [--port P] --user U --pass PW --out DIR [--delete] [--timeout S]\n";
+    std::cerr << "usage: mftool fetch --host H [--port P] [--tls | --starttls] --user U --pass PW --out DIR [--delete]"
+                 " [--timeout S]\n";
     return 2;
   }
   if (!platform::CreateFolders(folder)) {
@@ -141,6 +147,17 @@ int RunFetch(const Arguments& arguments) {
   TPop3Cli& client = fetcher.Client();
   client.SetHost(host);
   const std::string port = OptionValue(arguments, "--port");
+  // --tls: POP3S from the first byte (995); --starttls: STLS on the usual port.
+  if (HasFlag(arguments, "--tls") && HasFlag(arguments, "--starttls")) {
+    std::cerr << "mftool fetch: --tls and --starttls exclude each other\n";
+    return 2;
+  }
+  if (HasFlag(arguments, "--tls")) {
+    client.SetSecurity(TlsMode::Implicit);
+    client.SetPort("995");
+  } else if (HasFlag(arguments, "--starttls")) {
+    client.SetSecurity(TlsMode::StartTls);
+  }
   if (!port.empty()) client.SetPort(port);
   client.SetUserName(OptionValue(arguments, "--user"));
   client.SetPassWord(OptionValue(arguments, "--pass"));

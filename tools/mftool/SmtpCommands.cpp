@@ -5,6 +5,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "net/NetErrors.h"
 #include "net/Pop3Cli.h"
 #include "net/SmtpCli.h"
 #include "platform/Files.h"
@@ -123,6 +124,9 @@ class Sender {
     }
     if (error != 0) {
       std::cerr << "mftool send: error " << error << ": " << SjisToUtf8(smtp_.LastResponse()) << "\n";
+      if (const std::string text = NetErrorTextJa(error); !text.empty()) {
+        std::cerr << "mftool send: " << SjisToUtf8(text) << "\n";
+      }
       if (!smtp_.ErrorMessage().empty() && smtp_.ErrorMessage() != smtp_.LastResponse()) {
         std::cerr << "mftool send: first refusal: " << SjisToUtf8(smtp_.ErrorMessage()) << "\n";
       }
@@ -176,11 +180,33 @@ int RunSend(const Arguments& arguments) {
              popText.substr(c + 1)};
   }
 
+  // --tls: SMTPS from the first byte (465); --starttls: submission (587).
+  if (HasFlag(arguments, "--tls") && HasFlag(arguments, "--starttls")) {
+    std::cerr << "mftool send: --tls and --starttls exclude each other\n";
+    return 1;
+  }
+  TlsMode security = HasFlag(arguments, "--tls")        ? TlsMode::Implicit
+                     : HasFlag(arguments, "--starttls") ? TlsMode::StartTls
+                                                        : TlsMode::None;
+  std::string authText = OptionValue(arguments, "--auth");
+  if (!authText.empty() && authText.find(':') == std::string::npos) {
+    std::cerr << "mftool send: --auth wants USER:PASS\n";
+    return 1;
+  }
+
   platform::PollEventLoop loop;
   Sender sender(loop, SplitLines(ReadStandardInput()));
   TSmtpCli& smtp = sender.Smtp();
   smtp.Host = host;
-  smtp.Port = port.empty() ? "smtp" : port;
+  const char* defaultPort = security == TlsMode::Implicit ? "465" : security == TlsMode::StartTls ? "587" : "smtp";
+  smtp.Port = port.empty() ? defaultPort : port;
+  smtp.Security = security;
+  if (!authText.empty()) {
+    // The strongest mechanism the server offers; PLAIN and LOGIN only over TLS.
+    smtp.AuthType = smtpAuthAuto;
+    smtp.Username = authText.substr(0, authText.find(':'));
+    smtp.Password = authText.substr(authText.find(':') + 1);
+  }
   smtp.CharSet = "iso-2022-JP";
   smtp.HdrFrom = from;
   smtp.HdrFromName = Utf8ToSjis(OptionValue(arguments, "--from-name"));

@@ -184,13 +184,18 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
     cli.AuthType = smtpAuthAuto;
     cli.Password = "secret";
     std::vector<int> errors;
-    cli.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest, std::uint16_t e) { errors.push_back(e); };
+    std::vector<TSmtpRequest> types;
+    cli.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t e) {
+      errors.push_back(e);
+      types.push_back(type);
+    };
     cli.Connect();
     ASSERT_TRUE(RunUntil([&] { return errors.size() == 1; }));
     ASSERT_EQ(errors[0], 0);
     cli.Helo();
     ASSERT_TRUE(RunUntil([&] { return errors.size() == 2; }));
     EXPECT_EQ(errors[1], c.error) << cli.LastResponse();
+    EXPECT_EQ(types[1], smtpHelo) << "the log-in is part of Helo, whatever its steps";
     cli.Abort();
     WaitFor(server);
     const auto lines = server.ReceivedLines();
