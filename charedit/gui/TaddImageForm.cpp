@@ -1,7 +1,6 @@
 #include "charedit/gui/TaddImageForm.h"
 
 #include <QAction>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>

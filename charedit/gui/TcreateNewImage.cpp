@@ -1,7 +1,6 @@
 #include "charedit/gui/TcreateNewImage.h"
 
 #include <QAction>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
