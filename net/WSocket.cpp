@@ -193,9 +193,10 @@ void TWSocket::Connect() {
   }
   if (lingerOnOff_ != wsLingerNoSet) {
     linger value{lingerOnOff_ == wsLingerOn ? 1 : 0, lingerTimeout_};
-    // Linger on with no time-out would make close() reset the connection
-    // and lose queued data; the old socket library meant "let the system
-    // finish sending in the background" by it.
+    // Linger on with a time-out of 0 would make close() reset the
+    // connection and lose what is still queued. What callers want from it
+    // is that the system finishes sending in the background, which is what
+    // lingering off does.
     if (value.l_onoff && value.l_linger == 0) value.l_onoff = 0;
     if (setsockopt(fd_, SOL_SOCKET, SO_LINGER, &value, sizeof value) != 0) return fail("setsockopt(SO_LINGER)");
   }
@@ -317,9 +318,8 @@ void TWSocket::ReceiveLoop() {
     if (readError != 0 && readError != wsa::kWouldBlock) return;
     if (WaitingByteCount(fd_) == 0) return;
     if (readCount_ == before) {
-      // The handler left the data where it is. Like the old socket library,
-      // wait for the next Receive before reporting the same bytes again,
-      // rather than spinning on them.
+      // The handler left the data where it is: reporting the same bytes
+      // again at once would spin. Reading resumes with its next Receive.
       readWatch_.Stop();
       readPaused_ = true;
       return;

@@ -219,7 +219,8 @@ int WSocketResolvePort(const std::string& port, const std::string& proto) {
   if (port.empty() || port.size() >= kMaxNameLength) throw ESocketException("WSocketResolvePort: Invalid Port.");
   if (proto.empty() || proto.size() >= kMaxNameLength) throw ESocketException("WSocketResolvePort: Invalid Proto.");
   if (std::isdigit(static_cast<unsigned char>(port[0]))) {
-    // "25abc" reads as 25, as the old resolver did.
+    // Digits up to the first other character: "25abc" is port 25, so a
+    // port typed with a stray letter still works.
     int value = 0;
     for (char c : port) {
       if (!std::isdigit(static_cast<unsigned char>(c))) break;
