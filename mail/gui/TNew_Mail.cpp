@@ -218,7 +218,7 @@ void TNew_Mail::Sent(const SentMail& sent) {
   if (!sent.filingError.empty()) {
     // The mail went out; only its copy in the sent folder is incomplete.
     const std::string text = sent.filingError;
-    context_.loop.Post([this, text] { context_.dialogs.Error(text); });
+    context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
   }
 }
 
@@ -237,6 +237,8 @@ void TNew_Mail::Closed() {
 }
 
 void TNew_Mail::Label6Click() {
+  // A mail on its way out is not filed a second time.
+  if (sender_->Busy()) return;
   std::string error;
   const Composition mail = Current();
   if (!sender_->SendLater(mail, error)) {
@@ -252,16 +254,14 @@ void TNew_Mail::Label6Click() {
 }
 
 void TNew_Mail::Label4Click() {
+  // The session's end closes the window; cancelling under it would give the
+  // character back while it may still leave with the mail.
+  if (sender_->Busy()) return;
   Cancelled = true;
   Finish(QDialog::Rejected);
 }
 
-void TNew_Mail::reject() {
-  // Esc cancels, except while the mail is going out: the session's end
-  // closes the window.
-  if (sender_->Busy()) return;
-  Label4Click();
-}
+void TNew_Mail::reject() { Label4Click(); }
 
 void TNew_Mail::Finish(int result) {
   ReplyMode = false;

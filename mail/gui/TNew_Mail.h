@@ -9,6 +9,7 @@
 #include "mail/MailFolders.h"
 #include "mail/MailHost.h"
 #include "mail/gui/SpeechBubbleWindow.h"
+#include "platform/EventLoop.h"
 
 class QAction;
 class QLabel;
@@ -22,7 +23,6 @@ namespace mf {
 
 namespace platform {
 class Dialogs;
-class EventLoop;
 class Shell;
 }  // namespace platform
 class Clock;
@@ -166,6 +166,7 @@ class TNew_Mail final : public SpeechBubbleWindow {
   void Finish(int result);
 
   CompositionContext context_;
+  platform::LifetimeGuard guard_;
   std::unique_ptr<SendController> sender_;
   std::vector<std::string> attachmentPaths_;
   QLabel* titleCaption_;

@@ -188,6 +188,29 @@ TEST_F(Composition, AnAttachmentGoneBeforeSendingIsNamedAndSendingWorksAgain) {
   EXPECT_TRUE(host_.departed.empty());
 }
 
+TEST_F(Composition, AMailOnItsWayIsNeitherFiledAgainNorCancelled) {
+  test::ScriptedServer server;
+  server.Say("220 ready\r\n").StaySilent().Start();
+  settings_.smtpPort = server.PortText();
+  WriteCarriedMail();
+  bool busy = false;
+  const int result = RunModal(window_, [&] {
+    window_.Label1Click();
+    RunUntil([] { return false; }, std::chrono::milliseconds(100));
+    busy = window_.Sender().Busy();
+    window_.Label6Click();
+    window_.Label4Click();
+    QTest::keyClick(&window_, Qt::Key_Escape);
+    EXPECT_TRUE(window_.isVisible());
+    window_.Sender().Abort();
+    window_.done(QDialog::Rejected);
+  });
+  EXPECT_TRUE(busy);
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_FALSE(window_.Cancelled);
+  EXPECT_TRUE(StoreFile(FolderKind::Outbox).empty());
+}
+
 TEST_F(Composition, SendLaterFilesTheMailAndTheCharacterStays) {
   WriteCarriedMail();
   window_.ReEditMode = true;
