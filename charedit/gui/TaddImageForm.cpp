@@ -30,10 +30,12 @@ constexpr int kIconSide = PixelEditor::kSide;
 
 // An edit with the up-down arrows beside it; the arrows step from whatever
 // number the edit holds.
-QLineEdit* MakeField(QWidget* parent, const char* initial, TUpDown*& upDown, int minimum, int maximum) {
+QLineEdit* MakeField(QWidget* parent, const char* name, const char* initial, TUpDown*& upDown, int minimum,
+                     int maximum) {
   auto* edit = new QLineEdit(Text(initial), parent);
   edit->setFixedWidth(60);
   upDown = new TUpDown(minimum, maximum, parent);
+  upDown->setObjectName(QString(name) + "UpDown");
   TUpDown* arrows = upDown;
   arrows->SetPosition(ToIntegerOr(initial, minimum));
   QObject::connect(edit, &QLineEdit::textChanged, arrows, [arrows](const QString& text) {
@@ -71,9 +73,9 @@ TaddImageForm::TaddImageForm(PictureHost& host, platform::Dialogs& dialogs, QWid
   pictureList_->setMinimumHeight(160);
   connect(pictureList_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
 
-  speedEdit_ = MakeField(this, "2", speedUpDown_, 0, kMostSpeed);
-  dxEdit_ = MakeField(this, "-10", dxUpDown_, -kMostMove, kMostMove);
-  dyEdit_ = MakeField(this, "0", dyUpDown_, -kMostMove, kMostMove);
+  speedEdit_ = MakeField(this, "speed", "2", speedUpDown_, 0, kMostSpeed);
+  dxEdit_ = MakeField(this, "dx", "-10", dxUpDown_, -kMostMove, kMostMove);
+  dyEdit_ = MakeField(this, "dy", "0", dyUpDown_, -kMostMove, kMostMove);
   for (QLineEdit* edit : {speedEdit_, dxEdit_, dyEdit_}) edit->installEventFilter(this);
 
   addButton_ = new QPushButton(Text("追加"), this);

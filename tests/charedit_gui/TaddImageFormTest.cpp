@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "base/ShiftJis.h"
 #include "charedit/BitmapFile.h"
@@ -101,6 +102,21 @@ TEST_F(AddImageWindow, TypedKeysAreFiltered) {
   EXPECT_EQ(window_.DxEdit()->text(), "-03");
   QTest::keyClick(window_.DxEdit(), Qt::Key_Backspace);
   EXPECT_EQ(window_.DxEdit()->text(), "-0");
+}
+
+TEST_F(AddImageWindow, TheArrowsStepFromTheTypedNumberWithinTheirRange) {
+  window_.Prepare(false);
+  ASSERT_TRUE(window_.SelectPicture(1));
+  auto arrows = window_.findChild<QWidget*>("dxUpDown")->findChildren<QToolButton*>();
+  ASSERT_EQ(arrows.size(), 2);
+  window_.DxEdit()->setText("-5");
+  arrows[0]->click();
+  EXPECT_EQ(window_.DxEdit()->text(), "-4");
+  window_.DxEdit()->setText("100");
+  arrows[0]->click();
+  EXPECT_EQ(window_.DxEdit()->text(), "100");
+  arrows[1]->click();
+  EXPECT_EQ(window_.DxEdit()->text(), "99");
 }
 
 TEST_F(AddImageWindow, DeletingAPictureRemovesBothFilesAndRefillsTheList) {
