@@ -5,6 +5,7 @@
 #include "charedit/BitmapFile.h"
 #include "charedit/CharacterPackage.h"
 #include "character/SceneScript.h"
+#include "hut/FolderPair.h"
 #include "mail/AttachmentNames.h"
 #include "platform/Files.h"
 
@@ -35,28 +36,23 @@ void RecreateEmpty(const std::string& root, const std::string& folder, const std
 // first line of its scene file, or empty (and no folders left behind).
 std::string UnpackArrival(ReceivingHut& hut, const std::string& root, const std::vector<std::string>& packages,
                           int& number) {
-  number = NextFreeCharacterNumber(root);
-  const std::string folder = root + "char" + std::to_string(number);
-  const std::string mirror = MirrorFolderOf(folder);
-  if (!platform::CreateFolder(folder) || !platform::CreateFolder(mirror)) {
-    platform::RemoveFolderTreeInside(root, folder);
-    number = 0;
-    return {};
-  }
+  number = 0;
+  const auto pair = CreateNextFolderPair(root);
+  if (!pair) return {};
   for (auto package = packages.rbegin(); package != packages.rend(); ++package) {
     if (platform::ExtractFileName(*package) != kPackageFileName || !platform::FileExists(*package)) continue;
-    if (UnpackCharacter(*package, folder) && MirrorCharacterImages(folder, mirror)) {
-      auto lines = ReadSceneFile(folder);
+    if (UnpackCharacter(*package, pair->main) && MirrorCharacterImages(pair->main, pair->mirror)) {
+      auto lines = ReadSceneFile(pair->main);
       if (lines && lines->size() >= kLeastSceneLines && !(*lines)[0].empty()) {
+        number = pair->number;
         hut.RegisterCharacter(number, (*lines)[0]);
         return (*lines)[0];
       }
     }
-    RecreateEmpty(root, folder, mirror);
+    RecreateEmpty(root, pair->main, pair->mirror);
   }
-  platform::RemoveFolderTreeInside(root, folder);
-  platform::RemoveFolderTreeInside(root, mirror);
-  number = 0;
+  platform::RemoveFolderTreeInside(root, pair->main);
+  platform::RemoveFolderTreeInside(root, pair->mirror);
   return {};
 }
 
@@ -105,17 +101,6 @@ bool MirrorCharacterImages(const std::string& folder, const std::string& mirrorF
     if (!picture || !SaveBitmapFile(target, MirrorLeftRight(*picture))) return false;
   }
   return true;
-}
-
-int NextFreeCharacterNumber(const std::string& programFolder) {
-  // FIXME: the hut is getting a shared lookup of the next free folder pair;
-  // switch to it once it is there, so the editor and receiving agree.
-  int number = 1;
-  while (platform::DirectoryExists(programFolder + "char" + std::to_string(number)) ||
-         platform::DirectoryExists(programFolder + "char" + std::to_string(number) + "r")) {
-    ++number;
-  }
-  return number;
 }
 
 }  // namespace mf

@@ -45,8 +45,4 @@ DeliveringCharacter SelectDeliveringCharacter(ReceivingHut& hut, const MailStore
 // up to it was mirrored; a picture that is missing is passed over.
 bool MirrorCharacterImages(const std::string& folder, const std::string& mirrorFolder);
 
-// The smallest N from 1 for which "char" + N does not exist in the program
-// folder (which ends with its separator).
-int NextFreeCharacterNumber(const std::string& programFolder);
-
 }  // namespace mf
