@@ -126,10 +126,12 @@ void MessageDecoder::MimeDecode1HeaderEnd() {
   if (Trim(mail.date).empty()) mail.date = Rfc822DateText(clock_.Now());
   if (MimeDecode1.IsMultipart()) {
     sink_ = Sink::Preamble;
-  } else {
-    ChooseSink(MimeDecode1.ContentType(), MimeDecode1.Charset(), MimeDecode1.Disposition(), MimeDecode1.FileName(),
-               messageFieldLines_);
+    return;
   }
+  // A multipart without a boundary cannot be split: its body is read as text.
+  const std::string& type = MimeDecode1.ContentType();
+  ChooseSink(StartsWith(type, "multipart/") ? std::string() : type, MimeDecode1.Charset(), MimeDecode1.Disposition(),
+             MimeDecode1.FileName(), messageFieldLines_);
 }
 
 void MessageDecoder::MimeDecode1PartHeaderBegin() {

@@ -274,6 +274,13 @@ void ReceiveController::StoreJournal(std::function<void()> next) {
   Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
 }
 
+bool ReceiveController::Forget() {
+  journal_.Entries().erase(journal_.Entries().begin());
+  if (journal_.Save()) return true;
+  Fail("cannot write " + journal_.Path());
+  return false;
+}
+
 bool ReceiveController::AlreadyStored(const JournalEntry& entry) const {
   const std::vector<HeaderRecord> records = store_.ReadHeaderRecords(FolderKind::Inbox);
   return records.size() > entry.recordsBefore &&
@@ -293,23 +300,19 @@ std::string ReceiveController::KeepAside(const std::string& file) const {
 bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
   const std::string folder = store_.ProgramFolder();
   const std::string path = folder + entry.file;
-  auto done = [&] {
+  // The mail is in the inbox (or kept aside): record it, then forget the entry.
+  auto done = [&](bool deleteFile) {
     record.Add(entry.uidl, entry.deleteOnServer);
     if (!record.Save()) {
       Fail("cannot write " + record.Path());
       return false;
     }
-    platform::DeleteFileInside(folder, path);
-    journal_.Entries().erase(journal_.Entries().begin());
-    if (!journal_.Save()) {
-      Fail("cannot write " + journal_.Path());
-      return false;
-    }
-    return true;
+    if (deleteFile) platform::DeleteFileInside(folder, path);
+    return Forget();
   };
 
   if (entry.state == JournalEntry::State::Decoded) {
-    if (AlreadyStored(entry)) return done();
+    if (AlreadyStored(entry)) return done(true);
     // Attachments written before the crash would be written again.
     if (!entry.attachmentFolder.empty()) {
       platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
@@ -322,16 +325,13 @@ bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
     case DecodeOutcome::Rejected: {
       const std::string kept = KeepAside(entry.file);
       ++rejected_;
-      if (!done()) return false;
+      if (!done(false)) return false;
       if (OnMailRejected) OnMailRejected(folder + kept);
       return true;
     }
     case DecodeOutcome::Unreadable:
       // Gone from disk: nothing to store; the server still has it unless deleted.
-      if (!platform::FileExists(path)) {
-        journal_.Entries().erase(journal_.Entries().begin());
-        return journal_.Save() || (Fail("cannot write " + journal_.Path()), false);
-      }
+      if (!platform::FileExists(path)) return Forget();
       Fail("cannot read " + path);
       return false;
     case DecodeOutcome::WriteError:
@@ -355,7 +355,7 @@ bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
     return false;
   }
   const ArrivedMail arrived = InboxIntake::ArrivedMailOf(message, character, entry.recordsBefore);
-  if (!done()) return false;
+  if (!done(true)) return false;
   ++stored_;
   const unsigned attempt = attempt_;
   if (OnMailStored) OnMailStored(arrived);

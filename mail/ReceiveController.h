@@ -106,6 +106,8 @@ class ReceiveController {
   // Stores the journal's entries one per loop step, then runs `next`.
   void StoreJournal(std::function<void()> next);
   bool StoreEntry(JournalEntry& entry, UidlRecord& record);
+  // Drops the journal's first entry.
+  bool Forget();
   bool AlreadyStored(const JournalEntry& entry) const;
   std::string KeepAside(const std::string& file) const;
   void Finish(ReceiveEnd end, std::string why = {});

@@ -192,6 +192,7 @@ TEST_F(InboxIntakeTest, TextComesFromTheFirstPlainPartAtAnyDepthInShiftJis) {
        "\x1B$B-!-j\x1B(B\n",
        Sj("①㈱")},
       {"shift_jis as declared", "Content-Type: text/plain; charset=Shift_JIS\n\n" + Sj("髙橋") + "\n", Sj("髙橋")},
+      {"multipart without a boundary read as text", "Content-Type: multipart/mixed\n\nplain\n", "plain"},
       {"unknown charset falls back", "Content-Type: text/plain; charset=x-nonsense\n\nplain\n", "plain"},
       {"inline uuencoded block left out", "\nbefore\nbegin 666 f.bin\n#86)C\n`\nend\nafter\n", "before\r\n\r\nafter"},
   };
