@@ -308,9 +308,15 @@ std::string EucToSjis(std::string_view text) {
       // Half-width kana stays half-width in Shift_JIS.
       if (i + 1 < n) out.Put(static_cast<unsigned char>(text[i + 1]));
       i += 2;
-    } else {
+    } else if (IsEucByte(c) && IsEucByte(ByteAt(text, i + 1))) {
       out.Put(JisToSjisBytes(c & 0x7F, ByteAt(text, i + 1) & 0x7F));
       i += 2;
+    } else {
+      // A JIS X 0212 character (0x8F and two bytes) has no Shift_JIS code; a
+      // byte that leads nothing is dropped alone, so that a line break or a
+      // letter after it is kept and the characters after it stay aligned.
+      out.Put(JisToSjisBytes(kGetaRow, kGetaCell));
+      i += c == 0x8F && IsEucByte(ByteAt(text, i + 1)) && IsEucByte(ByteAt(text, i + 2)) ? 3 : 1;
     }
   }
   return out.Take();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +31,11 @@ void CheckCleanEuc(const std::string& euc) {
   }
 }
 
+// The converters from 8-bit codes never swallow a line break into a character.
+void CheckLineBreaksKept(std::string_view text, const std::string& converted) {
+  if (std::count(text.begin(), text.end(), '\n') != std::count(converted.begin(), converted.end(), '\n')) std::abort();
+}
+
 // Converting in two pieces, cut where the data says, gives the whole result.
 void CheckStream(std::string_view text, mf::JapaneseCode target, const std::string& whole) {
   const std::size_t cut = text.empty() ? 0 : static_cast<unsigned char>(text[0]) * 7 % (text.size() + 1);
@@ -60,9 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCleanJis(mf::ProgramTextToJis(text));
   }
   CheckCleanEuc(mf::SjisToEuc(text));
+  CheckLineBreaksKept(text, fromSjis);
+  CheckLineBreaksKept(text, fromEuc);
+  CheckLineBreaksKept(text, mf::SjisToEuc(text));
+  CheckLineBreaksKept(text, mf::EucToSjis(text));
   mf::JisToSjis(text);
   mf::JisToEuc(text);
-  mf::EucToSjis(text);
   mf::JisToSjis(fromSjis);
   mf::DecodeBase64Text(text);
 

@@ -127,6 +127,13 @@ TEST(VendorKanjiTest, BytesThatLeadNothingBecomeGetaAlone) {
   EXPECT_EQ(EucToJis("\xC6\n"), kIn + kGeta + kOut + "\n");
   EXPECT_EQ(EucToJis("\x8F\xB0\xA1" "a"), kIn + kGeta + kOut + "a");  // JIS X 0212
   EXPECT_EQ(EucToJis("\x8E\r\n"), kIn + kGeta + kOut + "\r\n");
+
+  // Received EUC-JP read into Shift_JIS: the same bytes keep what follows them.
+  const std::string geta = Sj("〓");
+  EXPECT_EQ(EucToSjis("\xC6\r\n"), geta + "\r\n");
+  EXPECT_EQ(EucToSjis("\xC6" "a"), geta + "a");
+  EXPECT_EQ(EucToSjis("\x8F\xB0\xA1\xC6\xFC"), geta + Sj("日"));
+  EXPECT_EQ(EucToSjis("\x90\xC6\xFC"), geta + Sj("日"));
 }
 
 TEST(ProgramTextToJisTest, ConvertsAsShiftJisAndLeavesJisAndAscii) {
