@@ -208,8 +208,15 @@ bool TaddImageForm::eventFilter(QObject* watched, QEvent* event) {
   }
   FrameField field = edit == speedEdit_ ? FrameField::Speed : FrameField::Move;
   char character = typed[0].unicode() < 0x80 ? static_cast<char>(typed[0].unicode()) : '\0';
-  bool accepted = AcceptsFrameKey(field, platform::FromQString(edit->text()), edit->cursorPosition(), character);
-  return !accepted;
+  // A typed character replaces the selected text: judge it against what
+  // stays, at the place where the selection starts.
+  QString kept = edit->text();
+  int caret = edit->cursorPosition();
+  if (edit->hasSelectedText()) {
+    caret = edit->selectionStart();
+    kept.remove(caret, edit->selectedText().size());
+  }
+  return !AcceptsFrameKey(field, platform::FromQString(kept), caret, character);
 }
 
 }  // namespace mf

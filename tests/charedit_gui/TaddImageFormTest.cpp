@@ -102,6 +102,15 @@ TEST_F(AddImageWindow, TypedKeysAreFiltered) {
   EXPECT_EQ(window_.DxEdit()->text(), "-03");
   QTest::keyClick(window_.DxEdit(), Qt::Key_Backspace);
   EXPECT_EQ(window_.DxEdit()->text(), "-0");
+  // Typing over the whole field judges the key as if the field were empty.
+  window_.DxEdit()->setText("-10");
+  window_.DxEdit()->selectAll();
+  QTest::keyClicks(window_.DxEdit(), "-");
+  EXPECT_EQ(window_.DxEdit()->text(), "-");
+  window_.SpeedEdit()->setText("15");
+  window_.SpeedEdit()->selectAll();
+  QTest::keyClicks(window_.SpeedEdit(), "0");
+  EXPECT_EQ(window_.SpeedEdit()->text(), "15");
 }
 
 TEST_F(AddImageWindow, TheArrowsStepFromTheTypedNumberWithinTheirRange) {
