@@ -2,7 +2,7 @@
 // connection. The input is the server's side of the conversation: turns
 // separated by a 0 byte, the first sent when the client connects, one more after every
 // line the client writes. The first byte picks the authentication the
-// client tries. When both sides wait for each other the server hangs up;
+// client tries and whether it asks for STARTTLS. When both sides wait for each other the server hangs up;
 // after that the client must finish: a hang is a fault.
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.SignOn = "fuzz";
   client.Username = "user";
   client.Password = "secret";
-  client.AuthType = static_cast<mf::TSmtpAuthType>(data[0] % 4);
+  client.AuthType = static_cast<mf::TSmtpAuthType>(data[0] % 5);
+  // Some inputs ask for STARTTLS: the greeting, EHLO and the upgrade, after
+  // which the rest of the input meets the TLS handshake.
+  if ((data[0] / 5) % 4 == 1) client.Security = mf::TlsMode::StartTls;
   client.FromName = "a@example.jp";
   client.RcptName = {"b@example.jp", "c@example.jp"};
   client.HdrFrom = "a@example.jp";
