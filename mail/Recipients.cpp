@@ -7,6 +7,12 @@ namespace mf {
 namespace {
 
 Recipient ParseItem(std::string item) {
+  // An item goes into a command line and a header line: a control byte
+  // (a pasted line end) must not start a command or header of its own.
+  for (char& c : item) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  item = Trim(item);
   if (!item.empty() && item.back() == '>') item.pop_back();
   Recipient recipient;
   const std::size_t open = item.find('<');

@@ -9,6 +9,7 @@
 #include "mail/MailFooter.h"
 #include "mail/OutgoingRecords.h"
 #include "mail/Recipients.h"
+#include "mail/StoreRecords.h"
 #include "mail/WireLines.h"
 #include "platform/Files.h"
 #include "settings/LiveSettings.h"
@@ -256,13 +257,15 @@ void SendController::FillMessage() {
   smtp_.HdrFrom = senderAddress_;
   smtp_.HdrFromName = senderName_;
   smtp_.FromName = senderAddress_;
-  smtp_.HdrSubject = mail_.subject;
+  // In-Reply-To and References come from a received mail and the id from a
+  // character that may have come by mail: none may add a header line.
+  smtp_.HdrSubject = SingleLine(mail_.subject);
   smtp_.HdrXMailer = kXMailer;
   messageId_ = MakeMessageId(clock_.Now(), random_, smtpHost_);
   smtp_.HdrMessageId = messageId_;
-  smtp_.HdrXAnimationID = mail_.characterId;
-  smtp_.HdrInReplyTo = mail_.inReplyTo;
-  smtp_.HdrReferences = mail_.references;
+  smtp_.HdrXAnimationID = SingleLine(mail_.characterId);
+  smtp_.HdrInReplyTo = SingleLine(mail_.inReplyTo);
+  smtp_.HdrReferences = SingleLine(mail_.references);
   wireLinesReady_ = false;
   smtp_.SetEmailFiles(OutgoingFiles(mail_));
   smtp_.Mail();

@@ -51,7 +51,8 @@ class SendController {
   SendController& operator=(const SendController&) = delete;
 
   // Starts sending `mail`: the optional POP-before-SMTP login, then the SMTP
-  // session (connect, HELO, MAIL, RCPT, DATA, QUIT). A file that no longer
+  // session (connect, HELO, MAIL, RCPT, DATA, QUIT), on the ports of the
+  // settings (empty: 25 and 110). A file that no longer
   // exists ends the attempt through OnFailed with "File not found '...'"
   // before any server is contacted.
   SendStart SendNow(const Composition& mail);

@@ -33,6 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
         RecipientCase{"brackets without a name", "<a@x.jp>", {{"", "a@x.jp"}}},
         RecipientCase{"a comment in the address is removed", "a@x.jp (home), Bob <b(work)@y.jp>",
                       {{"", "a@x.jp"}, {"Bob ", "b@y.jp"}}},
+        RecipientCase{"a line end inside an item starts no command", "a@x.jp\r\nDATA",
+                      {{"", "a@x.jp  DATA"}}},
         RecipientCase{"nothing but separators", " , ,, ", {}},
         RecipientCase{"empty", "", {}}),
     [](const auto& info) { return std::to_string(info.index); });

@@ -194,6 +194,20 @@ TEST_F(SendControllerTest, AReplyMarksItsInboxMailAndLeavesNothingForTheNextMail
   EXPECT_EQ(sent[1].status, StatusWord(MailStatus::Sent));
 }
 
+TEST_F(SendControllerTest, ValuesFromReceivedMailAddNoHeaderLines) {
+  Composition reply = SimpleMail();
+  reply.inReplyTo = "<a@x.jp>\r\nBcc: evil@x.jp";
+  reply.references = "<a@x.jp>\nX-Injected: 1";
+  reply.characterId = "<c@x>\rX-Other: 2";
+  reply.subject = "hello\r\nBcc: evil@x.jp";
+  const std::string header = HeaderOf(SendToSink(reply));
+  EXPECT_FALSE(HasLineStarting(header, "Bcc:")) << header;
+  EXPECT_FALSE(HasLineStarting(header, "X-Injected:")) << header;
+  EXPECT_FALSE(HasLineStarting(header, "X-Other:")) << header;
+  EXPECT_TRUE(HasLineStarting(header, "In-Reply-To: <a@x.jp>")) << header;
+  EXPECT_EQ(commands_.size(), 5u) << "HELO, MAIL, RCPT, DATA, QUIT and nothing else";
+}
+
 TEST_F(SendControllerTest, ALongLineArrivesWholeInLinesTheServerTakes) {
   Composition mail = SimpleMail();
   const std::string longLine(1500, 'x');
