@@ -29,7 +29,6 @@ StoredMailValues ParseStoredMail(std::string_view storedText);
 // The fields an opener puts into the composition window.
 struct ComposeFill {
   std::string to;
-  std::string cc;
   std::string subject;
   std::string caption;  // the window's caption
   std::string body;     // CR LF line ends

@@ -79,7 +79,6 @@ TEST_F(StoredMailTest, ReplyQuotesEveryLineAndCarriesTheThreadHeaders) {
   EXPECT_EQ(reply.subject, "Re: hello");  // not "Re: Re: hello"
   EXPECT_EQ(reply.caption, reply.subject);
   EXPECT_EQ(reply.to, values.sender);
-  EXPECT_EQ(reply.cc, "");
   EXPECT_EQ(reply.body, values.sender + Sj("へのお返事") + "\r\n\r\n> > first said\r\n> second said\r\n");
   EXPECT_EQ(reply.inReplyTo, "<m2@example.jp>");
   EXPECT_EQ(reply.references, "<m2@example.jp>, <m1@example.jp>");
@@ -138,9 +137,10 @@ TEST_F(StoredMailTest, AnswersCarryTheAttachmentsButNotThePackage) {
   const std::string vanished = store.StoreFolder() + "m2/gone.txt";
   const std::string outside = home.Path() + "outside.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(outside, "not the store's"));
-  mail.attachmentFiles = {picture, package, vanished, outside};
+  const std::string climbing = store.StoreFolder() + "m2/../../outside.txt";
+  mail.attachmentFiles = {picture, package, vanished, outside, climbing};
   StoredMailValues values = ParseStoredMail(Receive(mail));
-  ASSERT_EQ(values.attachmentFiles.size(), 4u);
+  ASSERT_EQ(values.attachmentFiles.size(), 5u);
 
   ComposeAttachments collected = CollectAttachmentsForCompose(values.attachmentFiles, store.StoreFolder());
   EXPECT_EQ(collected.files, std::vector<std::string>{picture});
