@@ -19,6 +19,8 @@ std::string EnvelopeAddress(const std::string& text) {
 // the buffer handed to the producer holds 1023).
 constexpr int kMaxBodyLine = 1023;
 constexpr int kHeaderLineBuffer = 1024;
+// What one round of the message transfer hands to the connection.
+constexpr std::size_t kDataBatch = 32 * 1024;
 
 }  // namespace
 
@@ -85,37 +87,45 @@ void TCustomSmtpClient::DataAccepted() {
   SendNextDataLine();
 }
 
-// One line at a time: the next is produced only once the socket has sent
-// the previous one, so a large attachment never piles up in memory.
+// Lines go out in batches: the next batch is produced only once the
+// previous one has gone, so a large attachment never piles up in memory,
+// and a batch is one write (one TLS record) rather than one per line.
 void TCustomSmtpClient::SendNextDataLine() {
-  if (!sendingData_ || !connected_) return;
-  if (hdrIndex_ < hdrLines_.size()) {
-    std::string line = hdrLines_[hdrIndex_++];
-    PrepareHeaderLine(line);
-    if (OnHeaderLine) {
-      OnHeaderLine(*this, line, std::max<int>(kHeaderLineBuffer, static_cast<int>(line.size()) + 1));
+  std::string batch;
+  while (sendingData_ && connected_ && batch.size() < kDataBatch) {
+    if (hdrIndex_ < hdrLines_.size()) {
+      std::string line = hdrLines_[hdrIndex_++];
+      PrepareHeaderLine(line);
+      if (OnHeaderLine) {
+        OnHeaderLine(*this, line, std::max<int>(kHeaderLineBuffer, static_cast<int>(line.size()) + 1));
+      }
+      Display("> " + line);
+      batch += line;
+      batch += "\r\n";
+      continue;
     }
+    ++lineNum_;
+    std::string line;
+    bool more = true;
+    try {
+      TriggerGetData(lineNum_, line, kMaxBodyLine, more);
+    } catch (const std::exception& error) {
+      return AbandonMessage(error.what());
+    }
+    if (!sendingData_ || !connected_) return;  // the producer gave up the session
+    if (!more) {
+      sendingData_ = false;
+      if (!batch.empty()) session_.Send(batch);
+      ExecAsync(smtpData, ".", {250});
+      return;
+    }
+    if (line.size() > static_cast<std::size_t>(kMaxBodyLine)) line.resize(kMaxBodyLine);
+    if (!line.empty() && line[0] == '.') line = "." + line;  // RFC 821 transparency
     Display("> " + line);
-    session_.SendLine(line);
-    return;
+    batch += line;
+    batch += "\r\n";
   }
-  ++lineNum_;
-  std::string line;
-  bool more = true;
-  try {
-    TriggerGetData(lineNum_, line, kMaxBodyLine, more);
-  } catch (const std::exception& error) {
-    return AbandonMessage(error.what());
-  }
-  if (!more) {
-    sendingData_ = false;
-    ExecAsync(smtpData, ".", {250});
-    return;
-  }
-  if (line.size() > static_cast<std::size_t>(kMaxBodyLine)) line.resize(kMaxBodyLine);
-  if (!line.empty() && line[0] == '.') line = "." + line;  // RFC 821 transparency
-  Display("> " + line);
-  session_.SendLine(line);
+  if (!batch.empty() && connected_) session_.Send(batch);
 }
 
 // A body that cannot be produced to its end must not reach anyone: the
