@@ -60,6 +60,9 @@ ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
   uidlSupported_ = true;
   uidls_.clear();
   quitting_ = false;
+  endAfterQuit_ = ReceiveEnd::Done;
+  whyAfterQuit_.clear();
+  nextEntry_ = 0;
   phase_ = Phase::Recovering;
   Post([this] {
     if (RepairInboxPair(store_) == RepairResult::Failed) return Fail("cannot repair the inbox files");
@@ -260,9 +263,8 @@ void ReceiveController::Finish(ReceiveEnd end, std::string why) {
 // --- into the inbox -----------------------------------------------------------
 
 void ReceiveController::StoreJournal(std::function<void()> next) {
-  if (journal_.Empty()) return next();
   UidlRecord* record = uidlRecord_.get();
-  if (journal_.UidlRecordPath() != uidlRecord_->Path()) {
+  if (!journal_.Empty() && journal_.UidlRecordPath() != uidlRecord_->Path()) {
     // Left by a run for another account: its ids belong to that account.
     if (!journalRecord_ || journalRecord_->Path() != journal_.UidlRecordPath()) {
       journalRecord_ = std::make_unique<UidlRecord>(journal_.UidlRecordPath());
@@ -270,15 +272,19 @@ void ReceiveController::StoreJournal(std::function<void()> next) {
     }
     record = journalRecord_.get();
   }
-  if (!StoreEntry(journal_.Entries().front(), *record)) return;
-  Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
-}
-
-bool ReceiveController::Forget() {
-  journal_.Entries().erase(journal_.Entries().begin());
-  if (journal_.Save()) return true;
-  Fail("cannot write " + journal_.Path());
-  return false;
+  if (nextEntry_ < journal_.Entries().size()) {
+    if (!StoreEntry(journal_.Entries()[nextEntry_], *record)) return;
+    ++nextEntry_;
+    return Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+  }
+  // Every entry is in the inbox: one write of the ids, then the journal goes.
+  if (!journal_.Empty()) {
+    if (!record->Save()) return Fail("cannot write " + record->Path());
+    journal_.Entries().clear();
+    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+  }
+  nextEntry_ = 0;
+  next();
 }
 
 bool ReceiveController::AlreadyStored(const JournalEntry& entry) const {
@@ -300,19 +306,17 @@ std::string ReceiveController::KeepAside(const std::string& file) const {
 bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
   const std::string folder = store_.ProgramFolder();
   const std::string path = folder + entry.file;
-  // The mail is in the inbox (or kept aside): record it, then forget the entry.
-  auto done = [&](bool deleteFile) {
+  // The mail is in the inbox (or kept aside): its id joins the record, which
+  // is written once the whole journal is through.
+  auto done = [&] {
     record.Add(entry.uidl, entry.deleteOnServer);
-    if (!record.Save()) {
-      Fail("cannot write " + record.Path());
-      return false;
-    }
-    if (deleteFile) platform::DeleteFileInside(folder, path);
-    return Forget();
+    if (entry.state != JournalEntry::State::Rejected) platform::DeleteFileInside(folder, path);
+    return true;
   };
 
+  if (entry.state == JournalEntry::State::Rejected) return done();
   if (entry.state == JournalEntry::State::Decoded) {
-    if (AlreadyStored(entry)) return done(true);
+    if (AlreadyStored(entry)) return done();
     // Attachments written before the crash would be written again.
     if (!entry.attachmentFolder.empty()) {
       platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
@@ -323,15 +327,20 @@ bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
   switch (intake_.Decode(path, message)) {
     case DecodeOutcome::Decoded: break;
     case DecodeOutcome::Rejected: {
-      const std::string kept = KeepAside(entry.file);
+      entry.file = KeepAside(entry.file);
+      entry.state = JournalEntry::State::Rejected;
+      if (!journal_.Save()) {
+        Fail("cannot write " + journal_.Path());
+        return false;
+      }
       ++rejected_;
-      if (!done(false)) return false;
-      if (OnMailRejected) OnMailRejected(folder + kept);
+      done();
+      if (OnMailRejected) OnMailRejected(folder + entry.file);
       return true;
     }
     case DecodeOutcome::Unreadable:
       // Gone from disk: nothing to store; the server still has it unless deleted.
-      if (!platform::FileExists(path)) return Forget();
+      if (!platform::FileExists(path)) return true;
       Fail("cannot read " + path);
       return false;
     case DecodeOutcome::WriteError:
@@ -355,7 +364,7 @@ bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
     return false;
   }
   const ArrivedMail arrived = InboxIntake::ArrivedMailOf(message, character, entry.recordsBefore);
-  if (!done(true)) return false;
+  done();
   ++stored_;
   const unsigned attempt = attempt_;
   if (OnMailStored) OnMailStored(arrived);

@@ -106,8 +106,6 @@ class ReceiveController {
   // Stores the journal's entries one per loop step, then runs `next`.
   void StoreJournal(std::function<void()> next);
   bool StoreEntry(JournalEntry& entry, UidlRecord& record);
-  // Drops the journal's first entry.
-  bool Forget();
   bool AlreadyStored(const JournalEntry& entry) const;
   std::string KeepAside(const std::string& file) const;
   void Finish(ReceiveEnd end, std::string why = {});
@@ -124,6 +122,7 @@ class ReceiveController {
   ReceiveTrigger trigger_ = ReceiveTrigger::Manual;
   ReceiveSwitches switches_;
   ReceiveJournal journal_;
+  std::size_t nextEntry_ = 0;  // the journal entry to store next
   std::unique_ptr<UidlRecord> uidlRecord_;  // of the account of this run
   std::unique_ptr<UidlRecord> journalRecord_;  // of the account the journal was written for
 

@@ -55,7 +55,9 @@ bool ReceiveJournal::Load() {
       entry.file = fields[1];
       entry.uidl = fields[2];
       entry.deleteOnServer = fields[3] == "D";
-      entry.state = fields[4] == "decoded" ? JournalEntry::State::Decoded : JournalEntry::State::Fetched;
+      entry.state = fields[4] == "decoded"    ? JournalEntry::State::Decoded
+                    : fields[4] == "rejected" ? JournalEntry::State::Rejected
+                                              : JournalEntry::State::Fetched;
       entry.recordsBefore = static_cast<std::size_t>(ToIntegerOr(fields[5], 0));
       entry.fingerprint = fields[6];
       entry.attachmentFolder = fields[7];
@@ -73,10 +75,12 @@ bool ReceiveJournal::Save() const {
   text += Clean(uidlRecordPath_);
   text += "\r\n";
   for (const auto& entry : entries_) {
-    const bool decoded = entry.state == JournalEntry::State::Decoded;
+    const char* state = entry.state == JournalEntry::State::Decoded    ? "decoded"
+                        : entry.state == JournalEntry::State::Rejected ? "rejected"
+                                                                       : "fetched";
     for (const std::string& field :
          {std::string(kEntryTag), Clean(entry.file), Clean(entry.uidl), std::string(entry.deleteOnServer ? "D" : "K"),
-          std::string(decoded ? "decoded" : "fetched"), std::to_string(entry.recordsBefore), Clean(entry.fingerprint),
+          std::string(state), std::to_string(entry.recordsBefore), Clean(entry.fingerprint),
           Clean(entry.attachmentFolder)}) {
       text += field;
       text += kTab;

@@ -12,6 +12,7 @@ struct JournalEntry {
   enum class State {
     Fetched,  // its temporary file is on disk; nothing of it is in the inbox
     Decoded,  // its attachments are written and its records may be appended
+    Rejected,  // no mail: kept aside as `file`, its id to be recorded
   };
   std::string file;  // the temporary file's name in the program folder ("MailNo3.txt")
   std::string uidl;  // empty on a server without UIDL
