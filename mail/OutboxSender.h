@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/DateTime.h"
+#include "base/Random.h"
+#include "mail/MailStore.h"
+#include "net/Pop3Cli.h"
+#include "net/SmtpCli.h"
+#include "platform/EventLoop.h"
+
+namespace mf {
+
+class LiveSettings;
+
+// The first outbox mail as it goes out.
+struct OutboxMail {
+  std::string subject;
+  std::string to;
+  std::string cc;
+  std::string inReplyTo;
+  std::string references;
+  std::string characterId;
+  std::vector<std::string> files;         // attachment files that still exist, package included
+  std::vector<std::string> missingFiles;  // attachment files that vanished since the mail was queued
+  std::string text;                       // the mail text without its trailing line ends
+  DateTime date;
+  std::string messageId;
+};
+
+// Reads the first outbox mail; nothing when the outbox is empty.
+std::optional<OutboxMail> PrepareOutboxMail(const MailStore& store);
+
+// What the mail list window learns of each mail that went out.
+struct OutboxSent {
+  std::string subject;
+  std::string messageId;
+  std::string characterId;
+  std::vector<std::string> missingFiles;  // the user is told these were left behind
+};
+
+// Sends every mail of the outbox ("送信") over one SMTP session, after an
+// optional POP-before-SMTP login: HELO and MAIL for each mail, which then
+// moves to the sent folder with the Message-ID it went out with, and one
+// QUIT at the end. Events come from the event loop, never inside Start.
+class OutboxSender {
+ public:
+  OutboxSender(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
+               const Clock& clock, RandomGenerator& random);
+  ~OutboxSender();
+  OutboxSender(const OutboxSender&) = delete;
+  OutboxSender& operator=(const OutboxSender&) = delete;
+
+  // Starts a run; false (and nothing happens) while one runs or when the
+  // outbox is empty.
+  bool Start();
+  // Ends the sessions at once, without further events (the common error routine).
+  void Abort();
+  bool Busy() const { return phase_ != Phase::Idle; }
+
+  // A mail was accepted and is in the sent folder.
+  std::function<void(const OutboxSent& sent)> OnSent;
+  // The run stopped: the mail being sent stays first in the outbox (unless
+  // it was accepted and could not be moved, which the text says). No
+  // OnClosed follows.
+  std::function<void(const std::string& text)> OnFailed;
+  // The outbox is empty and the session is over.
+  std::function<void()> OnClosed;
+
+  TSmtpCli& Smtp() { return smtp_; }
+  TPop3Cli& PopBeforeSmtp() { return pop_; }
+
+ private:
+  enum class Phase { Idle, PopLogin, Smtp, Quitting, Ending };
+
+  void StartSmtp();
+  bool PrepareNext();
+  void PopRequestDone(TPop3Request type);
+  void PopSessionClosed();
+  void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
+  void SmtpSessionClosed();
+  void FillMessage();
+  void MailAccepted();
+  void GetData(int lineNum, std::string& line, int maxLen, bool& more);
+  void Fail(const std::string& text);
+  void FinishClosed();
+  void PostEvent(std::function<void()> event);
+
+  platform::EventLoop& loop_;
+  platform::LifetimeGuard guard_;
+  const LiveSettings& settings_;
+  const MailStore& store_;
+  const Clock& clock_;
+  RandomGenerator& random_;
+  TSmtpCli smtp_;
+  TPop3Cli pop_;
+
+  Phase phase_ = Phase::Idle;
+  unsigned run_ = 0;  // counts runs, so an aborted one's events are dropped
+  bool popLoginDone_ = false;
+  std::string smtpHost_;
+  OutboxMail mail_;
+  std::vector<std::string> wireLines_;
+  bool wireLinesReady_ = false;
+};
+
+}  // namespace mf
