@@ -20,6 +20,8 @@ int RunSend(const Arguments& arguments);
 int RunQueue(const Arguments& arguments);
 int RunSendMail(const Arguments& arguments);
 int RunReceive(const Arguments& arguments);
+int RunSendOutbox(const Arguments& arguments);
+int RunImport(const Arguments& arguments);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -39,6 +41,8 @@ const std::vector<Command>& Commands() {
       {"send", "send --host H --port P --from ADDR [--from-name NAME] --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--x-mailer TEXT] [--character-id ID] [--message-id ID] [--pop-before-smtp HOST:PORT:USER:PASS]  send one mail, body (Shift_JIS) from stdin", RunSend},
       {"queue", "queue --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  store a mail in $MFMAIL_HOME's outbox as the composition window's \"later\" does, body (Shift_JIS) from stdin", RunQueue},
       {"send-mail", "send-mail --to LIST [--cc LIST] --subject TEXT [--attach FILE]... [--character N]  send a mail with $MFMAIL_HOME's account and file it as sent, body (Shift_JIS) from stdin", RunSendMail},
+      {"send-outbox", "send-outbox                  send every outbox mail of $MFMAIL_HOME over one session as \"送信\" does, one line per mail", RunSendOutbox},
+      {"import", "import FILE                  take a mail file into $MFMAIL_HOME's inbox as the mail list's import does", RunImport},
   };
   return commands;
 }
