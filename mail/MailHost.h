@@ -52,6 +52,14 @@ class MailHost {
   // The screen point where a character stands while it carries or presents
   // a mail, shared by every mail window.
   virtual ScreenPoint& MailPosition() = 0;
+
+  // Whether the hut lists a character with this id.
+  virtual bool ListsCharacter(const std::string& /*id*/) const { return false; }
+  // Lends the first listed character with this id that has a window to
+  // present a received mail: parked at the mail position, standing still on
+  // its first picture, shown but not topmost. Empty when none has a window.
+  // RestoreCarrier gives it back.
+  virtual CarrierRef LendCharacter(const std::string& /*id*/) { return {}; }
 };
 
 }  // namespace mf
