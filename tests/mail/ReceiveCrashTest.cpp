@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct CrashCase {
   bool leaveOnServer;
   std::size_t leftOnServer;
 };
+
+void PrintTo(const CrashCase& crash, std::ostream* out) { *out << crash.name; }
 
 struct RunResult {
   bool killed = false;
