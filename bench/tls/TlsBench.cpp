@@ -1,0 +1,273 @@
+// Our clients over TLS against mpop and msmtp on the same private servers,
+// in one run: retrieving 1000 small mails and 10 mails of 5 MB over POP3S
+// (every message stored as a file, both into a folder in memory), and
+// sending a 10 MB attachment over STARTTLS with a log-in. Prints the best
+// of three rounds of each and the ratios; ours should take no longer.
+// Needs root, Postfix, Dovecot, mpop and msmtp, like the real-peer tests.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "base/Base64.h"
+#include "net/Pop3Cli.h"
+#include "net/SmtpCli.h"
+#include "platform/Files.h"
+#include "platform/PollEventLoop.h"
+#include "tests/servers/MailServers.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using mf::test::MailServers;
+
+constexpr int kRounds = 3;
+constexpr int kSmallMails = 1000;
+constexpr int kLargeMails = 10;
+constexpr std::size_t kLargeMailBytes = 5u << 20;
+constexpr std::size_t kAttachmentBytes = 10u << 20;
+// Everything a round stores goes here, so the disk does not decide the race.
+constexpr const char* kScratch = "/dev/shm/mfmail-bench-tls";
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double Timed(const std::function<bool()>& run) {
+  const auto start = Clock::now();
+  if (!run()) return -1;
+  return Seconds(Clock::now() - start);
+}
+
+void Drop(const std::string& maildir, int n, const std::string& message) {
+  const std::string path = maildir + "/new/" + std::to_string(1700000000 + n) + ".M" + std::to_string(n) + ".bench";
+  mf::platform::WriteFileAtomic(path, message);
+  ::chmod(path.c_str(), 0644);
+  if (::chown(path.c_str(), 65534, 65534) != 0) std::perror("chown");
+}
+
+void FillSmall(const std::string& maildir) {
+  for (int n = 0; n < kSmallMails; ++n) {
+    std::string message = "From: sender@mfmail.test\nTo: bob@mfmail.test\nSubject: message " + std::to_string(n) + "\n\n";
+    for (int line = 0; line < 20; ++line) message += "Line " + std::to_string(line) + " of a small message, with a little text.\n";
+    Drop(maildir, n, message);
+  }
+}
+
+void FillLarge(const std::string& maildir) {
+  std::string line(74, 'x');
+  for (int n = 0; n < kLargeMails; ++n) {
+    std::string message = "From: sender@mfmail.test\nTo: alice@mfmail.test\nSubject: large " + std::to_string(n) + "\n\n";
+    while (message.size() < kLargeMailBytes) {
+      line[n % line.size()] = static_cast<char>('a' + message.size() % 26);
+      message += line + "\n";
+    }
+    Drop(maildir, n, message);
+  }
+}
+
+void Scratch() {
+  std::system((std::string("rm -rf ") + kScratch + " && mkdir -p " + kScratch + "/ours " + kScratch +
+               "/theirs/cur " + kScratch + "/theirs/new " + kScratch + "/theirs/tmp")
+                  .c_str());
+}
+
+// Retrieves every message of `user` over POP3S into one file each.
+bool FetchOurs(int port, const std::string& user, std::size_t& count) {
+  mf::platform::PollEventLoop loop;
+  mf::TPop3Cli client(loop);
+  client.SetHost("127.0.0.1");
+  client.SetPort(std::to_string(port));
+  client.SetSecurity(mf::TlsMode::Implicit);
+  client.SetUserName(user);
+  client.SetPassWord(MailServers::kPassword);
+  std::string message;
+  bool finished = false;
+  bool failed = false;
+  count = 0;
+  client.OnMessageLine = [&](mf::TCustomPop3Cli& sender) {
+    message += sender.LastResponse();
+    message += "\r\n";
+  };
+  client.OnRequestDone = [&](mf::TCustomPop3Cli& sender, mf::TPop3Request type, std::uint16_t error) {
+    if (error != 0) failed = true;
+    if (error != 0 || type == mf::pop3Quit) {
+      finished = true;
+      return;
+    }
+    if (type == mf::pop3Retr) {
+      const std::string path = std::string(kScratch) + "/ours/MailNo" + std::to_string(sender.MsgNum()) + ".txt";
+      if (!mf::platform::WriteFileAtomic(path, message)) failed = true;
+      ++count;
+      message.clear();
+    }
+    switch (type) {
+      case mf::pop3Connect: sender.User(); break;
+      case mf::pop3User: sender.Pass(); break;
+      case mf::pop3Pass: sender.Stat(); break;
+      default:
+        if (sender.MsgNum() < sender.MsgCount()) {
+          sender.SetMsgNum(sender.MsgNum() + 1);
+          sender.Retr();
+        } else {
+          sender.Quit();
+        }
+    }
+  };
+  client.SetMsgNum(0);
+  client.Connect();
+  while (!finished) loop.RunOnce(std::chrono::milliseconds(100));
+  return !failed;
+}
+
+bool FetchMpop(const MailServers& servers, const std::string& user) {
+  const std::string command = "mpop --host=127.0.0.1 --port=" + std::to_string(servers.Pop3sPort()) +
+                              " --tls=on --tls-starttls=off --tls-trust-file=" + servers.AuthorityFile() +
+                              " --auth=user --user=" + user + " --passwordeval='echo secret' --keep=on" +
+                              " --only-new=off --uidls-file=" + kScratch + "/uidls --delivery=maildir," + kScratch +
+                              "/theirs --quiet";
+  return std::system(command.c_str()) == 0;
+}
+
+bool SendOurs(const MailServers& servers, const std::string& attachment) {
+  mf::platform::PollEventLoop loop;
+  mf::TSmtpCli smtp(loop);
+  smtp.Host = "127.0.0.1";
+  smtp.Port = std::to_string(servers.SubmissionPort());
+  smtp.SignOn = "bench.mfmail.test";
+  smtp.Security = mf::TlsMode::StartTls;
+  smtp.AuthType = mf::smtpAuthAuto;
+  smtp.Username = "bob";
+  smtp.Password = MailServers::kPassword;
+  smtp.FromName = MailServers::Address("bob");
+  smtp.RcptName = {MailServers::Address("alice")};
+  smtp.HdrFrom = MailServers::Address("bob");
+  smtp.HdrToAddress = {MailServers::Address("alice")};
+  smtp.HdrSubject = "attachment";
+  smtp.SetEmailFiles({attachment});
+  smtp.OnGetData = [](mf::TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+    more = lineNum == 1;
+    line = "The attachment follows.";
+  };
+  bool finished = false;
+  bool failed = false;
+  smtp.OnRequestDone = [&](mf::TCustomSmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
+    if (error != 0 && type != mf::smtpQuit) {
+      std::fprintf(stderr, "bench_tls: send failed: %s\n", smtp.LastResponse().c_str());
+      failed = true;
+    }
+    if (type == mf::smtpQuit) {
+      finished = true;
+    } else if (error != 0) {
+      sender.Quit();
+    } else if (type == mf::smtpConnect) {
+      sender.Helo();
+    } else if (type == mf::smtpHelo) {
+      sender.Mail();
+    } else {
+      sender.Quit();
+    }
+  };
+  smtp.Connect();
+  while (!finished) loop.RunOnce(std::chrono::milliseconds(100));
+  return !failed;
+}
+
+// The same mail as ours, written out, for msmtp to send.
+std::string MessageForMsmtp(const std::string& bytes) {
+  std::string message =
+      "From: bob@mfmail.test\r\nTo: alice@mfmail.test\r\nSubject: attachment\r\nMime-Version: 1.0\r\n"
+      "Content-Type: multipart/mixed;\r\n\tboundary=\"b\"\r\n\r\nThis is a multipart MIME message.\r\n\r\n--b\r\n"
+      "Content-Type: text/plain\r\n\r\nThe attachment follows.\r\n--b\r\nContent-Type: application/octet-stream\r\n"
+      "Content-Transfer-Encoding: base64\r\n\r\n";
+  for (std::size_t at = 0; at < bytes.size(); at += 45) message += mf::Base64Encode(std::string_view(bytes).substr(at, 45)) + "\r\n";
+  return message + "\r\n--b--\r\n";
+}
+
+bool SendMsmtp(const MailServers& servers, const std::string& messageFile) {
+  const std::string command = "msmtp --host=127.0.0.1 --port=" + std::to_string(servers.SubmissionPort()) +
+                              " --tls=on --tls-starttls=on --tls-trust-file=" + servers.AuthorityFile() +
+                              " --auth=on --user=bob --passwordeval='echo secret' --from=bob@mfmail.test" +
+                              " alice@mfmail.test < " + messageFile;
+  return std::system(command.c_str()) == 0;
+}
+
+void Report(const char* what, double ours, double theirs, const char* reference) {
+  std::printf("%s (best of %d)\n", what, kRounds);
+  std::printf("  ours     %8.3f s\n", ours);
+  std::printf("  %-8s %8.3f s\n", reference, theirs);
+  std::printf("  ratio (ours / %s) %.2f%s\n", reference, ours / theirs, ours <= theirs ? "" : "  SLOWER");
+}
+
+}  // namespace
+
+int main() {
+  mf::platform::TemporaryFolder folder;
+  std::string path = folder.Path();
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  auto servers = MailServers::Start(path + "/servers");
+  if (!servers.Running()) {
+    std::printf("bench_tls: skipped: %s\n", servers.WhyNot().c_str());
+    return servers.Failed() ? 1 : 0;
+  }
+  if (std::system("command -v mpop >/dev/null && command -v msmtp >/dev/null") != 0) {
+    std::printf("bench_tls: skipped: mpop and msmtp are not installed\n");
+    return 0;
+  }
+  ::setenv("SSL_CERT_FILE", servers.AuthorityFile().c_str(), 1);
+  FillSmall(servers.Maildir("bob"));
+  FillLarge(servers.Maildir("alice"));
+
+  struct Fetch {
+    const char* what;
+    const char* user;
+    int expected;
+  };
+  bool ok = true;
+  for (const Fetch& fetch : {Fetch{"POP3S retrieval of 1000 small mails", "bob", kSmallMails},
+                             Fetch{"POP3S retrieval of 10 mails of 5 MB", "alice", kLargeMails}}) {
+    double ours = 1e9;
+    double theirs = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+      Scratch();
+      std::size_t count = 0;
+      const double a = Timed([&] { return FetchOurs(servers.Pop3sPort(), fetch.user, count); });
+      const double b = Timed([&] { return FetchMpop(servers, fetch.user); });
+      if (a < 0 || b < 0 || count != static_cast<std::size_t>(fetch.expected)) {
+        std::printf("bench_tls: %s failed (ours %.3f s, %zu mails; mpop %.3f s)\n", fetch.what, a, count, b);
+        ok = false;
+        break;
+      }
+      ours = std::min(ours, a);
+      theirs = std::min(theirs, b);
+    }
+    if (ok) Report(fetch.what, ours, theirs, "mpop");
+  }
+
+  std::string attachment(kAttachmentBytes, '\0');
+  for (std::size_t i = 0; i < attachment.size(); ++i) attachment[i] = static_cast<char>((i * 2654435761u) >> 13);
+  Scratch();
+  const std::string attachmentFile = std::string(kScratch) + "/attachment.bin";
+  const std::string messageFile = std::string(kScratch) + "/message.eml";
+  mf::platform::WriteFileAtomic(attachmentFile, attachment);
+  mf::platform::WriteFileAtomic(messageFile, MessageForMsmtp(attachment));
+  double ours = 1e9;
+  double theirs = 1e9;
+  for (int round = 0; round < kRounds && ok; ++round) {
+    const double a = Timed([&] { return SendOurs(servers, attachmentFile); });
+    const double b = Timed([&] { return SendMsmtp(servers, messageFile); });
+    if (a < 0 || b < 0) {
+      std::printf("bench_tls: sending failed (ours %.3f s, msmtp %.3f s)\n", a, b);
+      ok = false;
+      break;
+    }
+    ours = std::min(ours, a);
+    theirs = std::min(theirs, b);
+  }
+  if (ok) Report("STARTTLS send of a 10 MB attachment with a log-in", ours, theirs, "msmtp");
+  std::system((std::string("rm -rf ") + kScratch).c_str());
+  return ok ? 0 : 1;
+}
