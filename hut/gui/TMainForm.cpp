@@ -20,11 +20,10 @@
 #include <QtGui/qguiapplication_platform.h>
 
 #include "base/DateTime.h"
-#include "base/ShiftJis.h"
 #include "character/gui/TCharForm.h"
-#include "charedit/CharacterPackage.h"
 #include "hut/CharacterScan.h"
 #include "hut/gui/HutMenuBar.h"
+#include "mail/CarrierPackage.h"
 #include "mail/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -631,16 +630,6 @@ bool TMainForm::SendMailByCharacterId(const std::string& id) {
   return item && SendMailBy(item);
 }
 
-namespace {
-
-// The package reads whole and passes the check.
-bool PackageSound(const std::string& path) {
-  auto bytes = platform::ReadFile(path);
-  return bytes && CheckPackage(*bytes).has_value();
-}
-
-}  // namespace
-
 bool TMainForm::SendMailBy(TCharItem* item) {
   // One composition at a time: the window is modal, but a character's menu
   // could still be reached through the keyboard of another window.
@@ -648,11 +637,9 @@ bool TMainForm::SendMailBy(TCharItem* item) {
   // The item goes from the list if the character leaves with the mail.
   const TCharData data = item->data;
 
-  const std::string package = data.folder + "/" + std::string(kPackageName);
-  bool sound = platform::FileExists(package) || PackCharacter(data.folder, package);
-  if (sound && !PackageSound(package)) sound = PackCharacter(data.folder, package) && PackageSound(package);
-  if (!sound) {
-    Dialogs().Error(Sj("正常に処理できません。データが破損している可能性があります。"));
+  const std::optional<std::string> package = PrepareCarrierPackage(data.folder);
+  if (!package) {
+    Dialogs().Error(BrokenPackageText());
     return false;
   }
 
@@ -669,7 +656,7 @@ bool TMainForm::SendMailBy(TCharItem* item) {
     form->raise();
   }
 
-  composition_->PackagePath = package;
+  composition_->PackagePath = *package;
   composition_->CharacterId = data.id;
   if (form) {
     composition_->move(SpeechBubbleWindow::BesideCarrier(ScreenPoint{form->x(), form->y()}, TCharForm::kPictureSize));
