@@ -101,10 +101,31 @@ bool BreaksLine(const std::string& tagName) {
                            "hr", "/ul", "/ol", "pre", "/pre"});
 }
 
+// Well-formed UTF-8 with at least one multi-byte character. Shift_JIS and
+// EUC-JP text almost never is, so undeclared text that is can be read as
+// UTF-8, which many mailers send without saying so.
+bool LooksLikeUtf8(std::string_view text) {
+  bool multiByte = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t length = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
+                                                                : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    multiByte = multiByte || length > 1;
+    i += length;
+  }
+  return multiByte;
+}
+
 }  // namespace
 
 std::string BodyTextToProgramCode(std::string_view bytes, std::string_view charset) {
   const std::string name = LowerAscii(Trim(charset));
+  const bool undeclared = name.empty() || name == "us-ascii" || name == "unknown-8bit" || name == "x-unknown";
+  if (undeclared && LooksLikeUtf8(bytes)) return Utf8ToSjis(bytes);
   if (name.empty() || IsOneOf(name, {"us-ascii", "ascii", "iso-2022-jp", "iso-2022-jp-1", "iso-2022-jp-2",
                                       "iso-2022-jp-3", "csiso2022jp", "x-unknown", "unknown-8bit"})) {
     return ConvertJapaneseCode(bytes, jcSjis);

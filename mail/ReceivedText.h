@@ -12,8 +12,9 @@ namespace mf {
 // it) to Shift_JIS. The Japanese codes and an undeclared or ASCII charset go
 // through the program's own converter, which keeps the code page 932
 // extensions (①, ㈱, 髙) of JIS text; any other charset iconv knows is
-// converted with "〓" for what code page 932 cannot hold. An unknown
-// charset falls back to the Japanese converter.
+// converted with "〓" for what code page 932 cannot hold. Undeclared text
+// that is well-formed UTF-8 is read as UTF-8; an unknown charset falls back
+// to the Japanese converter.
 std::string BodyTextToProgramCode(std::string_view bytes, std::string_view charset);
 
 // The readable text of an HTML body (Shift_JIS in, Shift_JIS out): tags,

@@ -66,6 +66,8 @@ TEST(BodyTextToProgramCode, ConvertsByTheDeclaredCharset) {
       {"utf-8", "\xE3\x81\x82", "utf-8", Sj("あ")},
       {"euc-jp", "\xA4\xA2", "euc-jp", Sj("あ")},
       {"undeclared jis", "\x1B$B$\"\x1B(B", "", Sj("あ")},
+      {"undeclared utf-8", "\xE3\x81\x82", "", Sj("あ")},
+      {"undeclared shift_jis", Sj("あい"), "", Sj("あい")},
       {"jis with extensions", "\x1B$B-!-j\x1B(B", "iso-2022-jp", Sj("①㈱")},
       {"windows-1252 euro", "\x80", "windows-1252", Sj("〓")},
       {"koi8-r", "\xC1", "koi8-r", Sj("а")},
