@@ -20,7 +20,11 @@
 #include "mail/SendController.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/ProgressWindows.h"
+#include "mail/gui/ReceivingWindowController.h"
 #include "mail/gui/TNew_Mail.h"
+#include "mail/gui/TRetuenForm.h"
+#include "mail/gui/TShowMailForm.h"
+#include "mail/gui/TVersionInfoForm.h"
 #include "platform/Autostart.h"
 #include "platform/DesktopWindows.h"
 #include "platform/ProgramFolder.h"
@@ -96,6 +100,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
 
   addressFile_ = std::make_unique<AddressFile>(platform::ProgramFolder());
   pasonal = std::make_unique<Tpasonal>(*addressFile_, *dialogs_);
+  RetuenForm = std::make_unique<TRetuenForm>();
   selectMailAdd = std::make_unique<TselectMailAdd>(*addressFile_, *pasonal, *dialogs_);
 
   New_Mail = std::make_unique<TNew_Mail>(CompositionContext{*MainForm, loop, *settings_, *store_, *clock_, *random_,
@@ -107,6 +112,13 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   selectMailAdd->SetResultHook(
       [this](const PickedAddresses& picked) { New_Mail->SetRecipients(picked.to, picked.cc); });
   Mailadd = std::make_unique<TMailadd>(*addressFile_, *pasonal, *dialogs_);
+  ShowMailForm = std::make_unique<TShowMailForm>(
+      ViewerContext{*MainForm, *dialogs_, *shell_, platform::IniFile(settingsPath), *New_Mail, *errors_});
+  // The answer and the mail it answers stand together.
+  New_Mail->links.moveViewer = [this](QPoint topLeft) {
+    if (ShowMailForm->isVisible()) ShowMailForm->move(topLeft);
+  };
+  VersionInfoForm = std::make_unique<TVersionInfoForm>(HutIcon());
   MailRcvingForm = std::make_unique<TMailRcvingForm>();
   MailSendingForm = std::make_unique<TMailSendingForm>();
   auto hideProgress = [this] {
@@ -117,8 +129,17 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   New_Mail->links.hideProgress = hideProgress;
   errors_->hooks.hideProgress = hideProgress;
 
+  receiving_ = std::make_unique<ReceivingWindowController>(
+      ReceivingContext{loop, *settings_, *store_, *MainForm, *MainForm, *random_, *clock_, *dialogs_, *commands_,
+                       *errors_, *MailRcvingForm, *ShowMailForm, *RetuenForm});
+  receiving_->links.hideProgress = hideProgress;
+  receiving_->links.sendBusy = [this] { return New_Mail->Sender().Busy(); };
+
   HutLinks links;
-  links.receiveEnabled = [this] { return commands_->ReceiveEnabled(); };
+  links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
+  links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
+  links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
+  links.showVersion = [this] { VersionInfoForm->exec(); };
   links.mailTransferBusy = [this] {
     return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || New_Mail->Sender().Busy();
   };

@@ -19,9 +19,13 @@ class MailErrorRoutine;
 class MailStore;
 class RandomGenerator;
 class TMailadd;
+class ReceivingWindowController;
 class TMailRcvingForm;
 class TMailSendingForm;
 class TNew_Mail;
+class TRetuenForm;
+class TShowMailForm;
+class TVersionInfoForm;
 class Tpasonal;
 class TselectMailAdd;
 class TransferCommands;
@@ -52,6 +56,8 @@ class Program {
   TMailadd& AddressBook() { return *Mailadd; }
   Tpasonal& AddressEntry() { return *pasonal; }
   TselectMailAdd& RecipientPicker() { return *selectMailAdd; }
+  TShowMailForm& Viewer() { return *ShowMailForm; }
+  ReceivingWindowController& Receiving() { return *receiving_; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
@@ -78,14 +84,17 @@ class Program {
   // Next: TForm1.
   std::unique_ptr<TBaseSetUp> BaseSetUp;
   std::unique_ptr<Tpasonal> pasonal;
-  // Next: TRetuenForm.
+  std::unique_ptr<TRetuenForm> RetuenForm;
   std::unique_ptr<TselectMailAdd> selectMailAdd;
   std::unique_ptr<TNew_Mail> New_Mail;
   std::unique_ptr<TMailadd> Mailadd;
-  // Next: TShowMailForm, TVersionInfoForm.
+  std::unique_ptr<TShowMailForm> ShowMailForm;
+  std::unique_ptr<TVersionInfoForm> VersionInfoForm;
   std::unique_ptr<TMailRcvingForm> MailRcvingForm;
   std::unique_ptr<TMailSendingForm> MailSendingForm;
   std::unique_ptr<TCharForm> CharForm;
+  // The receive command, until the mail list window takes it over.
+  std::unique_ptr<ReceivingWindowController> receiving_;
 
   std::unique_ptr<platform::TerminationWatch> termination_;
 };

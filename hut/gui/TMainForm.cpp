@@ -497,7 +497,11 @@ void TMainForm::ArmReceiveTimer(int intervalMs, bool enabled) {
 
 void TMainForm::Timer2Timer() {
   if (links_.clearReceivingFlag) links_.clearReceivingFlag();
-  if (links_.receive) links_.receive();
+  if (links_.receivePeriodically) {
+    links_.receivePeriodically();
+  } else if (links_.receive) {
+    links_.receive();
+  }
 }
 
 void TMainForm::ReturnHome(int index) { lifecycle_.ReturnHome(index); }
@@ -679,6 +683,23 @@ bool TMainForm::SendMailBy(TCharItem* item) {
 }
 
 void TMainForm::SetCompositionWindow(TNew_Mail* composition) { composition_ = composition; }
+
+CarrierRef TMainForm::LendCharacter(const std::string& id) {
+  // The first listed character with this id that has a window presents the
+  // mail; an item left behind by a character away with a mail has none.
+  for (int row = 0; row < ItemCount(); ++row) {
+    const TCharData& data = Item(row)->data;
+    if (data.id != id || !HasWindow(data.index)) continue;
+    TCharForm& form = *CharForms_[data.index];
+    form.ParkForMail();
+    form.ShowFirstImage();
+    form.show();
+    form.raise();
+    form.activateWindow();
+    return CarrierRef{data.index, data.id};
+  }
+  return {};
+}
 
 TCharForm* TMainForm::CarrierWindow(const CarrierRef& carrier) const {
   if (carrier.Empty() || !HasWindow(carrier.slot)) return nullptr;

@@ -17,6 +17,7 @@
 #include "hut/CharacterMaking.h"
 #include "hut/CharacterRegistry.h"
 #include "hut/HutMenu.h"
+#include "mail/CharacterArrival.h"
 #include "mail/MailHost.h"
 
 class QAction;
@@ -73,6 +74,7 @@ struct HutStartup {
 struct HutLinks {
   std::function<void()> showMailList;              // the mail list window
   std::function<void()> receive;                   // its receive command
+  std::function<void()> receivePeriodically;       // the same, run by the timer (`receive` when empty)
   std::function<bool()> receiveEnabled;            // its receive button is enabled
   std::function<bool()> mailTransferBusy;          // it sends or receives
   std::function<void()> forgetComposingCharacter;  // the composition window
@@ -83,7 +85,11 @@ struct HutLinks {
 // The hut ("小屋"): the program's main window, house-shaped and borderless,
 // listing the visible characters. It owns the character registry and one
 // character window per listed character, the tray icon and its menu.
-class TMainForm final : public QWidget, public CharacterHost, public MailHost, private HutView {
+class TMainForm final : public QWidget,
+                        public CharacterHost,
+                        public MailHost,
+                        public ReceivingHut,
+                        private HutView {
   Q_OBJECT
 
  public:
@@ -153,8 +159,13 @@ class TMainForm final : public QWidget, public CharacterHost, public MailHost, p
 
   // Hut operations the other windows use.
   void DepartWithMail(const std::string& id) override { lifecycle_.DepartWithMail(id); }
-  bool ShowAgain(const std::string& number, const std::string& id) { return lifecycle_.ShowAgain(number, id); }
-  void RegisterCharacter(int number, const std::string& id) { lifecycle_.RegisterCharacter(number, id); }
+  bool ShowAgain(const std::string& number, const std::string& id) override {
+    return lifecycle_.ShowAgain(number, id);
+  }
+  void RegisterCharacter(int number, const std::string& id) override { lifecycle_.RegisterCharacter(number, id); }
+  // ReceivingHut: the lists a received mail's character is chosen from.
+  const std::vector<std::string>& CharDB() const override { return registry_.charDB; }
+  const std::vector<std::string>& VisibleDB() const override { return registry_.VisibleDB; }
   void resurrTimerTimer() { lifecycle_.resurrTimerTimer(); }
   // An item is about to go: its record goes with it.
   void ListView1Deletion(TCharItem* item);
@@ -180,6 +191,8 @@ class TMainForm final : public QWidget, public CharacterHost, public MailHost, p
   void BringCarrierIntoView(const CarrierRef& carrier) override;
   void RestoreCarrier(const CarrierRef& carrier) override;
   bool SendMailByCharacterId(const std::string& id) override;
+  bool ListsCharacter(const std::string& id) const override { return FirstItemWithId(id) != nullptr; }
+  CarrierRef LendCharacter(const std::string& id) override;
 
   // Lists a character: a list item captioned `name` with its record, a
   // character window in slot `slot` (-1: a new slot at the end) and the
