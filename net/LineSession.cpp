@@ -17,8 +17,7 @@ constexpr int kReadChunk = 16384;
 }  // namespace
 
 LineSession::LineSession(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
-    : loop_(loop),
-      transport_(transport ? std::move(transport) : std::make_unique<SocketTransport>(loop)),
+    : transport_(transport ? std::move(transport) : std::make_unique<SocketTransport>(loop)),
       timer_(loop) {
   Transport::Events events;
   events.lookupDone = [this](std::uint16_t error) {
@@ -92,7 +91,6 @@ int LineSession::StartTls() {
   }
   mode_ = TlsMode::StartTls;
   handshaking_ = true;
-  std::weak_ptr<char> alive = alive_;
   // The client hello goes out now; the rest follows the server's answers.
   PumpTls();
   return 0;

@@ -85,7 +85,6 @@ class LineSession {
   void Reset();
   void RestartTimer();
 
-  platform::EventLoop& loop_;
   std::unique_ptr<Transport> transport_;
   platform::Timer timer_;
   int timeoutSeconds_ = 0;

@@ -11,9 +11,6 @@ namespace mf {
 
 namespace {
 
-// The receive buffer: the longest line plus its CR LF fits, one byte spare.
-constexpr std::size_t kBufferSize = 4096;
-
 // What OnDisplay shows instead of a password, whatever its length.
 constexpr const char* kHiddenPassword = "********";
 
@@ -322,6 +319,8 @@ void TCustomPop3Cli::DnsLookupDone(std::uint16_t error) {
 
 void TCustomPop3Cli::SocketConnected(std::uint16_t error) {
   if (error != 0) {
+    // A refused certificate is what the user must read about, not a detail.
+    if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = SocketErrorText(error);
     FailSocketError(error);
     if (session_.Open()) session_.Close();
     return;

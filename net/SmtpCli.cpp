@@ -302,6 +302,8 @@ void TCustomSmtpClient::SocketSessionConnected(std::uint16_t error) {
   lastResponse_ = WinsockResponse(error);
   statusCode_ = 500;
   requestResult_ = 500;
+  // A refused certificate is what the user must read about, not a detail.
+  if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = lastResponse_;
   TriggerRequestDone(error);
   session_.Close();
   if (!chaining_) state_ = smtpReady;

@@ -149,7 +149,9 @@ TEST_F(LineSessionTest, UpgradeDropsWhatWasSaidInClearAfterTheGoAhead) {
   Connect();
   session_.OnLine = [this](const std::string& line, bool cut, bool tail) {
     lines_.push_back({line, cut, tail});
-    if (line == "220 go ahead") EXPECT_EQ(session_.StartTls(), 0);
+    if (line == "220 go ahead") {
+      EXPECT_EQ(session_.StartTls(), 0);
+    }
   };
   SayInReads("220 go ahead\r\n250 injected\r\n", {});
   EXPECT_EQ(lines_, (std::vector<Piece>{{"220 go ahead", false, false}}));
