@@ -79,6 +79,7 @@ void TselectMailAdd::BuildControls() {
   AddressBook->setDragDropMode(QAbstractItemView::DragOnly);
   AddressBook->setContextMenuPolicy(Qt::CustomContextMenu);
   AddressBook->installEventFilter(this);
+  AddressBook->setColumnWidth(1, 90);  // the narrower half of this window
   ToSelect = MakeRecipientView();
   CcSelect = MakeRecipientView();
   CcButton = new QPushButton(Text("Cc"), this);
