@@ -63,7 +63,15 @@ SendController::SendController(platform::EventLoop& loop, const LiveSettings& se
   pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { PopSessionClosed(); };
 }
 
-SendController::~SendController() = default;
+// The clients may still report a closing connection while they go; nothing
+// of this object may hear it then.
+SendController::~SendController() {
+  smtp_.OnRequestDone = nullptr;
+  smtp_.OnSessionClosed = nullptr;
+  smtp_.OnGetData = nullptr;
+  pop_.OnRequestDone = nullptr;
+  pop_.OnSessionClosed = nullptr;
+}
 
 SendStart SendController::SendNow(const Composition& mail) {
   if (Busy() || smtp_.Connected() || pop_.Connected()) return SendStart::Busy;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,22 @@ TEST_F(SendControllerTest, RefusesWhileBusyAndWithoutRecipient) {
   EXPECT_FALSE(controller_.Busy());
   loop_.RunFor(200ms);
   EXPECT_TRUE(events_.empty());
+}
+
+TEST_F(SendControllerTest, AControllerGoneMidSessionHearsNothingMore) {
+  ScriptedServer server;
+  server.Say("220 hi\r\n").ExpectLine().CloseConnection();
+  server.Start();
+  settings_.smtpPort = server.PortText();
+  auto controller = std::make_unique<SendController>(loop_, settings_, store_, clock_, random_);
+  bool heard = false;
+  controller->OnFailed = [&](const std::string&) { heard = true; };
+  controller->OnClosed = [&] { heard = true; };
+  ASSERT_EQ(controller->SendNow(SimpleMail()), SendStart::Started);
+  ASSERT_TRUE(loop_.RunUntil([&] { return controller->Smtp().Connected(); }, 10s));
+  controller.reset();
+  loop_.RunFor(300ms);
+  EXPECT_FALSE(heard);
 }
 
 TEST_F(SendControllerTest, EmptyPortSettingsMeanTheStandardPorts) {
