@@ -59,6 +59,9 @@ TEST(RecipientList, PicksInOrderAndRemovesTheChosenItems) {
   EXPECT_EQ(ParseRecipients(list.Text()),
             (std::vector<Recipient>{{Sj("山田") + " ", "y@x.jp"}, {"Bob ", "b@x"}, {"", "c@x"}}));
 
+  // A picked text edited by hand to a bare comma still reads whole.
+  EXPECT_EQ(ParseRecipients("Bob <b@x>,<c@x>"), (std::vector<Recipient>{{"Bob ", "b@x"}, {"", "c@x"}}));
+
   list.Remove({1});  // the selected one, not the first
   EXPECT_EQ(list.Text(), Sj("山田") + " <y@x.jp>,  <c@x>");
   list.Remove({5, 0, 0});
