@@ -164,7 +164,8 @@ bool LineSession::DeliverLines() {
   std::weak_ptr<char> alive = alive_;
   const std::uint64_t generation = generation_;
   for (;;) {
-    std::string line;
+    // One buffer for every line: a large message is many lines.
+    std::string& line = line_;
     bool cut = false;
     const std::size_t available = input_.size() - inputStart_;
     const std::size_t end = input_.find("\r\n", inputStart_);

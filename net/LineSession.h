@@ -100,6 +100,7 @@ class LineSession {
   LongLines rule_ = LongLines::Fail;
   std::string input_;
   std::size_t inputStart_ = 0;  // bytes of input_ already handed out
+  std::string line_;             // the line being handed out
   bool nextIsTail_ = false;
   // Bumped whenever buffered input stops belonging to the connection.
   std::uint64_t generation_ = 0;
