@@ -124,8 +124,12 @@ QPixmap DrawAddressIcon(int number, int size) {
 AddressIcons::AddressIcons() {
   for (int number = 0; number < kAddressIconCount; ++number) {
     QIcon icon;
-    icon.addPixmap(DrawAddressIcon(number, kListIconSize));
-    icon.addPixmap(DrawAddressIcon(number, 2 * kListIconSize));
+    // The same picture on a selected row: the style's tinted version washes
+    // the light colours out.
+    for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
+      icon.addPixmap(DrawAddressIcon(number, kListIconSize), mode);
+      icon.addPixmap(DrawAddressIcon(number, 2 * kListIconSize), mode);
+    }
     icons_.push_back(icon);
   }
 }
