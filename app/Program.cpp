@@ -17,11 +17,13 @@
 #include "hut/CharacterMaking.h"
 #include "hut/gui/TMainForm.h"
 #include "mail/MailStore.h"
+#include "mail/OutboxSender.h"
 #include "mail/SendController.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/ProgressWindows.h"
 #include "mail/gui/ReceivingWindowController.h"
 #include "mail/gui/TNew_Mail.h"
+#include "mail/gui/TForm1.h"
 #include "mail/gui/TRetuenForm.h"
 #include "mail/gui/TShowMailForm.h"
 #include "mail/gui/TVersionInfoForm.h"
@@ -133,15 +135,40 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
       ReceivingContext{loop, *settings_, *store_, *MainForm, *MainForm, *random_, *clock_, *dialogs_, *commands_,
                        *errors_, *MailRcvingForm, *ShowMailForm, *RetuenForm});
   receiving_->links.hideProgress = hideProgress;
-  receiving_->links.sendBusy = [this] { return New_Mail->Sender().Busy(); };
+  receiving_->links.sendBusy = [this] { return New_Mail->Sender().Busy() || (Form1 && Form1->Outbox().Busy()); };
+
+  Form1 = std::make_unique<TForm1>(MailListContext{*MainForm, *MainForm, loop, *settings_, *store_, *clock_, *random_,
+                                                   *dialogs_, *shell_, platform::IniFile(settingsPath), *commands_,
+                                                   *errors_, *New_Mail});
+  Form1->links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
+  Form1->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
+  Form1->links.hideProgress = hideProgress;
+  Form1->links.hideReturnNotice = [this] { RetuenForm->hide(); };
+  Form1->links.openAddressBook = [this] { Mailadd->exec(); };
+  Form1->links.addAddress = [this](const std::string& name, const std::string& address) {
+    pasonal->OpenNew(Form1.get(), std::nullopt, name, address);
+  };
+  Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
+  Form1->links.showVersion = [this] { VersionInfoForm->exec(); };
+  Form1->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
+  Form1->links.viewerCarrier = [this] {
+    return ShowMailForm->isVisible() ? ShowMailForm->LentCharacter : CarrierRef{};
+  };
+  receiving_->links.inboxChanged = [this] { Form1->ReloadIfShown(FolderKind::Inbox); };
 
   HutLinks links;
   links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
   links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
   links.showVersion = [this] { VersionInfoForm->exec(); };
+  links.showMailList = [this] {
+    Form1->show();
+    Form1->raise();
+    Form1->activateWindow();
+  };
   links.mailTransferBusy = [this] {
-    return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || New_Mail->Sender().Busy();
+    return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || New_Mail->Sender().Busy() ||
+           Form1->Outbox().Busy();
   };
   links.clearReceivingFlag = [this] { MailRcvingForm->SetShowSwitch(false); };
   MainForm->SetLinks(std::move(links));

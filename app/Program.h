@@ -34,6 +34,7 @@ class TBaseSetUp;
 class TCharEdit;
 class TaddImageForm;
 class TCharForm;
+class TForm1;
 class TMainForm;
 class WindowEdgeSearch;
 
@@ -58,6 +59,7 @@ class Program {
   TselectMailAdd& RecipientPicker() { return *selectMailAdd; }
   TShowMailForm& Viewer() { return *ShowMailForm; }
   ReceivingWindowController& Receiving() { return *receiving_; }
+  TForm1& MailList() { return *Form1; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
@@ -95,6 +97,8 @@ class Program {
   std::unique_ptr<TCharForm> CharForm;
   // The receive command, until the mail list window takes it over.
   std::unique_ptr<ReceivingWindowController> receiving_;
+  // The mail list window: it uses every mail window above, so it goes first.
+  std::unique_ptr<TForm1> Form1;
 
   std::unique_ptr<platform::TerminationWatch> termination_;
 };

@@ -65,8 +65,11 @@ class ReceivingWindowController {
 
   ReceiveController& Receiver() { return receiver_; }
 
- private:
+  // Shows a mail that entered the inbox in the viewer beside the character
+  // that brings it (also an imported mail).
   void Present(const ArrivedMail& mail);
+
+ private:
   void Finished(const ReceiveSummary& summary);
   void AskForPassword();
   void HideProgress();
