@@ -83,7 +83,15 @@ void SplitJisLine(std::string_view jis, std::size_t maxBytes, std::vector<std::s
 std::vector<std::string> BodyWireLines(std::string_view text, std::size_t maxBytes) {
   maxBytes = std::max(maxBytes, kLeastPieceBytes);
   std::vector<std::string> wire;
-  for (const std::string& line : SplitLines(text)) SplitJisLine(ProgramTextToJis(line), maxBytes, wire);
+  for (std::string line : SplitLines(text)) {
+    // Bytes 0x00-0x07 and 0xFF are no text, but the converter takes a line
+    // holding one for binary and would pass its kanji on as raw 8-bit bytes.
+    for (char& c : line) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte <= 0x07 || byte == 0xFF) c = ' ';
+    }
+    SplitJisLine(ProgramTextToJis(line), maxBytes, wire);
+  }
   return wire;
 }
 

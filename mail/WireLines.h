@@ -17,7 +17,8 @@ inline constexpr std::size_t kMaxWireLineBytes = 998;
 // starting in ASCII and switched back to ASCII at its end, so that every
 // one is valid ISO-2022-JP on its own. Nothing is dropped: the pieces of a
 // line, converted back and joined, give the line again. A piece that would
-// begin with "." leaves room for the dot the client stuffs in front.
+// begin with "." leaves room for the dot the client stuffs in front. Bytes
+// that are no text (0x00-0x07, 0xFF) go out as blanks.
 std::vector<std::string> BodyWireLines(std::string_view text, std::size_t maxBytes = kMaxWireLineBytes);
 
 }  // namespace mf

@@ -88,6 +88,13 @@ TEST(WireLines, ShortLinesAreConvertedOneForOne) {
   EXPECT_EQ(wire[3], "fourth");
 }
 
+TEST(WireLines, AControlByteDoesNotKeepTheLineFromConversion) {
+  const std::vector<std::string> wire = BodyWireLines(Sj("漢字") + '\x01' + Sj("かな") + '\xff');
+  ASSERT_EQ(wire.size(), 1u);
+  for (char c : wire[0]) EXPECT_LT(static_cast<unsigned char>(c), 0x80) << "8-bit byte on the wire";
+  EXPECT_EQ(SjisToUtf8(JisToSjis(wire[0])), "漢字 かな ");
+}
+
 TEST(WireLines, AJapanesePieceReopensItsCharacterSet) {
   const std::vector<std::string> wire = BodyWireLines(Repeat(Sj("漢"), 1000));
   ASSERT_GE(wire.size(), 2u);
