@@ -261,6 +261,7 @@ void TCustomSmtpClient::Connect() {
   if (connected_) throw SmtpException("SMTP component already connected");
   BeginRequest(smtpConnect);
   esmtp_ = false;
+  loggedIn_ = false;
   capabilities_.clear();
   timedOut_ = false;
   state_ = smtpDnsLookup;
@@ -404,6 +405,7 @@ void TCustomSmtpClient::UpgradeFinished(int error) {
   // What the server said before the upgrade no longer counts.
   capabilities_.clear();
   esmtp_ = false;
+  loggedIn_ = false;
   ConnectionReady();
 }
 
@@ -421,6 +423,7 @@ void TCustomSmtpClient::StandardResponse() {
                       : std::find(okResponses_.begin(), okResponses_.end(), statusCode_) != okResponses_.end();
   if (accepted) {
     requestResult_ = 0;
+    if (statusCode_ == 235) loggedIn_ = true;  // only AUTH answers 235
   } else {
     requestResult_ = statusCode_;
     if (errorMessage_.empty()) errorMessage_ = lastResponse_;
@@ -482,8 +485,10 @@ void TCustomSmtpClient::Helo() {
     return;
   }
   ExecAsync(smtpHelo, "EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] {
-    if (requestResult_ != 0 || !connected_) return TriggerRequestDone(requestResult_);
-    esmtp_ = true;
+    if (requestResult_ == 0 && connected_) esmtp_ = true;
+    // The next mail of the same session greets again but is logged in
+    // already (RFC 4954: a second AUTH is refused).
+    if (requestResult_ != 0 || !connected_ || loggedIn_) return TriggerRequestDone(requestResult_);
     state_ = smtpInternalReady;
     StartAuth(AuthType);
   });

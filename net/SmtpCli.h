@@ -248,6 +248,7 @@ class TCustomSmtpClient {
   bool requestDone_ = true;
   std::vector<std::string> capabilities_;
   bool readingCapabilities_ = false;
+  bool loggedIn_ = false;  // AUTH succeeded on this connection
 
   // Chained requests (Open, Mail).
   bool chaining_ = false;

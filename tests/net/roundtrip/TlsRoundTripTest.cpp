@@ -4,6 +4,7 @@
 // authority the servers' script makes at start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -179,6 +180,42 @@ TEST_F(TlsRoundTripTest, EverySecureRouteDeliversWhatAPlainSendDelivers) {
       EXPECT_NE(stored.find("using TLS"), std::string::npos) << "Postfix saw no TLS";
     }
   }
+}
+
+// The outbox sends its mails in one session, greeting again before each.
+TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
+  TSmtpCli smtp(loop_);
+  smtp.Host = "127.0.0.1";
+  smtp.Port = std::to_string(servers_->SubmissionPort());
+  smtp.SignOn = "client.mfmail.test";
+  smtp.Security = TlsMode::StartTls;
+  smtp.AuthType = smtpAuthAuto;
+  smtp.Username = "bob";
+  smtp.Password = MailServers::kPassword;
+  smtp.FromName = MailServers::Address("bob");
+  smtp.RcptName = {MailServers::Address("alice")};
+  smtp.HdrFrom = MailServers::Address("bob");
+  smtp.HdrToAddress = {MailServers::Address("alice")};
+  std::vector<std::string> commands;
+  smtp.OnCommand = [&](TCustomSmtpClient&, const std::string& command) { commands.push_back(command.substr(0, 4)); };
+  std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Helo(); },
+                                              [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
+  std::size_t next = 0;
+  std::string failure;
+  bool finished = false;
+  smtp.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    if (error != 0) failure = std::to_string(type) + ": " + smtp.LastResponse();
+    if (error != 0 || next >= steps.size()) {
+      finished = true;
+      return;
+    }
+    steps[next++]();
+  };
+  smtp.Connect();
+  ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, 20s));
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "AUTH"), 1);
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "MAIL"), 2);
 }
 
 TEST_F(TlsRoundTripTest, SubmissionRefusesAWrongPasswordAndAPlainConnection) {
