@@ -1,0 +1,117 @@
+// Both clients run over an in-process transport, without a socket: the
+// peer answers each command the client writes, in the same loop.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/Pop3Cli.h"
+#include "net/SmtpCli.h"
+#include "platform/PollEventLoop.h"
+#include "tests/net/support/PipeTransport.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PeerSay;
+using test::PipeTransport;
+
+// A peer that says `greeting` on connecting and then answers each complete
+// line the client wrote from `answers` (by its first word), in order.
+class ScriptedPipe {
+ public:
+  ScriptedPipe(std::string greeting, std::map<std::string, std::string> answers)
+      : answers_(std::move(answers)) {
+    peer->unread = std::move(greeting);
+    peer->onWritten = [this] {
+      std::size_t end;
+      while ((end = peer->written.find("\r\n", consumed_)) != std::string::npos) {
+        const std::string line = peer->written.substr(consumed_, end - consumed_);
+        consumed_ = end + 2;
+        commands.push_back(line);
+        const auto answer = answers_.find(line.substr(0, line.find(' ')));
+        if (answer != answers_.end()) PeerSay(*peer, answer->second);
+        if (line == "QUIT" && peer->hangUp) peer->hangUp();
+      }
+    };
+  }
+
+  std::shared_ptr<PipeTransport::Peer> peer = std::make_shared<PipeTransport::Peer>();
+  std::vector<std::string> commands;
+
+ private:
+  std::map<std::string, std::string> answers_;
+  std::size_t consumed_ = 0;
+};
+
+TEST(ClientsOverPipeTest, Pop3RetrievesAMessageWithALongLine) {
+  platform::PollEventLoop loop;
+  ScriptedPipe pipe("+OK ready\r\n", {{"USER", "+OK\r\n"},
+                                      {"PASS", "+OK\r\n"},
+                                      {"RETR", "+OK\r\n..dot\r\n" + std::string(5000, 'x') + "\r\n.\r\n"},
+                                      {"QUIT", "+OK bye\r\n"}});
+  TPop3Cli client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  client.SetHost("pop.example.jp");
+  client.SetUserName("alice");
+  client.SetPassWord("secret");
+  client.SetMsgNum(1);
+  std::vector<std::string> lines;
+  std::vector<std::pair<int, int>> done;
+  client.OnMessageLine = [&](TCustomPop3Cli& c) { lines.push_back(c.LastResponse()); };
+  client.OnRequestDone = [&](TCustomPop3Cli& c, TPop3Request type, std::uint16_t error) {
+    done.emplace_back(type, error);
+    if (error != 0) return;
+    if (type == pop3Open) c.Retr();
+    if (type == pop3Retr) c.Quit();
+  };
+  client.Open();
+  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == pop3Quit; }, 5s));
+  EXPECT_EQ(done, (std::vector<std::pair<int, int>>{{pop3Open, 0}, {pop3Retr, 0}, {pop3Quit, 0}}));
+  EXPECT_EQ(lines, (std::vector<std::string>{".dot", std::string(4093, 'x'), std::string(907, 'x')}));
+  EXPECT_EQ(pipe.commands, (std::vector<std::string>{"USER alice", "PASS secret", "RETR 1", "QUIT"}));
+}
+
+TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
+  platform::PollEventLoop loop;
+  ScriptedPipe pipe("220 ready\r\n", {{"HELO", "250 hi\r\n"},
+                                      {"MAIL", "250 ok\r\n"},
+                                      {"RCPT", "250 ok\r\n"},
+                                      {"DATA", "354 go\r\n"},
+                                      {".", "250 queued\r\n"},
+                                      {"QUIT", "221 bye\r\n"}});
+  TSmtpCli client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  client.Host = "smtp.example.jp";
+  client.SignOn = "client.test";
+  client.FromName = "a@example.jp";
+  client.RcptName = {"b@example.jp"};
+  client.OwnHeaders = true;
+  // More lines than one batch holds, one of them a lone dot.
+  client.OnGetData = [](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+    more = lineNum <= 2000;
+    line = lineNum == 1000 ? "." : std::string(40, 'b');
+  };
+  std::vector<std::pair<int, int>> done;
+  client.OnRequestDone = [&](TCustomSmtpClient& c, TSmtpRequest type, std::uint16_t error) {
+    done.emplace_back(type, error);
+    if (error != 0) return;
+    if (type == smtpConnect) c.Helo();
+    if (type == smtpHelo) c.Mail();
+    if (type == smtpMail) c.Quit();
+  };
+  client.Connect();
+  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == smtpQuit; }, 5s));
+  EXPECT_EQ(done, (std::vector<std::pair<int, int>>{{smtpConnect, 0}, {smtpHelo, 0}, {smtpMail, 0}, {smtpQuit, 0}}));
+  const std::string& written = pipe.peer->written;
+  const std::size_t data = written.find("DATA\r\n") + 6;
+  const std::size_t end = written.find("\r\n.\r\n", data);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(end + 5, written.find("QUIT\r\n"));
+  EXPECT_EQ(end - data + 2, 1999 * 42 + 4) << "every line once, the lone dot doubled";
+  EXPECT_NE(written.find("\r\n..\r\n", data), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mf
