@@ -52,11 +52,13 @@ void ProgressWindow::DrawFrame() {
 }
 
 void ProgressWindow::ShowProgress() {
-  // First shown in the middle of the screen; where the user moves it, it stays.
+  // First shown centred in the upper part of the screen, clear of the
+  // character and its bubble, which stand at the middle until the user moves
+  // them; where the user moves this window, it stays.
   if (!placed_) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       const QRect area = screen->availableGeometry();
-      move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+      move(area.center().x() - kClientWidth / 2, area.top() + area.height() / 5);
     }
     placed_ = true;
   }
