@@ -552,9 +552,19 @@ void TMainForm::cmReturnHomeClick() {
 
 void TMainForm::cmMailClick() {
   TCharItem* item = SelectedItem();
-  if (!item || !composition_) return;
+  if (!item || !composition_ || ShowOpenComposition()) return;
   composition_->Reset();
   SendMailBy(item);
+}
+
+bool TMainForm::ShowOpenComposition() {
+  // There is one composition window: a mail being written (a new one from
+  // the mail list, which no character carries) is brought forward instead of
+  // being emptied for another.
+  if (!composition_ || !composition_->isVisible()) return false;
+  composition_->raise();
+  composition_->activateWindow();
+  return true;
 }
 
 void TMainForm::SetCharacterEditor(CharacterEditorLauncher* editor,
@@ -624,7 +634,7 @@ TCharItem* TMainForm::FirstItemWithId(const std::string& id) const {
 void TMainForm::SendMailByCharacter(const std::string& id) {
   // A character on the desktop opens a fresh mail, as the hut's command does.
   TCharItem* item = FirstItemWithId(id);
-  if (!item || !composition_) return;
+  if (!item || !composition_ || ShowOpenComposition()) return;
   composition_->Reset();
   SendMailBy(item);
 }

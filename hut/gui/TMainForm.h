@@ -277,6 +277,8 @@ class TMainForm final : public QWidget,
   // The window of a lent character while it is still the one lent.
   TCharForm* CarrierWindow(const CarrierRef& carrier) const;
   TCharItem* FirstItemWithId(const std::string& id) const;
+  // True, with the window brought forward, while a mail is being written.
+  bool ShowOpenComposition();
   platform::Dialogs& Dialogs();
   // Deletes retired character windows once no call of theirs can be running.
   void ScheduleRetiredDeletion();

@@ -176,6 +176,27 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   EXPECT_TRUE(carrier.Timer1->isActive());
 }
 
+TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
+  MakeCharacters(2);
+  Start();
+  TCharForm& carrier = Window(1);
+  // A new mail from the mail list, modeless and carried by no character.
+  composition_->Reset();
+  composition_->Title->setText("half written");
+  composition_->show();
+
+  hut_->ListView1->setCurrentRow(1);
+  hut_->cmMailClick();
+  carrier.cmMail->trigger();
+
+  EXPECT_EQ(composition_->Title->text(), "half written");
+  EXPECT_TRUE(composition_->isVisible());
+  EXPECT_TRUE(composition_->CarrierForm.Empty());
+  EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
+  EXPECT_TRUE(carrier.Timer1->isActive());
+  composition_->hide();
+}
+
 TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {
   MakeCharacters(2);
   ASSERT_TRUE(platform::WriteFileAtomic(Package(1), "not a package"));
