@@ -43,7 +43,7 @@ class MailListModel final : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QStringList mimeTypes() const override;
   QMimeData* mimeData(const QModelIndexList& indexes) const override;
-  Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+  Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
 
  private:
   std::vector<MailListEntry> entries_;

@@ -59,6 +59,13 @@ constexpr const char* kFileFilter =
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// A stored text for an edit control, whose paragraphs end in LF alone.
+QString PlainText(const std::string& sjis) {
+  QString text = platform::ToQString(sjis);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
 // The tree node of each folder carries its position.
 FolderKind FolderOfNode(const QTreeWidgetItem* node) {
   return static_cast<FolderKind>(node->data(0, Qt::UserRole).toInt());
@@ -435,7 +442,7 @@ void TForm1::ShowAttachments() {
 void TForm1::ShowCurrentText() {
   RichEdit1->clear();
   for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    RichEdit1->append(platform::ToQString(piece));
+    RichEdit1->append(PlainText(piece));
   }
   RichEdit1->moveCursor(QTextCursor::Start);
 }
@@ -656,7 +663,7 @@ void TForm1::Menu_reEditClick() {
   composition.Title->setText(platform::ToQString(mail.subject));
   composition.Add_s->setText(platform::ToQString(mail.to));
   composition.Add_Cc = mail.cc;
-  composition.MailBodyEdit->setPlainText(platform::ToQString(mail.text));
+  composition.MailBodyEdit->setPlainText(PlainText(mail.text));
   composition.EditInRelpyTo = mail.inReplyTo;
   composition.EditReferences = mail.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
@@ -693,7 +700,7 @@ void TForm1::New_MailClick() {
   composition.show();
   composition.ReplyMode = false;
   if (context_.settings.mailSign) {
-    composition.MailBodyEdit->append(platform::ToQString("\r\n\r\n" + context_.settings.SignatureText()));
+    composition.MailBodyEdit->setPlainText(PlainText("\r\n\r\n" + context_.settings.SignatureText()));
   }
 }
 
@@ -712,7 +719,7 @@ void TForm1::importMenuClick() {
 
 void TForm1::mnSaveAsClick() {
   if (currentMailText_.empty()) return;
-  RichEdit1->setPlainText(platform::ToQString(currentMailText_));
+  RichEdit1->setPlainText(PlainText(currentMailText_));
   const auto path = context_.dialogs.SaveFile(Sj(kFileFilter), std::string(), std::string());
   if (!path) return;
   if (!SaveMailAsText(WithTextExtension(*path), currentMailText_)) {

@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Shell.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/LiveSettings.h"
 #include "tests/mail/ReceiveFixture.h"
@@ -450,6 +452,48 @@ TEST_F(TForm1Test, ReEditingAnOutboxMailAndQueueingItAgainLeavesOneCopy) {
   EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 2u);
 }
 
+TEST_F(TForm1Test, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotThePackage) {
+  AddInbox("Re: s", Sj("花子 <hanako@example.jp>"), MailStatus::Read, true);
+  // A character package beside the file: not a valid one, and never an attachment of the answer.
+  const std::string package = platform::ExtractFilePath(attachments_[0]) + "MofutanData.mfd";
+  ASSERT_TRUE(platform::WriteFileAtomic(package, "not a package"));
+  std::string body = platform::ReadFile(store_.BodyPath(FolderKind::Inbox)).value_or("");
+  const std::string marker = "X-Character: ";
+  body.insert(body.find(marker), "X-Attachments-File: " + package + "\r\n");
+  ASSERT_TRUE(platform::WriteFileAtomic(store_.BodyPath(FolderKind::Inbox), body));
+  host_.fileAtOnce = false;
+  TForm1& window = Window();
+  window.SelectRows({0});
+  window.Menu_ReClick();
+  EXPECT_EQ(host_.carriers, (std::vector<std::string>{host_.characterId}));
+  EXPECT_EQ(composition_.Title->text(), QString("Re: s"));
+  EXPECT_EQ(platform::FromQString(composition_.Add_s->text()), Sj("花子 <hanako@example.jp>"));
+  EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
+  EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().contains("> text of Re: s"));
+  EXPECT_FALSE(composition_.ReplyMode) << "the reply mode outlived the opening";
+
+  // Forwarding: no recipient and "Fwd: ".
+  window.Menu_ForwardClick();
+  EXPECT_EQ(composition_.Title->text(), QString("Fwd: Re: s"));
+  EXPECT_TRUE(composition_.Add_s->text().isEmpty());
+  EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
+}
+
+TEST_F(TForm1Test, ANewMailStartsEmptyOrWithTheSignatureWhenItsSwitchIsOn) {
+  TForm1& window = Window();
+  composition_.Title->setText("left over");
+  window.New_MailClick();
+  EXPECT_TRUE(composition_.Title->text().isEmpty());
+  EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().isEmpty());
+  composition_.hide();
+
+  settings_.mailSign = true;
+  settings_.signature = {"--", Sj("山田太郎")};
+  window.New_MailClick();
+  EXPECT_EQ(composition_.MailBodyEdit->toPlainText(), QString::fromUtf8("\n\n--\n山田太郎"));
+  composition_.hide();
+}
+
 TEST_F(TForm1Test, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   TForm1& window = Window();
@@ -471,6 +515,37 @@ TEST_F(TForm1Test, TheWindowGeometryIsKeptInTheSettingsFile) {
   platform::IniFile file(ini_);
   EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 500);
   EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 400);
+}
+
+// Pictures of the window for people to look at (run under Xvfb with
+// MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
+TEST_F(TForm1Test, ScreenshotsOfEveryFolder) {
+  const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
+  if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
+  AddInbox(Sj("お昼ごはんのお知らせ"), Sj("山田 花子 <hanako@example.jp>"), MailStatus::Read);
+  AddInbox(Sj("写真を送ります"), "jiro@example.jp", MailStatus::Unread, true);
+  AddInbox("Re: meeting", "saburo@example.jp", MailStatus::Replied);
+  Queue(Sj("来週の予定"));
+  Queue(Sj("お礼"));
+  ASSERT_TRUE(platform::WriteFileAtomic(store_.HeaderPath(FolderKind::Import), ""));
+  TForm1& window = Window();
+  window.show();
+  window.resize(900, 560);
+  window.TreeView1Click(FolderKind::Inbox);
+  window.SelectRows({1});
+  QApplication::processEvents();
+  ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-inbox.png"));
+  window.SelectRows({0, 2});
+  window.TreeView1DragDrop(FolderKind::Kept, Qt::NoModifier);
+  window.SelectRows({0});
+  window.TreeView1DragDrop(FolderKind::Trash, Qt::NoModifier);
+  for (FolderKind shown : {FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept, FolderKind::Trash,
+                           FolderKind::Import}) {
+    window.TreeView1Click(shown);
+    if (window.Model().rowCount() > 0) window.SelectRows({0});
+    QApplication::processEvents();
+    ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-" + FolderKeyword(shown) + ".png"));
+  }
 }
 
 }  // namespace
