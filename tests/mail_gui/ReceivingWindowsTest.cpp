@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
+#include "base/Base64.h"
+#include "charedit/CharacterPackage.h"
+#include "mail/gui/TRetuenForm.h"
 #include "tests/mail_gui/ReceivingFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 
@@ -205,6 +209,77 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.Timer1->isActive());
+}
+
+TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
+  Start();
+  // The character outside writes a mail and leaves with it.
+  testing::SinkLog log;
+  test::ScriptedServer smtp;
+  smtp.Do(testing::SmtpSink(log)).Start();
+  settings_->smtpPort = smtp.PortText();
+  compositionScript_->actions = {[this] {
+    composition_->Add_s->setText("hanako@example.jp");
+    composition_->Title->setText("question");
+    composition_->MailBodyEdit->setPlainText("how are you?");
+    composition_->Label1Click();
+  }};
+  hut_->ListView1->setCurrentRow(1);
+  hut_->cmMailClick();
+  smtp.Finish();
+  ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with its mail";
+  const std::string sentId = composition_->MessageId;
+  ASSERT_FALSE(sentId.empty());
+
+  // The answer names no character, only the mail it answers.
+  mailbox_.Add("u1", PlainMail("Re: question", "In-Reply-To: " + sentId + "\r\n"));
+  CarrierRef presenter;
+  viewerScript_->actions = {[&] {
+    presenter = viewer_->LentCharacter;
+    viewer_->Label2Click();
+  }};
+  RunManual();
+
+  EXPECT_EQ(presenter.id, "<c2@test>");
+  EXPECT_EQ(hut_->ItemCount(), 2) << "the carrier is back in the hut";
+  EXPECT_EQ(notice_.LabelTitleText->text(), "question");
+  EXPECT_EQ(notice_.LabelToName->text(), "hanako@example.jp");
+  EXPECT_EQ(notice_.LabelCharacter->text(), "<c2@test>");
+  EXPECT_NE(store_->ReadBodyRecord(FolderKind::Inbox, 0).find("\r\nX-Character: <c2@test>\r\n"), std::string::npos);
+}
+
+TEST_F(Receiving, ACharacterPackedInAMailJoinsTheHutAndPresentsIt) {
+  Start();
+  platform::TemporaryFolder elsewhere;
+  testing::MakeCharacter(elsewhere.Path(), {.folderName = "guest", .id = "<guest@far>", .name = "Guest",
+                                            .scenes = testing::StandingScenes(), .companion = false});
+  const std::string package = elsewhere.Path() + "MofutanData.mfd";
+  ASSERT_TRUE(PackCharacter(elsewhere.Path() + "guest", package));
+  const std::string body =
+      "--b\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nhello from far away\r\n"
+      "--b\r\nContent-Type: application/octet-stream; name=\"MofutanData.mfd\"\r\n"
+      "Content-Disposition: attachment; filename=\"MofutanData.mfd\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+      Base64Encode(platform::ReadFile(package).value_or("")) + "\r\n--b--\r\n";
+  mailbox_.Add("u1", PlainMail("guest", "X-CharacterID: <guest@far>\r\nMIME-Version: 1.0\r\n"
+                                        "Content-Type: multipart/mixed; boundary=\"b\"\r\n",
+                               body));
+  CarrierRef presenter;
+  int listedAttachments = -1;
+  viewerScript_->actions = {[&] {
+    presenter = viewer_->LentCharacter;
+    listedAttachments = viewer_->attachmentList->count();
+    viewer_->Label2Click();
+  }};
+
+  RunManual();
+
+  EXPECT_EQ(presenter.id, "<guest@far>");
+  EXPECT_EQ(listedAttachments, 0) << "a carried character is no attachment to open";
+  ASSERT_EQ(hut_->ItemCount(), 3);
+  EXPECT_EQ(hut_->Item(2)->data.id, "<guest@far>");
+  EXPECT_EQ(hut_->Item(2)->text(), "Guest");
+  EXPECT_TRUE(platform::FileExists(Home() + "char3/scene.txt"));
+  EXPECT_TRUE(platform::FileExists(Home() + "char3r/image1r.bmp"));
 }
 
 TEST_F(Receiving, AWrongPasswordIsAskedForAndTheNewOneIsKeptAndUsed) {
