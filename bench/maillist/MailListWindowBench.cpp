@@ -156,6 +156,9 @@ int main(int argc, char** argv) {
   const double perMail = static_cast<double>(bytes) / model.rowCount();
   std::printf("the window keeps %.1f bytes per mail (entry %zu, position %zu, texts on the heap); aim %.0f\n", perMail,
               sizeof(mf::MailListEntry), sizeof(std::size_t), kMostBytesPerMail);
+  // FIXME: the entries are the store's own reading moved into the model; a
+  // model over the header file's index would keep far less per mail.
+  std::printf("memory: %s\n", perMail <= kMostBytesPerMail ? "within the aim" : "OVER THE AIM");
   std::printf("%s\n", fast ? "PASS" : "SLOWER THAN ALLOWED");
   return 0;
 }
