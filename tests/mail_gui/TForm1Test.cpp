@@ -494,6 +494,25 @@ TEST_F(TForm1Test, ANewMailStartsEmptyOrWithTheSignatureWhenItsSwitchIsOn) {
   composition_.hide();
 }
 
+TEST_F(TForm1Test, ActivatingTheProgramBringsTheLentCharacterIntoView) {
+  TForm1& window = Window();
+  CarrierRef presenting{3, "<viewer@test>"};
+  window.links.viewerCarrier = [&] { return presenting; };
+  window.ApplicationActivated();
+  EXPECT_EQ(host_.broughtIntoView, (std::vector<std::string>{"<viewer@test>"}));
+
+  // The composition window's carrier comes first.
+  composition_.CarrierForm = CarrierRef{0, host_.characterId};
+  composition_.show();
+  window.ApplicationActivated();
+  composition_.hide();
+  EXPECT_EQ(host_.broughtIntoView, (std::vector<std::string>{"<viewer@test>", host_.characterId}));
+
+  presenting = CarrierRef{};
+  window.ApplicationActivated();
+  EXPECT_EQ(host_.broughtIntoView.size(), 2u);
+}
+
 TEST_F(TForm1Test, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   TForm1& window = Window();
