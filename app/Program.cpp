@@ -19,6 +19,7 @@
 #include "mail/MailStore.h"
 #include "mail/OutboxSender.h"
 #include "mail/SendController.h"
+#include "mail/gui/CharPosition.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/ProgressWindows.h"
 #include "mail/gui/ReceivingWindowController.h"
@@ -140,6 +141,10 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   Form1 = std::make_unique<TForm1>(MailListContext{*MainForm, *MainForm, loop, *settings_, *store_, *clock_, *random_,
                                                    *dialogs_, *shell_, platform::IniFile(settingsPath), *commands_,
                                                    *errors_, *New_Mail});
+  // The mail list starts the mail position in the middle of the screen; the
+  // place the user last left a character, read by the speech bubbles made
+  // before it, wins.
+  LoadCharPosition(platform::IniFile(settingsPath), MainForm->MailPosition());
   Form1->links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
   Form1->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
   Form1->links.hideProgress = hideProgress;
