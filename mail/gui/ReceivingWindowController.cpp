@@ -45,8 +45,9 @@ void ReceivingWindowController::MailRcvClick(ReceiveTrigger trigger) {
     context_.progress.SetShowSwitch(true);
     return;
   }
-  // The user asked: the progress shows, whatever an earlier timer left.
-  if (trigger == ReceiveTrigger::Manual) context_.progress.SetShowSwitch(true);
+  // A run the user asked for shows its progress, whatever an earlier timer
+  // left; a periodic one stays silent even when nothing turned it off.
+  context_.progress.SetShowSwitch(trigger == ReceiveTrigger::Manual);
   context_.commands.SetReceiveEnabled(false);
   context_.progress.ShowProgress();
   switch (receiver_.MailRcvClick(trigger)) {

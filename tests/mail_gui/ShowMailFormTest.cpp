@@ -116,21 +116,6 @@ TEST_F(Viewer, AMailPositionOffTheScreenMovesToItsCentreBeforeTheAnswerOpens) {
   }
 }
 
-TEST_F(Viewer, ResetForgetsTheLastMail) {
-  Show("hello", "text");
-  viewer_->LentCharacter = CarrierRef{1, "<c2@test>"};
-  viewer_->Reset();
-  EXPECT_TRUE(viewer_->senderEdit->text().isEmpty());
-  EXPECT_TRUE(viewer_->subjectEdit->text().isEmpty());
-  EXPECT_TRUE(viewer_->mailText->toPlainText().isEmpty());
-  EXPECT_EQ(viewer_->attachmentList->count(), 0);
-  EXPECT_TRUE(viewer_->EditInReplyTo.empty());
-  EXPECT_TRUE(viewer_->EditReferences.empty());
-  EXPECT_TRUE(viewer_->DeliveringId.empty());
-  EXPECT_TRUE(viewer_->AttachDir.empty());
-  EXPECT_TRUE(viewer_->LentCharacter.Empty());
-}
-
 TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
   Show("hello", "text");
   TCharForm& carrier = testing::ReceivingWindowsTest::Window(1);
@@ -143,18 +128,6 @@ TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
   EXPECT_TRUE(viewer_->LentCharacter.Empty());
   EXPECT_EQ(carrier.pos(), QPoint(testing::kStood.x, testing::kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-}
-
-TEST_F(Viewer, IsAYellowBubbleWithLabelButtons) {
-  EXPECT_EQ(viewer_->palette().color(QPalette::Window), QColor(255, 255, 140));
-  EXPECT_TRUE(viewer_->Shape().contains(QPoint(2, 69)));  // the tail's tip
-  EXPECT_FALSE(viewer_->Shape().contains(QPoint(2, 10)));
-  EXPECT_TRUE(viewer_->Shape().contains(QPoint(viewer_->width() / 2, viewer_->height() / 2)));
-  EXPECT_EQ(viewer_->answerButton->text(), QString::fromUtf8("返信"));
-  EXPECT_EQ(viewer_->answerButton->Colour(), QColor(255, 221, 255));
-  viewer_->answerLaterButton->SetHovered(true);
-  EXPECT_EQ(viewer_->answerLaterButton->Colour(), QColor(221, 255, 255));
-  EXPECT_TRUE(viewer_->mailText->isReadOnly());
 }
 
 TEST_F(Viewer, TheReturnNoticeShowsTheAnsweredMailAndCloseHidesIt) {
