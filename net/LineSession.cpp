@@ -46,6 +46,7 @@ void LineSession::Reset() {
   ++generation_;
   tls_.reset();
   handshaking_ = false;
+  tlsWanted_ = false;
   brokenError_ = 0;
   input_.clear();
   inputStart_ = 0;
@@ -70,6 +71,7 @@ void LineSession::TransportConnected(std::uint16_t error) {
     if (OnConnected) OnConnected(error);
     return;
   }
+  tlsWanted_ = true;
   tls_ = std::make_unique<TlsChannel>(host_);
   if (tls_->Error() != 0) return HandshakeFinished(tls_->Error());
   handshaking_ = true;
@@ -82,6 +84,7 @@ int LineSession::StartTls() {
   inputStart_ = 0;
   nextIsTail_ = false;
   ++generation_;
+  tlsWanted_ = true;
   tls_ = std::make_unique<TlsChannel>(host_);
   if (tls_->Error() != 0) {
     tlsDetail_ = tls_->Detail();
@@ -199,11 +202,15 @@ bool LineSession::DeliverLines() {
 // --- sending ----------------------------------------------------------------------
 
 void LineSession::Send(std::string_view bytes) {
-  if (!tls_) {
+  if (!tls_ && !tlsWanted_) {
     transport_->Send(bytes);
     return;
   }
-  if (!transport_->Connected()) throw ESocketException("Error 10057 in function Send", wsa::kNotConnected);
+  // Once encryption was asked for, nothing goes out in clear, even when
+  // the session could not be secured.
+  if (!tls_ || !transport_->Connected()) {
+    throw ESocketException("Error 10057 in function Send", wsa::kNotConnected);
+  }
   if (handshaking_ || !tls_->WritePlain(bytes)) return;  // nothing goes out in clear
   Flush();
 }

@@ -93,6 +93,7 @@ class LineSession {
   TlsMode mode_ = TlsMode::None;
   std::unique_ptr<TlsChannel> tls_;
   bool handshaking_ = false;
+  bool tlsWanted_ = false;  // this connection is to be encrypted
   int brokenError_ = 0;  // a TLS failure after the handshake, reported on close
   std::string tlsDetail_;
 

@@ -226,7 +226,9 @@ TEST_F(TlsRoundTripTest, SubmissionRefusesAWrongPasswordAndAPlainConnection) {
 }
 
 TEST_F(TlsRoundTripTest, FetchOverPop3sAndStlsMatchesAPlainFetch) {
-  if (Delivered("alice").empty()) ASSERT_EQ(Send(servers_->SmtpPort(), TlsMode::None, smtpAuthNone), 0);
+  if (Delivered("alice").empty()) {
+    ASSERT_EQ(Send(servers_->SmtpPort(), TlsMode::None, smtpAuthNone), 0);
+  }
   ASSERT_TRUE(loop_.RunUntil([&] { return !Delivered("alice").empty(); }, 10s));
   bool secure = true;
   const std::string plain = Fetch(servers_->Pop3Port(), TlsMode::None, secure);
