@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -40,6 +41,7 @@
 #include "tests/mail/ReceiveFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
+#include "tests/servers/MailServers.h"
 
 namespace mf {
 namespace {
@@ -534,6 +536,56 @@ TEST_F(TForm1Test, TheWindowGeometryIsKeptInTheSettingsFile) {
   platform::IniFile file(ini_);
   EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 500);
   EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 400);
+}
+
+// End to end: three mails written in the composition window and put aside
+// with "後で送る" leave with one press of "送信", through the real Postfix
+// after a POP-before-SMTP log-in at the real Dovecot, and all arrive.
+TEST_F(TForm1Test, SendDeliversThreeMailsQueuedInTheCompositionWindowThroughTheRealServers) {
+  platform::TemporaryFolder serversFolder;
+  std::string path = serversFolder.Path();
+  path.pop_back();
+  test::MailServers servers = test::MailServers::Start(path + "/servers");
+  if (servers.Failed()) FAIL() << servers.WhyNot();
+  if (!servers.Running()) GTEST_SKIP() << servers.WhyNot();
+  settings_.smtpPort = std::to_string(servers.SmtpPort());
+  settings_.popBeforeSmtp = true;
+  settings_.pop3Server = "127.0.0.1";
+  settings_.pop3Port = std::to_string(servers.Pop3Port());
+  settings_.pop3User = "bob";
+  settings_.pop3Password = test::MailServers::kPassword;
+  settings_.mailAddress = test::MailServers::Address("bob");
+  const std::string line = std::string(1200, 'y');
+  for (int n = 1; n <= 3; ++n) {
+    composition_.Reset();
+    composition_.Add_s->setText(QString::fromStdString(test::MailServers::Address("alice")));
+    composition_.Title->setText(QString::fromUtf8("後で送るメール") + QString::number(n));
+    composition_.MailBodyEdit->setPlainText(QString::fromStdString(line + std::to_string(n)));
+    composition_.Label6Click();
+  }
+  TForm1& window = Window();
+  window.TreeView1Click(FolderKind::Outbox);
+  ASSERT_EQ(window.Model().rowCount(), 3);
+  window.MailSendClick();
+  ASSERT_TRUE(RunUntil([&] { return commands_.SendEnabled() || !Errors().empty(); }, 60s));
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(window.Model().rowCount(), 0);
+  EXPECT_EQ(store_.RecordCount(FolderKind::Sent), 3u);
+  std::vector<std::string> names;
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        names = platform::ListFolder(servers.Maildir("alice") + "/new", "*", platform::ListKind::FilesOnly);
+        return names.size() >= 3;
+      },
+      10s));
+  for (const std::string& name : names) {
+    const std::string message = platform::ReadFile(servers.Maildir("alice") + "/new/" + name).value_or("");
+    EXPECT_NE(message.find("X-Mailer: MofutanMail"), std::string::npos);
+    std::string joined = message;
+    joined.erase(std::remove(joined.begin(), joined.end(), '\r'), joined.end());
+    joined.erase(std::remove(joined.begin(), joined.end(), '\n'), joined.end());
+    EXPECT_NE(joined.find(line), std::string::npos) << "a long line was cut";
+  }
 }
 
 // Pictures of the window for people to look at (run under Xvfb with
