@@ -139,6 +139,8 @@ void TShowMailForm::Fill(const ArrivedMail& mail) {
     attachmentNames_.push_back(name);
     attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
   }
+  // An empty list would look like a field waiting for input.
+  attachmentList->setVisible(!attachmentNames_.empty());
 }
 
 int TShowMailForm::ShowModal() {

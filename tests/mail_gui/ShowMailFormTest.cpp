@@ -116,6 +116,31 @@ TEST_F(Viewer, AMailPositionOffTheScreenMovesToItsCentreBeforeTheAnswerOpens) {
   }
 }
 
+TEST_F(Viewer, DraggingTakesTheLentCharacterAlongAndKeepsWhereItWasLeft) {
+  Show("hello", "text");
+  TCharForm& carrier = testing::ReceivingWindowsTest::Window(1);
+  viewer_->LentCharacter = hut_->LendCharacter("<c2@test>");
+  const ScreenPoint start = hut_->MailPosition();
+  viewer_->move(SpeechBubbleWindow::BesideCarrier(start, 46));
+  viewer_->show();
+  EXPECT_FALSE(viewer_->attachmentList->isVisible()) << "a mail without attachments shows no empty list";
+
+  const QPoint surface(40, 200);
+  QTest::mousePress(viewer_.get(), Qt::LeftButton, {}, surface);
+  QTest::mouseMove(viewer_.get(), surface + QPoint(30, 20));
+  QTest::mouseRelease(viewer_.get(), Qt::LeftButton, {}, surface + QPoint(30, 20));
+
+  const ScreenPoint expected{viewer_->x() - 46, viewer_->y() + 50};
+  EXPECT_NE(expected, start);
+  EXPECT_EQ(carrier.pos(), QPoint(expected.x, expected.y));
+  EXPECT_EQ(hut_->MailPosition(), expected);
+  platform::IniFile ini(Home() + "MFMail.ini");
+  EXPECT_EQ(ini.ReadString("CharPosition", "Left", "A"), std::to_string(expected.x));
+  EXPECT_EQ(ini.ReadString("CharPosition", "Top", "A"), std::to_string(expected.y));
+  viewer_->ErrorRelease();
+  EXPECT_EQ(carrier.pos(), QPoint(testing::kStood.x, testing::kStood.y));
+}
+
 TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
   Show("hello", "text");
   TCharForm& carrier = testing::ReceivingWindowsTest::Window(1);
