@@ -6,12 +6,14 @@
 #include "base/Identifiers.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/ClientFailure.h"
 #include "mail/MailFooter.h"
 #include "mail/ReEdit.h"
 #include "mail/Recipients.h"
 #include "mail/StoreRecords.h"
 #include "mail/WireLines.h"
 #include "platform/Files.h"
+#include "settings/ClientSetup.h"
 #include "settings/LiveSettings.h"
 
 namespace mf {
@@ -20,21 +22,6 @@ namespace {
 
 constexpr const char* kXMailer = "MofutanMail";
 constexpr const char* kCharSet = "iso-2022-JP";
-constexpr const char* kDefaultSmtpPort = "25";
-constexpr const char* kDefaultPop3Port = "110";
-
-std::string PortOr(const std::string& setting, const char* fallback) {
-  std::string port = Trim(setting);
-  return port.empty() ? std::string(fallback) : port;
-}
-
-std::string FailureText(const std::string& errorMessage, const std::string& lastResponse,
-                        const char* fallbackUtf8) {
-  if (!errorMessage.empty()) return errorMessage;
-  if (!lastResponse.empty()) return lastResponse;
-  return Sj(fallbackUtf8);
-}
-
 std::string WithoutTrailingLineEnds(std::string text) {
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t')) {
     text.pop_back();
@@ -74,7 +61,9 @@ OutboxSender::OutboxSender(platform::EventLoop& loop, const LiveSettings& settin
   smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
     GetData(lineNum, line, maxLen, more);
   };
-  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t) { PopRequestDone(type); };
+  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    PopRequestDone(type, error);
+  };
   pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { PopSessionClosed(); };
 }
 
@@ -85,18 +74,14 @@ bool OutboxSender::Start() {
   if (!PrepareNext()) return false;
   ++run_;
   smtpHost_ = Trim(settings_.smtpServer);
-  smtp_.Host = smtpHost_;
-  smtp_.Port = PortOr(settings_.smtpPort, kDefaultSmtpPort);
+  ConfigureSmtpClient(settings_, smtp_);
   popLoginDone_ = false;
   if (!settings_.popBeforeSmtp) {
     StartSmtp();
     return true;
   }
   phase_ = Phase::PopLogin;
-  pop_.SetHost(Trim(settings_.pop3Server));
-  pop_.SetPort(PortOr(settings_.pop3Port, kDefaultPop3Port));
-  pop_.SetUserName(settings_.pop3User);
-  pop_.SetPassWord(settings_.pop3Password);
+  ConfigurePop3Client(settings_, pop_);
   try {
     pop_.Connect();
   } catch (const std::exception& error) {
@@ -135,13 +120,13 @@ void OutboxSender::StartSmtp() {
 // The server's answers to USER and PASS do not stop the run (the SMTP server
 // decides whether the login counted); a login that never reached the server
 // does, or the send button would stay disabled with nobody told.
-void OutboxSender::PopRequestDone(TPop3Request type) {
+void OutboxSender::PopRequestDone(TPop3Request type, std::uint16_t error) {
   if (phase_ != Phase::PopLogin) return;
   try {
     switch (type) {
       case pop3Connect:
         if (!pop_.Connected()) {
-          Fail(FailureText(pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
+          Fail(ClientFailureText(error, pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
           return;
         }
         pop_.SetUserName(settings_.pop3User);
@@ -172,7 +157,7 @@ void OutboxSender::PopRequestDone(TPop3Request type) {
 
 void OutboxSender::PopSessionClosed() {
   if (phase_ == Phase::PopLogin && !popLoginDone_) {
-    Fail(FailureText(std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
+    Fail(ClientFailureText(0, std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
   }
 }
 
@@ -193,7 +178,7 @@ void OutboxSender::SmtpRequestDone(TSmtpRequest type, std::uint16_t error) {
   }
   if (phase_ != Phase::Smtp) return;
   if (error != 0) {
-    Fail(FailureText(smtp_.ErrorMessage(), smtp_.LastResponse(), "SMTPサーバーとの通信に失敗しました"));
+    Fail(ClientFailureText(error, smtp_.ErrorMessage(), smtp_.LastResponse(), "SMTPサーバーとの通信に失敗しました"));
     return;
   }
   try {

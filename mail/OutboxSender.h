@@ -79,7 +79,7 @@ class OutboxSender {
 
   void StartSmtp();
   bool PrepareNext();
-  void PopRequestDone(TPop3Request type);
+  void PopRequestDone(TPop3Request type, std::uint16_t error);
   void PopSessionClosed();
   void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
   void SmtpSessionClosed();

@@ -6,12 +6,14 @@
 #include "base/Identifiers.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/ClientFailure.h"
 #include "mail/MailFooter.h"
 #include "mail/OutgoingRecords.h"
 #include "mail/Recipients.h"
 #include "mail/StoreRecords.h"
 #include "mail/WireLines.h"
 #include "platform/Files.h"
+#include "settings/ClientSetup.h"
 #include "settings/LiveSettings.h"
 
 namespace mf {
@@ -22,22 +24,6 @@ namespace {
 // looks for it.
 constexpr const char* kXMailer = "MofutanMail";
 constexpr const char* kCharSet = "iso-2022-JP";
-constexpr const char* kDefaultSmtpPort = "25";
-constexpr const char* kDefaultPop3Port = "110";
-
-std::string PortOr(const std::string& setting, const char* fallback) {
-  std::string port = Trim(setting);
-  return port.empty() ? std::string(fallback) : port;
-}
-
-// The first refusal says most; a connection failure has only the last line.
-std::string FailureText(const std::string& errorMessage, const std::string& lastResponse,
-                        const char* fallbackUtf8) {
-  if (!errorMessage.empty()) return errorMessage;
-  if (!lastResponse.empty()) return lastResponse;
-  return Sj(fallbackUtf8);
-}
-
 }  // namespace
 
 const std::string& NoRecipientText() {
@@ -96,17 +82,13 @@ SendStart SendController::SendNow(const Composition& mail) {
     }
   }
 
-  smtp_.Host = smtpHost_;
-  smtp_.Port = PortOr(settings_.smtpPort, kDefaultSmtpPort);
+  ConfigureSmtpClient(settings_, smtp_);
   if (!settings_.popBeforeSmtp) {
     StartSmtp();
     return SendStart::Started;
   }
   phase_ = Phase::PopLogin;
-  pop_.SetHost(Trim(settings_.pop3Server));
-  pop_.SetPort(PortOr(settings_.pop3Port, kDefaultPop3Port));
-  pop_.SetUserName(settings_.pop3User);
-  pop_.SetPassWord(settings_.pop3Password);
+  ConfigurePop3Client(settings_, pop_);
   try {
     pop_.Connect();
   } catch (const std::exception& error) {
@@ -154,7 +136,7 @@ void SendController::PopRequestDone(TPop3Request type, std::uint16_t error) {
   switch (type) {
     case pop3Connect:
       if (error != 0 || !pop_.Connected()) {
-        Fail(FailureText(pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
+        Fail(ClientFailureText(error, pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
         return;
       }
       try {
@@ -192,7 +174,7 @@ void SendController::PopRequestDone(TPop3Request type, std::uint16_t error) {
 
 void SendController::PopSessionClosed() {
   if (phase_ == Phase::PopLogin && !popLoginDone_) {
-    Fail(FailureText(std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
+    Fail(ClientFailureText(0, std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
   }
 }
 
@@ -214,7 +196,7 @@ void SendController::SmtpRequestDone(TSmtpRequest type, std::uint16_t error) {
   }
   if (phase_ != Phase::Smtp) return;
   if (error != 0) {
-    Fail(FailureText(smtp_.ErrorMessage(), smtp_.LastResponse(), "SMTPサーバーとの通信に失敗しました"));
+    Fail(ClientFailureText(error, smtp_.ErrorMessage(), smtp_.LastResponse(), "SMTPサーバーとの通信に失敗しました"));
     return;
   }
   try {

@@ -20,7 +20,7 @@ TlsMode ToTlsMode(ConnectionSecurity security) {
 }  // namespace
 
 void ConfigureSmtpClient(const LiveSettings& settings, TCustomSmtpClient& client) {
-  client.Host = settings.smtpServer;
+  client.Host = Trim(settings.smtpServer);
   const std::string port = Trim(settings.smtpPort);
   client.Port = port.empty() ? LiveSettings::DefaultSmtpPort(settings.smtpSecurity) : port;
   client.Security = ToTlsMode(settings.smtpSecurity);
@@ -34,7 +34,7 @@ void ConfigureSmtpClient(const LiveSettings& settings, TCustomSmtpClient& client
 }
 
 void ConfigurePop3Client(const LiveSettings& settings, TCustomPop3Cli& client) {
-  client.SetHost(settings.pop3Server);
+  client.SetHost(Trim(settings.pop3Server));
   const std::string port = Trim(settings.pop3Port);
   client.SetPort(port.empty() ? LiveSettings::DefaultPop3Port(settings.pop3Security) : port);
   client.SetSecurity(ToTlsMode(settings.pop3Security));
