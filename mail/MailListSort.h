@@ -23,6 +23,10 @@ enum class MailColumn { Icon = 0, Subject = 1, Second = 2, Date = 3 };
 void SortMailList(const std::vector<MailListEntry>& entries, MailColumn column, bool ascending,
                   std::vector<std::size_t>& order);
 
+// The order a freshly read folder is shown in: each record on top of the
+// ones before it, so the newest first.
+std::vector<std::size_t> NewestFirstOrder(std::size_t count);
+
 // The list's sort state: the column last clicked and one direction flag per
 // sortable column.
 class MailListSorter {
