@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <cstdint>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/DateTime.h"
 #include "base/ShiftJis.h"
 #include "mail/ListSorting.h"
 #include "mail/MailDate.h"
 #include "mail/MailListSort.h"
+#include "mail/QuickMailDate.h"
 
 namespace mf {
 namespace {
@@ -111,6 +118,148 @@ TEST(MailListSorter, EqualKeysKeepTheirOrder) {
       EXPECT_EQ(order, Identity(entries.size()));
     }
   }
+}
+
+
+// A small fixed generator, so that a failing table can be run again.
+class Draw {
+ public:
+  explicit Draw(std::uint32_t seed) : state_(seed) {}
+  std::size_t Below(std::size_t n) {
+    state_ = state_ * 1103515245u + 12345u;
+    return (state_ >> 8) % n;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+// Texts made to trip a key built from pieces of eight bytes: long common
+// beginnings, ends on and beside the piece bounds, ASCII letters in either
+// case, kanji whose second byte is a letter or a lead byte (so that where a
+// character begins decides the folding), a lone lead byte at the end, NULs.
+std::string TrickyText(Draw& draw) {
+  static const std::vector<std::string> pieces = {
+      "a", "A", "z", "Z", "_", "[", "1", "9", "Re: ", std::string(1, '\0'), "\x83\x61", "\x83\x41",
+      "\x88\x9f", "\x82\xa0", "\x81", "\xfc\x7a", Sj("会議の件について")};
+  static const std::string common = Sj("Re: Re: 会議の件について（ご確認ください）abcdefgh");
+  std::string text = draw.Below(2) ? common.substr(0, draw.Below(common.size() + 1)) : std::string();
+  for (std::size_t n = draw.Below(6); n > 0; --n) text += pieces[draw.Below(pieces.size())];
+  return text;
+}
+
+// The rows in the order the rules give, by plain comparisons.
+std::vector<std::size_t> ReferenceOrder(std::vector<std::size_t> order, bool ascending,
+                                        const std::function<int(std::size_t, std::size_t)>& compare) {
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const int result = compare(a, b);
+    return ascending ? result < 0 : result > 0;
+  });
+  return order;
+}
+
+std::vector<std::size_t> NewestFirst(std::size_t size) {
+  std::vector<std::size_t> order = NewestFirstOrder(size);
+  EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend()));
+  return order;
+}
+
+TEST(SortMailList, TextColumnsOrderAsTheFoldingComparisonAtEverySize) {
+  // Sizes on both sides of where the sort changes its way of working.
+  for (std::size_t size : {1u, 2u, 31u, 32u, 33u, 700u, 4000u}) {
+    Draw draw(static_cast<std::uint32_t>(size));
+    std::vector<MailListEntry> entries(size);
+    for (MailListEntry& entry : entries) {
+      entry.subject = TrickyText(draw);
+      // Few distinct senders: long runs of equal keys, which keep their order.
+      entry.secondColumn = "sender" + std::to_string(draw.Below(5)) + "@example.jp" + (draw.Below(2) ? "x" : "X");
+    }
+    for (auto [column, text] : {std::pair{MailColumn::Subject, &MailListEntry::subject},
+                                std::pair{MailColumn::Second, &MailListEntry::secondColumn}}) {
+      for (bool ascending : {true, false}) {
+        auto order = NewestFirst(size);
+        const auto expected = ReferenceOrder(order, ascending, [&](std::size_t a, std::size_t b) {
+          return CompareFoldingAscii(entries[a].*text, entries[b].*text);
+        });
+        SortMailList(entries, column, ascending, order);
+        EXPECT_EQ(order, expected) << "size " << size << (ascending ? " ascending" : " descending");
+      }
+    }
+  }
+}
+
+TEST(SortMailList, TextsAlikeFarBeyondTheirBeginning) {
+  // Two hundred bytes in common, then one letter in either case; and texts
+  // that are the common part itself, shorter or padded with NULs.
+  const std::string common(200, 'x');
+  std::vector<MailListEntry> entries = {Entry(common + "b", "", ""), Entry(common + "A", "", ""),
+                                        Entry(common, "", ""),       Entry(common + "a", "", ""),
+                                        Entry(common + std::string(1, '\0'), "", ""), Entry(common + "B", "", "")};
+  auto order = Identity(entries.size());
+  SortMailList(entries, MailColumn::Subject, true, order);
+  EXPECT_EQ(order, (std::vector<std::size_t>{2, 4, 1, 3, 0, 5}));
+  order = Identity(entries.size());
+  SortMailList(entries, MailColumn::Subject, false, order);
+  EXPECT_EQ(order, (std::vector<std::size_t>{0, 5, 1, 3, 4, 2}));
+}
+
+TEST(SortMailList, DatesOrderAsTheirDayCountsAtEverySize) {
+  // Received rows with a computed date, written rows with line 4 as stored,
+  // dates before 1900 (negative day counts), the day count zero, and texts
+  // that read as no date.
+  const std::vector<std::string> odd = {"", "sometime", "Fri, 3 Jan 2003", "31 Apr 2003 10:00:00",
+                                        "30 Dec 1899 00:00:00", "1 Jan 1800 12:00:00", "1 jan 1800 06:00:00",
+                                        "2003/01/07 08:00", "Mon, 6 Jan 2003 12:00:60 +0900", "ASAP", "asap"};
+  for (std::size_t size : {1u, 31u, 32u, 33u, 3000u}) {
+    Draw draw(static_cast<std::uint32_t>(size) + 7);
+    std::vector<MailListEntry> entries(size);
+    for (MailListEntry& entry : entries) {
+      char date[64];
+      std::snprintf(date, sizeof date, "Tue, %zu Mar %zu %02zu:%02zu:%02zu +0900", draw.Below(28) + 1,
+                    1995 + draw.Below(3), draw.Below(24), draw.Below(2), draw.Below(60));
+      const std::string line4 = draw.Below(4) == 0 ? odd[draw.Below(odd.size())] : std::string(date);
+      entry = Entry("", "", line4, draw.Below(2) == 0);
+    }
+    auto daysOf = [&](const MailListEntry& entry) -> std::optional<double> {
+      if (entry.data.sortDate != 0.0) return entry.data.sortDate;
+      if (auto time = ParseMailDate(entry.dateText)) return ToDayCount(*time);
+      return std::nullopt;
+    };
+    for (bool ascending : {true, false}) {
+      auto order = NewestFirst(size);
+      const auto expected = ReferenceOrder(order, ascending, [&](std::size_t a, std::size_t b) {
+        const auto x = daysOf(entries[a]);
+        const auto y = daysOf(entries[b]);
+        if (x && y) return *x < *y ? -1 : *x > *y ? 1 : 0;
+        if (x.has_value() != y.has_value()) return x ? 1 : -1;
+        return CompareFoldingAscii(entries[a].dateText, entries[b].dateText);
+      });
+      SortMailList(entries, MailColumn::Date, ascending, order);
+      EXPECT_EQ(order, expected) << "size " << size << (ascending ? " ascending" : " descending");
+    }
+  }
+}
+
+TEST(ParseMailDateQuickly, AnswersAsTheGeneralReaderDoes) {
+  std::vector<std::string> texts = {
+      "Fri, 3 Jan 2003 09:00:00 +0900", "fri, 03 jan 2003 09:00:00", "3 Jan 2003 09:00:00 GMT",
+      "Mon, 6 Jan 2003 12:00:60 +0900",  // leap second
+      "Sat, 29 Feb 2003 10:00:00", "Thu, 29 Feb 2024 10:00:00", "31 Apr 2003 10:00:00", "0 Jan 2003 10:00:00",
+      "3 Jan 0000 10:00:00", "3 Jan 2003 24:00:00", "3 Jan 2003 23:60:00", "3 Jan 03 09:00:00",
+      "3 January 2003 09:00:00", "Fri,3 Jan 2003 09:00:00", "  Fri, 3 Jan 2003 09:00:00", "3 Jan 2003 09:00",
+      "3 Jan 2003 09:00:00+0900", "3 Jan 2003 09:00:00,x", "3 Jan 2003 09:00:00\t+0900", "3 Jan 2003",
+      "Xyz, 3 Jan 2003 09:00:00", "2003/01/07 08:00", "123 Jan 2003 09:00:00", "3 Jan 12345 09:00:00", ""};
+  // Each text of the common form with one byte changed, everywhere.
+  const std::string base = "Fri, 13 Jan 2003 09:05:07 +0900";
+  for (std::size_t i = 0; i < base.size(); ++i) {
+    for (char c : {' ', ',', ':', '-', '+', '0', '9', 'a', 'X', '\t', '\0'}) {
+      std::string text = base;
+      text[i] = c;
+      texts.push_back(text);
+    }
+    texts.push_back(base.substr(0, i));
+  }
+  for (const std::string& text : texts) EXPECT_EQ(ParseMailDateQuickly(text), ParseMailDate(text)) << text;
 }
 
 }  // namespace
