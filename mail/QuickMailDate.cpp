@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "mail/MailDate.h"
 
@@ -28,20 +29,32 @@ bool Skip(std::string_view text, std::size_t& pos, char c) {
   return true;
 }
 
-// The index of three letters in `names`, in any case; -1 when none matches.
-int NameIndex(std::string_view text, std::size_t pos, const std::array<std::string_view, 12>& names,
-              std::size_t count) {
+// Three letters in upper case as one number, to be matched against names
+// without a string comparison each.
+constexpr std::uint32_t Packed(char a, char b, char c) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 | static_cast<unsigned char>(c);
+}
+
+constexpr std::array<std::uint32_t, 7> kDays = {Packed('S', 'U', 'N'), Packed('M', 'O', 'N'), Packed('T', 'U', 'E'),
+                                                Packed('W', 'E', 'D'), Packed('T', 'H', 'U'), Packed('F', 'R', 'I'),
+                                                Packed('S', 'A', 'T')};
+constexpr std::array<std::uint32_t, 12> kMonths = {
+    Packed('J', 'A', 'N'), Packed('F', 'E', 'B'), Packed('M', 'A', 'R'), Packed('A', 'P', 'R'),
+    Packed('M', 'A', 'Y'), Packed('J', 'U', 'N'), Packed('J', 'U', 'L'), Packed('A', 'U', 'G'),
+    Packed('S', 'E', 'P'), Packed('O', 'C', 'T'), Packed('N', 'O', 'V'), Packed('D', 'E', 'C')};
+
+// The index of the three letters at `pos` among `names`, in any case; -1
+// when none matches.
+template <std::size_t N>
+int NameIndex(std::string_view text, std::size_t pos, const std::array<std::uint32_t, N>& names) {
   if (text.size() - pos < 3) return -1;
-  const char upper[3] = {Upper(text[pos]), Upper(text[pos + 1]), Upper(text[pos + 2])};
-  for (std::size_t i = 0; i < count; ++i) {
-    if (std::string_view(upper, 3) == names[i]) return static_cast<int>(i);
+  const std::uint32_t packed = Packed(Upper(text[pos]), Upper(text[pos + 1]), Upper(text[pos + 2]));
+  for (std::size_t i = 0; i < N; ++i) {
+    if (packed == names[i]) return static_cast<int>(i);
   }
   return -1;
 }
-
-constexpr std::array<std::string_view, 12> kDays = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
-constexpr std::array<std::string_view, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                                      "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
 int DaysInMonth(int year, int month) {
   static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -54,13 +67,13 @@ int DaysInMonth(int year, int month) {
 // nothing here: only texts both readers certainly read alike pass.
 std::optional<DateTime> ReadCommonForm(std::string_view text) {
   std::size_t pos = 0;
-  if (NameIndex(text, 0, kDays, 7) >= 0 && text.size() > 4 && text[3] == ',' && text[4] == ' ') pos = 5;
+  if (NameIndex(text, 0, kDays) >= 0 && text.size() > 4 && text[3] == ',' && text[4] == ' ') pos = 5;
   DateTime time;
   int day = 0;
   if (!Digits(text, pos, 1, day)) return std::nullopt;
   if (pos < text.size() && IsDigit(text[pos])) day = day * 10 + (text[pos++] - '0');
   if (!Skip(text, pos, ' ')) return std::nullopt;
-  const int month = NameIndex(text, pos, kMonths, 12);
+  const int month = NameIndex(text, pos, kMonths);
   if (month < 0) return std::nullopt;
   pos += 3;
   if (!Skip(text, pos, ' ') || !Digits(text, pos, 4, time.year) || !Skip(text, pos, ' ') ||

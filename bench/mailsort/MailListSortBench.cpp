@@ -1,11 +1,12 @@
-// Times sorting a large mail list by each column against the store's own
-// reading of the list entries in the same run, and prints the ratios. The
-// list is meant to sort in no more time than it takes to read.
+// Times sorting a large mail list by each column, and building the row
+// order of a freshly opened folder, against the store's own reading of the
+// list entries in the same run, and prints the ratios. The list is meant to
+// sort in no more time than it takes to read. The reading and the work are
+// timed in turn, run after run, so that both see the same load.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -18,18 +19,30 @@
 namespace {
 
 constexpr int kMails = 100000;
-constexpr int kRuns = 7;
+constexpr int kRuns = 9;
 constexpr double kMostRatio = 1.0;
 
 using Clock = std::chrono::steady_clock;
 
-double BestMilliseconds(const std::function<void()>& prepare, const std::function<void()>& work) {
-  double best = 1e300;
+double Milliseconds(const std::function<void()>& prepare, const std::function<void()>& work) {
+  prepare();
+  const auto start = Clock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct PairedTimes {
+  double reading = 1e300;
+  double work = 1e300;
+  double Ratio() const { return work / reading; }
+};
+
+PairedTimes BestPaired(const std::function<void()>& readingPrepare, const std::function<void()>& reading,
+                       const std::function<void()>& prepare, const std::function<void()>& work) {
+  PairedTimes best;
   for (int run = 0; run < kRuns; ++run) {
-    prepare();
-    const auto start = Clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    best.reading = std::min(best.reading, Milliseconds(readingPrepare, reading));
+    best.work = std::min(best.work, Milliseconds(prepare, work));
   }
   return best;
 }
@@ -71,21 +84,29 @@ int main() {
     if (!mf::platform::WriteFileAtomic(store.HeaderPath(folder), MakeHeaders(folder == mf::FolderKind::Inbox))) {
       return 1;
     }
-    std::vector<mf::MailListEntry> entries;
-    const double read = BestMilliseconds([&] { entries.clear(); }, [&] { entries = store.ReadListEntries(folder); });
-    std::printf("%s: reading %d list entries %.1f ms\n", mf::FolderKeyword(folder), kMails, read);
+    const std::vector<mf::MailListEntry> entries = store.ReadListEntries(folder);
+    // The entries read again are freed before each reading, outside its time.
+    std::vector<mf::MailListEntry> again;
+    auto forget = [&] { std::vector<mf::MailListEntry>().swap(again); };
+    auto read = [&] { again = store.ReadListEntries(folder); };
+    std::printf("%s, %d mails:\n", mf::FolderKeyword(folder), kMails);
+    auto report = [&](const char* what, const PairedTimes& times) {
+      fast = fast && times.Ratio() <= kMostRatio;
+      std::printf("  %s: %.2f ms, reading %.1f ms, %.2fx the reading (at most %.1fx)\n", what, times.work,
+                  times.reading, times.Ratio(), kMostRatio);
+    };
+    // What the window does on opening a folder besides reading it: the rows
+    // newest first. Keys are made when a column is sorted, not kept.
+    std::vector<std::size_t> order;
+    report("opening (row order)", BestPaired(forget, read, [&] { order.clear(); },
+                                             [&] { order = mf::NewestFirstOrder(entries.size()); }));
     for (mf::MailColumn column : {mf::MailColumn::Subject, mf::MailColumn::Second, mf::MailColumn::Date}) {
-      std::vector<std::size_t> order;
-      const double sort = BestMilliseconds(
-          [&] {
-            order.resize(entries.size());
-            std::iota(order.rbegin(), order.rend(), 0);  // newest first, as the list opens
-          },
-          [&] { mf::SortMailList(entries, column, false, order); });
-      const double ratio = sort / read;
-      fast = fast && ratio <= kMostRatio;
-      std::printf("  sorting by column %d: %.1f ms, %.2fx the reading (at most %.1fx)\n", static_cast<int>(column),
-                  sort, ratio, kMostRatio);
+      for (bool ascending : {false, true}) {
+        const std::string what = "sorting by column " + std::to_string(static_cast<int>(column)) +
+                                 (ascending ? " ascending" : " descending");
+        report(what.c_str(), BestPaired(forget, read, [&] { order = mf::NewestFirstOrder(entries.size()); },
+                                        [&] { mf::SortMailList(entries, column, ascending, order); }));
+      }
     }
   }
   std::printf("%s\n", fast ? "PASS" : "SLOWER THAN ALLOWED");
