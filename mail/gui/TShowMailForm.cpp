@@ -194,7 +194,7 @@ void TShowMailForm::Label1Click() {
   if (composition.isVisible()) return;
   PrepareAnswer();
 
-  if (!context_.host.ListsCharacter(DeliveringId)) {
+  if (DeliveringId.empty() || !context_.host.ListsCharacter(DeliveringId)) {
     context_.dialogs.Error(Sj("適切なキャラクターを表示できないため送信できません"));
     return;
   }
