@@ -1,5 +1,7 @@
 #include "mail/InboxIntake.h"
 
+#include <cstdint>
+
 #include "base/Text.h"
 #include "mail/InboxRepair.h"
 #include "mail/MailFooter.h"
@@ -7,6 +9,38 @@
 #include "platform/Files.h"
 
 namespace mf {
+namespace {
+
+// What an append changes, to take it back.
+struct AppendedTo {
+  std::string path;
+  bool existed = false;
+  std::uint64_t oldSize = 0;
+};
+
+// Appends records so that they start on a fresh line.
+bool AppendOnFreshLine(const std::string& path, std::string records, AppendedTo& undo) {
+  undo.path = path;
+  undo.existed = platform::FileExists(path);
+  undo.oldSize = undo.existed ? platform::FileSize(path).value_or(0) : 0;
+  if (undo.oldSize > 0) {
+    auto last = platform::ReadAt(path, undo.oldSize - 1, 1);
+    if (!last || last->size() != 1) return false;
+    if ((*last)[0] == '\r') records.insert(0, "\n");
+    else if ((*last)[0] != '\n') records.insert(0, "\r\n");
+  }
+  return platform::AppendFile(path, records);
+}
+
+void TakeBack(const AppendedTo& undo, const std::string& root) {
+  if (undo.existed) {
+    platform::TruncateFile(undo.path, undo.oldSize);
+  } else {
+    platform::DeleteFileInside(root, undo.path);
+  }
+}
+
+}  // namespace
 
 InboxIntake::InboxIntake(const MailStore& store, ReceivingHut& hut, RandomGenerator& random, const Clock& clock)
     : store_(store), hut_(hut), decoder_(store, random, clock, MailFooterLines()) {}
@@ -31,6 +65,38 @@ bool InboxIntake::Append(const DecodedMessage& message) {
   if (OnCheckpoint) OnCheckpoint("between-appends");
   if (store_.AppendBodyRecord(FolderKind::Inbox, InboxBodyRecord(message.mail)) != StoreResult::Done) {
     RepairInboxPair(store_);  // takes the lone header record back
+    return false;
+  }
+  return true;
+}
+
+bool InboxIntake::AppendAll(const std::vector<const DecodedMessage*>& messages) {
+  if (messages.empty()) return true;
+  if (!store_.Prepare()) return false;
+  std::string headers, bodies;
+  std::vector<std::string> durable;
+  for (const DecodedMessage* message : messages) {
+    headers += FormatHeaderRecord(message->header);
+    bodies += FormatBodyRecord(InboxBodyRecord(message->mail));
+    durable.insert(durable.end(), message->mail.attachmentFiles.begin(), message->mail.attachmentFiles.end());
+  }
+  const std::string& root = store_.StoreFolder();
+  // The attachments first: a record never names a file that a crash can take back.
+  if (!durable.empty() && !(platform::SyncFiles(durable) && platform::SyncFolder(root))) return false;
+  AppendedTo headerUndo, bodyUndo;
+  if (!AppendOnFreshLine(store_.HeaderPath(FolderKind::Inbox), std::move(headers), headerUndo)) {
+    TakeBack(headerUndo, root);
+    return false;
+  }
+  if (OnCheckpoint) OnCheckpoint("between-appends");
+  if (!AppendOnFreshLine(store_.BodyPath(FolderKind::Inbox), std::move(bodies), bodyUndo)) {
+    TakeBack(bodyUndo, root);
+    TakeBack(headerUndo, root);
+    return false;
+  }
+  if (!platform::SyncFiles({headerUndo.path, bodyUndo.path})) {
+    TakeBack(bodyUndo, root);
+    TakeBack(headerUndo, root);
     return false;
   }
   return true;

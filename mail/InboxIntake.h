@@ -58,6 +58,12 @@ class InboxIntake {
   // Appends both records at the end of the inbox files; a failure leaves
   // the files as they were.
   bool Append(const DecodedMessage& message);
+  // Appends the records of several messages, all header records in one
+  // write and then all body records in another, and returns only when both
+  // files and the messages' attachments are on disk. A failure takes the
+  // appended records back; a crash between the writes leaves header records
+  // without bodies, which RepairInboxPair drops.
+  bool AppendAll(const std::vector<const DecodedMessage*>& messages);
   // Removes the attachment folder of a message that will not be stored.
   void Discard(const DecodedMessage& message) const;
 

@@ -1,5 +1,7 @@
 #include "mail/ReceiveController.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "base/Text.h"
@@ -13,6 +15,25 @@ namespace {
 constexpr const char* kDefaultPop3Port = "110";
 
 std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
+
+bool IsTemporaryFileName(const std::string& name) {
+  constexpr std::string_view kStem = "MailNo", kEnd = ".txt";
+  if (name.size() <= kStem.size() + kEnd.size() || !StartsWith(name, kStem) ||
+      name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) != 0) {
+    return false;
+  }
+  for (std::size_t i = kStem.size(); i < name.size() - kEnd.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+  }
+  return true;
+}
+
+// Work per loop step: the windows stay responsive while files are synced.
+constexpr auto kSyncSlice = std::chrono::milliseconds(40);
+// Mails appended together with one sync; a batch is closed early once its
+// messages reach kBatchBytes, so that syncing their attachments stays short.
+constexpr std::size_t kBatchMails = 64;
+constexpr std::uint64_t kBatchBytes = 4u * 1024u * 1024u;
 
 }  // namespace
 
@@ -63,11 +84,18 @@ ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
   endAfterQuit_ = ReceiveEnd::Done;
   whyAfterQuit_.clear();
   nextEntry_ = 0;
+  batch_.clear();
+  batchBytes_ = 0;
+  fetchedEntries_.clear();
+  syncedEntries_ = 0;
+  toDelete_.clear();
+  nextDelete_ = 0;
   phase_ = Phase::Recovering;
   Post([this] {
     if (RepairInboxPair(store_) == RepairResult::Failed) return Fail("cannot repair the inbox files");
     if (!journal_.Load()) return Fail("cannot read " + journal_.Path());
     if (!uidlRecord_->Load()) return Fail("cannot read " + uidlRecord_->Path());
+    ForgetStrayFiles();
     StoreJournal([this] { StartSession(); });
   });
   return ReceiveStart::Started;
@@ -134,7 +162,7 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
     case pop3Retr: return MessageFetched();
     case pop3Dele:
       Checkpoint("dele");
-      return FetchNext();
+      return DeleteNext();
     default: return;
   }
 }
@@ -144,9 +172,8 @@ void ReceiveController::FetchNext() {
     const std::string uidl = UidlOf(number_);
     if (!uidl.empty() && uidlRecord_->Contains(uidl)) {
       // Stored already; its deletion waits when a crash came before QUIT.
-      if (!uidlRecord_->DeletePending(uidl)) continue;
-      pop_.SetMsgNum(number_);
-      return Request(pop3Dele, [this] { pop_.Dele(); });
+      if (uidlRecord_->DeletePending(uidl)) toDelete_.push_back(number_);
+      continue;
     }
     message_.clear();
     pendingLine_.clear();
@@ -154,7 +181,7 @@ void ReceiveController::FetchNext() {
     pop_.SetMsgNum(number_);
     return Request(pop3Retr, [this] { pop_.Retr(); });
   }
-  QuitThenFinish(ReceiveEnd::Done, {});
+  CommitFetched();
 }
 
 void ReceiveController::Pop3ClientMessageLine() {
@@ -181,23 +208,76 @@ void ReceiveController::MessageFetched() {
   const bool remove = DeleteOnServer(switches_, fromThisMailer);
   if (KeepLocally(switches_, fromThisMailer)) {
     const std::string file = TemporaryFileName(number_);
-    // On disk and journalled before DELE: from here on a crash loses nothing.
-    if (!platform::WriteFileAtomic(store_.ProgramFolder() + file, message_)) {
+    // Not durable yet and not journalled: until CommitFetched a crash leaves
+    // the message on the server, and a stray file the next run removes.
+    if (!platform::WriteFileUnsynced(store_.ProgramFolder() + file, message_)) {
       return Fail("cannot write " + store_.ProgramFolder() + file);
     }
     JournalEntry entry;
     entry.file = file;
     entry.uidl = UidlOf(number_);
     entry.deleteOnServer = remove;
-    journal_.SetUidlRecordPath(uidlRecord_->Path());
-    journal_.Entries().push_back(std::move(entry));
-    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+    // Only a message deleted on the server needs its file on disk first;
+    // one left there can be fetched again.
+    entry.durable = remove;
+    fetchedEntries_.push_back(std::move(entry));
     ++fetched_;
     Checkpoint("retr");
   }
   message_.clear();
-  if (remove) return Request(pop3Dele, [this] { pop_.Dele(); });
+  if (remove) toDelete_.push_back(number_);
   FetchNext();
+}
+
+void ReceiveController::CommitFetched() {
+  while (syncedEntries_ < fetchedEntries_.size() && !fetchedEntries_[syncedEntries_].durable) ++syncedEntries_;
+  if (syncedEntries_ < fetchedEntries_.size()) {
+    // One fsync after another costs far less than each after its own write,
+    // but a thousand of them still take seconds: a slice per loop step.
+    const auto until = std::chrono::steady_clock::now() + kSyncSlice;
+    do {
+      const std::string path = store_.ProgramFolder() + fetchedEntries_[syncedEntries_].file;
+      if (!platform::SyncFile(path)) return Fail("cannot write " + path);
+      do {
+        ++syncedEntries_;
+      } while (syncedEntries_ < fetchedEntries_.size() && !fetchedEntries_[syncedEntries_].durable);
+    } while (syncedEntries_ < fetchedEntries_.size() && std::chrono::steady_clock::now() < until);
+    if (syncedEntries_ < fetchedEntries_.size()) return Post([this] { CommitFetched(); });
+  }
+  const bool anyDurable =
+      std::any_of(fetchedEntries_.begin(), fetchedEntries_.end(), [](const JournalEntry& e) { return e.durable; });
+  journal_.SetUidlRecordPath(uidlRecord_->Path());
+  for (auto& entry : fetchedEntries_) journal_.Entries().push_back(std::move(entry));
+  fetchedEntries_.clear();
+  syncedEntries_ = 0;
+  // Mail that stays on the server is journalled with its first batch.
+  if (anyDurable) {
+    // The files' names too, before the journal that names them.
+    if (!platform::SyncFolder(store_.ProgramFolder())) return Fail("cannot write " + store_.ProgramFolder());
+    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+    Checkpoint("journal");
+  }
+  DeleteNext();
+}
+
+void ReceiveController::DeleteNext() {
+  if (nextDelete_ < toDelete_.size()) {
+    pop_.SetMsgNum(toDelete_[nextDelete_++]);
+    return Request(pop3Dele, [this] { pop_.Dele(); });
+  }
+  QuitThenFinish(ReceiveEnd::Done, {});
+}
+
+// A temporary file that no journal names was never made durable and its
+// message never deleted on the server: the message is fetched again.
+void ReceiveController::ForgetStrayFiles() const {
+  const std::string folder = store_.ProgramFolder();
+  for (const std::string& name : platform::ListFolder(folder, "MailNo*.txt", platform::ListKind::FilesOnly)) {
+    if (!IsTemporaryFileName(name)) continue;
+    bool journalled = false;
+    for (const auto& entry : journal_.Entries()) journalled = journalled || entry.file == name;
+    if (!journalled) platform::DeleteFileInside(folder, folder + name);
+  }
 }
 
 void ReceiveController::QuitThenFinish(ReceiveEnd end, std::string why) {
@@ -262,24 +342,35 @@ void ReceiveController::Finish(ReceiveEnd end, std::string why) {
 
 // --- into the inbox -----------------------------------------------------------
 
-void ReceiveController::StoreJournal(std::function<void()> next) {
-  UidlRecord* record = uidlRecord_.get();
-  if (!journal_.Empty() && journal_.UidlRecordPath() != uidlRecord_->Path()) {
-    // Left by a run for another account: its ids belong to that account.
-    if (!journalRecord_ || journalRecord_->Path() != journal_.UidlRecordPath()) {
-      journalRecord_ = std::make_unique<UidlRecord>(journal_.UidlRecordPath());
-      if (!journalRecord_->Load()) return Fail("cannot read " + journalRecord_->Path());
+UidlRecord* ReceiveController::JournalRecord() {
+  if (journal_.Empty() || journal_.UidlRecordPath() == uidlRecord_->Path()) return uidlRecord_.get();
+  // Left by a run for another account: its ids belong to that account.
+  if (!journalRecord_ || journalRecord_->Path() != journal_.UidlRecordPath()) {
+    journalRecord_ = std::make_unique<UidlRecord>(journal_.UidlRecordPath());
+    if (!journalRecord_->Load()) {
+      journalRecord_.reset();
+      return nullptr;
     }
-    record = journalRecord_.get();
   }
+  return journalRecord_.get();
+}
+
+void ReceiveController::StoreJournal(std::function<void()> next) {
+  UidlRecord* record = JournalRecord();
+  if (record == nullptr) return Fail("cannot read " + journal_.UidlRecordPath());
   if (nextEntry_ < journal_.Entries().size()) {
-    if (!StoreEntry(journal_.Entries()[nextEntry_], *record)) return;
+    if (!DecodeEntry(nextEntry_, *record)) return;
     ++nextEntry_;
+    const bool last = nextEntry_ == journal_.Entries().size();
+    if (!batch_.empty() && (last || batch_.size() >= kBatchMails || batchBytes_ >= kBatchBytes)) {
+      return Post([this, next = std::move(next)]() mutable { CommitBatch(std::move(next)); });
+    }
     return Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
   }
   // Every entry is in the inbox: one write of the ids, then the journal goes.
   if (!journal_.Empty()) {
     if (!record->Save()) return Fail("cannot write " + record->Path());
+    Checkpoint("uidl");
     journal_.Entries().clear();
     if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
   }
@@ -303,38 +394,60 @@ std::string ReceiveController::KeepAside(const std::string& file) const {
   return platform::RenameFile(folder + file, folder + kept) ? kept : file;
 }
 
-bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
+// The mail is in the inbox (or kept aside): its id joins the record, which
+// is written once the whole journal is through.
+void ReceiveController::EntryDone(JournalEntry& entry, UidlRecord& record) {
+  record.Add(entry.uidl, entry.deleteOnServer);
+  const std::string folder = store_.ProgramFolder();
+  if (entry.state != JournalEntry::State::Rejected) platform::DeleteFileInside(folder, folder + entry.file);
+}
+
+// Decodes one entry into the batch, or settles it at once when it needs no
+// append; false when the run failed.
+bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
+  JournalEntry& entry = journal_.Entries()[index];
   const std::string folder = store_.ProgramFolder();
   const std::string path = folder + entry.file;
-  // The mail is in the inbox (or kept aside): its id joins the record, which
-  // is written once the whole journal is through.
-  auto done = [&] {
-    record.Add(entry.uidl, entry.deleteOnServer);
-    if (entry.state != JournalEntry::State::Rejected) platform::DeleteFileInside(folder, path);
-    return true;
-  };
 
-  if (entry.state == JournalEntry::State::Rejected) return done();
+  if (entry.state == JournalEntry::State::Rejected) {
+    EntryDone(entry, record);
+    return true;
+  }
   if (entry.state == JournalEntry::State::Decoded) {
-    if (AlreadyStored(entry)) return done();
+    if (AlreadyStored(entry)) {
+      EntryDone(entry, record);
+      return true;
+    }
     // Attachments written before the crash would be written again.
     if (!entry.attachmentFolder.empty()) {
       platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
     }
   }
+  if (!entry.durable && phase_ == Phase::Recovering) {
+    // The file may have been cut by the crash; the server still has the
+    // message, and without its id in the record it is fetched again.
+    platform::DeleteFileInside(folder, path);
+    return true;
+  }
 
+  const std::uint64_t bytes = platform::FileSize(path).value_or(0);
   DecodedMessage message;
   switch (intake_.Decode(path, message)) {
     case DecodeOutcome::Decoded: break;
     case DecodeOutcome::Rejected: {
       entry.file = KeepAside(entry.file);
       entry.state = JournalEntry::State::Rejected;
+      // Kept for the user and never fetched again: it must outlive a crash.
+      if (!entry.durable && !platform::SyncFiles({folder + entry.file})) {
+        Fail("cannot write " + folder + entry.file);
+        return false;
+      }
       if (!journal_.Save()) {
         Fail("cannot write " + journal_.Path());
         return false;
       }
       ++rejected_;
-      done();
+      EntryDone(entry, record);
       if (OnMailRejected) OnMailRejected(folder + entry.file);
       return true;
     }
@@ -347,29 +460,59 @@ bool ReceiveController::StoreEntry(JournalEntry& entry, UidlRecord& record) {
       Fail("cannot write the attachments of " + path);
       return false;
   }
+  Batched batched{index, std::move(message), {}};
+  batched.character = intake_.ChooseCharacter(batched.message);
+  batch_.push_back(std::move(batched));
+  batchBytes_ += bytes;
+  return true;
+}
 
-  const DeliveringCharacter character = intake_.ChooseCharacter(message);
-  entry.state = JournalEntry::State::Decoded;
-  entry.recordsBefore = store_.RecordCount(FolderKind::Inbox);
-  entry.fingerprint = InboxIntake::HeaderFingerprint(message);
-  entry.attachmentFolder = message.attachmentFolder;
+void ReceiveController::CommitBatch(std::function<void()> next) {
+  UidlRecord* record = JournalRecord();
+  if (record == nullptr) return Fail("cannot read " + journal_.UidlRecordPath());
+  auto discardAll = [this] {
+    for (const auto& batched : batch_) intake_.Discard(batched.message);
+    batch_.clear();
+  };
+  // Journalled as decoded, with where each record will stand, before the
+  // first byte is appended: after a crash the fingerprints tell whether the
+  // records made it.
+  const std::size_t recordsBefore = store_.RecordCount(FolderKind::Inbox);
+  std::vector<const DecodedMessage*> messages;
+  for (std::size_t i = 0; i < batch_.size(); ++i) {
+    JournalEntry& entry = journal_.Entries()[batch_[i].entry];
+    entry.state = JournalEntry::State::Decoded;
+    entry.recordsBefore = recordsBefore + i;
+    entry.fingerprint = InboxIntake::HeaderFingerprint(batch_[i].message);
+    entry.attachmentFolder = batch_[i].message.attachmentFolder;
+    messages.push_back(&batch_[i].message);
+  }
   if (!journal_.Save()) {
-    intake_.Discard(message);
-    Fail("cannot write " + journal_.Path());
-    return false;
+    discardAll();
+    return Fail("cannot write " + journal_.Path());
   }
-  if (!intake_.Append(message)) {
-    intake_.Discard(message);
-    Fail("cannot write the inbox");
-    return false;
+  Checkpoint("decoded");
+  if (!intake_.AppendAll(messages)) {
+    discardAll();
+    return Fail("cannot write the inbox");
   }
-  const ArrivedMail arrived = InboxIntake::ArrivedMailOf(message, character, entry.recordsBefore);
-  done();
-  ++stored_;
+  Checkpoint("appended");
+  std::vector<ArrivedMail> arrived;
+  for (std::size_t i = 0; i < batch_.size(); ++i) {
+    EntryDone(journal_.Entries()[batch_[i].entry], *record);
+    arrived.push_back(InboxIntake::ArrivedMailOf(batch_[i].message, batch_[i].character, recordsBefore + i));
+  }
+  stored_ += static_cast<int>(batch_.size());
+  batch_.clear();
+  batchBytes_ = 0;
   const unsigned attempt = attempt_;
-  if (OnMailStored) OnMailStored(arrived);
-  // The viewer may have run the common error routine meanwhile.
-  return attempt == attempt_ && phase_ != Phase::Idle;
+  for (const ArrivedMail& mail : arrived) {
+    if (OnMailStored) OnMailStored(mail);
+    // The viewer may have run the common error routine meanwhile; the rest
+    // of the batch is in the inbox all the same.
+    if (attempt != attempt_ || phase_ == Phase::Idle) return;
+  }
+  Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
 }
 
 }  // namespace mf

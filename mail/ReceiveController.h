@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/DateTime.h"
 #include "base/Random.h"
@@ -49,10 +50,11 @@ struct ReceiveSummary {
 
 // A receive run: finishes what an interrupted run left in its journal, then
 // logs in to the POP3 server, fetches every message not yet stored into a
-// temporary file "MailNo" + n + ".txt" (flushed to disk and journalled
-// before its DELE), and after QUIT takes the files into the inbox one by
-// one, each in its own step on the event loop, never inside a client
-// callback. The UIDL record keeps mail left on the server from being stored
+// temporary file "MailNo" + n + ".txt", makes all those files durable
+// together and journals them before any DELE goes out, and after QUIT takes
+// the files into the inbox, decoding one per step on the event loop (never
+// inside a client callback) and appending them in batches with one sync
+// each. The UIDL record keeps mail left on the server from being stored
 // twice. The mail list window, the hut and mftool drive it; every event
 // comes from the event loop after the call that caused it has returned.
 class ReceiveController {
@@ -80,8 +82,12 @@ class ReceiveController {
   std::function<void()> OnSessionClosed;
   // The run is over; receiving can start again.
   std::function<void(const ReceiveSummary& summary)> OnFinished;
-  // Named points of a run ("retr", "dele", "between-appends"), for tests
-  // that stop the program there.
+  // Named points of a run, for tests that stop the program there: "retr"
+  // (a temporary file written, not yet durable), "journal" (the fetched
+  // files durable and journalled, no DELE sent), "dele", "decoded" (a batch
+  // journalled as decoded, nothing appended), "between-appends", "appended"
+  // (a batch in the inbox and on disk, its temporary files not yet deleted),
+  // "uidl" (the UIDL record written, the journal not yet cleared).
   std::function<void(std::string_view point)> OnCheckpoint;
 
   TPop3Cli& Pop3Client() { return pop_; }
@@ -100,12 +106,21 @@ class ReceiveController {
   std::string UidlOf(int number) const;
   void FetchNext();
   void MessageFetched();
+  // Syncs the files fetched in this session a slice per step, journals them
+  // and then sends the DELEs the run decided on.
+  void CommitFetched();
+  void DeleteNext();
+  void ForgetStrayFiles() const;
   void SessionOver();
   void Fail(std::string why);
   void QuitThenFinish(ReceiveEnd end, std::string why);
-  // Stores the journal's entries one per loop step, then runs `next`.
+  // Decodes the journal's entries one per loop step and appends them in
+  // batches, then runs `next`.
   void StoreJournal(std::function<void()> next);
-  bool StoreEntry(JournalEntry& entry, UidlRecord& record);
+  UidlRecord* JournalRecord();
+  bool DecodeEntry(std::size_t index, UidlRecord& record);
+  void CommitBatch(std::function<void()> next);
+  void EntryDone(JournalEntry& entry, UidlRecord& record);
   bool AlreadyStored(const JournalEntry& entry) const;
   std::string KeepAside(const std::string& file) const;
   void Finish(ReceiveEnd end, std::string why = {});
@@ -123,6 +138,17 @@ class ReceiveController {
   ReceiveSwitches switches_;
   ReceiveJournal journal_;
   std::size_t nextEntry_ = 0;  // the journal entry to store next
+  struct Batched {
+    std::size_t entry;  // index into the journal
+    DecodedMessage message;
+    DeliveringCharacter character;
+  };
+  std::vector<Batched> batch_;  // decoded, not yet appended
+  std::uint64_t batchBytes_ = 0;
+  std::vector<JournalEntry> fetchedEntries_;  // written in this session, not yet durable
+  std::size_t syncedEntries_ = 0;
+  std::vector<int> toDelete_;  // message numbers to delete once the fetched files are journalled
+  std::size_t nextDelete_ = 0;
   std::unique_ptr<UidlRecord> uidlRecord_;  // of the account of this run
   std::unique_ptr<UidlRecord> journalRecord_;  // of the account the journal was written for
 

@@ -55,6 +55,7 @@ bool ReceiveJournal::Load() {
       entry.file = fields[1];
       entry.uidl = fields[2];
       entry.deleteOnServer = fields[3] == "D";
+      entry.durable = fields[3] != "L";
       entry.state = fields[4] == "decoded"    ? JournalEntry::State::Decoded
                     : fields[4] == "rejected" ? JournalEntry::State::Rejected
                                               : JournalEntry::State::Fetched;
@@ -79,7 +80,7 @@ bool ReceiveJournal::Save() const {
                         : entry.state == JournalEntry::State::Rejected ? "rejected"
                                                                        : "fetched";
     for (const std::string& field :
-         {std::string(kEntryTag), Clean(entry.file), Clean(entry.uidl), std::string(entry.deleteOnServer ? "D" : "K"),
+         {std::string(kEntryTag), Clean(entry.file), Clean(entry.uidl), std::string(entry.deleteOnServer ? "D" : entry.durable ? "K" : "L"),
           std::string(state), std::to_string(entry.recordsBefore), Clean(entry.fingerprint),
           Clean(entry.attachmentFolder)}) {
       text += field;

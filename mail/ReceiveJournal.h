@@ -17,6 +17,11 @@ struct JournalEntry {
   std::string file;  // the temporary file's name in the program folder ("MailNo3.txt")
   std::string uidl;  // empty on a server without UIDL
   bool deleteOnServer = false;
+  // Whether the temporary file was synced before it was journalled. A file
+  // left on the server is not: after a crash it may be short, so the next
+  // run drops such an entry unless its records made it, and fetches the
+  // message again.
+  bool durable = true;
   State state = State::Fetched;
   // Decoded only: the inbox's record count before the append, a fingerprint
   // of the header record appended, and the attachment folder made.

@@ -156,6 +156,35 @@ bool WriteFileAtomic(const std::string& path, const std::string& data) {
   return false;
 }
 
+bool WriteFileUnsynced(const std::string& path, const std::string& data) {
+  Descriptor fd(::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  // No early write-back either: a file deleted before the kernel writes it
+  // back costs no disk work at all, and deleting one under write-back waits.
+  if (!fd.Valid() || !WriteAll(fd.Get(), data.data(), data.size())) return false;
+  return ::close(fd.Release()) == 0;
+}
+
+bool SyncFile(const std::string& path) {
+  Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  return fd.Valid() && ::fsync(fd.Get()) == 0;
+}
+
+bool SyncFolder(const std::string& path) {
+  Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return fd.Valid() && ::fsync(fd.Get()) == 0;
+}
+
+bool SyncFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> folders;
+  for (const auto& path : paths) {
+    if (!SyncFile(path)) return false;
+    std::string folder = ExtractFilePath(path);
+    if (folder.empty()) folder = ".";
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
+  }
+  return std::all_of(folders.begin(), folders.end(), [](const std::string& folder) { return SyncFolder(folder); });
+}
+
 bool AppendFile(const std::string& path, const std::string& data) {
   Descriptor fd(::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   if (!fd.Valid()) return false;

@@ -43,6 +43,19 @@ std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t li
 // `path`: a crash or a full disk leaves either the old or the new file.
 bool WriteFileAtomic(const std::string& path, const std::string& data);
 
+// Writes a whole file (created or truncated) without waiting for the disk:
+// files that must last are made durable later, many back to back with
+// SyncFile or SyncFiles, which costs far less than a sync after each write.
+// A crash before that may leave the file short or empty.
+bool WriteFileUnsynced(const std::string& path, const std::string& data);
+
+// Waits until a file's bytes and size are on disk.
+bool SyncFile(const std::string& path);
+// Waits until the names in a folder (files made or renamed there) are on disk.
+bool SyncFolder(const std::string& path);
+// Each file back to back, then each folder holding one of them once.
+bool SyncFiles(const std::vector<std::string>& paths);
+
 // Appends, creating the file when missing.
 bool AppendFile(const std::string& path, const std::string& data);
 

@@ -79,6 +79,7 @@ void FillMaildir(const std::string& maildir) {
 struct OurRun {
   double seconds = -1;
   double longestGap = 0;
+  std::string longestGapDuring;  // the checkpoints passed in it
   int stored = 0;
 };
 
@@ -105,10 +106,33 @@ OurRun ReceiveOurs(int port) {
     finished = true;
   };
   Clock::time_point lastTick = Clock::now();
+  std::string during;  // what the run did since the last tick
+  receiver.OnCheckpoint = [&](std::string_view point) {
+    char at[32];
+    std::snprintf(at, sizeof at, "@%.0f ", Seconds(Clock::now() - lastTick) * 1000.0);
+    if (during.size() < 200) during += std::string(point) + at;
+  };
+  int storedInGap = 0;
+  double lastStoredAt = 0;
+  receiver.OnMailStored = [&](const mf::ArrivedMail&) {
+    ++storedInGap;
+    lastStoredAt = Seconds(Clock::now() - lastTick) * 1000.0;
+  };
   mf::platform::Timer ticker(loop);
   ticker.Start(kTick, mf::platform::EventLoop::Repeat::Repeating, [&] {
     const Clock::time_point now = Clock::now();
-    run.longestGap = std::max(run.longestGap, Seconds(now - lastTick));
+    const double gap = Seconds(now - lastTick);
+    if (storedInGap > 0) {
+      char stored[64];
+      std::snprintf(stored, sizeof stored, "%d presented, the last @%.0f", storedInGap, lastStoredAt);
+      during += stored;
+    }
+    if (gap > run.longestGap) {
+      run.longestGap = gap;
+      run.longestGapDuring = during.empty() ? "fetching or decoding" : during;
+    }
+    during.clear();
+    storedInGap = 0;
     lastTick = now;
   });
   const auto start = Clock::now();
@@ -166,10 +190,15 @@ int main() {
       std::printf("bench_receive: our run failed (%d mails stored)\n", run.stored);
       return 1;
     }
+    std::printf("  round %d: ours %.3f s, longest gap %.1f ms (%s)\n", round + 1, run.seconds, run.longestGap * 1000.0,
+                run.longestGapDuring.c_str());
+    const OurRun worstGap = run.longestGap > best.longestGap ? run : best;
     if (best.seconds < 0 || run.seconds < best.seconds) best = run;
-    best.longestGap = std::max(best.longestGap, run.longestGap);
+    best.longestGap = worstGap.longestGap;
+    best.longestGapDuring = worstGap.longestGapDuring;
     const double seconds = ReceiveMpop(servers.Pop3Port());
     if (seconds < 0) return 1;
+    std::printf("  round %d: mpop %.3f s\n", round + 1, seconds);
     mpop = std::min(mpop, seconds);
   }
   std::printf("Receiving %d small and %d mails of 5 MB from Dovecot (best of %d)\n", kSmallMails, kLargeMails, kRounds);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mail/ReceiveJournal.h"
@@ -249,6 +250,102 @@ TEST_F(ReceiveControllerTest, MessagesLeftByAnInterruptedRunAreStoredOnceBeforeT
   EXPECT_EQ(Commands("RETR"), (std::vector<std::string>{"RETR 2"}));
   EXPECT_EQ(Commands("DELE"), (std::vector<std::string>{"DELE 1", "DELE 2"}));
   EXPECT_TRUE(mailbox.messages.empty());
+}
+
+
+TEST_F(ReceiveControllerTest, NoDeleGoesOutBeforeEveryFetchedFileIsWholeOnDiskAndJournalled) {
+  for (const char* name : {"one", "two", "three"}) mailbox.Add(std::string("u") + name, Mail(name));
+  std::vector<std::string> seenAtDele;
+  receiver->OnCheckpoint = [&](std::string_view point) {
+    if (point != "dele") return;
+    ReceiveJournal journal(folder.Path());
+    ASSERT_TRUE(journal.Load());
+    std::string seen;
+    for (const auto& entry : journal.Entries()) {
+      const auto bytes = platform::ReadFile(Path(entry.file));
+      seen += entry.file + (entry.durable && entry.deleteOnServer ? " D " : " ? ") +
+              std::to_string(bytes ? bytes->size() : 0) + ";";
+    }
+    seenAtDele.push_back(seen);
+  };
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  const std::string all = "MailNo1.txt D " + std::to_string(Mail("one").size()) + ";MailNo2.txt D " +
+                          std::to_string(Mail("two").size()) + ";MailNo3.txt D " +
+                          std::to_string(Mail("three").size()) + ";";
+  EXPECT_EQ(seenAtDele, (std::vector<std::string>{all, all, all}));
+  std::vector<std::string> order;
+  for (const auto& command : mailbox.commands) {
+    if (command.rfind("RETR", 0) == 0 || command.rfind("DELE", 0) == 0) order.push_back(command);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"RETR 1", "RETR 2", "RETR 3", "DELE 1", "DELE 2", "DELE 3"}));
+  EXPECT_TRUE(mailbox.messages.empty());
+}
+
+// Mail is appended in batches: more mails than one batch holds, each with
+// its own record index, in the order of the server.
+TEST_F(ReceiveControllerTest, ManyMailsAreStoredInOrderEachPresentedWithItsOwnRecord) {
+  settings.mailLeave = true;
+  constexpr int kMails = 150;
+  for (int n = 0; n < kMails; ++n) mailbox.Add("u" + std::to_string(n), Mail("m" + std::to_string(n)));
+  std::vector<std::size_t> indices;
+  receiver->OnMailStored = [&](const ArrivedMail& mail) {
+    indices.push_back(mail.recordIndex);
+    EXPECT_EQ(mail.subject, "m" + std::to_string(mail.recordIndex));
+  };
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  EXPECT_EQ(last.stored, kMails);
+  ASSERT_EQ(Subjects().size(), static_cast<std::size_t>(kMails));
+  EXPECT_EQ(BodyCount(), static_cast<std::size_t>(kMails));
+  for (std::size_t i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], i);
+  EXPECT_EQ(indices.size(), static_cast<std::size_t>(kMails));
+  EXPECT_EQ(TextOf(InboxBody(kMails - 1)), "text");
+  EXPECT_TRUE(platform::ListFolder(folder.Path(), "MailNo*").empty());
+  EXPECT_FALSE(platform::FileExists(Path(ReceiveJournal::kFileName)));
+  EXPECT_EQ(Run(), ReceiveEnd::NoNewMail);
+}
+
+TEST_F(ReceiveControllerTest, AnInboxThatCannotBeWrittenFailsTheRunAndTheNextRunStoresEachMailOnce) {
+  mailbox.Add("u1", Mail("one"));
+  mailbox.Add("u2", Mail("two"));
+  // A folder where the body file belongs: no append can succeed.
+  const std::string body = store.BodyPath(FolderKind::Inbox);
+  platform::DeleteFileInside(folder.Path(), body);
+  ASSERT_TRUE(platform::CreateFolder(body));
+  EXPECT_EQ(Run(), ReceiveEnd::Failed);
+  EXPECT_TRUE(InboxHeaders().empty());
+  ASSERT_TRUE(platform::RemoveFolderInside(folder.Path(), body));
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(BodyCount(), 2u);
+  EXPECT_TRUE(mailbox.messages.empty());
+}
+
+TEST_F(ReceiveControllerTest, FilesOfAnInterruptedRunThatWereNeverMadeDurableAreFetchedAgain) {
+  // Left on the server and cut short by a power loss: a journal entry that
+  // never synced its file, and a file no journal names.
+  platform::WriteFileAtomic(Path("MailNo1.txt"), "From: a@example.jp\r\nSubj");
+  platform::WriteFileAtomic(Path("MailNo7.txt"), "From: a@exa");
+  platform::WriteFileAtomic(Path("MailNo3bad.txt"), "kept for the user");
+  ReceiveJournal journal(folder.Path());
+  journal.SetUidlRecordPath(UidlRecord::PathFor(folder.Path(), "127.0.0.1", "alice"));
+  JournalEntry entry{"MailNo1.txt", "u1", false};
+  entry.durable = false;
+  journal.Entries().push_back(entry);
+  ASSERT_TRUE(journal.Save());
+  ReceiveJournal reread(folder.Path());
+  ASSERT_TRUE(reread.Load());
+  ASSERT_EQ(reread.Entries().size(), 1u);
+  EXPECT_FALSE(reread.Entries()[0].durable);
+
+  settings.mailLeave = true;
+  mailbox.Add("u1", Mail("whole"));
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"whole"}));
+  EXPECT_EQ(TextOf(InboxBody(0)), "text");
+  EXPECT_EQ(Commands("RETR"), (std::vector<std::string>{"RETR 1"}));
+  EXPECT_FALSE(platform::FileExists(Path("MailNo7.txt")));
+  EXPECT_EQ(platform::ReadFile(Path("MailNo3bad.txt")), "kept for the user");
+  EXPECT_EQ(Run(), ReceiveEnd::NoNewMail);
 }
 
 }  // namespace

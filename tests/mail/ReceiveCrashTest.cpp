@@ -98,11 +98,18 @@ TEST_P(ReceiveCrashTest, AKilledRunLosesAndDuplicatesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Moments, ReceiveCrashTest,
-    ::testing::Values(CrashCase{"RetrOfTwoBeforeDele", "retr:2", false, 0},
+    ::testing::Values(CrashCase{"RetrOfTwoBeforeTheSync", "retr:2", false, 0},
                       CrashCase{"RetrOfTwoLeavingMailOnTheServer", "retr:2", true, 2},
+                      CrashCase{"JournalledBeforeAnyDele", "journal:1", false, 0},
                       CrashCase{"DeleBeforeQuit", "dele:2", false, 0},
+                      CrashCase{"DecodedBeforeTheAppends", "decoded:1", false, 0},
+                      // Files left on the server are never synced: dropped and fetched again.
+                      CrashCase{"DecodedLeavingMailOnTheServer", "decoded:1", true, 2},
                       CrashCase{"BetweenTheTwoAppends", "between-appends:1", false, 0},
-                      CrashCase{"BetweenTheAppendsLeavingMailOnTheServer", "between-appends:2", true, 2}),
+                      CrashCase{"BetweenTheAppendsLeavingMailOnTheServer", "between-appends:1", true, 2},
+                      CrashCase{"AppendedBeforeTheFilesGo", "appended:1", false, 0},
+                      CrashCase{"AppendedLeavingMailOnTheServer", "appended:1", true, 2},
+                      CrashCase{"UidlRecordWrittenJournalNotCleared", "uidl:1", true, 2}),
     [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
 
 // mftool fetch writes the messages as they came: long lines whole.
