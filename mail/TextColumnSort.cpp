@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "base/ShiftJis.h"
@@ -107,19 +108,18 @@ class FoldCursor {
 // The texts of a sort. The first chunks of every row are folded in one pass
 // in the rows' order, which is the order they lie in memory, and travel with
 // the rows; most rows part within them, so the deeper levels, which visit
-// rows in sorted order, seldom go back to the texts.
+// rows in sorted order, seldom go back to the texts, and only those rows get
+// a cursor of their own.
 class FoldedChunks {
  public:
   FoldedChunks(const std::vector<MailListEntry>& entries, std::string MailListEntry::*text,
                std::span<const std::size_t> rows)
-      : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {
-    cursors_.reserve(rows.size());
-  }
+      : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {}
 
   // The slot's item at depth 0, with the chunks ahead.
-  TextItem First(std::size_t index) {
-    const std::string& text = entries_[rows_[index]].*text_;
-    FoldCursor& cursor = cursors_.emplace_back(text.data(), text.size());
+  TextItem First(std::size_t index) const {
+    const std::string& text = TextOf(index);
+    FoldCursor cursor(text.data(), text.size());
     TextItem item;
     item.slot = index;
     item.left = text.size();
@@ -129,33 +129,45 @@ class FoldedChunks {
   }
 
   // Moves the item to its next chunk, at `depth`; its text goes on past
-  // the present one. Only texts alike beyond the chunks folded ahead go back
-  // to their bytes.
+  // the present one.
   void Advance(TextItem& item, std::size_t depth) {
     item.left -= kChunk;
-    item.chunk = depth <= TextItem::kAhead ? item.ahead[depth - 1] : cursors_[item.slot].Chunk(depth);
+    if (depth <= TextItem::kAhead) {
+      item.chunk = item.ahead[depth - 1];
+      return;
+    }
+    if (deep_.empty()) deep_.resize(rows_.size());
+    std::optional<FoldCursor>& cursor = deep_[item.slot];
+    if (!cursor) cursor.emplace(TextOf(item.slot).data(), TextOf(item.slot).size());
+    item.chunk = cursor->Chunk(depth);
   }
 
   std::size_t RowOf(std::size_t index) const { return rows_[index]; }
 
  private:
-  std::vector<std::size_t> rows_;  // by slot
-  std::vector<FoldCursor> cursors_;  // by slot, filled by First in slot order
+  const std::string& TextOf(std::size_t index) const { return entries_[rows_[index]].*text_; }
+
+  std::vector<std::size_t> rows_;               // by slot
+  std::vector<std::optional<FoldCursor>> deep_;  // by slot, for texts alike beyond the chunks ahead
   const std::vector<MailListEntry>& entries_;
   std::string MailListEntry::*text_;
 };
 
-// A part of the items that agree on everything above `digit` at `depth`.
+// A part of the items that agree on everything above `digit` at `depth`,
+// in the items or in the scratch copy.
 struct Group {
   std::size_t begin, end, depth, digit;
+  bool inScratch;
 };
 
 // Sorts the items most significant byte first: a group is split by one byte
 // and each part goes on with the next, and a part that agrees on the whole
 // chunk and goes on moves to the next chunk of its texts. Bytes all the rows
 // share (the "Re: " of half a folder) cost one look each, which a sort from
-// the last byte cannot skip when its rows differ anywhere. Groups wait on a
-// list rather than the call stack, so a long text cannot overflow it.
+// the last byte cannot skip when its rows differ anywhere. A split moves the
+// rows between the items and the scratch copy, whichever they are in, and
+// rows that are done go back to the items. Groups wait on a list rather than
+// the call stack, so a long text cannot overflow it.
 void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection direction) {
   constexpr std::size_t kShortGroup = 32;
   constexpr std::size_t kTop = TextItem::kDigits - 1;
@@ -165,24 +177,33 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     return ascending ? value : 255u - value;
   };
   std::vector<TextItem> scratch(items.size());
-  std::vector<Group> groups{{0, items.size(), 0, kTop}};
-  // A whole chunk alike: the texts differ further on, or not at all.
-  auto whole = [&](std::size_t begin, std::size_t end, std::size_t depth) {
-    if (end - begin > 1 && items[begin].Continues()) groups.push_back({begin, end, depth + 1, kTop});
+  auto in = [&](bool inScratch) -> std::vector<TextItem>& { return inScratch ? scratch : items; };
+  std::vector<Group> groups{{0, items.size(), 0, kTop, false}};
+  // Rows alike on a whole chunk: they go on to the next, or they are done.
+  auto settle = [&](std::size_t begin, std::size_t end, std::size_t depth, bool inScratch) {
+    const auto& where = in(inScratch);
+    if (end - begin > 1 && where[begin].Continues()) {
+      groups.push_back({begin, end, depth + 1, kTop, inScratch});
+    } else if (inScratch) {
+      std::copy(scratch.begin() + static_cast<std::ptrdiff_t>(begin),
+                scratch.begin() + static_cast<std::ptrdiff_t>(end), items.begin() + static_cast<std::ptrdiff_t>(begin));
+    }
   };
   while (!groups.empty()) {
     const Group group = groups.back();
     groups.pop_back();
-    std::span<TextItem> part = std::span(items).subspan(group.begin, group.end - group.begin);
-    if (group.digit == kTop && group.depth > 0) {
-      for (TextItem& item : part) texts.Advance(item, group.depth);
-    }
+    std::span<TextItem> part = std::span(in(group.inScratch)).subspan(group.begin, group.end - group.begin);
+    const bool advance = group.digit == kTop && group.depth > 0;
     if (part.size() < kShortGroup) {
-      SortByKey(part, std::span(scratch), direction);
+      if (advance) {
+        for (TextItem& item : part) texts.Advance(item, group.depth);
+      }
+      SortByKey(part, std::span(scratch), direction);  // in place: too short to use the scratch
+      if (group.inScratch) std::copy(part.begin(), part.end(), items.begin() + static_cast<std::ptrdiff_t>(group.begin));
       for (std::size_t begin = 0; begin < part.size();) {
         std::size_t end = begin + 1;
         while (end < part.size() && part[end].SameChunk(part[begin])) ++end;
-        whole(group.begin + begin, group.begin + end, group.depth);
+        settle(group.begin + begin, group.begin + end, group.depth, false);
         begin = end;
       }
       continue;
@@ -190,33 +211,34 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     // Skip straight to the first byte on which the group's rows differ.
     std::uint64_t differ = 0;
     bool leftDiffers = false;
-    for (const TextItem& item : part) {
+    if (advance) texts.Advance(part[0], group.depth);
+    for (TextItem& item : part) {
+      if (advance && &item != &part[0]) texts.Advance(item, group.depth);
       differ |= item.chunk ^ part[0].chunk;
       leftDiffers = leftDiffers || item.LeftDigit() != part[0].LeftDigit();
     }
     if (differ == 0 && !leftDiffers) {
-      whole(group.begin, group.end, group.depth);
+      settle(group.begin, group.end, group.depth, group.inScratch);
       continue;
     }
     const std::size_t digit =
         differ == 0 ? 0 : std::min(group.digit, static_cast<std::size_t>(8 - std::countl_zero(differ) / 8));
     std::array<std::size_t, 256> count{};
     for (const TextItem& item : part) ++count[bucket(item, digit)];
-    std::size_t start = 0;
+    std::size_t start = group.begin;
     for (std::size_t& c : count) start += std::exchange(c, start);
-    for (const TextItem& item : part) scratch[count[bucket(item, digit)]++] = item;
-    std::copy_n(scratch.begin(), part.size(), part.begin());
+    const bool toScratch = !group.inScratch;
+    auto& to = in(toScratch);
+    for (const TextItem& item : part) to[count[bucket(item, digit)]++] = item;
     // `count` now holds where each part ends.
     for (std::size_t b = 0, begin = group.begin; b < count.size(); ++b) {
-      const std::size_t end = group.begin + count[b];
-      if (end > begin + 1) {
-        if (digit == 0) {
-          whole(begin, end, group.depth);
-        } else {
-          groups.push_back({begin, end, group.depth, digit - 1});
-        }
+      const std::size_t end = std::max(begin, count[b]);
+      if (end - begin > 1 && digit > 0) {
+        groups.push_back({begin, end, group.depth, digit - 1, toScratch});
+      } else if (end > begin) {
+        settle(begin, end, group.depth, toScratch);
       }
-      begin = std::max(begin, end);
+      begin = end;
     }
   }
 }
