@@ -5,14 +5,16 @@
 #include <cstddef>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace mf {
 
 enum class SortDirection { Ascending, Descending };
 
-// Sorts items by a key read as `Item::kDigits` bytes, digit 0 the least
-// significant (`item.Digit(k)`), stably in either direction: items with
-// equal keys keep their order. `scratch` is as long as `items`.
+// Sorts items by a key read as `Item::kDigits` digits of `Item::kDigitBits`
+// bits, digit 0 the least significant (`item.Digit(k)`), stably in either
+// direction: items with equal keys keep their order. `scratch` is as long as
+// `items`.
 //
 // Large ranges go through a least-significant-digit radix sort that skips
 // every digit all items share (the common beginnings of mail texts, the
@@ -22,10 +24,11 @@ template <typename Item>
 void SortByKey(std::span<Item> items, std::span<Item> scratch, SortDirection direction) {
   constexpr std::size_t kShortRange = 32;
   constexpr std::size_t kDigits = Item::kDigits;
+  constexpr std::size_t kBuckets = std::size_t{1} << Item::kDigitBits;
   const bool ascending = direction == SortDirection::Ascending;
   auto bucket = [ascending](const Item& item, std::size_t digit) -> std::size_t {
-    const unsigned value = item.Digit(digit);
-    return ascending ? value : 255u - value;
+    const std::size_t value = item.Digit(digit);
+    return ascending ? value : kBuckets - 1 - value;
   };
   if (items.size() < kShortRange) {
     auto before = [ascending](const Item& a, const Item& b) { return ascending ? a.Less(b) : b.Less(a); };
@@ -37,7 +40,7 @@ void SortByKey(std::span<Item> items, std::span<Item> scratch, SortDirection dir
     }
     return;
   }
-  std::array<std::array<std::size_t, 256>, kDigits> counts{};
+  std::vector<std::array<std::size_t, kBuckets>> counts(kDigits);
   for (const Item& item : items) {
     for (std::size_t digit = 0; digit < kDigits; ++digit) ++counts[digit][bucket(item, digit)];
   }

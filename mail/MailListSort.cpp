@@ -17,12 +17,17 @@ namespace {
 
 // A readable date as a number that orders as the day counts do.
 struct DateItem {
-  static constexpr std::size_t kDigits = 8;
+  // Eleven-bit digits: six cover the key, and the first, all sign and
+  // exponent, is the same for every date of these centuries and skipped.
+  static constexpr std::size_t kDigitBits = 11;
+  static constexpr std::size_t kDigits = 6;
   std::uint64_t key = 0;
   std::size_t row = 0;
 
   bool Less(const DateItem& other) const { return key < other.key; }
-  unsigned Digit(std::size_t digit) const { return static_cast<unsigned>(key >> (8 * digit) & 0xFF); }
+  std::size_t Digit(std::size_t digit) const {
+    return static_cast<std::size_t>(key >> (kDigitBits * digit) & ((1u << kDigitBits) - 1));
+  }
 };
 
 std::uint64_t OrderedBits(double days) {

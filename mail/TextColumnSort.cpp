@@ -22,6 +22,7 @@ constexpr std::size_t kChunk = 8;
 // row among those being sorted.
 struct TextItem {
   static constexpr std::size_t kDigits = 9;
+  static constexpr std::size_t kDigitBits = 8;
   static constexpr std::size_t kAhead = 3;
   std::uint64_t chunk = 0;
   std::array<std::uint64_t, kAhead> ahead{};
@@ -208,14 +209,19 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
       }
       continue;
     }
-    // Skip straight to the first byte on which the group's rows differ.
+    // Skip straight to the first byte on which the group's rows differ. The
+    // pass that finds it counts the present digit too, which is most often
+    // that byte once a split has begun.
     std::uint64_t differ = 0;
     bool leftDiffers = false;
+    std::array<std::size_t, 256> count{};
     if (advance) texts.Advance(part[0], group.depth);
+    const TextItem& first = part[0];
     for (TextItem& item : part) {
-      if (advance && &item != &part[0]) texts.Advance(item, group.depth);
-      differ |= item.chunk ^ part[0].chunk;
-      leftDiffers = leftDiffers || item.LeftDigit() != part[0].LeftDigit();
+      if (advance && &item != &first) texts.Advance(item, group.depth);
+      differ |= item.chunk ^ first.chunk;
+      leftDiffers = leftDiffers || item.LeftDigit() != first.LeftDigit();
+      ++count[bucket(item, group.digit)];
     }
     if (differ == 0 && !leftDiffers) {
       settle(group.begin, group.end, group.depth, group.inScratch);
@@ -223,8 +229,10 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     }
     const std::size_t digit =
         differ == 0 ? 0 : std::min(group.digit, static_cast<std::size_t>(8 - std::countl_zero(differ) / 8));
-    std::array<std::size_t, 256> count{};
-    for (const TextItem& item : part) ++count[bucket(item, digit)];
+    if (digit != group.digit) {
+      count.fill(0);
+      for (const TextItem& item : part) ++count[bucket(item, digit)];
+    }
     std::size_t start = group.begin;
     for (std::size_t& c : count) start += std::exchange(c, start);
     const bool toScratch = !group.inScratch;
