@@ -17,15 +17,12 @@ constexpr std::size_t kChunk = 8;
 
 // One row's place in a text sort: eight folded bytes of its text from the
 // depth reached so far, as one big-endian number, and the bytes left from
-// there. The next chunks travel with it, folded in advance, so that going a
-// level deeper does not send the sort back to the texts. `slot` names the
-// row among those being sorted.
+// there. `slot` names the row among those being sorted. Small, because a
+// sort moves it several times.
 struct TextItem {
   static constexpr std::size_t kDigits = 9;
   static constexpr std::size_t kDigitBits = 8;
-  static constexpr std::size_t kAhead = 3;
   std::uint64_t chunk = 0;
-  std::array<std::uint64_t, kAhead> ahead{};
   std::size_t slot = 0;
   std::size_t left = 0;
 
@@ -107,25 +104,27 @@ class FoldCursor {
 };
 
 // The texts of a sort. The first chunks of every row are folded in one pass
-// in the rows' order, which is the order they lie in memory, and travel with
-// the rows; most rows part within them, so the deeper levels, which visit
-// rows in sorted order, seldom go back to the texts, and only those rows get
-// a cursor of their own.
+// in the rows' order, which is the order they lie in memory, and kept in one
+// table; most rows part within them, so the deeper levels, which visit rows
+// in sorted order, seldom go back to the texts, and only those rows get a
+// cursor of their own.
 class FoldedChunks {
  public:
   FoldedChunks(const std::vector<MailListEntry>& entries, std::string MailListEntry::*text,
                std::span<const std::size_t> rows)
-      : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {}
+      : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {
+    ahead_.resize(rows.size() * kAhead);
+  }
 
-  // The slot's item at depth 0, with the chunks ahead.
-  TextItem First(std::size_t index) const {
+  // The slot's item at depth 0; the chunks after it go to the table.
+  TextItem First(std::size_t index) {
     const std::string& text = TextOf(index);
     FoldCursor cursor(text.data(), text.size());
     TextItem item;
     item.slot = index;
     item.left = text.size();
     item.chunk = cursor.Chunk(0);
-    for (std::size_t i = 0; i < TextItem::kAhead; ++i) item.ahead[i] = cursor.Chunk(i + 1);
+    for (std::size_t i = 0; i < kAhead; ++i) ahead_[index * kAhead + i] = cursor.Chunk(i + 1);
     return item;
   }
 
@@ -133,8 +132,8 @@ class FoldedChunks {
   // the present one.
   void Advance(TextItem& item, std::size_t depth) {
     item.left -= kChunk;
-    if (depth <= TextItem::kAhead) {
-      item.chunk = item.ahead[depth - 1];
+    if (depth <= kAhead) {
+      item.chunk = ahead_[item.slot * kAhead + depth - 1];
       return;
     }
     if (deep_.empty()) deep_.resize(rows_.size());
@@ -146,9 +145,12 @@ class FoldedChunks {
   std::size_t RowOf(std::size_t index) const { return rows_[index]; }
 
  private:
+  static constexpr std::size_t kAhead = 3;  // chunks folded ahead, after the first
+
   const std::string& TextOf(std::size_t index) const { return entries_[rows_[index]].*text_; }
 
-  std::vector<std::size_t> rows_;               // by slot
+  std::vector<std::size_t> rows_;                // by slot
+  std::vector<std::uint64_t> ahead_;             // by slot, kAhead each
   std::vector<std::optional<FoldCursor>> deep_;  // by slot, for texts alike beyond the chunks ahead
   const std::vector<MailListEntry>& entries_;
   std::string MailListEntry::*text_;
