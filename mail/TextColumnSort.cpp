@@ -5,8 +5,8 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
-#include <string_view>
 
 #include "base/ShiftJis.h"
 
@@ -22,9 +22,9 @@ constexpr std::size_t kChunk = 8;
 struct TextItem {
   static constexpr std::size_t kDigits = 9;
   static constexpr std::size_t kDigitBits = 8;
-  std::uint64_t chunk = 0;
-  std::size_t slot = 0;
-  std::size_t left = 0;
+  std::uint64_t chunk;
+  std::size_t slot;
+  std::size_t left;
 
   // Equal chunks are equal bytes, zero-padded: the text that ends first is
   // the smaller, as a byte comparison has it.
@@ -50,6 +50,16 @@ std::uint64_t LowerCaseBytes(std::uint64_t word) {
   const std::uint64_t fromA = low + kOnes * (0x80 - 'a');      // high bit where >= 'a'
   const std::uint64_t pastZ = low + kOnes * (0x80 - 'z' - 1);  // high bit where > 'z'
   return fromA & ~pastZ & ~word & kHigh;
+}
+
+// The bytes of `word` as they lie in memory, the first the highest, so that
+// numbers order as the bytes do.
+std::uint64_t BigEndianOf(std::uint64_t word) {
+  unsigned char bytes[kChunk];
+  std::memcpy(bytes, &word, kChunk);
+  std::uint64_t value = 0;
+  for (unsigned char byte : bytes) value = value << 8 | byte;
+  return value;
 }
 
 // Reads a text's folded chunks in turn. Only a chunk holding a lower-case
@@ -85,8 +95,7 @@ class FoldCursor {
       }
       walked_ = start + count;
     }
-    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    return word;
+    return BigEndianOf(word);
   }
 
  private:
@@ -113,18 +122,17 @@ class FoldedChunks {
   FoldedChunks(const std::vector<MailListEntry>& entries, std::string MailListEntry::*text,
                std::span<const std::size_t> rows)
       : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {
-    ahead_.resize(rows.size() * kAhead);
+    ahead_.reserve(rows.size() * kAhead);
   }
 
-  // The slot's item at depth 0; the chunks after it go to the table.
-  TextItem First(std::size_t index) {
+  // The item of the next slot at depth 0; the chunks after it go to the
+  // table. Asked for every slot in turn.
+  TextItem First() {
+    const std::size_t index = ahead_.size() / kAhead;
     const std::string& text = TextOf(index);
     FoldCursor cursor(text.data(), text.size());
-    TextItem item;
-    item.slot = index;
-    item.left = text.size();
-    item.chunk = cursor.Chunk(0);
-    for (std::size_t i = 0; i < kAhead; ++i) ahead_[index * kAhead + i] = cursor.Chunk(i + 1);
+    const TextItem item{cursor.Chunk(0), index, text.size()};
+    for (std::size_t i = 0; i < kAhead; ++i) ahead_.push_back(cursor.Chunk(i + 1));
     return item;
   }
 
@@ -179,12 +187,14 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     const unsigned value = item.Digit(digit);
     return ascending ? value : 255u - value;
   };
-  std::vector<TextItem> scratch(items.size());
-  auto in = [&](bool inScratch) -> std::vector<TextItem>& { return inScratch ? scratch : items; };
+  // Every place is written before it is read: no need to clear it first.
+  const auto scratchPlaces = std::make_unique_for_overwrite<TextItem[]>(items.size());
+  const std::span<TextItem> scratch(scratchPlaces.get(), items.size());
+  auto in = [&](bool inScratch) -> std::span<TextItem> { return inScratch ? scratch : std::span(items); };
   std::vector<Group> groups{{0, items.size(), 0, kTop, false}};
   // Rows alike on a whole chunk: they go on to the next, or they are done.
   auto settle = [&](std::size_t begin, std::size_t end, std::size_t depth, bool inScratch) {
-    const auto& where = in(inScratch);
+    const std::span<TextItem> where = in(inScratch);
     if (end - begin > 1 && where[begin].Continues()) {
       groups.push_back({begin, end, depth + 1, kTop, inScratch});
     } else if (inScratch) {
@@ -238,7 +248,7 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     std::size_t start = group.begin;
     for (std::size_t& c : count) start += std::exchange(c, start);
     const bool toScratch = !group.inScratch;
-    auto& to = in(toScratch);
+    const std::span<TextItem> to = in(toScratch);
     for (const TextItem& item : part) to[count[bucket(item, digit)]++] = item;
     // `count` now holds where each part ends.
     for (std::size_t b = 0, begin = group.begin; b < count.size(); ++b) {
@@ -260,7 +270,7 @@ void SortRowsByText(std::span<std::size_t> rows, const std::vector<MailListEntry
   FoldedChunks texts(entries, text, rows);
   std::vector<TextItem> items;
   items.reserve(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) items.push_back(texts.First(i));
+  for (std::size_t i = 0; i < rows.size(); ++i) items.push_back(texts.First());
   SortItems(items, texts, direction);
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = texts.RowOf(items[i].slot);
 }
