@@ -105,7 +105,16 @@ void ReceiveController::Abort() {
   if (phase_ == Phase::Idle) return;
   ++attempt_;
   phase_ = Phase::Idle;
+  DiscardBatch();
   pop_.Abort();
+}
+
+// Decoded mail that will not be appended leaves no attachment folder behind;
+// its journal entry still says fetched, so the next run decodes it again.
+void ReceiveController::DiscardBatch() {
+  for (const auto& batched : batch_) intake_.Discard(batched.message);
+  batch_.clear();
+  batchBytes_ = 0;
 }
 
 // --- the session -------------------------------------------------------------
@@ -329,6 +338,7 @@ void ReceiveController::Fail(std::string why) {
 void ReceiveController::Finish(ReceiveEnd end, std::string why) {
   if (phase_ == Phase::Idle) return;
   phase_ = Phase::Idle;
+  DiscardBatch();
   ReceiveSummary summary;
   summary.end = end;
   summary.trigger = trigger_;
@@ -470,10 +480,6 @@ bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
 void ReceiveController::CommitBatch(std::function<void()> next) {
   UidlRecord* record = JournalRecord();
   if (record == nullptr) return Fail("cannot read " + journal_.UidlRecordPath());
-  auto discardAll = [this] {
-    for (const auto& batched : batch_) intake_.Discard(batched.message);
-    batch_.clear();
-  };
   // Journalled as decoded, with where each record will stand, before the
   // first byte is appended: after a crash the fingerprints tell whether the
   // records made it.
@@ -488,12 +494,12 @@ void ReceiveController::CommitBatch(std::function<void()> next) {
     messages.push_back(&batch_[i].message);
   }
   if (!journal_.Save()) {
-    discardAll();
+    DiscardBatch();
     return Fail("cannot write " + journal_.Path());
   }
   Checkpoint("decoded");
   if (!intake_.AppendAll(messages)) {
-    discardAll();
+    DiscardBatch();
     return Fail("cannot write the inbox");
   }
   Checkpoint("appended");

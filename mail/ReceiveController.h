@@ -120,6 +120,7 @@ class ReceiveController {
   UidlRecord* JournalRecord();
   bool DecodeEntry(std::size_t index, UidlRecord& record);
   void CommitBatch(std::function<void()> next);
+  void DiscardBatch();
   void EntryDone(JournalEntry& entry, UidlRecord& record);
   bool AlreadyStored(const JournalEntry& entry) const;
   std::string KeepAside(const std::string& file) const;

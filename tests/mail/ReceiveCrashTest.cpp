@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mail/ReceiveJournal.h"
+#include "mail/UidlRecord.h"
 #include "settings/LiveSettings.h"
 #include "tests/mail/FakeMailbox.h"
 #include "tests/mail/ReceiveFixture.h"
@@ -111,6 +112,31 @@ INSTANTIATE_TEST_SUITE_P(
                       CrashCase{"AppendedLeavingMailOnTheServer", "appended:1", true, 2},
                       CrashCase{"UidlRecordWrittenJournalNotCleared", "uidl:1", true, 2}),
     [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
+
+// More mails than one batch: the first batch is in the inbox when the
+// second is cut between its header and body records.
+TEST_F(ReceiveCrashTest, AKilledSecondBatchLeavesTheFirstAloneAndIsStoredOnce) {
+  constexpr int kMails = 70;
+  for (const bool leaveOnServer : {false, true}) {
+    SCOPED_TRACE(leaveOnServer ? "mail left on the server" : "mail deleted on the server");
+    mailbox.messages.clear();
+    for (int n = 0; n < kMails; ++n) {
+      mailbox.Add("u" + std::to_string(n), "From: a@x\r\nSubject: m" + std::to_string(n) + "\r\n\r\nbody\r\n");
+    }
+    platform::DeleteFileInside(folder.Path(), store.HeaderPath(FolderKind::Inbox));
+    platform::WriteFileAtomic(store.BodyPath(FolderKind::Inbox), "");
+    platform::DeleteFileInside(folder.Path(), UidlRecord::PathFor(folder.Path(), "127.0.0.1", "alice"));
+
+    ASSERT_TRUE(Run("between-appends:2", leaveOnServer).killed);
+    EXPECT_EQ(Run("", leaveOnServer).exitCode, 0);
+    std::vector<std::string> expected;
+    for (int n = 0; n < kMails; ++n) expected.push_back("m" + std::to_string(n));
+    EXPECT_EQ(Subjects(), expected);
+    EXPECT_EQ(BodyCount(), static_cast<std::size_t>(kMails));
+    EXPECT_TRUE(platform::ListFolder(folder.Path(), "MailNo*").empty());
+    EXPECT_EQ(mailbox.messages.size(), leaveOnServer ? static_cast<std::size_t>(kMails) : 0u);
+  }
+}
 
 // mftool fetch writes the messages as they came: long lines whole.
 TEST(MftoolFetch, LongLinesReachTheFileWhole) {
