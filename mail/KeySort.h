@@ -17,9 +17,9 @@ enum class SortDirection { Ascending, Descending };
 // `items`.
 //
 // Large ranges go through a least-significant-digit radix sort that skips
-// every digit all items share (the common beginnings of mail texts, the
-// high bytes of dates of one era), so a pass costs only where keys differ;
-// short ranges go through an insertion sort, cheaper than a histogram.
+// every digit all items share (the high bits of dates of one era), so a
+// pass costs only where keys differ; short ranges go through an insertion
+// sort, cheaper than a histogram, which also needs only `item.Less`.
 template <typename Item>
 void SortByKey(std::span<Item> items, std::span<Item> scratch, SortDirection direction) {
   constexpr std::size_t kShortRange = 32;
