@@ -164,7 +164,7 @@ void CharacterEditor::NewScene() {
 void CharacterEditor::DeleteScene() {
   if (selected_ < 0) return;
   if (!dialogs_.Question(Sj("シーン") + scene_.name + Sj("を削除してよろしいですか"),
-                         platform::DefaultButton::Yes)) {
+                         platform::DefaultButton::Yes, {})) {
     return;
   }
   lines_.erase(lines_.begin() + sceneLine_);

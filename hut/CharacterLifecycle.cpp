@@ -84,7 +84,7 @@ void CharacterLifecycle::ReturnHome(int index) {
 void CharacterLifecycle::cmDeleteClick() {
   int row = view_.SelectedRow();
   if (row < 0) return;
-  if (!dialogs_.Question(Sj("旅に出ると二度と戻ってきません。よろしいですか。"), platform::DefaultButton::No)) {
+  if (!dialogs_.Question(Sj("旅に出ると二度と戻ってきません。よろしいですか。"), platform::DefaultButton::No, {})) {
     return;
   }
   // Copied: the record goes with the item.

@@ -18,8 +18,8 @@ class Dialogs {
   virtual ~Dialogs() = default;
   virtual void Error(const std::string& text) = 0;
   virtual void Information(const std::string& text) = 0;
-  // True when the user answers Yes.
-  virtual bool Question(const std::string& text, DefaultButton defaultButton) = 0;
+  // True when the user answers Yes. An empty caption is the program's own.
+  virtual bool Question(const std::string& text, DefaultButton defaultButton, const std::string& caption) = 0;
   virtual Answer WarningYesNoCancel(const std::string& text) = 0;
   // Empty when cancelled.
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
@@ -38,12 +38,13 @@ class FakeDialogs final : public Dialogs {
   struct Call {
     std::string kind;  // "Error", "Information", "Question", ...
     std::string text;
+    std::string caption;  // a question's own caption
   };
 
   void Error(const std::string& text) override { calls.push_back({"Error", text}); }
   void Information(const std::string& text) override { calls.push_back({"Information", text}); }
-  bool Question(const std::string& text, DefaultButton) override {
-    calls.push_back({"Question", text});
+  bool Question(const std::string& text, DefaultButton, const std::string& caption) override {
+    calls.push_back({"Question", text, caption});
     return Take(yesNo, false);
   }
   Answer WarningYesNoCancel(const std::string& text) override {

@@ -319,7 +319,7 @@ void TNew_Mail::PopupMenu1Popup() { pumnDelete->setEnabled(attachmentList->curre
 void TNew_Mail::pumnDeleteClick() {
   const int row = attachmentList->currentRow();
   if (row < 0 || attachmentList->selectedItems().isEmpty()) return;
-  if (!context_.dialogs.Question(Sj("ファイルを添付から外してよろしいですか"), platform::DefaultButton::No)) return;
+  if (!context_.dialogs.Question(Sj("ファイルを添付から外してよろしいですか"), platform::DefaultButton::No, Sj("確認"))) return;
   if (row >= static_cast<int>(attachmentPaths_.size())) return;
   if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(attachmentPaths_[row])) {
     return;

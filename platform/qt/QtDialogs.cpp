@@ -40,8 +40,8 @@ void QtDialogs::Information(const std::string& text) {
   QMessageBox::information(parent_, Caption(), ToQString(text));
 }
 
-bool QtDialogs::Question(const std::string& text, DefaultButton defaultButton) {
-  auto chosen = QMessageBox::question(parent_, Caption(), ToQString(text), QMessageBox::Yes | QMessageBox::No,
+bool QtDialogs::Question(const std::string& text, DefaultButton defaultButton, const std::string& caption) {
+  auto chosen = QMessageBox::question(parent_, caption.empty() ? Caption() : ToQString(caption), ToQString(text), QMessageBox::Yes | QMessageBox::No,
                                       defaultButton == DefaultButton::Yes ? QMessageBox::Yes : QMessageBox::No);
   return chosen == QMessageBox::Yes;
 }

@@ -13,7 +13,7 @@ class QtDialogs final : public Dialogs {
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
   void Error(const std::string& text) override;
   void Information(const std::string& text) override;
-  bool Question(const std::string& text, DefaultButton defaultButton) override;
+  bool Question(const std::string& text, DefaultButton defaultButton, const std::string& caption) override;
   Answer WarningYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& initial) override;

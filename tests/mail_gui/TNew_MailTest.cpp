@@ -261,6 +261,7 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   window_.pumnDeleteClick();
   EXPECT_EQ(window_.AttachmentPaths().size(), 2u);
   EXPECT_EQ(dialogs_.calls.back().text, Sj("ファイルを添付から外してよろしいですか"));
+  EXPECT_EQ(dialogs_.calls.back().caption, Sj("確認"));
 
   dialogs_.yesNo = {true};
   QTest::keyClick(window_.attachmentList, Qt::Key_Delete);
