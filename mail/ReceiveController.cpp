@@ -32,7 +32,7 @@ bool IsTemporaryFileName(const std::string& name) {
 constexpr auto kSyncSlice = std::chrono::milliseconds(40);
 // Mails appended together with one sync; a batch is closed early once its
 // messages reach kBatchBytes, so that syncing their attachments stays short.
-constexpr std::size_t kBatchMails = 64;
+constexpr std::size_t kBatchMails = 256;
 constexpr std::uint64_t kBatchBytes = 4u * 1024u * 1024u;
 
 }  // namespace

@@ -285,7 +285,7 @@ TEST_F(ReceiveControllerTest, NoDeleGoesOutBeforeEveryFetchedFileIsWholeOnDiskAn
 // its own record index, in the order of the server.
 TEST_F(ReceiveControllerTest, ManyMailsAreStoredInOrderEachPresentedWithItsOwnRecord) {
   settings.mailLeave = true;
-  constexpr int kMails = 150;
+  constexpr int kMails = 600;
   for (int n = 0; n < kMails; ++n) mailbox.Add("u" + std::to_string(n), Mail("m" + std::to_string(n)));
   std::vector<std::size_t> indices;
   receiver->OnMailStored = [&](const ArrivedMail& mail) {

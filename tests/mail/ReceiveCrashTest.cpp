@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
 // More mails than one batch: the first batch is in the inbox when the
 // second is cut between its header and body records.
 TEST_F(ReceiveCrashTest, AKilledSecondBatchLeavesTheFirstAloneAndIsStoredOnce) {
-  constexpr int kMails = 70;
+  constexpr int kMails = 300;
   for (const bool leaveOnServer : {false, true}) {
     SCOPED_TRACE(leaveOnServer ? "mail left on the server" : "mail deleted on the server");
     mailbox.messages.clear();
