@@ -6,13 +6,14 @@
 
 #include "base/Text.h"
 #include "mail/InboxRepair.h"
+#include "net/NetErrors.h"
 #include "platform/Files.h"
+#include "settings/ClientSetup.h"
 #include "settings/LiveSettings.h"
 
 namespace mf {
 namespace {
 
-constexpr const char* kDefaultPop3Port = "110";
 
 std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
 
@@ -131,12 +132,9 @@ void ReceiveController::Request(TPop3Request type, F start) {
 
 void ReceiveController::StartSession() {
   phase_ = Phase::Session;
-  pop_.SetHost(Trim(settings_.pop3Server));
-  // The port setting is honoured; the standard port when it is empty.
-  const std::string port = Trim(settings_.pop3Port);
-  pop_.SetPort(port.empty() ? kDefaultPop3Port : port);
-  pop_.SetUserName(settings_.pop3User);
-  pop_.SetPassWord(settings_.pop3Password);
+  // The port setting is honoured; the usual port of the chosen encryption
+  // when it is empty.
+  ConfigurePop3Client(settings_, pop_);
   Request(pop3Connect, [this] { pop_.Connect(); });
 }
 
@@ -156,7 +154,7 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
       return FetchNext();
     }
     const std::string& reply = pop_.ErrorMessage().empty() ? pop_.LastResponse() : pop_.ErrorMessage();
-    return Fail(reply + " (error " + std::to_string(error) + ")");
+    return Fail(reply + " (error " + std::to_string(error) + ")", NetErrorTextJa(error));
   }
   switch (type) {
     case pop3Connect: return Request(pop3User, [this] { pop_.User(); });
@@ -330,8 +328,9 @@ std::string ReceiveController::UidlOf(int number) const {
   return found == uidls_.end() ? std::string() : found->second;
 }
 
-void ReceiveController::Fail(std::string why) {
+void ReceiveController::Fail(std::string why, std::string userText) {
   if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  userText_ = std::move(userText);
   Finish(ReceiveEnd::Failed, std::move(why));
 }
 
@@ -345,6 +344,7 @@ void ReceiveController::Finish(ReceiveEnd end, std::string why) {
   summary.stored = stored_;
   summary.rejected = rejected_;
   summary.error = std::move(why);
+  summary.userText = std::exchange(userText_, std::string());
   loop_.Post(guard_.Bind([this, summary = std::move(summary)] {
     if (OnFinished) OnFinished(summary);
   }));

@@ -46,6 +46,10 @@ struct ReceiveSummary {
   int stored = 0;
   int rejected = 0;
   std::string error;  // for Failed: what went wrong (a server reply, a socket error, a file)
+  // For Failed: what the user is told (Japanese, Shift_JIS) when it is
+  // something they can act on, such as a certificate or an unreachable
+  // server; empty otherwise.
+  std::string userText;
 };
 
 // A receive run: finishes what an interrupted run left in its journal, then
@@ -112,7 +116,7 @@ class ReceiveController {
   void DeleteNext();
   void ForgetStrayFiles() const;
   void SessionOver();
-  void Fail(std::string why);
+  void Fail(std::string why, std::string userText = {});
   void QuitThenFinish(ReceiveEnd end, std::string why);
   // Decodes the journal's entries one per loop step and appends them in
   // batches, then runs `next`.
@@ -165,6 +169,7 @@ class ReceiveController {
   bool quitting_ = false;
   ReceiveEnd endAfterQuit_ = ReceiveEnd::Done;
   std::string whyAfterQuit_;
+  std::string userText_;  // of the failure being reported
   int fetched_ = 0;
   int stored_ = 0;
   int rejected_ = 0;

@@ -128,7 +128,11 @@ void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
       AskForPassword();
       break;
     case ReceiveEnd::Failed:
-      context_.errors.Run();
+      if (summary.userText.empty()) {
+        context_.errors.Run();
+      } else {
+        context_.errors.Run(summary.userText);
+      }
       break;
   }
 }

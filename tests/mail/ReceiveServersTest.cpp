@@ -14,6 +14,7 @@
 #include "charedit/CharacterPackage.h"
 #include "mail/MailFooter.h"
 #include "mail/ReceiveController.h"
+#include "net/NetErrors.h"
 #include "platform/PollEventLoop.h"
 #include "settings/LiveSettings.h"
 #include "tests/hut/CharacterFolders.h"
@@ -150,6 +151,49 @@ TEST_F(ReceiveServersTest, MailFromThisProgramLosesItsFooterAndBringsItsCharacte
   EXPECT_EQ(Field(InboxBody(0), "X-Character: "), "<traveller@mfmail.test>");
   EXPECT_EQ(InboxHeaders()[0].attachmentFolder, "");
 }
+
+}  // namespace
+}  // namespace mf
+
+namespace mf {
+namespace {
+
+struct SecureReceiveCase {
+  const char* name;
+  ConnectionSecurity security;
+  bool implicitPort;  // the POP3S port, else the plain one with STLS
+  bool trusted;       // the test authority is in the trust store
+};
+
+class ReceiveSecureServersTest : public ReceiveServersTest,
+                                 public ::testing::WithParamInterface<SecureReceiveCase> {};
+
+TEST_P(ReceiveSecureServersTest, FetchesOnlyOverTheChosenEncryption) {
+  const SecureReceiveCase& c = GetParam();
+  ::setenv("SSL_CERT_FILE", c.trusted ? servers->AuthorityFile().c_str() : "/nonexistent", 1);
+  ASSERT_TRUE(Shell("printf 'Subject: secure\\r\\n\\r\\nbody\\r\\n' | python3 -c \"import smtplib,sys; "
+                    "smtplib.SMTP('127.0.0.1'," + std::to_string(servers->SmtpPort()) +
+                    ").sendmail('bob@mfmail.test',['alice@mfmail.test'],sys.stdin.read())\""));
+  ASSERT_TRUE(WaitForDelivery(1));
+  settings.pop3Server = "localhost";
+  settings.pop3Security = c.security;
+  settings.pop3Port = std::to_string(c.implicitPort ? servers->Pop3sPort() : servers->Pop3Port());
+  if (c.trusted) {
+    ASSERT_EQ(Receive(), ReceiveEnd::Done) << last.error;
+    EXPECT_EQ(InboxHeaders().size(), 1u);
+  } else {
+    ASSERT_EQ(Receive(), ReceiveEnd::Failed);
+    EXPECT_EQ(last.userText, NetErrorTextJa(tls::kUntrusted)) << last.error;
+    EXPECT_TRUE(InboxHeaders().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveSecureServersTest,
+    ::testing::Values(SecureReceiveCase{"Pop3s", ConnectionSecurity::Tls, true, true},
+                      SecureReceiveCase{"Stls", ConnectionSecurity::StartTls, false, true},
+                      SecureReceiveCase{"UntrustedAuthority", ConnectionSecurity::Tls, true, false}),
+    [](const ::testing::TestParamInfo<SecureReceiveCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mf

@@ -97,6 +97,7 @@ int RunReceive(const Arguments& arguments) {
       return 1;
     case ReceiveEnd::Failed:
       std::cerr << "mftool receive: " << SjisToUtf8(result.error) << "\n";
+      if (!result.userText.empty()) std::cerr << "mftool receive: " << SjisToUtf8(result.userText) << "\n";
       return 1;
   }
   return 1;
