@@ -51,7 +51,7 @@ std::optional<OutboxMail> PrepareOutboxMail(const MailStore& store) {
 
 OutboxSender::OutboxSender(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
                            const Clock& clock, RandomGenerator& random)
-    : loop_(loop), settings_(settings), store_(store), clock_(clock), random_(random), smtp_(loop), pop_(loop) {
+    : loop_(loop), settings_(settings), store_(store), clock_(clock), random_(random), smtp_(loop), popLogin_(loop) {
   smtp_.CharSet = kCharSet;
   smtp_.ContentType = smtpPlainText;
   smtp_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
@@ -61,29 +61,29 @@ OutboxSender::OutboxSender(platform::EventLoop& loop, const LiveSettings& settin
   smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
     GetData(lineNum, line, maxLen, more);
   };
-  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
-    PopRequestDone(type, error);
+  popLogin_.OnLoggedIn = [this] {
+    if (phase_ == Phase::PopLogin) StartSmtp();
   };
-  pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { PopSessionClosed(); };
+  popLogin_.OnFailed = [this](const std::string& text) {
+    if (phase_ == Phase::PopLogin) Fail(text);
+  };
 }
 
 OutboxSender::~OutboxSender() = default;
 
 bool OutboxSender::Start() {
-  if (Busy() || smtp_.Connected() || pop_.Connected()) return false;
+  if (Busy() || smtp_.Connected() || popLogin_.Busy()) return false;
   if (!PrepareNext()) return false;
   ++run_;
   smtpHost_ = Trim(settings_.smtpServer);
   ConfigureSmtpClient(settings_, smtp_);
-  popLoginDone_ = false;
   if (!settings_.popBeforeSmtp) {
     StartSmtp();
     return true;
   }
   phase_ = Phase::PopLogin;
-  ConfigurePop3Client(settings_, pop_);
   try {
-    pop_.Connect();
+    popLogin_.Start(settings_);
   } catch (const std::exception& error) {
     Fail(error.what());
   }
@@ -94,7 +94,7 @@ void OutboxSender::Abort() {
   ++run_;
   phase_ = Phase::Idle;
   smtp_.Abort();
-  pop_.Abort();
+  popLogin_.Abort();
 }
 
 bool OutboxSender::PrepareNext() {
@@ -112,52 +112,6 @@ void OutboxSender::StartSmtp() {
     smtp_.Connect();
   } catch (const std::exception& error) {
     Fail(error.what());
-  }
-}
-
-// --- POP before SMTP -----------------------------------------------------------
-
-// The server's answers to USER and PASS do not stop the run (the SMTP server
-// decides whether the login counted); a login that never reached the server
-// does, or the send button would stay disabled with nobody told.
-void OutboxSender::PopRequestDone(TPop3Request type, std::uint16_t error) {
-  if (phase_ != Phase::PopLogin) return;
-  try {
-    switch (type) {
-      case pop3Connect:
-        if (!pop_.Connected()) {
-          Fail(ClientFailureText(error, pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
-          return;
-        }
-        pop_.SetUserName(settings_.pop3User);
-        pop_.User();
-        return;
-      case pop3User:
-        pop_.SetPassWord(settings_.pop3Password);
-        pop_.Pass();
-        return;
-      case pop3Pass:
-        popLoginDone_ = true;
-        pop_.Quit();
-        return;
-      case pop3Quit:
-        if (popLoginDone_) StartSmtp();
-        return;
-      default:
-        return;
-    }
-  } catch (const std::exception&) {
-    if (type == pop3Pass) {
-      StartSmtp();
-    } else {
-      Fail(Sj(type == pop3Connect ? "ユーザー名エラー" : "パスワードエラー"));
-    }
-  }
-}
-
-void OutboxSender::PopSessionClosed() {
-  if (phase_ == Phase::PopLogin && !popLoginDone_) {
-    Fail(ClientFailureText(0, std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
   }
 }
 
@@ -288,7 +242,7 @@ void OutboxSender::GetData(int lineNum, std::string& line, int maxLen, bool& mor
 void OutboxSender::Fail(const std::string& text) {
   phase_ = Phase::Ending;
   if (smtp_.Connected() || smtp_.State() != smtpReady) smtp_.Abort();
-  if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  popLogin_.Abort();
   PostEvent([this, text] {
     phase_ = Phase::Idle;
     if (OnFailed) OnFailed(text);

@@ -9,6 +9,7 @@
 #include "base/DateTime.h"
 #include "base/Random.h"
 #include "mail/MailStore.h"
+#include "mail/PopBeforeSmtpLogin.h"
 #include "net/Pop3Cli.h"
 #include "net/SmtpCli.h"
 #include "platform/EventLoop.h"
@@ -72,15 +73,13 @@ class OutboxSender {
   std::function<void()> OnClosed;
 
   TSmtpCli& Smtp() { return smtp_; }
-  TPop3Cli& PopBeforeSmtp() { return pop_; }
+  TPop3Cli& PopBeforeSmtp() { return popLogin_.Client(); }
 
  private:
   enum class Phase { Idle, PopLogin, Smtp, Quitting, Ending };
 
   void StartSmtp();
   bool PrepareNext();
-  void PopRequestDone(TPop3Request type, std::uint16_t error);
-  void PopSessionClosed();
   void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
   void SmtpSessionClosed();
   void FillMessage();
@@ -97,11 +96,10 @@ class OutboxSender {
   const Clock& clock_;
   RandomGenerator& random_;
   TSmtpCli smtp_;
-  TPop3Cli pop_;
+  PopBeforeSmtpLogin popLogin_;
 
   Phase phase_ = Phase::Idle;
   unsigned run_ = 0;  // counts runs, so an aborted one's events are dropped
-  bool popLoginDone_ = false;
   std::string smtpHost_;
   OutboxMail mail_;
   std::vector<std::string> wireLines_;

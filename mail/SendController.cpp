@@ -33,7 +33,7 @@ const std::string& NoRecipientText() {
 
 SendController::SendController(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
                                const Clock& clock, RandomGenerator& random)
-    : loop_(loop), settings_(settings), store_(store), clock_(clock), random_(random), smtp_(loop), pop_(loop) {
+    : loop_(loop), settings_(settings), store_(store), clock_(clock), random_(random), smtp_(loop), popLogin_(loop) {
   smtp_.CharSet = kCharSet;
   smtp_.ContentType = smtpPlainText;
   smtp_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
@@ -43,10 +43,12 @@ SendController::SendController(platform::EventLoop& loop, const LiveSettings& se
   smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
     GetData(lineNum, line, maxLen, more);
   };
-  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
-    PopRequestDone(type, error);
+  popLogin_.OnLoggedIn = [this] {
+    if (phase_ == Phase::PopLogin) StartSmtp();
   };
-  pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { PopSessionClosed(); };
+  popLogin_.OnFailed = [this](const std::string& text) {
+    if (phase_ == Phase::PopLogin) Fail(text);
+  };
 }
 
 // The clients may still report a closing connection while they go; nothing
@@ -55,12 +57,10 @@ SendController::~SendController() {
   smtp_.OnRequestDone = nullptr;
   smtp_.OnSessionClosed = nullptr;
   smtp_.OnGetData = nullptr;
-  pop_.OnRequestDone = nullptr;
-  pop_.OnSessionClosed = nullptr;
 }
 
 SendStart SendController::SendNow(const Composition& mail) {
-  if (Busy() || smtp_.Connected() || pop_.Connected()) return SendStart::Busy;
+  if (Busy() || smtp_.Connected() || popLogin_.Busy()) return SendStart::Busy;
   if (Trim(mail.to).empty()) return SendStart::NoRecipient;
 
   ++attempt_;
@@ -69,7 +69,6 @@ SendStart SendController::SendNow(const Composition& mail) {
   senderName_ = settings_.myName;
   smtpHost_ = Trim(settings_.smtpServer);
   messageId_.clear();
-  popLoginDone_ = false;
   wireLinesReady_ = false;
   phase_ = Phase::Smtp;
 
@@ -88,9 +87,8 @@ SendStart SendController::SendNow(const Composition& mail) {
     return SendStart::Started;
   }
   phase_ = Phase::PopLogin;
-  ConfigurePop3Client(settings_, pop_);
   try {
-    pop_.Connect();
+    popLogin_.Start(settings_);
   } catch (const std::exception& error) {
     Fail(error.what());
   }
@@ -110,12 +108,12 @@ void SendController::Abort() {
   ++attempt_;
   phase_ = Phase::Idle;
   smtp_.Abort();
-  pop_.Abort();
+  popLogin_.Abort();
 }
 
 bool SendController::Busy() const { return phase_ != Phase::Idle; }
 TSmtpCli& SendController::Smtp() { return smtp_; }
-TPop3Cli& SendController::PopBeforeSmtp() { return pop_; }
+TPop3Cli& SendController::PopBeforeSmtp() { return popLogin_.Client(); }
 
 void SendController::StartSmtp() {
   phase_ = Phase::Smtp;
@@ -127,56 +125,6 @@ void SendController::StartSmtp() {
 }
 
 // --- POP before SMTP ---------------------------------------------------------
-
-// Negative replies to USER and PASS do not stop the attempt (the SMTP server
-// decides whether the login counted); a login that never reached the server
-// or lost it before QUIT does.
-void SendController::PopRequestDone(TPop3Request type, std::uint16_t error) {
-  if (phase_ != Phase::PopLogin) return;
-  switch (type) {
-    case pop3Connect:
-      if (error != 0 || !pop_.Connected()) {
-        Fail(ClientFailureText(error, pop_.ErrorMessage(), pop_.LastResponse(), "POP3サーバーに接続できません"));
-        return;
-      }
-      try {
-        pop_.User();
-      } catch (const std::exception&) {
-        Fail(Sj("ユーザー名エラー"));
-      }
-      return;
-    case pop3User:
-      try {
-        pop_.Pass();
-      } catch (const std::exception&) {
-        Fail(Sj("パスワードエラー"));
-      }
-      return;
-    case pop3Pass:
-      popLoginDone_ = true;
-      try {
-        pop_.Quit();
-      } catch (const std::exception&) {
-        StartSmtp();
-      }
-      return;
-    case pop3Quit:
-      if (popLoginDone_) {
-        StartSmtp();
-      } else {
-        Fail(Sj("POP3サーバーとの接続がログインの途中で切れました"));
-      }
-      return;
-    default:
-      return;
-  }
-}
-
-void SendController::PopSessionClosed() {
-  if (phase_ == Phase::PopLogin && !popLoginDone_) {
-    Fail(ClientFailureText(0, std::string(), pop_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
-  }
-}
 
 // --- SMTP ----------------------------------------------------------------------
 
@@ -301,7 +249,7 @@ void SendController::GetData(int lineNum, std::string& line, int maxLen, bool& m
 void SendController::Fail(const std::string& text) {
   phase_ = Phase::Ending;
   if (smtp_.Connected() || smtp_.State() != smtpReady) smtp_.Abort();
-  if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  popLogin_.Abort();
   PostEvent([this, text] {
     phase_ = Phase::Idle;
     if (OnFailed) OnFailed(text);

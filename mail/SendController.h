@@ -10,6 +10,7 @@
 #include "base/Random.h"
 #include "mail/Composition.h"
 #include "mail/MailStore.h"
+#include "mail/PopBeforeSmtpLogin.h"
 #include "net/Pop3Cli.h"
 #include "net/SmtpCli.h"
 #include "platform/EventLoop.h"
@@ -94,8 +95,6 @@ class SendController {
   };
 
   void StartSmtp();
-  void PopRequestDone(TPop3Request type, std::uint16_t error);
-  void PopSessionClosed();
   void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
   void SmtpSessionClosed();
   void FillMessage();
@@ -113,7 +112,7 @@ class SendController {
   const Clock& clock_;
   RandomGenerator& random_;
   TSmtpCli smtp_;
-  TPop3Cli pop_;
+  PopBeforeSmtpLogin popLogin_;
 
   Phase phase_ = Phase::Idle;
   unsigned attempt_ = 0;  // counts attempts, so an aborted one's events are dropped
@@ -122,7 +121,6 @@ class SendController {
   std::string senderName_;
   std::string smtpHost_;
   std::string messageId_;
-  bool popLoginDone_ = false;
   std::vector<std::string> wireLines_;
   bool wireLinesReady_ = false;
 };

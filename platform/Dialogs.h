@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mf::platform {
@@ -36,6 +37,8 @@ class Dialogs {
 class FakeDialogs final : public Dialogs {
  public:
   struct Call {
+    Call(std::string kind, std::string text, std::string caption = {})
+        : kind(std::move(kind)), text(std::move(text)), caption(std::move(caption)) {}
     std::string kind;  // "Error", "Information", "Question", ...
     std::string text;
     std::string caption;  // a question's own caption
