@@ -52,7 +52,6 @@ ReceiveController::ReceiveController(platform::EventLoop& loop, const LiveSettin
   };
   pop_.OnMessageLine = [this](TCustomPop3Cli&) { Pop3ClientMessageLine(); };
   // Seen before dot-unstuffing, so a piece that began with ".." still shows its length.
-  pop_.OnResponse = [this](TCustomPop3Cli&, const std::string& line) { rawLineLength_ = line.size(); };
   pop_.OnUidlLine = [this](TCustomPop3Cli& sender) { uidls_[sender.MsgNum()] = sender.MsgUidl(); };
   pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { Pop3ClientSessionClosed(); };
   intake_.OnCheckpoint = [this](std::string_view point) { Checkpoint(point); };
@@ -194,11 +193,8 @@ void ReceiveController::FetchNext() {
 void ReceiveController::Pop3ClientMessageLine() {
   const std::string& piece = pop_.LastResponse();
   pendingLine_ += piece;
-  // FIXME: the client hands a long line over in pieces of exactly
-  // kMaxLineLength bytes and does not say whether one follows, so a line of
-  // exactly that length is joined with the next. Ask the client instead once
-  // it tells.
-  if (rawLineLength_ == TCustomPop3Cli::kMaxLineLength) return;
+  // A long line comes in pieces; it ends with the piece that is not cut.
+  if (pop_.LineContinues()) return;
   probe_.Line(pendingLine_);
   message_ += pendingLine_;
   message_ += "\r\n";

@@ -163,7 +163,6 @@ class ReceiveController {
   std::map<int, std::string> uidls_;
   std::string message_;      // the message being fetched
   std::string pendingLine_;  // a long line arriving in pieces
-  std::size_t rawLineLength_ = 0;
   XMailerProbe probe_;
   TPop3Request awaiting_ = pop3Connect;
   bool quitting_ = false;

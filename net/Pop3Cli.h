@@ -96,6 +96,9 @@ class TCustomPop3Cli {
   void SetPassWord(const std::string& value) { passWord_ = value; }
 
   const std::string& ErrorMessage() const { return errorMessage_; }
+  // True while the line in hand was cut at kMaxLineLength: the rest of it
+  // comes in the next piece.
+  bool LineContinues() const { return lineIsCut_; }
   const std::string& LastResponse() const { return lastResponse_; }
   TPop3ProtocolState ProtocolState() const { return protocolState_; }
   TPop3State State() const { return state_; }

@@ -211,6 +211,20 @@ TEST_F(ReceiveControllerTest, LongLinesReachTheInboxWhole) {
   EXPECT_EQ(TextOf(InboxBody(0)), longLine + "\r\n" + dotted + "\r\nend");
 }
 
+// Lines right at the client's piece length end where they end: none is
+// joined with the line after it.
+TEST_F(ReceiveControllerTest, LinesAroundThePieceLengthKeepTheirEnds) {
+  const std::size_t limit = TCustomPop3Cli::kMaxLineLength;
+  std::string text;
+  for (const std::size_t length : {limit - 1, limit, limit + 1, 2 * limit, 2 * limit + 1}) {
+    text += std::string(length, 'a' + static_cast<char>(length % 26)) + "\r\n";
+  }
+  text += "end";
+  mailbox.Add("u1", Mail("edges", "", text + "\r\n"));
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  EXPECT_EQ(TextOf(InboxBody(0)), text);
+}
+
 TEST_F(ReceiveControllerTest, ThePortSettingIsUsedAndARefusedConnectionFails) {
   settings.pop3Port = std::to_string(test::ScriptedServer::ClosedPort());
   finished = false;

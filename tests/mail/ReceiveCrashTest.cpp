@@ -142,7 +142,8 @@ TEST_F(ReceiveCrashTest, AKilledSecondBatchLeavesTheFirstAloneAndIsStoredOnce) {
 TEST(MftoolFetch, LongLinesReachTheFileWhole) {
   FakeMailbox mailbox;
   const std::string text = "Subject: long\r\n\r\n" + std::string(10000, 'w') + "\r\n." + std::string(4092, 'd') +
-                           "\r\n" + std::string(4093, 'x') + "y\r\nend\r\n";
+                           "\r\n" + std::string(4093, 'x') + "y\r\n" + std::string(4093, 'z') +
+                           "\r\nend\r\n";
   mailbox.Add("u1", text);
   test::ScriptedServer server;
   mailbox.Serve(server);

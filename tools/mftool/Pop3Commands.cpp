@@ -23,12 +23,10 @@ class Fetcher {
     client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
       RequestDone(type, error);
     };
-    // A long line comes in pieces of the client's longest line; only its
-    // last piece ends it. The length is seen before dot-unstuffing.
-    client_.OnResponse = [this](TCustomPop3Cli&, const std::string& line) { rawLength_ = line.size(); };
+    // A long line comes in pieces; only its last piece ends it.
     client_.OnMessageLine = [this](TCustomPop3Cli& sender) {
       message_ += sender.LastResponse();
-      if (rawLength_ != TCustomPop3Cli::kMaxLineLength) message_ += "\r\n";
+      if (!sender.LineContinues()) message_ += "\r\n";
     };
   }
 
@@ -119,7 +117,6 @@ class Fetcher {
   std::string folder_;
   bool delete_;
   std::string message_;
-  std::size_t rawLength_ = 0;
   int count_ = 0;
   int number_ = 0;
   int fetched_ = 0;
