@@ -184,12 +184,14 @@ HeaderFile::HeaderFile(std::string_view bytes) {
   auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
   std::copy(bytes.begin(), bytes.end(), copy.get());
   bytes_ = std::move(copy);
+  byteCount_ = bytes.size();
   Build(bytes.size());
 }
 
 HeaderFile::HeaderFile(std::unique_ptr<char[]> bytes, std::size_t size) {
   if (size > kLargestFile) return;
   bytes_ = std::move(bytes);
+  byteCount_ = size;
   Build(size);
 }
 

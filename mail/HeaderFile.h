@@ -40,6 +40,8 @@ class HeaderFile {
 
   std::size_t size() const { return lines_.size(); }
   bool empty() const { return lines_.empty(); }
+  // The file's length: no record's lines add up to more.
+  std::size_t ByteCount() const { return byteCount_; }
   HeaderView operator[](std::size_t index) const {
     const RecordLines& record = lines_[index];
     auto line = [&](std::size_t k) { return std::string_view(bytes_.get() + record.begin[k], record.length[k]); };
@@ -94,6 +96,7 @@ class HeaderFile {
 
   // Shared so that the views stay valid when the object is copied.
   std::shared_ptr<const char[]> bytes_;
+  std::size_t byteCount_ = 0;
   Index lines_;
 };
 

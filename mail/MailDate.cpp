@@ -139,19 +139,19 @@ std::string_view TrimView(std::string_view text) {
   return text;
 }
 
-std::string_view ColumnView(std::string_view line4) {
+}  // namespace
+
+std::string_view DateColumnView(std::string_view line4) {
   std::string_view text = TrimView(line4);
   if (auto plus = text.find('+'); plus != std::string_view::npos) text = text.substr(0, plus);
   if (auto minus = text.find('-'); minus != std::string_view::npos) text = text.substr(0, minus);
   return TrimView(text);
 }
 
-}  // namespace
-
-std::string DateColumnText(std::string_view line4) { return std::string(ColumnView(line4)); }
+std::string DateColumnText(std::string_view line4) { return std::string(DateColumnView(line4)); }
 
 std::optional<DateTime> ParseMailDate(std::string_view line4) {
-  std::string_view text = ColumnView(line4);
+  std::string_view text = DateColumnView(line4);
   static constexpr std::array<std::string_view, 7> dayNames = {"SUN,", "MON,", "TUE,", "WED,",
                                                                "THU,", "FRI,", "SAT,"};
   if (text.size() >= 4) {

@@ -11,6 +11,8 @@ namespace mf {
 // Line 4 of a received mail as the date column shows it: trimmed, cut at
 // the first "+" and then at the first "-" (the zone), trimmed again.
 std::string DateColumnText(std::string_view line4);
+// The same text as a view into line 4.
+std::string_view DateColumnView(std::string_view line4);
 
 // The date and time of line 4 for sorting: the column text without a
 // leading day name, read as "d mmm yyyy hh:mm[:ss]" (a trailing zone name

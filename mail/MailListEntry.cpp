@@ -18,17 +18,17 @@ constexpr int kRepliedIcon = 10;
 constexpr int kSentReplyIcon = 12;
 constexpr int kImportedIcon = 14;
 
-// A received mail: the sender and its date, sortable.
-void ShowReceived(const HeaderView& record, MailListEntry& entry) {
-  entry.secondColumn = record.from();
-  entry.dateText = DateColumnText(record.date());
-  entry.data.sortDate = SortDateOf(record.date());
+// A received mail: the sender and its date as the column shows it.
+void ShowReceived(const HeaderView& record, ShownRecord& shown) {
+  shown.secondColumn = record.from();
+  shown.dateText = DateColumnView(record.date());
+  shown.received = true;
 }
 
 // Any other mail: the recipients and line 4 as stored.
-void ShowWritten(const HeaderView& record, MailListEntry& entry) {
-  entry.secondColumn = record.to();
-  entry.dateText = record.date();
+void ShowWritten(const HeaderView& record, ShownRecord& shown) {
+  shown.secondColumn = record.to();
+  shown.dateText = record.date();
 }
 
 int TrashIcon(std::optional<MailStatus> status) {
@@ -48,53 +48,69 @@ int TrashIcon(std::optional<MailStatus> status) {
 
 }  // namespace
 
+HeaderView ViewOf(const HeaderRecord& record) {
+  return HeaderView{{record.status, record.subject, record.from, record.date, record.to, record.attachmentFolder}};
+}
+
 MailListEntry MakeMailListEntry(FolderKind folder, const HeaderRecord& record, std::size_t index) {
-  HeaderView view{{record.status, record.subject, record.from, record.date, record.to, record.attachmentFolder}};
-  return MakeMailListEntry(folder, view, index);
+  return MakeMailListEntry(folder, ViewOf(record), index);
 }
 
 MailListEntry MakeMailListEntry(FolderKind folder, const HeaderView& record, std::size_t index) {
+  const ShownRecord shown = ShowRecord(folder, record);
   MailListEntry entry;
-  entry.subject = record.subject();
+  entry.subject = shown.subject;
+  entry.secondColumn = shown.secondColumn;
+  entry.dateText = shown.dateText;
+  entry.icon = shown.icon;
   entry.data.index = index;
-  entry.data.hasAttachment = !record.attachmentFolder().empty();
+  entry.data.hasAttachment = shown.hasAttachment;
+  entry.data.isRead = shown.isRead;
+  if (shown.received) entry.data.sortDate = SortDateOf(record.date());
+  return entry;
+}
+
+ShownRecord ShowRecord(FolderKind folder, const HeaderView& record) {
+  ShownRecord shown;
+  shown.subject = record.subject();
+  shown.hasAttachment = !record.attachmentFolder().empty();
   const auto status = StatusFromWord(record.status());
   int icon = kReadIcon;
   switch (folder) {
     case FolderKind::Inbox:
-      ShowReceived(record, entry);
-      entry.data.isRead = status != MailStatus::Unread;
+      ShowReceived(record, shown);
+      shown.isRead = status != MailStatus::Unread;
       icon = status == MailStatus::Unread ? kUnreadIcon
              : status == MailStatus::Replied ? kRepliedIcon
                                              : kReadIcon;
       break;
     case FolderKind::Sent:
-      ShowWritten(record, entry);
+      ShowWritten(record, shown);
       icon = status == MailStatus::SentReply ? kSentReplyIcon : kSentIcon;
       break;
     case FolderKind::Outbox:
-      ShowWritten(record, entry);
+      ShowWritten(record, shown);
       icon = kWaitingIcon;
       break;
     case FolderKind::Kept:
-      ShowWritten(record, entry);
+      ShowWritten(record, shown);
       icon = kKeptIcon;
       break;
     case FolderKind::Import:
-      ShowWritten(record, entry);
+      ShowWritten(record, shown);
       icon = kImportedIcon;
       break;
     case FolderKind::Trash:
       if (status == MailStatus::Read || status == MailStatus::Unread) {
-        ShowReceived(record, entry);
+        ShowReceived(record, shown);
       } else {
-        ShowWritten(record, entry);
+        ShowWritten(record, shown);
       }
       icon = TrashIcon(status);
       break;
   }
-  entry.icon = icon + (entry.data.hasAttachment ? 1 : 0);
-  return entry;
+  shown.icon = icon + (shown.hasAttachment ? 1 : 0);
+  return shown;
 }
 
 }  // namespace mf

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "mail/MailFolders.h"
 #include "mail/HeaderFile.h"
@@ -25,6 +26,21 @@ struct MailListEntry {
   int icon = 0;              // position in the mail list's image list
   TMailData data;
 };
+
+// What the list shows of a record in a folder, as views into the record:
+// the one place the list's rules live, for its entries and its rows alike.
+struct ShownRecord {
+  std::string_view subject;
+  std::string_view secondColumn;
+  std::string_view dateText;
+  int icon = 0;
+  bool hasAttachment = false;
+  bool isRead = true;
+  bool received = false;  // the date column is line 4 cut to its column text
+};
+
+ShownRecord ShowRecord(FolderKind folder, const HeaderView& record);
+HeaderView ViewOf(const HeaderRecord& record);
 
 MailListEntry MakeMailListEntry(FolderKind folder, const HeaderView& record, std::size_t index);
 MailListEntry MakeMailListEntry(FolderKind folder, const HeaderRecord& record, std::size_t index);

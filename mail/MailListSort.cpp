@@ -22,7 +22,7 @@ struct DateItem {
   static constexpr std::size_t kDigitBits = 11;
   static constexpr std::size_t kDigits = 6;
   std::uint64_t key = 0;
-  std::size_t row = 0;
+  std::uint32_t row = 0;
 
   bool Less(const DateItem& other) const { return key < other.key; }
   std::size_t Digit(std::size_t digit) const {
@@ -36,31 +36,37 @@ std::uint64_t OrderedBits(double days) {
   return bits & kSign ? ~bits : bits | kSign;
 }
 
-std::optional<double> DayCountOf(const MailListEntry& entry) {
-  // The inbox has computed it already; a zero there means "unreadable".
-  if (entry.data.sortDate != 0.0) return entry.data.sortDate;
-  if (auto time = ParseMailDateQuickly(entry.dateText)) return ToDayCount(*time);
+// The date text reads as line 4 does: a received mail's shows line 4 cut
+// to its column text, which the date reader cuts to the same text.
+std::optional<double> DayCountOf(std::string_view dateText) {
+  if (auto time = ParseMailDateQuickly(dateText)) return ToDayCount(*time);
   return std::nullopt;
 }
 
 // Readable dates by time; unreadable ones rank older than any readable and
 // among themselves by their text.
-void SortByDate(std::vector<std::size_t>& order, SortDirection direction,
-                const std::vector<MailListEntry>& entries) {
+void SortByDate(RowOrder& order, SortDirection direction, const MailListRows& rows) {
+  // The keys are read in memory order and then taken in the order shown,
+  // which equal dates keep.
+  constexpr std::uint64_t kUndated = 0;  // no day count orders as this: OrderedBits sets the top bit or clears it from a NaN alone
+  std::vector<std::uint64_t> keys(order.size());
+  ForEachInMemoryOrder(order, rows.size(), [&](std::uint32_t row, std::uint32_t slot) {
+    if (auto days = DayCountOf(rows.DateText(row))) keys[slot] = OrderedBits(*days);
+  });
   std::vector<DateItem> dated;
   dated.reserve(order.size());
-  std::vector<std::size_t> undated;
-  for (std::size_t row : order) {
-    if (auto days = DayCountOf(entries[row])) {
-      dated.push_back({OrderedBits(*days), row});
+  RowOrder undated;
+  for (std::size_t slot = 0; slot < order.size(); ++slot) {
+    if (keys[slot] != kUndated) {
+      dated.push_back({keys[slot], order[slot]});
     } else {
-      undated.push_back(row);
+      undated.push_back(order[slot]);
     }
   }
   std::vector<DateItem> scratch(dated.size());
   SortByKey(std::span(dated), std::span(scratch), direction);
   if (!undated.empty()) {
-    SortRowsByText(undated, entries, &MailListEntry::dateText, direction);
+    SortRowsByText(undated, rows, ListText::Date, direction);
   }
   auto out = order.begin();
   if (direction == SortDirection::Ascending) out = std::copy(undated.begin(), undated.end(), out);
@@ -70,40 +76,36 @@ void SortByDate(std::vector<std::size_t>& order, SortDirection direction,
 
 }  // namespace
 
-void SortMailList(const std::vector<MailListEntry>& entries, MailColumn column, bool ascending,
-                  std::vector<std::size_t>& order) {
+void SortMailList(const MailListRows& rows, MailColumn column, bool ascending, RowOrder& order) {
   const SortDirection direction = ascending ? SortDirection::Ascending : SortDirection::Descending;
   switch (column) {
     case MailColumn::Icon:
       return;
     case MailColumn::Subject:
     case MailColumn::Second: {
-      SortRowsByText(order, entries,
-                     column == MailColumn::Subject ? &MailListEntry::subject : &MailListEntry::secondColumn,
-                     direction);
+      SortRowsByText(order, rows, column == MailColumn::Subject ? ListText::Subject : ListText::Second, direction);
       return;
     }
     case MailColumn::Date:
-      SortByDate(order, direction, entries);
+      SortByDate(order, direction, rows);
       return;
   }
 }
 
-std::vector<std::size_t> NewestFirstOrder(std::size_t count) {
-  std::vector<std::size_t> order(count);
-  std::iota(order.rbegin(), order.rend(), std::size_t{0});
+RowOrder NewestFirstOrder(std::size_t count) {
+  RowOrder order(count);
+  std::iota(order.rbegin(), order.rend(), std::uint32_t{0});
   return order;
 }
 
-void MailListSorter::ColumnClick(MailColumn column, const std::vector<MailListEntry>& entries,
-                                 std::vector<std::size_t>& order) {
+void MailListSorter::ColumnClick(MailColumn column, const MailListRows& rows, RowOrder& order) {
   column_ = column;
   if (column == MailColumn::Icon) return;
   const bool flag = directions_.TakeFlag(static_cast<std::size_t>(column));
   // The list opens newest first, so the date's first click shows the
   // oldest first: its flag reads the other way round from the texts'.
   const bool ascending = column == MailColumn::Date ? !flag : flag;
-  SortMailList(entries, column, ascending, order);
+  SortMailList(rows, column, ascending, order);
 }
 
 }  // namespace mf

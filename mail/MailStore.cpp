@@ -148,6 +148,8 @@ std::vector<MailListEntry> MailStore::ReadListEntries(FolderKind folder) const {
   return entries;
 }
 
+MailListRows MailStore::ReadListRows(FolderKind folder) const { return MailListRows(folder, ReadHeaderFile(folder)); }
+
 std::size_t MailStore::RecordCount(FolderKind folder) const { return ReadHeaderFile(folder).size(); }
 
 std::optional<HeaderRecord> MailStore::LastHeaderRecord(FolderKind folder) const {

@@ -10,6 +10,7 @@
 #include "mail/HeaderFile.h"
 #include "mail/MailFolders.h"
 #include "mail/MailListEntry.h"
+#include "mail/MailListRows.h"
 #include "mail/MailStatus.h"
 #include "mail/StoreRecords.h"
 
@@ -48,6 +49,8 @@ class MailStore {
   HeaderFile ReadHeaderFile(FolderKind folder) const;
   std::vector<HeaderRecord> ReadHeaderRecords(FolderKind folder) const;
   std::vector<MailListEntry> ReadListEntries(FolderKind folder) const;
+  // The same list as the mail list window keeps it.
+  MailListRows ReadListRows(FolderKind folder) const;
   std::size_t RecordCount(FolderKind folder) const;
   std::optional<HeaderRecord> LastHeaderRecord(FolderKind folder) const;
   // The stored text of mail i (header block, empty line, mail text).

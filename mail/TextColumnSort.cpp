@@ -23,8 +23,8 @@ struct TextItem {
   static constexpr std::size_t kDigits = 9;
   static constexpr std::size_t kDigitBits = 8;
   std::uint64_t chunk;
-  std::size_t slot;
-  std::size_t left;
+  std::uint32_t slot;
+  std::uint32_t left;
 
   // Equal chunks are equal bytes, zero-padded: the text that ends first is
   // the smaller, as a byte comparison has it.
@@ -113,26 +113,26 @@ class FoldCursor {
 };
 
 // The texts of a sort. The first chunks of every row are folded in one pass
-// in the rows' order, which is the order they lie in memory, and kept in one
-// table; most rows part within them, so the deeper levels, which visit rows
-// in sorted order, seldom go back to the texts, and only those rows get a
-// cursor of their own.
+// in the order the rows lie in memory, whatever order they are shown in, and
+// kept in one table; most rows part within them, so the deeper levels,
+// which visit rows in sorted order, seldom go back to the texts, and only
+// those rows get a cursor of their own.
 class FoldedChunks {
  public:
-  FoldedChunks(const std::vector<MailListEntry>& entries, std::string MailListEntry::*text,
-               std::span<const std::size_t> rows)
-      : rows_(rows.begin(), rows.end()), entries_(entries), text_(text) {
-    ahead_.reserve(rows.size() * kAhead);
-  }
+  FoldedChunks(const MailListRows& table, ListText text, std::span<const std::uint32_t> rows)
+      : rows_(rows.begin(), rows.end()),
+        ahead_(std::make_unique_for_overwrite<std::uint64_t[]>(rows.size() * kAhead)),
+        table_(table),
+        text_(text) {}
 
-  // The item of the next slot at depth 0; the chunks after it go to the
-  // table. Asked for every slot in turn.
-  TextItem First() {
-    const std::size_t index = ahead_.size() / kAhead;
-    const std::string& text = TextOf(index);
+  // The item of `slot`, which holds `row`, at depth 0; the chunks after it
+  // go to the table.
+  TextItem First(std::uint32_t row, std::uint32_t slot) {
+    const std::string_view text = table_.Text(row, text_);
     FoldCursor cursor(text.data(), text.size());
-    const TextItem item{cursor.Chunk(0), index, text.size()};
-    for (std::size_t i = 0; i < kAhead; ++i) ahead_.push_back(cursor.Chunk(i + 1));
+    const TextItem item{cursor.Chunk(0), slot, static_cast<std::uint32_t>(text.size())};
+    std::uint64_t* ahead = &ahead_[std::size_t{slot} * kAhead];
+    for (std::size_t i = 0; i < kAhead; ++i) ahead[i] = cursor.Chunk(i + 1);
     return item;
   }
 
@@ -146,22 +146,25 @@ class FoldedChunks {
     }
     if (deep_.empty()) deep_.resize(rows_.size());
     std::optional<FoldCursor>& cursor = deep_[item.slot];
-    if (!cursor) cursor.emplace(TextOf(item.slot).data(), TextOf(item.slot).size());
+    if (!cursor) {
+      const std::string_view text = TextOf(item.slot);
+      cursor.emplace(text.data(), text.size());
+    }
     item.chunk = cursor->Chunk(depth);
   }
 
-  std::size_t RowOf(std::size_t index) const { return rows_[index]; }
+  std::uint32_t RowOf(std::size_t index) const { return rows_[index]; }
 
  private:
   static constexpr std::size_t kAhead = 3;  // chunks folded ahead, after the first
 
-  const std::string& TextOf(std::size_t index) const { return entries_[rows_[index]].*text_; }
+  std::string_view TextOf(std::size_t index) const { return table_.Text(rows_[index], text_); }
 
-  std::vector<std::size_t> rows_;                // by slot
-  std::vector<std::uint64_t> ahead_;             // by slot, kAhead each
+  std::vector<std::uint32_t> rows_;              // by slot
+  std::unique_ptr<std::uint64_t[]> ahead_;       // by slot, kAhead each
   std::vector<std::optional<FoldCursor>> deep_;  // by slot, for texts alike beyond the chunks ahead
-  const std::vector<MailListEntry>& entries_;
-  std::string MailListEntry::*text_;
+  const MailListRows& table_;
+  ListText text_;
 };
 
 // A part of the items that agree on everything above `digit` at `depth`,
@@ -265,12 +268,13 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
 
 }  // namespace
 
-void SortRowsByText(std::span<std::size_t> rows, const std::vector<MailListEntry>& entries,
-                    std::string MailListEntry::*text, SortDirection direction) {
-  FoldedChunks texts(entries, text, rows);
+void SortRowsByText(std::span<std::uint32_t> rows, const MailListRows& table, ListText text,
+                    SortDirection direction) {
+  FoldedChunks texts(table, text, rows);
   std::vector<TextItem> items;
-  items.reserve(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) items.push_back(texts.First());
+  items.resize(rows.size());
+  ForEachInMemoryOrder(rows, table.size(),
+                       [&](std::uint32_t row, std::uint32_t slot) { items[slot] = texts.First(row, slot); });
   SortItems(items, texts, direction);
   for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = texts.RowOf(items[i].slot);
 }

@@ -1,19 +1,34 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "mail/KeySort.h"
-#include "mail/MailListEntry.h"
+#include "mail/MailListRows.h"
 
 namespace mf {
 
-// Rearranges `rows` (positions into `entries`) so that their texts run in
-// the order CompareFoldingAscii gives, in either direction; rows with equal
-// texts keep their order.
-void SortRowsByText(std::span<std::size_t> rows, const std::vector<MailListEntry>& entries,
-                    std::string MailListEntry::*text, SortDirection direction);
+// Calls `visit(row, slot)` for each of `rows` (positions into a table of
+// `tableSize` rows, each at most once), `slot` being its place in `rows`,
+// in the order the rows lie in memory. A sort reads every row's key once;
+// read in the order shown after an earlier sort, nearly every read would
+// miss the processor's cache.
+template <typename Visit>
+void ForEachInMemoryOrder(std::span<const std::uint32_t> rows, std::size_t tableSize, Visit visit) {
+  constexpr std::uint32_t kAbsent = ~std::uint32_t{0};
+  std::vector<std::uint32_t> slotOf(tableSize, kAbsent);
+  for (std::size_t slot = 0; slot < rows.size(); ++slot) slotOf[rows[slot]] = static_cast<std::uint32_t>(slot);
+  for (std::size_t row = 0; row < tableSize; ++row) {
+    if (slotOf[row] != kAbsent) visit(static_cast<std::uint32_t>(row), slotOf[row]);
+  }
+}
+
+// Rearranges `rows` (positions into `table`) so that their texts in column
+// `text` run in the order CompareFoldingAscii gives, in either direction;
+// rows with equal texts keep their order.
+void SortRowsByText(std::span<std::uint32_t> rows, const MailListRows& table, ListText text,
+                    SortDirection direction);
 
 }  // namespace mf

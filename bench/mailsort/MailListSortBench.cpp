@@ -84,7 +84,7 @@ int main() {
     if (!mf::platform::WriteFileAtomic(store.HeaderPath(folder), MakeHeaders(folder == mf::FolderKind::Inbox))) {
       return 1;
     }
-    const std::vector<mf::MailListEntry> entries = store.ReadListEntries(folder);
+    const mf::MailListRows rows = store.ReadListRows(folder);
     // The entries read again are freed before each reading, outside its time.
     std::vector<mf::MailListEntry> again;
     auto forget = [&] { std::vector<mf::MailListEntry>().swap(again); };
@@ -97,15 +97,15 @@ int main() {
     };
     // What the window does on opening a folder besides reading it: the rows
     // newest first. Keys are made when a column is sorted, not kept.
-    std::vector<std::size_t> order;
+    mf::RowOrder order;
     report("opening (row order)", BestPaired(forget, read, [&] { order.clear(); },
-                                             [&] { order = mf::NewestFirstOrder(entries.size()); }));
+                                             [&] { order = mf::NewestFirstOrder(rows.size()); }));
     for (mf::MailColumn column : {mf::MailColumn::Subject, mf::MailColumn::Second, mf::MailColumn::Date}) {
       for (bool ascending : {false, true}) {
         const std::string what = "sorting by column " + std::to_string(static_cast<int>(column)) +
                                  (ascending ? " ascending" : " descending");
-        report(what.c_str(), BestPaired(forget, read, [&] { order = mf::NewestFirstOrder(entries.size()); },
-                                        [&] { mf::SortMailList(entries, column, ascending, order); }));
+        report(what.c_str(), BestPaired(forget, read, [&] { order = mf::NewestFirstOrder(rows.size()); },
+                                        [&] { mf::SortMailList(rows, column, ascending, order); }));
       }
     }
   }

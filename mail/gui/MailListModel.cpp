@@ -2,8 +2,6 @@
 
 #include <QFont>
 #include <QMimeData>
-#include <algorithm>
-#include <numeric>
 
 #include "base/ShiftJis.h"
 #include "platform/qt/QtDialogs.h"
@@ -19,12 +17,12 @@ constexpr int kColumns = 4;
 MailListModel::MailListModel(QObject* parent)
     : QAbstractTableModel(parent), secondCaption_(QString::fromUtf8("差出人")) {}
 
-void MailListModel::Load(std::vector<MailListEntry> entries) {
+void MailListModel::Load(MailListRows rows) {
   beginResetModel();
-  entries_ = std::move(entries);
-  // Each record goes on top of the ones before it: the newest first.
-  order_.resize(entries_.size());
-  std::iota(order_.rbegin(), order_.rend(), std::size_t{0});
+  rows_ = std::move(rows);
+  // Each record goes on top of the ones before it: the newest first. A
+  // fresh order, so a smaller folder does not keep a larger one's capacity.
+  order_ = NewestFirstOrder(rows_.size());
   endResetModel();
 }
 
@@ -37,19 +35,17 @@ void MailListModel::SetSecondCaption(const std::string& caption) {
 
 void MailListModel::ColumnClick(MailColumn column) {
   if (column == MailColumn::Icon) {
-    sorter_.ColumnClick(column, entries_, order_);
+    sorter_.ColumnClick(column, rows_, order_);
     return;
   }
   emit layoutAboutToBeChanged();
-  sorter_.ColumnClick(column, entries_, order_);
+  sorter_.ColumnClick(column, rows_, order_);
   emit layoutChanged();
 }
 
 void MailListModel::MarkRead(int row) {
   if (row < 0 || row >= rowCount()) return;
-  MailListEntry& entry = entries_[order_[static_cast<std::size_t>(row)]];
-  if (entry.icon == 2 || entry.icon == 3) entry.icon -= 2;
-  entry.data.isRead = true;
+  rows_.MarkRead(RowAt(row));
   emit dataChanged(index(row, 0), index(row, kColumns - 1));
 }
 
@@ -61,20 +57,20 @@ int MailListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant MailListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const MailListEntry& entry = EntryAt(index.row());
+  const std::size_t row = RowAt(index.row());
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {
-        case 1: return platform::ToQString(entry.subject);
-        case 2: return platform::ToQString(entry.secondColumn);
-        case 3: return platform::ToQString(entry.dateText);
+        case 1: return platform::ToQString(rows_.Subject(row));
+        case 2: return platform::ToQString(rows_.SecondColumn(row));
+        case 3: return platform::ToQString(rows_.DateText(row));
         default: return {};
       }
     case Qt::DecorationRole:
-      if (index.column() == 0) return icons_.At(entry.icon);
+      if (index.column() == 0) return icons_.At(rows_.Icon(row));
       return {};
     case Qt::FontRole:
-      if (!entry.data.isRead) {
+      if (!rows_.IsRead(row)) {
         QFont bold;
         bold.setBold(true);
         return bold;
@@ -84,6 +80,8 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
       return {};
   }
 }
+
+std::size_t MailListModel::BytesKept() const { return rows_.BytesKept() + order_.capacity() * sizeof(order_[0]); }
 
 QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};

@@ -3,17 +3,17 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstddef>
-#include <vector>
+#include <string_view>
 
-#include "mail/MailListEntry.h"
+#include "mail/MailListRows.h"
 #include "mail/MailListSort.h"
 #include "mail/gui/MailListIcons.h"
 
 namespace mf {
 
-// The rows of the mail list as a model over one folder's entries: the view
-// asks for what it paints, so a folder of any size costs one entry and one
-// position per mail and no widget object.
+// The rows of the mail list as a model over one folder's compact rows: the
+// view asks for what it paints, so a folder of any size costs its row, its
+// texts and one position per mail and no widget object.
 class MailListModel final : public QAbstractTableModel {
   Q_OBJECT
 
@@ -23,8 +23,8 @@ class MailListModel final : public QAbstractTableModel {
 
   explicit MailListModel(QObject* parent = nullptr);
 
-  // The folder's entries in file order; shown newest first.
-  void Load(std::vector<MailListEntry> entries);
+  // The folder's rows in file order; shown newest first.
+  void Load(MailListRows rows);
   void Clear();
   // The caption of the second column ("差出人" or "宛先"), Shift_JIS.
   void SetSecondCaption(const std::string& caption);
@@ -32,7 +32,12 @@ class MailListModel final : public QAbstractTableModel {
   // A click on a column header: the sort rules and directions of the list.
   void ColumnClick(MailColumn column);
 
-  const MailListEntry& EntryAt(int row) const { return entries_[order_[static_cast<std::size_t>(row)]]; }
+  // What a shown row holds; `row` counts as the view shows them.
+  std::size_t RecordIndexAt(int row) const { return RowAt(row); }
+  std::string_view SubjectAt(int row) const { return rows_.Subject(RowAt(row)); }
+  int IconAt(int row) const { return rows_.Icon(RowAt(row)); }
+  bool IsReadAt(int row) const { return rows_.IsRead(RowAt(row)); }
+  bool HasAttachmentAt(int row) const { return rows_.HasAttachment(RowAt(row)); }
   // The selected mail has been read: the read icon and the normal style.
   void MarkRead(int row);
 
@@ -45,9 +50,14 @@ class MailListModel final : public QAbstractTableModel {
   QMimeData* mimeData(const QModelIndexList& indexes) const override;
   Qt::DropActions supportedDragActions() const override { return Qt::CopyAction | Qt::MoveAction; }
 
+  // Every byte the model keeps for its mails: the rows and their order.
+  std::size_t BytesKept() const;
+
  private:
-  std::vector<MailListEntry> entries_;
-  std::vector<std::size_t> order_;  // row -> entry
+  std::size_t RowAt(int row) const { return order_[static_cast<std::size_t>(row)]; }
+
+  MailListRows rows_;
+  RowOrder order_;  // shown row -> row
   MailListSorter sorter_;
   MailListIcons icons_;
   QString secondCaption_;

@@ -353,7 +353,7 @@ void TForm1::LoadList(FolderKind folder) {
   RichEdit1->clear();
   ListView2->clear();
   attachmentPaths_.clear();
-  model_->Load(context_.store.ReadListEntries(folder));
+  model_->Load(context_.store.ReadListRows(folder));
   ControlHeader->setEnabled(false);
   mnSaveAs->setEnabled(false);
 }
@@ -375,7 +375,7 @@ void TForm1::SelectRows(const std::vector<int>& rows) {
 std::vector<std::size_t> TForm1::SelectedIndices() const {
   std::vector<std::size_t> indices;
   for (const QModelIndex& row : ListView1->selectionModel()->selectedRows()) {
-    indices.push_back(model_->EntryAt(row.row()).data.index);
+    indices.push_back(model_->RecordIndexAt(row.row()));
   }
   std::sort(indices.rbegin(), indices.rend());
   return indices;
@@ -409,12 +409,11 @@ void TForm1::ListView1SelectItem() {
   ControlHeader->setEnabled(true);
   mnSaveAs->setEnabled(true);
   const int row = rows.front().row();
-  const MailListEntry& entry = model_->EntryAt(row);
-  currentIndex_ = entry.data.index;
-  currentHasAttachment_ = entry.data.hasAttachment;
+  currentIndex_ = model_->RecordIndexAt(row);
+  currentHasAttachment_ = model_->HasAttachmentAt(row);
   currentFolderName_ = selectedFolder_;
   SetCommandsEnabled(CommandsFor(selectedFolder_));
-  if (selectedFolder_ == FolderKind::Inbox && !entry.data.isRead) {
+  if (selectedFolder_ == FolderKind::Inbox && !model_->IsReadAt(row)) {
     context_.store.MarkRead(currentIndex_);
   }
   model_->MarkRead(row);
@@ -558,7 +557,7 @@ void TForm1::PopupMenu1Popup() {
 void TForm1::JoinAddressBookClick() {
   const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
   if (rows.size() != 1) return;
-  const std::size_t index = model_->EntryAt(rows.front().row()).data.index;
+  const std::size_t index = model_->RecordIndexAt(rows.front().row());
   const HeaderFile file = context_.store.ReadHeaderFile(selectedFolder_);
   if (index >= file.size()) return;
   const SenderParts sender = SplitSender(file[index].from());

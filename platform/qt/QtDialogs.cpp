@@ -29,7 +29,7 @@ QString QtFilter(const std::string& filter) {
 
 }  // namespace
 
-QString ToQString(const std::string& sjis) { return QString::fromStdString(SjisToUtf8(sjis)); }
+QString ToQString(std::string_view sjis) { return QString::fromStdString(SjisToUtf8(sjis)); }
 std::string FromQString(const QString& text) { return Utf8ToSjis(text.toStdString()); }
 
 void QtDialogs::Error(const std::string& text) {

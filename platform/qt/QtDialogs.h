@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/Dialogs.h"
 
 class QString;
@@ -27,7 +30,7 @@ class QtDialogs final : public Dialogs {
 };
 
 // Shift_JIS <-> QString at the widget edge.
-QString ToQString(const std::string& sjis);
+QString ToQString(std::string_view sjis);
 std::string FromQString(const QString& text);
 
 }  // namespace mf::platform

@@ -11,32 +11,46 @@
 
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
+#include "mail/HeaderFile.h"
 #include "mail/ListSorting.h"
 #include "mail/MailDate.h"
 #include "mail/MailListSort.h"
+#include "mail/MailStatus.h"
 #include "mail/QuickMailDate.h"
+#include "mail/StoreRecords.h"
 
 namespace mf {
 namespace {
 
-MailListEntry Entry(std::string subject, std::string second, std::string date, bool received = false) {
-  MailListEntry entry;
-  entry.subject = std::move(subject);
-  entry.secondColumn = std::move(second);
-  entry.dateText = received ? DateColumnText(date) : date;
-  if (received) entry.data.sortDate = SortDateOf(date);
-  return entry;
+// A mail as the trash holds it, where received mails (read or unread,
+// showing the sender and the date's column text) and written ones (the
+// recipients and line 4 as stored) lie side by side.
+HeaderRecord Mail(std::string subject, std::string second, std::string date, bool received = false) {
+  HeaderRecord record;
+  record.status = StatusWord(received ? MailStatus::Read : MailStatus::Sent);
+  record.subject = std::move(subject);
+  (received ? record.from : record.to) = std::move(second);
+  record.date = std::move(date);
+  return record;
 }
 
-std::vector<std::size_t> Identity(std::size_t size) {
-  std::vector<std::size_t> order(size);
-  std::iota(order.begin(), order.end(), 0);
+MailListRows RowsOf(const std::vector<HeaderRecord>& mails) {
+  std::string file;
+  for (const HeaderRecord& mail : mails) file += FormatHeaderRecord(mail);
+  MailListRows rows(FolderKind::Trash, HeaderFile(file));
+  EXPECT_EQ(rows.size(), mails.size());
+  return rows;
+}
+
+RowOrder Identity(std::size_t size) {
+  RowOrder order(size);
+  std::iota(order.begin(), order.end(), 0u);
   return order;
 }
 
-std::vector<std::string> Subjects(const std::vector<MailListEntry>& entries, const std::vector<std::size_t>& order) {
+std::vector<std::string> Subjects(const MailListRows& rows, const RowOrder& order) {
   std::vector<std::string> subjects;
-  for (std::size_t i : order) subjects.push_back(entries[i].subject);
+  for (std::uint32_t i : order) subjects.emplace_back(rows.Subject(i));
   return subjects;
 }
 
@@ -66,8 +80,7 @@ TEST(CompareFoldingAscii, FoldsOnlyAsciiLettersOutsideDoubleByteCharacters) {
 }
 
 TEST(MailListSorter, SubjectFirstClickIsReverseThenAlphabeticalAndColumnsKeepTheirOwnFlags) {
-  std::vector<MailListEntry> entries = {Entry("beta", "c@x", ""), Entry("Alpha", "a@x", ""),
-                                        Entry("gamma", "b@x", "")};
+  const MailListRows entries = RowsOf({Mail("beta", "c@x", ""), Mail("Alpha", "a@x", ""), Mail("gamma", "b@x", "")});
   auto order = Identity(entries.size());
   MailListSorter sorter;
   sorter.ColumnClick(MailColumn::Subject, entries, order);
@@ -87,15 +100,15 @@ TEST(MailListSorter, SubjectFirstClickIsReverseThenAlphabeticalAndColumnsKeepThe
 TEST(MailListSorter, DatesSortByTimeAcrossWeekdaysWithUnreadableDatesLast) {
   // Received mails (the inbox computes the sort date) and written ones
   // (line 4 as stored) alike; the weekday names would sort Fri before Mon.
-  std::vector<MailListEntry> entries = {
-      Entry("mon", "", "Mon, 6 Jan 2003 12:00:00 +0900", true),
-      Entry("fri", "", "Fri, 3 Jan 2003 09:00:00 +0900", true),
-      Entry("sat-written", "", "Sat, 4 Jan 2003 10:00:00 +0900"),
-      Entry("garbage-b", "", "sometime"),
-      Entry("tue-slash", "", "2003/01/07 08:00"),
-      Entry("garbage-a", "", "", true),
-      Entry("sun-no-comma", "", "5 Jan 2003 23:59:59 GMT", true),
-  };
+  const MailListRows entries = RowsOf({
+      Mail("mon", "", "Mon, 6 Jan 2003 12:00:00 +0900", true),
+      Mail("fri", "", "Fri, 3 Jan 2003 09:00:00 +0900", true),
+      Mail("sat-written", "", "Sat, 4 Jan 2003 10:00:00 +0900"),
+      Mail("garbage-b", "", "sometime"),
+      Mail("tue-slash", "", "2003/01/07 08:00"),
+      Mail("garbage-a", "", "", true),
+      Mail("sun-no-comma", "", "5 Jan 2003 23:59:59 GMT", true),
+  });
   auto order = Identity(entries.size());
   MailListSorter sorter;
   sorter.ColumnClick(MailColumn::Date, entries, order);  // first click: oldest first
@@ -109,8 +122,7 @@ TEST(MailListSorter, DatesSortByTimeAcrossWeekdaysWithUnreadableDatesLast) {
 }
 
 TEST(MailListSorter, EqualKeysKeepTheirOrder) {
-  std::vector<MailListEntry> entries = {Entry("same", "", "x"), Entry("SAME", "", "x"), Entry("same", "", "x")};
-  for (int i = 0; i < 3; ++i) entries[i].data.index = i;
+  const MailListRows entries = RowsOf({Mail("same", "", "x"), Mail("SAME", "", "x"), Mail("same", "", "x")});
   for (MailColumn column : {MailColumn::Subject, MailColumn::Second, MailColumn::Date}) {
     for (bool ascending : {true, false}) {
       auto order = Identity(entries.size());
@@ -149,17 +161,16 @@ std::string TrickyText(Draw& draw) {
 }
 
 // The rows in the order the rules give, by plain comparisons.
-std::vector<std::size_t> ReferenceOrder(std::vector<std::size_t> order, bool ascending,
-                                        const std::function<int(std::size_t, std::size_t)>& compare) {
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+RowOrder ReferenceOrder(RowOrder order, bool ascending, const std::function<int(std::size_t, std::size_t)>& compare) {
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     const int result = compare(a, b);
     return ascending ? result < 0 : result > 0;
   });
   return order;
 }
 
-std::vector<std::size_t> NewestFirst(std::size_t size) {
-  std::vector<std::size_t> order = NewestFirstOrder(size);
+RowOrder NewestFirst(std::size_t size) {
+  RowOrder order = NewestFirstOrder(size);
   EXPECT_TRUE(std::is_sorted(order.rbegin(), order.rend()));
   return order;
 }
@@ -168,18 +179,20 @@ TEST(SortMailList, TextColumnsOrderAsTheFoldingComparisonAtEverySize) {
   // Sizes on both sides of where the sort changes its way of working.
   for (std::size_t size : {1u, 2u, 31u, 32u, 33u, 700u, 4000u}) {
     Draw draw(static_cast<std::uint32_t>(size));
-    std::vector<MailListEntry> entries(size);
-    for (MailListEntry& entry : entries) {
-      entry.subject = TrickyText(draw);
+    std::vector<HeaderRecord> mails;
+    for (std::size_t i = 0; i < size; ++i) {
       // Few distinct senders: long runs of equal keys, which keep their order.
-      entry.secondColumn = "sender" + std::to_string(draw.Below(5)) + "@example.jp" + (draw.Below(2) ? "x" : "X");
+      mails.push_back(Mail(TrickyText(draw),
+                           "sender" + std::to_string(draw.Below(5)) + "@example.jp" + (draw.Below(2) ? "x" : "X"),
+                           "", draw.Below(2) == 0));
     }
-    for (auto [column, text] : {std::pair{MailColumn::Subject, &MailListEntry::subject},
-                                std::pair{MailColumn::Second, &MailListEntry::secondColumn}}) {
+    const MailListRows entries = RowsOf(mails);
+    for (auto [column, text] : {std::pair{MailColumn::Subject, ListText::Subject},
+                                std::pair{MailColumn::Second, ListText::Second}}) {
       for (bool ascending : {true, false}) {
         auto order = NewestFirst(size);
         const auto expected = ReferenceOrder(order, ascending, [&](std::size_t a, std::size_t b) {
-          return CompareFoldingAscii(entries[a].*text, entries[b].*text);
+          return CompareFoldingAscii(entries.Text(a, text), entries.Text(b, text));
         });
         SortMailList(entries, column, ascending, order);
         EXPECT_EQ(order, expected) << "size " << size << (ascending ? " ascending" : " descending");
@@ -192,15 +205,15 @@ TEST(SortMailList, TextsAlikeFarBeyondTheirBeginning) {
   // Two hundred bytes in common, then one letter in either case; and texts
   // that are the common part itself, shorter or padded with NULs.
   const std::string common(200, 'x');
-  std::vector<MailListEntry> entries = {Entry(common + "b", "", ""), Entry(common + "A", "", ""),
-                                        Entry(common, "", ""),       Entry(common + "a", "", ""),
-                                        Entry(common + std::string(1, '\0'), "", ""), Entry(common + "B", "", "")};
+  const MailListRows entries =
+      RowsOf({Mail(common + "b", "", ""), Mail(common + "A", "", ""), Mail(common, "", ""), Mail(common + "a", "", ""),
+              Mail(common + std::string(1, '\0'), "", ""), Mail(common + "B", "", "")});
   auto order = Identity(entries.size());
   SortMailList(entries, MailColumn::Subject, true, order);
-  EXPECT_EQ(order, (std::vector<std::size_t>{2, 4, 1, 3, 0, 5}));
+  EXPECT_EQ(order, (RowOrder{2, 4, 1, 3, 0, 5}));
   order = Identity(entries.size());
   SortMailList(entries, MailColumn::Subject, false, order);
-  EXPECT_EQ(order, (std::vector<std::size_t>{0, 5, 1, 3, 4, 2}));
+  EXPECT_EQ(order, (RowOrder{0, 5, 1, 3, 4, 2}));
 }
 
 TEST(SortMailList, DatesOrderAsTheirDayCountsAtEverySize) {
@@ -212,27 +225,28 @@ TEST(SortMailList, DatesOrderAsTheirDayCountsAtEverySize) {
                                         "2003/01/07 08:00", "Mon, 6 Jan 2003 12:00:60 +0900", "ASAP", "asap"};
   for (std::size_t size : {1u, 31u, 32u, 33u, 3000u}) {
     Draw draw(static_cast<std::uint32_t>(size) + 7);
-    std::vector<MailListEntry> entries(size);
-    for (MailListEntry& entry : entries) {
+    std::vector<HeaderRecord> mails;
+    for (std::size_t i = 0; i < size; ++i) {
       char date[64];
       std::snprintf(date, sizeof date, "Tue, %zu Mar %zu %02zu:%02zu:%02zu +0900", draw.Below(28) + 1,
                     1995 + draw.Below(3), draw.Below(24), draw.Below(2), draw.Below(60));
       const std::string line4 = draw.Below(4) == 0 ? odd[draw.Below(odd.size())] : std::string(date);
-      entry = Entry("", "", line4, draw.Below(2) == 0);
+      mails.push_back(Mail("", "", line4, draw.Below(2) == 0));
     }
-    auto daysOf = [&](const MailListEntry& entry) -> std::optional<double> {
-      if (entry.data.sortDate != 0.0) return entry.data.sortDate;
-      if (auto time = ParseMailDate(entry.dateText)) return ToDayCount(*time);
+    const MailListRows entries = RowsOf(mails);
+    // The rule reads line 4 as stored, whichever text the row shows.
+    auto daysOf = [&](std::size_t row) -> std::optional<double> {
+      if (auto time = ParseMailDate(mails[row].date)) return ToDayCount(*time);
       return std::nullopt;
     };
     for (bool ascending : {true, false}) {
       auto order = NewestFirst(size);
       const auto expected = ReferenceOrder(order, ascending, [&](std::size_t a, std::size_t b) {
-        const auto x = daysOf(entries[a]);
-        const auto y = daysOf(entries[b]);
+        const auto x = daysOf(a);
+        const auto y = daysOf(b);
         if (x && y) return *x < *y ? -1 : *x > *y ? 1 : 0;
         if (x.has_value() != y.has_value()) return x ? 1 : -1;
-        return CompareFoldingAscii(entries[a].dateText, entries[b].dateText);
+        return CompareFoldingAscii(entries.DateText(a), entries.DateText(b));
       });
       SortMailList(entries, MailColumn::Date, ascending, order);
       EXPECT_EQ(order, expected) << "size " << size << (ascending ? " ascending" : " descending");

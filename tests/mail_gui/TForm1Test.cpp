@@ -143,7 +143,7 @@ class TForm1Test : public ::testing::Test {
 
   std::vector<std::string> Subjects() {
     std::vector<std::string> subjects;
-    for (int row = 0; row < Window().Model().rowCount(); ++row) subjects.push_back(Window().Model().EntryAt(row).subject);
+    for (int row = 0; row < Window().Model().rowCount(); ++row) subjects.emplace_back(Window().Model().SubjectAt(row));
     return subjects;
   }
 
@@ -218,7 +218,7 @@ TEST_F(TForm1Test, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsTheBoldSt
   EXPECT_EQ(inbox[1].status, StatusWord(MailStatus::Read));
   EXPECT_EQ(inbox[0].status, StatusWord(MailStatus::Unread));
   EXPECT_FALSE(window.Model().data(top, Qt::FontRole).value<QFont>().bold());
-  EXPECT_EQ(window.Model().EntryAt(0).icon, 0);
+  EXPECT_EQ(window.Model().IconAt(0), 0);
   EXPECT_TRUE(window.ControlHeader->isEnabled());
   EXPECT_TRUE(window.Menu_Re->isEnabled());
   EXPECT_FALSE(window.Menu_reEdit->isEnabled());
