@@ -146,11 +146,13 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
   }
   if (error != 0) {
     if (type == pop3Pass) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
+    // CAPA is RFC 2449's; an older server simply fetches one message at a time.
+    if (type == pop3Capa && pop_.Connected()) return Request(pop3Stat, [this] { pop_.Stat(); });
     if (type == pop3Uidl && pop_.Connected()) {
       // RFC 1939 makes UIDL optional: without it every message is fetched.
       uidlSupported_ = false;
       uidls_.clear();
-      return FetchNext();
+      return FetchAll();
     }
     const std::string& reply = pop_.ErrorMessage().empty() ? pop_.LastResponse() : pop_.ErrorMessage();
     return Fail(reply + " (error " + std::to_string(error) + ")", NetErrorTextJa(error));
@@ -158,13 +160,14 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
   switch (type) {
     case pop3Connect: return Request(pop3User, [this] { pop_.User(); });
     case pop3User: return Request(pop3Pass, [this] { pop_.Pass(); });
-    case pop3Pass: return Request(pop3Stat, [this] { pop_.Stat(); });
+    case pop3Pass: return Request(pop3Capa, [this] { pop_.Capa(); });
+    case pop3Capa: return Request(pop3Stat, [this] { pop_.Stat(); });
     case pop3Stat:
       count_ = pop_.MsgCount();
       if (count_ <= 0) return QuitThenFinish(ReceiveEnd::Done, {});
       pop_.SetMsgNum(0);
       return Request(pop3Uidl, [this] { pop_.Uidl(); });
-    case pop3Uidl: return FetchNext();
+    case pop3Uidl: return FetchAll();
     case pop3Retr: return MessageFetched();
     case pop3Dele:
       Checkpoint("dele");
@@ -173,10 +176,26 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
   }
 }
 
+bool ReceiveController::StoredBefore(int number) const {
+  const std::string uidl = UidlOf(number);
+  return !uidl.empty() && uidlRecord_->Contains(uidl);
+}
+
+void ReceiveController::FetchAll() {
+  // Told in advance, the client asks for the next messages while the
+  // server is still sending one.
+  std::vector<int> numbers;
+  for (int number = number_ + 1; number <= count_; ++number) {
+    if (!StoredBefore(number)) numbers.push_back(number);
+  }
+  pop_.SetRetrAhead(std::move(numbers));
+  FetchNext();
+}
+
 void ReceiveController::FetchNext() {
   while (++number_ <= count_) {
-    const std::string uidl = UidlOf(number_);
-    if (!uidl.empty() && uidlRecord_->Contains(uidl)) {
+    if (StoredBefore(number_)) {
+      const std::string uidl = UidlOf(number_);
       // Stored already; its deletion waits when a crash came before QUIT.
       if (uidlRecord_->DeletePending(uidl)) toDelete_.push_back(number_);
       continue;

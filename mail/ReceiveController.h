@@ -108,6 +108,8 @@ class ReceiveController {
   template <typename F>
   void Request(TPop3Request type, F start);
   std::string UidlOf(int number) const;
+  bool StoredBefore(int number) const;
+  void FetchAll();
   void FetchNext();
   void MessageFetched();
   // Syncs the files fetched in this session a slice per step, journals them

@@ -17,7 +17,8 @@ constexpr int kReadChunk = 16384;
 }  // namespace
 
 LineSession::LineSession(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
-    : transport_(transport ? std::move(transport) : std::make_unique<SocketTransport>(loop)),
+    : loop_(loop),
+      transport_(transport ? std::move(transport) : std::make_unique<SocketTransport>(loop)),
       timer_(loop) {
   Transport::Events events;
   events.lookupDone = [this](std::uint16_t error) {
@@ -51,6 +52,7 @@ void LineSession::Reset() {
   input_.clear();
   inputStart_ = 0;
   nextIsTail_ = false;
+  held_ = false;
 }
 
 void LineSession::Lookup(const std::string& host) {
@@ -167,6 +169,7 @@ bool LineSession::DeliverLines() {
   std::weak_ptr<char> alive = alive_;
   const std::uint64_t generation = generation_;
   for (;;) {
+    if (held_) return true;
     // One buffer for every line: a large message is many lines.
     std::string& line = line_;
     bool cut = false;
@@ -197,6 +200,18 @@ bool LineSession::DeliverLines() {
     if (OnLine) OnLine(line, cut, tail);
     if (alive.expired() || generation != generation_) return false;
   }
+}
+
+void LineSession::HoldLines() { held_ = true; }
+
+void LineSession::ReleaseLines() {
+  if (!held_) return;
+  held_ = false;
+  std::weak_ptr<char> alive = alive_;
+  loop_.Post([this, alive, generation = generation_] {
+    if (alive.expired() || generation != generation_ || held_) return;
+    DeliverLines();
+  });
 }
 
 // --- sending ----------------------------------------------------------------------

@@ -63,6 +63,13 @@ class LineSession {
   void Close();
   void Abort();
 
+  // While held, lines stay in the buffer instead of being handed out: the
+  // replies to commands sent ahead wait there for the request that claims
+  // them. Reading goes on meanwhile. Releasing hands the held lines out
+  // from the event loop, never inside the call.
+  void HoldLines();
+  void ReleaseLines();
+
   bool Connected() const { return transport_->Connected(); }
   bool Open() const { return transport_->Open(); }
   bool Secure() const { return tls_ != nullptr && tls_->Secure() && !handshaking_; }
@@ -85,6 +92,7 @@ class LineSession {
   void Reset();
   void RestartTimer();
 
+  platform::EventLoop& loop_;
   std::unique_ptr<Transport> transport_;
   platform::Timer timer_;
   int timeoutSeconds_ = 0;
@@ -103,6 +111,7 @@ class LineSession {
   std::size_t inputStart_ = 0;  // bytes of input_ already handed out
   std::string line_;             // the line being handed out
   bool nextIsTail_ = false;
+  bool held_ = false;
   // Bumped whenever buffered input stops belonging to the connection.
   std::uint64_t generation_ = 0;
   std::shared_ptr<char> alive_ = std::make_shared<char>(0);

@@ -14,6 +14,11 @@ namespace {
 // What OnDisplay shows instead of a password, whatever its length.
 constexpr const char* kHiddenPassword = "********";
 
+// RETR commands kept on their way ahead of the one being answered: enough
+// that the server always has the next in hand, few enough that what it
+// answers ahead stays a small part of the buffer.
+constexpr std::size_t kRetrAhead = 16;
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads decimal digits from `at`, saturating instead of overflowing.
@@ -123,6 +128,8 @@ void TCustomPop3Cli::Connect() {
   StartRequest(pop3Connect);
   errorMessage_.clear();
   timestamp_.clear();
+  capabilities_.clear();
+  ForgetRetrAhead();
   quitSent_ = false;
   SetState(pop3DnsLookup);
   try {
@@ -198,6 +205,8 @@ void TCustomPop3Cli::Quit() {
   }
   nextProtocolState_ = pop3Disconnected;
   quitSent_ = true;
+  retrAhead_.clear();
+  DropRepliesAhead();
   replyHandler_ = [this] { HandleSingleReply(); };
   SendCommand("QUIT", "QUIT");
 }
@@ -211,7 +220,22 @@ void TCustomPop3Cli::StartTransactionCommand(TPop3Request type, const std::strin
   nextProtocolState_ = pop3Transaction;
   afterOk_ = std::move(afterOk);
   replyHandler_ = [this] { HandleSingleReply(); };
-  SendCommand(command, command);
+  if (type == pop3Retr && ClaimRetrSentAhead()) {
+    // Its command went out before; the reply is in the buffer or on its way.
+    SetState(pop3WaitingResponse);
+    session_.ReleaseLines();
+  } else {
+    const bool asAnnounced = type == pop3Retr && retrSent_.empty() && !retrAhead_.empty() &&
+                             retrAhead_.front() == msgNum_;
+    if (asAnnounced) {
+      retrAhead_.pop_front();
+    } else {
+      retrAhead_.clear();
+    }
+    DropRepliesAhead();
+    SendCommand(command, command);
+  }
+  if (type == pop3Retr && !requestDone_) SendRetrAhead();
 }
 
 void TCustomPop3Cli::Stat() {
@@ -281,7 +305,101 @@ void TCustomPop3Cli::Uidl() {
   });
 }
 
+void TCustomPop3Cli::Capa() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ == pop3Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
+  StartRequest(pop3Capa);
+  capabilities_.clear();
+  nextProtocolState_ = protocolState_;
+  afterOk_ = [this] {
+    StartMultiLine(nullptr, nullptr, nullptr, [this] {
+      if (!lineIsTail_) capabilities_.push_back(lastResponse_);
+    });
+  };
+  replyHandler_ = [this] { HandleSingleReply(); };
+  retrAhead_.clear();
+  DropRepliesAhead();
+  SendCommand("CAPA", "CAPA");
+}
+
+bool TCustomPop3Cli::Pipelining() const {
+  return std::any_of(capabilities_.begin(), capabilities_.end(), [](const std::string& line) {
+    return UpperAscii(line.substr(0, line.find(' '))) == "PIPELINING";
+  });
+}
+
+// --- retrieving ahead -----------------------------------------------------------
+
+void TCustomPop3Cli::SetRetrAhead(std::vector<int> numbers) {
+  retrAhead_.assign(numbers.begin(), numbers.end());
+  // Those already on their way stay claimable in their order.
+  for (std::size_t i = 0; i < retrSent_.size() && !retrAhead_.empty() && retrAhead_.front() == retrSent_[i]; ++i) {
+    retrAhead_.pop_front();
+  }
+}
+
+bool TCustomPop3Cli::ClaimRetrSentAhead() {
+  if (retrSent_.empty() || retrSent_.front() != msgNum_) return false;
+  retrSent_.pop_front();
+  return true;
+}
+
+// The caller went another way: what went out ahead is answered all the
+// same, before the request now being sent, and is skipped.
+void TCustomPop3Cli::DropRepliesAhead() {
+  if (retrSent_.empty()) return;
+  repliesToDrop_ += static_cast<int>(retrSent_.size());
+  retrSent_.clear();
+  session_.ReleaseLines();
+}
+
+void TCustomPop3Cli::SendRetrAhead() {
+  if (!Pipelining()) return;
+  std::string commands;
+  while (retrSent_.size() < kRetrAhead && !retrAhead_.empty()) {
+    const std::string command = "RETR " + std::to_string(retrAhead_.front());
+    retrSent_.push_back(retrAhead_.front());
+    retrAhead_.pop_front();
+    Display("> " + command);
+    commands += command + "\r\n";
+  }
+  if (commands.empty()) return;
+  try {
+    session_.Send(commands);
+  } catch (const ESocketException&) {
+    // The close that follows ends the present request.
+  }
+}
+
+void TCustomPop3Cli::ForgetRetrAhead() {
+  retrAhead_.clear();
+  retrSent_.clear();
+  repliesToDrop_ = 0;
+  droppingBody_ = false;
+}
+
+// One line of a reply to a RETR sent ahead and given up: its status line,
+// and its body when the status was positive.
+void TCustomPop3Cli::DiscardLine() {
+  if (droppingBody_) {
+    if (!lineIsTail_ && lastResponse_ == ".") {
+      droppingBody_ = false;
+      --repliesToDrop_;
+    }
+    return;
+  }
+  if (lineIsTail_) return;  // the rest of a long status line
+  Display("< " + lastResponse_);
+  if (!lastResponse_.empty() && lastResponse_[0] == '+') {
+    droppingBody_ = true;
+  } else {
+    --repliesToDrop_;
+  }
+}
+
 void TCustomPop3Cli::Abort() {
+  ForgetRetrAhead();
   const bool lookingUp = state_ == pop3DnsLookup;
   SetState(pop3Abort);
   if (lookingUp) {
@@ -332,6 +450,7 @@ void TCustomPop3Cli::SocketConnected(std::uint16_t error) {
 
 void TCustomPop3Cli::SessionClosed(std::uint16_t error) {
   connected_ = false;
+  ForgetRetrAhead();
   if (OnSessionClosed) OnSessionClosed(*this, error);
   if (quitSent_) {
     // The close is QUIT's real completion, whatever the server answered.
@@ -350,6 +469,7 @@ void TCustomPop3Cli::LineArrived(const std::string& line, bool cut, bool tail) {
   lastResponse_ = line;
   lineIsCut_ = cut;
   lineIsTail_ = tail;
+  if (repliesToDrop_ > 0) return DiscardLine();
   HandleLine();
 }
 
@@ -380,6 +500,7 @@ void TCustomPop3Cli::FailLongStatusLine() {
   requestResult_ = 500;
   Display(errorMessage_);
   quitSent_ = false;
+  ForgetRetrAhead();
   TriggerRequestDone(500);
   if (session_.Open()) session_.Abort();
 }
@@ -480,7 +601,7 @@ void TCustomPop3Cli::StartMultiLine(NotifyEvent TCustomPop3Cli::*begin, NotifyEv
   endEvent_ = end;
   lineParser_ = std::move(parser);
   replyHandler_ = [this] { HandleMultiLine(); };
-  if (this->*begin) (this->*begin)(*this);
+  if (begin != nullptr && this->*begin) (this->*begin)(*this);
 }
 
 void TCustomPop3Cli::HandleMultiLine() {
@@ -496,7 +617,7 @@ void TCustomPop3Cli::HandleMultiLine() {
   // start of a real line, never at the start of a piece of a long one.
   if (!lineIsTail_) {
     if (lastResponse_ == ".") {
-      if (this->*endEvent_) (this->*endEvent_)(*this);
+      if (endEvent_ != nullptr && this->*endEvent_) (this->*endEvent_)(*this);
       lastResponse_.clear();
       TriggerRequestDone(0);
       return;
@@ -504,7 +625,7 @@ void TCustomPop3Cli::HandleMultiLine() {
     if (lastResponse_.size() >= 2 && lastResponse_[0] == '.' && lastResponse_[1] == '.') lastResponse_.erase(0, 1);
   }
   if (lineParser_) lineParser_();
-  if (this->*lineEvent_) (this->*lineEvent_)(*this);
+  if (lineEvent_ != nullptr && this->*lineEvent_) (this->*lineEvent_)(*this);
 }
 
 void TCustomPop3Cli::ParseNumbers(int& first, int& second) {
@@ -551,6 +672,8 @@ void TCustomPop3Cli::TriggerRequestDone(int error) {
 
 void TCustomPop3Cli::FinishRequest(TPop3Request type, int error) {
   session_.StopTimeout();
+  // What the server answers ahead waits for the Retr that claims it.
+  if (!retrSent_.empty()) session_.HoldLines();
   SetState(pop3Ready);
   // Never inside the call that started the request: the caller's handler
   // returns first, then the completion arrives from the loop.
@@ -592,6 +715,7 @@ void TCustomPop3Cli::NextChainStep(int stepError) {
         case pop3Stat: Stat(); break;
         case pop3Uidl: Uidl(); break;
         case pop3Last: Last(); break;
+        case pop3Capa: Capa(); break;
         case pop3Quit: Quit(); break;
         case pop3Open: continue;
       }
@@ -626,6 +750,7 @@ void TCustomPop3Cli::TimedOut() {
   Display(lastResponse_);
   // Nothing more is sent to a server that stopped answering.
   chainSteps_.clear();
+  ForgetRetrAhead();
   quitSent_ = false;
   const bool lookingUp = state_ == pop3DnsLookup;
   TriggerRequestDone(wsa::kTimedOut);

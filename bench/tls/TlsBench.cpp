@@ -26,7 +26,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using mf::test::MailServers;
 
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 constexpr int kSmallMails = 1000;
 constexpr int kLargeMails = 10;
 constexpr std::size_t kLargeMailBytes = 5u << 20;
@@ -107,7 +107,14 @@ bool FetchOurs(int port, const std::string& user, std::size_t& count) {
     switch (type) {
       case mf::pop3Connect: sender.User(); break;
       case mf::pop3User: sender.Pass(); break;
-      case mf::pop3Pass: sender.Stat(); break;
+      case mf::pop3Pass: sender.Capa(); break;
+      case mf::pop3Capa: sender.Stat(); break;
+      case mf::pop3Stat: {
+        std::vector<int> numbers;
+        for (int number = 1; number <= sender.MsgCount(); ++number) numbers.push_back(number);
+        sender.SetRetrAhead(std::move(numbers));
+        [[fallthrough]];
+      }
       default:
         if (sender.MsgNum() < sender.MsgCount()) {
           sender.SetMsgNum(sender.MsgNum() + 1);

@@ -20,8 +20,11 @@ namespace {
 using namespace std::chrono_literals;
 
 // What the client does once logged in, one command per completion.
-const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3List, mf::pop3Uidl, mf::pop3Retr,
-                                      mf::pop3Top,  mf::pop3Last, mf::pop3Dele, mf::pop3Noop};
+// CAPA may announce PIPELINING, after which the RETRs of the announced
+// numbers go out ahead and every other command gives them up.
+const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3Capa, mf::pop3List, mf::pop3Uidl, mf::pop3Retr,
+                                      mf::pop3Retr, mf::pop3Top,  mf::pop3Last, mf::pop3Dele, mf::pop3Noop};
+constexpr std::size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
 }  // namespace
 
@@ -51,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const bool useApop = data[0] & 0x80;
   const bool useOpen = !useApop && (data[0] & 0x40);
-  std::size_t command = (data[0] >> 2) & 7;
+  std::size_t command = (data[0] >> 2) & 15;
   int sent = 0;
   bool finished = false;
   auto quit = [&](mf::TCustomPop3Cli& sender) {
@@ -76,12 +79,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             sender.User();
           }
           break;
-        case mf::pop3User: sender.Pass(); break;
+        case mf::pop3User:
+          sender.Pass();
+          sender.SetRetrAhead({1, 2, 0, 1, 2, 0});
+          break;
         default:
           if (sent++ >= 6) return quit(sender);
           sender.SetMsgNum(static_cast<int>(sent % 3));
-          switch (kCommands[command++ % 8]) {
+          switch (kCommands[command++ % kCommandCount]) {
             case mf::pop3Stat: sender.Stat(); break;
+            case mf::pop3Capa: sender.Capa(); break;
             case mf::pop3List: sender.List(); break;
             case mf::pop3Uidl: sender.Uidl(); break;
             case mf::pop3Retr: sender.Retr(); break;

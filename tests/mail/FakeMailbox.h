@@ -1,7 +1,7 @@
 #pragma once
 
 // A POP3 mailbox played by the scripted server: it answers USER, PASS,
-// STAT, UIDL, RETR, DELE and QUIT from its messages, commits deletions only
+// STAT, UIDL, RETR, DELE, QUIT and, when asked to, CAPA from its messages, commits deletions only
 // on QUIT (RFC 1939 section 6) and keeps every command it was sent. One
 // ScriptedServer serves one session; the mailbox outlives them. Tests read
 // it only after ScriptedServer::Finish, when no session runs.
@@ -23,6 +23,7 @@ struct FakeMailbox {
   };
   std::vector<Message> messages;
   bool supportsUidl = true;
+  bool pipelining = false;  // CAPA announces PIPELINING (RFC 2449)
   std::string password = "secret";
   std::vector<std::string> commands;  // of every session, PASS included
   int sessions = 0;
@@ -51,6 +52,8 @@ struct FakeMailbox {
       } else if (word == "PASS") {
         loggedIn = argument == password;
         peer.Send(loggedIn ? "+OK logged in\r\n" : "-ERR [AUTH] Authentication failed.\r\n");
+      } else if (word == "CAPA" && pipelining) {
+        peer.Send("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
       } else if (!loggedIn && word != "QUIT") {
         peer.Send("-ERR not logged in\r\n");
       } else if (word == "STAT") {

@@ -170,6 +170,23 @@ TEST_F(ReceiveControllerTest, LeavingMailOnTheServerNeverStoresItTwice) {
   EXPECT_TRUE(record.Contains("u2"));
 }
 
+// On a server that takes commands ahead the client asks for the next
+// messages before one is in; each is still asked once and stored whole, in
+// order, and what was stored before is not asked for.
+TEST_F(ReceiveControllerTest, APipeliningServerIsAskedForEachNewMessageOnce) {
+  mailbox.pipelining = true;
+  settings.mailLeave = true;
+  for (const char* subject : {"one", "two", "three"}) mailbox.Add(std::string("u-") + subject, Mail(subject));
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  mailbox.Add("u-four", Mail("four", "", std::string(9000, 'x') + "\r\n..\r\n"));
+  mailbox.Add("u-five", Mail("five"));
+  EXPECT_EQ(Run(), ReceiveEnd::Done);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"one", "two", "three", "four", "five"}));
+  EXPECT_EQ(Commands("RETR"), (std::vector<std::string>{"RETR 1", "RETR 2", "RETR 3", "RETR 4", "RETR 5"}));
+  EXPECT_EQ(TextOf(InboxBody(3)), std::string(9000, 'x') + "\r\n..");
+  EXPECT_EQ(Run(), ReceiveEnd::NoNewMail);
+}
+
 TEST_F(ReceiveControllerTest, AServerWithoutUidlFallsBackToFetchingEverything) {
   mailbox.supportsUidl = false;
   settings.mailLeave = true;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +158,34 @@ TEST_F(ReceiveServersTest, MailFromThisProgramLosesItsFooterAndBringsItsCharacte
 
 namespace mf {
 namespace {
+
+// Dovecot takes commands ahead: many mails fetched in one run each arrive
+// whole, once, and leave the server after QUIT.
+TEST_F(ReceiveServersTest, ManyMailsFetchedAheadArriveWholeAndOnce) {
+  constexpr int kMails = 40;
+  ASSERT_TRUE(Shell("python3 -c \"import smtplib\n"
+                    "s = smtplib.SMTP('127.0.0.1'," + std::to_string(servers->SmtpPort()) + ")\n"
+                    "for n in range(" + std::to_string(kMails) + "):\n"
+                    "  body = 'first\\r\\n' + ''.join('line %d of mail %d\\r\\n' % (i, n) for i in range(n * 40)) + '.\\r\\nend\\r\\n'\n"
+                    "  s.sendmail('bob@mfmail.test', ['alice@mfmail.test'], 'Subject: mail %02d\\r\\n\\r\\n' % n + body)\n"
+                    "s.quit()\""));
+  ASSERT_TRUE(WaitForDelivery(kMails));
+  ASSERT_EQ(Receive(), ReceiveEnd::Done) << last.error;
+  EXPECT_TRUE(receiver->Pop3Client().Pipelining()) << "the server's CAPA was not read";
+  std::vector<std::string> subjects;
+  for (std::size_t i = 0; i < InboxHeaders().size(); ++i) {
+    subjects.push_back(InboxHeaders()[i].subject);
+    const std::string text = TextOf(InboxBody(i));
+    const int n = std::atoi(subjects.back().c_str() + 5);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), n * 40 + 2) << subjects.back();
+    EXPECT_TRUE(text.size() >= 8 && text.compare(text.size() - 8, 8, "\r\n.\r\nend") == 0) << subjects.back();
+  }
+  std::sort(subjects.begin(), subjects.end());
+  std::vector<std::string> expected;
+  for (int n = 0; n < kMails; ++n) expected.push_back((n < 10 ? "mail 0" : "mail ") + std::to_string(n));
+  EXPECT_EQ(subjects, expected);
+  EXPECT_EQ(Receive(), ReceiveEnd::NoNewMail);
+}
 
 struct SecureReceiveCase {
   const char* name;

@@ -68,6 +68,11 @@ class Fetcher {
       finished_ = true;
       return;
     }
+    if (type == pop3Capa && error != 0 && client_.Connected()) {
+      // A server older than CAPA: one message at a time.
+      Step([this] { client_.Stat(); });
+      return;
+    }
     if (error != 0) {
       const std::string& why = client_.ErrorMessage().empty() ? client_.LastResponse() : client_.ErrorMessage();
       if (const std::string text = NetErrorTextJa(error); !text.empty()) {
@@ -79,9 +84,16 @@ class Fetcher {
     switch (type) {
       case pop3Connect: Step([this] { client_.User(); }); break;
       case pop3User: Step([this] { client_.Pass(); }); break;
-      case pop3Pass: Step([this] { client_.Stat(); }); break;
+      case pop3Pass: Step([this] { client_.Capa(); }); break;
+      case pop3Capa: Step([this] { client_.Stat(); }); break;
       case pop3Stat:
         count_ = client_.MsgCount();
+        // A DELE between two RETRs would give up what went out ahead.
+        if (!delete_) {
+          std::vector<int> numbers;
+          for (int number = 1; number <= count_; ++number) numbers.push_back(number);
+          client_.SetRetrAhead(std::move(numbers));
+        }
         FetchNext();
         break;
       case pop3Retr:

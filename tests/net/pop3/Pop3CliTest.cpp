@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -369,6 +370,141 @@ TEST_F(Pop3CliTest, AbortInsideOpenGives426) {
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 15 426"}));
   EXPECT_EQ(client.ErrorMessage(), "426 Operation aborted.");
 }
+
+
+// --- CAPA and retrieving ahead ------------------------------------------------
+
+TEST_F(Pop3CliTest, CapaTellsWhetherTheServerTakesCommandsAhead) {
+  struct Case {
+    std::string reply;
+    std::uint16_t error;
+    std::vector<std::string> capabilities;
+    bool pipelining;
+  };
+  const std::vector<Case> cases = {
+      {"+OK\r\nTOP\r\nUIDL\r\nPIPELINING\r\n.\r\n", 0, {"TOP", "UIDL", "PIPELINING"}, true},
+      {"+OK list follows\r\npipelining\r\nSASL PLAIN\r\n.\r\n", 0, {"pipelining", "SASL PLAIN"}, true},
+      {"+OK\r\nUIDL\r\nPIPELININGS\r\n.\r\n", 0, {"UIDL", "PIPELININGS"}, false},
+      {"-ERR unknown command\r\n", 500, {}, false},
+  };
+  LogIn(server);
+  for (const Case& c : cases) server.Expect("CAPA\r\n").Say(c.reply);
+  ConnectAndLogIn();
+  for (const Case& c : cases) {
+    Request([this] { client.Capa(); });
+    EXPECT_EQ(events.back(), "done 16 " + std::to_string(c.error)) << c.reply;
+    EXPECT_EQ(client.Capabilities(), c.capabilities) << c.reply;
+    EXPECT_EQ(client.Pipelining(), c.pipelining) << c.reply;
+    EXPECT_EQ(client.ProtocolState(), pop3Transaction);
+  }
+}
+
+ScriptedServer& LogInWithPipelining(ScriptedServer& server) {
+  return LogIn(server).Expect("CAPA\r\n").Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
+}
+
+// The replies to three RETRs in one go, as a server that had all three
+// commands at once sends them: dot-stuffing, a line longer than a piece,
+// and an empty message.
+const std::string kThreeReplies = "+OK\r\none\r\n..dot\r\n.\r\n+OK\r\n" + std::string(5000, 'y') +
+                                  "\r\n.\r\n+OK\r\n.\r\n";
+
+TEST_F(Pop3CliTest, RetrAheadKeepsEveryMessageWholeAndInItsOwnRequest) {
+  LogInWithPipelining(server)
+      .Expect("RETR 1\r\nRETR 2\r\nRETR 3\r\n")
+      .SayInPieces(kThreeReplies, 700)
+      .Expect("QUIT\r\n")
+      .Say("+OK bye\r\n");
+  ConnectAndLogIn();
+  Request([this] { client.Capa(); });
+  client.SetRetrAhead({1, 2, 3});
+  std::vector<std::vector<std::string>> messages;
+  events.clear();
+  for (int number = 1; number <= 3; ++number) {
+    lines.clear();
+    client.SetMsgNum(number);
+    Request([this] { client.Retr(); });
+    messages.push_back(lines);
+  }
+  EXPECT_EQ(messages, (std::vector<std::vector<std::string>>{
+                          {"one", ".dot"}, {std::string(4093, 'y'), std::string(907, 'y')}, {}}));
+  EXPECT_EQ(events, (std::vector<std::string>{"begin", "end", "done 7 0", "begin", "end", "done 7 0", "begin",
+                                              "end", "done 7 0"}));
+  Request([this] { client.Quit(); });
+  ExpectServerSaw("USER alice\r\nPASS secret\r\nCAPA\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\nQUIT\r\n");
+}
+
+TEST_F(Pop3CliTest, RetrAheadWaitsForEachReplyWhenTheServerCannotPipeline) {
+  LogIn(server)
+      .Expect("CAPA\r\n")
+      .Say("-ERR unknown command\r\n")
+      .Expect("RETR 1\r\n")
+      .Say("+OK first\r\none\r\n.\r\n")
+      .Expect("RETR 2\r\n")
+      .Say("+OK second\r\ntwo\r\n.\r\n");
+  ConnectAndLogIn();
+  Request([this] { client.Capa(); });
+  client.SetRetrAhead({1, 2});
+  for (int number = 1; number <= 2; ++number) {
+    client.SetMsgNum(number);
+    Request([this] { client.Retr(); });
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two"}));
+  const auto at = [this](const std::string& text) { return std::find(display.begin(), display.end(), text); };
+  EXPECT_LT(at("< +OK first"), at("> RETR 2")) << "RETR 2 went out before the first reply";
+}
+
+// The caller leaves the announced order: what went out ahead is answered
+// all the same and must not pass for the reply to what it asks now.
+struct OffScript {
+  const char* name;
+  std::function<void(TPop3Cli&)> request;
+  std::string command;  // what the server is sent after the RETRs
+  std::string reply;
+  std::string done;
+  std::vector<std::string> lines;
+};
+
+class Pop3RetrAheadOffScriptTest : public Pop3CliTest, public ::testing::WithParamInterface<OffScript> {};
+
+TEST_P(Pop3RetrAheadOffScriptTest, RepliesSentAheadAreDroppedBeforeTheNewOne) {
+  const OffScript& c = GetParam();
+  LogInWithPipelining(server)
+      .Expect("RETR 1\r\nRETR 2\r\nRETR 3\r\n")
+      .Say(kThreeReplies)
+      .Expect(c.command)
+      .Say(c.reply);
+  ConnectAndLogIn();
+  Request([this] { client.Capa(); });
+  client.SetRetrAhead({1, 2, 3});
+  client.SetMsgNum(1);
+  Request([this] { client.Retr(); });
+  lines.clear();
+  events.clear();
+  Request([&] { c.request(client); });
+  EXPECT_EQ(events.back(), c.done);
+  EXPECT_EQ(lines, c.lines);
+  if (client.Connected()) client.Abort();
+  ExpectServerSaw("USER alice\r\nPASS secret\r\nCAPA\r\nRETR 1\r\nRETR 2\r\nRETR 3\r\n" + c.command);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pop3CliTest, Pop3RetrAheadOffScriptTest,
+    ::testing::Values(
+        OffScript{"Dele",
+                  [](TPop3Cli& client) {
+                    client.SetMsgNum(1);
+                    client.Dele();
+                  },
+                  "DELE 1\r\n", "+OK deleted\r\n", "done 9 0", {}},
+        OffScript{"RetrOfAnotherMessage",
+                  [](TPop3Cli& client) {
+                    client.SetMsgNum(3);
+                    client.Retr();
+                  },
+                  "RETR 3\r\n", "+OK\r\nthird asked again\r\n.\r\n", "done 7 0", {"third asked again"}},
+        OffScript{"Quit", [](TPop3Cli& client) { client.Quit(); }, "QUIT\r\n", "+OK bye\r\n", "done 4 0", {}}),
+    [](const ::testing::TestParamInfo<OffScript>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace mf
