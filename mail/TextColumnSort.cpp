@@ -76,29 +76,51 @@ class FoldCursor {
     const std::size_t start = depth * kChunk;
     if (start >= size_) return 0;
     const std::size_t count = std::min(size_ - start, kChunk);
-    unsigned char raw[kChunk] = {};
-    if (count == kChunk) {
-      std::memcpy(raw, data_ + start, kChunk);
-    } else {
-      for (std::size_t i = 0; i < count; ++i) raw[i] = static_cast<unsigned char>(data_[start + i]);
-    }
-    std::uint64_t word = 0;
-    std::memcpy(&word, raw, kChunk);
+    const std::uint64_t word = Load(start, count);
     const std::uint64_t lower = LowerCaseBytes(word);
-    if (lower != 0) {
-      for (; walked_ < start; ++walked_) Step(static_cast<unsigned char>(data_[walked_]));
-      if (!trail_ && (word & kHigh) == 0) {
-        word -= lower >> 2;  // plain ASCII, the common case of addresses: 0x20 off each letter at once
-      } else {
-        for (unsigned char& byte : std::span(raw, count)) byte = Step(byte);
-        std::memcpy(&word, raw, kChunk);
-      }
-      walked_ = start + count;
+    if (lower == 0) return BigEndianOf(word);
+    for (; walked_ < start; ++walked_) Step(static_cast<unsigned char>(data_[walked_]));
+    walked_ = start + count;
+    if (!trail_ && (word & kHigh) == 0) {
+      return BigEndianOf(word - (lower >> 2));  // plain ASCII, the common case of addresses: 0x20 off each letter at once
     }
-    return BigEndianOf(word);
+    // Folded in a register: bytes written one by one and read back as a
+    // word would wait on every store.
+    std::uint64_t fold = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const unsigned shift = ByteShift(i);
+      if (Step(static_cast<unsigned char>(word >> shift)) != static_cast<unsigned char>(word >> shift)) {
+        fold |= std::uint64_t{0x20} << shift;
+      }
+    }
+    return BigEndianOf(word - fold);
   }
 
  private:
+  // Where the byte `i` places from the first of a loaded word lies in it.
+  static constexpr unsigned ByteShift(std::size_t i) {
+    return static_cast<unsigned>(std::endian::native == std::endian::little ? 8 * i : 8 * (kChunk - 1 - i));
+  }
+
+  // The `count` bytes from `start`, zero-padded to a word, read without
+  // going past the text: a short last chunk of a longer text is read as the
+  // text's last eight bytes and shifted into place.
+  std::uint64_t Load(std::size_t start, std::size_t count) const {
+    std::uint64_t word = 0;
+    if (count == kChunk) {
+      std::memcpy(&word, data_ + start, kChunk);
+    } else if (size_ >= kChunk) {
+      std::memcpy(&word, data_ + size_ - kChunk, kChunk);
+      const unsigned dropped = static_cast<unsigned>(8 * (kChunk - count));
+      word = std::endian::native == std::endian::little ? word >> dropped : word << dropped;
+    } else {
+      for (std::size_t i = 0; i < count; ++i) {
+        word |= std::uint64_t{static_cast<unsigned char>(data_[start + i])} << ByteShift(i);
+      }
+    }
+    return word;
+  }
+
   // One byte as CompareFoldingAscii folds it, tracking character bounds.
   unsigned char Step(unsigned char byte) {
     const bool fold = !trail_ && byte >= 'a' && byte <= 'z';
@@ -228,16 +250,29 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     // pass that finds it counts the present digit too, which is most often
     // that byte once a split has begun.
     std::uint64_t differ = 0;
-    bool leftDiffers = false;
     std::array<std::size_t, 256> count{};
-    if (advance) texts.Advance(part[0], group.depth);
-    const TextItem& first = part[0];
-    for (TextItem& item : part) {
-      if (advance && &item != &first) texts.Advance(item, group.depth);
-      differ |= item.chunk ^ first.chunk;
-      leftDiffers = leftDiffers || item.LeftDigit() != first.LeftDigit();
-      ++count[bucket(item, group.digit)];
+    // The buckets in use, so that a split over a few of them (the digits
+    // of a number) does not walk all 256.
+    std::size_t low = count.size();
+    std::size_t high = 0;
+    auto tally = [&](const TextItem& item, std::size_t digit) {
+      const std::size_t b = bucket(item, digit);
+      ++count[b];
+      low = std::min(low, b);
+      high = std::max(high, b);
+    };
+    if (advance) {
+      for (TextItem& item : part) texts.Advance(item, group.depth);
     }
+    const TextItem& first = part[0];
+    const unsigned firstLeft = first.LeftDigit();
+    unsigned leftDiffer = 0;
+    for (const TextItem& item : part) {
+      differ |= item.chunk ^ first.chunk;
+      leftDiffer |= item.LeftDigit() ^ firstLeft;
+      tally(item, group.digit);
+    }
+    const bool leftDiffers = leftDiffer != 0;
     if (differ == 0 && !leftDiffers) {
       settle(group.begin, group.end, group.depth, group.inScratch);
       continue;
@@ -245,16 +280,19 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
     const std::size_t digit =
         differ == 0 ? 0 : std::min(group.digit, static_cast<std::size_t>(8 - std::countl_zero(differ) / 8));
     if (digit != group.digit) {
-      count.fill(0);
-      for (const TextItem& item : part) ++count[bucket(item, digit)];
+      std::fill(count.begin() + static_cast<std::ptrdiff_t>(low), count.begin() + static_cast<std::ptrdiff_t>(high) + 1,
+                0);
+      low = count.size();
+      high = 0;
+      for (const TextItem& item : part) tally(item, digit);
     }
     std::size_t start = group.begin;
-    for (std::size_t& c : count) start += std::exchange(c, start);
+    for (std::size_t b = low; b <= high; ++b) start += std::exchange(count[b], start);
     const bool toScratch = !group.inScratch;
     const std::span<TextItem> to = in(toScratch);
     for (const TextItem& item : part) to[count[bucket(item, digit)]++] = item;
     // `count` now holds where each part ends.
-    for (std::size_t b = 0, begin = group.begin; b < count.size(); ++b) {
+    for (std::size_t b = low, begin = group.begin; b <= high; ++b) {
       const std::size_t end = std::max(begin, count[b]);
       if (end - begin > 1 && digit > 0) {
         groups.push_back({begin, end, group.depth, digit - 1, toScratch});

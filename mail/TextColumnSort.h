@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -17,6 +19,13 @@ namespace mf {
 // miss the processor's cache.
 template <typename Visit>
 void ForEachInMemoryOrder(std::span<const std::uint32_t> rows, std::size_t tableSize, Visit visit) {
+  // A folder freshly opened shows its rows newest first, the memory order
+  // backwards, which needs no table to walk forwards.
+  const bool backwards = std::adjacent_find(rows.begin(), rows.end(), std::less_equal<>()) == rows.end();
+  if (backwards) {
+    for (std::size_t slot = rows.size(); slot-- > 0;) visit(rows[slot], static_cast<std::uint32_t>(slot));
+    return;
+  }
   constexpr std::uint32_t kAbsent = ~std::uint32_t{0};
   std::vector<std::uint32_t> slotOf(tableSize, kAbsent);
   for (std::size_t slot = 0; slot < rows.size(); ++slot) slotOf[rows[slot]] = static_cast<std::uint32_t>(slot);
