@@ -9,27 +9,18 @@
 #include "base/DateTime.h"
 #include "base/Random.h"
 #include "mail/MailStore.h"
-#include "mail/PopBeforeSmtpLogin.h"
+#include "mail/OutgoingSmtp.h"
 #include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
 
 class LiveSettings;
 
-// The first outbox mail as it goes out.
-struct OutboxMail {
-  std::string subject;
-  std::string to;
-  std::string cc;
-  std::string inReplyTo;
-  std::string references;
-  std::string characterId;
-  std::vector<std::string> files;         // attachment files that still exist, package included
+// The first outbox mail as it goes out: its files are those that still
+// exist, its text is without its trailing line ends.
+struct OutboxMail : OutgoingMessage {
   std::vector<std::string> missingFiles;  // attachment files that vanished since the mail was queued
-  std::string text;                       // the mail text without its trailing line ends
-  DateTime date;
   std::string messageId;
 };
 
@@ -61,7 +52,7 @@ class OutboxSender {
   bool Start();
   // Ends the sessions at once, without further events (the common error routine).
   void Abort();
-  bool Busy() const { return phase_ != Phase::Idle; }
+  bool Busy() const { return session_.Busy(); }
 
   // A mail was accepted and is in the sent folder.
   std::function<void(const OutboxSent& sent)> OnSent;
@@ -72,38 +63,18 @@ class OutboxSender {
   // The outbox is empty and the session is over.
   std::function<void()> OnClosed;
 
-  TSmtpCli& Smtp() { return smtp_; }
-  TPop3Cli& PopBeforeSmtp() { return popLogin_.Client(); }
+  TSmtpCli& Smtp() { return session_.Client(); }
+  TPop3Cli& PopBeforeSmtp() { return session_.PopClient(); }
 
  private:
-  enum class Phase { Idle, PopLogin, Smtp, Quitting, Ending };
-
-  void StartSmtp();
   bool PrepareNext();
-  void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
-  void SmtpSessionClosed();
-  void FillMessage();
   void MailAccepted();
-  void GetData(int lineNum, std::string& line, int maxLen, bool& more);
-  void Fail(const std::string& text);
-  void FinishClosed();
-  void PostEvent(std::function<void()> event);
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   const LiveSettings& settings_;
   const MailStore& store_;
   const Clock& clock_;
-  RandomGenerator& random_;
-  TSmtpCli smtp_;
-  PopBeforeSmtpLogin popLogin_;
-
-  Phase phase_ = Phase::Idle;
-  unsigned run_ = 0;  // counts runs, so an aborted one's events are dropped
-  std::string smtpHost_;
+  OutgoingSmtp session_;
   OutboxMail mail_;
-  std::vector<std::string> wireLines_;
-  bool wireLinesReady_ = false;
 };
 
 }  // namespace mf

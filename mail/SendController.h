@@ -10,9 +10,8 @@
 #include "base/Random.h"
 #include "mail/Composition.h"
 #include "mail/MailStore.h"
-#include "mail/PopBeforeSmtpLogin.h"
+#include "mail/OutgoingSmtp.h"
 #include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -86,46 +85,14 @@ class SendController {
   TPop3Cli& PopBeforeSmtp();
 
  private:
-  enum class Phase {
-    Idle,
-    PopLogin,  // POP before SMTP: connect, USER, PASS, QUIT
-    Smtp,      // connect, HELO, MAIL (MAIL FROM, RCPT TO, DATA)
-    Quitting,  // the mail is sent; QUIT and the close are awaited
-    Ending,    // the final event is posted; the clients are no longer heard
-  };
-
-  void StartSmtp();
-  void SmtpRequestDone(TSmtpRequest type, std::uint16_t error);
-  void SmtpSessionClosed();
-  void FillMessage();
   void MailAccepted();
-  void GetData(int lineNum, std::string& line, int maxLen, bool& more);
-  void Fail(const std::string& text);
-  void FinishClosed();
-  // Posts an event of the running attempt; dropped when Abort ended it.
-  void PostEvent(std::function<void()> event);
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   const LiveSettings& settings_;
   const MailStore& store_;
   const Clock& clock_;
   RandomGenerator& random_;
-  TSmtpCli smtp_;
-  PopBeforeSmtpLogin popLogin_;
-
-  Phase phase_ = Phase::Idle;
-  unsigned attempt_ = 0;  // counts attempts, so an aborted one's events are dropped
+  OutgoingSmtp session_;
   Composition mail_;
-  std::string senderAddress_;
-  std::string senderName_;
-  std::string smtpHost_;
-  std::string messageId_;
-  std::vector<std::string> wireLines_;
-  bool wireLinesReady_ = false;
 };
-
-// "宛先が指定されていません", the text for a blank To field.
-const std::string& NoRecipientText();
 
 }  // namespace mf
