@@ -16,8 +16,7 @@
 #include "mail/ReceiveController.h"
 #include "platform/Files.h"
 #include "tests/mail/ReceiveFixture.h"
-#include "tests/mail/SendFixture.h"
-#include "tests/servers/MailServers.h"
+#include "tests/mail/SendServersFixture.h"
 
 namespace mf {
 namespace {
@@ -25,26 +24,13 @@ namespace {
 using namespace std::chrono_literals;
 using test::MailServers;
 
-class OutboxServersTest : public testing::SendTestBase {
+class OutboxServersTest : public testing::SendServersTestBase {
  protected:
   void SetUp() override {
-    std::string path = serversFolder_.Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
-    if (servers_->Failed()) FAIL() << servers_->WhyNot();
-    if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
-    settings_.smtpServer = "127.0.0.1";
-    settings_.smtpPort = std::to_string(servers_->SmtpPort());
-    settings_.popBeforeSmtp = true;
-    settings_.pop3Server = "127.0.0.1";
-    settings_.pop3Port = std::to_string(servers_->Pop3Port());
-    settings_.pop3User = "bob";
-    settings_.pop3Password = MailServers::kPassword;
-    settings_.mailAddress = MailServers::Address("bob");
+    SendServersTestBase::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    UsePopBeforeSmtpAsBob();
   }
-
-  platform::TemporaryFolder serversFolder_;
-  std::unique_ptr<MailServers> servers_;
 };
 
 TEST_F(OutboxServersTest, ThreeQueuedMailsGoOverOneSessionAndArriveInOrderWholeAndWithoutFooter) {

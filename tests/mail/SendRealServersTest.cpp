@@ -17,8 +17,7 @@
 #include "net/MimeDecode.h"
 #include "platform/Files.h"
 #include "tests/hut/CharacterFolders.h"
-#include "tests/mail/SendFixture.h"
-#include "tests/servers/MailServers.h"
+#include "tests/mail/SendServersFixture.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -27,22 +26,12 @@ namespace {
 using namespace std::chrono_literals;
 using test::MailServers;
 
-class SendRealServersTest : public testing::SendTestBase {
+class SendRealServersTest : public testing::SendServersTestBase {
  protected:
   void SetUp() override {
-    std::string path = servers_folder_.Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
-    if (servers_->Failed()) FAIL() << servers_->WhyNot();
-    if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
-    settings_.smtpServer = "127.0.0.1";
-    settings_.smtpPort = std::to_string(servers_->SmtpPort());
-    settings_.popBeforeSmtp = true;
-    settings_.pop3Server = "127.0.0.1";
-    settings_.pop3Port = std::to_string(servers_->Pop3Port());
-    settings_.pop3User = "bob";
-    settings_.pop3Password = MailServers::kPassword;
-    settings_.mailAddress = MailServers::Address("bob");
+    SendServersTestBase::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    UsePopBeforeSmtpAsBob();
   }
 
   // The one message Postfix put into the maildir, with CR LF line ends.
@@ -59,8 +48,6 @@ class SendRealServersTest : public testing::SendTestBase {
     return JoinLines(SplitLines(platform::ReadFile(folder + names[0]).value_or("")));
   }
 
-  platform::TemporaryFolder servers_folder_;
-  std::unique_ptr<MailServers> servers_;
 };
 
 TEST_F(SendRealServersTest, ACarriedMailArrivesWithItsCharacterAndAttachment) {

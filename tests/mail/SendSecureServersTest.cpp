@@ -13,8 +13,7 @@
 #include "mail/SendController.h"
 #include "net/NetErrors.h"
 #include "platform/Files.h"
-#include "tests/mail/SendFixture.h"
-#include "tests/servers/MailServers.h"
+#include "tests/mail/SendServersFixture.h"
 
 namespace mf {
 namespace {
@@ -31,20 +30,14 @@ struct SecureCase {
   int error;             // the failure the user is told of, 0 when delivered
 };
 
-class SendSecureServersTest : public testing::SendTestBase,
+class SendSecureServersTest : public testing::SendServersTestBase,
                               public ::testing::WithParamInterface<SecureCase> {
  protected:
   void SetUp() override {
-    std::string path = servers_folder_.Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
-    if (servers_->Failed()) FAIL() << servers_->WhyNot();
-    if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
+    SendServersTestBase::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ::setenv("SSL_CERT_FILE", servers_->AuthorityFile().c_str(), 1);
   }
-
-  platform::TemporaryFolder servers_folder_;
-  std::unique_ptr<MailServers> servers_;
 };
 
 TEST_P(SendSecureServersTest, SendsOnlyOverTheChosenEncryptionWithTheLogIn) {
