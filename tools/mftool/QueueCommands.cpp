@@ -70,6 +70,17 @@ std::optional<Composition> CompositionFrom(const Arguments& arguments, const cha
   return mail;
 }
 
+// What both commands stand on: the program folder's store and settings and
+// a send controller over them.
+struct ProgramSender {
+  platform::PollEventLoop loop;
+  SystemClock clock;
+  MersenneRandom random;
+  MailStore store;
+  LiveSettings settings = ProgramSettings();
+  SendController controller{loop, settings, store, clock, random};
+};
+
 }  // namespace
 
 // Stores a mail in the outbox of the program folder exactly as "後で送る"
@@ -81,18 +92,13 @@ int RunQueue(const Arguments& arguments) {
   }
   auto mail = CompositionFrom(arguments, "queue");
   if (!mail) return 1;
-  platform::PollEventLoop loop;
-  SystemClock clock;
-  MersenneRandom random;
-  MailStore store;
-  LiveSettings settings = ProgramSettings();
-  SendController controller(loop, settings, store, clock, random);
+  ProgramSender sender;
   std::string error;
-  if (!controller.SendLater(*mail, error)) {
+  if (!sender.controller.SendLater(*mail, error)) {
     std::cerr << "mftool queue: " << SjisToUtf8(error) << "\n";
     return 1;
   }
-  std::cout << "queued " << store.RecordCount(FolderKind::Outbox) - 1 << "\n";
+  std::cout << "queued " << sender.store.RecordCount(FolderKind::Outbox) - 1 << "\n";
   return 0;
 }
 
@@ -105,12 +111,8 @@ int RunSendMail(const Arguments& arguments) {
   }
   auto mail = CompositionFrom(arguments, "send-mail");
   if (!mail) return 1;
-  platform::PollEventLoop loop;
-  SystemClock clock;
-  MersenneRandom random;
-  MailStore store;
-  LiveSettings settings = ProgramSettings();
-  SendController controller(loop, settings, store, clock, random);
+  ProgramSender sender;
+  SendController& controller = sender.controller;
   int exitCode = -1;
   controller.OnSent = [](const SentMail& sent) {
     std::cout << "sent " << sent.messageId << "\n";
@@ -125,7 +127,7 @@ int RunSendMail(const Arguments& arguments) {
     std::cerr << "mftool send-mail: " << SjisToUtf8(NoRecipientText()) << "\n";
     return 1;
   }
-  if (!loop.RunUntil([&] { return exitCode >= 0; }, kSendRunLimit)) {
+  if (!sender.loop.RunUntil([&] { return exitCode >= 0; }, kSendRunLimit)) {
     controller.Abort();
     std::cerr << "mftool send-mail: no progress, given up\n";
     return 1;
