@@ -83,5 +83,26 @@ TEST_F(OutboxToolTest, SendOutboxSendsEveryQueuedMailAndEmptiesTheOutbox) {
   EXPECT_EQ(Tool("send-outbox"), 0);
 }
 
+TEST_F(OutboxToolTest, SendMailSendsAtOnceAndFilesTheMailOnlyWhenItWentOut) {
+  testing::SinkLog log;
+  test::ScriptedServer server;
+  server.Do(testing::SmtpSink(log)).Start();
+  const std::string body = Scratch("body.txt", "text\r\n");
+  for (const int port : {server.Port(), test::ScriptedServer::ClosedPort()}) {
+    const bool up = port == server.Port();
+    SCOPED_TRACE(up ? "server" : "no server");
+    ASSERT_TRUE(platform::WriteFileAtomic(home_.Path() + "MFMail.ini",
+                                          "[MailSet]\r\nSMTP_SV=127.0.0.1\r\nSMTPPort=" + std::to_string(port) +
+                                              "\r\nMailAdd=taro@example.jp\r\n"));
+    EXPECT_EQ(Tool("send-mail --to a@x.jp --subject hi < '" + body + "'"), up ? 0 : 1);
+    EXPECT_EQ(store_.RecordCount(FolderKind::Sent), 1u);
+    EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 0u);
+  }
+  platform::PollEventLoop loop;
+  ASSERT_TRUE(loop.RunUntil([&] { return server.Finished(); }, 10s));
+  ASSERT_EQ(log.messages.size(), 1u);
+  EXPECT_NE(log.messages[0].find("Subject: hi"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace mf
