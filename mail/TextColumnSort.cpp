@@ -204,7 +204,7 @@ struct Group {
 // rows between the items and the scratch copy, whichever they are in, and
 // rows that are done go back to the items. Groups wait on a list rather than
 // the call stack, so a long text cannot overflow it.
-void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection direction) {
+void SortItems(std::span<TextItem> items, FoldedChunks& texts, SortDirection direction) {
   constexpr std::size_t kShortGroup = 32;
   constexpr std::size_t kTop = TextItem::kDigits - 1;
   const bool ascending = direction == SortDirection::Ascending;
@@ -215,7 +215,7 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
   // Every place is written before it is read: no need to clear it first.
   const auto scratchPlaces = std::make_unique_for_overwrite<TextItem[]>(items.size());
   const std::span<TextItem> scratch(scratchPlaces.get(), items.size());
-  auto in = [&](bool inScratch) -> std::span<TextItem> { return inScratch ? scratch : std::span(items); };
+  auto in = [&](bool inScratch) -> std::span<TextItem> { return inScratch ? scratch : items; };
   std::vector<Group> groups{{0, items.size(), 0, kTop, false}};
   // Rows alike on a whole chunk: they go on to the next, or they are done.
   auto settle = [&](std::size_t begin, std::size_t end, std::size_t depth, bool inScratch) {
@@ -309,8 +309,9 @@ void SortItems(std::vector<TextItem>& items, FoldedChunks& texts, SortDirection 
 void SortRowsByText(std::span<std::uint32_t> rows, const MailListRows& table, ListText text,
                     SortDirection direction) {
   FoldedChunks texts(table, text, rows);
-  std::vector<TextItem> items;
-  items.resize(rows.size());
+  // Every item is written before it is read.
+  const auto places = std::make_unique_for_overwrite<TextItem[]>(rows.size());
+  const std::span<TextItem> items(places.get(), rows.size());
   ForEachInMemoryOrder(rows, table.size(),
                        [&](std::uint32_t row, std::uint32_t slot) { items[slot] = texts.First(row, slot); });
   SortItems(items, texts, direction);
