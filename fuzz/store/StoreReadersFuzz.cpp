@@ -6,9 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include <algorithm>
+
 #include "mail/AttachmentNames.h"
+#include "mail/HeaderFile.h"
 #include "mail/MailDate.h"
 #include "mail/MailListEntry.h"
+#include "mail/MailListRows.h"
+#include "mail/MailListSort.h"
 #include "mail/StoreRecords.h"
 
 namespace {
@@ -42,6 +47,24 @@ void CheckReaders(std::string_view file) {
   for (std::size_t i = 0; i < records.size() && i < 64; ++i) {
     for (auto folder : mf::kAllFolders) (void)mf::MakeMailListEntry(folder, records[i], i);
     (void)mf::ParseMailDate(records[i].date);
+  }
+  // The list's compact rows show what its entries show, and sort into a
+  // permutation of themselves by every column.
+  const mf::HeaderFile index(file);
+  for (auto folder : mf::kAllFolders) {
+    const mf::MailListRows rows(folder, index);
+    Require(rows.size() == index.size());
+    for (std::size_t i = 0; i < rows.size() && i < 64; ++i) {
+      const mf::MailListEntry entry = mf::MakeMailListEntry(folder, index[i], i);
+      Require(rows.Subject(i) == entry.subject && rows.SecondColumn(i) == entry.secondColumn &&
+              rows.DateText(i) == entry.dateText && rows.Icon(i) == entry.icon);
+    }
+    for (auto column : {mf::MailColumn::Subject, mf::MailColumn::Second, mf::MailColumn::Date}) {
+      mf::RowOrder order = mf::NewestFirstOrder(rows.size());
+      mf::SortMailList(rows, column, true, order);
+      std::sort(order.begin(), order.end());
+      for (std::size_t i = 0; i < order.size(); ++i) Require(order[i] == i);
+    }
   }
   const std::size_t probes[] = {0, 1, 2, 3, spans.size(), spans.size() + 1};
   for (std::size_t i : probes) {
