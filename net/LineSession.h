@@ -37,8 +37,9 @@ class LineSession {
   // handshake, whose failure arrives here as its TLS error number.
   std::function<void(std::uint16_t error)> OnConnected;
   // `cut`: the line goes on in the next piece; `tail`: this piece goes on
-  // from the one before.
-  std::function<void(const std::string& line, bool cut, bool tail)> OnLine;
+  // from the one before. The receiver may take the line's bytes (by swapping
+  // them out); the buffer is refilled for the next line.
+  std::function<void(std::string& line, bool cut, bool tail)> OnLine;
   // LongLines::Fail and a line over the limit: what was buffered is dropped.
   std::function<void()> OnLineTooLong;
   // Everything sent has gone out; never inside the sending call.

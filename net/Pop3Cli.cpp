@@ -49,7 +49,7 @@ TCustomPop3Cli::TCustomPop3Cli(platform::EventLoop& loop, std::unique_ptr<Transp
   session_.SetLineLimit(kMaxLineLength, LineSession::LongLines::Split);
   session_.OnLookupDone = [this](std::uint16_t error) { DnsLookupDone(error); };
   session_.OnConnected = [this](std::uint16_t error) { SocketConnected(error); };
-  session_.OnLine = [this](const std::string& line, bool cut, bool tail) { LineArrived(line, cut, tail); };
+  session_.OnLine = [this](std::string& line, bool cut, bool tail) { LineArrived(line, cut, tail); };
   session_.OnSecured = [this](int error) { UpgradeFinished(error); };
   session_.OnClosed = [this](std::uint16_t error) { SessionClosed(error); };
   session_.OnTimedOut = [this] { TimedOut(); };
@@ -98,6 +98,7 @@ void TCustomPop3Cli::StartRequest(TPop3Request type) {
   if (!chainActive_) errorMessage_.clear();
   replyHandler_ = nullptr;
   afterOk_ = nullptr;
+  inMultiLine_ = false;
   RestartTimer();
 }
 
@@ -464,9 +465,10 @@ void TCustomPop3Cli::SessionClosed(std::uint16_t error) {
 
 // --- replies ----------------------------------------------------------------
 
-void TCustomPop3Cli::LineArrived(const std::string& line, bool cut, bool tail) {
+void TCustomPop3Cli::LineArrived(std::string& line, bool cut, bool tail) {
   if (!connected_) return;
-  lastResponse_ = line;
+  // Taken, not copied: a large message is many lines.
+  lastResponse_.swap(line);
   lineIsCut_ = cut;
   lineIsTail_ = tail;
   if (repliesToDrop_ > 0) return DiscardLine();
@@ -480,6 +482,10 @@ void TCustomPop3Cli::HandleLine() {
       HandleGreeting();
       break;
     case pop3WaitingResponse: {
+      if (inMultiLine_) {
+        HandleMultiLine();
+        break;
+      }
       if (!replyHandler_) throw Pop3Exception("Program error: FNext is nil");
       // A copy: the handler may complete the request and replace itself.
       const Step handler = replyHandler_;
@@ -601,6 +607,7 @@ void TCustomPop3Cli::StartMultiLine(NotifyEvent TCustomPop3Cli::*begin, NotifyEv
   endEvent_ = end;
   lineParser_ = std::move(parser);
   replyHandler_ = [this] { HandleMultiLine(); };
+  inMultiLine_ = true;
   if (begin != nullptr && this->*begin) (this->*begin)(*this);
 }
 
@@ -662,6 +669,7 @@ void TCustomPop3Cli::ParseUidl() {
 void TCustomPop3Cli::TriggerRequestDone(int error) {
   if (requestDone_) return;
   requestDone_ = true;
+  inMultiLine_ = false;
   if (chainActive_) {
     if (state_ != pop3Abort) SetState(pop3InternalReady);
     NextChainStep(error);

@@ -203,7 +203,7 @@ class TCustomPop3Cli {
   void DnsLookupDone(std::uint16_t error);
   void SocketConnected(std::uint16_t error);
   void SessionClosed(std::uint16_t error);
-  void LineArrived(const std::string& line, bool cut, bool tail);
+  void LineArrived(std::string& line, bool cut, bool tail);
   void HandleLine();
   void HandleGreeting();
   void GreetingAccepted();
@@ -267,6 +267,7 @@ class TCustomPop3Cli {
   TPop3ProtocolState nextProtocolState_ = pop3Disconnected;
 
   Step replyHandler_;  // runs on each line while waiting for a reply
+  bool inMultiLine_ = false;  // the reply's lines go straight to HandleMultiLine
   Step afterOk_;       // the command's own step after a positive reply
   NotifyEvent TCustomPop3Cli::*lineEvent_ = nullptr;
   NotifyEvent TCustomPop3Cli::*endEvent_ = nullptr;
