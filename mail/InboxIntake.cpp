@@ -43,7 +43,11 @@ void TakeBack(const AppendedTo& undo, const std::string& root) {
 }  // namespace
 
 InboxIntake::InboxIntake(const MailStore& store, ReceivingHut& hut, RandomGenerator& random, const Clock& clock)
-    : store_(store), hut_(hut), decoder_(store, random, clock, MailFooterLines()) {}
+    : store_(store), hut_(hut), decoder_(store, random, clock, MailFooterLines()) {
+  decoder_.OnFolderMade = [this](const std::string& folder) {
+    if (OnAttachmentFolderMade) OnAttachmentFolderMade(folder);
+  };
+}
 
 DecodeOutcome InboxIntake::Decode(const std::string& path, DecodedMessage& message) {
   const DecodeOutcome outcome = decoder_.Decode(path, message);

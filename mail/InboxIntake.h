@@ -48,6 +48,9 @@ class InboxIntake {
 
   // Called with "between-appends" between the header and the body record.
   std::function<void(std::string_view point)> OnCheckpoint;
+  // Decode made a folder for a message's attachments (its name in the
+  // store folder), before writing into it.
+  std::function<void(const std::string& folder)> OnAttachmentFolderMade;
 
   // All steps in one.
   IntakeResult StoreFile(const std::string& path, ArrivedMail& arrived);

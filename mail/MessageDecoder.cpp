@@ -195,6 +195,7 @@ void MessageDecoder::OpenAttachment(std::string name) {
       return;
     }
     message_->attachmentFolder = *folder;
+    if (OnFolderMade) OnFolderMade(*folder);
   }
   const std::string safe = SafeAttachmentFileName(name);
   std::string path = store_.AttachmentFilePath(message_->attachmentFolder, safe);

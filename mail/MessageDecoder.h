@@ -50,6 +50,10 @@ class MessageDecoder {
 
   DecodeOutcome Decode(const std::string& path, DecodedMessage& result);
 
+  // A folder for the attachments of the message being decoded was made in
+  // the store folder; nothing is in it yet.
+  std::function<void(const std::string& folder)> OnFolderMade;
+
  private:
   enum class Sink { None, Preamble, Text, Html, Attachment };
 

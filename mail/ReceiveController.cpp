@@ -55,6 +55,8 @@ ReceiveController::ReceiveController(platform::EventLoop& loop, const LiveSettin
   pop_.OnUidlLine = [this](TCustomPop3Cli& sender) { uidls_[sender.MsgNum()] = sender.MsgUidl(); };
   pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { Pop3ClientSessionClosed(); };
   intake_.OnCheckpoint = [this](std::string_view point) { Checkpoint(point); };
+  // Best effort: a folder that cannot be noted is at worst left behind.
+  intake_.OnAttachmentFolderMade = [this](const std::string& folder) { journal_.NoteFolder(folder); };
 }
 
 ReceiveController::~ReceiveController() = default;
@@ -94,6 +96,7 @@ ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
   Post([this] {
     if (RepairInboxPair(store_) == RepairResult::Failed) return Fail("cannot repair the inbox files");
     if (!journal_.Load()) return Fail("cannot read " + journal_.Path());
+    RemoveUnjournalledFolders();
     if (!uidlRecord_->Load()) return Fail("cannot read " + uidlRecord_->Path());
     ForgetStrayFiles();
     StoreJournal([this] { StartSession(); });
@@ -107,6 +110,23 @@ void ReceiveController::Abort() {
   phase_ = Phase::Idle;
   DiscardBatch();
   pop_.Abort();
+}
+
+// Attachment folders a killed run made for mail it never journalled as
+// decoded: that mail is decoded again from its file, into a new folder.
+void ReceiveController::RemoveUnjournalledFolders() {
+  for (const std::string& folder : journal_.NotedFolders()) {
+    // Only a folder right in the store folder, as the decoder makes them.
+    const std::string path = store_.StoreFolder() + folder;
+    if (folder == "." || folder == ".." || folder.find_first_of("/\\") != std::string::npos ||
+        !platform::DirectoryExists(path)) {
+      continue;
+    }
+    const bool journalled = std::any_of(journal_.Entries().begin(), journal_.Entries().end(),
+                                        [&](const JournalEntry& entry) { return entry.attachmentFolder == folder; });
+    if (!journalled) platform::RemoveFolderTreeInside(store_.StoreFolder(), path);
+  }
+  journal_.ForgetNotedFolders();
 }
 
 // Decoded mail that will not be appended leaves no attachment folder behind;
@@ -485,6 +505,7 @@ bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
       Fail("cannot write the attachments of " + path);
       return false;
   }
+  if (!message.attachmentFolder.empty()) Checkpoint("attachments");
   Batched batched{index, std::move(message), {}};
   batched.character = intake_.ChooseCharacter(batched.message);
   batch_.push_back(std::move(batched));
@@ -512,6 +533,7 @@ void ReceiveController::CommitBatch(std::function<void()> next) {
     DiscardBatch();
     return Fail("cannot write " + journal_.Path());
   }
+  journal_.ForgetNotedFolders();
   Checkpoint("decoded");
   if (!intake_.AppendAll(messages)) {
     DiscardBatch();

@@ -117,6 +117,7 @@ class ReceiveController {
   void CommitFetched();
   void DeleteNext();
   void ForgetStrayFiles() const;
+  void RemoveUnjournalledFolders();
   void SessionOver();
   void Fail(std::string why, std::string userText = {});
   void QuitThenFinish(ReceiveEnd end, std::string why);

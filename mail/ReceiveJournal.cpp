@@ -38,7 +38,24 @@ std::string Clean(const std::string& field) {
 
 }  // namespace
 
-ReceiveJournal::ReceiveJournal(std::string programFolder) : path_(std::move(programFolder) + kFileName) {}
+ReceiveJournal::ReceiveJournal(std::string programFolder)
+    : path_(programFolder + kFileName), foldersPath_(programFolder + kFoldersFileName) {}
+
+bool ReceiveJournal::NoteFolder(const std::string& folder) const {
+  return platform::AppendFile(foldersPath_, Clean(folder) + "\r\n");
+}
+
+std::vector<std::string> ReceiveJournal::NotedFolders() const {
+  std::vector<std::string> folders;
+  for (const std::string& line : SplitLines(platform::ReadFile(foldersPath_).value_or(""))) {
+    if (!line.empty()) folders.push_back(line);
+  }
+  return folders;
+}
+
+void ReceiveJournal::ForgetNotedFolders() const {
+  if (platform::FileExists(foldersPath_)) platform::DeleteFileInside(platform::ExtractFilePath(foldersPath_), foldersPath_);
+}
 
 bool ReceiveJournal::Load() {
   entries_.clear();

@@ -53,8 +53,19 @@ class ReceiveJournal {
   bool Empty() const { return entries_.empty(); }
   const std::string& Path() const { return path_; }
 
+  // Attachment folders made for mail not yet journalled as decoded. A crash
+  // before the journal names them would leave them behind: the next run
+  // removes those no entry names. The names are only appended, not synced,
+  // for a folder whose making did not reach the disk is not there either.
+  static constexpr const char* kFoldersFileName = "ReceiveFolders.dat";
+  bool NoteFolder(const std::string& folder) const;
+  std::vector<std::string> NotedFolders() const;
+  // The journal now names every folder noted so far, or they are gone.
+  void ForgetNotedFolders() const;
+
  private:
   std::string path_;
+  std::string foldersPath_;
   std::string uidlRecordPath_;
   std::vector<JournalEntry> entries_;
 };

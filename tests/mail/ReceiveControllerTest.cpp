@@ -187,6 +187,31 @@ TEST_F(ReceiveControllerTest, APipeliningServerIsAskedForEachNewMessageOnce) {
   EXPECT_EQ(Run(), ReceiveEnd::NoNewMail);
 }
 
+// A killed run may have made attachment folders for mail it never
+// journalled; the next run removes those, and only those.
+TEST_F(ReceiveControllerTest, FoldersOfMailNeverJournalledAreRemovedAndNothingElse) {
+  mailbox.Add("u1", Mail("kept"));
+  settings.mailLeave = true;
+  ASSERT_EQ(Run(), ReceiveEnd::Done);
+  const std::string keep = store.StoreFolder();
+  ASSERT_TRUE(platform::CreateFolders(keep + "orphan1234"));
+  ASSERT_TRUE(platform::WriteFileAtomic(keep + "orphan1234/a.txt", "att"));
+  ASSERT_TRUE(platform::CreateFolders(folder.Path() + "outside"));
+  const std::vector<std::string> inboxFiles = platform::ListFolder(keep, "*", platform::ListKind::FilesOnly);
+  ASSERT_FALSE(inboxFiles.empty());
+  // What a damaged list could name: the store's own files, the store
+  // itself, a path out of it, and a folder that is not there.
+  std::string noted = "orphan1234\r\n..\r\n.\r\n../outside\r\nmissing\r\n";
+  for (const std::string& name : inboxFiles) noted += name + "\r\n";
+  ASSERT_TRUE(platform::WriteFileAtomic(Path(ReceiveJournal::kFoldersFileName), noted));
+  EXPECT_EQ(Run(), ReceiveEnd::NoNewMail);
+  EXPECT_FALSE(platform::DirectoryExists(keep + "orphan1234"));
+  EXPECT_TRUE(platform::DirectoryExists(folder.Path() + "outside"));
+  EXPECT_EQ(platform::ListFolder(keep, "*", platform::ListKind::FilesOnly), inboxFiles);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"kept"}));
+  EXPECT_FALSE(platform::FileExists(Path(ReceiveJournal::kFoldersFileName)));
+}
+
 TEST_F(ReceiveControllerTest, AServerWithoutUidlFallsBackToFetchingEverything) {
   mailbox.supportsUidl = false;
   settings.mailLeave = true;

@@ -103,6 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CrashCase{"RetrOfTwoLeavingMailOnTheServer", "retr:2", true, 2},
                       CrashCase{"JournalledBeforeAnyDele", "journal:1", false, 0},
                       CrashCase{"DeleBeforeQuit", "dele:2", false, 0},
+                      // An attachment written, its mail not yet journalled as decoded.
+                      CrashCase{"AttachmentsWrittenBeforeTheJournal", "attachments:1", false, 0},
                       CrashCase{"DecodedBeforeTheAppends", "decoded:1", false, 0},
                       // Files left on the server are never synced: dropped and fetched again.
                       CrashCase{"DecodedLeavingMailOnTheServer", "decoded:1", true, 2},
