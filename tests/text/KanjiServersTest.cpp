@@ -18,6 +18,7 @@
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
+#include "tests/servers/RequestChain.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -27,7 +28,6 @@ using namespace std::chrono_literals;
 using test::MailServers;
 
 constexpr auto kDeliveryWait = 10s;
-constexpr auto kChainWait = 20s;
 
 // Reads a mail file with Python's email package and prints the From name,
 // the subject and the text body as UTF-8, one per line. Python's
@@ -89,30 +89,6 @@ class KanjiServersTest : public ::testing::Test {
     if (std::system("python3 -c 'import email' 2>/dev/null") != 0) GTEST_SKIP() << "python3 is not installed";
   }
 
-  // Runs requests one after another, each started when the previous one
-  // completed without error; returns the failing request's text, or "".
-  template <typename Client, typename RequestType>
-  std::string RunChain(Client& client, std::vector<std::function<void()>> steps) {
-    std::size_t next = 0;
-    std::string failure;
-    bool finished = false;
-    client.OnRequestDone = [&](auto&, RequestType type, std::uint16_t error) {
-      if (error != 0) {
-        failure = "request " + std::to_string(type) + " failed with " + std::to_string(error) + ": " +
-                  client.LastResponse();
-        finished = true;
-      } else if (next < steps.size()) {
-        steps[next++]();
-      } else {
-        finished = true;
-      }
-    };
-    steps[next++]();
-    if (!loop.RunUntil([&] { return finished; }, kChainWait)) failure = "no completion";
-    client.OnRequestDone = nullptr;
-    return failure;
-  }
-
   platform::TemporaryFolder folder;
   std::unique_ptr<MailServers> servers;
   platform::PollEventLoop loop;
@@ -133,7 +109,7 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
     more = lineNum <= static_cast<int>(body.size());
     if (more) line = ProgramTextToJis(Utf8ToSjis(body[static_cast<std::size_t>(lineNum - 1)]));
   };
-  const std::string sendFailure = RunChain<TSmtpCli, TSmtpRequest>(
+  const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
                smtp.FromName = MailServers::Address("bob");
@@ -159,7 +135,7 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
   pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { fetched += sender.LastResponse() + "\r\n"; };
-  const std::string receiveFailure = RunChain<TPop3Cli, TPop3Request>(
+  const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); },
              [&] {
                pop3.SetMsgNum(1);

@@ -20,6 +20,7 @@
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
+#include "tests/servers/RequestChain.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -46,30 +47,6 @@ class RoundTripTest : public ::testing::Test {
                  count;
         },
         10s);
-  }
-
-  // Runs requests one after another, each started when the previous one
-  // completed without error; returns the failing request's text, or "".
-  template <typename Client, typename RequestType>
-  std::string RunChain(Client& client, std::vector<std::function<void()>> steps) {
-    std::size_t next = 0;
-    std::string failure;
-    bool finished = false;
-    client.OnRequestDone = [&](auto&, RequestType type, std::uint16_t error) {
-      if (error != 0) {
-        failure = "request " + std::to_string(type) + " failed with " + std::to_string(error) + ": " +
-                  client.LastResponse() + " / " + client.ErrorMessage();
-        finished = true;
-      } else if (next < steps.size()) {
-        steps[next++]();
-      } else {
-        finished = true;
-      }
-    };
-    steps[next++]();
-    if (!loop.RunUntil([&] { return finished; }, 20s)) failure = "no completion";
-    client.OnRequestDone = nullptr;
-    return failure;
   }
 
   platform::TemporaryFolder folder;
@@ -99,7 +76,7 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
     more = lineNum <= static_cast<int>(body.size());
     if (more) line = ConvertJapaneseCode(body[static_cast<std::size_t>(lineNum - 1)], jcJis);
   };
-  const std::string sendFailure = RunChain<TSmtpCli, TSmtpRequest>(
+  const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
                smtp.FromName = MailServers::Address("bob");
@@ -122,7 +99,7 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
   pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { fetched += sender.LastResponse() + "\r\n"; };
-  const std::string receiveFailure = RunChain<TPop3Cli, TPop3Request>(
+  const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); }, [&] { pop3.Stat(); },
              [&] {
                ASSERT_EQ(pop3.MsgCount(), 1);
@@ -184,7 +161,7 @@ TEST_F(RoundTripTest, Pop3AgainstDovecot) {
   pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { lines.push_back(sender.LastResponse()); };
   pop3.OnListLine = [&](TCustomPop3Cli& sender) { listed.push_back(std::to_string(sender.MsgNum())); };
   pop3.OnUidlLine = [&](TCustomPop3Cli& sender) { listed.push_back(sender.MsgUidl()); };
-  const std::string failure = RunChain<TPop3Cli, TPop3Request>(
+  const std::string failure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); },
              [&] {
                // Dovecot announces APOP when it keeps plain passwords.
@@ -216,7 +193,7 @@ TEST_F(RoundTripTest, Pop3AgainstDovecot) {
   EXPECT_EQ(lines, expected);
 
   // The deletion took effect with QUIT.
-  const std::string again = RunChain<TPop3Cli, TPop3Request>(
+  const std::string again = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Open(); }, [&] { pop3.Stat(); }, [&] { pop3.Quit(); }});
   ASSERT_EQ(again, "");
   EXPECT_EQ(pop3.MsgCount(), 1);
