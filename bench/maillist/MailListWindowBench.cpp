@@ -15,6 +15,7 @@
 #include "base/DateTime.h"
 #include "base/Random.h"
 #include "base/ShiftJis.h"
+#include "bench/support/HeaderRecords.h"
 #include "mail/CharacterArrival.h"
 #include "mail/MailStore.h"
 #include "mail/gui/MailErrorRoutine.h"
@@ -46,26 +47,6 @@ double BestMilliseconds(const std::function<void()>& work) {
     best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
   }
   return best;
-}
-
-// Received mail with varied subjects, senders and dates, as the store writes it.
-std::string MakeInbox() {
-  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::string status = mf::Sj("未読");
-  const std::string subject = mf::Sj("会議の件について");
-  std::string file;
-  unsigned seed = 12345;
-  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-  for (int i = 0; i < kMails; ++i) {
-    char date[64];
-    std::snprintf(date, sizeof date, "%s, %u %s %u %02u:%02u:%02u +0900", days[next() % 7], next() % 28 + 1,
-                  months[next() % 12], 1995 + next() % 30, next() % 24, next() % 60, next() % 60);
-    file += status + "\r\n" + subject + std::to_string(next() % 100000) + "\r\n";
-    file += "sender" + std::to_string(next() % 5000) + "@example.jp\r\n" + date + "\r\nme@example.jp\r\n\r\n";
-    file += "\x01\x01\r\n";
-  }
-  return file;
 }
 
 class NullHost final : public mf::MailHost {
@@ -100,7 +81,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   mf::platform::TemporaryFolder home;
   mf::MailStore store(home.Path());
-  if (!store.Prepare() || !mf::platform::WriteFileAtomic(store.HeaderPath(mf::FolderKind::Inbox), MakeInbox())) {
+  if (!store.Prepare() || !mf::platform::WriteFileAtomic(store.HeaderPath(mf::FolderKind::Inbox), mf::bench::MakeHeaderFile({.mails = kMails}))) {
     return 1;
   }
   const std::string ini = home.Path() + "MFMail.ini";

@@ -12,6 +12,7 @@
 
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
+#include "bench/support/HeaderRecords.h"
 #include "mail/MailListSort.h"
 #include "mail/MailStore.h"
 #include "platform/Files.h"
@@ -47,32 +48,6 @@ PairedTimes BestPaired(const std::function<void()>& readingPrepare, const std::f
   return best;
 }
 
-// A header file of `kMails` records with varied subjects, senders and dates,
-// in the form the store writes.
-std::string MakeHeaders(bool received) {
-  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::string status = received ? mf::Sj("未読") : mf::Sj("送信済み");
-  const std::string subject = mf::Sj("会議の件について");
-  std::string file;
-  unsigned seed = 12345;
-  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-  for (int i = 0; i < kMails; ++i) {
-    char date[64];
-    std::snprintf(date, sizeof date, "%s, %u %s %u %02u:%02u:%02u +0900", days[next() % 7], next() % 28 + 1,
-                  months[next() % 12], 1995 + next() % 30, next() % 24, next() % 60, next() % 60);
-    file += status + "\r\n";
-    file += (next() % 2 ? "Re: " : "") + subject + std::to_string(next() % 100000) + "\r\n";
-    file += "sender" + std::to_string(next() % 5000) + "@example.jp\r\n";
-    file += std::string(date) + "\r\n";
-    file += "me@example.jp\r\n";
-    file += (next() % 10 == 0 ? "folder" + std::to_string(i) : std::string()) + "\r\n";
-    file += "\x01\x01\r\n";
-  }
-  return file;
-}
-
 }  // namespace
 
 int main() {
@@ -81,7 +56,8 @@ int main() {
   if (!store.Prepare()) return 1;
   bool fast = true;
   for (mf::FolderKind folder : {mf::FolderKind::Inbox, mf::FolderKind::Sent}) {
-    if (!mf::platform::WriteFileAtomic(store.HeaderPath(folder), MakeHeaders(folder == mf::FolderKind::Inbox))) {
+    if (!mf::platform::WriteFileAtomic(store.HeaderPath(folder), mf::bench::MakeHeaderFile(
+            {.mails = kMails, .received = folder == mf::FolderKind::Inbox, .replies = true, .attachments = true}))) {
       return 1;
     }
     const mf::MailListRows rows = store.ReadListRows(folder);
