@@ -5,6 +5,7 @@
 #include <openssl/x509v3.h>
 
 #include "net/NetErrors.h"
+#include "net/TlsContext.h"
 #include "net/WSocketDotted.h"
 
 namespace mf {
@@ -15,9 +16,6 @@ namespace {
 // several records anyway.
 constexpr int kReadChunk = 16384;
 
-struct CtxFree {
-  void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
-};
 struct SslFree {
   void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
@@ -58,7 +56,7 @@ std::string LibraryErrorText() {
 }  // namespace
 
 struct TlsChannel::Handles {
-  std::unique_ptr<SSL_CTX, CtxFree> ctx;
+  tls::ContextPtr ctx;
   std::unique_ptr<SSL, SslFree> ssl;
   BIO* fromNetwork = nullptr;  // owned by ssl
   BIO* toNetwork = nullptr;    // owned by ssl
@@ -73,14 +71,9 @@ TlsChannel::TlsChannel(const std::string& host) : handles_(std::make_unique<Hand
 }
 
 bool TlsChannel::Setup(const std::string& host) {
-  handles_->ctx.reset(SSL_CTX_new(TLS_client_method()));
+  handles_->ctx = tls::ClientContext();
   SSL_CTX* ctx = handles_->ctx.get();
   if (ctx == nullptr) return false;
-  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  // Read per session, so a trust store named in the environment after
-  // start-up (tests, a user's own authority) is honoured.
-  if (SSL_CTX_set_default_verify_paths(ctx) != 1) return false;
 
   handles_->ssl.reset(SSL_new(ctx));
   SSL* ssl = handles_->ssl.get();
