@@ -156,7 +156,7 @@ bool FetchMpop(const MailServers& servers, const std::string& user) {
 
 // The server's own pace: every command goes out at once, the replies land in
 // one file unread. The file's size tells that the whole of each reply came.
-bool FetchFloor(const MailServers& servers, const std::string& user, int messages, std::size_t expectedBytes) {
+bool FetchBareReader(const MailServers& servers, const std::string& user, int messages, std::size_t expectedBytes) {
   const std::string commands = std::string(kScratch) + "/commands";
   const std::string replies = std::string(kScratch) + "/replies";
   std::string text = "USER " + user + "\r\nPASS " + MailServers::kPassword + "\r\n";
@@ -310,7 +310,7 @@ int main() {
                              Fetch{"POP3S retrieval of 10 mails of 5 MB", "alice", kLargeMails, largeBytes}}) {
     std::vector<double> ours;
     std::vector<double> theirs;
-    std::vector<double> floor;
+    std::vector<double> bare;
     for (int round = 0; round < kRounds; ++round) {
       Scratch();
       std::size_t count = 0;
@@ -318,7 +318,7 @@ int main() {
       const std::function<bool()> runs[3] = {
           [&] { return FetchOurs(servers.Pop3sPort(), fetch.user, count); },
           [&] { return FetchMpop(servers, fetch.user); },
-          [&] { return FetchFloor(servers, fetch.user, fetch.expected, fetch.bytes); },
+          [&] { return FetchBareReader(servers, fetch.user, fetch.expected, fetch.bytes); },
       };
       // Each takes its turn at going first.
       for (int turn = 0; turn < 3; ++turn) {
@@ -333,15 +333,15 @@ int main() {
       }
       ours.push_back(times[0]);
       theirs.push_back(times[1]);
-      floor.push_back(times[2]);
+      bare.push_back(times[2]);
     }
     if (!ok) continue;
     std::printf("%s (%d rounds: best, median)\n", fetch.what, kRounds);
     ReportTimes("ours", ours);
     ReportTimes("mpop", theirs);
-    ReportTimes("bare TLS reader", floor);
+    ReportTimes("bare TLS reader", bare);
     ReportRatio("mpop", RoundByRound(ours, theirs));
-    ReportRatio("bare TLS reader", RoundByRound(ours, floor));
+    ReportRatio("bare TLS reader", RoundByRound(ours, bare));
   }
 
   std::string attachment(kAttachmentBytes, '\0');
