@@ -127,9 +127,9 @@ TEST_F(TBaseSetUpTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
   EXPECT_EQ(stored.smtpPassword, "secret");
 }
 
-// A picture of the server page with a secured set-up, for people to look at
+// Pictures of every page with a secured set-up, for people to look at
 // (MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
-TEST_F(TBaseSetUpTest, ScreenshotOfTheServerPage) {
+TEST_F(TBaseSetUpTest, ScreenshotsOfEveryPage) {
   const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
   if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
   TBaseSetUp dialog(settings);
