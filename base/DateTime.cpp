@@ -119,11 +119,11 @@ std::string Rfc822DateText(const DateTime& time) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   int month = time.month >= 1 && time.month <= 12 ? time.month : 1;
-  // The zone is written from the bias (UTC minus local): "+" only when the
-  // bias is negative, so UTC and an unknown zone both read "-0000".
-  int bias = time.utcOffsetMinutes ? -*time.utcOffsetMinutes : 0;
-  char sign = bias < 0 ? '+' : '-';
-  int magnitude = bias < 0 ? -bias : bias;
+  // RFC 5322 section 3.3: "-0000" says the zone is unknown, so a known zone
+  // of UTC itself is "+0000".
+  const int offset = time.utcOffsetMinutes.value_or(0);
+  const char sign = time.utcOffsetMinutes && offset >= 0 ? '+' : '-';
+  const int magnitude = offset < 0 ? -offset : offset;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%s, %d %s %04d %02d:%02d:%02d %c%02d%02d",
                 kDays[time.DayOfWeek()], time.day, kMonths[month - 1], time.year, time.hour,

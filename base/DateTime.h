@@ -55,7 +55,7 @@ std::string FormatDayCount(double days);
 std::optional<double> ParseDayCount(std::string_view text);
 
 // "ddd, d mmm yyyy hh:mm:ss" with English names, a blank and the zone
-// ("+0900"; "-0000" for UTC and for an unknown zone).
+// ("+0900", "+0000" for UTC, "-0000" for an unknown zone).
 std::string Rfc822DateText(const DateTime& time);
 
 }  // namespace mf

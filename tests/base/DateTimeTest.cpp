@@ -17,12 +17,23 @@ DateTime At(int y, int mo, int d, int h, int mi, int s, std::optional<int> zone 
   return t;
 }
 
-TEST(Rfc822DateText, UsesEnglishNamesAndTheZoneOfTheBias) {
-  EXPECT_EQ(Rfc822DateText(At(2026, 12, 8, 9, 5, 7, 540)), "Tue, 8 Dec 2026 09:05:07 +0900");
-  EXPECT_EQ(Rfc822DateText(At(2000, 1, 1, 0, 0, 0, 0)), "Sat, 1 Jan 2000 00:00:00 -0000");
-  EXPECT_EQ(Rfc822DateText(At(2021, 7, 4, 23, 59, 59, -300)), "Sun, 4 Jul 2021 23:59:59 -0500");
-  EXPECT_EQ(Rfc822DateText(At(2021, 7, 4, 12, 0, 0, 330)), "Sun, 4 Jul 2021 12:00:00 +0530");
-  EXPECT_EQ(Rfc822DateText(At(2021, 7, 4, 12, 0, 0, std::nullopt)), "Sun, 4 Jul 2021 12:00:00 -0000");
+// "-0000" means "zone unknown" (RFC 5322 section 3.3): a machine that
+// knows it runs on UTC must say "+0000".
+TEST(Rfc822DateText, WritesTheZoneEastWestZeroHalfHourAndUnknown) {
+  struct Case {
+    std::optional<int> zone;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {540, "Tue, 8 Dec 2026 09:05:07 +0900"},   {0, "Tue, 8 Dec 2026 09:05:07 +0000"},
+      {-300, "Tue, 8 Dec 2026 09:05:07 -0500"},  {330, "Tue, 8 Dec 2026 09:05:07 +0530"},
+      {-210, "Tue, 8 Dec 2026 09:05:07 -0330"},  {-30, "Tue, 8 Dec 2026 09:05:07 -0030"},
+      {765, "Tue, 8 Dec 2026 09:05:07 +1245"},   {std::nullopt, "Tue, 8 Dec 2026 09:05:07 -0000"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Rfc822DateText(At(2026, 12, 8, 9, 5, 7, c.zone)), c.expected);
+  }
+  EXPECT_EQ(Rfc822DateText(At(2000, 1, 1, 0, 0, 0, 0)), "Sat, 1 Jan 2000 00:00:00 +0000");
 }
 
 TEST(DayCount, KnownValues) {

@@ -132,7 +132,7 @@ TEST_F(SmtpMessageTest, PlainMessageHeaderAndOptionalLines) {
             "Sender: sender@example.jp\r\n"
             "Mime-Version: 1.0\r\n"
             "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n"
-            "Date: Sun, 7 Jan 2024 09:05:03 -0000\r\n"
+            "Date: Sun, 7 Jan 2024 09:05:03 +0000\r\n"
             "X-Mailer: rewritten\r\n"
             "In-Reply-To: <x@y>\r\n"
             "References: <r@y>\r\n"
