@@ -6,6 +6,7 @@
 
 #include "net/MimeDecCodecs.h"
 #include "net/MimeDecLineBuffer.h"
+#include "net/MimeDecParams.h"
 #include "net/MimeDecTokens.h"
 #include "platform/Files.h"
 
@@ -29,6 +30,33 @@ std::string WithoutAngleBrackets(std::string value) {
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// An RFC 2231 parameter ("boundary*=", "charset*0*=", "name*1=") reaches the
+// token reader as its name with the star and section number still on, and
+// its pieces may lie anywhere on the line: it is read again from the whole
+// line, where the sections are put together and percent escapes resolved.
+// The charset the value names is left for the caller, as for every value.
+bool IsSectionOf(const std::string& parameter, std::string_view name) {
+  return parameter.size() > name.size() && parameter.compare(0, name.size(), name) == 0 &&
+         parameter[name.size()] == '*';
+}
+
+// Which parameters of one line came in sections; each is read once, after
+// the line's own walk, so a line of many sections costs one more pass.
+struct SectionedParameters {
+  bool charset = false, name = false, boundary = false, filename = false;
+  void Note(const std::string& parameter) {
+    charset = charset || IsSectionOf(parameter, "charset");
+    name = name || IsSectionOf(parameter, "name");
+    boundary = boundary || IsSectionOf(parameter, "boundary");
+    filename = filename || IsSectionOf(parameter, "filename");
+  }
+};
+
+std::string SectionedValue(const char* line, std::size_t length, std::string_view name) {
+  auto found = mimedec::FindMimeParameter(std::string_view(line, length), name);
+  return found ? found->value : std::string();
+}
 
 // Leaves the decoder's per-run state tidy however DecodeStream is left.
 class DecodingScope {
@@ -171,6 +199,7 @@ void TMimeDecode::MessageHeaderLine(char* line, std::size_t length) {
       mimeVersion_ = reader.Rest();
     } else if (name == "content-type") {
       contentType_ = reader.Token(true);
+      SectionedParameters sectioned;
       while (reader.Delimiter() == ';') {
         const std::string parameter = reader.Token();
         if (reader.Delimiter() != '=') continue;
@@ -182,18 +211,32 @@ void TMimeDecode::MessageHeaderLine(char* line, std::size_t length) {
         } else if (parameter == "boundary") {
           boundary_ = "--" + Lowered(value);
           isMultipart_ = true;
+        } else {
+          sectioned.Note(parameter);
+        }
+      }
+      if (sectioned.charset) charset_ = Lowered(SectionedValue(line, length, "charset"));
+      if (sectioned.name) headerName_ = SectionedValue(line, length, "name");
+      if (sectioned.boundary) {
+        const std::string value = SectionedValue(line, length, "boundary");
+        if (!value.empty()) {
+          boundary_ = "--" + Lowered(value);
+          isMultipart_ = true;
         }
       }
     } else if (name == "content-transfer-encoding") {
       encoding_ = reader.Token(true);
     } else if (name == "content-disposition") {
       disposition_ = reader.Token(true);
+      SectionedParameters sectioned;
       while (reader.Delimiter() == ';') {
         const std::string parameter = reader.Token();
         if (reader.Delimiter() != '=') continue;
         const std::string value = reader.Value();
         if (parameter == "filename") fileName_ = value;
+        else sectioned.Note(parameter);
       }
+      if (sectioned.filename) fileName_ = SectionedValue(line, length, "filename");
     }
   }
   headerLines_.emplace_back(line, length);
@@ -269,6 +312,7 @@ void TMimeDecode::ParsePartField(const char* line, std::size_t length) {
   const std::string name = reader.Token();
   if (reader.Delimiter() != ':') return;
   reader.SkipBlanks();
+  SectionedParameters sectioned;
   if (name == "content-type") {
     partContentType_ = reader.Token(true);
     while (reader.Delimiter() == ';') {
@@ -281,7 +325,15 @@ void TMimeDecode::ParsePartField(const char* line, std::size_t length) {
         partCharset_ = value;
       } else if (parameter == "boundary") {
         nestedBoundaries_.insert("--" + Lowered(value));
+      } else {
+        sectioned.Note(parameter);
       }
+    }
+    if (sectioned.name) partName_ = SectionedValue(line, length, "name");
+    if (sectioned.charset) partCharset_ = Lowered(SectionedValue(line, length, "charset"));
+    if (sectioned.boundary) {
+      const std::string value = SectionedValue(line, length, "boundary");
+      if (!value.empty()) nestedBoundaries_.insert("--" + Lowered(value));
     }
   } else if (name == "content-transfer-encoding") {
     partEncoding_ = reader.Token(true);
@@ -296,9 +348,11 @@ void TMimeDecode::ParsePartField(const char* line, std::size_t length) {
         // Mailers leave long names unquoted, blanks and all: take the line.
         partFileName_ = reader.AtQuote() ? reader.Value() : reader.Rest();
       } else {
+        sectioned.Note(parameter);
         reader.Value();
       }
     }
+    if (sectioned.filename) partFileName_ = SectionedValue(line, length, "filename");
   } else if (name == "content-description" && partFileName_.empty()) {
     reader.Token(true);
     while (reader.Delimiter() == ';') {

@@ -99,6 +99,25 @@ TEST_F(InboxIntakeTest, TwoAttachmentsShareOneFolderNamedOnceOnLineSix) {
   EXPECT_EQ(TextOf(InboxBody(0)), "text");
 }
 
+// A boundary given only in its RFC 2231 form (as Python's email corpus has
+// it) splits the mail like a plain one; the text's charset in sections too.
+TEST_F(InboxIntakeTest, BoundaryAndCharsetInRfc2231FormSplitTheMailIntoItsParts) {
+  ASSERT_EQ(Store("From: a@example.jp\nMessage-ID: <sections@example.jp>\n"
+                  "Content-Type: multipart/mixed; boundary*=us-ascii'en'%3D%3Dpart%3D%3D\n\n"
+                  "preamble\n"
+                  "--==part==\nContent-Type: text/plain; charset*0*=''euc; charset*1*=%2Djp\n\n"
+                  // EUC-JP that reads as half-width kana too: only the charset tells.
+                  "\xA4\xC6\xA4\xB9\xA4\xC8\n"
+                  "--==part==\nContent-Type: application/octet-stream; name*=''data.bin\n"
+                  "Content-Transfer-Encoding: base64\n\nAAEC\n"
+                  "--==part==--\n"),
+            IntakeResult::Stored);
+  EXPECT_EQ(TextOf(InboxBody(0)), Sj("てすと"));
+  const std::string base = store.StoreFolder() + "sections/";
+  EXPECT_EQ(Fields(InboxBody(0), "X-Attachments-File: "), (std::vector<std::string>{base + "data.bin"}));
+  EXPECT_EQ(platform::ReadFile(base + "data.bin"), std::string("\x00\x01\x02", 3));
+}
+
 // RFC 2231 and encoded-word names, in the header forms other mailers write.
 struct NameCase {
   const char* name;

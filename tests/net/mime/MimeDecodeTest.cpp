@@ -204,6 +204,77 @@ TEST(MimeDecode, NestedMultipartFlattensIntoNumberedParts) {
   EXPECT_EQ(record.events.back(), "MessageEnd");
 }
 
+// RFC 2231 gives every parameter the extended and continued forms, not only
+// file names; a boundary in that form alone must still split the message.
+TEST(MimeDecode, ParametersInRfc2231FormSplitAndDecodeLikePlainOnes) {
+  struct Case {
+    const char* what;
+    std::string contentType;
+    std::string boundary;  // as the decoder reports it
+    std::string charset;   // of the message
+  };
+  const Case cases[] = {
+      {"extended, no charset", "multipart/mixed; boundary*=''Outer%20Line", "--outer line", ""},
+      {"extended with charset and language", "multipart/mixed; boundary*=us-ascii'en'outer%2Dline",
+       "--outer-line", ""},
+      {"continued, first piece extended", "multipart/mixed;\r\n boundary*0*=us-ascii''out%65r;\r\n boundary*1=\"-line\"",
+       "--outer-line", ""},
+      {"continued pieces in any order", "multipart/mixed; boundary*1=line; boundary*0=outer-", "--outer-line", ""},
+      {"extended charset of the message", "multipart/mixed; charset*=''ISO-2022-JP; boundary=outer-line",
+       "--outer-line", "iso-2022-jp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMimeDecode decoder;
+    MimeDecRecorder record(decoder);
+    // Each part names its own boundary and charset in sections as well.
+    const std::string open = c.boundary;
+    Decode(decoder, "Content-Type: " + c.contentType + "\r\n\r\n" +
+                        "preamble\r\n" + open + "\r\n" +
+                        "Content-Type: text/plain; charset*0*=''iso-2022%2D; charset*1=jp\r\n"
+                        "\r\n"
+                        "text\r\n" +
+                        open + "\r\n" +
+                        "Content-Type: multipart/alternative; boundary*=''In%20Ner\r\n"
+                        "\r\n"
+                        "--in ner\r\n"
+                        "Content-Type: application/octet-stream; name*=utf-8''%E3%81%82.bin\r\n"
+                        "Content-Disposition: attachment; filename*0*=utf-8''%E3%81%82; filename*1=.bin\r\n"
+                        "Content-Transfer-Encoding: base64\r\n"
+                        "\r\n"
+                        "AAEC\r\n"
+                        "--in ner--\r\n" +
+                        open + "--\r\n");
+    EXPECT_TRUE(decoder.IsMultipart());
+    EXPECT_EQ(decoder.Boundary(), c.boundary);
+    EXPECT_EQ(decoder.Charset(), c.charset);
+    EXPECT_EQ(record.data[0], "preamble");
+    EXPECT_EQ(record.data[1], "text\r\n");
+    EXPECT_EQ(record.data[3], std::string("\x00\x01\x02", 3));
+    ASSERT_EQ(record.partFileNames.size(), 3u);  // the closing line after the inner one heads no part
+    EXPECT_EQ(record.partFileNames[2], "\xE3\x81\x82.bin");
+  }
+}
+
+TEST(MimeDecode, SectionedPartValuesAreReadFromTheWholeLine) {
+  TMimeDecode decoder;
+  std::vector<std::string> seen;
+  decoder.OnPartHeaderEnd = [&](TMimeDecode& d) {
+    seen.push_back(d.PartCharset() + "|" + d.PartName() + "|" + d.PartFileName());
+  };
+  Decode(decoder,
+         "Content-Type: multipart/mixed; boundary=b\r\n"
+         "Content-Disposition: inline; filename*=utf-8''whole%2Etxt\r\n"
+         "\r\n"
+         "--b\r\n"
+         "Content-Type: text/plain; name*0=\"a \"; name*1=b; charset*=utf-8''UTF-8\r\n"
+         "\r\n"
+         "x\r\n"
+         "--b--\r\n");
+  EXPECT_EQ(decoder.FileName(), "whole.txt");
+  EXPECT_EQ(seen, (Strings{"utf-8|a b|"}));
+}
+
 TEST(MimeDecode, MissingBoundariesStillEndWhatWasBegun) {
   {
     // The declared boundary never appears: everything is preamble, passed on
