@@ -5,6 +5,7 @@
 #include "base/Integer.h"
 #include "mail/StoreRecords.h"
 #include "platform/Files.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -46,16 +47,10 @@ AddressRecord ParseRecord(std::string_view content) {
 }  // namespace
 
 AddressRecord SenderEntry(std::string_view sender) {
-  if (!sender.empty() && sender.back() == '\r') sender.remove_suffix(1);
-  if (!sender.empty() && sender.back() == '>') sender.remove_suffix(1);
+  Mailbox mailbox = ReadMailbox(sender);
   AddressRecord record;
-  const std::size_t open = sender.find('<');
-  if (open == std::string_view::npos) {
-    record.address = std::string(sender);
-  } else {
-    record.name = std::string(sender.substr(0, open));
-    record.address = std::string(sender.substr(open + 1));
-  }
+  record.name = std::move(mailbox.name);
+  record.address = std::move(mailbox.address);
   return record;
 }
 

@@ -22,9 +22,8 @@ struct AddressRecord {
 };
 
 // A new entry for the sender of a received mail (line 3 of its header
-// record): the name is the text before the first "<", its blanks kept, and
-// the address the text after it without a final ">"; a sender without "<"
-// is all address. Nothing of the text is lost.
+// record): the display name as a reader sees it (unquoted, comments
+// dropped, empty for a bare address) and the bare address.
 AddressRecord SenderEntry(std::string_view sender);
 
 // The record's lines, separator line included. Fields are made single

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -39,7 +40,9 @@ bool AddressListSorter::ColumnClick(AddressColumn column, std::vector<AddressRow
   return true;
 }
 
-std::string RecipientText(const AddressRecord& record) { return record.name + " <" + record.address + ">"; }
+// The text goes into a recipient field and through the recipient reader:
+// a name with a comma or a quote in it must come out as one recipient.
+std::string RecipientText(const AddressRecord& record) { return MailboxText({record.name, record.address}); }
 
 void RecipientList::Add(const AddressRecord& record) {
   items_.push_back({record.icon, RecipientText(record), items_.size()});

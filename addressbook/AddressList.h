@@ -36,7 +36,8 @@ class AddressListSorter {
   ColumnDirections<4> directions_;
 };
 
-// A chosen recipient: the entry's icon and "name <address>".
+// A chosen recipient: the entry's icon and "name <address>" (the name
+// quoted where it needs it, the bare address when it is empty).
 struct PickedRecipient {
   int icon = 0;
   std::string text;

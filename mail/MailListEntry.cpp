@@ -4,6 +4,7 @@
 
 #include "mail/MailDate.h"
 #include "mail/MailStatus.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -60,7 +61,8 @@ MailListEntry MakeMailListEntry(FolderKind folder, const HeaderView& record, std
   const ShownRecord shown = ShowRecord(folder, record);
   MailListEntry entry;
   entry.subject = shown.subject;
-  entry.secondColumn = shown.secondColumn;
+  // A sender is shown as a reader sees its name: no quotes, no comments.
+  entry.secondColumn = shown.received ? ShownMailboxes(shown.secondColumn) : std::string(shown.secondColumn);
   entry.dateText = shown.dateText;
   entry.icon = shown.icon;
   entry.data.index = index;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mail/MailListEntry.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -12,43 +13,55 @@ constexpr int kUnreadIcon = 2;
 
 }  // namespace
 
-// Every text shown is a piece of the file, so a block of the file's size
-// holds them all; the rows are written into it in one pass and the texts
-// are then moved into a block of their exact size, so no spare space stays.
-// Pages of the first block that are never written are never touched.
+// Nearly every text shown is a piece of the file, so a block of the file's
+// size holds them all; the rows are written into it in one pass and the
+// texts are then moved into a block of their exact size, so no spare space
+// stays. Pages of the first block that are never written are never touched.
+// A sender shown otherwise than stored ("a@x(A)" as "A <a@x>") may be a
+// little longer than its piece; the block then grows.
 MailListRows::MailListRows(FolderKind folder, const HeaderFile& file) {
   const std::size_t count = file.size();
   rows_.reserve(count);
-  auto block = std::make_unique_for_overwrite<char[]>(file.ByteCount());
-  char* const begin = block.get();
-  char* end = begin;
-  auto put = [&end](std::string_view text) {
-    if (!text.empty()) std::memcpy(end, text.data(), text.size());
-    end += text.size();
+  std::size_t capacity = file.ByteCount();
+  auto block = std::make_unique_for_overwrite<char[]>(capacity);
+  std::size_t used = 0;
+  auto put = [&](std::string_view text) {
+    if (text.empty()) return;
+    if (used + text.size() > capacity) {
+      capacity = std::max(capacity * 2, used + text.size());
+      auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+      if (used > 0) std::memcpy(bigger.get(), block.get(), used);
+      block = std::move(bigger);
+    }
+    std::memcpy(block.get() + used, text.data(), text.size());
+    used += text.size();
   };
+  std::string sender;
   for (std::size_t i = 0; i < count; ++i) {
     const ShownRecord shown = ShowRecord(folder, file[i]);
+    std::string_view second = shown.secondColumn;
+    if (shown.received && ShownMailboxesInto(second, sender)) second = sender;
     Row row;
-    row.text = static_cast<std::uint32_t>(end - begin);
+    row.text = static_cast<std::uint32_t>(used);
     row.icon = static_cast<std::uint8_t>(shown.icon);
     row.flags = static_cast<std::uint8_t>((shown.isRead ? 0 : kUnread) | (shown.hasAttachment ? kAttachment : 0));
-    if (shown.subject.size() < kLong && shown.secondColumn.size() < kLong) {
+    if (shown.subject.size() < kLong && second.size() < kLong) {
       row.subjectLength = static_cast<std::uint16_t>(shown.subject.size());
-      row.secondLength = static_cast<std::uint16_t>(shown.secondColumn.size());
+      row.secondLength = static_cast<std::uint16_t>(second.size());
     } else {
       row.subjectLength = kLong;
       row.secondLength = kLong;
       longRows_.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(shown.subject.size()),
-                           static_cast<std::uint32_t>(shown.secondColumn.size())});
+                           static_cast<std::uint32_t>(second.size())});
     }
     rows_.push_back(row);
     put(shown.subject);
-    put(shown.secondColumn);
+    put(second);
     put(shown.dateText);
   }
-  textSize_ = static_cast<std::size_t>(end - begin);
+  textSize_ = used;
   texts_ = std::make_unique_for_overwrite<char[]>(textSize_);
-  if (textSize_ > 0) std::memcpy(texts_.get(), begin, textSize_);
+  if (textSize_ > 0) std::memcpy(texts_.get(), block.get(), textSize_);
   longRows_.shrink_to_fit();
 }
 

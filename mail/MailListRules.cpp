@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "text/Mailbox.h"
+
 namespace mf {
 
 namespace {
@@ -72,11 +74,8 @@ std::vector<std::string> HeaderDisplay(std::string_view stored, HeaderMode mode)
 }
 
 SenderParts SplitSender(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (!line.empty() && line.back() == '>') line.remove_suffix(1);
-  const std::size_t open = line.find('<');
-  if (open == std::string_view::npos) return {std::string(), std::string(line)};
-  return {std::string(line.substr(0, open)), std::string(line.substr(open + 1))};
+  Mailbox sender = ReadMailbox(line);
+  return {std::move(sender.name), std::move(sender.address)};
 }
 
 }  // namespace mf

@@ -31,9 +31,9 @@ HeaderMode NextHeaderMode(HeaderMode mode);
 // missing adds nothing.
 std::vector<std::string> HeaderDisplay(std::string_view stored, HeaderMode mode);
 
-// A sender line ("name <address>" or a bare address) as the address entry
-// dialog is offered it: the name keeps its blanks, the address loses the
-// brackets; a trailing CR goes first.
+// A sender line (line 3 of an inbox record) as the address entry dialog is
+// offered it: the display name as a reader sees it (unquoted, no blanks
+// around it, empty for a bare address) and the bare address.
 struct SenderParts {
   std::string name;
   std::string address;

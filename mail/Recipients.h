@@ -6,19 +6,19 @@
 
 namespace mf {
 
-// One item of a recipient list. `name` keeps the blank that stood between
-// it and the bracketed address ("山田 " of "山田 <y@x.jp>").
+// One item of a recipient list: the display name as read (quotes and
+// escapes resolved, no blanks around it) and the bare address.
 struct Recipient {
   std::string name;
   std::string address;
   bool operator==(const Recipient&) const = default;
 };
 
-// Splits a recipient text ("name <address>, address") into its items.
-// Items are separated by commas with or without blanks; blanks around an
-// item are dropped and empty items (a leading comma, two commas in a row)
-// are skipped. An item without "<" is a bare address. A comment in
-// parentheses inside the address is removed.
+// Splits a recipient text ("name <address>, \"Doe, John\" <j@x>, address")
+// into its items as an RFC 5322 address list is read: commas inside quotes
+// or comments separate nothing, empty items are skipped, a comment is no
+// part of an address, and no item holds a control character, so none can
+// start a command or header line of its own.
 std::vector<Recipient> ParseRecipients(std::string_view text);
 
 }  // namespace mf

@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "mail/StoreRecords.h"
 #include "mail/StoredHeaderBlock.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -28,7 +29,7 @@ ComposeFill Answer(const StoredMailValues& mail, std::string subject, std::strin
   fill.subject = std::move(subject);
   fill.caption = fill.subject;
   fill.to = std::move(to);
-  fill.body = mail.sender + Sj(firstLine) + "\r\n\r\n" + mail.quotedText;
+  fill.body = ShownMailboxes(mail.sender) + Sj(firstLine) + "\r\n\r\n" + mail.quotedText;
   fill.inReplyTo = mail.messageId;
   fill.references = mail.combinedReferences;
   return fill;
@@ -58,7 +59,9 @@ std::string ReplySubject(std::string_view subject) {
 }
 
 ComposeFill MakeReply(const StoredMailValues& mail) {
-  return Answer(mail, ReplySubject(mail.subject), mail.sender, "へのお返事");
+  // The sender as a recipient text that the recipient reader takes back
+  // whole: quoted where the name needs it, never quoted twice.
+  return Answer(mail, ReplySubject(mail.subject), MailboxListText(mail.sender), "へのお返事");
 }
 
 ComposeFill MakeForward(const StoredMailValues& mail) {

@@ -40,10 +40,11 @@ struct ComposeFill {
 // answering an answer does not grow the subject.
 std::string ReplySubject(std::string_view subject);
 
-// An answer to the sender: the subject above, the sender + "へのお返事", an
-// empty line, then the quoted text.
+// An answer to the sender: the subject above, the sender's mailboxes as a
+// recipient text, the sender as shown + "へのお返事", an empty line, then
+// the quoted text.
 ComposeFill MakeReply(const StoredMailValues& mail);
-// A forward: "Fwd: " + subject, no recipient, sender + "からのメール".
+// A forward: "Fwd: " + subject, no recipient, the sender as shown + "からのメール".
 ComposeFill MakeForward(const StoredMailValues& mail);
 
 }  // namespace mf

@@ -2,7 +2,9 @@
 #include <vector>
 
 #include "base/Base64.h"
+#include "base/Text.h"
 #include "text/Jconvert.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -115,7 +117,15 @@ void AppendBWords(std::string& out, std::string_view run, const std::string& pre
   if (!word.empty() || first) emit();
 }
 
-void AppendQWords(std::string& out, std::string_view run, const std::string& prefix) {
+// In a phrase an encoded word may hold only letters, digits and "!*+-/"
+// as they are (RFC 2047 section 5 (3)); everything else is written in hex.
+bool QPhraseNeedsHex(unsigned char c) {
+  const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '!' ||
+                     c == '*' || c == '+' || c == '-' || c == '/' || c == ' ';
+  return !plain;
+}
+
+void AppendQWords(std::string& out, std::string_view run, const std::string& prefix, bool phrase = false) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   out += prefix;
   std::size_t column = prefix.size() + 2;
@@ -125,7 +135,7 @@ void AppendQWords(std::string& out, std::string_view run, const std::string& pre
     std::size_t length = 1;
     if (c == ' ') {
       piece[0] = '_';
-    } else if (QNeedsHex(c)) {
+    } else if (phrase ? QPhraseNeedsHex(c) : QNeedsHex(c)) {
       piece[0] = '=';
       piece[1] = kHex[c >> 4];
       piece[2] = kHex[c & 15];
@@ -210,23 +220,53 @@ std::string EncodeHeaderText(std::string_view text, HeaderLocale locale) {
   return out;
 }
 
-std::string FormatMailAddress(std::string_view name, std::string_view address, HeaderLocale locale) {
-  if (name.empty()) return std::string(address);
-  bool printable = true;
-  for (char ch : name) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c > 0x7E) printable = false;
-  }
-  std::string display;
-  if (printable) {
-    display += '"';
-    for (char ch : name) {
-      if (ch == '\\' || ch == '"') display += '\\';
-      display += ch;
-    }
-    display += '"';
+namespace {
+
+// All of `text` as encoded words, blanks included.
+std::string EncodeWholeText(std::string_view text, HeaderLocale locale) {
+  const WordStyle style = StyleFor(locale);
+  const std::string source = locale == HeaderLocale::Japanese ? ProgramTextToJis(text) : std::string(text);
+  const std::string prefix = std::string("=?") + style.charset + "?" + (style.quoted ? "Q" : "B") + "?";
+  std::string out;
+  if (style.quoted) {
+    AppendQWords(out, source, prefix, true);
   } else {
-    display = EncodeHeaderText(name, locale);
+    AppendBWords(out, source, prefix, locale == HeaderLocale::Japanese);
+  }
+  return out;
+}
+
+}  // namespace
+
+// RFC 5322 section 3.2.5: a name of atoms stands bare, one with a special
+// is quoted. A name with 8-bit bytes becomes encoded words, and when its
+// plain words hold a special too, all of it does: an encoded word may stand
+// for an atom, never inside a quoted string (RFC 2047 section 5).
+std::string FormatMailAddress(std::string_view name, std::string_view address, HeaderLocale locale) {
+  const std::string trimmed = Trim(name);
+  if (trimmed.empty()) return std::string(address);
+  bool eightBit = false;
+  for (char ch : trimmed) eightBit = eightBit || ForcesEncoding(static_cast<unsigned char>(ch));
+  std::string display;
+  if (!eightBit) {
+    display = IsPlainPhrase(trimmed) ? trimmed : QuotedPhrase(trimmed);
+  } else {
+    bool plainWordsNeedQuotes = false;
+    std::size_t i = 0;
+    while (i < trimmed.size()) {
+      const std::size_t start = i;
+      bool encoded = false;
+      while (i < trimmed.size() && !IsSeparator(static_cast<unsigned char>(trimmed[i]))) {
+        encoded = encoded || ForcesEncoding(static_cast<unsigned char>(trimmed[i]));
+        ++i;
+      }
+      if (!encoded && !IsPlainPhrase(std::string_view(trimmed).substr(start, i - start))) plainWordsNeedQuotes = true;
+      while (i < trimmed.size() && IsSeparator(static_cast<unsigned char>(trimmed[i]))) ++i;
+    }
+    // Q words that EncodeHeaderText writes may keep specials as they are;
+    // in a name they must not, so those locales encode the whole name.
+    const bool whole = plainWordsNeedQuotes || StyleFor(locale).quoted;
+    display = whole ? EncodeWholeText(trimmed, locale) : EncodeHeaderText(trimmed, locale);
   }
   return display + " <" + std::string(address) + ">";
 }

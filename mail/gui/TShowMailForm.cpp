@@ -20,6 +20,7 @@
 #include "platform/Shell.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
+#include "text/Mailbox.h"
 
 namespace mf {
 namespace {
@@ -113,6 +114,7 @@ void TShowMailForm::Reset() {
   mailText->clear();
   attachmentList->clear();
   attachmentNames_.clear();
+  AnswerRecipients.clear();
   EditInReplyTo.clear();
   EditReferences.clear();
   RecordIndex = 0;
@@ -122,7 +124,10 @@ void TShowMailForm::Reset() {
 }
 
 void TShowMailForm::Fill(const ArrivedMail& mail) {
-  senderEdit->setText(platform::ToQString(mail.from));
+  // The name as a reader sees it; the answer takes the sender as a
+  // recipient text, which keeps the quotes a name may need.
+  senderEdit->setText(platform::ToQString(ShownMailboxes(mail.from)));
+  AnswerRecipients = MailboxListText(mail.from);
   senderEdit->setCursorPosition(0);
   subjectEdit->setText(platform::ToQString(mail.subject));
   subjectEdit->setCursorPosition(0);
@@ -180,7 +185,7 @@ void TShowMailForm::PrepareAnswer() {
   position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
   composition.move(BesideCarrier(position, pictureWidth));
 
-  composition.Add_s->setText(senderEdit->text());
+  composition.Add_s->setText(platform::ToQString(AnswerRecipients));
   composition.Title->setText(platform::ToQString(ReplySubject(platform::FromQString(subjectEdit->text()))));
   composition.EditInRelpyTo = EditInReplyTo;
   composition.EditReferences = EditReferences;

@@ -73,6 +73,7 @@ class TShowMailForm final : public SpeechBubbleWindow {
   LabelButton* answerLaterButton;  // "後で返信"
 
   // Hidden fields for the answer.
+  std::string AnswerRecipients;  // the sender as a recipient text (quoted where needed)
   std::string EditInReplyTo;
   std::string EditReferences;
   std::size_t RecordIndex = 0;  // the shown mail's inbox record: the answer marks it "返信"

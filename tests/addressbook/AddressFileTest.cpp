@@ -85,20 +85,24 @@ TEST_F(AddressFileTest, FieldsStaySingleLinesAndAppendStartsOnAFreshLine) {
   EXPECT_EQ(records[1], (AddressRecord{"two  lines", "x  y", "z ", 0}));
 }
 
-TEST(SenderEntry, SplitsNameAndAddressKeepingEveryCharacter) {
+// The name the address book is offered is the one a reader sees: never
+// the quotes, the blanks around it or a comment's parentheses.
+TEST(SenderEntry, ReadsTheDisplayNameAndTheBareAddress) {
   struct Case {
     std::string sender;
     std::string name;
     std::string address;
   };
   const std::vector<Case> cases = {
-      {Sj("山田 <yamada@example.jp>"), Sj("山田 "), "yamada@example.jp"},
+      {Sj("山田 <yamada@example.jp>"), Sj("山田"), "yamada@example.jp"},
       {"yamada@example.jp", "", "yamada@example.jp"},
       {"yamada@example.jp\r", "", "yamada@example.jp"},
-      {"\"Y, T\" <y@x>\r", "\"Y, T\" ", "y@x"},
+      {"\"Alice\" <a@x>", "Alice", "a@x"},
+      {"\"Y, T\" <y@x>\r", "Y, T", "y@x"},
+      {"a@x (Alice)", "Alice", "a@x"},
       {"<y@x>", "", "y@x"},
       {"", "", ""},
-      {"a <b <c>", "a ", "b <c"},
+      {"a <b <c>", "a", "b<c"},
   };
   for (const Case& c : cases) {
     AddressRecord entry = SenderEntry(c.sender);

@@ -57,6 +57,45 @@ TEST(MailListRows, ShowEachRecordAsTheListEntryDoesInEveryFolder) {
   for (FolderKind folder : kAllFolders) ExpectRowsShowEntries(folder, FileOf(records));
 }
 
+// The sender column shows names as a reader sees them; a sender shown
+// longer than stored ("a@x(A)") still fits the rows' block. Recipients of
+// written mail stay as typed.
+TEST(MailListRows, SendersShowTheirNamesWithoutQuotesOrComments) {
+  struct Case {
+    std::string from;
+    std::string shown;
+  };
+  const std::vector<Case> cases = {
+      {"\"Alice\" <alice@example.test>", "Alice <alice@example.test>"},
+      {"\"Doe, John\" <j@x>", "Doe, John <j@x>"},
+      {"a@x(A)", "A <a@x>"},
+      {"b@x(B),c@x(C)", "B <b@x>, C <c@x>"},
+      {Sj("山田 <y@x.jp>"), Sj("山田 <y@x.jp>")},
+      {"<a@x>", "<a@x>"},
+      {"\"", "\""},
+  };
+  // More shown than the whole file holds: the block must grow.
+  std::string many = "a(b)", manyShown = "b <a>";
+  for (int i = 0; i < 999; ++i) {
+    many += ",a(b)";
+    manyShown += ", b <a>";
+  }
+  std::vector<HeaderRecord> records;
+  for (const Case& c : cases) records.push_back({StatusWord(MailStatus::Read), "s", c.from, "d", c.from, ""});
+  records.push_back({StatusWord(MailStatus::Read), "", many, "", "", ""});
+  const std::string bytes = FileOf(records);
+  const MailListRows inbox(FolderKind::Inbox, HeaderFile(bytes));
+  const MailListRows sent(FolderKind::Sent, HeaderFile(bytes));
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(inbox.SecondColumn(i), cases[i].shown);
+    EXPECT_EQ(sent.SecondColumn(i), cases[i].from);
+    EXPECT_EQ(inbox.DateText(i), "d");
+  }
+  EXPECT_GT(manyShown.size(), bytes.size());
+  EXPECT_EQ(inbox.SecondColumn(cases.size()), manyShown);
+  for (FolderKind folder : kAllFolders) ExpectRowsShowEntries(folder, bytes);
+}
+
 TEST(MailListRows, RecordsWithMissingLinesOrOddLineEndsShowAsTheEntries) {
   const std::string separator = "\x01\x01\r\n";
   const std::vector<std::string> files = {

@@ -12,17 +12,21 @@
 namespace mf {
 namespace {
 
-TEST(SplitSenderTest, NamesKeepTheirBlanksAndAddressesLoseTheBrackets) {
+// The address book is offered the name a reader sees, never the quotes of
+// the header ("送信者をアドレス帳に追加").
+TEST(SplitSenderTest, OffersTheDisplayNameAndTheBareAddress) {
   struct Case {
     std::string line;
     SenderParts expected;
   };
   const Case cases[] = {
-      {Sj("山田 花子 <hanako@example.jp>"), {Sj("山田 花子 "), "hanako@example.jp"}},
+      {Sj("山田 花子 <hanako@example.jp>"), {Sj("山田 花子"), "hanako@example.jp"}},
       {"hanako@example.jp", {"", "hanako@example.jp"}},
       {"hanako@example.jp\r", {"", "hanako@example.jp"}},
       {"<only@x.jp>", {"", "only@x.jp"}},
-      {"Name <a@x.jp>\r", {"Name ", "a@x.jp"}},
+      {"\"Alice\" <alice@example.test>\r", {"Alice", "alice@example.test"}},
+      {"\"A \\\"B\\\"\" <a@x>", {"A \"B\"", "a@x"}},
+      {"a@x (Alice)", {"Alice", "a@x"}},
       {"", {"", ""}},
   };
   for (const Case& c : cases) {

@@ -21,9 +21,9 @@ TEST_P(RecipientsTest, Parses) {
 INSTANTIATE_TEST_SUITE_P(
     Lists, RecipientsTest,
     ::testing::Values(
-        RecipientCase{"name with its blank, then a bare address",
+        RecipientCase{"a name, then a bare address",
                       Sj("山田 <y@x.jp>, b@y.jp"),
-                      {{Sj("山田 "), "y@x.jp"}, {"", "b@y.jp"}}},
+                      {{Sj("山田"), "y@x.jp"}, {"", "b@y.jp"}}},
         RecipientCase{"a bare comma keeps the second address whole", "a@x.jp,b@y.jp",
                       {{"", "a@x.jp"}, {"", "b@y.jp"}}},
         RecipientCase{"blanks around items are dropped", "  a@x.jp  ,   b@y.jp ",
@@ -31,10 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
         RecipientCase{"empty items are skipped", ", a@x.jp,, ,b@y.jp,",
                       {{"", "a@x.jp"}, {"", "b@y.jp"}}},
         RecipientCase{"brackets without a name", "<a@x.jp>", {{"", "a@x.jp"}}},
-        RecipientCase{"a comment in the address is removed", "a@x.jp (home), Bob <b(work)@y.jp>",
-                      {{"", "a@x.jp"}, {"Bob ", "b@y.jp"}}},
+        RecipientCase{"a comment is no part of the address", "a@x.jp (home), Bob <b(work)@y.jp>",
+                      {{"home", "a@x.jp"}, {"Bob", "b@y.jp"}}},
+        RecipientCase{"a comma in quotes separates nothing", "\"Doe, John\" <j@x>, \"A \\\"B\\\"\" <a@x>",
+                      {{"Doe, John", "j@x"}, {"A \"B\"", "a@x"}}},
         RecipientCase{"a line end inside an item starts no command", "a@x.jp\r\nDATA",
-                      {{"", "a@x.jp  DATA"}}},
+                      {{"", "a@x.jp DATA"}}},
         RecipientCase{"nothing but separators", " , ,, ", {}},
         RecipientCase{"empty", "", {}}),
     [](const auto& info) { return std::to_string(info.index); });

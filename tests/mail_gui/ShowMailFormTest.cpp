@@ -31,9 +31,9 @@ class Viewer : public testing::ReceivingWindowsTest {
   }
   // Shows a mail whose character the hut does not know, so that "返信"
   // prepares the answer and then stops.
-  void Show(const std::string& subject, const std::string& text) {
+  void Show(const std::string& subject, const std::string& text, const std::string& from = "hanako@example.jp") {
     ArrivedMail mail;
-    mail.from = "hanako@example.jp";
+    mail.from = from;
     mail.subject = subject;
     mail.text = text;
     mail.inReplyTo = "<m@example.jp>";
@@ -79,6 +79,29 @@ TEST_F(Viewer, AnAnswerQuotesEveryLineInGreenAndTakesTheMailsIds) {
     QTextCursor cursor(block);
     cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 128, 0)) << "line " << line;
+  }
+}
+
+// The sender field shows the name as a reader sees it; the answer's
+// recipient field keeps the quotes the name needs and no others.
+TEST_F(Viewer, TheSenderShowsItsNameUnquotedAndTheAnswerGoesToAValidRecipient) {
+  struct Case {
+    std::string from;
+    std::string shown;
+    std::string to;
+  };
+  const Case cases[] = {
+      {"\"Alice\" <alice@example.test>", "Alice <alice@example.test>", "Alice <alice@example.test>"},
+      {"\"Doe, John\" <j@example.test>", "Doe, John <j@example.test>", "\"Doe, John\" <j@example.test>"},
+      {Sj("花子 <hanako@example.jp>"), Sj("花子 <hanako@example.jp>"), Sj("花子 <hanako@example.jp>")},
+      {"a@example.test (Alice)", "Alice <a@example.test>", "Alice <a@example.test>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    Show("hello", "text", c.from);
+    EXPECT_EQ(platform::FromQString(viewer_->senderEdit->text()), c.shown);
+    viewer_->Label1Click();
+    EXPECT_EQ(platform::FromQString(composition_->Add_s->text()), c.to);
   }
 }
 

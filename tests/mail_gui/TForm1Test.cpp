@@ -366,7 +366,7 @@ TEST_F(TForm1Test, TheSenderOfferedToTheAddressBookComesFromTheSelectedFoldersOw
   window.SelectRows({0});  // "bare", the newest
   window.JoinAddressBookClick();
   using Offer = std::pair<std::string, std::string>;
-  EXPECT_EQ(offered_, (std::vector<Offer>{{Sj("山田 花子 "), "hanako@example.jp"}, {"", "bare@x.jp"}}));
+  EXPECT_EQ(offered_, (std::vector<Offer>{{Sj("山田 花子"), "hanako@example.jp"}, {"", "bare@x.jp"}}));
 }
 
 TEST_F(TForm1Test, SendSendsTheWholeOutboxOverOneSessionAndTheCharactersDepart) {

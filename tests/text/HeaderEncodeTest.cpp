@@ -184,7 +184,7 @@ TEST(HeaderLocaleTest, CharSetsAndLanguageIds) {
 
 TEST(FormatMailAddressTest, QuotesEncodesOrLeavesBare) {
   EXPECT_EQ(FormatMailAddress("", "taro@example.jp"), "taro@example.jp");
-  EXPECT_EQ(FormatMailAddress("Taro Yamada", "taro@example.jp"), "\"Taro Yamada\" <taro@example.jp>");
+  EXPECT_EQ(FormatMailAddress("Taro Yamada", "taro@example.jp"), "Taro Yamada <taro@example.jp>");
   EXPECT_EQ(FormatMailAddress("Taro \"T\" Y\\", "t@x"), "\"Taro \\\"T\\\" Y\\\\\" <t@x>");
   EXPECT_EQ(FormatMailAddress(Sj("日本語"), "t@x"), "=?ISO-2022-JP?B?GyRCRnxLXDhsGyhK?= <t@x>");
   EXPECT_EQ(FormatMailAddress("Caf\xE9", "t@x", HeaderLocale::Other), "=?ISO-8859-1?Q?Caf=E9?= <t@x>");
