@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileFilters.h"
+
 namespace mf::platform {
 
 enum class DefaultButton { Yes, No };
@@ -26,6 +28,8 @@ class Dialogs {
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& initial) = 0;
   virtual std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) = 0;
+  // The path ends in the extension the user typed or, for a name typed
+  // without one, in the chosen filter entry's (else `defaultExtension`).
   virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
                                               const std::string& defaultExtension) = 0;
   // Colours as 0x00BBGGRR.
@@ -63,10 +67,15 @@ class FakeDialogs final : public Dialogs {
     calls.push_back({"OpenFile", filter});
     return Take(paths, std::optional<std::string>());
   }
+  // A scripted filter entry (by position) treats the scripted path as the
+  // real dialog does; without one the path comes back as scripted.
   std::optional<std::string> SaveFile(const std::string& filter, const std::string&,
-                                      const std::string&) override {
+                                      const std::string& defaultExtension) override {
     calls.push_back({"SaveFile", filter});
-    return Take(paths, std::optional<std::string>());
+    std::optional<std::string> path = Take(paths, std::optional<std::string>());
+    const std::optional<int> chosen = Take(chosenFilters, std::optional<int>());
+    if (path && chosen) path = WithChosenExtension(*path, filter, *chosen, defaultExtension);
+    return path;
   }
   std::optional<std::uint32_t> ChooseColour(std::uint32_t) override {
     calls.push_back({"ChooseColour", ""});
@@ -78,6 +87,7 @@ class FakeDialogs final : public Dialogs {
   std::deque<Answer> answers;
   std::deque<std::optional<std::string>> texts;
   std::deque<std::optional<std::string>> paths;
+  std::deque<std::optional<int>> chosenFilters;  // SaveFile's filter entries
   std::deque<std::optional<std::uint32_t>> colours;
   std::vector<Call> calls;
 

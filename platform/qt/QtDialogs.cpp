@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "base/ShiftJis.h"
+#include "platform/FileFilters.h"
 #include "platform/Files.h"
 
 namespace mf::platform {
@@ -69,13 +70,26 @@ std::optional<std::string> QtDialogs::OpenFile(const std::string& filter, const 
   return FromNativePath(path.toStdString());
 }
 
+// The caller learns the chosen filter through the name: a name typed
+// without an extension takes the chosen entry's. The dialog adds it itself
+// while it runs, so that it asks before overwriting the file of that name.
 std::optional<std::string> QtDialogs::SaveFile(const std::string& filter, const std::string& initialFolder,
                                                const std::string& defaultExtension) {
-  QFileDialog dialog(parent_, QString(), ToQString(initialFolder), QtFilter(filter));
+  const QString qtFilter = QtFilter(filter);
+  const QStringList entries = qtFilter.split(";;");
+  QFileDialog dialog(parent_, QString(), ToQString(initialFolder), qtFilter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  if (!defaultExtension.empty()) dialog.setDefaultSuffix(ToQString(defaultExtension));
+  auto suffixFor = [&](const QString& entry) {
+    const std::string chosen = FilterExtension(filter, static_cast<int>(entries.indexOf(entry)));
+    return ToQString(chosen.empty() ? defaultExtension : chosen);
+  };
+  dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&](const QString& entry) { dialog.setDefaultSuffix(suffixFor(entry)); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return FromNativePath(dialog.selectedFiles().first().toStdString());
+  const std::string path = FromNativePath(dialog.selectedFiles().first().toStdString());
+  return WithChosenExtension(path, filter, static_cast<int>(entries.indexOf(dialog.selectedNameFilter())),
+                             defaultExtension);
 }
 
 std::optional<std::uint32_t> QtDialogs::ChooseColour(std::uint32_t initial) {
