@@ -1,5 +1,7 @@
 #include "mail/SaveAsText.h"
 
+#include "base/Text.h"
+#include "mail/MessageFile.h"
 #include "mail/StoreRecords.h"
 #include "platform/Files.h"
 
@@ -16,6 +18,23 @@ std::string WithTextExtension(const std::string& path) {
 
 bool SaveMailAsText(const std::string& path, std::string_view text) {
   return platform::WriteFileAtomic(path, TextWithCrLf(text));
+}
+
+bool IsMessageFileName(const std::string& path) {
+  const std::string name = platform::ExtractFileName(path);
+  return name.size() > 4 && StartsWithIgnoreAsciiCase(std::string_view(name).substr(name.size() - 4), ".eml");
+}
+
+SavedMail SaveStoredMail(const std::string& path, std::string_view stored) {
+  SavedMail saved;
+  if (!IsMessageFileName(path)) {
+    saved.written = SaveMailAsText(WithTextExtension(path), stored);
+    return saved;
+  }
+  MessageFile message = StoredMailAsMessage(stored);
+  saved.written = platform::WriteFileAtomic(path, message.bytes);
+  saved.missingFiles = std::move(message.missingFiles);
+  return saved;
 }
 
 }  // namespace mf

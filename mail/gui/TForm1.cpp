@@ -719,13 +719,21 @@ void TForm1::importMenuClick() {
 void TForm1::mnSaveAsClick() {
   if (currentMailText_.empty()) return;
   RichEdit1->setPlainText(PlainText(currentMailText_));
-  const auto path = context_.dialogs.SaveFile(Sj(kFileFilter), std::string(), std::string());
+  // The chosen filter decides the form: "Outlookメール(*.eml)" a standard
+  // message, the others the stored text.
+  const auto path = context_.dialogs.SaveFile(Sj(kFileFilter), std::string(), "txt");
   if (!path) return;
-  if (!SaveMailAsText(WithTextExtension(*path), currentMailText_)) {
+  const SavedMail saved = SaveStoredMail(*path, currentMailText_);
+  if (!saved.written) {
     context_.dialogs.Error(Sj("ファイルを保存できませんでした: ") + *path);
     return;
   }
   RichEdit1->document()->setModified(false);
+  if (!saved.missingFiles.empty()) {
+    std::string names;
+    for (const std::string& file : saved.missingFiles) names += "\r\n" + file;
+    context_.dialogs.Error(Sj("添付ファイルが見つからないため、添付せずに保存しました:") + names);
+  }
 }
 
 }  // namespace mf

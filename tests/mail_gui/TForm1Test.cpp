@@ -527,6 +527,26 @@ TEST_F(TForm1Test, SavingAMailWritesItsStoredTextWithATextExtension) {
   EXPECT_NE(saved->find("text of s"), std::string::npos);
 }
 
+// The filter chosen in the save dialog decides the form of the file: a
+// name typed without an extension under "Outlookメール(*.eml)" is a
+// standard message, under "テキストファイル(*.txt)" the stored text.
+TEST_F(TForm1Test, SavingUnderTheMessageFilterWritesAStandardMessage) {
+  AddInbox("s", "\"Alice\" <alice@example.test>", MailStatus::Read);
+  TForm1& window = Window();
+  window.SelectRows({0});
+  dialogs_.paths = {outside_.Path() + "as message", outside_.Path() + "as text"};
+  dialogs_.chosenFilters = {0, 1};
+  window.mnSaveAsClick();
+  window.mnSaveAsClick();
+  const auto message = platform::ReadFile(outside_.Path() + "as message.eml");
+  ASSERT_TRUE(message.has_value());
+  EXPECT_NE(message->find("\r\nFrom: Alice <alice@example.test>\r\n"), std::string::npos) << *message;
+  EXPECT_NE(message->find("MIME-Version: 1.0\r\n"), std::string::npos);
+  EXPECT_NE(message->find("\r\n\r\ntext of s"), std::string::npos);
+  EXPECT_EQ(platform::ReadFile(outside_.Path() + "as text.txt"), window.CurrentMailText() + "\r\n");
+  for (const auto& call : dialogs_.calls) EXPECT_NE(call.kind, "Error") << call.text;
+}
+
 TEST_F(TForm1Test, TheWindowGeometryIsKeptInTheSettingsFile) {
   TForm1& window = Window();
   window.show();
