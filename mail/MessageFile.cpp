@@ -251,7 +251,11 @@ MessageFile StoredMailAsMessage(std::string_view stored) {
   if (const std::string value = field("References:"); !value.empty()) AddField(out, "References", value);
   const std::string mailer = HasStoredField(header, "X-Mailer:") ? field("X-Mailer:") : std::string(kThisMailer);
   if (!mailer.empty()) AddField(out, "X-Mailer", mailer);
-  if (const std::string id = field("X-Character:"); !id.empty()) AddField(out, "X-CharacterID", id);
+  // Only this program's mail names a character; a received mail from
+  // another program keeps in its record just the one that presented it.
+  if (const std::string id = field("X-Character:"); !id.empty() && mailer == kThisMailer) {
+    AddField(out, "X-CharacterID", id);
+  }
   out += "MIME-Version: 1.0\r\n";
 
   const TextPart text = EncodeText(parts.text);

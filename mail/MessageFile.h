@@ -12,8 +12,8 @@ namespace mf {
 //
 // Header fields, when the record has them: Date, From, To, Cc, Subject,
 // Message-ID, In-Reply-To, References, X-Mailer ("MofutanMail" for the
-// program's own mail, whose records keep none) and X-CharacterID (the
-// record's character). Names are written as on the wire: quoted where they
+// program's own mail, whose records keep none) and, for mail of this
+// program, X-CharacterID (the record's character). Names are written as on the wire: quoted where they
 // need it, encoded words for Japanese. The text is ISO-2022-JP when every
 // character of it is in JIS X 0208 (what the charset holds), otherwise
 // UTF-8; base64 when a line would pass 998 bytes. The attachments the
