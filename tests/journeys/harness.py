@@ -48,12 +48,15 @@ class JourneyFailure(AssertionError):
 
 def wait_for(what, probe, timeout=WAIT, interval=0.1):
     """Polls `probe` until it returns something true; fails naming `what`."""
-    deadline = time.monotonic() + timeout
+    started = time.monotonic()
+    deadline = started + timeout
     last_error = None
     while True:
         try:
             value = probe()
             if value:
+                if time.monotonic() - started > 2:
+                    print(f"  (waited {time.monotonic() - started:.1f} s for {what})", file=sys.stderr)
                 return value
         except Exception as error:  # a window going away while we look at it
             last_error = error
@@ -110,6 +113,7 @@ class World:
         shutil.rmtree(self.shots, ignore_errors=True)
         os.makedirs(self.shots)
         self.step = 0
+        self.started = time.monotonic()
 
     def spawn(self, args, env=None, log=None, cwd=None):
         out = open(log, "ab") if log else subprocess.DEVNULL
@@ -155,17 +159,21 @@ class Desktop:
         for number in range(60, 100):
             if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
                 continue
-            server = world.spawn(["Xvfb", f":{number}", "-screen", "0", SCREEN, "-nolisten", "tcp"],
+            # -noreset: the readiness probe must not make the server reset
+            # under openbox as the probe disconnects.
+            server = world.spawn(["Xvfb", f":{number}", "-screen", "0", SCREEN, "-nolisten", "tcp", "-noreset"],
                                  log=os.path.join(world.folder, f"xvfb-{number}.log"))
-            display = f":{number}"
-            # Another engineer's server may take the number first: try the next.
+            # Another program may take the number at the same moment: the
+            # display is ours once its lock file names our server.
             try:
-                wait_for(f"Xvfb on {display}",
-                         lambda: server.poll() is not None or self._answers(display), timeout=10)
+                wait_for(f"Xvfb on :{number}",
+                         lambda: server.poll() is not None or (self._owner(number) == server.pid and
+                                                               self._answers(f":{number}")), timeout=10)
             except JourneyFailure:
+                _end_group(server)
                 continue
             if server.poll() is None:
-                self.display = display
+                self.display = f":{number}"
                 break
         if self.display is None:
             raise JourneyFailure("no free X display between :60 and :99")
@@ -182,6 +190,14 @@ class Desktop:
             with open(os.path.join(world.folder, f"xvfb-{self.display[1:]}.log"), errors="replace") as output:
                 detail += " / Xvfb: " + output.read()[-2000:]
             raise JourneyFailure(f"openbox on {self.display} did not start (exit {manager.poll()}): " + detail)
+
+    @staticmethod
+    def _owner(number):
+        try:
+            with open(f"/tmp/.X{number}-lock") as lock:
+                return int(lock.read().strip() or 0)
+        except (OSError, ValueError):
+            return None
 
     @staticmethod
     def _answers(display):
@@ -326,7 +342,9 @@ def _showing(accessible):
 
 
 def _matches(accessible, role, name):
-    if role is not None and _role(accessible) != role:
+    """`role` is one AT-SPI role name or a tuple of them; `name` the exact
+    accessible name or a compiled pattern searched in it."""
+    if role is not None and _role(accessible) not in ((role,) if isinstance(role, str) else role):
         return False
     if name is None:
         return True
@@ -347,7 +365,8 @@ def _descendants(root):
 
 
 def describe(role, name):
-    return f"{role or 'control'} {name.pattern if isinstance(name, re.Pattern) else name!r}"
+    roles = role if role is None or isinstance(role, str) else "/".join(role)
+    return f"{roles or 'control'} {name.pattern if isinstance(name, re.Pattern) else name!r}"
 
 
 class User:
@@ -428,6 +447,7 @@ class User:
         self.world.step += 1
         path = os.path.join(self.world.shots, f"{self.world.step:02d}-{self.name}-{step}.png")
         self.desktop.screenshot(path)
+        print(f"  {time.monotonic() - self.world.started:5.1f} s  {os.path.basename(path)}", file=sys.stderr)
 
     def windows(self):
         return [window for window in self.app if window is not None and _showing(window)]
@@ -458,7 +478,7 @@ class User:
         text = accessible.queryText()
         return text.getText(0, text.characterCount)
 
-    def wait_text(self, accessible, predicate, what, timeout=WAIT):
+    def wait_text(self, accessible, predicate, what, timeout=5):
         return wait_for(f"{what} (now {self.text(accessible)!r})",
                         lambda: predicate(self.text(accessible)) and self.text(accessible), timeout)
 
@@ -475,6 +495,62 @@ class User:
         but the characters (which walk above everything by design)."""
         stack = [t for t in self.desktop.stacking() if t != CHARACTER_WINDOW]
         return bool(stack) and stack[-1] == title
+
+    def message(self, timeout=WAIT):
+        """A message box of the program and the texts it shows."""
+        box = self.window("MFMail", ("alert", "dialog"), timeout)
+        texts = [node.name for node in self.all(box, "label") if node.name]
+        return box, "\n".join(texts)
+
+    def answer(self, box, button):
+        """Presses a message box button by its caption (Qt's own, in
+        English or Japanese)."""
+        captions = {"OK": "OK", "Yes": "Yes|はい", "No": "No|いいえ", "Cancel": "Cancel|キャンセル"}
+        self.press(self.find(box, "push button", re.compile(f"^&?({captions[button]})")))
+
+    def hut(self):
+        return self.window("小屋", "frame")
+
+    def hut_command(self, item):
+        """Chooses a command of the hut's File menu ("メール一覧(M)", ...)."""
+        hut = self.hut()
+        self.press(self.find(hut, "menu item", "ファイル(F)"))
+        self.press(self.find(hut, "menu item", item))
+
+    def mail_list(self):
+        """Opens the mail list window from the hut and returns it."""
+        self.hut_command("メール一覧(M)")
+        return self.window(re.compile("^(受信|送信済み|送信待ち|保存|ごみ箱|インポート)$"), "frame")
+
+    def open_folder(self, mail_list, folder):
+        """Clicks a folder ("受信", "送信待ち", ...) in the mail list's tree."""
+        tree = self.find(mail_list, "tree", "フォルダー")
+        self.click(self.find(tree, "table cell", folder))
+
+    def mail_row(self, mail_list, subject):
+        """The subject cell of a mail in the mail list."""
+        return self.find(self.find(mail_list, "tree", "メール"), "table cell", subject)
+
+    def write_mail(self, character, to, subject, body):
+        """Writes a mail carried by a character of the hut, up to the press
+        of a button; returns the composition window."""
+        self.character_command(character, "m")  # "メールを送る(M)"
+        compose = self.window("メールの作成", "dialog")
+        self.type_into(self.find(compose, "text", "宛先"), to)
+        self.type_into(self.find(compose, "text", "題名"), subject)
+        self.type_into(self.find(compose, "text", "本文"), body)
+        return compose
+
+    def character_command(self, character, accelerator):
+        """Selects a character in the hut and chooses from its menu."""
+        item = self.find(self.hut(), "list item", character)
+        self.click(item)
+        self.choose_from_popup(item, accelerator)
+
+    def receive(self):
+        """Receives from the hut's File menu and returns the viewer."""
+        self.hut_command("メール受信(J)")
+        return self.window("メール", "dialog")
 
     # --- acting ------------------------------------------------------------------------
 
@@ -501,9 +577,22 @@ class User:
                     return px, py
         return x + width // 2, y + height // 2
 
+    def move_to(self, px, py):
+        # xdotool's --sync waits for the pointer to move, for seconds when it
+        # is there already.
+        here = subprocess.run(["xdotool", "getmouselocation", "--shell"], env=dict(os.environ, DISPLAY=self.desktop.display),
+                              capture_output=True, text=True).stdout
+        if f"X={px}\n" in here and f"Y={py}\n" in here:
+            return
+        self.desktop.xdotool("mousemove", "--sync", str(px), str(py))
+
     def click(self, accessible, button=1):
-        px, py = self.point_in(accessible)
-        self.desktop.xdotool("mousemove", "--sync", str(px), str(py), "click", str(button))
+        self.move_to(*self.point_in(accessible))
+        self.desktop.xdotool("click", str(button))
+
+    def double_click(self, accessible):
+        self.move_to(*self.point_in(accessible))
+        self.desktop.xdotool("click", "--repeat", "2", "--delay", "80", "1")
 
     def choose_from_popup(self, accessible, accelerator):
         """Right-clicks a control and chooses from the menu that pops up by
