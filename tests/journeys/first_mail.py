@@ -31,15 +31,40 @@ class FirstMail(harness.Journey):
         settings = alice.window("基本設定", "dialog")
         self.assertEqual(alice.text(alice.find(settings, "text", "SMTPポート")), "25")
         self.assertEqual(alice.text(alice.find(settings, "text", "POP3ポート")), "110")
-        for caption, value in [("アカウント名", "alice"), ("SMTPサーバー名", "127.0.0.1"),
-                               ("POP3サーバー名", "127.0.0.1"), ("POP3ユーザーID", "alice"),
-                               ("名前", "Alice"), ("メールアドレス", "alice@mfmail.test"),
-                               ("SMTPポート", str(self.servers.smtp_port)),
-                               ("POP3ポート", str(self.servers.pop3_port))]:
+        # First with two slips of the keyboard: a port too large and an
+        # address without "@".
+        fields = {"アカウント名": "alice", "SMTPサーバー名": "127.0.0.1", "POP3サーバー名": "127.0.0.1",
+                  "POP3ユーザーID": "alice", "名前": "Alice", "メールアドレス": "alice.mfmail.test",
+                  "SMTPポート": "70000", "POP3ポート": str(self.servers.pop3_port)}
+        for caption, value in fields.items():
             alice.type_into(alice.find(settings, "text", caption), value)
         password = alice.find(settings, "password text", "POP3パスワード")
         alice.type_into(password, harness.PASSWORD, check=False)
         self.assertNotIn(harness.PASSWORD, alice.text(password))
+        alice.shot("settings-mistyped")
+        alice.press(alice.find(settings, "push button", "OK"))
+        harness.time.sleep(1)
+        alice.shot("settings-refused")
+        with self.subTest("the settings refuse a port outside 1-65535 and an address without @"):
+            stored = alice.settings()
+            self.assertNotEqual(stored.get("SMTPPort"), b"70000")
+            self.assertNotEqual(stored.get("MailAdd"), b"alice.mfmail.test")
+        # Whichever way the refusal was told, the user puts it right.
+        if any(window.name == "MFMail" for window in alice.windows()):
+            box, _ = alice.message()
+            alice.answer(box, "OK")
+        if not any(window.name == "基本設定" for window in alice.windows()):
+            alice.press(alice.find(mail_list, "menu item", "設定(S)"))
+            alice.press(alice.find(alice.app, "menu item", "アカウント設定(A)"))
+        settings = alice.window("基本設定", "dialog")
+        fields.update({"メールアドレス": "alice@mfmail.test", "SMTPポート": str(self.servers.smtp_port)})
+        for caption, value in fields.items():
+            field = alice.find(settings, "text", caption)
+            if alice.text(field) != value:
+                alice.type_into(field, value)
+        password = alice.find(settings, "password text", "POP3パスワード")
+        if len(alice.text(password)) != len(harness.PASSWORD):
+            alice.type_into(password, harness.PASSWORD, check=False)
         alice.shot("settings")
         alice.press(alice.find(settings, "push button", "OK"))
         alice.window_gone("基本設定")
@@ -146,6 +171,11 @@ class FirstMail(harness.Journey):
             bob.wait_text(bob.find(bob_list, "text", "本文"), lambda text: "添付のメモ" in text,
                           "the mail list's text of the selected mail")
         bob.shot("mail-list")
+
+        # Without a tray icon to end it from, closing the hut ends the program.
+        alice.press(alice.find(hut, "push button", "閉じる"))
+        harness.wait_for("alice's program to end", lambda: not alice.running(), timeout=10)
+        self.assertEqual(alice.process.returncode, 0)
 
 
 if __name__ == "__main__":

@@ -20,6 +20,7 @@ import poplib
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -108,7 +109,7 @@ class World:
         os.chmod(self.folder, 0o711)
         self.processes = []
         self.servers = None
-        shots = os.environ.get("MFMAIL_JOURNEY_SHOTS", os.path.join(self.folder, "screenshots"))
+        shots = os.environ.get("MFMAIL_JOURNEY_SHOTS", os.path.join(os.getcwd(), "journey-screenshots"))
         self.shots = os.path.join(shots, name)
         shutil.rmtree(self.shots, ignore_errors=True)
         os.makedirs(self.shots)
@@ -134,20 +135,20 @@ class World:
 
 
 def _end_group(process, grace=2.0):
-    if process.poll() is not None:
-        return
-    try:
-        os.killpg(process.pid, signal.SIGTERM)
-    except ProcessLookupError:
-        return
+    """Ends a process and whatever it started (its session's group), even
+    when the process itself is gone already."""
+    def signal_group(number):
+        try:
+            os.killpg(process.pid, number)
+        except (ProcessLookupError, PermissionError):
+            pass
+    signal_group(signal.SIGTERM)
     try:
         process.wait(grace)
     except subprocess.TimeoutExpired:
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        process.wait()
+        pass
+    signal_group(signal.SIGKILL)
+    process.wait()
 
 
 class Desktop:
@@ -259,7 +260,6 @@ class Servers:
 
     @staticmethod
     def _listening(port):
-        import socket
         with socket.socket() as probe:
             probe.settimeout(0.5)
             return probe.connect_ex(("127.0.0.1", port)) == 0
@@ -297,7 +297,11 @@ class Bus:
     def __init__(self, world):
         from gi.repository import Gio, GLib
         self.Gio, self.GLib = Gio, GLib
-        world.spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+        # Its socket goes below the journey's folder, not the user's cache.
+        runtime = os.path.join(world.folder, "bus")
+        os.makedirs(runtime, mode=0o700)
+        world.spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                    env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
         session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
 
         def address():
@@ -378,8 +382,11 @@ class User:
         self.display_name = name.capitalize()
         self.desktop = Desktop(world)
         base = os.path.join(world.folder, name)
+        # The executable and the starter characters only: the build's own
+        # program folder may hold the settings and mail of someone's runs.
         self.home = os.path.join(base, "program")
-        shutil.copytree(os.path.dirname(_program), self.home)
+        shutil.copytree(os.path.join(_source, "assets"), self.home, ignore=shutil.ignore_patterns("README*"))
+        shutil.copy2(_program, self.home)
         for folder in ("home", "runtime"):
             os.makedirs(os.path.join(base, folder), mode=0o700)
         self.log = os.path.join(base, "program.log")
