@@ -47,8 +47,8 @@ class FirstMail(harness.Journey):
         alice.shot("settings-refused")
         with self.subTest("the settings refuse a port outside 1-65535 and an address without @"):
             stored = alice.settings()
-            self.assertNotEqual(stored.get("SMTPPort"), b"70000")
-            self.assertNotEqual(stored.get("MailAdd"), b"alice.mfmail.test")
+            self.assertNotEqual(stored.get("SMTPPort"), b"70000", "port 70000 was saved")
+            self.assertNotEqual(stored.get("MailAdd"), b"alice.mfmail.test", "an address without @ was saved")
         # Whichever way the refusal was told, the user puts it right.
         if any(window.name == "MFMail" for window in alice.windows()):
             box, _ = alice.message()
