@@ -28,6 +28,7 @@ AddressListView::AddressListView(const AddressIcons& icons, const QStringList& c
   setColumnWidth(0, kIconColumnWidth);
   for (int column = 1; column < 3; ++column) setColumnWidth(column, kTextColumnWidth);
   connect(header(), &QHeaderView::sectionClicked, this, &AddressListView::ColumnClick);
+  setAccessibleName(QString::fromUtf8("アドレス帳"));
 }
 
 void AddressListView::Reload(const std::vector<AddressRecord>& records) {

@@ -44,12 +44,18 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
   for (LabelButton* button : {okButton, cancelButton}) button->setMinimumSize(80, 24);
 
   auto* fields = new QGridLayout;
-  fields->addWidget(new QLabel(Text("名前"), this), 0, 0);
+  auto caption = [this](const char* text, QWidget* field) {
+    auto* label = new QLabel(Text(text), this);
+    label->setBuddy(field);
+    return label;
+  };
+  iconBox->setAccessibleName(Text("アイコン"));
+  fields->addWidget(caption("名前", wName), 0, 0);
   fields->addWidget(wName, 0, 1);
   fields->addWidget(iconBox, 0, 2);
-  fields->addWidget(new QLabel(Text("メールアドレス"), this), 1, 0);
+  fields->addWidget(caption("メールアドレス", wAdd), 1, 0);
   fields->addWidget(wAdd, 1, 1, 1, 2);
-  fields->addWidget(new QLabel(Text("連絡先"), this), 2, 0);
+  fields->addWidget(caption("連絡先", wTel), 2, 0);
   fields->addWidget(wTel, 2, 1, 1, 2);
   fields->setColumnStretch(1, 1);
   auto* buttons = new QHBoxLayout;

@@ -82,6 +82,8 @@ void TselectMailAdd::BuildControls() {
   AddressBook->setColumnWidth(1, 90);  // the narrower half of this window
   ToSelect = MakeRecipientView();
   CcSelect = MakeRecipientView();
+  ToSelect->setAccessibleName(Text("宛先"));
+  CcSelect->setAccessibleName(Text("Cc"));
   CcButton = new QPushButton(Text("Cc"), this);
   CcButton->setVisible(false);
   chooseButton = new LabelButton(Text("<<選択"), kButtonColour, kButtonHoverColour, this);

@@ -12,6 +12,7 @@
 #include "character/NumberedPictures.h"
 #include "character/gui/TFormRgn.h"
 #include "platform/Files.h"
+#include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
 
 namespace mf {
@@ -67,6 +68,7 @@ TCharForm::TCharForm(CharacterHost& host, WindowEdgeSearch& edges)
   connect(cmMail, &QAction::triggered, this, [this] { cmMailClick(); });
 
   FormCreate();
+  platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 TCharForm::~TCharForm() = default;

@@ -5,11 +5,14 @@
 #include <QPainter>
 
 #include "character/FormRgn.h"
+#include "platform/qt/AccessibleControls.h"
 
 namespace mf {
 
 TFormRgn::TFormRgn(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // The picture is the character; it goes by its window's name.
+  platform::MakeAccessible(*this, {QAccessible::Graphic, [this] { return window()->windowTitle(); }, {}, {}});
 }
 
 void TFormRgn::SetPicture(const QImage& picture) {

@@ -5,6 +5,7 @@
 
 #include "charedit/Palette.h"
 #include "charedit/PixelEditor.h"
+#include "platform/qt/AccessibleControls.h"
 
 namespace mf {
 namespace {
@@ -32,6 +33,7 @@ QImage ToQImage(const Bitmap& picture) {
 MagnifiedView::MagnifiedView(const PixelEditor& editor, QWidget* parent) : QWidget(parent), editor_(editor) {
   setFixedSize(PixelEditor::kViewSide, PixelEditor::kViewSide);
   setCursor(Qt::CrossCursor);
+  platform::MakeAccessible(*this, {QAccessible::Canvas, [] { return QString::fromUtf8("拡大画像"); }, {}, {}});
 }
 
 void MagnifiedView::paintEvent(QPaintEvent*) {
@@ -64,6 +66,7 @@ void MagnifiedView::mouseReleaseEvent(QMouseEvent* event) {
 
 PaletteView::PaletteView(const Palette& palette, QWidget* parent) : QWidget(parent), palette_(palette) {
   setFixedSize(Palette::kWidth, Palette::kHeight);
+  platform::MakeAccessible(*this, {QAccessible::Canvas, [] { return QString::fromUtf8("パレット"); }, {}, {}});
 }
 
 void PaletteView::paintEvent(QPaintEvent*) {

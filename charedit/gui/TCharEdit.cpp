@@ -88,6 +88,7 @@ void TCharEdit::BuildControls() {
   repeatEdit_ = NumberEdit(sceneBox);
   repeatUpDown_ = new TUpDown(0, kMostRepeat, sceneBox);
   scene->addRow(Text("繰り返し回数"), WithUpDown(repeatEdit_, repeatUpDown_));
+  repeatEdit_->setAccessibleName(Text("繰り返し回数"));
   placeCombo_ = new QComboBox(sceneBox);
   for (const char* item : {"ウィンドウ上部", "ウィンドウ端", "落下中", "上昇中", "自由"}) {
     placeCombo_->addItem(Text(item));
@@ -96,6 +97,7 @@ void TCharEdit::BuildControls() {
   frequencyEdit_ = NumberEdit(sceneBox);
   frequencyUpDown_ = new TUpDown(0, kMostFrequency, sceneBox);
   scene->addRow(Text("出現頻度"), WithUpDown(frequencyEdit_, frequencyUpDown_));
+  frequencyEdit_->setAccessibleName(Text("出現頻度"));
   nextCombo_ = new QComboBox(sceneBox);
   scene->addRow(Text("終了後に移るシーン"), nextCombo_);
   frameList_ = new QListWidget(sceneBox);
@@ -106,6 +108,7 @@ void TCharEdit::BuildControls() {
   frameList_->setResizeMode(QListView::Adjust);
   frameList_->setSelectionMode(QAbstractItemView::SingleSelection);
   frameList_->setMinimumSize(420, 180);
+  frameList_->setAccessibleName(Text("シーンの画像"));
   scene->addRow(frameList_);
   auto* pictureButtons = new QHBoxLayout;
   addPictureButton_ = new QPushButton(Text("画像を追加"), sceneBox);

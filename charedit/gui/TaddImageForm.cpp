@@ -49,6 +49,7 @@ QHBoxLayout* FieldRow(QWidget* parent, const char* caption, QLineEdit* edit, TUp
   auto* row = new QHBoxLayout;
   auto* label = new QLabel(Text(caption), parent);
   label->setMinimumWidth(140);
+  label->setBuddy(edit);
   row->addWidget(label);
   row->addWidget(edit);
   row->addWidget(upDown);
@@ -64,6 +65,7 @@ TaddImageForm::TaddImageForm(PictureHost& host, platform::Dialogs& dialogs, QWid
   setWindowTitle(Text("画像の追加"));
 
   pictureList_ = new QListWidget(this);
+  pictureList_->setAccessibleName(Text("現在利用可能な画像一覧"));
   pictureList_->setViewMode(QListView::IconMode);
   pictureList_->setIconSize(QSize(kIconSide, kIconSide));
   pictureList_->setResizeMode(QListView::Adjust);

@@ -137,6 +137,7 @@ QToolButton* TcreateNewImage::MakeToolButton(const QString& hint, DrawingTool to
   auto* button = new QToolButton(this);
   button->setIcon(ToolGlyph(tool));
   button->setToolTip(hint);
+  button->setAccessibleName(hint);
   button->setCheckable(true);
   button->setAutoExclusive(true);
   connect(button, &QToolButton::clicked, this, [this, tool] { SelectTool(tool); });

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "platform/qt/AccessibleControls.h"
+
 namespace mf {
 namespace {
 
@@ -24,6 +26,13 @@ constexpr int kCloseButtonTop = 4;
 constexpr int kCloseButtonSize = 17;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// A drop-down item as a screen reader says it: its caption without the
+// accelerator's "&" and without the key shown after wide blanks ("F1").
+QString ItemName(const QString& text) {
+  QString name = platform::AccessibleCaption(text);
+  return name.left(name.indexOf(QChar(0x3000))).trimmed();
+}
 
 QFont MenuFont() {
   QFont font = QApplication::font();
@@ -110,6 +119,7 @@ HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::functio
   DrawCloseButton(false);
 
   BuildDropDowns(body);
+  MakeAccessible();
 
   CheckMouseLeaveTimer = new QTimer(this);
   CheckMouseLeaveTimer->setInterval(kHoverCheckMs);
@@ -172,6 +182,50 @@ void HutMenuBar::BuildDropDowns(QWidget& body) {
   Label6 = addItem(mnHelpMenuPanel, y, "  ヘルプ(&H)　　　　　　F1");
   Label7 = addItem(mnHelpMenuPanel, y, "  バージョン情報(&V)");
   mnHelpMenuPanel->setFixedHeight(y + 1);
+}
+
+void HutMenuBar::MakeAccessible() {
+  using platform::AccessibleControl;
+  platform::MakeAccessible(strip_, AccessibleControl{QAccessible::MenuBar, {}, {}, {}});
+  for (auto [label, title] : {std::pair{Label1, MenuTitle::File}, std::pair{Label2, MenuTitle::Help}}) {
+    platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
+                                                       [label] { return platform::AccessibleCaption(label->Text()); },
+                                                       [this, title] { PressTitle(title); }, {}});
+  }
+  for (auto [panel, title] : {std::pair{mnFileMenuPanel, Label1}, std::pair{mnHelpMenuPanel, Label2}}) {
+    platform::MakeAccessible(*panel, AccessibleControl{QAccessible::PopupMenu,
+                                                       [title] { return platform::AccessibleCaption(title->Text()); },
+                                                       {}, {}});
+  }
+  for (const auto& [label, code] : Items()) {
+    std::function<bool()> usable;
+    if (code == kReceive) usable = [this] { return menu_.ReceiveItemEnabled(); };
+    platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
+                                                       [label] { return ItemName(label->Text()); },
+                                                       [this, code] { ChooseItem(code); }, usable});
+  }
+  platform::MakeAccessible(*Label8, AccessibleControl{QAccessible::Button, [] { return Utf8("閉じる"); },
+                                                      [this] { Run(MenuCommand::CloseHut); }, {}});
+}
+
+void HutMenuBar::PressTitle(MenuTitle title) {
+  // As a click on the title: it opens its drop-down, closes it when it is
+  // open, and moves over from the other one.
+  if (menu_.MenuOpen() && menu_.DropDown() != title) {
+    menu_.TitleEnter(title);
+  } else {
+    menu_.TitlePress(title);
+  }
+  Refresh();
+}
+
+void HutMenuBar::ChooseItem(int item) {
+  const MenuTitle title = item >= kHelpOpen ? MenuTitle::Help : MenuTitle::File;
+  if (menu_.DropDown() != title) PressTitle(title);
+  menu_.ItemEnter(item);
+  auto command = menu_.ItemRelease(item, PointerIfActive());
+  Refresh();
+  Run(command);
 }
 
 void HutMenuBar::InstallKeyboardFilter() {

@@ -88,6 +88,11 @@ class HutMenuBar final : public QObject {
 
  private:
   void BuildDropDowns(QWidget& body);
+  // Roles, names and press actions for screen readers.
+  void MakeAccessible();
+  // What a click on a title or a drop-down item does, for the press action.
+  void PressTitle(MenuTitle title);
+  void ChooseItem(int item);
   void CheckMouseLeaveTimerTimer();
   // Where the global point lies for the menu; the open drop-down counts.
   MenuTarget TargetAt(const QPoint& global) const;

@@ -27,6 +27,7 @@
 #include "mail/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/x11/X11WindowMessages.h"
 
@@ -137,6 +138,8 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
   }
   BuildControls();
   FormCreate();
+  // A shaped window of its own drawing, still a window to a screen reader.
+  platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 TMainForm::~TMainForm() {
@@ -190,6 +193,7 @@ void TMainForm::BuildControls() {
   ListView1->setPalette(list);
 
   ListView1->viewport()->installEventFilter(this);
+  ListView1->setAccessibleName(Text("キャラクター"));
 
   // Built after the list, so that the drop-downs lie above it.
   menuBar_ = std::make_unique<HutMenuBar>(

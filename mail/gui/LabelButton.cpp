@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+#include "platform/qt/AccessibleControls.h"
+
 namespace mf {
 
 LabelButton::LabelButton(const QString& caption, QColor normal, QColor hover, QWidget* parent)
@@ -12,6 +14,9 @@ LabelButton::LabelButton(const QString& caption, QColor normal, QColor hover, QW
   setFrameShadow(QFrame::Raised);
   setCursor(Qt::PointingHandCursor);
   Repaint();
+  // A screen reader sees a button named by its caption, pressed as a click.
+  platform::MakeAccessible(*this, {QAccessible::Button, [this] { return platform::AccessibleCaption(text()); },
+                                   [this] { emit clicked(); }, {}});
 }
 
 QColor LabelButton::Colour() const { return palette().color(QPalette::Window); }

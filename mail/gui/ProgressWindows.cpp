@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "mail/gui/ProgressArt.h"
+#include "platform/qt/AccessibleControls.h"
 
 namespace mf {
 namespace {
@@ -42,6 +43,7 @@ ProgressWindow::ProgressWindow(const QString& caption, const QPixmap& fixedPictu
   Timer1 = new QTimer(this);
   Timer1->setInterval(frameMs);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 bool ProgressWindow::Running() const { return Timer1->isActive(); }

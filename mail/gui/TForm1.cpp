@@ -223,6 +223,7 @@ void TForm1::BuildControls() {
   TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
   TreeView1->setAcceptDrops(true);
   TreeView1->viewport()->installEventFilter(this);
+  TreeView1->setAccessibleName(Text("フォルダー"));
   const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
   for (FolderKind folder : {FolderKind::Inbox, FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept,
                             FolderKind::Trash}) {
@@ -253,6 +254,7 @@ void TForm1::BuildControls() {
   ListView1->setColumnWidth(2, kSecondWidth);
   ListView1->setColumnWidth(3, kDateWidth);
   ListView1->installEventFilter(this);
+  ListView1->setAccessibleName(Text("メール"));
   connect(ListView1->header(), &QHeaderView::sectionClicked, this, [this](int column) { ListView1ColumnClick(column); });
   connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { ListView1SelectItem(); });
@@ -262,12 +264,14 @@ void TForm1::BuildControls() {
   RichEdit1 = new QTextEdit(right);
   RichEdit1->setReadOnly(true);
   RichEdit1->setAcceptRichText(false);
+  RichEdit1->setAccessibleName(Text("本文"));
   ListView2 = new QListWidget(right);
   ListView2->setViewMode(QListView::IconMode);
   ListView2->setIconSize(QSize(16, 16));
   ListView2->setFlow(QListView::LeftToRight);
   ListView2->setWrapping(true);
   ListView2->setMaximumHeight(80);
+  ListView2->setAccessibleName(Text("添付ファイル"));
   connect(ListView2, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { ListView2DblClick(ListView2->row(item)); });
 

@@ -101,15 +101,19 @@ void TNew_Mail::BuildControls() {
 
   recipientsButton = button("宛先", kCaptionLeft, 24);
   Add_s = BorderlessEdit(this, 25);
+  // The field's caption is the button in front of it.
+  Add_s->setAccessibleName(Text("宛先"));
   titleCaption_ = Caption(this, "題名", kCaptionLeft, 58);
   Title = BorderlessEdit(this, 56);
-  Caption(this, "本文", kCaptionLeft, 86);
+  titleCaption_->setBuddy(Title);
+  QLabel* bodyCaption = Caption(this, "本文", kCaptionLeft, 86);
 
   MailBodyEdit = new QTextEdit(this);
   MailBodyEdit->setAcceptRichText(false);
   MailBodyEdit->setFrameShape(QFrame::NoFrame);
   MailBodyEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MailBodyEdit->setGeometry(kCaptionLeft, 104, kAreaWidth, 170);
+  bodyCaption->setBuddy(MailBodyEdit);
 
   attachmentList = new QListWidget(this);
   attachmentList->setGeometry(kCaptionLeft, 280, kAreaWidth, 38);
@@ -121,6 +125,7 @@ void TNew_Mail::BuildControls() {
   attachmentList->setSelectionMode(QAbstractItemView::SingleSelection);
   attachmentList->setFrameShape(QFrame::NoFrame);
   attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentList->setAccessibleName(Text("添付ファイル"));
   attachmentList->installEventFilter(this);
   connect(attachmentList, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });

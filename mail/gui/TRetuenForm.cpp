@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "mail/AnsweredMail.h"
+#include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
 
 namespace mf {
@@ -52,6 +53,7 @@ TRetuenForm::TRetuenForm() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint
   closeButton->setGeometry(kWidth - 100, kHeight - 36, 70, 24);
   connect(closeButton, &QPushButton::clicked, this, &QWidget::hide);
   resize(kWidth, kHeight);
+  platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 void TRetuenForm::SetColour(const QColor& colour) {

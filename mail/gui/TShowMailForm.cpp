@@ -76,8 +76,10 @@ TShowMailForm::~TShowMailForm() { context_.errors.hooks.releaseViewer = nullptr;
 void TShowMailForm::BuildControls() {
   senderCaption_ = Caption(this, "差出人", 27);
   senderEdit = ReadOnlyField(this, 25);
-  Caption(this, "表題", 55);
+  senderCaption_->setBuddy(senderEdit);
+  QLabel* subjectCaption = Caption(this, "表題", 55);
   subjectEdit = ReadOnlyField(this, 53);
+  subjectCaption->setBuddy(subjectEdit);
 
   mailText = new QPlainTextEdit(this);
   mailText->setReadOnly(true);
@@ -87,6 +89,7 @@ void TShowMailForm::BuildControls() {
   QPalette white = mailText->palette();
   white.setColor(QPalette::Base, Qt::white);
   mailText->setPalette(white);
+  mailText->setAccessibleName(Text("本文"));
 
   attachmentList = new QListWidget(this);
   attachmentList->setGeometry(kCaptionLeft, 260, kAreaWidth, 30);
@@ -96,6 +99,7 @@ void TShowMailForm::BuildControls() {
   attachmentList->setIconSize(QSize(16, 16));
   attachmentList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   attachmentList->setFrameShape(QFrame::NoFrame);
+  attachmentList->setAccessibleName(Text("添付ファイル"));
   connect(attachmentList, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
 

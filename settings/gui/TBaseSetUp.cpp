@@ -73,6 +73,7 @@ TBaseSetUp::TBaseSetUp(LiveSettings& settings, QWidget* parent) : QDialog(parent
 void TBaseSetUp::BuildControls() {
   auto* layout = new QVBoxLayout(this);
   MailSetUp = new QTabWidget(this);
+  MailSetUp->setAccessibleName(Label("設定の種類"));
   layout->addWidget(MailSetUp);
 
   // Tab "基本".
@@ -114,7 +115,9 @@ void TBaseSetUp::BuildControls() {
   MemoSine->setLineWrapMode(QPlainTextEdit::NoWrap);
   cbPopBeforeSMTP = new QCheckBox(Label("POP Before SMTP"), sending);
   sendingLayout->addWidget(CheckSine);
-  sendingLayout->addWidget(new QLabel(Label("署名"), sending));
+  auto* signatureCaption = new QLabel(Label("署名"), sending);
+  signatureCaption->setBuddy(MemoSine);
+  sendingLayout->addWidget(signatureCaption);
   sendingLayout->addWidget(MemoSine);
   sendingLayout->addWidget(cbPopBeforeSMTP);
   smtpAuthBox = new QCheckBox(Label("SMTP認証"), sending);
@@ -142,6 +145,7 @@ void TBaseSetUp::BuildControls() {
   edRcvPeriod->installEventFilter(new KeyFilter(edRcvPeriod, LiveSettings::AcceptPeriodKey));
   UpDown1 = new TUpDown(1, 60, receiving);
   periodLabel = new QLabel(Label("分ごとに受信"), receiving);
+  periodLabel->setBuddy(edRcvPeriod);
   periodRow->addWidget(edRcvPeriod);
   periodRow->addWidget(UpDown1);
   periodRow->addWidget(periodLabel);

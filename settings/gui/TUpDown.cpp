@@ -3,6 +3,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <tuple>
 
 namespace mf {
 
@@ -11,9 +12,11 @@ TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  for (auto [arrow, delta] : {std::pair{Qt::UpArrow, 1}, std::pair{Qt::DownArrow, -1}}) {
+  for (auto [arrow, delta, name] :
+       {std::tuple{Qt::UpArrow, 1, "増やす"}, std::tuple{Qt::DownArrow, -1, "減らす"}}) {
     auto* button = new QToolButton(this);
     button->setArrowType(arrow);
+    button->setAccessibleName(QString::fromUtf8(name));
     button->setAutoRepeat(true);
     button->setFixedSize(16, 11);
     connect(button, &QToolButton::clicked, this, [this, delta = delta] { Step(delta); });
