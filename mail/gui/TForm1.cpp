@@ -597,13 +597,8 @@ void TForm1::OutboxMailSent(const OutboxSent& sent) {
 void TForm1::OutboxFailed(const std::string& text) {
   ReloadIfShown(FolderKind::Outbox);
   ReloadIfShown(FolderKind::Sent);
-  // The routine says the usual words; a mail the server has but the outbox
-  // still holds is worth its own.
-  if (text.find(Sj("送信済みに移せません")) != std::string::npos) {
-    context_.errors.Run(text);
-  } else {
-    context_.errors.Run();
-  }
+  // The user learns what failed and that the mail still waits.
+  context_.errors.Run(text);
 }
 
 void TForm1::OutboxClosed() {
