@@ -59,16 +59,6 @@ bool IsUnreadableAttachment(const std::string& message) {
 
 }  // namespace
 
-std::string ClientFailureText(std::uint16_t error, const std::string& errorMessage,
-                              const std::string& lastResponse, const char* fallbackUtf8) {
-  if (error != 0) {
-    if (std::string japanese = NetErrorTextJa(error); !japanese.empty()) return japanese;
-  }
-  if (!errorMessage.empty()) return errorMessage;
-  if (!lastResponse.empty()) return lastResponse;
-  return Sj(fallbackUtf8);
-}
-
 std::string ServerFailureText(const ServerFailure& failure) {
   const int error = failure.error;
   if (IsLookupFailure(error)) {
