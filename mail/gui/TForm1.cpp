@@ -421,11 +421,9 @@ void TForm1::ListView1SelectItem() {
   currentMailText_ = context_.store.ReadBodyRecord(selectedFolder_, currentIndex_);
   ListView2->clear();
   attachmentPaths_.clear();
-  if (currentHasAttachment_) {
-    ShowAttachments();
-  } else {
-    ShowCurrentText();
-  }
+  // The text shows beside the attachments: a mail with files has words too.
+  if (currentHasAttachment_) ShowAttachments();
+  ShowCurrentText();
 }
 
 void TForm1::ShowAttachments() {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTreeView>
@@ -25,6 +26,7 @@
 #include "mail/MailStatus.h"
 #include "mail/MailStore.h"
 #include "mail/OutboxSender.h"
+#include "mail/OutgoingRecords.h"
 #include "mail/SendController.h"
 #include "mail/StoreRecords.h"
 #include "mail/gui/MailErrorRoutine.h"
@@ -332,7 +334,6 @@ TEST_F(TForm1Test, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideTheStore)
   AddInbox("a", "x@y.jp", MailStatus::Read, true);
   TForm1& window = Window();
   window.SelectRows({0});
-  EXPECT_EQ(window.RichEdit1->toPlainText(), QString());
   window.ListView2DblClick(0);
   ASSERT_EQ(shell_.opened.size(), 1u);
   EXPECT_EQ(shell_.opened[0], attachments_[0]);
@@ -347,6 +348,47 @@ TEST_F(TForm1Test, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideTheStore)
   window.SelectRows({0});
   window.ListView2DblClick(0);
   EXPECT_EQ(shell_.opened.size(), 1u);
+}
+
+// A mail with files shows its text too, in whichever header mode the
+// button left, received or sent alike.
+TEST_F(TForm1Test, AMailWithAttachmentsShowsItsTextInEveryHeaderMode) {
+  AddInbox("received", "x@y.jp", MailStatus::Read, true);
+  Composition sent;
+  sent.to = "hanako@example.jp";
+  sent.subject = "sent";
+  sent.body = "text of sent\r\n";
+  sent.attachments = {outside_.Path() + "plan.txt"};
+  ASSERT_TRUE(platform::WriteFileAtomic(sent.attachments[0], "plan"));
+  std::string error;
+  ASSERT_TRUE(OutgoingRecords(store_, clock_, random_)
+                  .File(OutgoingFolder::Sent, sent, "taro@example.jp", "<1@x>", error));
+  TForm1& window = Window();
+
+  struct Shown {
+    FolderKind folder;
+    const char* text;
+    const char* file;
+  };
+  for (const Shown& mail : {Shown{FolderKind::Inbox, "text of received", "received.txt"},
+                            Shown{FolderKind::Sent, "text of sent", "plan.txt"}}) {
+    for (HeaderMode mode : {HeaderMode::TextOnly, HeaderMode::MainFields, HeaderMode::Whole}) {
+      SCOPED_TRACE(std::string(mail.text) + " in mode " + std::to_string(static_cast<int>(mode)));
+      window.TreeView1Click(mail.folder);
+      window.SelectRows({0});
+      while (window.CurrentHeaderMode() != mode) window.ControlHeaderClick();
+      window.TreeView1Click(mail.folder);  // the mode outlives the selection
+      window.SelectRows({0});
+      const QString text = window.RichEdit1->toPlainText();
+      EXPECT_TRUE(text.contains(mail.text)) << text.toStdString();
+      EXPECT_EQ(text.contains("Subject: "), mode != HeaderMode::TextOnly) << text.toStdString();
+      if (mode != HeaderMode::MainFields) {
+        EXPECT_EQ(text.contains("X-Attachments-File: "), mode == HeaderMode::Whole) << text.toStdString();
+      }
+      ASSERT_EQ(window.ListView2->count(), 1);
+      EXPECT_EQ(window.ListView2->item(0)->text(), QString(mail.file));
+    }
+  }
 }
 
 TEST_F(TForm1Test, TheSenderOfferedToTheAddressBookComesFromTheSelectedFoldersOwnRecord) {
