@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -22,6 +23,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/AttachmentActions.h"
 #include "mail/CharacterArrival.h"
 #include "mail/ComposeAttachments.h"
 #include "mail/MailImport.h"
@@ -270,6 +272,16 @@ void TForm1::BuildControls() {
   ListView2->setMaximumHeight(80);
   connect(ListView2, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { ListView2DblClick(ListView2->row(item)); });
+  ListView2->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentMenu = new QMenu(ListView2);
+  saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
+  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(ListView2->currentRow()); });
+  connect(ListView2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QListWidgetItem* item = ListView2->itemAt(at);
+    if (item == nullptr) return;
+    ListView2->setCurrentItem(item);
+    attachmentMenu->popup(ListView2->viewport()->mapToGlobal(at));
+  });
 
   right->setStretchFactor(0, 3);
   right->setStretchFactor(1, 3);
@@ -449,12 +461,21 @@ void TForm1::ControlHeaderClick() {
   ShowCurrentText();
 }
 
-void TForm1::ListView2DblClick(int row) {
-  if (row < 0 || static_cast<std::size_t>(row) >= attachmentPaths_.size()) return;
+// A stored mail names its files itself; only those the store keeps are
+// opened or copied.
+std::optional<std::string> TForm1::StoredAttachment(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= attachmentPaths_.size()) return std::nullopt;
   const std::string& path = attachmentPaths_[static_cast<std::size_t>(row)];
-  // A stored mail names its files itself; only those the store keeps open.
-  if (!platform::IsInside(context_.store.StoreFolder(), path) || !platform::FileExists(path)) return;
-  context_.shell.OpenDocument(path, platform::ExtractFilePath(path));
+  if (!platform::IsInside(context_.store.StoreFolder(), path)) return std::nullopt;
+  return path;
+}
+
+void TForm1::ListView2DblClick(int row) {
+  if (const auto path = StoredAttachment(row)) OpenAttachmentFile(context_.shell, context_.dialogs, *path);
+}
+
+void TForm1::SaveAttachmentAs(int row) {
+  if (const auto path = StoredAttachment(row)) SaveAttachmentCopy(context_.dialogs, *path);
 }
 
 // --- deleting, moving and the trash -----------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/AttachmentActions.h"
 #include "mail/SendController.h"
 #include "mail/gui/LabelButton.h"
 #include "mail/gui/MailErrorRoutine.h"
@@ -314,8 +315,7 @@ void TNew_Mail::OpenAttachment(int row) {
   // The list and the paths go together; a mismatch means they drifted
   // apart, and the wrong file must not be opened.
   if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(path)) return;
-  if (!platform::FileExists(path)) return;
-  context_.shell.OpenDocument(path, platform::ExtractFilePath(path));
+  OpenAttachmentFile(context_.shell, context_.dialogs, path);
 }
 
 void TNew_Mail::PopupMenu1Popup() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -139,6 +141,30 @@ TEST_F(Viewer, DraggingTakesTheLentCharacterAlongAndKeepsWhereItWasLeft) {
   EXPECT_EQ(ini.ReadString("CharPosition", "Top", "A"), std::to_string(expected.y));
   viewer_->ErrorRelease();
   EXPECT_EQ(carrier.pos(), QPoint(testing::kStood.x, testing::kStood.y));
+}
+
+TEST_F(Viewer, AnAttachmentNobodyCanOpenIsReportedAndCanBeSavedElsewhere) {
+  platform::TemporaryFolder attachments;
+  platform::TemporaryFolder chosen;
+  ASSERT_TRUE(platform::WriteFileAtomic(attachments.Path() + "plan.xyz", "plan"));
+  ArrivedMail mail;
+  mail.from = "hanako@example.jp";
+  mail.subject = "files";
+  mail.attachmentFolder = attachments.Path();
+  mail.attachments = {"plan.xyz"};
+  viewer_->Reset();
+  viewer_->Fill(mail);
+
+  shell_.answer = false;
+  viewer_->OpenAttachment(0);
+  ASSERT_EQ(Dialogs("Error").size(), 1u);
+  EXPECT_NE(Dialogs("Error")[0].find(attachments.Path() + "plan.xyz"), std::string::npos);
+
+  EXPECT_EQ(viewer_->saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
+  dialogs_.folders = {chosen.Path()};
+  viewer_->attachmentList->setCurrentRow(0);
+  viewer_->saveAttachmentAs->trigger();
+  EXPECT_EQ(platform::ReadFile(chosen.Path() + "plan.xyz").value_or(""), "plan");
 }
 
 TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QLineEdit>
@@ -389,6 +390,22 @@ TEST_F(TForm1Test, AMailWithAttachmentsShowsItsTextInEveryHeaderMode) {
       EXPECT_EQ(window.ListView2->item(0)->text(), QString(mail.file));
     }
   }
+}
+
+TEST_F(TForm1Test, AnAttachmentNobodyCanOpenIsReportedAndCanBeSavedElsewhere) {
+  AddInbox("a", "x@y.jp", MailStatus::Read, true);
+  TForm1& window = Window();
+  window.SelectRows({0});
+  shell_.answer = false;
+  window.ListView2DblClick(0);
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_NE(Errors()[0].find(attachments_[0]), std::string::npos);
+
+  EXPECT_EQ(window.saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
+  dialogs_.folders = {outside_.Path()};
+  window.ListView2->setCurrentRow(0);
+  window.saveAttachmentAs->trigger();
+  EXPECT_EQ(platform::ReadFile(outside_.Path() + "a.txt").value_or(""), "bytes");
 }
 
 TEST_F(TForm1Test, TheSenderOfferedToTheAddressBookComesFromTheSelectedFoldersOwnRecord) {
