@@ -5,6 +5,7 @@
 #include "base/Integer.h"
 #include "mail/StoreRecords.h"
 #include "platform/Files.h"
+#include "settings/InputChecks.h"
 
 namespace mf {
 namespace {
@@ -44,6 +45,10 @@ AddressRecord ParseRecord(std::string_view content) {
 }
 
 }  // namespace
+
+std::optional<std::string> AddressEntryProblem(const AddressRecord& record) {
+  return MailAddressProblem(record.address);
+}
 
 AddressRecord SenderEntry(std::string_view sender) {
   if (!sender.empty() && sender.back() == '\r') sender.remove_suffix(1);
