@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "base/ShiftJis.h"
@@ -50,10 +51,10 @@ namespace {
 
 constexpr int kDefaultWidth = 760;
 constexpr int kDefaultHeight = 520;
-constexpr int kSubjectWidth = 300;
-constexpr int kSecondWidth = 250;
-constexpr int kDateWidth = 150;
+constexpr int kSecondWidth = 200;
 constexpr int kIconColumnWidth = 28;
+constexpr int kCellMargin = 8;       // room each side of a column's text
+constexpr int kSortArrowWidth = 16;  // the header's sort arrow
 constexpr const char* kWindowSection = "Window";
 constexpr const char* kPackageName = "MofutanData.mfd";
 constexpr const char* kFileFilter =
@@ -238,6 +239,7 @@ void TForm1::BuildControls() {
           [this](const QPoint& at) { PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(at)); });
 
   auto* right = new QSplitter(Qt::Vertical, panes);
+  right->setChildrenCollapsible(false);
   ListView1 = new QTreeView(right);
   ListView1->setModel(model_.get());
   ListView1->setRootIsDecorated(false);
@@ -248,12 +250,20 @@ void TForm1::BuildControls() {
   ListView1->setDragEnabled(true);
   ListView1->setDragDropMode(QAbstractItemView::DragOnly);
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-  ListView1->header()->setSectionsClickable(true);
-  ListView1->header()->setSortIndicatorShown(false);
+  // The subject takes what the other columns leave, so that the date is
+  // always in view and wide enough for its text.
+  QHeaderView* header = ListView1->header();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Fixed);
+  header->setSectionResizeMode(1, QHeaderView::Stretch);
+  header->setSectionResizeMode(2, QHeaderView::Interactive);
+  header->setSectionResizeMode(3, QHeaderView::Interactive);
   ListView1->setColumnWidth(0, kIconColumnWidth);
-  ListView1->setColumnWidth(1, kSubjectWidth);
   ListView1->setColumnWidth(2, kSecondWidth);
-  ListView1->setColumnWidth(3, kDateWidth);
+  ListView1->setColumnWidth(3, DateColumnWidth());
+  UpdateSortIndicator();
   ListView1->installEventFilter(this);
   connect(ListView1->header(), &QHeaderView::sectionClicked, this, [this](int column) { ListView1ColumnClick(column); });
   connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -261,15 +271,23 @@ void TForm1::BuildControls() {
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
-  RichEdit1 = new QTextEdit(right);
+  // The selected mail: its text, and under it one strip of its attachments.
+  auto* reading = new QWidget(right);
+  auto* readingLayout = new QVBoxLayout(reading);
+  readingLayout->setContentsMargins(0, 0, 0, 0);
+  readingLayout->setSpacing(2);
+  RichEdit1 = new QTextEdit(reading);
   RichEdit1->setReadOnly(true);
   RichEdit1->setAcceptRichText(false);
-  ListView2 = new QListWidget(right);
-  ListView2->setViewMode(QListView::IconMode);
+  ListView2 = new QListWidget(reading);
+  ListView2->setViewMode(QListView::ListMode);
   ListView2->setIconSize(QSize(16, 16));
   ListView2->setFlow(QListView::LeftToRight);
   ListView2->setWrapping(true);
-  ListView2->setMaximumHeight(80);
+  ListView2->setSpacing(2);
+  ListView2->setFixedHeight(2 * ListView2->fontMetrics().height() + 16);
+  readingLayout->addWidget(RichEdit1, 1);
+  readingLayout->addWidget(ListView2);
   connect(ListView2, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { ListView2DblClick(ListView2->row(item)); });
   ListView2->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -283,8 +301,9 @@ void TForm1::BuildControls() {
     attachmentMenu->popup(ListView2->viewport()->mapToGlobal(at));
   });
 
+  // The list gets the larger share: it is what the window is for.
   right->setStretchFactor(0, 3);
-  right->setStretchFactor(1, 3);
+  right->setStretchFactor(1, 2);
   panes->setStretchFactor(0, 1);
   panes->setStretchFactor(1, 5);
   panes->setSizes({140, 620});
@@ -371,8 +390,29 @@ void TForm1::LoadList(FolderKind folder) {
 }
 
 void TForm1::ListView1ColumnClick(int column) {
-  if (column < 0 || column > static_cast<int>(MailColumn::Date)) return;
-  model_->ColumnClick(static_cast<MailColumn>(column));
+  if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->ColumnClick(static_cast<MailColumn>(column));
+  // The header turns its arrow on any click; it shows what the list is sorted by.
+  UpdateSortIndicator();
+}
+
+void TForm1::UpdateSortIndicator() {
+  const auto sorted = model_->SortedBy();
+  if (!sorted) {
+    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    return;
+  }
+  ListView1->header()->setSortIndicator(static_cast<int>(sorted->column),
+                                        sorted->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+// Wide enough for the longest date ("2026/12/08 23:40") and for its caption
+// with the sort arrow.
+int TForm1::DateColumnWidth() const {
+  const QFontMetrics text = ListView1->fontMetrics();
+  const int dates = text.horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
+  const int caption = ListView1->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
+                      2 * kCellMargin + kSortArrowWidth;
+  return std::max(dates, caption);
 }
 
 void TForm1::SelectRows(const std::vector<int>& rows) {

@@ -174,6 +174,8 @@ class TForm1 final : public QMainWindow {
   void BuildControls();
   void AddImportNodeWhenPresent();
   void LoadList(FolderKind folder);
+  void UpdateSortIndicator();
+  int DateColumnWidth() const;
   void ListView1SelectItem();
   void ShowCurrentText();
   void ShowAttachments();

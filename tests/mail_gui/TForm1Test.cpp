@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFont>
+#include <QHeaderView>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -312,6 +314,48 @@ TEST_F(TForm1Test, TheFirstClickOnTheSubjectSortsInReverseAndTheSecondInOrder) {
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"a", "b", "C"}));
   window.ListView1ColumnClick(0);  // the icon column does not sort
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"a", "b", "C"}));
+}
+
+// At its default size the list shows every column, the date whole in one
+// local form; the sorted column shows its arrow, and a delete or a reload
+// keeps the order the user chose.
+TEST_F(TForm1Test, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
+  for (const char* date : {"Wed, 6 Mar 2024 09:00:00 +0900", "Mon, 4 Mar 2024 09:00:00 +0900",
+                           "Tue, 5 Mar 2024 09:00:00 +0900", "Thu, 7 Mar 2024 09:00:00 +0900"}) {
+    HeaderRecord header{StatusWord(MailStatus::Read), std::string(date).substr(5, 1), "x@y.jp", date, "me", ""};
+    ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header, BodyRecord{{{"Subject: ", "s"}}, "t"}),
+              StoreResult::Done);
+  }
+  TForm1& window = Window();
+  window.show();
+  QApplication::processEvents();
+  QHeaderView* header = window.ListView1->header();
+  const QString shown = window.Model().data(window.Model().index(0, 3), Qt::DisplayRole).toString();
+  EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$").match(shown).hasMatch())
+      << shown.toStdString();
+  EXPECT_GE(header->sectionSize(3), window.ListView1->fontMetrics().horizontalAdvance(shown));
+  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), window.ListView1->viewport()->width())
+      << "the date is out of view";
+  EXPECT_EQ(header->sortIndicatorSection(), -1) << "an arrow before any sort";
+
+  window.ListView1ColumnClick(3);  // oldest first
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"4", "5", "6", "7"}));
+  EXPECT_EQ(header->sortIndicatorSection(), 3);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  window.SelectRows({1});
+  window.Menu_DeleteClick(Qt::NoModifier);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"4", "6", "7"}));
+  window.ListView1ColumnClick(3);  // newest first
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"7", "6", "4"}));
+  window.ListView1ColumnClick(0);  // the icon column sorts nothing and moves no arrow
+  EXPECT_EQ(header->sortIndicatorSection(), 3);
+  EXPECT_EQ(Subjects(), (std::vector<std::string>{"7", "6", "4"}));
+  window.ListView1ColumnClick(1);
+  EXPECT_EQ(header->sortIndicatorSection(), 1);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  window.hide();
 }
 
 TEST_F(TForm1Test, TheHeaderButtonStepsThroughTheModesAndBackAfterThreePresses) {
