@@ -405,11 +405,12 @@ void TForm1::UpdateSortIndicator() {
                                         sorted->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-// Wide enough for the longest date ("2026/12/08 23:40") and for its caption
-// with the sort arrow.
+// Wide enough for the longest date ("2026/12/08 23:40") in the bold of an
+// unread mail, and for its caption with the sort arrow.
 int TForm1::DateColumnWidth() const {
-  const QFontMetrics text = ListView1->fontMetrics();
-  const int dates = text.horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
+  QFont bold = ListView1->font();
+  bold.setBold(true);
+  const int dates = QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
   const int caption = ListView1->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
                       2 * kCellMargin + kSortArrowWidth;
   return std::max(dates, caption);

@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -322,7 +323,8 @@ TEST_F(TForm1Test, TheFirstClickOnTheSubjectSortsInReverseAndTheSecondInOrder) {
 TEST_F(TForm1Test, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   for (const char* date : {"Wed, 6 Mar 2024 09:00:00 +0900", "Mon, 4 Mar 2024 09:00:00 +0900",
                            "Tue, 5 Mar 2024 09:00:00 +0900", "Thu, 7 Mar 2024 09:00:00 +0900"}) {
-    HeaderRecord header{StatusWord(MailStatus::Read), std::string(date).substr(5, 1), "x@y.jp", date, "me", ""};
+    // Unread: drawn in bold, the widest the date gets.
+    HeaderRecord header{StatusWord(MailStatus::Unread), std::string(date).substr(5, 1), "x@y.jp", date, "me", ""};
     ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header, BodyRecord{{{"Subject: ", "s"}}, "t"}),
               StoreResult::Done);
   }
@@ -333,7 +335,12 @@ TEST_F(TForm1Test, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   const QString shown = window.Model().data(window.Model().index(0, 3), Qt::DisplayRole).toString();
   EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$").match(shown).hasMatch())
       << shown.toStdString();
-  EXPECT_GE(header->sectionSize(3), window.ListView1->fontMetrics().horizontalAdvance(shown));
+  const QFont bold = window.Model().data(window.Model().index(0, 3), Qt::FontRole).value<QFont>();
+  EXPECT_TRUE(bold.bold());
+  // What a cell leaves for its text, as the view's style draws it.
+  const int textMargin = window.ListView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                                window.ListView1) + 1;
+  EXPECT_GE(header->sectionSize(3) - 2 * textMargin, QFontMetrics(bold).horizontalAdvance(shown));
   EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), window.ListView1->viewport()->width())
       << "the date is out of view";
   EXPECT_EQ(header->sortIndicatorSection(), -1) << "an arrow before any sort";
