@@ -36,7 +36,7 @@ std::string Lower(std::string text) {
 
 std::optional<std::string> PortProblem(std::string_view port) {
   if (Trim(port).empty() || PortNumber(port, std::string())) return std::nullopt;
-  return Sj("ポート番号は1から65535までの数で入力してください");
+  return Sj("ポート番号は1から65535までの数にしてください");
 }
 
 std::optional<std::string> MailAddressProblem(std::string_view address) {
@@ -49,7 +49,7 @@ std::optional<std::string> MailAddressProblem(std::string_view address) {
     if (byte <= ' ' || byte == 0x7F || c == '<' || c == '>' || c == ',') plausible = false;
   }
   if (plausible) return std::nullopt;
-  return Sj("メールアドレスは「名前@ドメイン」の形で入力してください（例: taro@example.jp）");
+  return Sj("「@」の前後に文字が必要です（例: taro@example.jp）");
 }
 
 std::vector<SettingsProblem> CheckSettings(const LiveSettings& settings) {
@@ -62,7 +62,7 @@ std::vector<SettingsProblem> CheckSettings(const LiveSettings& settings) {
     const auto pop3 = PortNumber(settings.pop3Port, LiveSettings::DefaultPop3Port(settings.pop3Security));
     if (!smtpServer.empty() && smtpServer == Lower(Trim(settings.pop3Server)) && smtp && smtp == pop3) {
       problems.push_back({SettingsField::SmtpPort,
-                          Sj("SMTPポートがPOP3ポートと同じです。同じサーバーでは別のポートを指定してください")});
+                          Sj("POP3ポートと同じです。別のポートにしてください")});
     }
   }
   if (auto text = MailAddressProblem(settings.mailAddress)) problems.push_back({SettingsField::MailAddress, *text});

@@ -40,7 +40,6 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
   QPalette red = addressProblem->palette();
   red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
   addressProblem->setPalette(red);
-  addressProblem->setWordWrap(true);
   addressProblem->hide();
   iconBox = new QComboBox(this);
   iconBox->setIconSize(QSize(16, 16));

@@ -55,15 +55,17 @@ QComboBox* SecurityBox(QFormLayout* form, const char* caption, QWidget* parent) 
   return box;
 }
 
-// A red line under a field, shown while the field's value is refused.
+// A red line under a field, shown while the field's value is refused. One
+// line across the row: a wrapped label gets clipped in a form whose rows
+// were laid out without it.
 QLabel* ProblemLabel(QFormLayout* form, QWidget* parent) {
   auto* label = new QLabel(parent);
   QPalette red = label->palette();
   red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
   label->setPalette(red);
-  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->hide();
-  form->addRow(static_cast<QWidget*>(nullptr), label);
+  form->addRow(label);
   return label;
 }
 
@@ -221,12 +223,12 @@ void TBaseSetUp::BuildControls() {
   // A refused field says so until it is mended, as the user types.
   for (QLineEdit* checked : {E_SMTP_SV, E_POP3_SV, E_MAILADD, SMTPPORT, POP3PORT}) {
     connect(checked, &QLineEdit::textChanged, this, [this] {
-      if (!showing_ && problemsShown_) ShowProblems();
+      if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
     });
   }
   for (QComboBox* security : {smtpSecurityBox, pop3SecurityBox}) {
     connect(security, &QComboBox::currentIndexChanged, this, [this] {
-      if (!showing_ && problemsShown_) ShowProblems();
+      if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
     });
   }
   connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
@@ -300,7 +302,7 @@ void TBaseSetUp::FormCreate() {
   problemsShown_ = false;
 }
 
-bool TBaseSetUp::ShowProblems() {
+bool TBaseSetUp::ShowProblems(ProblemFocus focus) {
   // In the order of SettingsField.
   QLabel* const labels[] = {smtpPortProblem, pop3PortProblem, mailAddressProblem};
   QLineEdit* const fields[] = {SMTPPORT, POP3PORT, E_MAILADD};
@@ -312,7 +314,8 @@ bool TBaseSetUp::ShowProblems() {
     label->show();
   }
   problemsShown_ = !problems.empty();
-  if (problemsShown_) {
+  // Only OK takes the user to what is refused; typing stays where it is.
+  if (problemsShown_ && focus == ProblemFocus::FirstRefused) {
     // They all live on the first page.
     MailSetUp->setCurrentIndex(0);
     fields[static_cast<int>(problems.front().field)]->setFocus();
@@ -332,7 +335,7 @@ void TBaseSetUp::ShowModalOnFirstTab() {
 
 void TBaseSetUp::OKButtonClick() {
   // Nothing is saved while a field is refused.
-  if (!ShowProblems()) return;
+  if (!ShowProblems(ProblemFocus::FirstRefused)) return;
   settings_.OKButtonClick();
   ShowSettings();  // the port defaults become visible
   accept();

@@ -78,7 +78,8 @@ class TBaseSetUp final : public QDialog {
   void ApplyEnabling();
   void edRcvPeriodChange();
   // Shows what is refused beside its field; true when nothing is.
-  bool ShowProblems();
+  enum class ProblemFocus { FirstRefused, Stay };
+  bool ShowProblems(ProblemFocus focus);
 
   LiveSettings& settings_;
   bool showing_ = false;  // controls are being filled: do not echo back

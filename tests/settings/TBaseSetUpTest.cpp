@@ -192,6 +192,30 @@ INSTANTIATE_TEST_SUITE_P(
                     &TBaseSetUp::mailAddressProblem, "@"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(TBaseSetUpTest, OkGoesToTheFirstRefusedFieldAndMendingAnotherKeepsTheFocus) {
+  TBaseSetUp dialog(settings);
+  dialog.show();
+  dialog.SMTPPORT->clear();
+  QTest::keyClicks(dialog.SMTPPORT, "0");
+  QTest::keyClicks(dialog.E_MAILADD, "taro");
+  dialog.MailSetUp->setCurrentIndex(1);
+  dialog.OKButtonClick();
+  EXPECT_EQ(dialog.MailSetUp->currentIndex(), 0);
+  EXPECT_EQ(dialog.focusWidget(), dialog.SMTPPORT);
+  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
+  EXPECT_TRUE(dialog.mailAddressProblem->isVisible());
+
+  // The user mends the address first: every key stays in the address.
+  dialog.E_MAILADD->setFocus();
+  dialog.E_MAILADD->clear();
+  QTest::keyClicks(dialog.focusWidget(), "taro@example.jp");
+  EXPECT_EQ(dialog.E_MAILADD->text(), "taro@example.jp");
+  EXPECT_FALSE(dialog.mailAddressProblem->isVisible());
+  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
+  EXPECT_EQ(dialog.focusWidget(), dialog.E_MAILADD);
+  dialog.Cancel->click();
+}
+
 // Pictures of every page with a secured set-up, for people to look at
 // (MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
 TEST_F(TBaseSetUpTest, ScreenshotsOfEveryPage) {
