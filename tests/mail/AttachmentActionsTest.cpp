@@ -1,6 +1,5 @@
-// Opening an attachment and saving a copy of it: what the user is told,
-// and that a copy lands in the chosen folder under a safe name, never
-// over a file the user did not agree to replace.
+// Saving a copy of an attachment: it lands in the chosen folder under a
+// safe name, never over a file the user did not agree to replace.
 
 #include "mail/AttachmentActions.h"
 
@@ -10,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "base/ShiftJis.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "platform/Shell.h"
 
 namespace mf {
 namespace {
@@ -25,32 +22,11 @@ class AttachmentActionsTest : public ::testing::Test {
     EXPECT_TRUE(platform::WriteFileAtomic(path, bytes));
     return path;
   }
-  std::string Shown(std::size_t call) const { return SjisToUtf8(dialogs_.calls.at(call).text); }
 
   platform::TemporaryFolder store_;
   platform::TemporaryFolder chosen_;
   platform::FakeDialogs dialogs_;
-  platform::FakeShell shell_;
 };
-
-TEST_F(AttachmentActionsTest, AnAttachmentNobodyCanOpenIsReportedWithItsPlace) {
-  const std::string path = Stored("data.xyz", "x");
-  OpenAttachmentFile(shell_, dialogs_, path);
-  EXPECT_EQ(shell_.opened, std::vector<std::string>{path});
-  EXPECT_TRUE(dialogs_.calls.empty());
-
-  shell_.answer = false;
-  OpenAttachmentFile(shell_, dialogs_, path);
-  ASSERT_EQ(dialogs_.calls.size(), 1u);
-  EXPECT_EQ(dialogs_.calls[0].kind, "Error");
-  EXPECT_NE(Shown(0).find("アプリケーションが見つかりません"), std::string::npos) << Shown(0);
-  EXPECT_NE(Shown(0).find("ファイルの場所: " + path), std::string::npos) << Shown(0);
-
-  // A file gone since is said to be gone; nothing is started for it.
-  OpenAttachmentFile(shell_, dialogs_, store_.Path() + "gone.pdf");
-  EXPECT_EQ(shell_.opened.size(), 2u);
-  EXPECT_NE(Shown(1).find("見つかりません: " + store_.Path() + "gone.pdf"), std::string::npos) << Shown(1);
-}
 
 struct SaveCase {
   const char* name;
