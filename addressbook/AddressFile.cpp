@@ -5,6 +5,7 @@
 #include "base/Integer.h"
 #include "mail/StoreRecords.h"
 #include "platform/Files.h"
+#include "settings/InputChecks.h"
 #include "text/Mailbox.h"
 
 namespace mf {
@@ -45,6 +46,10 @@ AddressRecord ParseRecord(std::string_view content) {
 }
 
 }  // namespace
+
+std::optional<std::string> AddressEntryProblem(const AddressRecord& record) {
+  return MailAddressProblem(record.address);
+}
 
 AddressRecord SenderEntry(std::string_view sender) {
   Mailbox mailbox = ReadMailbox(sender);

@@ -35,6 +35,10 @@ std::string FormatAddressRecord(const AddressRecord& record);
 // lines read as empty.
 std::vector<AddressRecord> ParseAddressFile(std::string_view file);
 
+// What the entry dialog refuses in `record`: an address that is not one
+// (the settings' address rule); the text (Shift_JIS) goes beside the field.
+std::optional<std::string> AddressEntryProblem(const AddressRecord& record);
+
 // The address file "FileKeep/address.txt" of a program folder. Every
 // operation reads the file and rewrites it whole through an atomic replace,
 // so a failure leaves the file as it was.

@@ -30,6 +30,22 @@ std::size_t FindNumberLine(const std::vector<std::string>& charDB, const std::st
   return charDB.size();
 }
 
+void RemoveEvery(std::vector<std::string>& list, const std::string& line) {
+  std::erase(list, line);
+}
+
+// resurrDB holds id/time pairs; a last line without its time stays.
+void RemoveEveryPair(std::vector<std::string>& pairs, const std::string& id) {
+  std::size_t i = 0;
+  while (i + 1 < pairs.size()) {
+    if (pairs[i] == id) {
+      pairs.erase(pairs.begin() + static_cast<std::ptrdiff_t>(i), pairs.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    } else {
+      i += 2;
+    }
+  }
+}
+
 bool ReplaceFirst(std::vector<std::string>& list, const std::string& from, const std::string& to) {
   for (auto& line : list) {
     if (line == from) {
@@ -90,8 +106,16 @@ void CharacterLifecycle::cmDeleteClick() {
   // Copied: the record goes with the item.
   const TCharData data = view_.ItemData(row);
 
-  CharacterRegistry::RemoveFirst(registry_.VisibleDB, data.id);
+  // A journey is for good: no list may bring the character back, neither
+  // outDB at the next start nor resurrDB at a return check (a character
+  // that left with a mail may be back in the hut by another mail, and its
+  // folders may outlive the journey).
+  RemoveEvery(registry_.VisibleDB, data.id);
   registry_.SaveVisible();
+  RemoveEvery(registry_.outDB, data.id);
+  registry_.SaveOut();
+  RemoveEveryPair(registry_.resurrDB, data.id);
+  registry_.SaveResurr();
 
   // The last character keeps its folders: the hut would otherwise have
   // nothing left to start from.
@@ -167,7 +191,13 @@ void CharacterLifecycle::resurrTimerTimer() {
 
 bool CharacterLifecycle::ShowAgain(const std::string& number, const std::string& id) {
   if (registry_.IsVisible(id)) return true;
-  return ListCharacter(FolderOf(number), id, /*appendVisible=*/true);
+  // A character comes back whole and as itself, or not at all: its folder
+  // pair may have gone, or its number may hold another character by now.
+  const std::string folder = FolderOf(number);
+  if (!platform::DirectoryExists(MirrorFolderOf(folder))) return false;
+  auto lines = ReadSceneFile(folder);
+  if (!lines || lines->empty() || (*lines)[kIdLine] != id) return false;
+  return ListCharacter(folder, id, /*appendVisible=*/true);
 }
 
 bool CharacterLifecycle::ListCharacter(const std::string& folder, const std::string& id, bool appendVisible) {

@@ -1,15 +1,23 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace mf {
 
-// What the user is told when a mail client's request failed: the Japanese
-// text of a failure the user can act on (a certificate, the log-in, a server
-// that cannot be reached), else the client's own message, the server's last
-// reply, or the fallback (UTF-8 in the source, Shift_JIS out).
-std::string ClientFailureText(std::uint16_t error, const std::string& errorMessage,
-                              const std::string& lastResponse, const char* fallbackUtf8);
+// A request to a mail server that failed, with what the client knew then.
+struct ServerFailure {
+  const char* serverKind = "SMTP";  // "SMTP" or "POP3", as the settings name them
+  std::string host;
+  std::string port;
+  int error = 0;              // the request's error number
+  std::string errorMessage;   // the client's: the first reply that refused, or its own words
+  std::string lastResponse;   // the last line the client heard or made up
+};
+
+// The failure in the user's terms (Shift_JIS): a server that cannot be
+// reached is named with its port and why (refused, not found, silent,
+// unreachable, not secured); a server that refused is quoted in its own
+// words; a connection lost on the way says so.
+std::string ServerFailureText(const ServerFailure& failure);
 
 }  // namespace mf

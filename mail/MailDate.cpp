@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <ctime>
 
 
 namespace mf {
@@ -150,6 +152,8 @@ std::string_view DateColumnView(std::string_view line4) {
 
 std::string DateColumnText(std::string_view line4) { return std::string(DateColumnView(line4)); }
 
+std::string_view TrimmedDateView(std::string_view line4) { return TrimView(line4); }
+
 std::optional<DateTime> ParseMailDate(std::string_view line4) {
   std::string_view text = DateColumnView(line4);
   static constexpr std::array<std::string_view, 7> dayNames = {"SUN,", "MON,", "TUE,", "WED,",
@@ -172,6 +176,95 @@ std::optional<DateTime> ParseMailDate(std::string_view line4) {
 double SortDateOf(std::string_view line4) {
   auto time = ParseMailDate(line4);
   return time ? ToDayCount(*time) : 0.0;
+}
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's
+// civil calendar algorithms).
+long long DaysFromCivil(long long year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const long long yearOfEra = year - era * 400;
+  const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+// RFC 5322 section 4.3's zone names, and the one Japanese mailers use.
+std::optional<int> NamedZone(std::string_view name) {
+  struct Zone {
+    std::string_view name;
+    int minutes;
+  };
+  static constexpr Zone zones[] = {{"UT", 0},       {"UTC", 0},      {"GMT", 0},      {"Z", 0},
+                                   {"EST", -5 * 60}, {"EDT", -4 * 60}, {"CST", -6 * 60}, {"CDT", -5 * 60},
+                                   {"MST", -7 * 60}, {"MDT", -6 * 60}, {"PST", -8 * 60}, {"PDT", -7 * 60},
+                                   {"JST", 9 * 60}};
+  if (name.size() > 3) return std::nullopt;
+  char upper[3] = {};
+  for (std::size_t i = 0; i < name.size(); ++i) upper[i] = Upper(name[i]);
+  const std::string_view key(upper, name.size());
+  for (const Zone& zone : zones) {
+    if (zone.name == key) return zone.minutes;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> MailDateZone(std::string_view line4) {
+  std::string_view text = TrimView(line4);
+  if (!text.empty() && text.back() == ')') {
+    if (const std::size_t open = text.rfind('('); open != std::string_view::npos) {
+      text = TrimView(text.substr(0, open));
+    }
+  }
+  const std::size_t blank = text.find_last_of(" \t,");
+  const std::string_view word = blank == std::string_view::npos ? text : text.substr(blank + 1);
+  // "+0900" alone or right after the time ("09:00:00+0900").
+  if (word.size() >= 5) {
+    const std::string_view zone = word.substr(word.size() - 5);
+    if ((zone[0] == '+' || zone[0] == '-') && std::all_of(zone.begin() + 1, zone.end(), IsDigit)) {
+      const int hours = (zone[1] - '0') * 10 + (zone[2] - '0');
+      const int minutes = (zone[3] - '0') * 10 + (zone[4] - '0');
+      if (minutes >= 60) return std::nullopt;
+      return (zone[0] == '-' ? -1 : 1) * (hours * 60 + minutes);
+    }
+  }
+  return NamedZone(word);
+}
+
+long long MomentOf(const DateTime& time, int offsetMinutes) {
+  const long long days = DaysFromCivil(time.year, time.month, time.day);
+  return ((days * 24 + time.hour) * 60 + time.minute - offsetMinutes) * 60 + time.second;
+}
+
+int LocalUtcOffsetMinutes() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return static_cast<int>(local.tm_gmtoff / 60);
+}
+
+std::string ListDateText(std::string_view line4) {
+  const auto time = ParseMailDate(line4);
+  if (!time) return std::string(TrimView(line4));
+  int year = time->year, month = time->month, day = time->day, hour = time->hour, minute = time->minute;
+  if (const auto zone = MailDateZone(line4)) {
+    const std::time_t moment = static_cast<std::time_t>(MomentOf(*time, *zone));
+    std::tm local{};
+    if (localtime_r(&moment, &local) != nullptr) {
+      year = local.tm_year + 1900;
+      month = local.tm_mon + 1;
+      day = local.tm_mday;
+      hour = local.tm_hour;
+      minute = local.tm_min;
+    }
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d", year, month, day, hour, minute);
+  return text;
 }
 
 }  // namespace mf

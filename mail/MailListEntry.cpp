@@ -19,10 +19,11 @@ constexpr int kRepliedIcon = 10;
 constexpr int kSentReplyIcon = 12;
 constexpr int kImportedIcon = 14;
 
-// A received mail: the sender and its date as the column shows it.
+// A received mail: the sender and line 4 as received, its zone kept, so
+// that the column can show the moment in local time and sort by it.
 void ShowReceived(const HeaderView& record, ShownRecord& shown) {
   shown.secondColumn = record.from();
-  shown.dateText = DateColumnView(record.date());
+  shown.dateText = TrimmedDateView(record.date());
   shown.received = true;
 }
 

@@ -36,7 +36,7 @@ struct ShownRecord {
   int icon = 0;
   bool hasAttachment = false;
   bool isRead = true;
-  bool received = false;  // the second column is a sender, the date column line 4 cut to its column text
+  bool received = false;  // a received mail: the second column is a sender, the sort date is computed
 };
 
 ShownRecord ShowRecord(FolderKind folder, const HeaderView& record);

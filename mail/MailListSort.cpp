@@ -9,13 +9,14 @@
 
 #include "base/DateTime.h"
 #include "mail/KeySort.h"
+#include "mail/MailDate.h"
 #include "mail/QuickMailDate.h"
 #include "mail/TextColumnSort.h"
 
 namespace mf {
 namespace {
 
-// A readable date as a number that orders as the day counts do.
+// A readable date as a number that orders as the moments do.
 struct DateItem {
   // Eleven-bit digits: six cover the key, and the first, all sign and
   // exponent, is the same for every date of these centuries and skipped.
@@ -30,16 +31,19 @@ struct DateItem {
   }
 };
 
-std::uint64_t OrderedBits(double days) {
-  const auto bits = std::bit_cast<std::uint64_t>(days == 0.0 ? 0.0 : days);  // one zero
+std::uint64_t OrderedBits(double moment) {
+  const auto bits = std::bit_cast<std::uint64_t>(moment == 0.0 ? 0.0 : moment);  // one zero
   constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
   return bits & kSign ? ~bits : bits | kSign;
 }
 
-// The date text reads as line 4 does: a received mail's shows line 4 cut
-// to its column text, which the date reader cuts to the same text.
-std::optional<double> DayCountOf(std::string_view dateText) {
-  if (auto time = ParseMailDateQuickly(dateText)) return ToDayCount(*time);
+// The date text is line 4: the moment it stands for, in its own zone, so
+// that mails from other zones fall in among the others as their local
+// times show; a date without a zone is taken as local time.
+std::optional<double> MomentKeyOf(std::string_view dateText, int unzonedOffsetMinutes) {
+  if (auto time = ParseMailDateQuickly(dateText)) {
+    return static_cast<double>(MomentOf(*time, MailDateZone(dateText).value_or(unzonedOffsetMinutes)));
+  }
   return std::nullopt;
 }
 
@@ -50,8 +54,9 @@ void SortByDate(RowOrder& order, SortDirection direction, const MailListRows& ro
   // which equal dates keep.
   constexpr std::uint64_t kUndated = 0;  // no day count orders as this: OrderedBits sets the top bit or clears it from a NaN alone
   std::vector<std::uint64_t> keys(order.size());
+  const int localOffset = LocalUtcOffsetMinutes();
   ForEachInMemoryOrder(order, rows.size(), [&](std::uint32_t row, std::uint32_t slot) {
-    if (auto days = DayCountOf(rows.DateText(row))) keys[slot] = OrderedBits(*days);
+    if (auto moment = MomentKeyOf(rows.DateText(row), localOffset)) keys[slot] = OrderedBits(*moment);
   });
   std::vector<DateItem> dated;
   dated.reserve(order.size());
@@ -106,6 +111,11 @@ void MailListSorter::ColumnClick(MailColumn column, const MailListRows& rows, Ro
   // oldest first: its flag reads the other way round from the texts'.
   const bool ascending = column == MailColumn::Date ? !flag : flag;
   SortMailList(rows, column, ascending, order);
+  lastSort_ = Sorted{column, ascending};
+}
+
+void MailListSorter::Reapply(const MailListRows& rows, RowOrder& order) const {
+  if (lastSort_) SortMailList(rows, lastSort_->column, lastSort_->ascending, order);
 }
 
 }  // namespace mf

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "mail/ListSorting.h"
@@ -40,9 +41,22 @@ class MailListSorter {
   void ColumnClick(MailColumn column, const MailListRows& rows, RowOrder& order);
   MailColumn Column() const { return column_; }
 
+  // The column and direction the list was last sorted by; nothing before
+  // the first sorting click.
+  struct Sorted {
+    MailColumn column;
+    bool ascending;
+  };
+  std::optional<Sorted> LastSort() const { return lastSort_; }
+  // Sorts freshly read rows as the last click did, flags untouched, so that
+  // a reload (a delete, a move, a mail arriving) keeps the order the user
+  // chose.
+  void Reapply(const MailListRows& rows, RowOrder& order) const;
+
  private:
   MailColumn column_ = MailColumn::Icon;
   ColumnDirections<4> directions_;
+  std::optional<Sorted> lastSort_;
 };
 
 }  // namespace mf

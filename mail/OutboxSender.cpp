@@ -21,6 +21,14 @@ std::string WithoutTrailingLineEnds(std::string text) {
 
 }  // namespace
 
+std::string OutboxFailureText(const SendingFailure& failure) {
+  std::string text = failure.text + "\r\n\r\n" + Sj("送れなかったメールは「送信待ち」に残っています。");
+  if (failure.maybeDelivered) {
+    text += "\r\n" + MaybeDeliveredText();
+  }
+  return text;
+}
+
 std::optional<OutboxMail> PrepareOutboxMail(const MailStore& store) {
   if (store.RecordCount(FolderKind::Outbox) == 0) return std::nullopt;
   const std::string stored = store.ReadBodyRecord(FolderKind::Outbox, 0);
@@ -43,8 +51,8 @@ OutboxSender::OutboxSender(platform::EventLoop& loop, const LiveSettings& settin
                            const Clock& clock, RandomGenerator& random)
     : settings_(settings), store_(store), clock_(clock), session_(loop, random) {
   session_.OnAccepted = [this] { MailAccepted(); };
-  session_.OnFailed = [this](const std::string& text) {
-    if (OnFailed) OnFailed(text);
+  session_.OnFailed = [this](const SendingFailure& failure) {
+    if (OnFailed) OnFailed(stuck_ ? failure.text : OutboxFailureText(failure));
   };
   session_.OnClosed = [this] {
     if (OnClosed) OnClosed();
@@ -55,6 +63,7 @@ OutboxSender::~OutboxSender() = default;
 
 bool OutboxSender::Start() {
   if (Busy() || !PrepareNext()) return false;
+  stuck_ = false;
   session_.Start(settings_, mail_);
   return true;
 }
@@ -74,6 +83,7 @@ void OutboxSender::MailAccepted() {
   // The server has the mail: if it cannot leave the outbox, going on would
   // send it again on the next round, so the run stops here.
   if (store_.TakeFirstOutboxToSent(mail_.date, mail_.messageId) != StoreResult::Done) {
+    stuck_ = true;
     session_.Fail(Sj("送信したメールを送信済みに移せませんでした: ") + mail_.subject);
     return;
   }

@@ -24,6 +24,10 @@ struct OutboxMail : OutgoingMessage {
   std::string messageId;
 };
 
+// What the user is told when a run stopped at a mail that stays in the
+// outbox (Shift_JIS).
+std::string OutboxFailureText(const SendingFailure& failure);
+
 // Reads the first outbox mail; nothing when the outbox is empty.
 std::optional<OutboxMail> PrepareOutboxMail(const MailStore& store);
 
@@ -57,8 +61,8 @@ class OutboxSender {
   // A mail was accepted and is in the sent folder.
   std::function<void(const OutboxSent& sent)> OnSent;
   // The run stopped: the mail being sent stays first in the outbox (unless
-  // it was accepted and could not be moved, which the text says). No
-  // OnClosed follows.
+  // it was accepted and could not be moved), and `text` (Shift_JIS) says
+  // what failed and where the mail is. No OnClosed follows.
   std::function<void(const std::string& text)> OnFailed;
   // The outbox is empty and the session is over.
   std::function<void()> OnClosed;
@@ -75,6 +79,7 @@ class OutboxSender {
   const Clock& clock_;
   OutgoingSmtp session_;
   OutboxMail mail_;
+  bool stuck_ = false;  // a mail the server took could not leave the outbox
 };
 
 }  // namespace mf

@@ -30,6 +30,10 @@ const std::string& NoRecipientText() {
   return text;
 }
 
+std::string MaybeDeliveredText() {
+  return Sj("ただし、メールを渡し終えた後のことなので、相手に届いていることもあります。送り直すと二通届くことがあります。");
+}
+
 OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, RandomGenerator& random)
     : loop_(loop), random_(random), smtp_(loop), popLogin_(loop) {
   smtp_.CharSet = kCharSet;
@@ -92,6 +96,7 @@ void OutgoingSmtp::Send(OutgoingMessage next) {
 void OutgoingSmtp::SendMessage() {
   messageId_.clear();
   wireLinesReady_ = false;
+  finalDotSent_ = false;
   try {
     if (smtp_.Connected()) {
       smtp_.Helo();
@@ -112,13 +117,15 @@ void OutgoingSmtp::Quit() {
   }
 }
 
-void OutgoingSmtp::Fail(const std::string& text) {
+void OutgoingSmtp::Fail(const std::string& text) { Fail(SendingFailure{text, false}); }
+
+void OutgoingSmtp::Fail(SendingFailure failure) {
   phase_ = Phase::Ending;
   if (smtp_.Connected() || smtp_.State() != smtpReady) smtp_.Abort();
   popLogin_.Abort();
-  Post([this, text] {
+  Post([this, failure = std::move(failure)] {
     phase_ = Phase::Idle;
-    if (OnFailed) OnFailed(text);
+    if (OnFailed) OnFailed(failure);
   });
 }
 
@@ -160,7 +167,14 @@ void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
   }
   if (phase_ != Phase::Smtp) return;
   if (error != 0) {
-    Fail(ClientFailureText(error, smtp_.ErrorMessage(), smtp_.LastResponse(), "SMTPサーバーとの通信に失敗しました"));
+    SendingFailure failure;
+    failure.text = ServerFailureText(
+        ServerFailure{"SMTP", smtp_.Host, smtp_.Port, error, smtp_.ErrorMessage(), smtp_.LastResponse()});
+    // A reply, whatever it says, is the server's answer to the mail: only
+    // silence or a lost connection after the last line leaves it open.
+    const bool answered = error < 600;
+    failure.maybeDelivered = type == smtpMail && finalDotSent_ && !answered;
+    Fail(std::move(failure));
     return;
   }
   try {
@@ -227,6 +241,7 @@ void OutgoingSmtp::GetData(int lineNum, std::string& line, int maxLen, bool& mor
   }
   if (lineNum < 1 || static_cast<std::size_t>(lineNum) > wireLines_.size()) {
     more = false;
+    finalDotSent_ = true;  // the client ends the data with "." at once
     return;
   }
   line = wireLines_[static_cast<std::size_t>(lineNum - 1)];

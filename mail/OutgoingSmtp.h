@@ -28,6 +28,19 @@ struct OutgoingMessage {
   DateTime date;                   // of the Message-ID
 };
 
+// Why an attempt ended without the mail going out.
+struct SendingFailure {
+  std::string text;  // for the user (Shift_JIS): what failed, the server named
+  // The connection ended after the whole mail, final "." included, was
+  // handed over and before the server answered it: the server may have
+  // taken it (RFC 5321 section 4.1.1.4), so sending it again may deliver
+  // it twice.
+  bool maybeDelivered = false;
+};
+
+// What the user is told of a mail that may have arrived (Shift_JIS).
+std::string MaybeDeliveredText();
+
 // One sending attempt, the same for a mail sent at once and for the whole
 // outbox: the optional POP-before-SMTP login, then the SMTP session —
 // connect, HELO, MAIL with the headers and recipients of one mail and its
@@ -55,6 +68,7 @@ class OutgoingSmtp {
   // Ends the attempt with `text` for the user (Shift_JIS), as a refusal of
   // the server would.
   void Fail(const std::string& text);
+  void Fail(SendingFailure failure);
   // Ends the attempt at once, without further events.
   void Abort();
   // Posts an event of the running attempt; dropped when Abort ended it.
@@ -67,7 +81,7 @@ class OutgoingSmtp {
   TPop3Cli& PopClient() { return popLogin_.Client(); }
 
   std::function<void()> OnAccepted;                      // the server took the mail
-  std::function<void(const std::string& text)> OnFailed;  // Shift_JIS, for the user
+  std::function<void(const SendingFailure& failure)> OnFailed;
   std::function<void()> OnClosed;                        // the session after the last mail is over
 
  private:
@@ -99,6 +113,7 @@ class OutgoingSmtp {
   std::string messageId_;
   std::vector<std::string> wireLines_;
   bool wireLinesReady_ = false;
+  bool finalDotSent_ = false;  // the mail's last line went; only the answer is awaited
 };
 
 // "宛先が指定されていません", the text for a blank recipient list.

@@ -4,6 +4,7 @@
 
 #include "base/ShiftJis.h"
 #include "mail/ClientFailure.h"
+#include "net/WSocket.h"
 #include "settings/ClientSetup.h"
 #include "settings/LiveSettings.h"
 
@@ -13,7 +14,7 @@ PopBeforeSmtpLogin::PopBeforeSmtpLogin(platform::EventLoop& loop) : client_(loop
   client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
     RequestDone(type, error);
   };
-  client_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { SessionClosed(); };
+  client_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t error) { SessionClosed(error); };
 }
 
 // The client may still report a closing connection while it goes.
@@ -25,6 +26,7 @@ PopBeforeSmtpLogin::~PopBeforeSmtpLogin() {
 void PopBeforeSmtpLogin::Start(const LiveSettings& settings) {
   settings_ = &settings;
   loginDone_ = false;
+  connected_ = false;
   ConfigurePop3Client(settings, client_);
   active_ = true;
   try {
@@ -45,9 +47,10 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
   switch (type) {
     case pop3Connect:
       if (error != 0 || !client_.Connected()) {
-        Fail(ClientFailureText(error, client_.ErrorMessage(), client_.LastResponse(), "POP3サーバーに接続できません"));
+        FailWith(error == 0 ? wsa::kInterrupted : error);
         return;
       }
+      connected_ = true;
       try {
         client_.SetUserName(settings_->pop3User);
         client_.User();
@@ -75,7 +78,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
       if (loginDone_) {
         Succeed();
       } else {
-        Fail(Sj("POP3サーバーとの接続がログインの途中で切れました"));
+        FailWith(wsa::kInterrupted);
       }
       return;
     default:
@@ -83,15 +86,20 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
   }
 }
 
-void PopBeforeSmtpLogin::SessionClosed() {
-  if (active_ && !loginDone_) {
-    Fail(ClientFailureText(0, std::string(), client_.LastResponse(), "POP3サーバーとの接続がログインの途中で切れました"));
-  }
+void PopBeforeSmtpLogin::SessionClosed(std::uint16_t error) {
+  // Until the connection is made, its own completion says why it failed.
+  if (active_ && connected_ && !loginDone_) FailWith(error != 0 ? error : wsa::kInterrupted);
 }
 
 void PopBeforeSmtpLogin::Succeed() {
   active_ = false;
   if (OnLoggedIn) OnLoggedIn();
+}
+
+void PopBeforeSmtpLogin::FailWith(int error) {
+  Fail(Sj("POP before SMTPのログインができませんでした。") + "\r\n" +
+       ServerFailureText(
+           ServerFailure{"POP3", client_.Host(), client_.Port(), error, client_.ErrorMessage(), client_.LastResponse()}));
 }
 
 void PopBeforeSmtpLogin::Fail(const std::string& text) {

@@ -38,14 +38,17 @@ class PopBeforeSmtpLogin {
 
  private:
   void RequestDone(TPop3Request type, std::uint16_t error);
-  void SessionClosed();
+  void SessionClosed(std::uint16_t error);
   void Succeed();
   void Fail(const std::string& text);
+  // Fails naming the POP3 server and what went wrong with it.
+  void FailWith(int error);
 
   TPop3Cli client_;
   const LiveSettings* settings_ = nullptr;
   bool active_ = false;
   bool loginDone_ = false;
+  bool connected_ = false;  // the connection was made
 };
 
 }  // namespace mf

@@ -29,6 +29,26 @@ struct SentMail {
   std::string filingError;
 };
 
+// Why a mail did not go out, and where it is now.
+struct SendFailure {
+  std::string reason;  // what went wrong (Shift_JIS): the server and port, its reply, a missing file
+  // The mail waits in the outbox as "後で送る" files it, its answered mail
+  // marked; the carrying character stays.
+  bool keptInOutbox = false;
+  // The connection ended after the whole mail was handed over and before
+  // the server answered: it may have arrived.
+  bool maybeDelivered = false;
+  // Not kept: the files that no longer exist (nothing was sent), or why
+  // filing it in the outbox failed. The window then keeps the mail open.
+  std::vector<std::string> missingFiles;
+  std::string filingError;
+  bool replyMode = false;
+  bool reEditMode = false;
+};
+
+// The message for the user (Shift_JIS): what failed, then where the mail is.
+std::string SendFailureText(const SendFailure& failure);
+
 // How a SendNow call went.
 enum class SendStart {
   Started,      // the attempt runs; it ends with OnFailed or with OnSent and OnClosed
@@ -52,9 +72,12 @@ class SendController {
 
   // Starts sending `mail`: the optional POP-before-SMTP login, then the SMTP
   // session (connect, HELO, MAIL, RCPT, DATA, QUIT), on the ports of the
-  // settings (empty: 25 and 110). A file that no longer
-  // exists ends the attempt through OnFailed with "File not found '...'"
-  // before any server is contacted.
+  // settings (empty: 25 and 110). A written mail is never lost: when the
+  // attempt fails before the server took the mail, the mail is filed in the
+  // outbox as SendLater files it, and OnFailed says so. A file that no
+  // longer exists ends the attempt before any server is contacted; the mail
+  // is not filed then (it would go without the file), and OnFailed names
+  // the file.
   SendStart SendNow(const Composition& mail);
 
   // Files `mail` in the outbox with copies of its files and marks an
@@ -72,9 +95,8 @@ class SendController {
   // the window lets the carrier depart and reloads its lists.
   std::function<void(const SentMail& sent)> OnSent;
   // The attempt ended without the mail going out; its sessions are already
-  // ended. `text` (Shift_JIS) says what went wrong: a server's reply, a
-  // socket error, or "File not found '...'". No OnClosed follows.
-  std::function<void(const std::string& text)> OnFailed;
+  // ended and the mail is kept where `failure` says. No OnClosed follows.
+  std::function<void(const SendFailure& failure)> OnFailed;
   // The SMTP session of a sent mail is over: the window hides the progress
   // window, enables sending again and closes with OK.
   std::function<void()> OnClosed;
@@ -86,6 +108,7 @@ class SendController {
 
  private:
   void MailAccepted();
+  void AttemptFailed(const SendingFailure& failure);
 
   const LiveSettings& settings_;
   const MailStore& store_;
@@ -93,6 +116,8 @@ class SendController {
   RandomGenerator& random_;
   OutgoingSmtp session_;
   Composition mail_;
+  std::vector<std::string> missingFiles_;  // of the mail being sent
+  bool accepted_ = false;                  // the server took the mail being sent
 };
 
 }  // namespace mf

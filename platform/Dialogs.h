@@ -34,6 +34,8 @@ class Dialogs {
                                               const std::string& defaultExtension) = 0;
   // Colours as 0x00BBGGRR.
   virtual std::optional<std::uint32_t> ChooseColour(std::uint32_t initial) = 0;
+  // An existing folder; empty when cancelled.
+  virtual std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& initialFolder) = 0;
 };
 
 // Records every call and answers from queues; an empty queue answers No,
@@ -81,6 +83,10 @@ class FakeDialogs final : public Dialogs {
     calls.push_back({"ChooseColour", ""});
     return Take(colours, std::optional<std::uint32_t>());
   }
+  std::optional<std::string> ChooseFolder(const std::string& caption, const std::string&) override {
+    calls.push_back({"ChooseFolder", caption});
+    return Take(folders, std::optional<std::string>());
+  }
 
   // Answers, taken in order.
   std::deque<bool> yesNo;
@@ -89,6 +95,7 @@ class FakeDialogs final : public Dialogs {
   std::deque<std::optional<std::string>> paths;
   std::deque<std::optional<int>> chosenFilters;  // SaveFile's filter entries
   std::deque<std::optional<std::uint32_t>> colours;
+  std::deque<std::optional<std::string>> folders;
   std::vector<Call> calls;
 
  private:

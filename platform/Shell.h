@@ -12,7 +12,8 @@ class Shell {
   virtual ~Shell() = default;
   // Opens `path` with the desktop's default application; `workingFolder`
   // (may be empty) is where that application starts. False when the file
-  // does not exist or nothing could be started for it.
+  // does not exist, the desktop has no application for its kind, or nothing
+  // could be started for it.
   virtual bool OpenDocument(const std::string& path, const std::string& workingFolder) = 0;
 };
 

@@ -36,6 +36,11 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
   wName = new QLineEdit(this);
   wAdd = new QLineEdit(this);
   wTel = new QLineEdit(this);
+  addressProblem = new QLabel(this);
+  QPalette red = addressProblem->palette();
+  red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
+  addressProblem->setPalette(red);
+  addressProblem->hide();
   iconBox = new QComboBox(this);
   iconBox->setIconSize(QSize(16, 16));
   for (int number = 0; number < icons_.Count(); ++number) iconBox->addItem(icons_.Icon(number), QString());
@@ -55,8 +60,9 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
   fields->addWidget(iconBox, 0, 2);
   fields->addWidget(caption("メールアドレス", wAdd), 1, 0);
   fields->addWidget(wAdd, 1, 1, 1, 2);
-  fields->addWidget(caption("連絡先", wTel), 2, 0);
-  fields->addWidget(wTel, 2, 1, 1, 2);
+  fields->addWidget(addressProblem, 2, 1, 1, 2);
+  fields->addWidget(caption("連絡先", wTel), 3, 0);
+  fields->addWidget(wTel, 3, 1, 1, 2);
   fields->setColumnStretch(1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
@@ -70,12 +76,17 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
 
   connect(wName, &QLineEdit::textChanged, this,
           [this](const QString& name) { ParsonName->setText(name + Text(" のデータ")); });
+  // A refused address says so until it is mended, as the user types.
+  connect(wAdd, &QLineEdit::textChanged, this, [this] {
+    if (addressProblem->isVisibleTo(this)) ShowAddressProblem();
+  });
   connect(okButton, &LabelButton::clicked, this, &Tpasonal::OkClick);
   connect(cancelButton, &LabelButton::clicked, this, &Tpasonal::CancelClick);
   ResetFields();
 }
 
 void Tpasonal::ResetFields() {
+  addressProblem->hide();
   wName->clear();
   wAdd->clear();
   wTel->clear();
@@ -174,7 +185,19 @@ void Tpasonal::Change() {
   accept();
 }
 
+bool Tpasonal::ShowAddressProblem() {
+  const auto problem = AddressEntryProblem(Entered());
+  addressProblem->setText(problem ? ToQString(*problem) : QString());
+  addressProblem->setVisible(problem.has_value());
+  return !problem;
+}
+
 void Tpasonal::OkClick() {
+  // Nothing is written while the address is refused.
+  if (!ShowAddressProblem()) {
+    wAdd->setFocus();
+    return;
+  }
   if (mode_ == Mode::Change) {
     Change();
     return;

@@ -66,6 +66,7 @@ class Tpasonal final : public QDialog {
   QLineEdit* wName;
   QLineEdit* wAdd;
   QLineEdit* wTel;
+  QLabel* addressProblem;  // red, under the address while it is refused
   QComboBox* iconBox;
   LabelButton* okButton;
   LabelButton* cancelButton;
@@ -78,6 +79,8 @@ class Tpasonal final : public QDialog {
   // Where the edited record is now; it moved when records before it went.
   std::optional<std::size_t> LocateEditedRecord() const;
   void Change();
+  // Shows what is refused in the address beside it; true when nothing is.
+  bool ShowAddressProblem();
 
   AddressFile& file_;
   platform::Dialogs& dialogs_;

@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "base/ShiftJis.h"
+#include "mail/MailDate.h"
 #include "platform/qt/QtDialogs.h"
 
 namespace mf {
@@ -20,9 +21,11 @@ MailListModel::MailListModel(QObject* parent)
 void MailListModel::Load(MailListRows rows) {
   beginResetModel();
   rows_ = std::move(rows);
-  // Each record goes on top of the ones before it: the newest first. A
-  // fresh order, so a smaller folder does not keep a larger one's capacity.
+  // Each record goes on top of the ones before it: the newest first, unless
+  // the user sorted the list. A fresh order, so a smaller folder does not
+  // keep a larger one's capacity.
   order_ = NewestFirstOrder(rows_.size());
+  sorter_.Reapply(rows_, order_);
   endResetModel();
 }
 
@@ -63,7 +66,7 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
       switch (index.column()) {
         case 1: return platform::ToQString(rows_.Subject(row));
         case 2: return platform::ToQString(rows_.SecondColumn(row));
-        case 3: return platform::ToQString(rows_.DateText(row));
+        case 3: return platform::ToQString(ListDateText(rows_.DateText(row)));
         default: return {};
       }
     case Qt::DecorationRole:

@@ -23,7 +23,7 @@ class MailListModel final : public QAbstractTableModel {
 
   explicit MailListModel(QObject* parent = nullptr);
 
-  // The folder's rows in file order; shown newest first.
+  // The folder's rows in file order; shown newest first, or as last sorted.
   void Load(MailListRows rows);
   void Clear();
   // The caption of the second column ("差出人" or "宛先"), Shift_JIS.
@@ -31,6 +31,8 @@ class MailListModel final : public QAbstractTableModel {
 
   // A click on a column header: the sort rules and directions of the list.
   void ColumnClick(MailColumn column);
+  // What the list is sorted by, for the header's indicator.
+  std::optional<MailListSorter::Sorted> SortedBy() const { return sorter_.LastSort(); }
 
   // What a shown row holds; `row` counts as the view shows them.
   std::size_t RecordIndexAt(int row) const { return RowAt(row); }

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -18,10 +19,12 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/AttachmentActions.h"
 #include "mail/CharacterArrival.h"
 #include "mail/ComposeAttachments.h"
 #include "mail/MailImport.h"
@@ -48,10 +51,10 @@ namespace {
 
 constexpr int kDefaultWidth = 760;
 constexpr int kDefaultHeight = 520;
-constexpr int kSubjectWidth = 300;
-constexpr int kSecondWidth = 250;
-constexpr int kDateWidth = 150;
+constexpr int kSecondWidth = 200;
 constexpr int kIconColumnWidth = 28;
+constexpr int kCellMargin = 8;       // room each side of a column's text
+constexpr int kSortArrowWidth = 16;  // the header's sort arrow
 constexpr const char* kWindowSection = "Window";
 constexpr const char* kPackageName = "MofutanData.mfd";
 constexpr const char* kFileFilter =
@@ -237,6 +240,7 @@ void TForm1::BuildControls() {
           [this](const QPoint& at) { PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(at)); });
 
   auto* right = new QSplitter(Qt::Vertical, panes);
+  right->setChildrenCollapsible(false);
   ListView1 = new QTreeView(right);
   ListView1->setModel(model_.get());
   ListView1->setRootIsDecorated(false);
@@ -247,12 +251,20 @@ void TForm1::BuildControls() {
   ListView1->setDragEnabled(true);
   ListView1->setDragDropMode(QAbstractItemView::DragOnly);
   ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-  ListView1->header()->setSectionsClickable(true);
-  ListView1->header()->setSortIndicatorShown(false);
+  // The subject takes what the other columns leave, so that the date is
+  // always in view and wide enough for its text.
+  QHeaderView* header = ListView1->header();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Fixed);
+  header->setSectionResizeMode(1, QHeaderView::Stretch);
+  header->setSectionResizeMode(2, QHeaderView::Interactive);
+  header->setSectionResizeMode(3, QHeaderView::Interactive);
   ListView1->setColumnWidth(0, kIconColumnWidth);
-  ListView1->setColumnWidth(1, kSubjectWidth);
   ListView1->setColumnWidth(2, kSecondWidth);
-  ListView1->setColumnWidth(3, kDateWidth);
+  ListView1->setColumnWidth(3, DateColumnWidth());
+  UpdateSortIndicator();
   ListView1->installEventFilter(this);
   ListView1->setAccessibleName(Text("メール"));
   connect(ListView1->header(), &QHeaderView::sectionClicked, this, [this](int column) { ListView1ColumnClick(column); });
@@ -261,22 +273,41 @@ void TForm1::BuildControls() {
   connect(ListView1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
-  RichEdit1 = new QTextEdit(right);
+  // The selected mail: its text, and under it one strip of its attachments.
+  auto* reading = new QWidget(right);
+  auto* readingLayout = new QVBoxLayout(reading);
+  readingLayout->setContentsMargins(0, 0, 0, 0);
+  readingLayout->setSpacing(2);
+  RichEdit1 = new QTextEdit(reading);
   RichEdit1->setReadOnly(true);
   RichEdit1->setAcceptRichText(false);
   RichEdit1->setAccessibleName(Text("本文"));
-  ListView2 = new QListWidget(right);
-  ListView2->setViewMode(QListView::IconMode);
+  ListView2 = new QListWidget(reading);
+  ListView2->setViewMode(QListView::ListMode);
   ListView2->setIconSize(QSize(16, 16));
   ListView2->setFlow(QListView::LeftToRight);
   ListView2->setWrapping(true);
-  ListView2->setMaximumHeight(80);
+  ListView2->setSpacing(2);
   ListView2->setAccessibleName(Text("添付ファイル"));
+  ListView2->setFixedHeight(2 * ListView2->fontMetrics().height() + 16);
+  readingLayout->addWidget(RichEdit1, 1);
+  readingLayout->addWidget(ListView2);
   connect(ListView2, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { ListView2DblClick(ListView2->row(item)); });
+  ListView2->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentMenu = new QMenu(ListView2);
+  saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
+  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(ListView2->currentRow()); });
+  connect(ListView2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QListWidgetItem* item = ListView2->itemAt(at);
+    if (item == nullptr) return;
+    ListView2->setCurrentItem(item);
+    attachmentMenu->popup(ListView2->viewport()->mapToGlobal(at));
+  });
 
+  // The list gets the larger share: it is what the window is for.
   right->setStretchFactor(0, 3);
-  right->setStretchFactor(1, 3);
+  right->setStretchFactor(1, 2);
   panes->setStretchFactor(0, 1);
   panes->setStretchFactor(1, 5);
   panes->setSizes({140, 620});
@@ -363,8 +394,30 @@ void TForm1::LoadList(FolderKind folder) {
 }
 
 void TForm1::ListView1ColumnClick(int column) {
-  if (column < 0 || column > static_cast<int>(MailColumn::Date)) return;
-  model_->ColumnClick(static_cast<MailColumn>(column));
+  if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->ColumnClick(static_cast<MailColumn>(column));
+  // The header turns its arrow on any click; it shows what the list is sorted by.
+  UpdateSortIndicator();
+}
+
+void TForm1::UpdateSortIndicator() {
+  const auto sorted = model_->SortedBy();
+  if (!sorted) {
+    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    return;
+  }
+  ListView1->header()->setSortIndicator(static_cast<int>(sorted->column),
+                                        sorted->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+// Wide enough for the longest date ("2026/12/08 23:40") in the bold of an
+// unread mail, and for its caption with the sort arrow.
+int TForm1::DateColumnWidth() const {
+  QFont bold = ListView1->font();
+  bold.setBold(true);
+  const int dates = QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
+  const int caption = ListView1->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
+                      2 * kCellMargin + kSortArrowWidth;
+  return std::max(dates, caption);
 }
 
 void TForm1::SelectRows(const std::vector<int>& rows) {
@@ -425,11 +478,9 @@ void TForm1::ListView1SelectItem() {
   currentMailText_ = context_.store.ReadBodyRecord(selectedFolder_, currentIndex_);
   ListView2->clear();
   attachmentPaths_.clear();
-  if (currentHasAttachment_) {
-    ShowAttachments();
-  } else {
-    ShowCurrentText();
-  }
+  // The text shows beside the attachments: a mail with files has words too.
+  if (currentHasAttachment_) ShowAttachments();
+  ShowCurrentText();
 }
 
 void TForm1::ShowAttachments() {
@@ -455,12 +506,21 @@ void TForm1::ControlHeaderClick() {
   ShowCurrentText();
 }
 
-void TForm1::ListView2DblClick(int row) {
-  if (row < 0 || static_cast<std::size_t>(row) >= attachmentPaths_.size()) return;
+// A stored mail names its files itself; only those the store keeps are
+// opened or copied.
+std::optional<std::string> TForm1::StoredAttachment(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= attachmentPaths_.size()) return std::nullopt;
   const std::string& path = attachmentPaths_[static_cast<std::size_t>(row)];
-  // A stored mail names its files itself; only those the store keeps open.
-  if (!platform::IsInside(context_.store.StoreFolder(), path) || !platform::FileExists(path)) return;
-  context_.shell.OpenDocument(path, platform::ExtractFilePath(path));
+  if (!platform::IsInside(context_.store.StoreFolder(), path)) return std::nullopt;
+  return path;
+}
+
+void TForm1::ListView2DblClick(int row) {
+  if (const auto path = StoredAttachment(row)) OpenAttachmentFile(context_.shell, context_.dialogs, *path);
+}
+
+void TForm1::SaveAttachmentAs(int row) {
+  if (const auto path = StoredAttachment(row)) SaveAttachmentCopy(context_.dialogs, *path);
 }
 
 // --- deleting, moving and the trash -----------------------------------------------------
@@ -601,13 +661,8 @@ void TForm1::OutboxMailSent(const OutboxSent& sent) {
 void TForm1::OutboxFailed(const std::string& text) {
   ReloadIfShown(FolderKind::Outbox);
   ReloadIfShown(FolderKind::Sent);
-  // The routine says the usual words; a mail the server has but the outbox
-  // still holds is worth its own.
-  if (text.find(Sj("送信済みに移せません")) != std::string::npos) {
-    context_.errors.Run(text);
-  } else {
-    context_.errors.Run();
-  }
+  // The user learns what failed and that the mail still waits.
+  context_.errors.Run(text);
 }
 
 void TForm1::OutboxClosed() {

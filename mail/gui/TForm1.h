@@ -112,6 +112,8 @@ class TForm1 final : public QMainWindow {
   void PopupMenu2Popup();
   void JoinAddressBookClick();
   void ListView2DblClick(int row);
+  // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
+  void SaveAttachmentAs(int row);
   void MailSendClick();
   void Menu_ReClick();
   void Menu_ForwardClick();
@@ -158,6 +160,8 @@ class TForm1 final : public QMainWindow {
   QAction* JoinAddressBook;
   QMenu* PopupMenu2;
   QAction* puMnTrashEmpty;
+  QMenu* attachmentMenu;  // on the attachment list
+  QAction* saveAttachmentAs;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -170,9 +174,12 @@ class TForm1 final : public QMainWindow {
   void BuildControls();
   void AddImportNodeWhenPresent();
   void LoadList(FolderKind folder);
+  void UpdateSortIndicator();
+  int DateColumnWidth() const;
   void ListView1SelectItem();
   void ShowCurrentText();
   void ShowAttachments();
+  std::optional<std::string> StoredAttachment(int row) const;
   void SetCommandsEnabled(const MailCommands& commands);
   std::vector<std::size_t> SelectedIndices() const;
   void SetReceiveCommandsEnabled(bool enabled);

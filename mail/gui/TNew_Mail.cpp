@@ -10,6 +10,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "mail/AttachmentActions.h"
 #include "mail/SendController.h"
 #include "mail/gui/LabelButton.h"
 #include "mail/gui/MailErrorRoutine.h"
@@ -34,13 +35,6 @@ constexpr int kRowHeight = 22;
 constexpr int kButtonWidth = 66;
 constexpr int kButtonHeight = 24;
 constexpr int kAreaWidth = kFieldLeft + kFieldWidth - kCaptionLeft;
-
-// Failures the user can act on are shown in the sender's own words: a file
-// that vanished before sending started, a refused POP-before-SMTP login.
-// Everything else is the general failure text.
-bool TellsTheUserMore(const std::string& text) {
-  return StartsWith(text, "File not found '") || text == Sj("ユーザー名エラー") || text == Sj("パスワードエラー");
-}
 
 // Shift_JIS lines of the edit joined by CR LF, as every text of the program.
 std::string EditText(const QTextEdit& edit) {
@@ -79,7 +73,7 @@ TNew_Mail::TNew_Mail(CompositionContext context)
   ScrollOneLinePerNotch(MailBodyEdit);
 
   sender_->OnSent = [this](const SentMail& sent) { Sent(sent); };
-  sender_->OnFailed = [this](const std::string& text) { Failed(text); };
+  sender_->OnFailed = [this](const SendFailure& failure) { Failed(failure); };
   sender_->OnClosed = [this] { Closed(); };
 
   // The common error routine ends this window's part through these.
@@ -227,12 +221,23 @@ void TNew_Mail::Sent(const SentMail& sent) {
   }
 }
 
-void TNew_Mail::Failed(const std::string& text) {
-  if (TellsTheUserMore(text)) {
+void TNew_Mail::Failed(const SendFailure& failure) {
+  const std::string text = SendFailureText(failure);
+  if (failure.keptInOutbox) {
+    // Kept as "後で送る" keeps it; the window closes and the character stays.
+    if (failure.reEditMode && links.deleteReEditedMail) links.deleteReEditedMail();
+    if (links.folderChanged) {
+      links.folderChanged(FolderKind::Outbox);
+      if (failure.replyMode) links.folderChanged(FolderKind::Inbox);
+    }
     context_.errors.Run(text);
-  } else {
-    context_.errors.Run();
+    return;
   }
+  // Nothing else holds the mail: the window stays open with it, so that the
+  // user can mend what is wrong and send it or file it.
+  if (links.hideProgress) links.hideProgress();
+  context_.commands.SetSendEnabled(true);
+  context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
 }
 
 void TNew_Mail::Closed() {
@@ -315,8 +320,7 @@ void TNew_Mail::OpenAttachment(int row) {
   // The list and the paths go together; a mismatch means they drifted
   // apart, and the wrong file must not be opened.
   if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(path)) return;
-  if (!platform::FileExists(path)) return;
-  context_.shell.OpenDocument(path, platform::ExtractFilePath(path));
+  OpenAttachmentFile(context_.shell, context_.dialogs, path);
 }
 
 void TNew_Mail::PopupMenu1Popup() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }

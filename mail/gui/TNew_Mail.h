@@ -33,6 +33,7 @@ class MailStore;
 class RandomGenerator;
 class SendController;
 class TransferCommands;
+struct SendFailure;
 struct SentMail;
 
 // What the composition window works with. Everything must outlive it.
@@ -160,7 +161,7 @@ class TNew_Mail final : public SpeechBubbleWindow {
  private:
   void BuildControls();
   void Sent(const SentMail& sent);
-  void Failed(const std::string& text);
+  void Failed(const SendFailure& failure);
   void Closed();
   // The ending of every way out: no reply or re-edit stays pending.
   void Finish(int result);

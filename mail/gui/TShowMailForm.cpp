@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 
 #include "base/ShiftJis.h"
 #include "character/CharacterEngine.h"
+#include "mail/AttachmentActions.h"
 #include "mail/InboxIntake.h"
 #include "mail/ReplyText.h"
 #include "mail/gui/LabelButton.h"
@@ -102,6 +104,16 @@ void TShowMailForm::BuildControls() {
   attachmentList->setAccessibleName(Text("添付ファイル"));
   connect(attachmentList, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
+  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentMenu = new QMenu(attachmentList);
+  saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
+  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(attachmentList->currentRow()); });
+  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QListWidgetItem* item = attachmentList->itemAt(at);
+    if (item == nullptr) return;
+    attachmentList->setCurrentItem(item);
+    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
+  });
 
   const int buttonsTop = 298;
   answerButton = new LabelButton(Text("返信"), kButtonColour, kButtonHoverColour, this);
@@ -157,11 +169,19 @@ int TShowMailForm::ShowModal() {
   return exec();
 }
 
+std::string TShowMailForm::AttachmentPath(int row) const {
+  if (row < 0 || row >= static_cast<int>(attachmentNames_.size()) || AttachDir.empty()) return {};
+  return AttachDir + attachmentNames_[static_cast<std::size_t>(row)];
+}
+
 void TShowMailForm::OpenAttachment(int row) {
-  if (row < 0 || row >= static_cast<int>(attachmentNames_.size()) || AttachDir.empty()) return;
-  const std::string path = AttachDir + attachmentNames_[row];
-  if (!platform::FileExists(path)) return;
-  context_.shell.OpenDocument(path, AttachDir);
+  const std::string path = AttachmentPath(row);
+  if (!path.empty()) OpenAttachmentFile(context_.shell, context_.dialogs, path);
+}
+
+void TShowMailForm::SaveAttachmentAs(int row) {
+  const std::string path = AttachmentPath(row);
+  if (!path.empty()) SaveAttachmentCopy(context_.dialogs, path);
 }
 
 void TShowMailForm::Label2Click() { done(QDialog::Rejected); }

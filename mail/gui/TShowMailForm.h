@@ -7,9 +7,11 @@
 #include "mail/MailHost.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 
 namespace mf {
@@ -60,6 +62,8 @@ class TShowMailForm final : public SpeechBubbleWindow {
   void Label1Click();  // "返信"
   void Label2Click();  // "後で返信"
   void OpenAttachment(int row);
+  // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
+  void SaveAttachmentAs(int row);
   // The common error routine's part: the lent character goes back and a
   // visible viewer is dismissed as by "後で返信".
   void ErrorRelease();
@@ -69,6 +73,8 @@ class TShowMailForm final : public SpeechBubbleWindow {
   QLineEdit* subjectEdit;  // "表題"
   QPlainTextEdit* mailText;
   QListWidget* attachmentList;  // file names with their icons
+  QMenu* attachmentMenu;
+  QAction* saveAttachmentAs;
   LabelButton* answerButton;       // "返信"
   LabelButton* answerLaterButton;  // "後で返信"
 
@@ -91,6 +97,8 @@ class TShowMailForm final : public SpeechBubbleWindow {
   void BuildControls();
   // Puts the answer into the composition window, beside the character.
   void PrepareAnswer();
+  // The full path of an attachment row; empty when there is none.
+  std::string AttachmentPath(int row) const;
 
   ViewerContext context_;
   QLabel* senderCaption_;

@@ -100,4 +100,10 @@ std::optional<std::uint32_t> QtDialogs::ChooseColour(std::uint32_t initial) {
          (static_cast<std::uint32_t>(chosen.blue()) << 16);
 }
 
+std::optional<std::string> QtDialogs::ChooseFolder(const std::string& caption, const std::string& initialFolder) {
+  QString path = QFileDialog::getExistingDirectory(parent_, ToQString(caption), ToQString(initialFolder));
+  if (path.isEmpty()) return std::nullopt;
+  return FromNativePath(path.toStdString());
+}
+
 }  // namespace mf::platform

@@ -24,6 +24,7 @@ class QtDialogs final : public Dialogs {
   std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
                                       const std::string& defaultExtension) override;
   std::optional<std::uint32_t> ChooseColour(std::uint32_t initial) override;
+  std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& initialFolder) override;
 
  private:
   QWidget* parent_;

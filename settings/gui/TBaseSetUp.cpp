@@ -17,6 +17,7 @@
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "platform/qt/QtDialogs.h"
+#include "settings/InputChecks.h"
 #include "settings/gui/TUpDown.h"
 
 namespace mf {
@@ -52,6 +53,20 @@ QComboBox* SecurityBox(QFormLayout* form, const char* caption, QWidget* parent) 
   for (const char* item : {"なし", "STARTTLS", "SSL/TLS"}) box->addItem(Label(item));
   form->addRow(Label(caption), box);
   return box;
+}
+
+// A red line under a field, shown while the field's value is refused. One
+// line across the row: a wrapped label gets clipped in a form whose rows
+// were laid out without it.
+QLabel* ProblemLabel(QFormLayout* form, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  QPalette red = label->palette();
+  red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
+  label->setPalette(red);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->hide();
+  form->addRow(label);
+  return label;
 }
 
 QLineEdit* Edit(QFormLayout* form, const char* caption, const std::function<void(const QString&)>& changed,
@@ -96,10 +111,13 @@ void TBaseSetUp::BuildControls() {
   E_POP3USEPASS->setEchoMode(QLineEdit::Password);
   E_NAME = Edit(requiredForm, "名前", bind(settings_.myName), this);
   E_MAILADD = Edit(requiredForm, "メールアドレス", bind(settings_.mailAddress), this);
+  mailAddressProblem = ProblemLabel(requiredForm, this);
   auto* options = new QGroupBox(Label("オプション"), basic);
   auto* optionsForm = new QFormLayout(options);
   SMTPPORT = Edit(optionsForm, "SMTPポート", bind(settings_.smtpPort), this);
+  smtpPortProblem = ProblemLabel(optionsForm, this);
   POP3PORT = Edit(optionsForm, "POP3ポート", bind(settings_.pop3Port), this);
+  pop3PortProblem = ProblemLabel(optionsForm, this);
   for (auto* port : {SMTPPORT, POP3PORT}) port->installEventFilter(new KeyFilter(port, LiveSettings::AcceptPortKey));
   cbAlwaysRunning = new QCheckBox(Label("自動起動する"), options);
   optionsForm->addRow(cbAlwaysRunning);
@@ -206,6 +224,17 @@ void TBaseSetUp::BuildControls() {
   connect(MailSetUp, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == 0) OKButton->setFocus();  // TabSheet1Show
   });
+  // A refused field says so until it is mended, as the user types.
+  for (QLineEdit* checked : {E_SMTP_SV, E_POP3_SV, E_MAILADD, SMTPPORT, POP3PORT}) {
+    connect(checked, &QLineEdit::textChanged, this, [this] {
+      if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
+    });
+  }
+  for (QComboBox* security : {smtpSecurityBox, pop3SecurityBox}) {
+    connect(security, &QComboBox::currentIndexChanged, this, [this] {
+      if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
+    });
+  }
   connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
   connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
 }
@@ -273,6 +302,29 @@ void TBaseSetUp::ShowSettings() {
 void TBaseSetUp::FormCreate() {
   settings_.FormCreate();
   ShowSettings();
+  for (QLabel* label : {smtpPortProblem, pop3PortProblem, mailAddressProblem}) label->hide();
+  problemsShown_ = false;
+}
+
+bool TBaseSetUp::ShowProblems(ProblemFocus focus) {
+  // In the order of SettingsField.
+  QLabel* const labels[] = {smtpPortProblem, pop3PortProblem, mailAddressProblem};
+  QLineEdit* const fields[] = {SMTPPORT, POP3PORT, E_MAILADD};
+  for (QLabel* label : labels) label->hide();
+  const std::vector<SettingsProblem> problems = CheckSettings(settings_);
+  for (const SettingsProblem& problem : problems) {
+    QLabel* label = labels[static_cast<int>(problem.field)];
+    label->setText(ToQString(problem.text));
+    label->show();
+  }
+  problemsShown_ = !problems.empty();
+  // Only OK takes the user to what is refused; typing stays where it is.
+  if (problemsShown_ && focus == ProblemFocus::FirstRefused) {
+    // They all live on the first page.
+    MailSetUp->setCurrentIndex(0);
+    fields[static_cast<int>(problems.front().field)]->setFocus();
+  }
+  return problems.empty();
 }
 
 void TBaseSetUp::showEvent(QShowEvent* event) {
@@ -286,6 +338,8 @@ void TBaseSetUp::ShowModalOnFirstTab() {
 }
 
 void TBaseSetUp::OKButtonClick() {
+  // Nothing is saved while a field is refused.
+  if (!ShowProblems(ProblemFocus::FirstRefused)) return;
   settings_.OKButtonClick();
   ShowSettings();  // the port defaults become visible
   accept();

@@ -63,6 +63,10 @@ class TBaseSetUp final : public QDialog {
   QCheckBox* smtpAuthBox;
   QLineEdit* smtpUserEdit;
   QLineEdit* smtpPasswordEdit;
+  // Red lines under the fields whose values are refused, hidden otherwise.
+  QLabel* smtpPortProblem;
+  QLabel* pop3PortProblem;
+  QLabel* mailAddressProblem;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -73,10 +77,14 @@ class TBaseSetUp final : public QDialog {
   void ShowSettings();
   void ApplyEnabling();
   void edRcvPeriodChange();
+  // Shows what is refused beside its field; true when nothing is.
+  enum class ProblemFocus { FirstRefused, Stay };
+  bool ShowProblems(ProblemFocus focus);
 
   LiveSettings& settings_;
   bool showing_ = false;  // controls are being filled: do not echo back
   bool closing_ = false;
+  bool problemsShown_ = false;  // a refused field is shown: it is checked again as it changes
 };
 
 }  // namespace mf

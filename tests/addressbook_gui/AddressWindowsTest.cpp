@@ -170,6 +170,40 @@ TEST_F(AddressWindowsTest, AnOpenChangeWritesTheRecordItStartedWith) {
   EXPECT_EQ(records[1], (AddressRecord{"C", "c@x", "new contact", 0}));
 }
 
+// An address without its "@" is named in red under the field; OK writes
+// nothing (and asks nothing) until it is mended, for a new entry and a change.
+TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUntilMended) {
+  AddABC();
+  for (const bool change : {false, true}) {
+    SCOPED_TRACE(change ? "change" : "new entry");
+    const std::string before = FileBytes();
+    if (change) {
+      book.addressList->SelectIndex(0);
+      book.EditClick();
+    } else {
+      book.NewClick();
+      entry.wName->setText(U("D"));
+    }
+    EXPECT_FALSE(entry.addressProblem->isVisible());
+    entry.wAdd->setText(U("d.example.jp"));
+    dialogs.calls.clear();
+    entry.OkClick();
+    EXPECT_TRUE(entry.isVisible());
+    EXPECT_TRUE(entry.addressProblem->isVisible());
+    EXPECT_TRUE(entry.addressProblem->text().contains("@")) << entry.addressProblem->text().toStdString();
+    EXPECT_TRUE(dialogs.calls.empty()) << "asked about a change that cannot be written";
+    EXPECT_EQ(FileBytes(), before);
+
+    entry.wAdd->setText(U("d@example.jp"));
+    EXPECT_FALSE(entry.addressProblem->isVisible()) << "the mended address is still refused";
+    dialogs.answers = {Answer::Yes};
+    entry.OkClick();
+    EXPECT_FALSE(entry.isVisible());
+    EXPECT_NE(FileBytes().find("d@example.jp"), std::string::npos);
+  }
+  EXPECT_EQ(file.Load().size(), 4u);
+}
+
 TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChangesARecord) {
   AddABC();
   // A change was started and left open; then the sender of a mail is added.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "base/DateTime.h"
@@ -316,6 +317,94 @@ TEST_F(Lifecycle, TheLastCharacterOnAJourneyLeavesTheHutButKeepsItsFolders) {
   EXPECT_TRUE(File("visibleDB.dat").empty());
   EXPECT_TRUE(platform::DirectoryExists(Home() + "char1"));
   EXPECT_EQ(registry_.charDB.size(), 2u);
+}
+
+// A journey takes the character off every list, so that neither the next
+// start (outDB) nor a return check (resurrDB) brings it back, even where
+// its folders stay: the last character keeps them, and a character that
+// left with a mail may be back in the hut by another mail.
+TEST_F(Lifecycle, AJourneyTakesTheCharacterOffEveryListForGood) {
+  struct JourneyCase {
+    const char* name;
+    bool onlyCharacter;
+  };
+  for (const JourneyCase& c : {JourneyCase{"one of three", false}, JourneyCase{"the only one", true}}) {
+    SCOPED_TRACE(c.name);
+    platform::RemoveFolderTreeInside(Home(), Home() + "char1");
+    for (const char* name : {"char1", "char1r", "char2", "char2r", "char3", "char3r"}) {
+      platform::RemoveFolderTreeInside(Home(), Home() + name);
+    }
+    const std::string later = FormatDayCount(ToDayCount(At(11, 10, 0)));
+    if (c.onlyCharacter) {
+      Make("2", "<b>", "B");
+      testing::WriteList(Home() + "visibleDB.dat", {"<b>"});
+      testing::WriteList(Home() + "outDB.dat", {"<b>"});
+      testing::WriteList(Home() + "resurrDB.dat", {"<b>", later});
+    } else {
+      Make("1", "<a>", "A");
+      Make("2", "<b>", "B");
+      Make("3", "<c>", "C");
+      testing::WriteList(Home() + "visibleDB.dat", {"<a>", "<b>", "<c>"});
+      testing::WriteList(Home() + "outDB.dat", {"<b>", "<a>", "<b>"});
+      testing::WriteList(Home() + "resurrDB.dat", {"<c>", later, "<b>", later, "<b>", later});
+    }
+    Start();
+    hut_.selected = hut_.Row("<b>");
+    hut_.items[hut_.selected].data.out = false;  // in the hut, as the menu asks
+    dialogs_.yesNo = {true};
+    life_.cmDeleteClick();
+
+    const std::vector<std::string> none;
+    EXPECT_EQ(File("visibleDB.dat"), c.onlyCharacter ? none : std::vector<std::string>({"<a>", "<c>"}));
+    EXPECT_EQ(File("outDB.dat"), c.onlyCharacter ? none : std::vector<std::string>{"<a>"});
+    EXPECT_EQ(File("resurrDB.dat"), c.onlyCharacter ? none : std::vector<std::string>({"<c>", later}));
+    EXPECT_EQ(platform::DirectoryExists(Home() + "char2"), c.onlyCharacter);
+
+    // The next start, the next day: it stays away.
+    Start();
+    clock_.Set(At(11, 10, 30));
+    life_.resurrTimerTimer();
+    EXPECT_EQ(hut_.Row("<b>"), -1);
+    EXPECT_EQ(File("visibleDB.dat"), c.onlyCharacter ? none : std::vector<std::string>({"<a>", "<c>"}));
+    clock_.Set(At(10, 10, 0));
+  }
+}
+
+// A character away with a mail comes back only whole and as itself.
+TEST_F(Lifecycle, ACharacterWhoseFoldersWentAwayMeanwhileNeverComesBackBroken) {
+  struct GoneCase {
+    const char* name;
+    std::function<void(const std::string& home)> meanwhile;
+  };
+  const std::vector<GoneCase> cases = {
+      {"mirror folder gone", [](const std::string& home) { platform::RemoveFolderTreeInside(home, home + "char2r"); }},
+      {"scene gone", [](const std::string& home) { platform::DeleteFileInside(home, home + "char2/scene.txt"); }},
+      {"folder holds another character",
+       [](const std::string& home) {
+         platform::RemoveFolderTreeInside(home, home + "char2");
+         platform::RemoveFolderTreeInside(home, home + "char2r");
+         MakeCharacter(home, CharacterSetup{.folderName = "char2", .id = "<new>", .name = "New",
+                                            .scenes = testing::StandingScenes()});
+       }},
+  };
+  for (const GoneCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"char1", "char1r", "char2", "char2r", "char3", "char3r"}) {
+      platform::RemoveFolderTreeInside(Home(), Home() + name);
+    }
+    platform::DeleteFileInside(Home(), Home() + "resurrDB.dat");
+    clock_.Set(At(10, 10, 0));
+    StartWithThree();
+    life_.DepartWithMail("<b>");
+    c.meanwhile(Home());
+    clock_.Set(At(11, 10, 30));
+    life_.resurrTimerTimer();
+    EXPECT_EQ(hut_.Row("<b>"), -1);
+    EXPECT_EQ(hut_.ItemCount(), 2);
+    EXPECT_FALSE(hut_.HasWindow(1));
+    EXPECT_EQ(File("visibleDB.dat"), (std::vector<std::string>{"<a>", "<c>"}));
+    EXPECT_TRUE(File("resurrDB.dat").empty()) << "tried again at every check";
+  }
 }
 
 TEST_F(Lifecycle, RegisteringANewFolderListsItInTheFirstFreeSlot) {

@@ -301,7 +301,7 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
   EXPECT_TRUE(carrier_->Timer1->isActive());
 }
 
-TEST_F(SendMailBy, AFailedSendGivesTheCharacterBackAndSendingWorksAgain) {
+TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAgain) {
   MakeCharacters(2);
   Start();
   TCharForm& carrier = Window(1);
@@ -313,7 +313,11 @@ TEST_F(SendMailBy, AFailedSendGivesTheCharacterBackAndSendingWorksAgain) {
   server.Finish();
 
   ASSERT_TRUE(testing::RunUntil([&] { return !dialogs_.calls.empty(); }));
-  EXPECT_EQ(dialogs_.calls.back().text, Sj("処理中に異常が発生しました"));
+  const std::string shown = SjisToUtf8(dialogs_.calls.back().text);
+  EXPECT_NE(shown.find("554 not today"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("「送信待ち」"), std::string::npos) << shown;
+  EXPECT_NE(platform::ReadFile(Home() + "FileKeep/WaitTransmissionHeader.txt").value_or("").find(Sj("送信待ち")),
+            std::string::npos);
   EXPECT_TRUE(commands_.SendEnabled());
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));

@@ -121,6 +121,37 @@ TEST(MailListSorter, DatesSortByTimeAcrossWeekdaysWithUnreadableDatesLast) {
                                       "garbage-a"}));
 }
 
+TEST(MailListSorter, DatesFromOtherZonesSortByTheMomentAndAReloadKeepsTheSort) {
+  // 10:00 in California is 03:00 the next day in Japan, after 12:00 in Japan.
+  const MailListRows entries = RowsOf({
+      Mail("tokyo-noon", "", "Tue, 5 Mar 2024 12:00:00 +0900", true),
+      Mail("california-10", "", "Tue, 5 Mar 2024 10:00:00 -0800", true),
+      Mail("london-9", "", "Tue, 5 Mar 2024 09:00:00 GMT"),
+  });
+  auto order = NewestFirstOrder(entries.size());
+  MailListSorter sorter;
+  EXPECT_FALSE(sorter.LastSort());
+  sorter.Reapply(entries, order);  // nothing sorted yet: newest first stays
+  EXPECT_EQ(order, NewestFirstOrder(entries.size()));
+
+  sorter.ColumnClick(MailColumn::Date, entries, order);
+  const std::vector<std::string> oldestFirst = {"tokyo-noon", "london-9", "california-10"};
+  EXPECT_EQ(Subjects(entries, order), oldestFirst);
+  ASSERT_TRUE(sorter.LastSort());
+  EXPECT_EQ(sorter.LastSort()->column, MailColumn::Date);
+  EXPECT_TRUE(sorter.LastSort()->ascending);
+
+  // Reloaded rows sort as the last click did, and the next click still turns it.
+  order = NewestFirstOrder(entries.size());
+  sorter.Reapply(entries, order);
+  EXPECT_EQ(Subjects(entries, order), oldestFirst);
+  sorter.ColumnClick(MailColumn::Date, entries, order);
+  EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"california-10", "london-9", "tokyo-noon"}));
+  EXPECT_FALSE(sorter.LastSort()->ascending);
+  sorter.ColumnClick(MailColumn::Icon, entries, order);  // sorts nothing, so the last sort stands
+  EXPECT_EQ(sorter.LastSort()->column, MailColumn::Date);
+}
+
 TEST(MailListSorter, EqualKeysKeepTheirOrder) {
   const MailListRows entries = RowsOf({Mail("same", "", "x"), Mail("SAME", "", "x"), Mail("same", "", "x")});
   for (MailColumn column : {MailColumn::Subject, MailColumn::Second, MailColumn::Date}) {
@@ -234,9 +265,13 @@ TEST(SortMailList, DatesOrderAsTheirDayCountsAtEverySize) {
       mails.push_back(Mail("", "", line4, draw.Below(2) == 0));
     }
     const MailListRows entries = RowsOf(mails);
-    // The rule reads line 4 as stored, whichever text the row shows.
+    // The rule reads line 4 as stored as a moment in its zone; one without
+    // a zone is local time.
     auto daysOf = [&](std::size_t row) -> std::optional<double> {
-      if (auto time = ParseMailDate(mails[row].date)) return ToDayCount(*time);
+      if (auto time = ParseMailDate(mails[row].date)) {
+        return static_cast<double>(
+            MomentOf(*time, MailDateZone(mails[row].date).value_or(LocalUtcOffsetMinutes())));
+      }
       return std::nullopt;
     };
     for (bool ascending : {true, false}) {

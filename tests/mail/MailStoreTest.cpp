@@ -214,7 +214,7 @@ TEST_F(MailStoreTest, TrashRoundTripLeavesTwoWellFormedRecords) {
   // Received mails in the trash still show their sender and sortable date.
   auto entries = store.ReadListEntries(FolderKind::Trash);
   EXPECT_EQ(entries[0].secondColumn, "sender@x");
-  EXPECT_EQ(entries[0].dateText, "Mon, 6 Jan 2003 12:34:56");
+  EXPECT_EQ(entries[0].dateText, "Mon, 6 Jan 2003 12:34:56 +0900");
   EXPECT_GT(entries[0].data.sortDate, 0.0);
 }
 

@@ -35,7 +35,7 @@ class OutboxSenderTest : public testing::SendTestBase {
       events_.push_back("sent");
     };
     outbox_.OnFailed = [this](const std::string& text) {
-      failures_.push_back(text);
+      failures_.push_back(SendFailure{text});
       events_.push_back("failed");
     };
     outbox_.OnClosed = [this] { events_.push_back("closed"); };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,7 +224,7 @@ TEST_F(SendControllerTest, ALongLineArrivesWholeInLinesTheServerTakes) {
   EXPECT_NE(joined.find(longLine + kanji), std::string::npos) << "text lost on the way";
 }
 
-TEST_F(SendControllerTest, ARefusalEndsTheAttemptWithTheServersTextAndFilesNothing) {
+TEST_F(SendControllerTest, ARefusalKeepsTheMailInTheOutboxAndSendingWorksAgain) {
   ScriptedServer server;
   server.Say("220 hi\r\n").ExpectLine().Say("250 ok\r\n").ExpectLine().Say("250 ok\r\n")
       .ExpectLine().Say("550 no such user\r\n").ExpectLine().Say("503 no valid recipients\r\n");
@@ -232,10 +233,12 @@ TEST_F(SendControllerTest, ARefusalEndsTheAttemptWithTheServersTextAndFilesNothi
   ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
   ASSERT_TRUE(RunToEnd());
   EXPECT_EQ(events_, std::vector<std::string>{"failed"});
-  EXPECT_NE(failures_[0].find("550 no such user"), std::string::npos) << failures_[0];
+  EXPECT_NE(failures_[0].reason.find("550 no such user"), std::string::npos) << FailureShown();
+  EXPECT_TRUE(failures_[0].keptInOutbox);
   EXPECT_FALSE(controller_.Busy());
   EXPECT_FALSE(controller_.Smtp().Connected());
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Sent)));
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
   loop_.RunFor(100ms);
   EXPECT_EQ(events_.size(), 1u) << "no second ending";
 
@@ -244,9 +247,191 @@ TEST_F(SendControllerTest, ARefusalEndsTheAttemptWithTheServersTextAndFilesNothi
   failures_.clear();
   SendToSink(SimpleMail());
   EXPECT_EQ(events_, (std::vector<std::string>{"sent", "closed"}));
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
 }
 
-TEST_F(SendControllerTest, AMissingFileEndsTheAttemptBeforeAnyServerIsAsked) {
+// An SMTP server that answers each command by its first word: "banner" is
+// the greeting, "." the answer to the mail's end, "*" any other line;
+// unnamed commands get 250 (DATA 354). "<close>" hangs up instead of
+// answering, "<silent>" stops answering.
+std::function<void(ScriptedServer::Peer&)> SmtpPeer(std::map<std::string, std::string> replies) {
+  return [replies = std::move(replies)](ScriptedServer::Peer& peer) {
+    auto reply = [&](const std::string& key, const std::string& otherwise) {
+      const auto found = replies.find(key);
+      const std::string text = found != replies.end() ? found->second : otherwise;
+      if (text == "<close>") {
+        peer.Close();
+        return false;
+      }
+      if (text == "<silent>") return false;
+      peer.Send(text + "\r\n");
+      return true;
+    };
+    if (!reply("banner", "220 ready")) return;
+    while (const auto line = peer.ReadLine()) {
+      const std::string word = line->substr(0, line->find(' '));
+      if (word == "QUIT") {
+        if (reply("QUIT", "221 bye")) peer.Close();
+        return;
+      }
+      if (word == "DATA") {
+        if (!reply("DATA", "354 go ahead")) return;
+        if (replies.contains("DATA") && replies.at("DATA")[0] != '3') continue;
+        if (!peer.ReadThrough("\r\n.\r\n") || !reply(".", "250 queued")) return;
+        continue;
+      }
+      const bool known = replies.contains(word) || !replies.contains("*");
+      if (!reply(known ? word : "*", "250 ok")) return;
+    }
+  };
+}
+
+struct FailureCase {
+  const char* name;
+  std::map<std::string, std::string> replies;  // empty: nobody listens on the port
+  std::vector<const char*> said;               // UTF-8 pieces of the reason
+  bool maybeDelivered = false;
+  std::function<void(LiveSettings&, TSmtpCli&)> setUp = nullptr;
+};
+
+class SendFailureTest : public SendControllerTest, public ::testing::WithParamInterface<FailureCase> {};
+
+// Whatever stops a mail before the server took it, the mail waits in the
+// outbox and the user learns what failed: the server and port that could
+// not be reached, or the server's own words.
+TEST_P(SendFailureTest, TheMailWaitsInTheOutboxAndTheUserLearnsWhy) {
+  const FailureCase& c = GetParam();
+  ScriptedServer server;
+  if (c.replies.empty()) {
+    settings_.smtpPort = std::to_string(ScriptedServer::ClosedPort());
+  } else {
+    server.Do(SmtpPeer(c.replies)).Start();
+    settings_.smtpPort = server.PortText();
+  }
+  if (c.setUp) c.setUp(settings_, controller_.Smtp());
+  const Composition mail = SimpleMail();
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(events_, std::vector<std::string>{"failed"});
+  const SendFailure& failure = failures_[0];
+  for (const char* piece : c.said) {
+    EXPECT_NE(failure.reason.find(Sj(piece)), std::string::npos) << piece << " not in: " << FailureShown();
+  }
+  EXPECT_EQ(failure.maybeDelivered, c.maybeDelivered) << FailureShown();
+  EXPECT_TRUE(failure.keptInOutbox) << FailureShown();
+  EXPECT_NE(FailureShown().find("「送信待ち」"), std::string::npos) << FailureShown();
+  EXPECT_FALSE(controller_.Busy());
+
+  const auto outbox = ParseHeaderRecords(ReadStoreFile("WaitTransmissionHeader.txt"));
+  ASSERT_EQ(outbox.size(), 1u);
+  EXPECT_EQ(outbox[0].status, StatusWord(MailStatus::Waiting));
+  EXPECT_EQ(outbox[0].subject, mail.subject);
+  EXPECT_NE(ReadStoreFile("WaitTransmissionAllBody.txt").find(Sj("本文の一行目")), std::string::npos);
+  EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Sent)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, SendFailureTest,
+    ::testing::Values(
+        FailureCase{"ConnectionRefused", {}, {"SMTPサーバー 127.0.0.1 のポート ", "接続を拒否されました"}},
+        FailureCase{"UnknownHost", {}, {"SMTPサーバー「mfmail-nowhere.invalid」が見つかりません"}, false,
+                    [](LiveSettings& settings, TSmtpCli&) { settings.smtpServer = "mfmail-nowhere.invalid"; }},
+        FailureCase{"SilentServer", {{"banner", "<silent>"}}, {"127.0.0.1（ポート ", "から応答がありません"}, false,
+                    [](LiveSettings&, TSmtpCli& smtp) { smtp.Timeout = 1; }},
+        FailureCase{"GreetingRefused", {{"banner", "554 5.3.2 no service here"}}, {"554 5.3.2 no service here"}},
+        FailureCase{"HeloRefused", {{"HELO", "501 5.5.4 bad greeting"}}, {"受け付けませんでした", "501 5.5.4"}},
+        FailureCase{"SenderRefused", {{"MAIL", "553 5.1.8 sender rejected"}}, {"553 5.1.8 sender rejected"}},
+        FailureCase{"RecipientRefused", {{"RCPT", "550 5.1.1 no such user"}}, {"550 5.1.1 no such user"}},
+        FailureCase{"DataDeferred", {{"DATA", "451 4.3.0 try later"}}, {"451 4.3.0 try later"}},
+        FailureCase{"ContentRefused", {{".", "554 5.7.1 content rejected"}}, {"554 5.7.1 content rejected"}},
+        FailureCase{"DroppedBeforeTheText", {{"RCPT", "<close>"}}, {"接続が途中で切れました"}},
+        FailureCase{"DroppedAfterTheText", {{".", "<close>"}}, {"接続が途中で切れました"}, true},
+        FailureCase{"SilentAfterTheText", {{".", "<silent>"}}, {"から応答がありません"}, true,
+                    [](LiveSettings&, TSmtpCli& smtp) { smtp.Timeout = 1; }},
+        FailureCase{"NoStartTls", {{"EHLO", "250 plain only"}}, {"STARTTLS"}, false,
+                    [](LiveSettings& settings, TSmtpCli&) { settings.smtpSecurity = ConnectionSecurity::StartTls; }},
+        FailureCase{"LogInRefused",
+                    {{"EHLO", "250-x\r\n250 AUTH CRAM-MD5"},
+                     {"AUTH", "334 PDEyMzQ1QGV4YW1wbGUudGVzdD4="},
+                     {"*", "535 5.7.8 bad credentials"}},
+                    {"ログインに失敗しました", "535 5.7.8 bad credentials"}, false,
+                    [](LiveSettings& settings, TSmtpCli&) {
+                      settings.smtpAuth = true;
+                      settings.smtpUser = "taro";
+                      settings.smtpPassword = "wrong";
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendControllerTest, AFailedReplyIsKeptExactlyAsSendLaterKeepsIt) {
+  AddInboxMails(2);
+  Composition reply = SimpleMail();
+  reply.replyMode = true;
+  reply.replyIndex = 1;
+  reply.inReplyTo = "<orig@x.jp>";
+  reply.attachments = {WriteFile("plan.txt", "the plan")};
+  reply.packagePath = PackageFile();
+  reply.characterId = "<2024.abc@example.jp>";
+  settings_.smtpPort = std::to_string(ScriptedServer::ClosedPort());
+  ASSERT_EQ(controller_.SendNow(reply), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_TRUE(failures_[0].keptInOutbox);
+  EXPECT_TRUE(failures_[0].replyMode);
+  EXPECT_EQ(ParseHeaderRecords(ReadStoreFile(Sj("受信.txt")))[1].status, StatusWord(MailStatus::Replied));
+
+  // The same mail filed by "後で送る" gives the same records but for the
+  // attachment folder's name.
+  std::string error;
+  ASSERT_TRUE(controller_.SendLater(reply, error)) << SjisToUtf8(error);
+  auto outbox = ParseHeaderRecords(ReadStoreFile("WaitTransmissionHeader.txt"));
+  ASSERT_EQ(outbox.size(), 2u);
+  EXPECT_EQ(outbox[0].status, StatusWord(MailStatus::WaitingReply));
+  const std::string keptFolder = outbox[0].attachmentFolder;
+  const std::string laterFolder = outbox[1].attachmentFolder;
+  ASSERT_FALSE(keptFolder.empty());
+  outbox[0].attachmentFolder = laterFolder;
+  EXPECT_EQ(outbox[0], outbox[1]);
+  const std::string kept = store_.ReadBodyRecord(FolderKind::Outbox, 0);
+  std::string later = store_.ReadBodyRecord(FolderKind::Outbox, 1);
+  for (std::size_t at = later.find(laterFolder); at != std::string::npos; at = later.find(laterFolder, at)) {
+    later.replace(at, laterFolder.size(), keptFolder);
+  }
+  EXPECT_EQ(kept, later);
+  const auto files = AttachmentFilesOf(kept);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(platform::ReadFile(files[0]).value_or(""), "the plan");
+  EXPECT_EQ(platform::ExtractFileName(files[1]), "MofutanData.mfd");
+}
+
+TEST_F(SendControllerTest, AMailThatCannotBeFiledEitherIsLeftToTheWindow) {
+  // Something else holds the outbox's name: nothing can be appended there.
+  ASSERT_TRUE(platform::CreateFolders(store_.HeaderPath(FolderKind::Outbox) + "/"));
+  Composition mail = SimpleMail();
+  mail.attachments = {WriteFile("plan.txt", "the plan")};
+  settings_.smtpPort = std::to_string(ScriptedServer::ClosedPort());
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_FALSE(failures_[0].keptInOutbox);
+  EXPECT_FALSE(failures_[0].filingError.empty());
+  EXPECT_NE(FailureShown().find("作成画面に残して"), std::string::npos) << FailureShown();
+  // No half-filed mail: the copies made for it are gone again.
+  EXPECT_EQ(platform::ListFolder(store_.StoreFolder(), "*", platform::ListKind::FoldersOnly),
+            std::vector<std::string>{platform::ExtractFileName(store_.HeaderPath(FolderKind::Outbox))});
+}
+
+TEST_F(SendControllerTest, AMailTheServerTookIsNeverKeptAsWellWhateverFollows) {
+  ScriptedServer server;
+  server.Do(SmtpPeer({{"QUIT", "<close>"}})).Start();
+  settings_.smtpPort = server.PortText();
+  ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(events_, (std::vector<std::string>{"sent", "closed"}));
+  EXPECT_EQ(store_.RecordCount(FolderKind::Sent), 1u);
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 0u);
+}
+
+TEST_F(SendControllerTest, AMissingFileEndsTheAttemptBeforeAnyServerIsAskedAndNamesTheFile) {
   Composition mail = SimpleMail();
   const std::string gone = outside_.Path() + "gone.txt";
   mail.attachments = {WriteFile("here.txt", "x"), gone};
@@ -255,10 +440,14 @@ TEST_F(SendControllerTest, AMissingFileEndsTheAttemptBeforeAnyServerIsAsked) {
   EXPECT_TRUE(failures_.empty()) << "reported inside the call";
   ASSERT_TRUE(RunToEnd());
   ASSERT_EQ(failures_.size(), 1u);
-  EXPECT_EQ(failures_[0], "File not found '" + gone + "'");
+  EXPECT_EQ(failures_[0].missingFiles, std::vector<std::string>{gone});
+  EXPECT_NE(failures_[0].reason.find(gone), std::string::npos) << FailureShown();
+  // Filed without the file it would go without it: the window keeps it.
+  EXPECT_FALSE(failures_[0].keptInOutbox);
   EXPECT_FALSE(controller_.Busy());
   EXPECT_EQ(platform::ListFolder(store_.StoreFolder(), "*", platform::ListKind::FoldersOnly).size(), 0u);
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Sent)));
+  EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Outbox)));
 }
 
 TEST_F(SendControllerTest, RefusesWhileBusyAndWithoutRecipient) {
@@ -289,7 +478,7 @@ TEST_F(SendControllerTest, AControllerGoneMidSessionHearsNothingMore) {
   settings_.smtpPort = server.PortText();
   auto controller = std::make_unique<SendController>(loop_, settings_, store_, clock_, random_);
   bool heard = false;
-  controller->OnFailed = [&](const std::string&) { heard = true; };
+  controller->OnFailed = [&](const SendFailure&) { heard = true; };
   controller->OnClosed = [&] { heard = true; };
   ASSERT_EQ(controller->SendNow(SimpleMail()), SendStart::Started);
   ASSERT_TRUE(loop_.RunUntil([&] { return controller->Smtp().Connected(); }, 10s));
@@ -346,6 +535,8 @@ TEST_P(PopBeforeSmtpTest, LoginThenSmtp) {
   } else {
     EXPECT_EQ(events_, std::vector<std::string>{"failed"}) << c.what;
     EXPECT_FALSE(controller_.Busy());
+    EXPECT_NE(failures_[0].reason.find(Sj("POP3サーバー 127.0.0.1")), std::string::npos) << FailureShown();
+    EXPECT_TRUE(failures_[0].keptInOutbox);
   }
 }
 
@@ -362,7 +553,10 @@ TEST_F(SendControllerTest, APopServerThatCannotBeReachedEndsTheAttempt) {
   ASSERT_EQ(controller_.SendNow(SimpleMail()), SendStart::Started);
   ASSERT_TRUE(RunToEnd());
   ASSERT_EQ(failures_.size(), 1u);
-  EXPECT_NE(failures_[0].find("10061"), std::string::npos) << failures_[0];
+  EXPECT_NE(failures_[0].reason.find(Sj("POP3サーバー 127.0.0.1 のポート ") + settings_.pop3Port),
+            std::string::npos)
+      << FailureShown();
+  EXPECT_TRUE(failures_[0].keptInOutbox);
   EXPECT_FALSE(controller_.Busy());
 }
 

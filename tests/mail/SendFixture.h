@@ -33,12 +33,15 @@ class SendTestBase : public ::testing::Test {
       sent_.push_back(sent);
       events_.push_back("sent");
     };
-    controller_.OnFailed = [this](const std::string& text) {
-      failures_.push_back(text);
+    controller_.OnFailed = [this](const SendFailure& failure) {
+      failures_.push_back(failure);
       events_.push_back("failed");
     };
     controller_.OnClosed = [this] { events_.push_back("closed"); };
   }
+
+  // What the user was told of the first failure, as UTF-8 for messages.
+  std::string FailureShown() const { return failures_.empty() ? "" : SjisToUtf8(SendFailureText(failures_[0])); }
 
   // Runs the loop until the attempt has ended (failed or closed).
   bool RunToEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
@@ -75,7 +78,7 @@ class SendTestBase : public ::testing::Test {
   LiveSettings settings_{platform::IniFile(folder_.Path() + "MFMail.ini"), [](int, bool) {}, [](bool) {}};
   SendController controller_{loop_, settings_, store_, clock_, random_};
   std::vector<SentMail> sent_;
-  std::vector<std::string> failures_;
+  std::vector<SendFailure> failures_;
   std::vector<std::string> events_;
 };
 

@@ -13,11 +13,13 @@
 #include "base/Text.h"
 #include "charedit/CharacterPackage.h"
 #include "mail/CarrierPackage.h"
+#include "mail/OutboxSender.h"
 #include "mail/StoreRecords.h"
 #include "net/MimeDecode.h"
 #include "platform/Files.h"
 #include "tests/hut/CharacterFolders.h"
 #include "tests/mail/SendServersFixture.h"
+#include "tests/net/support/ScriptedServer.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -66,7 +68,7 @@ TEST_F(SendRealServersTest, ACarriedMailArrivesWithItsCharacterAndAttachment) {
   mail.characterId = "<20240305.1a2b@mfmail.test>";
   ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
   ASSERT_TRUE(RunToEnd(30s));
-  ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << (failures_.empty() ? "" : failures_[0]);
+  ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << FailureShown();
 
   const std::string message = DeliveredMessage("alice");
   ASSERT_FALSE(message.empty()) << "nothing delivered";
@@ -107,6 +109,55 @@ TEST_F(SendRealServersTest, ACarriedMailArrivesWithItsCharacterAndAttachment) {
   ASSERT_EQ(headers.size(), 1u);
   EXPECT_NE(headers[0].attachmentFolder, "");
   EXPECT_EQ(AttachmentFilesOf(body).size(), 2u);
+}
+
+TEST_F(SendRealServersTest, AMailThatFindsTheServerClosedWaitsAndTheOutboxDeliversItOnce) {
+  Composition mail;
+  mail.to = MailServers::Address("alice");
+  mail.subject = Sj("後から届くメール");
+  mail.body = Sj("サーバーが止まっていました") + "\r\n";
+  mail.attachments = {WriteFile("note.txt", "kept with the mail")};
+  const std::string smtpPort = settings_.smtpPort;
+  const std::string closedPort = std::to_string(test::ScriptedServer::ClosedPort());
+  settings_.smtpPort = closedPort;
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  ASSERT_TRUE(RunToEnd(30s));
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_TRUE(failures_[0].keptInOutbox);
+  EXPECT_NE(FailureShown().find("127.0.0.1 のポート " + closedPort + " に接続できません"), std::string::npos)
+      << FailureShown();
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
+
+  // The server is reachable again: "送信" sends the kept mail, once.
+  settings_.smtpPort = smtpPort;
+  OutboxSender outbox(loop_, settings_, store_, clock_, random_);
+  bool closed = false;
+  std::string failed;
+  outbox.OnClosed = [&] { closed = true; };
+  outbox.OnFailed = [&](const std::string& text) { failed = text; };
+  ASSERT_TRUE(outbox.Start());
+  ASSERT_TRUE(loop_.RunUntil([&] { return closed || !failed.empty(); }, 30s));
+  ASSERT_TRUE(failed.empty()) << SjisToUtf8(failed);
+  const std::string message = DeliveredMessage("alice");
+  ASSERT_FALSE(message.empty()) << "nothing delivered, or more than one mail";
+  EXPECT_NE(message.find("note.txt"), std::string::npos);
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 0u);
+  EXPECT_EQ(store_.RecordCount(FolderKind::Sent), 1u);
+}
+
+TEST_F(SendRealServersTest, ARecipientPostfixRefusesKeepsTheMailWithPostfixsWords) {
+  Composition mail;
+  mail.to = "nobody@" + std::string(MailServers::kDomain);
+  mail.subject = Sj("宛先のないメール");
+  mail.body = "text\r\n";
+  ASSERT_EQ(controller_.SendNow(mail), SendStart::Started);
+  ASSERT_TRUE(RunToEnd(30s));
+  ASSERT_EQ(failures_.size(), 1u) << "sent to a recipient Postfix does not know";
+  EXPECT_TRUE(failures_[0].keptInOutbox);
+  EXPECT_NE(FailureShown().find("サーバーの応答: 550 5.1.1 <nobody@mfmail.test>"), std::string::npos)
+      << FailureShown();
+  EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
+  EXPECT_EQ(store_.RecordCount(FolderKind::Sent), 0u);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST_P(SendSecureServersTest, SendsOnlyOverTheChosenEncryptionWithTheLogIn) {
 
   const std::string folder = servers_->Maildir("alice") + "/new/";
   if (c.delivered) {
-    ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << (failures_.empty() ? "" : failures_[0]);
+    ASSERT_EQ(events_, (std::vector<std::string>{"sent", "closed"})) << FailureShown();
     std::vector<std::string> names;
     loop_.RunUntil(
         [&] {
@@ -70,8 +70,12 @@ TEST_P(SendSecureServersTest, SendsOnlyOverTheChosenEncryptionWithTheLogIn) {
     EXPECT_EQ(names.size(), 1u);
   } else {
     ASSERT_EQ(failures_.size(), 1u);
-    EXPECT_EQ(failures_[0], NetErrorTextJa(c.error)) << SjisToUtf8(failures_[0]);
+    // The log-in's own advice, then the server's words; the mail waits.
+    EXPECT_EQ(failures_[0].reason.rfind(NetErrorTextJa(c.error), 0), 0u) << FailureShown();
+    EXPECT_NE(failures_[0].reason.find(std::to_string(c.error)), std::string::npos) << FailureShown();
+    EXPECT_TRUE(failures_[0].keptInOutbox);
     EXPECT_TRUE(ReadStoreFile("TransmittedHeader.txt").empty()) << "a refused mail was filed as sent";
+    EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
     EXPECT_TRUE(platform::ListFolder(folder, "*", platform::ListKind::FilesOnly).empty());
   }
 }

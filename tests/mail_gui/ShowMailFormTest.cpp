@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -162,6 +164,25 @@ TEST_F(Viewer, DraggingTakesTheLentCharacterAlongAndKeepsWhereItWasLeft) {
   EXPECT_EQ(ini.ReadString("CharPosition", "Top", "A"), std::to_string(expected.y));
   viewer_->ErrorRelease();
   EXPECT_EQ(carrier.pos(), QPoint(testing::kStood.x, testing::kStood.y));
+}
+
+TEST_F(Viewer, AnAttachmentCanBeSavedElsewhereThroughItsMenu) {
+  platform::TemporaryFolder attachments;
+  platform::TemporaryFolder chosen;
+  ASSERT_TRUE(platform::WriteFileAtomic(attachments.Path() + "plan.xyz", "plan"));
+  ArrivedMail mail;
+  mail.from = "hanako@example.jp";
+  mail.subject = "files";
+  mail.attachmentFolder = attachments.Path();
+  mail.attachments = {"plan.xyz"};
+  viewer_->Reset();
+  viewer_->Fill(mail);
+
+  EXPECT_EQ(viewer_->saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
+  dialogs_.folders = {chosen.Path()};
+  viewer_->attachmentList->setCurrentRow(0);
+  viewer_->saveAttachmentAs->trigger();
+  EXPECT_EQ(platform::ReadFile(chosen.Path() + "plan.xyz").value_or(""), "plan");
 }
 
 TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {

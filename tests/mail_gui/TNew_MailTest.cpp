@@ -9,6 +9,7 @@
 
 #include "mail/SendController.h"
 #include "mail/gui/LabelButton.h"
+#include "platform/qt/QtDialogs.h"
 #include "tests/mail_gui/MailWindowFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
@@ -135,7 +136,7 @@ TEST_F(Composition, ACompletedSendLetsTheCarrierLeaveAndClosesWithOk) {
   EXPECT_NE(StoreFile(FolderKind::Sent).find(Sj("送信済み")), std::string::npos);
 }
 
-TEST_F(Composition, ARefusedMailEndsThroughTheErrorRoutine) {
+TEST_F(Composition, ARefusedMailWaitsInTheOutboxAndTheCharacterStaysHome) {
   test::ScriptedServer server;
   server.Do([](test::ScriptedServer::Peer& peer) {
     peer.Send("220 ready\r\n");
@@ -154,6 +155,7 @@ TEST_F(Composition, ARefusedMailEndsThroughTheErrorRoutine) {
   settings_.smtpPort = server.PortText();
   WriteCarriedMail();
   window_.ReplyMode = true;
+  window_.ReEditMode = true;
 
   const int result = RunModal(window_, [&] { window_.Label1Click(); });
   ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
@@ -166,25 +168,45 @@ TEST_F(Composition, ARefusedMailEndsThroughTheErrorRoutine) {
   EXPECT_TRUE(commands_.ReceiveEnabled());
   EXPECT_GE(progressHidden_, 1);
   EXPECT_FALSE(window_.Sender().Busy());
-  EXPECT_EQ(Errors(), std::vector<std::string>{Sj("処理中に異常が発生しました")});
+  ASSERT_EQ(Errors().size(), 1u);
+  const std::string shown = SjisToUtf8(Errors()[0]);
+  EXPECT_NE(shown.find("サーバーの応答: 554 no thanks"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("「送信待ち」"), std::string::npos) << shown;
+  // Kept as "後で送る" keeps a reply that re-edits a waiting mail.
+  EXPECT_NE(StoreFile(FolderKind::Outbox).find(Sj("送信待ち返信")), std::string::npos);
+  EXPECT_EQ(reEditedDeleted_, 1);
+  EXPECT_EQ(changed_, (std::vector<FolderKind>{FolderKind::Outbox, FolderKind::Inbox}));
   // The character stays and nothing was filed as sent.
   EXPECT_TRUE(host_.departed.empty());
   EXPECT_EQ(window_.CarrierForm, host_.Carrier());
   EXPECT_TRUE(StoreFile(FolderKind::Sent).empty());
 }
 
-TEST_F(Composition, AnAttachmentGoneBeforeSendingIsNamedAndSendingWorksAgain) {
+TEST_F(Composition, AnAttachmentGoneBeforeSendingIsNamedAndTheMailStaysInTheWindow) {
   WriteCarriedMail();
   const std::string gone = outside_.Path() + "gone.pdf";
   window_.AddAttachment(gone);
 
-  const int result = RunModal(window_, [&] { window_.Label1Click(); });
-  ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
+  bool stillOpen = false;
+  std::string to;
+  const int result = RunModal(window_, [&] {
+    window_.Label1Click();
+    ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
+    stillOpen = window_.isVisible();
+    to = platform::FromQString(window_.Add_s->text());
+    EXPECT_TRUE(commands_.SendEnabled());
+    EXPECT_EQ(progressShown_, progressHidden_);
+    window_.Label4Click();
+  });
 
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(to, "hanako@example.jp");
   EXPECT_EQ(result, QDialog::Rejected);
-  EXPECT_EQ(Errors(), std::vector<std::string>{"File not found '" + gone + "'"});
-  EXPECT_TRUE(commands_.SendEnabled());
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_NE(Errors()[0].find(gone), std::string::npos);
+  EXPECT_NE(SjisToUtf8(Errors()[0]).find("送っていません"), std::string::npos);
   EXPECT_TRUE(StoreFile(FolderKind::Sent).empty());
+  EXPECT_TRUE(StoreFile(FolderKind::Outbox).empty());
   EXPECT_TRUE(host_.departed.empty());
 }
 

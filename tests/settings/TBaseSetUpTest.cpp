@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -13,6 +14,7 @@
 #include <QToolButton>
 
 #include "platform/Files.h"
+#include "platform/qt/QtDialogs.h"
 #include "settings/gui/TBaseSetUp.h"
 #include "settings/gui/TUpDown.h"
 
@@ -125,6 +127,93 @@ TEST_F(TBaseSetUpTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
   EXPECT_TRUE(stored.smtpAuth);
   EXPECT_EQ(stored.smtpUser, "tim");
   EXPECT_EQ(stored.smtpPassword, "secret");
+}
+
+struct RefusedCase {
+  const char* name;
+  QLineEdit* TBaseSetUp::*field;
+  const char* bad;
+  const char* good;
+  QLabel* TBaseSetUp::*problem;
+  const char* said;  // UTF-8, part of the refusal
+};
+
+class RefusedField : public TBaseSetUpTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+// A refused value is named in red beside its field; OK saves nothing and
+// keeps the dialog open until the value is mended.
+TEST_P(RefusedField, IsShownBesideItsFieldAndNothingIsSavedUntilMended) {
+  const RefusedCase& c = GetParam();
+  TBaseSetUp dialog(settings);
+  bool openAfterOk = false;
+  bool shownAfterOk = false;
+  QString problem;
+  bool hiddenWhenMended = false;
+  bool savedWhileRefused = true;
+  QTimer::singleShot(0, &dialog, [&] {
+    QTest::keyClicks(dialog.E_SMTP_SV, "mail.example.jp");
+    QTest::keyClicks(dialog.E_POP3_SV, "mail.example.jp");
+    dialog.MailSetUp->setCurrentIndex(2);
+    QLineEdit* field = dialog.*c.field;
+    field->clear();
+    QTest::keyClicks(field, c.bad);
+    dialog.OKButton->click();
+    openAfterOk = dialog.isVisible();
+    shownAfterOk = (dialog.*c.problem)->isVisible() && dialog.MailSetUp->currentIndex() == 0;
+    problem = (dialog.*c.problem)->text();
+    savedWhileRefused = platform::FileExists(folder.Path() + "MFMail.ini");
+    field->clear();
+    QTest::keyClicks(field, c.good);
+    hiddenWhenMended = !(dialog.*c.problem)->isVisible();
+    dialog.OKButton->click();
+  });
+  dialog.ShowModalOnFirstTab();
+
+  EXPECT_TRUE(openAfterOk);
+  EXPECT_TRUE(shownAfterOk);
+  EXPECT_TRUE(problem.contains(QString::fromUtf8(c.said))) << problem.toStdString();
+  EXPECT_TRUE(hiddenWhenMended);
+  EXPECT_FALSE(savedWhileRefused);
+  LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
+  stored.FormCreate();
+  EXPECT_EQ(stored.smtpServer, "mail.example.jp") << "saved once mended";
+  EXPECT_EQ(platform::FromQString((dialog.*c.field)->text()), c.good);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedField,
+    ::testing::Values(
+        RefusedCase{"SmtpPortZero", &TBaseSetUp::SMTPPORT, "0", "587", &TBaseSetUp::smtpPortProblem, "1から65535"},
+        RefusedCase{"Pop3PortTooHigh", &TBaseSetUp::POP3PORT, "70000", "995", &TBaseSetUp::pop3PortProblem,
+                    "1から65535"},
+        RefusedCase{"SmtpPortIsThePop3Port", &TBaseSetUp::SMTPPORT, "110", "25", &TBaseSetUp::smtpPortProblem,
+                    "POP3ポートと同じ"},
+        RefusedCase{"AddressWithoutAt", &TBaseSetUp::E_MAILADD, "taro.example.jp", "taro@example.jp",
+                    &TBaseSetUp::mailAddressProblem, "@"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TBaseSetUpTest, OkGoesToTheFirstRefusedFieldAndMendingAnotherKeepsTheFocus) {
+  TBaseSetUp dialog(settings);
+  dialog.show();
+  dialog.SMTPPORT->clear();
+  QTest::keyClicks(dialog.SMTPPORT, "0");
+  QTest::keyClicks(dialog.E_MAILADD, "taro");
+  dialog.MailSetUp->setCurrentIndex(1);
+  dialog.OKButtonClick();
+  EXPECT_EQ(dialog.MailSetUp->currentIndex(), 0);
+  EXPECT_EQ(dialog.focusWidget(), dialog.SMTPPORT);
+  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
+  EXPECT_TRUE(dialog.mailAddressProblem->isVisible());
+
+  // The user mends the address first: every key stays in the address.
+  dialog.E_MAILADD->setFocus();
+  dialog.E_MAILADD->clear();
+  QTest::keyClicks(dialog.focusWidget(), "taro@example.jp");
+  EXPECT_EQ(dialog.E_MAILADD->text(), "taro@example.jp");
+  EXPECT_FALSE(dialog.mailAddressProblem->isVisible());
+  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
+  EXPECT_EQ(dialog.focusWidget(), dialog.E_MAILADD);
+  dialog.Cancel->click();
 }
 
 // Pictures of every page with a secured set-up, for people to look at

@@ -103,7 +103,8 @@ int RunQueue(const Arguments& arguments) {
 }
 
 // Sends a mail at once with the program folder's account, as "送る" does,
-// and files it in the sent folder. Prints the Message-ID it went out with.
+// and files it in the sent folder, or in the outbox when it could not go.
+// Prints the Message-ID it went out with.
 int RunSendMail(const Arguments& arguments) {
   if (OptionValue(arguments, "--to").empty()) {
     std::cerr << "mftool send-mail: --to is required\n";
@@ -118,8 +119,8 @@ int RunSendMail(const Arguments& arguments) {
     std::cout << "sent " << sent.messageId << "\n";
     if (!sent.filingError.empty()) std::cerr << "mftool send-mail: " << SjisToUtf8(sent.filingError) << "\n";
   };
-  controller.OnFailed = [&](const std::string& text) {
-    std::cerr << "mftool send-mail: " << SjisToUtf8(text) << "\n";
+  controller.OnFailed = [&](const SendFailure& failure) {
+    std::cerr << "mftool send-mail: " << SjisToUtf8(SendFailureText(failure)) << "\n";
     exitCode = 1;
   };
   controller.OnClosed = [&] { exitCode = 0; };
