@@ -25,6 +25,8 @@ class Dialogs {
   // Empty when cancelled.
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& initial) = 0;
+  // The same for a secret: what is typed is not shown.
+  virtual std::optional<std::string> PasswordBox(const std::string& caption, const std::string& prompt) = 0;
   virtual std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) = 0;
   virtual std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
                                               const std::string& defaultExtension) = 0;
@@ -59,6 +61,10 @@ class FakeDialogs final : public Dialogs {
     calls.push_back({"InputBox", caption + "|" + prompt});
     return Take(texts, std::optional<std::string>());
   }
+  std::optional<std::string> PasswordBox(const std::string& caption, const std::string& prompt) override {
+    calls.push_back({"PasswordBox", caption + "|" + prompt});
+    return Take(texts, std::optional<std::string>());
+  }
   std::optional<std::string> OpenFile(const std::string& filter, const std::string&) override {
     calls.push_back({"OpenFile", filter});
     return Take(paths, std::optional<std::string>());
@@ -76,7 +82,7 @@ class FakeDialogs final : public Dialogs {
   // Answers, taken in order.
   std::deque<bool> yesNo;
   std::deque<Answer> answers;
-  std::deque<std::optional<std::string>> texts;
+  std::deque<std::optional<std::string>> texts;  // for InputBox and PasswordBox
   std::deque<std::optional<std::string>> paths;
   std::deque<std::optional<std::uint32_t>> colours;
   std::vector<Call> calls;

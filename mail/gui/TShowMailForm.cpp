@@ -18,6 +18,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 
@@ -145,7 +146,7 @@ void TShowMailForm::Fill(const ArrivedMail& mail) {
 
 int TShowMailForm::ShowModal() {
   mailText->moveCursor(QTextCursor::Start);
-  return exec();
+  return platform::ExecAbove(*this);
 }
 
 void TShowMailForm::OpenAttachment(int row) {
