@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <string>
 
+#include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "app/SecondStart.h"
 #include "hut/gui/TMainForm.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   // with the session.
   application.setQuitOnLastWindowClosed(false);
   application.setWindowIcon(mf::HutIcon());
+  mf::UseJapaneseInterface(application);
   mf::platform::QtEventLoop loop;
 
   std::string firstArgument = argc > 1 ? argv[1] : "";
