@@ -32,6 +32,7 @@
 #include "platform/DesktopWindows.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationWatch.h"
+#include "platform/qt/DesktopNotification.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
@@ -156,6 +157,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   };
   Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
   Form1->links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
+  Form1->links.openHelp = [this] { MainForm->OpenHelp(); };
   Form1->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
   Form1->links.viewerCarrier = [this] {
     return ShowMailForm->isVisible() ? ShowMailForm->LentCharacter : CarrierRef{};
@@ -167,6 +169,9 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
   links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
+  links.notifyDesktop = [](const std::string& title, const std::string& text) {
+    platform::ShowDesktopNotification(title, text);
+  };
   links.showMailList = [this] {
     Form1->show();
     Form1->raise();

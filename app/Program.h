@@ -60,6 +60,8 @@ class Program {
   TShowMailForm& Viewer() { return *ShowMailForm; }
   ReceivingWindowController& Receiving() { return *receiving_; }
   TForm1& MailList() { return *Form1; }
+  TBaseSetUp& SettingsDialog() { return *BaseSetUp; }
+  TCharEdit& CharacterEditor() { return *CharEdit; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;

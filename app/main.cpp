@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
 
   QApplication application(argc, argv);
   // Closing the hut only hides it; the program ends from the tray menu or
-  // with the session.
+  // with the session (or, on a desktop without a tray, with the hut).
   application.setQuitOnLastWindowClosed(false);
   application.setWindowIcon(mf::HutIcon());
   mf::UseJapaneseInterface(application);
