@@ -65,6 +65,9 @@ TEST(JapaneseInterface, QtsOwnButtonsSpeakJapaneseWhateverTheUsersLocale) {
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8("はい(&Y)"));
   EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
   EXPECT_NE(QCoreApplication::translate("QFileSystemModel", "Name"), "Name");
+  // Where Qt's translation has nothing, the program's own words fill in.
+  EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QString::fromUtf8("フォルダー"));
+  EXPECT_EQ(QCoreApplication::translate("QMessageBox", "Not a text of Qt's"), "Not a text of Qt's");
 }
 
 }  // namespace
