@@ -36,6 +36,7 @@
 #include "addressbook/gui/TMailadd.h"
 #include "addressbook/gui/Tpasonal.h"
 #include "addressbook/gui/TselectMailAdd.h"
+#include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "base/ShiftJis.h"
 #include "character/gui/TCharForm.h"
@@ -152,7 +153,11 @@ bool RunTool(const std::vector<std::string>& args) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void Screenshot(const std::string& name) { RunTool({"import", "-display", gDisplay, "-window", "root", gArtefacts + "/" + name}); }
+// A picture of the screen once the newest window has drawn itself.
+void Screenshot(const std::string& name) {
+  QTest::qWait(300);
+  RunTool({"import", "-display", gDisplay, "-window", "root", gArtefacts + "/" + name});
+}
 
 // A real pointer click at a screen point.
 bool Click(QPoint at) {
@@ -423,6 +428,7 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     QApplication application(argc, argv);
+    mf::UseJapaneseInterface(application);
     result = RUN_ALL_TESTS();
   }
   kill(manager, SIGTERM);
