@@ -499,9 +499,8 @@ TEST_F(Desktop, GoingOutAndComingHomeSurviveARestart) {
 }
 
 // On a desktop without a tray nothing else could end the program or bring
-// the hut back: closing the hut ends the program, and a silent start shows
-// the hut after all. A tray that comes up later takes the icon, and the hut
-// only hides again.
+// the hut back: closing the hut ends the program. A tray that comes up later
+// takes the icon, and the hut only hides again.
 TEST_F(Desktop, WithoutATrayClosingTheHutEndsTheProgram) {
   MakeWalker();
   pid_t program = StartProgram();
@@ -513,18 +512,6 @@ TEST_F(Desktop, WithoutATrayClosingTheHutEndsTheProgram) {
   ASSERT_TRUE(status.has_value()) << "the program still runs with its hut closed and no tray";
   programs_.erase(std::remove(programs_.begin(), programs_.end(), program), programs_.end());
   EXPECT_EQ(*status, 0);
-}
-
-TEST_F(Desktop, WithoutATrayASilentStartShowsTheHut) {
-  MakeWalker();
-  pid_t program = StartProgram({"/s"});
-  ASSERT_GT(program, 0);
-  ASSERT_TRUE(PollUntil([&] { return Viewable(kCharacterTitle).has_value(); }, 15s));
-  EXPECT_FALSE(Viewable(kHutTitle).has_value()) << "a tray may still come up with the session";
-  EXPECT_TRUE(PollUntil([&] { return Viewable(kHutTitle).has_value(); }, 15s));
-  int exit = -1;
-  ASSERT_TRUE(Terminate(program, &exit));
-  EXPECT_EQ(exit, 0);
 }
 
 TEST_F(Desktop, ATrayThatComesUpLaterTakesTheIconAndTheHutOnlyHides) {

@@ -117,21 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
         DialogKind{"Colour", [](Dialogs& d) { d.ChooseColour(0x0000FF); }, false, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(QtDialogsTest, APasswordIsReadBackAndAnEmptyCancelIsNoAnswer) {
-  ShowOwner(false);
-  QTimer::singleShot(0, [] {
-    auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-    if (!input) return;
-    input->setTextValue("s3cret");
-    input->accept();
-  });
-  EXPECT_EQ(dialogs_.PasswordBox("c", "p"), std::optional<std::string>("s3cret"));
-  QTimer::singleShot(0, [] {
-    if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) input->reject();
-  });
-  EXPECT_EQ(dialogs_.PasswordBox("c", "p"), std::nullopt);
-}
-
 TEST_F(QtDialogsTest, ABoxWhoseWindowGoesWhileItIsOpenGoesWithItAsNo) {
   ShowOwner(true);
   QTimer::singleShot(0, [this] {
