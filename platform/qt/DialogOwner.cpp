@@ -32,7 +32,7 @@ int ExecAbove(QDialog& dialog) {
   const Qt::WindowFlags own = dialog.windowFlags();
   // Flags are only changed while the dialog is hidden: changing them
   // re-creates its native window, and the owner is set on that one.
-  if (StaysOnTop(owner) && !own.testFlag(Qt::WindowStaysOnTopHint)) {
+  if (StaysOnTop(owner) && !own.testFlag(Qt::WindowStaysOnTopHint) && !dialog.isVisible()) {
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   // Not a widget parent: the dialog lives as long as the program, the
