@@ -62,6 +62,7 @@ class Program {
   TForm1& MailList() { return *Form1; }
   TBaseSetUp& SettingsDialog() { return *BaseSetUp; }
   TCharEdit& CharacterEditor() { return *CharEdit; }
+  TaddImageForm& PictureImport() { return *addImageForm; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;

@@ -43,6 +43,8 @@
 #include "base/ShiftJis.h"
 #include "character/gui/TCharForm.h"
 #include "charedit/gui/TCharEdit.h"
+#include "charedit/gui/TaddImageForm.h"
+#include "charedit/gui/TcreateNewImage.h"
 #include "hut/gui/TMainForm.h"
 #include "mail/gui/LabelButton.h"
 #include "mail/gui/TForm1.h"
@@ -337,6 +339,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeptOnTop{"RecipientPicker", [](Program& p) -> QWidget& { return p.RecipientPicker(); }},
         KeptOnTop{"Settings", [](Program& p) -> QWidget& { return p.SettingsDialog(); }},
         KeptOnTop{"CharacterEditor", [](Program& p) -> QWidget& { return p.CharacterEditor(); }},
+        KeptOnTop{"PictureImport", [](Program& p) -> QWidget& { return p.PictureImport(); }},
+        KeptOnTop{"PictureCreation", [](Program& p) -> QWidget& { return p.PictureImport().CreateImageWindow(); }},
         KeptOnTop{"Composition", [](Program& p) -> QWidget& { return p.Composition(); }},
         KeptOnTop{"Viewer", [](Program& p) -> QWidget& { return p.Viewer(); }}),
     [](const auto& info) { return std::string(info.param.name); });
