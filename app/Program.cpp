@@ -32,6 +32,8 @@
 #include "platform/DesktopWindows.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationWatch.h"
+#include "platform/qt/DesktopNotification.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "platform/x11/X11DesktopWindows.h"
@@ -62,7 +64,7 @@ class ModalCharacterEditor final : public CharacterEditorLauncher {
   explicit ModalCharacterEditor(TCharEdit& window) : window_(window) {}
   void EditCharacter(const EditorOpening& opening) override {
     window_.Open(opening);
-    window_.exec();
+    platform::ExecAbove(window_);
   }
 
  private:
@@ -110,7 +112,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
                                                             *dialogs_, *shell_, platform::IniFile(settingsPath),
                                                             *commands_, *errors_});
   MainForm->SetCompositionWindow(New_Mail.get());
-  New_Mail->links.pickRecipients = [this] { selectMailAdd->exec(); };
+  New_Mail->links.pickRecipients = [this] { platform::ExecAbove(*selectMailAdd); };
   New_Mail->links.clearPickerSelection = [this] { selectMailAdd->ClearTo(); };
   selectMailAdd->SetResultHook(
       [this](const PickedAddresses& picked) { New_Mail->SetRecipients(picked.to, picked.cc); });
@@ -149,12 +151,13 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   Form1->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
   Form1->links.hideProgress = hideProgress;
   Form1->links.hideReturnNotice = [this] { RetuenForm->hide(); };
-  Form1->links.openAddressBook = [this] { Mailadd->exec(); };
+  Form1->links.openAddressBook = [this] { platform::ExecAbove(*Mailadd); };
   Form1->links.addAddress = [this](const std::string& name, const std::string& address) {
     pasonal->OpenNew(Form1.get(), std::nullopt, name, address);
   };
   Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
-  Form1->links.showVersion = [this] { VersionInfoForm->exec(); };
+  Form1->links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
+  Form1->links.openHelp = [this] { MainForm->OpenHelp(); };
   Form1->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
   Form1->links.viewerCarrier = [this] {
     return ShowMailForm->isVisible() ? ShowMailForm->LentCharacter : CarrierRef{};
@@ -165,7 +168,10 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
   links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
-  links.showVersion = [this] { VersionInfoForm->exec(); };
+  links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
+  links.notifyDesktop = [](const std::string& title, const std::string& text) {
+    platform::ShowDesktopNotification(title, text);
+  };
   links.showMailList = [this] {
     Form1->show();
     Form1->raise();

@@ -60,6 +60,9 @@ class Program {
   TShowMailForm& Viewer() { return *ShowMailForm; }
   ReceivingWindowController& Receiving() { return *receiving_; }
   TForm1& MailList() { return *Form1; }
+  TBaseSetUp& SettingsDialog() { return *BaseSetUp; }
+  TCharEdit& CharacterEditor() { return *CharEdit; }
+  TaddImageForm& PictureImport() { return *addImageForm; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <string>
 
+#include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "app/SecondStart.h"
 #include "hut/gui/TMainForm.h"
@@ -19,9 +20,10 @@ int main(int argc, char** argv) {
 
   QApplication application(argc, argv);
   // Closing the hut only hides it; the program ends from the tray menu or
-  // with the session.
+  // with the session (or, on a desktop without a tray, with the hut).
   application.setQuitOnLastWindowClosed(false);
   application.setWindowIcon(mf::HutIcon());
+  mf::UseJapaneseInterface(application);
   mf::platform::QtEventLoop loop;
 
   std::string firstArgument = argc > 1 ? argv[1] : "";

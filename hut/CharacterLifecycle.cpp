@@ -142,10 +142,10 @@ void CharacterLifecycle::RemoveFolders(const std::string& folder) {
   platform::RemoveFolderTreeInside(root, MirrorFolderOf(folder));
 }
 
-void CharacterLifecycle::DepartWithMail(const std::string& id) {
-  if (view_.ItemCount() <= 1) return;
+std::optional<DateTime> CharacterLifecycle::DepartWithMail(const std::string& id) {
+  if (view_.ItemCount() <= 1) return std::nullopt;
   int row = RowOfId(id);
-  if (row < 0) return;
+  if (row < 0) return std::nullopt;
   const int slot = view_.ItemData(row).index;
 
   CharacterRegistry::RemoveFirst(registry_.VisibleDB, id);
@@ -155,9 +155,11 @@ void CharacterLifecycle::DepartWithMail(const std::string& id) {
   view_.DeleteItem(row, IconFate::Keep);
   view_.ArrangeIcons();
 
+  const double back = ToDayCount(clock_.Now()) + kAwayDays;
   registry_.resurrDB.push_back(id);
-  registry_.resurrDB.push_back(FormatDayCount(ToDayCount(clock_.Now()) + kAwayDays));
+  registry_.resurrDB.push_back(FormatDayCount(back));
   registry_.SaveResurr();
+  return FromDayCount(back);
 }
 
 void CharacterLifecycle::resurrTimerTimer() {

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "base/DateTime.h"
 #include "hut/CharData.h"
 #include "hut/CharacterRegistry.h"
 
 namespace mf {
 
-class Clock;
 namespace platform {
 class Dialogs;
 }
@@ -80,8 +81,9 @@ class CharacterLifecycle {
   // The selected character leaves for good, after the user agrees.
   void cmDeleteClick();
   // The character `id` leaves with a mail it carries, for a day; the last
-  // character listed never leaves.
-  void DepartWithMail(const std::string& id);
+  // character listed never leaves. The time it is due back (as stored in
+  // resurrDB) when it left.
+  std::optional<DateTime> DepartWithMail(const std::string& id);
   // Brings back the characters whose day away is over; waits while mail
   // moves, so that a returning character never meets a running transfer.
   void resurrTimerTimer();

@@ -27,6 +27,8 @@ class Dialogs {
   // Empty when cancelled.
   virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                               const std::string& initial) = 0;
+  // The same for a secret: what is typed is not shown.
+  virtual std::optional<std::string> PasswordBox(const std::string& caption, const std::string& prompt) = 0;
   virtual std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) = 0;
   // The path ends in the extension the user typed or, for a name typed
   // without one, in the chosen filter entry's (else `defaultExtension`).
@@ -65,6 +67,10 @@ class FakeDialogs final : public Dialogs {
     calls.push_back({"InputBox", caption + "|" + prompt});
     return Take(texts, std::optional<std::string>());
   }
+  std::optional<std::string> PasswordBox(const std::string& caption, const std::string& prompt) override {
+    calls.push_back({"PasswordBox", caption + "|" + prompt});
+    return Take(texts, std::optional<std::string>());
+  }
   std::optional<std::string> OpenFile(const std::string& filter, const std::string&) override {
     calls.push_back({"OpenFile", filter});
     return Take(paths, std::optional<std::string>());
@@ -91,7 +97,7 @@ class FakeDialogs final : public Dialogs {
   // Answers, taken in order.
   std::deque<bool> yesNo;
   std::deque<Answer> answers;
-  std::deque<std::optional<std::string>> texts;
+  std::deque<std::optional<std::string>> texts;  // for InputBox and PasswordBox
   std::deque<std::optional<std::string>> paths;
   std::deque<std::optional<int>> chosenFilters;  // SaveFile's filter entries
   std::deque<std::optional<std::uint32_t>> colours;

@@ -68,7 +68,8 @@ std::string StarterFolderFor(const std::string& executableFolder) {
 
 void SeedProgramFolder(const std::string& starter, const std::string& target) {
   for (const std::string& name : ListFolder(starter, "*")) {
-    if (name == "README.md") continue;
+    // The user guide is read where it is installed; a copy would only age.
+    if (name == "README.md" || name == "help") continue;
     const std::string to = WithSeparator(target) + name;
     if (FileExists(to) || DirectoryExists(to)) continue;
     CopyTree(WithSeparator(starter) + name, to);

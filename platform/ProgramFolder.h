@@ -25,9 +25,9 @@ std::string ProgramFolderBeside(const std::string& executableFolder, bool execut
 // <prefix>/share/MFMail/ for an executable in <prefix>/bin/.
 std::string StarterFolderFor(const std::string& executableFolder);
 
-// Copies each entry of `starter` (character folders, list files) into
-// `target` unless an entry of that name is there already, so a user's
-// characters and lists are never overwritten.
+// Copies each entry of `starter` (character folders, list files, not the
+// user guide) into `target` unless an entry of that name is there already,
+// so a user's characters and lists are never overwritten.
 void SeedProgramFolder(const std::string& starter, const std::string& target);
 
 // A user folder of the XDG layout, without a trailing separator: the

@@ -1,6 +1,7 @@
 #include "character/gui/TCharForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -66,6 +67,11 @@ TCharForm::TCharForm(CharacterHost& host, WindowEdgeSearch& edges)
   cmMail = PopupMenu1->addAction(Text("メールを送る(&M)"));
   connect(cmIn, &QAction::triggered, this, [this] { cmInClick(); });
   connect(cmMail, &QAction::triggered, this, [this] { cmMailClick(); });
+  // A dialog opening under a character must not wait for its next step.
+  connect(qApp, &QApplication::focusChanged, this, [this] {
+    // Posted: the newly active window is known once the change is done.
+    QTimer::singleShot(0, this, [this] { GiveWayToActiveWindow(); });
+  });
 
   FormCreate();
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
@@ -113,11 +119,44 @@ void TCharForm::Timer1Timer() {
   TickResult result = engine_.Tick();
   if (!result.advanced) return;
   if (result.reentered) {
-    SetTopmost(engine_.Topmost());
+    if (!givingWay_) SetTopmost(engine_.Topmost());
     show();
   }
   MoveWindow(engine_.Left(), engine_.Top());
+  GiveWayToActiveWindow();
   ShowCurrentFrame();
+}
+
+namespace {
+
+// The program's window the user works in, unless it is a character.
+QWidget* ActiveProgramWindow() {
+  QWidget* active = QApplication::activeWindow();
+  if (!active || qobject_cast<TCharForm*>(active) || !active->isVisible()) return nullptr;
+  return active;
+}
+
+}  // namespace
+
+void TCharForm::GiveWayToActiveWindow() {
+  // Only a character walking the desktop: one carried home, held by the
+  // mouse or parked beside a mail keeps its place.
+  const bool walking = isVisible() && Timer1->isActive();
+  QWidget* active = walking ? ActiveProgramWindow() : nullptr;
+  const bool covers = active && active->frameGeometry().intersects(frameGeometry());
+  if (covers) {
+    // Lowered once for each window it gives way to: another active window
+    // may lie above the character again.
+    if (givingWay_ && yieldedTo_ == active) return;
+    givingWay_ = true;
+    yieldedTo_ = active;
+    if (IsTopmost()) SetTopmost(false);
+    lower();
+  } else if (givingWay_) {
+    givingWay_ = false;
+    yieldedTo_ = nullptr;
+    if (engine_.Topmost()) SetTopmost(true);
+  }
 }
 
 void TCharForm::MoveWindow(int left, int top) {
@@ -183,6 +222,8 @@ void TCharForm::FormRgn1MouseUp(QMouseEvent* event) {
 }
 
 void TCharForm::ParkForMail() {
+  // Parked, it stands beside the mail, out of the topmost band.
+  givingWay_ = false;
   parkedLeft_ = x();
   parkedTop_ = y();
   parkedVisible_ = isVisible();

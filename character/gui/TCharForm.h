@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -75,6 +76,16 @@ class TCharForm final : public QWidget, private PictureList {
   void SetTopmost(bool topmost);
   bool IsTopmost() const;
 
+  // A walking character never covers the program window the user works in
+  // (a field of the settings dialog under it would lose its clicks): while
+  // one of the program's own windows or dialogs is active and the
+  // character overlaps it, the character leaves the topmost band and passes
+  // behind it; once clear, it takes its topmost place again. Runs on every
+  // step and whenever another window becomes active.
+  void GiveWayToActiveWindow();
+  // Whether it stands behind the active window now.
+  bool GivingWay() const { return givingWay_; }
+
   CharacterEngine& Engine() { return engine_; }
   const std::vector<QImage>& ImageList1() const { return imageList_; }
   bool Dragging() const { return dragging_; }
@@ -112,6 +123,9 @@ class TCharForm final : public QWidget, private PictureList {
   int parkedTop_ = -1000;
   bool parkedVisible_ = false;
   bool parkedTimer_ = false;
+
+  bool givingWay_ = false;
+  QPointer<QWidget> yieldedTo_;
 };
 
 // Loads a picture file as the program's pictures are kept (Windows bitmap);

@@ -18,6 +18,7 @@
 #include "character/gui/TCharForm.h"
 #include "charedit/gui/TaddImageForm.h"
 #include "platform/Files.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/gui/TUpDown.h"
 
@@ -267,7 +268,7 @@ void TCharEdit::Button4Click() {
   importWindow_->Prepare(editor_.Scene().place == static_cast<int>(Place::OnWindowTop));
   // The import and creation windows ask for a refill while they show.
   if (importWindow_->PictureWindowShowing()) return;
-  importWindow_->exec();
+  platform::ExecAbove(*importWindow_);
 }
 
 void TCharEdit::Button3Click() {

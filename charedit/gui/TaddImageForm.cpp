@@ -16,6 +16,7 @@
 #include "charedit/PictureFiles.h"
 #include "charedit/PixelEditor.h"
 #include "charedit/gui/TcreateNewImage.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/gui/TUpDown.h"
 
@@ -196,7 +197,7 @@ void TaddImageForm::DeleteClick() {
 
 void TaddImageForm::NewImageClick() {
   createImage_->Reset();
-  createImage_->exec();
+  platform::ExecAbove(*createImage_);
 }
 
 bool TaddImageForm::eventFilter(QObject* watched, QEvent* event) {

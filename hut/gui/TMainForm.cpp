@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -16,19 +15,22 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QUrl>
 #include <QtGui/qguiapplication_platform.h>
+#include <algorithm>
 
 #include "base/DateTime.h"
 #include "character/gui/TCharForm.h"
 #include "hut/CharacterScan.h"
+#include "hut/HutNotices.h"
 #include "hut/gui/HutMenuBar.h"
 #include "mail/CarrierPackage.h"
 #include "mail/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramFolder.h"
 #include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtShell.h"
 #include "platform/x11/X11WindowMessages.h"
 
 namespace mf {
@@ -124,6 +126,7 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
       registry_(startup_.programFolder),
       ownClock_(startup_.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(startup_.dialogs ? nullptr : std::make_unique<platform::QtDialogs>(this)),
+      ownShell_(startup_.shell ? nullptr : std::make_unique<platform::QtShell>()),
       lifecycle_(registry_, *this, startup_.clock ? *startup_.clock : *ownClock_,
                  startup_.dialogs ? *startup_.dialogs : *ownDialogs_),
       making_(startup_.programFolder, startup_.clock ? *startup_.clock : *ownClock_, random_,
@@ -212,6 +215,10 @@ void TMainForm::BuildControls() {
   resurrTimer->setInterval(CharacterLifecycle::kReturnCheckMs);
   connect(resurrTimer, &QTimer::timeout, this, [this] { resurrTimerTimer(); });
 
+  trayWait = new QTimer(this);
+  trayWait->setSingleShot(true);
+  connect(trayWait, &QTimer::timeout, this, [this] { ShowIfNoTray(); });
+
   TaskTrayPopupMenu = new QMenu(this);
   ttpmOpen = TaskTrayPopupMenu->addAction(Text("小屋を開く(&O)"));
   ttpmExit = TaskTrayPopupMenu->addAction(Text("終了(&X)"));
@@ -220,9 +227,13 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::FormCreate() {
-  // 1. With "/s" the hut stays hidden; no show will write the handle.
+  // 1. With "/s" the hut stays hidden; no show will write the handle. Only
+  // the tray could bring it up: without one the hut comes up after all.
   showAtStart_ = startup_.firstArgument != "/s";
-  if (!showAtStart_) SaveHutHandle();
+  if (!showAtStart_) {
+    SaveHutHandle();
+    if (!TrayAvailable()) trayWait->start(std::max(0, startup_.trayWaitMs));
+  }
 
   // 2. No taskbar button: the hut is a tool window (set at construction).
 
@@ -255,8 +266,15 @@ void TMainForm::FormCreate() {
   // 9. The tray icon.
   AddTrayIcon();
 
-  // 10. The help file.
-  helpFile_ = startup_.programFolder + "MFMAIL.HLP";
+  // 10. The help file: the user guide that comes with the program.
+  const std::string executableFolder = platform::ExtractFilePath(platform::ExecutablePath());
+  helpFile_ = FindUserGuide(startup_.guideFolders.empty() ? UserGuideFolders(executableFolder)
+                                                          : startup_.guideFolders);
+  helpFound_ = !helpFile_.empty();
+  if (!helpFound_) {
+    helpFile_ = startup_.guideFolders.empty() ? ExpectedUserGuide(executableFolder)
+                                              : ExpectedUserGuide(startup_.guideFolders.front());
+  }
 
   // 11.
   exitPermitted_ = false;
@@ -402,7 +420,7 @@ void TMainForm::ShapeHut() {
 
 void TMainForm::AddTrayIcon() {
   TrayIcon = new QSystemTrayIcon(HutIcon(), this);
-  TrayIcon->setToolTip(Text("モフタンメール"));
+  TrayIcon->setToolTip(platform::ToQString(ProgramTitle()));
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
             WindowMessage(WM_TRAYNOTIFY, kTrayIconId, TrayMouseMessage(reason));
@@ -410,6 +428,14 @@ void TMainForm::AddTrayIcon() {
   // Shown even when no tray is there yet: a program started with the session
   // often comes up before the panel, and the icon joins the tray once it does.
   TrayIcon->show();
+}
+
+bool TMainForm::TrayAvailable() const {
+  return startup_.trayAvailable ? startup_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TMainForm::ShowIfNoTray() {
+  if (!TrayAvailable() && !isVisible()) ttpmOpenClick();
 }
 
 void TMainForm::RemoveTrayIcon() {
@@ -442,15 +468,23 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   if (exitPermitted_) {
     exitPermitted_ = false;
     event->accept();
-    if (endProgram_) {
-      endProgram_();
-    } else {
-      QCoreApplication::exit(0);
-    }
+    EndProgram();
     return;
   }
   event->ignore();
-  hide();
+  if (TrayAvailable()) {
+    hide();
+  } else {
+    ttpmExitClick();
+  }
+}
+
+void TMainForm::EndProgram() {
+  if (endProgram_) {
+    endProgram_();
+  } else {
+    QCoreApplication::exit(0);
+  }
 }
 
 void TMainForm::WindowMessage(std::uint32_t message, std::int32_t, std::int32_t lParam) {
@@ -474,13 +508,10 @@ void TMainForm::ttpmOpenClick() {
 }
 
 void TMainForm::ttpmExitClick() {
-  close();
+  // Hidden, as a close would hide it where a tray shows, then the end.
+  hide();
   // FIXME: clear the mail list window's selection here once that window exists.
-  if (endProgram_) {
-    endProgram_();
-  } else {
-    QCoreApplication::exit(0);
-  }
+  EndProgram();
 }
 
 void TMainForm::QueryEndSession() { exitPermitted_ = true; }
@@ -611,10 +642,16 @@ void TMainForm::ShowVersion() {
 }
 
 void TMainForm::OpenHelp() {
-  // The help file is not shipped with the program; without it there is
-  // nothing to open.
-  if (!platform::FileExists(helpFile_)) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(platform::NativePath(helpFile_))));
+  // Where nothing opens the guide, or it is gone, the user learns where it
+  // is (or should be) and can open it by hand.
+  if (!helpFound_ || !platform::FileExists(helpFile_)) {
+    Dialogs().Information(UserGuideMissingText(helpFile_));
+    return;
+  }
+  platform::Shell& shell = startup_.shell ? *startup_.shell : *ownShell_;
+  if (!shell.OpenDocument(helpFile_, platform::ExtractFilePath(helpFile_))) {
+    Dialogs().Information(UserGuideNotOpenedText(helpFile_));
+  }
 }
 
 void TMainForm::RunMenuCommand(MenuCommand command) {
@@ -622,9 +659,24 @@ void TMainForm::RunMenuCommand(MenuCommand command) {
     case MenuCommand::MailList: ShowMailList(); break;
     case MenuCommand::NewCharacter: mNewClick(); break;
     case MenuCommand::Receive: cmMailRcvClick(); break;
-    case MenuCommand::CloseHut: hide(); break;
+    case MenuCommand::CloseHut: close(); break;
     case MenuCommand::Help: OpenHelp(); break;
     case MenuCommand::Version: ShowVersion(); break;
+  }
+}
+
+void TMainForm::DepartWithMail(const std::string& id) {
+  const TCharItem* item = FirstItemWithId(id);
+  const std::string name = item ? platform::FromQString(item->text()) : std::string();
+  const DateTime now = startup_.clock ? startup_.clock->Now() : ownClock_->Now();
+  if (auto back = lifecycle_.DepartWithMail(id)) Notify(ProgramTitle(), DepartureNoticeText(name, *back, now));
+}
+
+void TMainForm::Notify(const std::string& title, const std::string& text) {
+  if (TrayIcon && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), HutIcon());
+  } else if (links_.notifyDesktop) {
+    links_.notifyDesktop(title, text);
   }
 }
 

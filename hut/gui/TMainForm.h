@@ -31,6 +31,7 @@ namespace mf {
 
 namespace platform {
 class Dialogs;
+class Shell;
 class WindowMessageReader;
 }
 class Clock;
@@ -67,6 +68,19 @@ struct HutStartup {
   // when not given (tests give theirs).
   const Clock* clock = nullptr;
   platform::Dialogs* dialogs = nullptr;
+  // The desktop's handler that opens the user guide; the system's own when
+  // not given.
+  platform::Shell* shell = nullptr;
+  // The folders the user guide is looked for in; beside the executable and
+  // in an install's shared folder when empty.
+  std::vector<std::string> guideFolders{};
+  // Whether the desktop shows a system tray now; Qt's answer when not
+  // given.
+  std::function<bool()> trayAvailable{};
+  // How long a start with "/s" waits for a tray to come up (a panel
+  // started with the same session may come after the program) before it
+  // shows the hut, as nothing else could bring the hut up.
+  int trayWaitMs = 5000;
 };
 
 // What the hut reaches in the windows created after it. Until a window is
@@ -80,6 +94,9 @@ struct HutLinks {
   std::function<void()> forgetComposingCharacter;  // the composition window
   std::function<void()> clearReceivingFlag;        // the receiving progress window
   std::function<void()> showVersion;               // the version window, modal
+  // A notice in passing where there is no tray for a balloon: the
+  // desktop's notifications. Shift_JIS.
+  std::function<void(const std::string& title, const std::string& text)> notifyDesktop;
 };
 
 // The hut ("小屋"): the program's main window, house-shaped and borderless,
@@ -121,6 +138,10 @@ class TMainForm final : public QWidget,
   // Tray menu commands.
   void ttpmOpenClick();
   void ttpmExitClick();
+  // Whether the desktop shows a system tray now. Without one, closing the
+  // hut ends the program as "終了(&X)" does: nothing else could end it or
+  // bring the hut back.
+  bool TrayAvailable() const;
 
   // The session ends (log-out, shutdown): the next close ends the program.
   void QueryEndSession();
@@ -153,12 +174,14 @@ class TMainForm final : public QWidget,
   void cmMailRcvClick();
   void ShowMailList();
   void ShowVersion();
-  // Opens the help file with the desktop's viewer when it exists.
+  // Opens the user guide.
   void OpenHelp();
   void RunMenuCommand(MenuCommand command);
 
   // Hut operations the other windows use.
-  void DepartWithMail(const std::string& id) override { lifecycle_.DepartWithMail(id); }
+  // A character leaving with a mail says so in passing, with the time it
+  // comes back.
+  void DepartWithMail(const std::string& id) override;
   bool ShowAgain(const std::string& number, const std::string& id) override {
     return lifecycle_.ShowAgain(number, id);
   }
@@ -211,6 +234,7 @@ class TMainForm final : public QWidget,
   TCharItem* SelectedItem() const;
   HutMenuBar& MenuBar() { return *menuBar_; }
   std::vector<QPixmap>& ImageList1() { return ImageList1_; }
+  // The user guide (where it is expected when it is missing).
   const std::string& HelpFile() const { return helpFile_; }
   // The hut's shape in window coordinates.
   const QRegion& HutRegion() const { return hutRegion_; }
@@ -237,6 +261,7 @@ class TMainForm final : public QWidget,
   QTimer* Timer2;
   QTimer* resurrTimer;
   QTimer* CheckMouseLeaveTimer;
+  QTimer* trayWait;  // a start with "/s" waits this long for a tray
   QSystemTrayIcon* TrayIcon = nullptr;
   QMenu* TaskTrayPopupMenu;
   QAction* ttpmOpen;
@@ -274,6 +299,14 @@ class TMainForm final : public QWidget,
   void ForgetComposingCharacter() override;
   void AddTrayIcon();
   void RemoveTrayIcon();
+  // The end of the program: the tray's "終了(&X)", a session end, or
+  // closing the hut on a desktop without a tray.
+  void EndProgram();
+  // A start with "/s" on a desktop that has shown no tray by now.
+  void ShowIfNoTray();
+  // Tells the user something in passing (a character left with a mail): a
+  // tray balloon, else a desktop notification, else nothing.
+  void Notify(const std::string& title, const std::string& text);
   // The window of a lent character while it is still the one lent.
   TCharForm* CarrierWindow(const CarrierRef& carrier) const;
   TCharItem* FirstItemWithId(const std::string& id) const;
@@ -288,6 +321,7 @@ class TMainForm final : public QWidget,
   CharacterRegistry registry_;
   std::unique_ptr<Clock> ownClock_;
   std::unique_ptr<platform::Dialogs> ownDialogs_;
+  std::unique_ptr<platform::Shell> ownShell_;
   CharacterLifecycle lifecycle_;
   MersenneRandom random_;
   CharacterMaking making_;
@@ -304,6 +338,7 @@ class TMainForm final : public QWidget,
   std::vector<QPixmap> ImageList1_;
   QRegion hutRegion_;
   std::string helpFile_;
+  bool helpFound_ = false;
   bool showAtStart_ = true;
   bool exitPermitted_ = false;
   std::function<void()> endProgram_;

@@ -140,8 +140,8 @@ void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
 void ReceivingWindowController::AskForPassword() {
   // The session has ended already: whatever the answer, the commands work
   // again, and a new password is tried by the next run.
-  const auto entered = context_.dialogs.InputBox(
-      Sj("パスワードの入力"), Sj("パスワードが間違っています。正しく入力してください"), "");
+  const auto entered = context_.dialogs.PasswordBox(Sj("パスワードの入力"),
+                                                    Sj("パスワードが間違っています。正しく入力してください"));
   if (!entered) return;
   if (entered->empty()) {
     context_.dialogs.Information(Sj("パスワードの入力がありません。受信を終了します。"));

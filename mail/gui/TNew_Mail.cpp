@@ -17,6 +17,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 
@@ -287,7 +288,7 @@ void TNew_Mail::ErrorReset() {
   if (isVisible()) Finish(QDialog::Rejected);
 }
 
-int TNew_Mail::ShowModal() { return exec(); }
+int TNew_Mail::ShowModal() { return platform::ExecAbove(*this); }
 
 void TNew_Mail::showEvent(QShowEvent* event) {
   SpeechBubbleWindow::showEvent(event);

@@ -20,6 +20,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Shell.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "text/Mailbox.h"
@@ -166,7 +167,7 @@ void TShowMailForm::Fill(const ArrivedMail& mail) {
 
 int TShowMailForm::ShowModal() {
   mailText->moveCursor(QTextCursor::Start);
-  return exec();
+  return platform::ExecAbove(*this);
 }
 
 std::string TShowMailForm::AttachmentPath(int row) const {

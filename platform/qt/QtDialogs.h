@@ -10,7 +10,9 @@ class QWidget;
 
 namespace mf::platform {
 
-// Message boxes and standard dialogs of Qt, with Japanese captions.
+// Message boxes and standard dialogs of Qt, with Japanese captions. Each
+// opens above the window the user works in (see DialogOwner), else above
+// `parent`.
 class QtDialogs final : public Dialogs {
  public:
   explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
@@ -20,6 +22,7 @@ class QtDialogs final : public Dialogs {
   Answer WarningYesNoCancel(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& initial) override;
+  std::optional<std::string> PasswordBox(const std::string& caption, const std::string& prompt) override;
   std::optional<std::string> OpenFile(const std::string& filter, const std::string& initialFolder) override;
   std::optional<std::string> SaveFile(const std::string& filter, const std::string& initialFolder,
                                       const std::string& defaultExtension) override;

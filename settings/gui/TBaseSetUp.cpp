@@ -16,6 +16,7 @@
 #include "base/Integer.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/InputChecks.h"
 #include "settings/gui/TUpDown.h"
@@ -334,7 +335,7 @@ void TBaseSetUp::showEvent(QShowEvent* event) {
 
 void TBaseSetUp::ShowModalOnFirstTab() {
   MailSetUp->setCurrentIndex(0);
-  exec();
+  platform::ExecAbove(*this);
 }
 
 void TBaseSetUp::OKButtonClick() {

@@ -3,6 +3,10 @@
 
 #include <chrono>
 
+#include <QCoreApplication>
+#include <QLocale>
+
+#include "app/JapaneseInterface.h"
 #include "app/SecondStart.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -47,6 +51,23 @@ TEST(TerminationWatch, SignalsArriveOnTheLoopNotInTheHandler) {
   // Gone: a new watch can take the signals again.
   platform::TerminationWatch again(loop, [] {});
   EXPECT_TRUE(again.Active());
+}
+
+TEST(JapaneseInterface, QtsOwnButtonsSpeakJapaneseWhateverTheUsersLocale) {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  int argc = 1;
+  char name[] = "app_tests";
+  char* argv[] = {name, nullptr};
+  QCoreApplication application(argc, argv);
+  ASSERT_TRUE(UseJapaneseInterface(application)) << "Qt's translations (qt6-translations-l10n) are missing";
+  EXPECT_EQ(QLocale().language(), QLocale::Japanese);
+  // The buttons of message boxes and the file dialog's column headers.
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString::fromUtf8("はい(&Y)"));
+  EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+  EXPECT_NE(QCoreApplication::translate("QFileSystemModel", "Name"), "Name");
+  // Where Qt's translation has nothing, the program's own words fill in.
+  EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QString::fromUtf8("フォルダー"));
+  EXPECT_EQ(QCoreApplication::translate("QMessageBox", "Not a text of Qt's"), "Not a text of Qt's");
 }
 
 }  // namespace

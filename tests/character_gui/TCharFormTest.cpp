@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
@@ -165,6 +168,91 @@ TEST_F(CharacterWindow, TopmostSwitchKeepsTheWindow) {
   form_.SetTopmost(true);
   EXPECT_TRUE(form_.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(form_.winId(), id);
+}
+
+// A character never covers the program window the user works in: a click
+// meant for a field there must reach the field.
+struct Covering {
+  const char* name;
+  QPoint at;           // the character's top left from the dialog's outer top left (300 x 200 inside)
+  const char* active;  // "dialog", "character" or "none"
+  bool walking;
+  bool givesWay;
+};
+
+class GivingWay : public CharacterWindow, public ::testing::WithParamInterface<Covering> {};
+
+TEST_P(GivingWay, OnlyAWalkingCharacterOverTheActiveProgramWindowPassesBehindIt) {
+  QDialog dialog;
+  dialog.setGeometry(200, 200, 300, 200);
+  dialog.show();
+  const QRect frame = dialog.frameGeometry();
+  const QPoint at = frame.topLeft() + GetParam().at;
+  TCharForm other{host_, edges_};
+  other.move(at);
+  ASSERT_TRUE(form_.LoadScenes());
+  form_.move(at);
+  form_.Engine().MoveTo(at.x(), at.y());
+  form_.show();
+  ASSERT_TRUE(form_.IsTopmost());
+  if (GetParam().walking) form_.Timer1->start();
+  const std::string active = GetParam().active;
+  if (active == "dialog") {
+    QApplication::setActiveWindow(&dialog);
+  } else if (active == "character") {
+    other.show();
+    QApplication::setActiveWindow(&other);
+  } else {
+    QApplication::setActiveWindow(nullptr);
+  }
+  form_.GiveWayToActiveWindow();
+  EXPECT_EQ(form_.GivingWay(), GetParam().givesWay);
+  EXPECT_EQ(form_.IsTopmost(), !GetParam().givesWay);
+  EXPECT_TRUE(form_.TopmostFlag()) << "the engine keeps its choice";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, GivingWay,
+    ::testing::Values(Covering{"OverTheActiveDialog", QPoint(100, 100), "dialog", true, true},
+                      Covering{"OverItsTopCorner", QPoint(-20, -30), "dialog", true, true},
+                      Covering{"StandingOnItsTop", QPoint(100, -46), "dialog", true, false},
+                      Covering{"Beside", QPoint(400, 50), "dialog", true, false},
+                      Covering{"AnotherProgramInFront", QPoint(100, 100), "none", true, false},
+                      Covering{"AnotherCharacterActive", QPoint(100, 100), "character", true, false},
+                      Covering{"HeldOrParked", QPoint(100, 100), "dialog", false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CharacterWindow, GivingWayStartsWithTheDialogAndEndsOnceClear) {
+  QDialog dialog;
+  dialog.setGeometry(200, 200, 300, 200);
+  ASSERT_TRUE(form_.LoadScenes());
+  form_.move(300, 300);
+  form_.Engine().MoveTo(300, 300);
+  form_.show();
+  form_.Timer1->start();
+
+  // A dialog opening under it: no step needed.
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return form_.GivingWay(); }, 1000));
+  EXPECT_FALSE(form_.IsTopmost());
+
+  // Walking off it, it takes its place on top again.
+  form_.Engine().MoveTo(600, 300);
+  form_.Timer1Timer();
+  EXPECT_FALSE(form_.GivingWay());
+  EXPECT_TRUE(form_.IsTopmost());
+
+  // Parked beside a mail it stays out of the topmost band, whatever it
+  // covered before.
+  form_.Engine().MoveTo(300, 300);
+  form_.Timer1Timer();
+  ASSERT_TRUE(form_.GivingWay());
+  form_.ParkForMail();
+  EXPECT_FALSE(form_.GivingWay());
+  EXPECT_FALSE(form_.IsTopmost());
+  form_.RestoreAfterMail();
+  EXPECT_TRUE(form_.IsTopmost());
 }
 
 TEST_F(CharacterWindow, FirstImagePassesOverUnreadableFiles) {

@@ -124,7 +124,10 @@ class Desktop : public ::testing::Test {
     std::vector<std::string> env;
     for (char** entry = environ; *entry; ++entry) {
       std::string text = *entry;
-      for (const char* name : {"DISPLAY=", "MFMAIL_HOME=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM="}) {
+      // No desktop services of the user's session: whether a tray shows is
+      // the test's choice.
+      for (const char* name :
+           {"DISPLAY=", "MFMAIL_HOME=", "XDG_RUNTIME_DIR=", "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS="}) {
         if (text.rfind(name, 0) == 0) text.clear();
       }
       // The X keyboard library hands strndup a buffer without a terminating
@@ -271,6 +274,50 @@ class Desktop : public ::testing::Test {
     return status && *status == 0;
   }
 
+  // Clicks the hut's own close button.
+  bool ClickHutClose(const WindowInfo& hut) {
+    // The close button: 17 x 17 at (323, 4) of the menu strip, which starts
+    // at (50, 97) of the hut.
+    return Xdotool({"mousemove", std::to_string(hut.x + 50 + 323 + 8), std::to_string(hut.y + 97 + 4 + 8),
+                    "click", "1"});
+  }
+
+  // Becomes the system tray of the screen, as a panel starting does; it
+  // goes with the test's connection.
+  Window StartTray() {
+    Window root = DefaultRootWindow(display_);
+    Window tray = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+    Atom selection = XInternAtom(display_, "_NET_SYSTEM_TRAY_S0", False);
+    XSetSelectionOwner(display_, selection, tray, CurrentTime);
+    XEvent manager{};
+    manager.xclient.type = ClientMessage;
+    manager.xclient.window = root;
+    manager.xclient.message_type = XInternAtom(display_, "MANAGER", False);
+    manager.xclient.format = 32;
+    manager.xclient.data.l[0] = CurrentTime;
+    manager.xclient.data.l[1] = static_cast<long>(selection);
+    manager.xclient.data.l[2] = static_cast<long>(tray);
+    XSendEvent(display_, root, False, StructureNotifyMask, &manager);
+    XSync(display_, False);
+    return tray;
+  }
+
+  // Whether an icon asked the tray to take it in (the system tray
+  // protocol's dock request).
+  bool IconDocked() {
+    Atom opcode = XInternAtom(display_, "_NET_SYSTEM_TRAY_OPCODE", False);
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (event.type == ClientMessage && event.xclient.message_type == opcode && event.xclient.data.l[1] == 0) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
   static std::unique_ptr<testing::PrivateXServer> server_;
   Display* display_ = nullptr;
   platform::TemporaryFolder home_;
@@ -286,6 +333,8 @@ const std::string kCharacterTitle = "モフタンキャラクター";
 TEST_F(Desktop, SilentStartPutsCharactersOutAndASecondStartShowsTheHut) {
   MakeWalker();
   MakeWindow(0, kFloorTop, kScreenWidth, kScreenHeight - kFloorTop);
+  // A tray: the one way back to a hut hidden from the start.
+  StartTray();
   pid_t first = StartProgram({"/s"});
   ASSERT_GT(first, 0);
 
@@ -386,7 +435,9 @@ TEST_F(Desktop, GoingOutAndComingHomeSurviveARestart) {
   testing::WriteList(Home() + "outDB.dat", {out.id});
   MakeWindow(0, kFloorTop, kScreenWidth, kScreenHeight - kFloorTop);
 
-  // Started with the desktop, so the hut stays out of the way at first.
+  // Started with the desktop, so the hut stays out of the way at first (the
+  // tray could bring it back).
+  StartTray();
   pid_t program = StartProgram({"/s"});
   ASSERT_GT(program, 0);
 
@@ -443,6 +494,40 @@ TEST_F(Desktop, GoingOutAndComingHomeSurviveARestart) {
   for (const auto& window : Windows(kCharacterTitle)) shown += window.viewable ? 1 : 0;
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), home.id + "\r\n");
+  ASSERT_TRUE(Terminate(program, &exit));
+  EXPECT_EQ(exit, 0);
+}
+
+// On a desktop without a tray nothing else could end the program or bring
+// the hut back: closing the hut ends the program. A tray that comes up later
+// takes the icon, and the hut only hides again.
+TEST_F(Desktop, WithoutATrayClosingTheHutEndsTheProgram) {
+  MakeWalker();
+  pid_t program = StartProgram();
+  ASSERT_GT(program, 0);
+  std::optional<WindowInfo> hut;
+  ASSERT_TRUE(PollUntil([&] { return (hut = Viewable(kHutTitle)).has_value(); }, 15s));
+  ASSERT_TRUE(ClickHutClose(*hut));
+  auto status = WaitForExit(program, 15s);
+  ASSERT_TRUE(status.has_value()) << "the program still runs with its hut closed and no tray";
+  programs_.erase(std::remove(programs_.begin(), programs_.end(), program), programs_.end());
+  EXPECT_EQ(*status, 0);
+}
+
+TEST_F(Desktop, ATrayThatComesUpLaterTakesTheIconAndTheHutOnlyHides) {
+  MakeWalker();
+  pid_t program = StartProgram();
+  ASSERT_GT(program, 0);
+  std::optional<WindowInfo> hut;
+  ASSERT_TRUE(PollUntil([&] { return (hut = Viewable(kHutTitle)).has_value(); }, 15s));
+  StartTray();
+  EXPECT_TRUE(PollUntil([&] { return IconDocked(); }, 10s));
+
+  ASSERT_TRUE(ClickHutClose(*hut));
+  EXPECT_TRUE(PollUntil([&] { return !Viewable(kHutTitle).has_value(); }, 10s));
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(Running(program));
+  int exit = -1;
   ASSERT_TRUE(Terminate(program, &exit));
   EXPECT_EQ(exit, 0);
 }

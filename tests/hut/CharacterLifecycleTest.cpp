@@ -176,7 +176,7 @@ TEST_F(Lifecycle, TheLastCharacterNeverLeavesWithAMail) {
   Make("1", "<only>", "Only");
   testing::WriteList(Home() + "visibleDB.dat", {"<only>"});
   Start();
-  life_.DepartWithMail("<only>");
+  EXPECT_EQ(life_.DepartWithMail("<only>"), std::nullopt);
   EXPECT_EQ(hut_.ItemCount(), 1);
   EXPECT_TRUE(hut_.HasWindow(0));
   EXPECT_TRUE(registry_.resurrDB.empty());
@@ -186,8 +186,9 @@ TEST_F(Lifecycle, TheLastCharacterNeverLeavesWithAMail) {
 
 TEST_F(Lifecycle, ACharacterAwayWithAMailIsBackAtTheFirstCheckAfterADay) {
   StartWithThree();
-  life_.DepartWithMail("<b>");
-  life_.DepartWithMail("<unknown>");  // no item: nothing
+  // It says when it is due back, as resurrDB holds it.
+  EXPECT_EQ(life_.DepartWithMail("<b>"), FromDayCount(ToDayCount(At(11, 10, 0))));
+  EXPECT_EQ(life_.DepartWithMail("<unknown>"), std::nullopt);  // no item: nothing
 
   // Gone from the hut, the window slot empty, the icon left unused.
   ASSERT_EQ(hut_.ItemCount(), 2);

@@ -49,6 +49,7 @@ class HutWindow : public ::testing::Test {
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.clock = &clock_;
     startup.dialogs = &dialogs_;
+    startup.trayAvailable = [this] { return tray_; };
     auto hut = std::make_unique<TMainForm>(startup, edges_);
     HutLinks links;
     links.showMailList = [this] { ++mailLists_; };
@@ -56,6 +57,9 @@ class HutWindow : public ::testing::Test {
     links.receiveEnabled = [this] { return receiveEnabled_; };
     links.mailTransferBusy = [this] { return busy_; };
     links.showVersion = [this] { ++versions_; };
+    links.notifyDesktop = [this](const std::string& title, const std::string& text) {
+      notices_.push_back(title + "|" + text);
+    };
     hut->SetLinks(std::move(links));
     hut->show();
     hut->activateWindow();
@@ -75,6 +79,8 @@ class HutWindow : public ::testing::Test {
   int versions_ = 0;
   bool receiveEnabled_ = true;
   bool busy_ = false;
+  bool tray_ = true;
+  std::vector<std::string> notices_;
 };
 
 TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
@@ -210,11 +216,15 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   EXPECT_FALSE(hut->CharForms()[1]->isVisible());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 
-  // The first one leaves with a mail: its icon stays, unused.
+  // The first one leaves with a mail: its icon stays, unused. Without a
+  // tray for a balloon the desktop tells who left and when it is due back.
+  tray_ = false;
   hut->DepartWithMail("<1>");
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->CharForms()[0], nullptr);
   EXPECT_EQ(hut->ImageList1().size(), 3u);
+  EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
+  tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.
   hut->ListView1->setCurrentRow(0);

@@ -4,13 +4,18 @@
 
 #include <QListWidget>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <functional>
 
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
+#include "base/ShiftJis.h"
 #include "platform/DesktopWindows.h"
+#include "platform/Dialogs.h"
 #include "platform/Files.h"
+#include "platform/Shell.h"
 #include "platform/IniFile.h"
 #include "tests/hut/CharacterFolders.h"
 
@@ -28,7 +33,13 @@ class Hut : public ::testing::Test {
   std::string Settings() const { return Home() + "MFMail.ini"; }
 
   std::unique_ptr<TMainForm> Start(const std::string& argument = "") {
-    auto hut = std::make_unique<TMainForm>(HutStartup{Home(), Settings(), argument}, edges_);
+    HutStartup startup{Home(), Settings(), argument};
+    startup.dialogs = &dialogs_;
+    startup.shell = &shell_;
+    startup.guideFolders = {Home() + "guide/"};
+    startup.trayAvailable = [this] { return tray_; };
+    startup.trayWaitMs = 20;
+    auto hut = std::make_unique<TMainForm>(startup, edges_);
     hut->SetEndProgram([this] { ++ended_; });
     return hut;
   }
@@ -48,6 +59,9 @@ class Hut : public ::testing::Test {
   platform::TemporaryFolder folder_;
   platform::FakeDesktopWindows desktop_;
   WindowEdgeSearch edges_{desktop_};
+  platform::FakeDialogs dialogs_;
+  platform::FakeShell shell_;
+  bool tray_ = true;
   int ended_ = 0;
 };
 
@@ -87,7 +101,7 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
   EXPECT_FALSE(hut->CharForms()[2]->Timer1->isActive());
 
   EXPECT_EQ(hut->Registry().charDB.size(), 8u);
-  EXPECT_EQ(hut->HelpFile(), Home() + "MFMAIL.HLP");
+  EXPECT_EQ(hut->HelpFile(), Home() + "guide/help/index.html");
   EXPECT_FALSE(hut->ExitPermitted());
 }
 
@@ -131,6 +145,92 @@ TEST_F(Hut, ClosingOnlyHidesUntilTheSessionEnds) {
   EXPECT_EQ(ended_, 1);
   EXPECT_FALSE(hut->ExitPermitted());
 }
+
+// Without a tray nothing else could bring the hut back or end the program:
+// every way of closing the hut ends it, as the tray's "終了(&X)" does.
+struct Closing {
+  const char* name;
+  std::function<void(TMainForm&)> close;
+};
+
+class HutClosing : public Hut, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(HutClosing, HidesWithATrayAndEndsTheProgramWithout) {
+  auto hut = Start();
+  hut->show();
+  GetParam().close(*hut);
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_EQ(ended_, 0);
+
+  tray_ = false;
+  hut->show();
+  GetParam().close(*hut);
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_EQ(ended_, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, HutClosing,
+    ::testing::Values(Closing{"WindowManager", [](TMainForm& hut) { hut.close(); }},
+                      Closing{"CloseItem", [](TMainForm& hut) { hut.RunMenuCommand(MenuCommand::CloseHut); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Hut, SilentStartShowsTheHutWhenNoTrayComesUp) {
+  tray_ = false;
+  auto hut = Start("/s");
+  EXPECT_FALSE(hut->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&hut] { return hut->isVisible(); }, 2000));
+
+  // A tray that comes up while the program waits keeps the hut hidden.
+  auto waited = Start("/s");
+  tray_ = true;
+  QTest::qWait(100);
+  EXPECT_FALSE(waited->isVisible());
+
+  auto withTray = Start("/s");
+  tray_ = false;
+  QTest::qWait(100);
+  EXPECT_FALSE(withTray->isVisible()) << "a tray at the start: no waiting, the hut stays hidden";
+  EXPECT_EQ(ended_, 0);
+}
+
+struct HelpCase {
+  const char* name;
+  bool guideThere;
+  bool opens;
+  std::vector<std::string> opened;      // below the program folder
+  std::vector<std::string> information;  // Shift_JIS, each followed by the guide's path
+};
+
+class HutHelp : public Hut, public ::testing::WithParamInterface<HelpCase> {};
+
+TEST_P(HutHelp, OpensTheGuideOrSaysWhereItIs) {
+  if (GetParam().guideThere) {
+    ASSERT_TRUE(platform::CreateFolders(Home() + "guide/help"));
+    ASSERT_TRUE(platform::WriteFileAtomic(Home() + "guide/help/index.html", "<html></html>"));
+  }
+  shell_.answer = GetParam().opens;
+  auto hut = Start();
+  hut->RunMenuCommand(MenuCommand::Help);
+
+  const std::string guide = Home() + "guide/help/index.html";
+  std::vector<std::string> opened;
+  for (const auto& path : GetParam().opened) opened.push_back(Home() + path);
+  EXPECT_EQ(shell_.opened, opened);
+  std::vector<std::string> information;
+  for (const auto& call : dialogs_.calls) information.push_back(call.kind + ":" + call.text);
+  std::vector<std::string> expected;
+  for (const auto& text : GetParam().information) expected.push_back("Information:" + text + guide);
+  EXPECT_EQ(information, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guides, HutHelp,
+    ::testing::Values(HelpCase{"Opened", true, true, {"guide/help/index.html"}, {}},
+                      HelpCase{"NothingOpensIt", true, false, {"guide/help/index.html"},
+                               {Sj("ヘルプを開くプログラムが見つかりません。ヘルプはこのファイルです:\n")}},
+                      HelpCase{"Missing", false, true, {}, {Sj("ヘルプファイルが見つかりません。\n")}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Hut, SignalEndsTheProgramEvenWithTheHutHidden) {
   auto hut = Start("/s");

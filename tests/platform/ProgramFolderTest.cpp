@@ -36,6 +36,8 @@ struct Install {
     WriteFileAtomic(Share() + "char1/scene.txt", "[walk]\r\n");
     WriteFileAtomic(Share() + "visibleDB.dat", "char1\r\n");
     WriteFileAtomic(Share() + "README.md", "not for users");
+    CreateFolders(Share() + "help");
+    WriteFileAtomic(Share() + "help/index.html", "<html></html>");
   }
 };
 
@@ -54,6 +56,8 @@ TEST(ProgramFolder, AReadOnlyInstallSeedsTheDataFolderOnTheFirstStartOnly) {
   EXPECT_EQ(*ReadFile(folder + "char1/scene.txt"), "[walk]\r\n");
   EXPECT_EQ(*ReadFile(folder + "visibleDB.dat"), "char1\r\n");
   EXPECT_FALSE(FileExists(folder + "README.md"));
+  // The user guide is read where it is installed.
+  EXPECT_FALSE(DirectoryExists(folder + "help"));
   // The user lets the character go; it must not come back on the next start.
   ASSERT_TRUE(RemoveFolderTreeInside(folder, folder + "char1"));
   ASSERT_TRUE(WriteFileAtomic(folder + "visibleDB.dat", ""));
