@@ -300,7 +300,12 @@ void TMainForm::AddItem(const std::string& caption, const TCharData& data, const
   if (!picture.isNull()) {
     ImageList1_.push_back(MaskedIcon(picture));
     item->imageIndex = static_cast<int>(ImageList1_.size()) - 1;
-    item->setIcon(QIcon(ImageList1_.back()));
+    // The selection shows in the name's highlight; a tinted picture would
+    // look like another animal.
+    QIcon icon;
+    icon.addPixmap(ImageList1_.back(), QIcon::Normal);
+    icon.addPixmap(ImageList1_.back(), QIcon::Selected);
+    item->setIcon(icon);
   }
 }
 

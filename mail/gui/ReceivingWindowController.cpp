@@ -125,7 +125,7 @@ void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
       break;
     case ReceiveEnd::PasswordRejected:
       Idle();
-      AskForPassword();
+      AskForPassword(summary.trigger);
       break;
     case ReceiveEnd::Failed:
       if (summary.userText.empty()) {
@@ -137,9 +137,10 @@ void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
   }
 }
 
-void ReceivingWindowController::AskForPassword() {
+void ReceivingWindowController::AskForPassword(ReceiveTrigger trigger) {
   // The session has ended already: whatever the answer, the commands work
-  // again, and a new password is tried by the next run.
+  // again. A new password is tried at once, so that the mail the user was
+  // waiting for comes without a second command.
   const auto entered = context_.dialogs.PasswordBox(Sj("パスワードの入力"),
                                                     Sj("パスワードが間違っています。正しく入力してください"));
   if (!entered) return;
@@ -149,6 +150,7 @@ void ReceivingWindowController::AskForPassword() {
   }
   context_.settings.pop3Password = *entered;
   context_.settings.OKButtonClick();
+  context_.loop.Post(guard_.Bind([this, trigger] { MailRcvClick(trigger); }));
 }
 
 }  // namespace mf

@@ -71,13 +71,14 @@ class ReceivingWindowController {
 
  private:
   void Finished(const ReceiveSummary& summary);
-  void AskForPassword();
+  void AskForPassword(ReceiveTrigger trigger);
   void HideProgress();
   // The run is over: the commands work again.
   void Idle();
 
   ReceivingContext context_;
   ReceiveController receiver_;
+  platform::LifetimeGuard guard_;
 };
 
 }  // namespace mf

@@ -17,7 +17,9 @@ namespace {
 
 QString Caption() { return QStringLiteral("MFMail"); }
 
-// "説明|*.a;*.b|説明|*.*" -> "説明 (*.a *.b);;説明 (*)"
+// "説明|*.a;*.b|説明|*.*" -> "説明 (*.a *.b);;説明 (*)". A description that
+// already ends with its patterns in brackets ("Outlookメール(*.eml)") is
+// shown as it is, not with the patterns twice.
 QString QtFilter(const std::string& filter) {
   QStringList parts = ToQString(filter).split('|');
   QStringList entries;
@@ -25,7 +27,12 @@ QString QtFilter(const std::string& filter) {
     QString patterns = parts[i + 1];
     patterns.replace(';', ' ');
     if (patterns == "*.*") patterns = "*";
-    entries << parts[i] + " (" + patterns + ")";
+    const QString& description = parts[i];
+    if (description.endsWith("(" + parts[i + 1] + ")")) {
+      entries << description.left(description.size() - parts[i + 1].size() - 2) + "(" + patterns + ")";
+    } else {
+      entries << description + " (" + patterns + ")";
+    }
   }
   return entries.join(";;");
 }

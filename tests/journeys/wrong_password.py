@@ -41,8 +41,8 @@ class WrongPassword(harness.Journey):
         harness.wait_for("the password to be saved", lambda: bob.settings().get("POP3Pass") ==
                          bytes(b ^ 0xD4 for b in harness.PASSWORD.encode()))
 
-        # The next receive logs in with it.
-        viewer = bob.receive()
+        # The run logs in with it at once: no second command is needed.
+        viewer = bob.window("メール", "dialog")
         self.assertEqual(bob.text(bob.find(viewer, "text", "表題")), SUBJECT)
         bob.shot("received")
         bob.press(bob.find(viewer, "push button", "後で返信"))

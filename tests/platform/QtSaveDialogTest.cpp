@@ -26,6 +26,8 @@ void AnswerNextDialog(int entry, const QString& typed) {
     ASSERT_NE(dialog, nullptr);
     auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(types, nullptr);
+    // Each entry shows its patterns once, as the program wrote it.
+    EXPECT_EQ(types->itemText(0), QString::fromUtf8("Outlookメール(*.eml)"));
     types->setCurrentIndex(entry);
     emit types->activated(entry);
     emit types->textActivated(types->itemText(entry));

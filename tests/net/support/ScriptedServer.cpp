@@ -139,6 +139,24 @@ ScriptedServer& ScriptedServer::CloseConnection() {
   return *this;
 }
 
+ScriptedServer& ScriptedServer::NextConnection() {
+  script_.push_back([this] {
+    ReadAtLeast(SIZE_MAX, kClientWait);
+    tls_.reset();
+    ::close(connection_);
+    connection_ = -1;
+    {
+      std::lock_guard lock(mutex_);
+      consumed_ = received_.size();
+    }
+    if (!Accept()) {
+      Fail("no next connection");
+      broken_ = true;
+    }
+  });
+  return *this;
+}
+
 ScriptedServer& ScriptedServer::StaySilent() {
   script_.push_back([this] {
     while (!stopping_) {

@@ -69,6 +69,9 @@ class ScriptedServer {
   // Keeps the connection open and says nothing until the server is destroyed.
   ScriptedServer& StaySilent();
   ScriptedServer& Do(std::function<void(Peer&)> step);
+  // Waits for the client to close, then accepts its next connection; the
+  // steps after it play on that one.
+  ScriptedServer& NextConnection();
   // Answers the client's TLS handshake with `certificate` and speaks TLS
   // from then on. A failed handshake is recorded, ends the script, and
   // whatever the client still writes is recorded as it comes, in clear.
