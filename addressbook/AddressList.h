@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "addressbook/AddressFile.h"
-#include "mail/ListSorting.h"
+#include "base/ListSorting.h"
 
 namespace mf {
 

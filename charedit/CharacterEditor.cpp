@@ -6,8 +6,8 @@
 #include "base/Integer.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "character/CharacterPackage.h"
 #include "character/SceneScript.h"
-#include "charedit/CharacterPackage.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 

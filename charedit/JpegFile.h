@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 
 namespace mf {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 
 namespace mf {
 

@@ -1,7 +1,7 @@
 #include "charedit/PictureFiles.h"
 
+#include "character/BitmapFile.h"
 #include "character/NumberedPictures.h"
-#include "charedit/BitmapFile.h"
 #include "charedit/PictureHost.h"
 #include "platform/Files.h"
 

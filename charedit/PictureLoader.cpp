@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "base/Text.h"
-#include "charedit/BitmapFile.h"
+#include "character/BitmapFile.h"
 #include "charedit/JpegFile.h"
 #include "platform/Files.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 
 namespace mf {
 

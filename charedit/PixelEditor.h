@@ -1,6 +1,6 @@
 #pragma once
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 #include "charedit/CellLine.h"
 
 namespace mf {

@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "base/ShiftJis.h"
-#include "mail/gui/LabelButton.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/QtDialogs.h"
+#include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {

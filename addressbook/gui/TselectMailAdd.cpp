@@ -16,9 +16,9 @@
 #include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/Tpasonal.h"
 #include "base/ShiftJis.h"
-#include "mail/gui/LabelButton.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/QtDialogs.h"
+#include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {

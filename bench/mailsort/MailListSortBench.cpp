@@ -13,8 +13,8 @@
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
 #include "bench/support/HeaderRecords.h"
-#include "mail/MailListSort.h"
-#include "mail/MailStore.h"
+#include "mail/list/MailListSort.h"
+#include "mail/store/MailStore.h"
 #include "platform/Files.h"
 
 namespace {

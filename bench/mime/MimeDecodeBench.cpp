@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/MimeDecode.h"
+#include "mime/MimeDecode.h"
 #include "platform/Files.h"
 
 namespace {

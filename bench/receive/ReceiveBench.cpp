@@ -17,9 +17,9 @@
 
 #include "base/DateTime.h"
 #include "base/Random.h"
-#include "mail/CharacterArrival.h"
-#include "mail/MailStore.h"
-#include "mail/ReceiveController.h"
+#include "mail/receive/CharacterArrival.h"
+#include "mail/receive/ReceiveController.h"
+#include "mail/store/MailStore.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "settings/LiveSettings.h"

@@ -13,7 +13,7 @@
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "bench/text/SampleText.h"
-#include "mail/WireLines.h"
+#include "mail/send/WireLines.h"
 #include "text/Jconvert.h"
 
 namespace {

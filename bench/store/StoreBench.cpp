@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/ShiftJis.h"
-#include "mail/MailStore.h"
-#include "mail/StoredMail.h"
+#include "mail/store/MailStore.h"
+#include "mail/store/StoredMail.h"
 #include "platform/Files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 
 namespace mf {
 

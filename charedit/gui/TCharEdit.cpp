@@ -20,7 +20,7 @@
 #include "platform/Files.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
-#include "settings/gui/TUpDown.h"
+#include "widgets/TUpDown.h"
 
 namespace mf {
 namespace {

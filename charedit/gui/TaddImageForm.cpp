@@ -18,7 +18,7 @@
 #include "charedit/gui/TcreateNewImage.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
-#include "settings/gui/TUpDown.h"
+#include "widgets/TUpDown.h"
 
 namespace mf {
 namespace {

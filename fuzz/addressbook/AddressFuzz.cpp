@@ -7,12 +7,12 @@
 #include <string_view>
 
 #include "addressbook/AddressFile.h"
+#include "base/ListSorting.h"
 #include "base/Text.h"
-#include "mail/ListSorting.h"
-#include "mail/QuoteColours.h"
-#include "mail/ReEdit.h"
-#include "mail/ReplyText.h"
-#include "mail/StoreRecords.h"
+#include "mail/answer/QuoteColours.h"
+#include "mail/answer/ReplyText.h"
+#include "mail/send/ReEdit.h"
+#include "mail/store/StoreRecords.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "net/MimeDecParams.h"
-#include "net/MimeDecode.h"
+#include "mime/MimeDecParams.h"
+#include "mime/MimeDecode.h"
 
 namespace {
 volatile std::size_t sink;  // keeps the reads of handed-out bytes

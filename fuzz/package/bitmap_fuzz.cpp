@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "charedit/BitmapFile.h"
+#include "character/BitmapFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);

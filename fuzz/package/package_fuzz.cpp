@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "charedit/CharacterPackage.h"
+#include "character/CharacterPackage.h"
 #include "platform/Files.h"
 
 namespace {

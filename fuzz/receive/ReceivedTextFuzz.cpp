@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/Text.h"
-#include "mail/ReceivedHeader.h"
-#include "mail/ReceivedText.h"
-#include "mail/StoreRecords.h"
-#include "mail/StoredMail.h"
+#include "mail/receive/ReceivedHeader.h"
+#include "mail/receive/ReceivedText.h"
+#include "mail/store/StoreRecords.h"
+#include "mail/store/StoredMail.h"
 
 namespace {
 

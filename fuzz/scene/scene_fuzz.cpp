@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "base/Text.h"
+#include "character/SceneLineRules.h"
 #include "character/SceneScript.h"
 #include "charedit/CharacterEditor.h"
-#include "charedit/SceneLineRules.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 

@@ -11,8 +11,8 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
-#include "mail/Recipients.h"
-#include "mail/WireLines.h"
+#include "mail/send/Recipients.h"
+#include "mail/send/WireLines.h"
 #include "text/Jconvert.h"
 
 namespace {

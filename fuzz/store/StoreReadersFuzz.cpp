@@ -8,13 +8,13 @@
 
 #include <algorithm>
 
-#include "mail/AttachmentNames.h"
-#include "mail/HeaderFile.h"
-#include "mail/MailDate.h"
-#include "mail/MailListEntry.h"
-#include "mail/MailListRows.h"
-#include "mail/MailListSort.h"
-#include "mail/StoreRecords.h"
+#include "mail/list/MailListSort.h"
+#include "mail/store/AttachmentNames.h"
+#include "mail/store/HeaderFile.h"
+#include "mail/store/MailDate.h"
+#include "mail/store/MailListEntry.h"
+#include "mail/store/MailListRows.h"
+#include "mail/store/StoreRecords.h"
 
 namespace {
 

@@ -20,11 +20,10 @@
 
 #include "base/DateTime.h"
 #include "character/gui/TCharForm.h"
-#include "hut/CharacterScan.h"
 #include "hut/HutNotices.h"
 #include "hut/gui/HutMenuBar.h"
-#include "mail/CarrierPackage.h"
-#include "mail/gui/TNew_Mail.h"
+#include "mail/send/CarrierPackage.h"
+#include "mail/send/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFolder.h"
@@ -32,6 +31,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "platform/x11/X11WindowMessages.h"
+#include "roster/CharacterScan.h"
 
 namespace mf {
 namespace {

@@ -12,13 +12,13 @@
 
 #include "base/Random.h"
 #include "character/CharacterHost.h"
-#include "hut/CharData.h"
-#include "hut/CharacterLifecycle.h"
-#include "hut/CharacterMaking.h"
-#include "hut/CharacterRegistry.h"
 #include "hut/HutMenu.h"
-#include "mail/CharacterArrival.h"
-#include "mail/MailHost.h"
+#include "mail/gui/MailHost.h"
+#include "mail/receive/CharacterArrival.h"
+#include "roster/CharData.h"
+#include "roster/CharacterLifecycle.h"
+#include "roster/CharacterMaking.h"
+#include "roster/CharacterRegistry.h"
 
 class QAction;
 class QLabel;

@@ -5,7 +5,7 @@
 #include <QTextEdit>
 
 #include "base/Text.h"
-#include "mail/QuoteColours.h"
+#include "mail/answer/QuoteColours.h"
 #include "platform/qt/QtDialogs.h"
 
 namespace mf {

@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QRegion>
 
-#include "mail/MailHost.h"
+#include "mail/gui/MailHost.h"
 #include "platform/IniFile.h"
 
 class QAbstractScrollArea;

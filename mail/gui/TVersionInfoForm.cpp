@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-#include "mail/gui/LabelButton.h"
+#include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/InputChecks.h"
-#include "settings/gui/TUpDown.h"
+#include "widgets/TUpDown.h"
 
 namespace mf {
 namespace {

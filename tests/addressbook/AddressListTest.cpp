@@ -5,7 +5,7 @@
 
 #include "addressbook/AddressList.h"
 #include "base/ShiftJis.h"
-#include "mail/Recipients.h"
+#include "mail/send/Recipients.h"
 
 namespace mf {
 namespace {

@@ -20,10 +20,10 @@
 #include "addressbook/gui/Tpasonal.h"
 #include "addressbook/gui/TselectMailAdd.h"
 #include "base/ShiftJis.h"
-#include "mail/gui/LabelButton.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/qt/QtDialogs.h"
+#include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {

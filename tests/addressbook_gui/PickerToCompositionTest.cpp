@@ -5,10 +5,10 @@
 #include <QTimer>
 
 #include "addressbook/AddressFile.h"
+#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/Tpasonal.h"
 #include "addressbook/gui/TselectMailAdd.h"
-#include "addressbook/gui/AddressListView.h"
-#include "tests/mail_gui/MailWindowFixture.h"
+#include "tests/mail/gui/MailWindowFixture.h"
 
 namespace mf {
 namespace {

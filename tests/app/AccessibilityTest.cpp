@@ -20,11 +20,11 @@
 #include "app/Program.h"
 #include "hut/gui/HutMenuBar.h"
 #include "hut/gui/TMainForm.h"
-#include "mail/gui/LabelButton.h"
-#include "mail/gui/TForm1.h"
-#include "mail/gui/TNew_Mail.h"
+#include "mail/list/gui/TForm1.h"
+#include "mail/send/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/qt/QtEventLoop.h"
+#include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {

@@ -15,7 +15,7 @@
 #include "character/gui/TFormRgn.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Files.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

@@ -6,11 +6,11 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
+#include "character/CharacterPackage.h"
 #include "character/SceneScript.h"
-#include "charedit/CharacterPackage.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

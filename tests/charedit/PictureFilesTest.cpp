@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "charedit/BitmapFile.h"
+#include "character/BitmapFile.h"
 #include "platform/Files.h"
 #include "tests/charedit/FakePictureHost.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "charedit/BitmapFile.h"
+#include "character/BitmapFile.h"
 #include "charedit/JpegFile.h"
 #include "platform/Files.h"
 #include "tests/charedit/TestJpeg.h"

@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-#include "charedit/Bitmap.h"
+#include "character/Bitmap.h"
 
 namespace mf::testing {
 

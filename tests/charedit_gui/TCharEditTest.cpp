@@ -11,12 +11,12 @@
 #include <QTimer>
 
 #include "base/ShiftJis.h"
+#include "character/CharacterPackage.h"
 #include "character/SceneScript.h"
-#include "charedit/CharacterPackage.h"
 #include "charedit/gui/TaddImageForm.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

@@ -8,7 +8,7 @@
 #include <QToolButton>
 
 #include "base/ShiftJis.h"
-#include "charedit/BitmapFile.h"
+#include "character/BitmapFile.h"
 #include "charedit/PictureFiles.h"
 #include "charedit/gui/TcreateNewImage.h"
 #include "platform/Dialogs.h"

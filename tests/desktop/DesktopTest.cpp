@@ -21,7 +21,7 @@
 
 #include "platform/Files.h"
 #include "platform/IniFile.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
 #include "tests/support/PrivateXServer.h"
 
 // Xlib defines macros (None, Status, Bool) that clash with other headers:

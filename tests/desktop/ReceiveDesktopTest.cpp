@@ -18,12 +18,12 @@
 #include <thread>
 
 #include "base/Text.h"
-#include "mail/MailStore.h"
+#include "mail/store/MailStore.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
-#include "tests/hut/CharacterFolders.h"
-#include "tests/mail/FakeMailbox.h"
+#include "tests/mail/receive/FakeMailbox.h"
 #include "tests/net/support/ScriptedServer.h"
+#include "tests/roster/CharacterFolders.h"
 #include "tests/support/PrivateXServer.h"
 
 extern char** environ;

@@ -46,16 +46,16 @@
 #include "charedit/gui/TaddImageForm.h"
 #include "charedit/gui/TcreateNewImage.h"
 #include "hut/gui/TMainForm.h"
-#include "mail/gui/LabelButton.h"
-#include "mail/gui/TForm1.h"
-#include "mail/gui/TNew_Mail.h"
-#include "mail/gui/TShowMailForm.h"
+#include "mail/list/gui/TForm1.h"
+#include "mail/receive/gui/TShowMailForm.h"
+#include "mail/send/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/gui/TBaseSetUp.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
+#include "widgets/LabelButton.h"
 
 extern char** environ;
 

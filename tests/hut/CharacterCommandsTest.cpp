@@ -13,13 +13,13 @@
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
 #include "charedit/gui/TCharEdit.h"
-#include "hut/CharacterMaking.h"
 #include "hut/gui/TMainForm.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/qt/QtDialogs.h"
-#include "tests/hut/CharacterFolders.h"
+#include "roster/CharacterMaking.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "tests/hut/CharacterFolders.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <functional>
 
+#include "base/ShiftJis.h"
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
-#include "base/ShiftJis.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
-#include "platform/Shell.h"
 #include "platform/IniFile.h"
-#include "tests/hut/CharacterFolders.h"
+#include "platform/Shell.h"
+#include "tests/roster/CharacterFolders.h"
 
 namespace mf {
 namespace {

@@ -16,7 +16,7 @@
 #include "platform/Files.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/gui/TBaseSetUp.h"
-#include "settings/gui/TUpDown.h"
+#include "widgets/TUpDown.h"
 
 namespace mf {
 namespace {

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "base/DateTime.h"
-#include "hut/CharacterLifecycle.h"
-#include "hut/CharacterRegistry.h"
-#include "hut/CharacterScan.h"
-#include "mail/CharacterArrival.h"
+#include "mail/receive/CharacterArrival.h"
 #include "platform/Dialogs.h"
+#include "roster/CharacterLifecycle.h"
+#include "roster/CharacterRegistry.h"
+#include "roster/CharacterScan.h"
 
 namespace mf::tool {
 

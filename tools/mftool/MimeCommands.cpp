@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "net/MimeDecode.h"
+#include "mime/MimeDecode.h"
 #include "platform/Files.h"
 #include "tools/mftool/Command.h"
 

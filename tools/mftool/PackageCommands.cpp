@@ -1,8 +1,8 @@
 #include <iostream>
 
-#include "charedit/Bitmap.h"
-#include "charedit/BitmapFile.h"
-#include "charedit/CharacterPackage.h"
+#include "character/Bitmap.h"
+#include "character/BitmapFile.h"
+#include "character/CharacterPackage.h"
 #include "platform/Files.h"
 #include "tools/mftool/Command.h"
 

@@ -3,7 +3,7 @@
 
 #include "base/Integer.h"
 #include "base/ShiftJis.h"
-#include "mail/MailStore.h"
+#include "mail/store/MailStore.h"
 #include "tools/mftool/Command.h"
 
 namespace mf::tool {

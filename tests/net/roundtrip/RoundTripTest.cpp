@@ -14,7 +14,7 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
-#include "net/MimeDecode.h"
+#include "mime/MimeDecode.h"
 #include "net/Pop3Cli.h"
 #include "net/SmtpCli.h"
 #include "platform/Files.h"

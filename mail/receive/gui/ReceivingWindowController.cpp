@@ -1,0 +1,156 @@
+#include "mail/receive/gui/ReceivingWindowController.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "character/CharacterEngine.h"
+#include "mail/gui/MailErrorRoutine.h"
+#include "mail/gui/MailHost.h"
+#include "mail/gui/ProgressWindows.h"
+#include "mail/gui/SpeechBubbleWindow.h"
+#include "mail/receive/InboxIntake.h"
+#include "mail/receive/gui/TRetuenForm.h"
+#include "mail/receive/gui/TShowMailForm.h"
+#include "platform/Dialogs.h"
+#include "settings/LiveSettings.h"
+
+namespace mf {
+
+ReceivingWindowController::ReceivingWindowController(ReceivingContext context)
+    : context_(context),
+      receiver_(context.loop, context.settings, context.store, context.hut, context.random, context.clock) {
+  receiver_.OnMailStored = [this](const ArrivedMail& mail) { Present(mail); };
+  receiver_.OnMailRejected = [this](const std::string&) {
+    context_.dialogs.Error(Sj("無効なメール形式です"));
+  };
+  receiver_.OnSessionClosed = [this] { HideProgress(); };
+  receiver_.OnFinished = [this](const ReceiveSummary& summary) { Finished(summary); };
+  context_.errors.hooks.endMailListSessions = [this] { receiver_.Abort(); };
+}
+
+ReceivingWindowController::~ReceivingWindowController() { context_.errors.hooks.endMailListSessions = nullptr; }
+
+bool ReceivingWindowController::ReceiveEnabled() const {
+  // One transfer at a time: a send going on greys receiving too.
+  return context_.commands.ReceiveEnabled() && context_.commands.SendEnabled() &&
+         !(links.sendBusy && links.sendBusy()) && !receiver_.Running();
+}
+
+void ReceivingWindowController::MailRcvClick(ReceiveTrigger trigger) {
+  if (!ReceiveEnabled()) {
+    // The periodic timer turned the switch off for a run that does not
+    // happen; no hide would turn it on again before the user's next run.
+    context_.progress.SetShowSwitch(true);
+    return;
+  }
+  // A run the user asked for shows its progress, whatever an earlier timer
+  // left; a periodic one stays silent even when nothing turned it off.
+  context_.progress.SetShowSwitch(trigger == ReceiveTrigger::Manual);
+  context_.commands.SetReceiveEnabled(false);
+  context_.progress.ShowProgress();
+  switch (receiver_.MailRcvClick(trigger)) {
+    case ReceiveStart::Started:
+      break;
+    case ReceiveStart::Busy:
+      HideProgress();
+      context_.commands.SetReceiveEnabled(true);
+      break;
+    case ReceiveStart::Failed:
+      HideProgress();
+      context_.commands.SetReceiveEnabled(true);
+      context_.dialogs.Error(Sj("受信エラー"));
+      break;
+  }
+}
+
+void ReceivingWindowController::HideProgress() {
+  if (links.hideProgress) {
+    links.hideProgress();
+  } else {
+    context_.progress.HideProgress();
+  }
+}
+
+void ReceivingWindowController::Idle() {
+  HideProgress();
+  context_.commands.SetReceiveEnabled(true);
+}
+
+void ReceivingWindowController::Present(const ArrivedMail& mail) {
+  TShowMailForm& viewer = context_.viewer;
+  MailHost& host = context_.host;
+  viewer.Reset();
+
+  // The viewer stands beside the mail position, corrected when the screen
+  // has shrunk since it was stored.
+  const int picture = CharacterEngine::kWindowSize;
+  QSize screen(0, 0);
+  if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry().size();
+  ScreenPoint& position = host.MailPosition();
+  position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
+  viewer.move(SpeechBubbleWindow::BesideCarrier(position, picture));
+
+  viewer.Fill(mail);
+  if (mail.answered) {
+    context_.notice.Fill(*mail.answered);
+  } else {
+    context_.notice.Clear();
+  }
+  if (!mail.deliveringId.empty()) viewer.LentCharacter = host.LendCharacter(mail.deliveringId);
+
+  viewer.ShowModal();
+
+  // Unless it left with the answer, the character goes back to what it was doing.
+  if (!viewer.LentCharacter.Empty()) {
+    host.RestoreCarrier(viewer.LentCharacter);
+    viewer.LentCharacter = CarrierRef{};
+  }
+  if (links.inboxChanged) links.inboxChanged();
+}
+
+void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
+  switch (summary.end) {
+    case ReceiveEnd::Done:
+      Idle();
+      if (links.inboxChanged) links.inboxChanged();
+      break;
+    case ReceiveEnd::NoNewMail:
+      Idle();
+      // A run the user did not ask for stays silent.
+      if (summary.trigger == ReceiveTrigger::Manual) {
+        context_.dialogs.Information(Sj("新着メッセージはありません。"));
+      }
+      break;
+    case ReceiveEnd::PasswordRejected:
+      Idle();
+      AskForPassword(summary.trigger);
+      break;
+    case ReceiveEnd::Failed:
+      if (summary.userText.empty()) {
+        context_.errors.Run();
+      } else {
+        context_.errors.Run(summary.userText);
+      }
+      break;
+  }
+}
+
+void ReceivingWindowController::AskForPassword(ReceiveTrigger trigger) {
+  // The session has ended already: whatever the answer, the commands work
+  // again. A new password is tried at once, so that the mail the user was
+  // waiting for comes without a second command.
+  const auto entered = context_.dialogs.PasswordBox(Sj("パスワードの入力"),
+                                                    Sj("パスワードが間違っています。正しく入力してください"));
+  if (!entered) return;
+  if (entered->empty()) {
+    context_.dialogs.Information(Sj("パスワードの入力がありません。受信を終了します。"));
+    return;
+  }
+  context_.settings.pop3Password = *entered;
+  context_.settings.OKButtonClick();
+  context_.loop.Post(guard_.Bind([this, trigger] { MailRcvClick(trigger); }));
+}
+
+}  // namespace mf

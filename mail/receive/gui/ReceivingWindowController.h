@@ -1,0 +1,84 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "mail/receive/ReceiveController.h"
+
+namespace mf {
+
+namespace platform {
+class Dialogs;
+}
+class LiveSettings;
+class MailErrorRoutine;
+class MailHost;
+class TMailRcvingForm;
+class TRetuenForm;
+class TShowMailForm;
+class TransferCommands;
+struct ArrivedMail;
+
+// What the receiving windows work with. Everything must outlive them.
+struct ReceivingContext {
+  platform::EventLoop& loop;
+  LiveSettings& settings;  // the password prompt stores a new password
+  const MailStore& store;
+  ReceivingHut& hut;       // the registry arriving characters join
+  MailHost& host;          // lends the character that presents a mail
+  RandomGenerator& random;
+  const Clock& clock;
+  platform::Dialogs& dialogs;
+  TransferCommands& commands;
+  MailErrorRoutine& errors;
+  TMailRcvingForm& progress;
+  TShowMailForm& viewer;
+  TRetuenForm& notice;
+};
+
+// What it asks of windows that come and go with other parts of the program;
+// an empty hook does nothing.
+struct ReceivingLinks {
+  std::function<void()> hideProgress;  // both progress windows
+  std::function<bool()> sendBusy;      // a mail is on its way out
+  std::function<void()> inboxChanged;  // the mail list reloads the inbox when it shows it
+};
+
+// The receive command and what it shows: the progress window, each stored
+// mail presented by its character beside the viewer, the password prompt
+// and the failures. The mail list window takes it over once it exists; until
+// then the hut's commands run it.
+class ReceivingWindowController {
+ public:
+  explicit ReceivingWindowController(ReceivingContext context);
+  ~ReceivingWindowController();
+  ReceivingWindowController(const ReceivingWindowController&) = delete;
+  ReceivingWindowController& operator=(const ReceivingWindowController&) = delete;
+
+  ReceivingLinks links;
+
+  // Starts a run unless one or a send is going on.
+  void MailRcvClick(ReceiveTrigger trigger);
+  // The receive button and menu items are enabled: no run and no send.
+  bool ReceiveEnabled() const;
+  bool Running() const { return receiver_.Running(); }
+
+  ReceiveController& Receiver() { return receiver_; }
+
+  // Shows a mail that entered the inbox in the viewer beside the character
+  // that brings it (also an imported mail).
+  void Present(const ArrivedMail& mail);
+
+ private:
+  void Finished(const ReceiveSummary& summary);
+  void AskForPassword(ReceiveTrigger trigger);
+  void HideProgress();
+  // The run is over: the commands work again.
+  void Idle();
+
+  ReceivingContext context_;
+  ReceiveController receiver_;
+  platform::LifetimeGuard guard_;
+};
+
+}  // namespace mf

@@ -1,0 +1,110 @@
+#include "mail/send/PopBeforeSmtpLogin.h"
+
+#include <exception>
+
+#include "base/ShiftJis.h"
+#include "mail/send/ClientFailure.h"
+#include "net/WSocket.h"
+#include "settings/ClientSetup.h"
+#include "settings/LiveSettings.h"
+
+namespace mf {
+
+PopBeforeSmtpLogin::PopBeforeSmtpLogin(platform::EventLoop& loop) : client_(loop) {
+  client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    RequestDone(type, error);
+  };
+  client_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t error) { SessionClosed(error); };
+}
+
+// The client may still report a closing connection while it goes.
+PopBeforeSmtpLogin::~PopBeforeSmtpLogin() {
+  client_.OnRequestDone = nullptr;
+  client_.OnSessionClosed = nullptr;
+}
+
+void PopBeforeSmtpLogin::Start(const LiveSettings& settings) {
+  settings_ = &settings;
+  loginDone_ = false;
+  connected_ = false;
+  ConfigurePop3Client(settings, client_);
+  active_ = true;
+  try {
+    client_.Connect();
+  } catch (...) {
+    active_ = false;
+    throw;
+  }
+}
+
+void PopBeforeSmtpLogin::Abort() {
+  active_ = false;
+  if (client_.Connected() || client_.State() != pop3Ready) client_.Abort();
+}
+
+void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
+  if (!active_) return;
+  switch (type) {
+    case pop3Connect:
+      if (error != 0 || !client_.Connected()) {
+        FailWith(error == 0 ? wsa::kInterrupted : error);
+        return;
+      }
+      connected_ = true;
+      try {
+        client_.SetUserName(settings_->pop3User);
+        client_.User();
+      } catch (const std::exception&) {
+        Fail(Sj("ユーザー名エラー"));
+      }
+      return;
+    case pop3User:
+      try {
+        client_.SetPassWord(settings_->pop3Password);
+        client_.Pass();
+      } catch (const std::exception&) {
+        Fail(Sj("パスワードエラー"));
+      }
+      return;
+    case pop3Pass:
+      loginDone_ = true;
+      try {
+        client_.Quit();
+      } catch (const std::exception&) {
+        Succeed();
+      }
+      return;
+    case pop3Quit:
+      if (loginDone_) {
+        Succeed();
+      } else {
+        FailWith(wsa::kInterrupted);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+void PopBeforeSmtpLogin::SessionClosed(std::uint16_t error) {
+  // Until the connection is made, its own completion says why it failed.
+  if (active_ && connected_ && !loginDone_) FailWith(error != 0 ? error : wsa::kInterrupted);
+}
+
+void PopBeforeSmtpLogin::Succeed() {
+  active_ = false;
+  if (OnLoggedIn) OnLoggedIn();
+}
+
+void PopBeforeSmtpLogin::FailWith(int error) {
+  Fail(Sj("POP before SMTPのログインができませんでした。") + "\r\n" +
+       ServerFailureText(
+           ServerFailure{"POP3", client_.Host(), client_.Port(), error, client_.ErrorMessage(), client_.LastResponse()}));
+}
+
+void PopBeforeSmtpLogin::Fail(const std::string& text) {
+  active_ = false;
+  if (OnFailed) OnFailed(text);
+}
+
+}  // namespace mf
