@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/Integer.h"
-#include "mail/store/StoreRecords.h"
+#include "base/Records.h"
 #include "platform/Files.h"
 #include "settings/InputChecks.h"
 #include "text/Mailbox.h"

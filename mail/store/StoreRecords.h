@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-// The record formats of the mail files, as pure functions over file
-// contents: the store, the fuzz target and the tools share them.
-namespace mf {
+#include "base/Records.h"
 
-// Ends every header and body record; 0x01 never occurs in Shift_JIS text.
-inline constexpr std::string_view kSeparatorLine = "\x01\x01";
+// The record formats of the mail files, as pure functions over file
+// contents: the store, the fuzz target and the tools share them. The files'
+// lines and records are read as every record file is (base/Records.h).
+namespace mf {
 
 // One mail of a header file: seven lines with the separator.
 struct HeaderRecord {
@@ -37,22 +37,9 @@ struct BodyRecord {
   std::string text;  // the mail text; its lines may end in CR LF, LF or CR
 };
 
-// A value made fit for one line of a record: CR, LF and 0x01 become blanks,
-// so a decoded subject can neither split its record nor end it.
-std::string SingleLine(std::string_view value);
-
 // True for a received header line that the store's readers would take for
 // one of its own lines (an attachment to delete, the carrying character).
 bool IsStoreOwnLine(std::string_view line);
-
-// Lines of the store's files end at LF; a CR before the LF belongs to the
-// line end (the files are written with CR LF), any other CR is a byte of
-// its line. Every reader splits lines this way, so they agree on where
-// records begin and end.
-//
-// Every line of `file` followed by CR LF (a last line without a line end
-// gets one); the identity for text already in that form.
-std::string NormalizeLineEnds(std::string_view file);
 
 // A mail text as stored: CR LF, LF and a lone CR all end a line, and every
 // line is followed by CR LF.
@@ -61,22 +48,6 @@ std::string TextWithCrLf(std::string_view text);
 // The bytes of a record, separator line included.
 std::string FormatHeaderRecord(const HeaderRecord& record);
 std::string FormatBodyRecord(const BodyRecord& record);
-
-// Where record i of a file lies. `contentEnd` is the start of its separator
-// line and `end` the first byte after that line's line end. A last record
-// without a separator line reaches to the end of the file (`terminated`
-// false); it counts only when it holds more than line ends.
-struct RecordSpan {
-  std::size_t begin = 0;
-  std::size_t contentEnd = 0;
-  std::size_t end = 0;
-  bool terminated = false;
-};
-
-// The record after the one ending at `from`, or nothing at the end.
-std::optional<RecordSpan> NextRecord(std::string_view file, std::size_t from);
-std::vector<RecordSpan> RecordSpans(std::string_view file);
-std::optional<RecordSpan> RecordAt(std::string_view file, std::size_t index);
 
 // Header records of a whole header file, in file order. Missing lines read
 // as empty, lines beyond the sixth are ignored.
