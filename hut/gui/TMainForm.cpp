@@ -22,8 +22,8 @@
 #include "character/gui/TCharForm.h"
 #include "hut/HutNotices.h"
 #include "hut/gui/HutMenuBar.h"
+#include "mail/gui/CompositionOpener.h"
 #include "mail/send/CarrierPackage.h"
-#include "mail/send/gui/TNew_Mail.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFolder.h"
@@ -403,7 +403,8 @@ void TMainForm::ForgetComposingCharacter() {
   // Only the carrier that just lost its window is forgotten: a character
   // leaving with an outbox mail must not take another's place beside the
   // composition window.
-  if (composition_ && !CarrierWindow(composition_->CarrierForm)) composition_->ForgetCarrier();
+  CompositionOpener* composition = Composer();
+  if (composition && !CarrierWindow(composition->LentCarrier())) composition->ForgetCarrier();
   if (links_.forgetComposingCharacter) links_.forgetComposingCharacter();
 }
 
@@ -592,8 +593,8 @@ void TMainForm::cmReturnHomeClick() {
 
 void TMainForm::cmMailClick() {
   TCharItem* item = SelectedItem();
-  if (!item || !composition_ || ShowOpenComposition()) return;
-  composition_->Reset();
+  if (!item || !Composer() || ShowOpenComposition()) return;
+  Composer()->ResetForNewMail();
   SendMailBy(item);
 }
 
@@ -601,9 +602,9 @@ bool TMainForm::ShowOpenComposition() {
   // There is one composition window: a mail being written (a new one from
   // the mail list, which no character carries) is brought forward instead of
   // being emptied for another.
-  if (!composition_ || !composition_->isVisible()) return false;
-  composition_->raise();
-  composition_->activateWindow();
+  CompositionOpener* composition = Composer();
+  if (!composition || !composition->Composing()) return false;
+  composition->BringForward();
   return true;
 }
 
@@ -695,8 +696,8 @@ TCharItem* TMainForm::FirstItemWithId(const std::string& id) const {
 void TMainForm::SendMailByCharacter(const std::string& id) {
   // A character on the desktop opens a fresh mail, as the hut's command does.
   TCharItem* item = FirstItemWithId(id);
-  if (!item || !composition_ || ShowOpenComposition()) return;
-  composition_->Reset();
+  if (!item || !Composer() || ShowOpenComposition()) return;
+  Composer()->ResetForNewMail();
   SendMailBy(item);
 }
 
@@ -708,7 +709,7 @@ bool TMainForm::SendMailByCharacterId(const std::string& id) {
 bool TMainForm::SendMailBy(TCharItem* item) {
   // One composition at a time: the window is modal, but a character's menu
   // could still be reached through the keyboard of another window.
-  if (!item || !composition_ || composition_->isVisible()) return false;
+  if (!item || !Composer() || Composer()->Composing()) return false;
   // The item goes from the list if the character leaves with the mail.
   const TCharData data = item->data;
 
@@ -718,7 +719,7 @@ bool TMainForm::SendMailBy(TCharItem* item) {
     return false;
   }
 
-  const bool fromViewer = composition_->FromViewer;
+  const bool fromViewer = Composer()->OpenedFromViewer();
   const CarrierRef carrier{data.index, data.id};
   TCharForm* form = CarrierWindow(carrier);
   if (form) {
@@ -731,29 +732,33 @@ bool TMainForm::SendMailBy(TCharItem* item) {
     form->raise();
   }
 
-  composition_->PackagePath = *package;
-  composition_->CharacterId = data.id;
-  if (form) {
-    composition_->move(SpeechBubbleWindow::BesideCarrier(ScreenPoint{form->x(), form->y()}, TCharForm::kPictureSize));
-    composition_->CarrierForm = carrier;
-  }
-  if (composition_->links.clearPickerSelection) composition_->links.clearPickerSelection();
+  Composer()->SetCarrier(*package, data.id);
+  if (form) Composer()->StandBeside(carrier, ScreenPoint{form->x(), form->y()}, TCharForm::kPictureSize);
+  Composer()->ClearRecipientPicker();
 
   ++composingDepth_;
-  composition_->ShowModal();
+  Composer()->ComposeModally();
   --composingDepth_;
 
   // A completed send whose character left has made the window forget it.
-  if (composition_ && !composition_->CarrierForm.Empty()) {
-    const CarrierRef lent = composition_->CarrierForm;
-    composition_->CarrierForm = CarrierRef{};
+  if (Composer() && !Composer()->LentCarrier().Empty()) {
+    const CarrierRef lent = Composer()->LentCarrier();
+    Composer()->ForgetCarrier();
     if (!fromViewer) RestoreCarrier(lent);
   }
   ScheduleRetiredDeletion();
   return true;
 }
 
-void TMainForm::SetCompositionWindow(TNew_Mail* composition) { composition_ = composition; }
+void TMainForm::SetCompositionWindow(CompositionOpener* composition) {
+  composition_ = composition;
+  compositionGuard_ = dynamic_cast<QObject*>(composition);
+  compositionGuarded_ = compositionGuard_ != nullptr;
+}
+
+CompositionOpener* TMainForm::Composer() const {
+  return compositionGuarded_ && !compositionGuard_ ? nullptr : composition_;
+}
 
 CarrierRef TMainForm::LendCharacter(const std::string& id) {
   // The first listed character with this id that has a window presents the

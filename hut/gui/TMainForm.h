@@ -35,10 +35,10 @@ class Shell;
 class WindowMessageReader;
 }
 class Clock;
+class CompositionOpener;
 class HutMenuBar;
 class MenuLabel;
 class TCharForm;
-class TNew_Mail;
 class WindowEdgeSearch;
 
 // The hut's private window messages; their numbers are fixed because other
@@ -206,7 +206,7 @@ class TMainForm final : public QWidget,
   // left with the mail. False when the package cannot be made.
   bool SendMailBy(TCharItem* item);
   // The composition window, created after the hut.
-  void SetCompositionWindow(TNew_Mail* composition);
+  void SetCompositionWindow(CompositionOpener* composition);
 
   // MailHost: the mail windows reach the character windows through the hut.
   std::optional<CarrierPlace> PlaceOf(const CarrierRef& carrier) const override;
@@ -334,7 +334,12 @@ class TMainForm final : public QWidget,
   // call stack: a window whose own menu started the mail that made it leave.
   std::vector<std::unique_ptr<TCharForm>> retired_;
   int composingDepth_ = 0;  // SendMailBy calls running
-  QPointer<TNew_Mail> composition_;
+  // The composition window; a window that goes before the hut is
+  // forgotten through the guard.
+  CompositionOpener* composition_ = nullptr;
+  QPointer<QObject> compositionGuard_;
+  bool compositionGuarded_ = false;
+  CompositionOpener* Composer() const;
   std::vector<QPixmap> ImageList1_;
   QRegion hutRegion_;
   std::string helpFile_;

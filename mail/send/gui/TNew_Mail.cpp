@@ -290,6 +290,25 @@ void TNew_Mail::ErrorReset() {
 
 int TNew_Mail::ShowModal() { return platform::ExecAbove(*this); }
 
+void TNew_Mail::BringForward() {
+  raise();
+  activateWindow();
+}
+
+void TNew_Mail::SetCarrier(const std::string& packagePath, const std::string& characterId) {
+  PackagePath = packagePath;
+  CharacterId = characterId;
+}
+
+void TNew_Mail::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
+  move(BesideCarrier(carrierTopLeft, pictureWidth));
+  CarrierForm = carrier;
+}
+
+void TNew_Mail::ClearRecipientPicker() {
+  if (links.clearPickerSelection) links.clearPickerSelection();
+}
+
 void TNew_Mail::showEvent(QShowEvent* event) {
   SpeechBubbleWindow::showEvent(event);
   // Typing starts where the mail still needs something: the recipient of a

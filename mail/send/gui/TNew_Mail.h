@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/gui/CompositionOpener.h"
 #include "mail/gui/MailHost.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 #include "mail/send/Composition.h"
@@ -74,7 +75,7 @@ struct CompositionLinks {
 // that carries the mail, in which the user writes it and then sends it at
 // once ("送る"), files it in the outbox ("後で送る") or drops it ("取り消し").
 // There is one, created hidden at start-up; every opener resets it first.
-class TNew_Mail final : public SpeechBubbleWindow {
+class TNew_Mail final : public SpeechBubbleWindow, public CompositionOpener {
   Q_OBJECT
 
  public:
@@ -117,9 +118,21 @@ class TNew_Mail final : public SpeechBubbleWindow {
   // and closes as if cancelled; the opener gives its character back.
   void ErrorReset();
   // The carrying character left with the mail.
-  void ForgetCarrier() { CarrierForm = CarrierRef{}; }
+  void ForgetCarrier() override { CarrierForm = CarrierRef{}; }
   // The sender, for the error routine and tests.
   SendController& Sender() { return *sender_; }
+
+  // CompositionOpener: the hut opens the window for a mail its character
+  // carries.
+  bool Composing() const override { return isVisible(); }
+  void BringForward() override;
+  void ResetForNewMail() override { Reset(); }
+  bool OpenedFromViewer() const override { return FromViewer; }
+  void SetCarrier(const std::string& packagePath, const std::string& characterId) override;
+  void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) override;
+  void ClearRecipientPicker() override;
+  void ComposeModally() override { ShowModal(); }
+  CarrierRef LentCarrier() const override { return CarrierForm; }
 
   // Visible fields.
   QLineEdit* Add_s;
