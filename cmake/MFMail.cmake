@@ -1,6 +1,10 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
 set_property(GLOBAL PROPERTY MFMAIL_CORE_LIBRARIES "")
+set_property(GLOBAL PROPERTY MFMAIL_LIBRARIES "")
+
+# Which library may use which, and the check of it (mfmail_check_layers).
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
 
 # A core library: no Qt Widgets, testable without a display.
 #   mfmail_core_library(name SOURCES a.cpp b.cpp DEPS base platform)
@@ -10,6 +14,7 @@ function(mfmail_core_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
   set_property(GLOBAL APPEND PROPERTY MFMAIL_CORE_LIBRARIES ${name})
+  set_property(GLOBAL APPEND PROPERTY MFMAIL_LIBRARIES ${name})
 endfunction()
 
 # A library of windows (Qt Widgets).
@@ -19,6 +24,7 @@ function(mfmail_gui_library name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+  set_property(GLOBAL APPEND PROPERTY MFMAIL_LIBRARIES ${name})
 endfunction()
 
 # A GoogleTest program registered with CTest.
@@ -50,19 +56,4 @@ function(mfmail_test name)
   # servers, no Xvfb) is reported as skipped, not as passed.
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}"
                        LABELS "${ARG_LABELS}" SKIP_RETURN_CODE 77)
-endfunction()
-
-# Fails the configure step when a core library links Qt Widgets.
-function(mfmail_check_core_links)
-  get_property(libs GLOBAL PROPERTY MFMAIL_CORE_LIBRARIES)
-  foreach(lib ${libs})
-    get_target_property(deps ${lib} LINK_LIBRARIES)
-    if(deps)
-      foreach(dep ${deps})
-        if(dep MATCHES "Widgets" OR dep MATCHES "_gui$")
-          message(FATAL_ERROR "core library ${lib} must not link ${dep}")
-        endif()
-      endforeach()
-    endif()
-  endforeach()
 endfunction()
