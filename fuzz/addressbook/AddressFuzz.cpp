@@ -13,6 +13,7 @@
 #include "mail/answer/ReplyText.h"
 #include "mail/send/ReEdit.h"
 #include "mail/store/StoreRecords.h"
+#include "text/Mailbox.h"
 
 namespace {
 
@@ -37,13 +38,16 @@ void CheckAddressFile(std::string_view file) {
   }
 }
 
+// The entry offered for a sender is its first mailbox as every address
+// field is read (quotes resolved, comments dropped), and no control
+// character of the sender's line reaches it.
 void CheckSender(std::string_view sender) {
   const mf::AddressRecord entry = mf::SenderEntry(sender);
-  std::string_view kept = sender;
-  if (!kept.empty() && kept.back() == '\r') kept.remove_suffix(1);
-  if (!kept.empty() && kept.back() == '>') kept.remove_suffix(1);
-  const bool bracket = kept.find('<') != std::string_view::npos;
-  Require((bracket ? entry.name + "<" + entry.address : entry.address) == kept);
+  const mf::Mailbox read = mf::ReadMailbox(sender);
+  Require(entry.name == read.name && entry.address == read.address);
+  for (const std::string* field : {&entry.name, &entry.address}) {
+    for (const unsigned char c : *field) Require(c >= 0x20);
+  }
 }
 
 void CheckStoredMail(std::string_view text) {
