@@ -58,4 +58,4 @@ mfmail_layer(hut_gui FOLDER hut/gui WINDOWS USES hut character_gui mail_gui plat
 #     command-line tool over the libraries without windows.
 mfmail_layer(mfmail_app FOLDER app WINDOWS
   USES hut_gui mail_list_gui mail_receive_gui addressbook_gui charedit_gui settings_gui)
-mfmail_layer(mftool FOLDER tools/mftool USES mail_answer charedit)
+mfmail_layer(mftool FOLDER tools/mftool USES mail_answer)
