@@ -193,6 +193,11 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   termination_ = std::make_unique<platform::TerminationWatch>(loop, [this] { MainForm->EndSession(); });
 }
 
-Program::~Program() = default;
+Program::~Program() {
+  // The entry dialog shown over the mail list became its child window, and
+  // the mail list goes first: it would take the dialog with it, which this
+  // program still owns and destroys itself.
+  if (pasonal && Form1) pasonal->ForgetOpener(Form1.get());
+}
 
 }  // namespace mf
