@@ -109,7 +109,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   EXPECT_EQ(seen[1].lent.id, "<c1@test>");
   for (const Seen& one : seen) {
     EXPECT_EQ(one.character, QPoint(position.x, position.y));
-    EXPECT_FALSE(one.topmost);
+    EXPECT_TRUE(one.topmost) << "in sight beside the viewer";
     EXPECT_EQ(one.viewer, QPoint(position.x + 46, position.y - 50));
   }
   EXPECT_TRUE(Dialogs("Information").empty());
