@@ -169,8 +169,8 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
   links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
-  links.notifyDesktop = [](const std::string& title, const std::string& text) {
-    platform::ShowDesktopNotification(title, text);
+  links.notifyDesktop = [](const std::string& title, const std::string& text, std::function<void()> unavailable) {
+    platform::ShowDesktopNotification(title, text, std::move(unavailable));
   };
   links.showMailList = [this] {
     Form1->show();

@@ -23,6 +23,7 @@
 #include "hut/CharacterScan.h"
 #include "hut/HutNotices.h"
 #include "hut/gui/HutMenuBar.h"
+#include "hut/gui/PassingNotice.h"
 #include "mail/CarrierPackage.h"
 #include "mail/gui/TNew_Mail.h"
 #include "platform/Files.h"
@@ -139,6 +140,7 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
   if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
     messages_ = std::make_unique<platform::WindowMessageReader>(x11->connection());
   }
+  ownNotice_ = std::make_unique<PassingNotice>();
   BuildControls();
   FormCreate();
   // A shaped window of its own drawing, still a window to a screen reader.
@@ -673,15 +675,33 @@ void TMainForm::RunMenuCommand(MenuCommand command) {
 void TMainForm::DepartWithMail(const std::string& id) {
   const TCharItem* item = FirstItemWithId(id);
   const std::string name = item ? platform::FromQString(item->text()) : std::string();
+  // Taken before the character's window goes.
+  const QPoint near = NoticePlace(item ? item->data.index : -1);
   const DateTime now = startup_.clock ? startup_.clock->Now() : ownClock_->Now();
-  if (auto back = lifecycle_.DepartWithMail(id)) Notify(ProgramTitle(), DepartureNoticeText(name, *back, now));
+  if (auto back = lifecycle_.DepartWithMail(id)) Notify(ProgramTitle(), DepartureNoticeText(name, *back, now), near);
 }
 
-void TMainForm::Notify(const std::string& title, const std::string& text) {
+QPoint TMainForm::NoticePlace(int slot) const {
+  if (HasWindow(slot) && CharForms_[slot]->isVisible()) return CharForms_[slot]->geometry().topLeft();
+  if (isVisible()) return geometry().topLeft() + QPoint(kSideWidth, kRoofHeight + kMenuHeight);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry().center() : QPoint(0, 0);
+}
+
+void TMainForm::Notify(const std::string& title, const std::string& text, QPoint near) {
   if (TrayIcon && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
     TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), HutIcon());
-  } else if (links_.notifyDesktop) {
-    links_.notifyDesktop(title, text);
+    return;
+  }
+  // Never a message box: the user is told, not asked.
+  QPointer<TMainForm> self(this);
+  auto ownNotice = [self, title, text, near] {
+    if (self) self->ownNotice_->Show(title, text, near);
+  };
+  if (links_.notifyDesktop) {
+    links_.notifyDesktop(title, text, ownNotice);
+  } else {
+    ownNotice();
   }
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -15,6 +17,7 @@
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
 #include "hut/gui/HutMenuBar.h"
+#include "hut/gui/PassingNotice.h"
 #include "hut/gui/TMainForm.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
@@ -57,8 +60,10 @@ class HutWindow : public ::testing::Test {
     links.receiveEnabled = [this] { return receiveEnabled_; };
     links.mailTransferBusy = [this] { return busy_; };
     links.showVersion = [this] { ++versions_; };
-    links.notifyDesktop = [this](const std::string& title, const std::string& text) {
+    links.notifyDesktop = [this](const std::string& title, const std::string& text,
+                                 std::function<void()> unavailable) {
       notices_.push_back(title + "|" + text);
+      if (!notificationService_) unavailable();
     };
     hut->SetLinks(std::move(links));
     hut->show();
@@ -80,6 +85,7 @@ class HutWindow : public ::testing::Test {
   bool receiveEnabled_ = true;
   bool busy_ = false;
   bool tray_ = true;
+  bool notificationService_ = true;
   std::vector<std::string> notices_;
 };
 
@@ -202,6 +208,31 @@ TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
   EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
 }
 
+// Neither a tray nor a notification service: the departure is still told,
+// by a notice of the program's own where the character stood, which takes
+// no focus, blocks nothing and goes away by itself.
+TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
+  MakeCharacters(2);
+  tray_ = false;
+  notificationService_ = false;
+  auto hut = Start();
+  TCharForm& carrier = *hut->CharForms()[1];
+  carrier.move(300, 250);
+  carrier.show();
+  PassingNotice& notice = hut->OwnNotice();
+  notice.hideTimer->setInterval(100);
+
+  hut->DepartWithMail("<2>");
+  ASSERT_TRUE(notice.isVisible());
+  EXPECT_EQ(notice.textLabel->text(), QString::fromUtf8("C2がメールを届けに出かけました。明日の10:00ごろ戻ります。"));
+  EXPECT_EQ(notice.pos(), QPoint(300, 250));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(QApplication::activeWindow(), hut.get());
+  EXPECT_TRUE(notice.testAttribute(Qt::WA_ShowWithoutActivating));
+  EXPECT_TRUE(dialogs_.calls.empty());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !notice.isVisible(); }, 2000));
+}
+
 TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   MakeCharacters(3);
   auto hut = Start();
@@ -224,6 +255,7 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   EXPECT_EQ(hut->CharForms()[0], nullptr);
   EXPECT_EQ(hut->ImageList1().size(), 3u);
   EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
+  EXPECT_FALSE(hut->OwnNotice().isVisible()) << "the desktop showed it";
   tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.
