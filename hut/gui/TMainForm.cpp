@@ -19,9 +19,11 @@
 #include <algorithm>
 
 #include "base/DateTime.h"
+#include "base/Identifiers.h"
 #include "character/gui/TCharForm.h"
 #include "hut/CharacterScan.h"
 #include "hut/HutNotices.h"
+#include "hut/StarterIds.h"
 #include "hut/gui/HutMenuBar.h"
 #include "hut/gui/PassingNotice.h"
 #include "mail/CarrierPackage.h"
@@ -229,6 +231,14 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::FormCreate() {
+  // The first start in this program folder (the hut has never written its
+  // handle): the starter characters take ids of their own before anything
+  // names them.
+  if (!platform::IniFile(startup_.settingsPath).ValueExists("Main", "Handle")) {
+    const Clock& clock = startup_.clock ? *startup_.clock : *ownClock_;
+    GiveStartersOwnIds(startup_.programFolder, [&] { return MakeCharacterId(clock.Now(), random_, ""); });
+  }
+
   // 1. With "/s" the hut stays hidden; no show will write the handle. Only
   // the tray could bring it up: without one the hut comes up after all.
   showAtStart_ = startup_.firstArgument != "/s";
@@ -245,6 +255,7 @@ void TMainForm::FormCreate() {
   ImageList1_.clear();
   registry_.ClearLists();
   registry_.LoadLists();
+  registry_.DropContradictions();
 
   // 5. The character folders, in listing order.
   for (const auto& character : ScanCharacterFolders(registry_)) {
