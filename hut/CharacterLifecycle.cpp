@@ -78,7 +78,12 @@ void CharacterLifecycle::cmOutClick() {
   int row = view_.SelectedRow();
   if (row < 0) return;
   TCharData& data = view_.ItemData(row);
-  if (!view_.HasWindow(data.index) || !view_.LoadScenes(data.index)) return;
+  if (!view_.HasWindow(data.index)) return;
+  if (!view_.LoadScenes(data.index)) {
+    // Otherwise the command would seem to do nothing at all.
+    dialogs_.Information(CannotGoOutText());
+    return;
+  }
   view_.ShowOnDesktop(data.index);
   // A character that came back from a mail trip while out is still in
   // outDB; a second line would outlive its next trip home.

@@ -150,13 +150,17 @@ TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   EXPECT_FALSE(hut_.items[1].data.out);
   EXPECT_TRUE(File("outDB.dat").empty());
 
-  // A character that cannot go out stays in, and nothing is written.
+  // A character that cannot go out stays in, nothing is written, and the
+  // user learns why.
   hut_.slots[2]->canGoOut = false;
   hut_.selected = 2;
   life_.cmOutClick();
   EXPECT_FALSE(hut_.slots[2]->shown);
   EXPECT_FALSE(hut_.items[2].data.out);
   EXPECT_TRUE(registry_.outDB.empty());
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_EQ(dialogs_.calls[0].kind, "Information");
+  EXPECT_EQ(dialogs_.calls[0].text, Sj("「自由」の場所のシーンがないので外に出られません"));
 
   hut_.selected = -1;
   life_.cmOutClick();
