@@ -42,7 +42,10 @@ PassingNotice::PassingNotice()
   hideTimer->setSingleShot(true);
   hideTimer->setInterval(kShownMs);
   connect(hideTimer, &QTimer::timeout, this, &QWidget::hide);
-  platform::MakeAccessible(*this, {QAccessible::Notification, [this] { return textLabel->text(); }, {}, {}});
+  setWindowTitle(QString::fromUtf8("お知らせ"));
+  platform::MakeAccessible(*this, {QAccessible::Notification, [this] {
+                                     return textLabel->text().isEmpty() ? windowTitle() : textLabel->text();
+                                   }, {}, {}});
 }
 
 void PassingNotice::Show(const std::string& title, const std::string& text, QPoint near) {

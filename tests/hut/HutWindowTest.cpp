@@ -89,6 +89,33 @@ class HutWindow : public ::testing::Test {
   std::vector<std::string> notices_;
 };
 
+// The items of a drop-down start at one indent, the long one that has to be
+// squeezed into the menu's width included.
+TEST_F(HutWindow, DropDownItemsLineUp) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
+  // Where the text of an item starts: its first column holding a pixel of
+  // the text's colour.
+  auto textStart = [](MenuLabel* item) {
+    const QImage picture = item->grab().toImage();
+    for (int x = 0; x < picture.width(); ++x) {
+      for (int y = 0; y < picture.height(); ++y) {
+        if (qGray(picture.pixel(x, y)) < 96) return x;
+      }
+    }
+    return -1;
+  };
+  std::vector<int> starts;
+  for (MenuLabel* item : {bar.Label3, bar.Label4, bar.Label31, bar.Label5}) starts.push_back(textStart(item));
+  for (int start : starts) {
+    EXPECT_GT(start, 4) << "indented";
+    EXPECT_NEAR(start, starts.front(), 2) << ::testing::PrintToString(starts);
+  }
+}
+
 TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
