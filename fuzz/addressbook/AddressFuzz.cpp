@@ -2,6 +2,7 @@
 // readers of answers and re-edits, and checks what they promise.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -13,11 +14,15 @@
 #include "mail/ReEdit.h"
 #include "mail/ReplyText.h"
 #include "mail/StoreRecords.h"
+#include "text/Mailbox.h"
 
 namespace {
 
-void Require(bool condition) {
-  if (!condition) std::abort();
+// Names the broken promise's line, so a crash report says which one it was.
+void Require(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "AddressFuzz.cpp:%d: promise broken\n", line);
+  std::abort();
 }
 
 void CheckAddressFile(std::string_view file) {
@@ -39,11 +44,14 @@ void CheckAddressFile(std::string_view file) {
 
 void CheckSender(std::string_view sender) {
   const mf::AddressRecord entry = mf::SenderEntry(sender);
-  std::string_view kept = sender;
-  if (!kept.empty() && kept.back() == '\r') kept.remove_suffix(1);
-  if (!kept.empty() && kept.back() == '>') kept.remove_suffix(1);
-  const bool bracket = kept.find('<') != std::string_view::npos;
-  Require((bracket ? entry.name + "<" + entry.address : entry.address) == kept);
+  for (const std::string* field : {&entry.name, &entry.address}) {
+    for (const char c : *field) Require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
+  }
+  // The entry as the recipient field shows it reads back as the same entry.
+  if (!entry.address.empty()) {
+    const mf::Mailbox again = mf::ReadMailbox(mf::MailboxText({entry.name, entry.address}));
+    Require(again.name == entry.name && again.address == entry.address);
+  }
 }
 
 void CheckStoredMail(std::string_view text) {
