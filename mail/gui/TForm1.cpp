@@ -754,12 +754,8 @@ void TForm1::DeleteReEditedMail() {
 
 void TForm1::New_MailClick() {
   TNew_Mail& composition = context_.composition;
-  composition.Reset();
+  composition.StartNewMail();
   composition.show();
-  composition.ReplyMode = false;
-  if (context_.settings.mailSign) {
-    composition.MailBodyEdit->setPlainText(PlainText("\r\n\r\n" + context_.settings.SignatureText()));
-  }
 }
 
 void TForm1::importMenuClick() {
