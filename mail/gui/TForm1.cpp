@@ -384,19 +384,59 @@ void TForm1::ReloadIfShown(FolderKind folder) {
   if (folder == selectedFolder_) LoadList(folder);
 }
 
-void TForm1::LoadList(FolderKind folder) {
+void TForm1::LoadList(FolderKind folder, SelectionAfterLoad selection) {
+  // What the user selected in this list, the current mail last.
+  std::vector<ListedMail> selected;
+  if (selection == SelectionAfterLoad::Kept && listedFolder_ == folder) {
+    const QModelIndex current = ListView1->selectionModel()->currentIndex();
+    std::optional<ListedMail> currentMail;
+    for (const QModelIndex& row : ListView1->selectionModel()->selectedRows()) {
+      ListedMail mail = ListedMailAt(model_->Rows(), model_->RecordIndexAt(row.row()));
+      if (row.row() == current.row()) {
+        currentMail = std::move(mail);
+      } else {
+        selected.push_back(std::move(mail));
+      }
+    }
+    if (currentMail) selected.push_back(std::move(*currentMail));
+  }
   RichEdit1->clear();
   ListView2->clear();
   attachmentPaths_.clear();
   model_->Load(context_.store.ReadListRows(folder));
+  listedFolder_ = folder;
   ControlHeader->setEnabled(false);
   mnSaveAs->setEnabled(false);
+  SelectAgain(selected);
+  // No command may act on a mail the list no longer shows.
+  if (!ListView1->selectionModel()->hasSelection()) currentFolderName_.reset();
+}
+
+// Selecting shows the mail again as the user left it, except that a notice
+// shown beside a mail the viewer presents stays.
+void TForm1::SelectAgain(const std::vector<ListedMail>& mails) {
+  if (mails.empty()) return;
+  std::vector<std::size_t> records;
+  for (const auto& found : FindListedMails(model_->Rows(), mails)) {
+    if (found) records.push_back(*found);
+  }
+  if (records.empty()) return;
+  reselecting_ = true;
+  SelectRows(model_->ShownRowsOf(records));
+  reselecting_ = false;
+  ScrollToCurrent();
+}
+
+void TForm1::ScrollToCurrent() {
+  const QModelIndex current = ListView1->selectionModel()->currentIndex();
+  if (current.isValid() && ListView1->selectionModel()->isSelected(current)) ListView1->scrollTo(current);
 }
 
 void TForm1::ListView1ColumnClick(int column) {
   if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->ColumnClick(static_cast<MailColumn>(column));
   // The header turns its arrow on any click; it shows what the list is sorted by.
   UpdateSortIndicator();
+  ScrollToCurrent();
 }
 
 void TForm1::UpdateSortIndicator() {
@@ -447,7 +487,7 @@ void TForm1::SetCommandsEnabled(const MailCommands& commands) {
 }
 
 void TForm1::ListView1SelectItem() {
-  if (links.hideReturnNotice) links.hideReturnNotice();
+  if (links.hideReturnNotice && !reselecting_) links.hideReturnNotice();
   RichEdit1->clear();
   const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
   if (rows.size() > 1) {
@@ -538,7 +578,7 @@ void TForm1::Menu_DeleteClick(Qt::KeyboardModifiers modifiers) {
   const StoreResult result = DeleteForGood ? context_.store.DeleteMails(selectedFolder_, indices)
                                            : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
   SetReceiveCommandsEnabled(true);
-  LoadList(selectedFolder_);
+  LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
   DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを削除できませんでした"));
 }
@@ -555,7 +595,7 @@ void TForm1::TreeView1DragDrop(FolderKind target, Qt::KeyboardModifiers modifier
   } else {
     result = context_.store.MoveMails(selectedFolder_, target, indices);
   }
-  LoadList(selectedFolder_);
+  LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
   DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを移動できませんでした"));
 }

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -363,6 +364,122 @@ TEST_F(TForm1Test, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   EXPECT_EQ(header->sortIndicatorSection(), 1);
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   window.hide();
+}
+
+// The selection follows the mail whose text is shown through a sort, in
+// view, and Delete trashes that mail: a list long enough to scroll, its
+// subjects, senders and dates each in an order of their own.
+struct SortCase {
+  const char* name;
+  int column;
+  int clicks;
+};
+
+class SortKeepsTheShownMail : public TForm1Test, public ::testing::WithParamInterface<SortCase> {
+ protected:
+  static constexpr int kMails = 40;
+  void AddMails() {
+    for (int i = 0; i < kMails; ++i) {
+      char subject[16], from[24], date[48];
+      std::snprintf(subject, sizeof subject, "s%02d", (i * 7) % kMails);
+      std::snprintf(from, sizeof from, "x%02d@y.jp", (i * 11) % kMails);
+      std::snprintf(date, sizeof date, "Tue, %d Mar 2024 %02d:00:00 +0900", 1 + i / 24, i % 24);
+      HeaderRecord header{StatusWord(MailStatus::Read), subject, from, date, "me", ""};
+      ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header,
+                                  BodyRecord{{{"Subject: ", subject}}, std::string("text of ") + subject}),
+                StoreResult::Done);
+    }
+  }
+};
+
+TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
+  AddMails();
+  TForm1& window = Window();
+  window.show();
+  window.resize(760, 420);
+  QApplication::processEvents();
+  window.SelectRows({kMails / 2});
+  const std::string shown(window.Model().SubjectAt(kMails / 2));
+  const QString text = window.RichEdit1->toPlainText();
+  ASSERT_EQ(text, QString::fromStdString("text of " + shown));
+
+  for (int click = 0; click < GetParam().clicks; ++click) window.ListView1ColumnClick(GetParam().column);
+  QApplication::processEvents();
+
+  const QModelIndexList selected = window.ListView1->selectionModel()->selectedRows();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(std::string(window.Model().SubjectAt(selected[0].row())), shown);
+  EXPECT_EQ(window.ListView1->selectionModel()->currentIndex().row(), selected[0].row());
+  EXPECT_EQ(window.RichEdit1->toPlainText(), text);
+  const QRect place = window.ListView1->visualRect(selected[0]);
+  EXPECT_TRUE(window.ListView1->viewport()->rect().contains(place)) << "the shown mail is out of view";
+
+  QTest::keyClick(window.ListView1, Qt::Key_Delete);
+  const auto trash = store_.ReadHeaderRecords(FolderKind::Trash);
+  ASSERT_EQ(trash.size(), 1u);
+  EXPECT_EQ(trash[0].subject, shown);
+  window.hide();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SortKeepsTheShownMail,
+                         ::testing::Values(SortCase{"SubjectDescending", 1, 1}, SortCase{"SubjectAscending", 1, 2},
+                                           SortCase{"SenderDescending", 2, 1}, SortCase{"SenderAscending", 2, 2},
+                                           SortCase{"OldestFirst", 3, 1}, SortCase{"NewestFirst", 3, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reload (a mail arriving, another window's delete, another mail gone)
+// keeps the shown mail selected where it now stands, and every command acts
+// on it; a mail that is gone leaves nothing selected and nothing to act on.
+TEST_F(TForm1Test, TheSelectionFollowsTheShownMailThroughReloads) {
+  for (const char* subject : {"a", "b", "c", "d"}) AddInbox(subject, "x@y.jp", MailStatus::Read);
+  host_.fileAtOnce = false;
+  TForm1& window = Window();
+  int noticeHidden = 0;
+  window.links.hideReturnNotice = [&] { ++noticeHidden; };
+  window.SelectRows({1});  // "c", record 2
+  ASSERT_EQ(std::string(window.Model().SubjectAt(1)), "c");
+  noticeHidden = 0;
+  auto selectedSubjects = [&] {
+    std::vector<std::string> subjects;
+    for (const QModelIndex& row : window.ListView1->selectionModel()->selectedRows()) {
+      subjects.emplace_back(window.Model().SubjectAt(row.row()));
+    }
+    return subjects;
+  };
+
+  AddInbox("new", "n@y.jp", MailStatus::Unread);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(noticeHidden, 0) << "a reload hid the notice beside the viewer";
+
+  // Records before it go: its index shifts, and a reply still answers it.
+  ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {1, 0}), StoreResult::Done);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(window.RichEdit1->toPlainText(), QString("text of c"));
+  window.Menu_ReClick();
+  EXPECT_EQ(composition_.Title->text(), QString("Re: c"));
+  EXPECT_EQ(composition_.ReplyIndex, 0u);
+
+  // Several selected: all stay selected through a reload.
+  window.SelectRows({0, 2});  // "new" and "c"
+  AddInbox("newer", "n@y.jp", MailStatus::Unread);
+  window.ReloadIfShown(FolderKind::Inbox);
+  auto both = selectedSubjects();
+  std::sort(both.begin(), both.end());
+  EXPECT_EQ(both, (std::vector<std::string>{"c", "new"}));
+
+  // The shown mail itself is gone.
+  window.SelectRows({3});  // newer, new, d, c
+  ASSERT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {0}), StoreResult::Done);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_TRUE(selectedSubjects().empty());
+  EXPECT_TRUE(window.RichEdit1->toPlainText().isEmpty());
+  EXPECT_FALSE(window.ControlHeader->isEnabled());
+  host_.carriers.clear();
+  window.Menu_ReClick();
+  EXPECT_TRUE(host_.carriers.empty()) << "answered a mail the list no longer shows";
 }
 
 TEST_F(TForm1Test, TheHeaderButtonStepsThroughTheModesAndBackAfterThreePresses) {
