@@ -119,6 +119,10 @@ TForm1::TForm1(MailListContext context)
 }
 
 TForm1::~TForm1() {
+  // The program ends through here however it ends (the hut closed, the
+  // tray's "終了", the session ending): the window's place is kept then too,
+  // once the stored one has been applied.
+  if (shownOnce_) FormCloseQuery();
   context_.commands.OnChange = nullptr;
   context_.errors.hooks.endMailListSessions = nullptr;
   context_.composition.links.deleteReEditedMail = nullptr;
@@ -376,7 +380,7 @@ void TForm1::TreeView1Click(FolderKind folder) {
   selectedFolder_ = folder;
   ListView2->setVisible(true);
   setWindowTitle(platform::ToQString(WindowCaption(folder)));
-  model_->SetSecondCaption(Sj(folder == FolderKind::Inbox ? "差出人" : "宛先"));
+  model_->SetSecondCaption(SecondColumnCaption(folder));
   LoadList(folder);
 }
 
@@ -644,6 +648,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::PopupMenu2Popup() { puMnTrashEmpty->setEnabled(selectedFolder_ == FolderKind::Trash); }
 
 void TForm1::puMnTrashEmptyClick() {
+  // Nothing in the trash comes back: the user says so first.
+  if (context_.store.RecordCount(FolderKind::Trash) > 0 &&
+      !context_.dialogs.Question(Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"),
+                                 platform::DefaultButton::No, std::string())) {
+    return;
+  }
   SetReceiveCommandsEnabled(false);
   const StoreResult result = context_.store.EmptyTrash();
   ReloadIfShown(FolderKind::Trash);
@@ -813,7 +823,6 @@ void TForm1::importMenuClick() {
 
 void TForm1::mnSaveAsClick() {
   if (currentMailText_.empty()) return;
-  RichEdit1->setPlainText(PlainText(currentMailText_));
   // The chosen filter decides the form: "Outlookメール(*.eml)" a standard
   // message, the others the stored text.
   const auto path = context_.dialogs.SaveFile(Sj(kFileFilter), std::string(), "txt");

@@ -212,6 +212,10 @@ TEST_F(TForm1Test, EachFolderShowsItsCaptionAndNewestMailFirst) {
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("送信済み"));
   EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("宛先"));
   EXPECT_EQ(window.Model().rowCount(), 0);
+  // The trash shows the senders of received mails beside the recipients of written ones.
+  window.TreeView1Click(FolderKind::Trash);
+  EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QString::fromUtf8("差出人/宛先"));
 }
 
 TEST_F(TForm1Test, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsTheBoldStyle) {
@@ -264,12 +268,24 @@ TEST_F(TForm1Test, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNothing) {
   window.Menu_DeleteClick(Qt::ShiftModifier);
   EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
 
-  // Emptying the trash is its own command, offered only on the trash.
+  // Emptying the trash is its own command, offered only on the trash, and
+  // asks first: No (the default) keeps every mail.
   window.PopupMenu2Popup();
   EXPECT_TRUE(window.puMnTrashEmpty->isEnabled());
+  dialogs_.calls.clear();
+  window.puMnTrashEmptyClick();
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_EQ(dialogs_.calls[0].kind, "Question");
+  EXPECT_EQ(dialogs_.calls[0].text, Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"));
+  EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
+  EXPECT_TRUE(platform::FileExists(attachments_[0]));
+  dialogs_.yesNo = {true};
   window.puMnTrashEmptyClick();
   EXPECT_EQ(window.Model().rowCount(), 0);
   EXPECT_FALSE(platform::FileExists(attachments_[0]));
+  dialogs_.calls.clear();
+  window.puMnTrashEmptyClick();  // nothing left to lose: nothing to ask
+  EXPECT_TRUE(dialogs_.calls.empty());
   window.TreeView1Click(FolderKind::Inbox);
   window.PopupMenu2Popup();
   EXPECT_FALSE(window.puMnTrashEmpty->isEnabled());
@@ -750,8 +766,10 @@ TEST_F(TForm1Test, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   TForm1& window = Window();
   window.SelectRows({0});
+  const QString shown = window.RichEdit1->toPlainText();
   dialogs_.paths = {outside_.Path() + "saved"};
   window.mnSaveAsClick();
+  EXPECT_EQ(window.RichEdit1->toPlainText(), shown) << "saving changed what the pane shows";
   const auto saved = platform::ReadFile(outside_.Path() + "saved.txt");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, window.CurrentMailText() + "\r\n");
@@ -787,6 +805,18 @@ TEST_F(TForm1Test, TheWindowGeometryIsKeptInTheSettingsFile) {
   platform::IniFile file(ini_);
   EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 500);
   EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 400);
+
+  // Resized again and never closed: the program ends (the hut closed, the
+  // tray's "終了") and the window goes with it.
+  window.show();
+  window.resize(620, 380);
+  window_.reset();
+  EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 620);
+  EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 380);
+  // A window never shown keeps what the file says.
+  Window();
+  window_.reset();
+  EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 620);
 }
 
 // End to end: three mails written in the composition window and put aside
