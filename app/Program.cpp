@@ -153,7 +153,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   Form1->links.hideReturnNotice = [this] { RetuenForm->hide(); };
   Form1->links.openAddressBook = [this] { platform::ExecAbove(*Mailadd); };
   Form1->links.addAddress = [this](const std::string& name, const std::string& address) {
-    pasonal->OpenNew(Form1.get(), std::nullopt, name, address);
+    pasonal->OpenForSender(Form1.get(), name, address);
   };
   Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
   Form1->links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };

@@ -606,7 +606,7 @@ void TMainForm::cmReturnHomeClick() {
 void TMainForm::cmMailClick() {
   TCharItem* item = SelectedItem();
   if (!item || !composition_ || ShowOpenComposition()) return;
-  composition_->Reset();
+  composition_->StartNewMail();
   SendMailBy(item);
 }
 
@@ -727,7 +727,7 @@ void TMainForm::SendMailByCharacter(const std::string& id) {
   // A character on the desktop opens a fresh mail, as the hut's command does.
   TCharItem* item = FirstItemWithId(id);
   if (!item || !composition_ || ShowOpenComposition()) return;
-  composition_->Reset();
+  composition_->StartNewMail();
   SendMailBy(item);
 }
 

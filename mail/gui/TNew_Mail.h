@@ -89,6 +89,9 @@ class TNew_Mail final : public SpeechBubbleWindow {
   // What every opener does first: every text and list emptied, the package
   // and the carrying character forgotten, no reply or re-edit pending.
   void Reset();
+  // A new mail, not an answer: reset, then, when the signature switch is
+  // on, a blank line to write on and the signature under it.
+  void StartNewMail();
 
   // The recipient picker's result.
   void SetRecipients(const std::string& to, const std::string& cc);
