@@ -116,11 +116,6 @@ TForm1::TForm1(MailListContext context)
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) ApplicationActivated();
   });
-  // Ending the program closes the list too: the size the user gave it is
-  // kept as when it is closed on its own.
-  connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-    if (isVisible()) FormCloseQuery();
-  });
 }
 
 TForm1::~TForm1() {
