@@ -4,6 +4,8 @@
 
 #include "base/Integer.h"
 #include "base/Records.h"
+#include "base/ShiftJis.h"
+#include "base/Text.h"
 #include "platform/Files.h"
 #include "settings/InputChecks.h"
 #include "text/Mailbox.h"
@@ -47,8 +49,20 @@ AddressRecord ParseRecord(std::string_view content) {
 
 }  // namespace
 
+// The settings may wait for an address; an entry of the book is there to
+// be written to, so it needs one.
 std::optional<std::string> AddressEntryProblem(const AddressRecord& record) {
+  if (Trim(record.address).empty()) return Sj("メールアドレスを入力してください");
   return MailAddressProblem(record.address);
+}
+
+std::optional<std::size_t> FindAddress(const std::vector<AddressRecord>& records, std::string_view address) {
+  const std::string wanted = LowerAscii(Trim(address));
+  if (wanted.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (LowerAscii(Trim(records[i].address)) == wanted) return i;
+  }
+  return std::nullopt;
 }
 
 AddressRecord SenderEntry(std::string_view sender) {

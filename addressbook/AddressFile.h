@@ -36,8 +36,13 @@ std::string FormatAddressRecord(const AddressRecord& record);
 std::vector<AddressRecord> ParseAddressFile(std::string_view file);
 
 // What the entry dialog refuses in `record`: an address that is not one
-// (the settings' address rule); the text (Shift_JIS) goes beside the field.
+// (the settings' address rule) or none at all; the text (Shift_JIS) goes
+// beside the field.
 std::optional<std::string> AddressEntryProblem(const AddressRecord& record);
+
+// The first record with `address`, blanks around it and the case of ASCII
+// letters aside (as people write the same address); nothing for an empty one.
+std::optional<std::size_t> FindAddress(const std::vector<AddressRecord>& records, std::string_view address);
 
 // The address file "FileKeep/address.txt" of a program folder. Every
 // operation reads the file and rewrites it whole through an atomic replace,

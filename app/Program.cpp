@@ -153,7 +153,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   Form1->links.hideReturnNotice = [this] { RetuenForm->hide(); };
   Form1->links.openAddressBook = [this] { platform::ExecAbove(*Mailadd); };
   Form1->links.addAddress = [this](const std::string& name, const std::string& address) {
-    pasonal->OpenNew(Form1.get(), std::nullopt, name, address);
+    pasonal->OpenForSender(Form1.get(), name, address);
   };
   Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
   Form1->links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
@@ -169,8 +169,8 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
   links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
-  links.notifyDesktop = [](const std::string& title, const std::string& text) {
-    platform::ShowDesktopNotification(title, text);
+  links.notifyDesktop = [](const std::string& title, const std::string& text, std::function<void()> unavailable) {
+    platform::ShowDesktopNotification(title, text, std::move(unavailable));
   };
   links.showMailList = [this] {
     Form1->show();
@@ -193,6 +193,11 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   termination_ = std::make_unique<platform::TerminationWatch>(loop, [this] { MainForm->EndSession(); });
 }
 
-Program::~Program() = default;
+Program::~Program() {
+  // The entry dialog shown over the mail list became its child window, and
+  // the mail list goes first: it would take the dialog with it, which this
+  // program still owns and destroys itself.
+  if (pasonal && Form1) pasonal->ForgetOpener(Form1.get());
+}
 
 }  // namespace mf

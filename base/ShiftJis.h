@@ -26,6 +26,9 @@ constexpr bool IsSjisLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// True for a byte that can follow a lead byte.
+constexpr bool IsSjisTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
 // The position of an ASCII character at or after `from`, found by character:
 // the second byte of a two-byte character ("ソ" ends in 0x5C, "ァ" in 0x40)
 // never matches. npos when there is none.

@@ -149,6 +149,17 @@ std::optional<std::vector<std::string>> ReadSceneFile(const std::string& folder)
   return SplitLines(*content);
 }
 
+bool CanGoOut(const SceneScript& script) {
+  if (!script.enoughLines) return false;
+  int free = 0;
+  for (const Scene& scene : script.scenes) {
+    if (scene.place == static_cast<int>(Place::Free)) free += scene.frequency;
+  }
+  return free > 0;
+}
+
+std::string CannotGoOutText() { return Sj("「自由」の場所のシーンがないので外に出られません"); }
+
 SceneScript LoadSceneScript(const std::string& folder) {
   SceneScript script;
   auto lines = ReadSceneFile(folder);

@@ -89,4 +89,11 @@ struct SceneScript {
 };
 SceneScript LoadSceneScript(const std::string& folder);
 
+// Whether the character can go out: it needs a scene of place Free with a
+// weight above 0 whose pictures all exist, as it enters the desktop in one.
+bool CanGoOut(const SceneScript& script);
+
+// Why a character cannot go out, as the user is told (Shift_JIS).
+std::string CannotGoOutText();
+
 }  // namespace mf

@@ -201,11 +201,17 @@ EditorResult CharacterEditor::Ok() {
     dialogs_.Error(Sj("データが不正です"));
     return EditorResult::StayOpen;
   }
-  if ((isNew_ || Changed()) && !Save()) {
+  const bool saving = isNew_ || Changed();
+  if (saving && !Save()) {
     dialogs_.Error(Sj("キャラクターを保存できませんでした。ディスクの空きと画像ファイルを確かめて下さい。"));
     return EditorResult::StayOpen;
   }
   isNew_ = false;
+  // Saved all the same: the user may add that scene later. Told now, "外に
+  // 出る" would otherwise be the first to say it.
+  if (saving && !CanGoOut(LoadSceneScript(charDir_))) {
+    dialogs_.Information(CannotGoOutText() + Sj("。場所が「自由」で出現頻度が1以上のシーンを作ると外に出られます。"));
+  }
   return EditorResult::Close;
 }
 

@@ -1,6 +1,7 @@
 #include "roster/CharacterLifecycle.h"
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "base/DateTime.h"
@@ -77,7 +78,12 @@ void CharacterLifecycle::cmOutClick() {
   int row = view_.SelectedRow();
   if (row < 0) return;
   TCharData& data = view_.ItemData(row);
-  if (!view_.HasWindow(data.index) || !view_.LoadScenes(data.index)) return;
+  if (!view_.HasWindow(data.index)) return;
+  if (!view_.LoadScenes(data.index)) {
+    // Otherwise the command would seem to do nothing at all.
+    dialogs_.Information(CannotGoOutText());
+    return;
+  }
   view_.ShowOnDesktop(data.index);
   // A character that came back from a mail trip while out is still in
   // outDB; a second line would outlive its next trip home.
@@ -150,12 +156,19 @@ std::optional<DateTime> CharacterLifecycle::DepartWithMail(const std::string& id
 
   CharacterRegistry::RemoveFirst(registry_.VisibleDB, id);
   registry_.SaveVisible();
+  // It is away now, not out: a restart must not put it on the desktop.
+  if (registry_.IsOut(id)) {
+    RemoveEvery(registry_.outDB, id);
+    registry_.SaveOut();
+  }
   if (view_.HasWindow(slot)) view_.DestroyCharacterWindow(slot);
   view_.ForgetComposingCharacter();
   view_.DeleteItem(row, IconFate::Keep);
   view_.ArrangeIcons();
 
   const double back = ToDayCount(clock_.Now()) + kAwayDays;
+  // Away once: an earlier trip it was called back from no longer counts.
+  RemoveEveryPair(registry_.resurrDB, id);
   registry_.resurrDB.push_back(id);
   registry_.resurrDB.push_back(FormatDayCount(back));
   registry_.SaveResurr();
@@ -166,6 +179,9 @@ void CharacterLifecycle::resurrTimerTimer() {
   if (view_.MailTransferBusy()) return;
   const double now = ToDayCount(clock_.Now());
   auto& resurrDB = registry_.resurrDB;
+  // The walk only takes the returning characters off the list; they are
+  // listed afterwards, as listing one also clears its other lines.
+  std::vector<std::pair<std::string, std::string>> returning;  // number, id
   std::size_t i = 0;
   while (i + 1 < resurrDB.size()) {
     auto time = ParseDayCount(resurrDB[i + 1]);
@@ -180,7 +196,7 @@ void CharacterLifecycle::resurrTimerTimer() {
         }
       }
       if (!number.empty()) {
-        ShowAgain(number, id);
+        returning.emplace_back(number, id);
         resurrDB.erase(resurrDB.begin() + static_cast<std::ptrdiff_t>(i),
                        resurrDB.begin() + static_cast<std::ptrdiff_t>(i) + 2);
         continue;
@@ -188,18 +204,37 @@ void CharacterLifecycle::resurrTimerTimer() {
     }
     i += 2;
   }
+  for (const auto& [number, id] : returning) ShowAgain(number, id);
   registry_.SaveResurr();
 }
 
 bool CharacterLifecycle::ShowAgain(const std::string& number, const std::string& id) {
-  if (registry_.IsVisible(id)) return true;
+  if (registry_.IsVisible(id)) {
+    ForgetTrip(id);
+    return true;
+  }
   // A character comes back whole and as itself, or not at all: its folder
   // pair may have gone, or its number may hold another character by now.
   const std::string folder = FolderOf(number);
   if (!platform::DirectoryExists(MirrorFolderOf(folder))) return false;
   auto lines = ReadSceneFile(folder);
   if (!lines || lines->empty() || (*lines)[kIdLine] != id) return false;
-  return ListCharacter(folder, id, /*appendVisible=*/true);
+  if (!ListCharacter(folder, id, /*appendVisible=*/true)) return false;
+  // Back in the hut, whether its day away is over or a mail brought it
+  // early: no list may still say it is away, or out on the desktop (it may
+  // have left from there).
+  ForgetTrip(id);
+  if (registry_.IsOut(id)) {
+    RemoveEvery(registry_.outDB, id);
+    registry_.SaveOut();
+  }
+  return true;
+}
+
+void CharacterLifecycle::ForgetTrip(const std::string& id) {
+  const std::size_t before = registry_.resurrDB.size();
+  RemoveEveryPair(registry_.resurrDB, id);
+  if (registry_.resurrDB.size() != before) registry_.SaveResurr();
 }
 
 bool CharacterLifecycle::ListCharacter(const std::string& folder, const std::string& id, bool appendVisible) {
@@ -244,8 +279,8 @@ void CharacterLifecycle::RegisterCharacter(int number, const std::string& id) {
   charDB[numberLine + 1] = id;
   ReplaceFirst(registry_.VisibleDB, oldId, id);
   registry_.SaveVisible();
-  // outDB.dat follows at its next save.
-  ReplaceFirst(registry_.outDB, oldId, id);
+  // Saved at once: a restart before the next save would not know the id.
+  if (ReplaceFirst(registry_.outDB, oldId, id)) registry_.SaveOut();
 
   // The item is found by its old id rather than taken from the selection:
   // the selection may have moved, or be gone, while the editor was open.

@@ -87,7 +87,8 @@ class CharacterLifecycle {
   // Brings back the characters whose day away is over; waits while mail
   // moves, so that a returning character never meets a running transfer.
   void resurrTimerTimer();
-  // Lists a known character again; true when it is (or already was) listed.
+  // Lists a known character again, in the hut; true when it is (or already
+  // was) listed. Either way it is no longer away with a mail.
   bool ShowAgain(const std::string& number, const std::string& id);
   // Records the id of folder pair `number` and lists the character; a
   // number already known takes the new id in every list (evolution).
@@ -101,6 +102,8 @@ class CharacterLifecycle {
   // VisibleDB; false when the folder has no name or no picture.
   bool ListCharacter(const std::string& folder, const std::string& id, bool appendVisible);
   void RemoveFolders(const std::string& folder);
+  // The character is home: it is no longer away with a mail.
+  void ForgetTrip(const std::string& id);
   int RowOfId(const std::string& id);
 
   CharacterRegistry& registry_;

@@ -29,6 +29,23 @@ void CharacterRegistry::Load(const char* name, std::vector<std::string>& list) c
   list = content ? SplitLines(*content) : std::vector<std::string>{};
 }
 
+void CharacterRegistry::DropContradictions() {
+  std::vector<std::string> away;
+  for (std::size_t i = 0; i < resurrDB.size(); i += 2) {
+    // A last line without its time stays, as the return check leaves it.
+    if (i + 1 < resurrDB.size() && IsVisible(resurrDB[i])) continue;
+    away.push_back(resurrDB[i]);
+    if (i + 1 < resurrDB.size()) away.push_back(resurrDB[i + 1]);
+  }
+  if (away.size() != resurrDB.size()) {
+    resurrDB = std::move(away);
+    SaveResurr();
+  }
+  const std::size_t out = outDB.size();
+  std::erase_if(outDB, [this](const std::string& id) { return !IsVisible(id); });
+  if (outDB.size() != out) SaveOut();
+}
+
 bool CharacterRegistry::Save(const char* name, const std::vector<std::string>& list) const {
   return platform::WriteFileAtomic(FilePath(name), JoinLines(list));
 }

@@ -31,6 +31,12 @@ class CharacterRegistry {
   // file is missing is left as it is.
   void LoadLists();
 
+  // Mends lists that contradict each other, as earlier versions could
+  // leave them: a character listed in the hut is not away with a mail (a
+  // mail brought it back early), and one that is not listed is not out on
+  // the desktop (it left with a mail from there). Saves what it changes.
+  void DropContradictions();
+
   bool SaveVisible() const;
   bool SaveOut() const;
   bool SaveResurr() const;

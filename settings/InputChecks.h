@@ -18,8 +18,13 @@ std::optional<std::string> PortProblem(std::string_view port);
 
 // A mail address: empty (not given yet) or text before and after an "@",
 // without blanks, control characters or the "<", ">" and "," that would
-// split a recipient list.
+// split a recipient list. The text names what is wrong: no "@", a
+// character that may not be used, or nothing on one side of the "@".
 std::optional<std::string> MailAddressProblem(std::string_view address);
+
+// Every text a refused port or address is named with (Shift_JIS), so that a
+// dialog can keep room for the widest before any shows.
+std::vector<std::string> ProblemTexts();
 
 // The fields of the settings that can be refused.
 enum class SettingsField { SmtpPort, Pop3Port, MailAddress };

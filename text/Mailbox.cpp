@@ -34,9 +34,14 @@ bool IsDelimiter(unsigned char c) {
   }
 }
 
-// The length of the character at `i`: two for a Shift_JIS pair.
+// The length of the character at `i`: two for a Shift_JIS pair. A lead byte
+// before a byte no pair ends in is a byte of its own, so it cannot swallow
+// the quote or bracket after it.
 std::size_t CharLength(std::string_view text, std::size_t i) {
-  return IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  return IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+                 IsSjisTrailByte(static_cast<unsigned char>(text[i + 1]))
+             ? 2
+             : 1;
 }
 
 struct Token {
@@ -59,12 +64,13 @@ class Lexer {
     if (pos_ >= text_.size()) return false;
     const std::size_t start = pos_;
     const char c = text_[pos_];
+    bool closed = true;
     if (c == '"') {
       token.kind = Token::Quoted;
-      token.text = Enclosed('"', '"');
+      token.text = Enclosed('"', '"', closed);
     } else if (c == '(') {
       token.kind = Token::Comment;
-      token.text = Enclosed('(', ')');
+      token.text = Enclosed('(', ')', closed);
     } else if (IsDelimiter(static_cast<unsigned char>(c))) {
       token.kind = Token::Special;
       token.text.assign(1, c);
@@ -79,13 +85,17 @@ class Lexer {
     for (char& b : token.raw) {
       if (IsWhite(static_cast<unsigned char>(b)) && b != ' ') b = ' ';
     }
+    // A quoted local part left open is closed, so that the address written
+    // back between brackets ends where it did.
+    if (!closed && token.kind == Token::Quoted) token.raw = QuotedPhrase(token.text);
     return true;
   }
 
  private:
   // A quoted string or a (nested) comment from its opening byte; one left
-  // open runs to the end of the text. Inner parentheses of a comment stay.
-  std::string Enclosed(char open, char close) {
+  // open runs to the end of the text, and `closed` is false. Inner
+  // parentheses of a comment stay.
+  std::string Enclosed(char open, char close, bool& closed) {
     ++pos_;
     std::string content;
     int depth = 1;
@@ -111,6 +121,7 @@ class Lexer {
       }
       content += IsWhite(static_cast<unsigned char>(c)) ? ' ' : c;
     }
+    closed = false;
     return content;
   }
 
@@ -141,11 +152,15 @@ void AddAddressPiece(std::string& address, const std::string& piece, bool spaceB
   address += piece;
 }
 
-// Decoded words may hold line ends of their own: a name stays one line.
+// Decoded words may hold line ends of their own: a name stays one line. A
+// lead byte with no second byte is shown as "?": quoted back, it would take
+// the escaping backslash after it for its second byte.
 std::string CleanName(std::string name) {
   DecodeHeaderWords(name);
-  for (char& c : name) {
-    if (IsWhite(static_cast<unsigned char>(c))) c = ' ';
+  for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (IsWhite(c)) name[i] = ' ';
+    if (IsSjisLeadByte(c) && CharLength(name, i) == 1) name[i] = '?';
   }
   return Trim(name);
 }
@@ -167,10 +182,13 @@ class ListReader {
       if (token.kind == Token::Special && token.text == ">") {
         item_.inAngle = false;
         item_.afterAngle = true;
-      } else if (token.kind == Token::Special && token.text == ":") {
-        item_.angle.clear();  // an obsolete source route ends here
-      } else if (token.kind != Token::Comment && !(token.kind == Token::Special && token.text == ",")) {
-        item_.angle += token.raw;
+      } else if (token.kind == Token::Special && (token.text == ":" || token.text == "<")) {
+        // An obsolete source route ends at ":"; a bracket left open before
+        // another one opens is dropped with what it held.
+        item_.angle.clear();
+      } else if (token.kind != Token::Comment &&
+                 !(token.kind == Token::Special && (token.text == "," || token.text == ";"))) {
+        AddAddressPiece(item_.angle, token.raw, token.spaceBefore);
       }
       return;
     }
@@ -189,6 +207,7 @@ class ListReader {
         item_.angle.clear();
         return;
       }
+      if (c == '>') return;  // a closing bracket with none open is a stray
     }
     if (token.kind == Token::Comment) {
       if (item_.comment.empty()) item_.comment = token.text;
@@ -264,6 +283,8 @@ Mailbox ReadMailbox(std::string_view text) {
 }
 
 bool IsPlainPhrase(std::string_view name) {
+  // Words are read back joined by single blanks: other blanks need quotes.
+  if (name.starts_with(' ') || name.ends_with(' ') || name.find("  ") != std::string_view::npos) return false;
   for (std::size_t i = 0; i < name.size(); i += CharLength(name, i)) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     if (c != ' ' && !IsAtext(c)) return false;

@@ -57,6 +57,14 @@ void LabelButton::mouseReleaseEvent(QMouseEvent* event) {
   if (click && isEnabled()) emit clicked();
 }
 
+void LabelButton::hideEvent(QHideEvent* event) {
+  QLabel::hideEvent(event);
+  // Hidden, or its window closed, under the pointer: no leave event comes,
+  // and the window opened again must not show it hovered.
+  pressed_ = false;
+  SetHovered(false);
+}
+
 void LabelButton::changeEvent(QEvent* event) {
   QLabel::changeEvent(event);
   if (event->type() == QEvent::EnabledChange) Repaint();

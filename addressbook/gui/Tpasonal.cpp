@@ -6,10 +6,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/ShiftJis.h"
+#include "base/Text.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/QtDialogs.h"
+#include "settings/InputChecks.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -40,6 +43,16 @@ Tpasonal::Tpasonal(AddressFile& file, platform::Dialogs& dialogs, QWidget* paren
   QPalette red = addressProblem->palette();
   red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
   addressProblem->setPalette(red);
+  // Its line is kept, wide enough for any text, whether or not it shows:
+  // nothing under it moves while the user mends the address.
+  QSizePolicy keptRoom = addressProblem->sizePolicy();
+  keptRoom.setRetainSizeWhenHidden(true);
+  addressProblem->setSizePolicy(keptRoom);
+  int widest = 0;
+  for (const std::string& text : ProblemTexts()) {
+    widest = std::max(widest, addressProblem->fontMetrics().horizontalAdvance(ToQString(text)));
+  }
+  addressProblem->setMinimumSize(widest, addressProblem->fontMetrics().height());
   addressProblem->hide();
   iconBox = new QComboBox(this);
   iconBox->setIconSize(QSize(16, 16));
@@ -129,6 +142,22 @@ void Tpasonal::OpenNew(QWidget* opener, const std::optional<std::string>& captio
   wAdd->setText(ToQString(address));
   setWindowModality(Qt::ApplicationModal);
   ShowOver(opener);
+}
+
+void Tpasonal::OpenForSender(QWidget* opener, const std::string& name, const std::string& address) {
+  const std::vector<AddressRecord> records = file_.Load();
+  if (const auto index = FindAddress(records, address)) {
+    // A second entry for the same person would only be one more to keep
+    // up to date: the user may change the one there is.
+    std::string text = Sj("「") + Trim(address) + Sj("」はアドレス帳に登録されています");
+    if (!records[*index].name.empty()) text += Sj("（") + records[*index].name + Sj("）");
+    text += Sj("。登録されているデータを変更しますか？");
+    if (dialogs_.Question(text, platform::DefaultButton::No, std::string())) {
+      OpenEdit(opener, *index, EditCaption::WithName);
+    }
+    return;
+  }
+  OpenNew(opener, Sj("アドレス帳データ"), name, address);
 }
 
 bool Tpasonal::OpenEdit(QWidget* opener, std::size_t index, EditCaption caption) {

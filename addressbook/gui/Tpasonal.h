@@ -45,6 +45,10 @@ class Tpasonal final : public QDialog {
   // window even when that one is modal.
   void OpenNew(QWidget* opener, const std::optional<std::string>& caption, const std::string& name = {},
                const std::string& address = {});
+  // "送信者をアドレス帳に追加": a new entry for a mail's sender, unless the
+  // book has the address already; then the user is told so and may change
+  // that entry instead.
+  void OpenForSender(QWidget* opener, const std::string& name, const std::string& address);
   // Changes record `index`, shown without modality; the address book
   // window sets the caption to the name + "のアドレスデータ帳変更", the
   // picker leaves it. False, showing nothing, when the record cannot be

@@ -222,17 +222,17 @@ void TCharForm::FormRgn1MouseUp(QMouseEvent* event) {
 }
 
 void TCharForm::ParkForMail() {
-  // Parked, it stands beside the mail, out of the topmost band.
   givingWay_ = false;
+  yieldedTo_ = nullptr;
   parkedLeft_ = x();
   parkedTop_ = y();
   parkedVisible_ = isVisible();
   parkedTimer_ = Timer1->isActive();
   Timer1->stop();
-  if (engine_.Topmost()) {
-    SetTopmost(false);
-    show();
-  }
+  // The bubble beside it points at it: behind the mail list or the hut the
+  // user would read a mail that nobody brought. It stands in the topmost
+  // band, whatever its scene chose, until it is put back.
+  SetTopmost(true);
   ScreenPoint& position = host_.MailPosition();
   position = CorrectMailPosition(position, screenWidth_, screenHeight_, FormRgn1->width(),
                                  FormRgn1->height());
@@ -241,7 +241,7 @@ void TCharForm::ParkForMail() {
 }
 
 void TCharForm::RestoreAfterMail() {
-  if (engine_.Topmost()) SetTopmost(true);
+  SetTopmost(engine_.Topmost());
   MoveWindow(parkedLeft_, parkedTop_);
   engine_.MoveTo(parkedLeft_, parkedTop_);
   setVisible(parkedVisible_);

@@ -66,7 +66,8 @@ class TCharForm final : public QWidget, private PictureList {
   void ShowCurrentFrame();
   // Shows the lowest-numbered picture of the folder that loads.
   void ShowFirstImage();
-  // Makes the character stand still at the mail position, and puts it back.
+  // Makes the character stand still at the mail position, above the
+  // program's windows, and puts it back as it was.
   void ParkForMail();
   void RestoreAfterMail();
 

@@ -88,15 +88,26 @@ void MenuLabel::paintEvent(QPaintEvent*) {
     painter.drawLine(r, 0, r, b);
   }
   painter.setPen(textColour_);
+  // The blanks an item's caption starts with are its indent, the same for
+  // every item whatever follows; only the rest may need squeezing.
+  QString shown = text_;
+  int indent = 0;
+  if (alignment_.testFlag(Qt::AlignLeft)) {
+    qsizetype blanks = 0;
+    while (blanks < shown.size() && shown.at(blanks) == QLatin1Char(' ')) ++blanks;
+    indent = fontMetrics().horizontalAdvance(QLatin1Char(' ')) * static_cast<int>(blanks);
+    shown = shown.mid(blanks).trimmed();
+  }
   // The drop-downs keep their fixed widths; a text wider than its item is
   // squeezed to fit rather than cut off.
-  QRect area = rect();
-  const int natural = fontMetrics().horizontalAdvance(QString(text_).remove(QLatin1Char('&'))) + 2;
-  if (natural > width()) {
-    painter.scale(static_cast<qreal>(width()) / natural, 1.0);
-    area.setWidth(natural);
+  QRect area = rect().adjusted(indent, 0, 0, 0);
+  const int natural = fontMetrics().horizontalAdvance(QString(shown).remove(QLatin1Char('&'))) + 2;
+  if (natural > area.width() && area.width() > 0) {
+    painter.translate(area.left(), 0);
+    painter.scale(static_cast<qreal>(area.width()) / natural, 1.0);
+    area = QRect(0, 0, natural, height());
   }
-  painter.drawText(area, static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextShowMnemonic, text_);
+  painter.drawText(area, static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextShowMnemonic, shown);
 }
 
 HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::function<bool()> receiveEnabled,

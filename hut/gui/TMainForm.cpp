@@ -19,9 +19,12 @@
 #include <algorithm>
 
 #include "base/DateTime.h"
+#include "base/Identifiers.h"
 #include "character/gui/TCharForm.h"
 #include "hut/HutNotices.h"
+#include "roster/StarterIds.h"
 #include "hut/gui/HutMenuBar.h"
+#include "hut/gui/PassingNotice.h"
 #include "mail/gui/CompositionOpener.h"
 #include "mail/send/CarrierPackage.h"
 #include "platform/Files.h"
@@ -139,6 +142,7 @@ TMainForm::TMainForm(HutStartup startup, WindowEdgeSearch& edges)
   if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
     messages_ = std::make_unique<platform::WindowMessageReader>(x11->connection());
   }
+  ownNotice_ = std::make_unique<PassingNotice>();
   BuildControls();
   FormCreate();
   // A shaped window of its own drawing, still a window to a screen reader.
@@ -227,6 +231,14 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::FormCreate() {
+  // The first start in this program folder (the hut has never written its
+  // handle): the starter characters take ids of their own before anything
+  // names them.
+  if (!platform::IniFile(startup_.settingsPath).ValueExists("Main", "Handle")) {
+    const Clock& clock = startup_.clock ? *startup_.clock : *ownClock_;
+    GiveStartersOwnIds(startup_.programFolder, [&] { return MakeCharacterId(clock.Now(), random_, ""); });
+  }
+
   // 1. With "/s" the hut stays hidden; no show will write the handle. Only
   // the tray could bring it up: without one the hut comes up after all.
   showAtStart_ = startup_.firstArgument != "/s";
@@ -243,6 +255,7 @@ void TMainForm::FormCreate() {
   ImageList1_.clear();
   registry_.ClearLists();
   registry_.LoadLists();
+  registry_.DropContradictions();
 
   // 5. The character folders, in listing order.
   for (const auto& character : ScanCharacterFolders(registry_)) {
@@ -594,7 +607,7 @@ void TMainForm::cmReturnHomeClick() {
 void TMainForm::cmMailClick() {
   TCharItem* item = SelectedItem();
   if (!item || !Composer() || ShowOpenComposition()) return;
-  Composer()->ResetForNewMail();
+  Composer()->StartNewMail();
   SendMailBy(item);
 }
 
@@ -674,15 +687,33 @@ void TMainForm::RunMenuCommand(MenuCommand command) {
 void TMainForm::DepartWithMail(const std::string& id) {
   const TCharItem* item = FirstItemWithId(id);
   const std::string name = item ? platform::FromQString(item->text()) : std::string();
+  // Taken before the character's window goes.
+  const QPoint near = NoticePlace(item ? item->data.index : -1);
   const DateTime now = startup_.clock ? startup_.clock->Now() : ownClock_->Now();
-  if (auto back = lifecycle_.DepartWithMail(id)) Notify(ProgramTitle(), DepartureNoticeText(name, *back, now));
+  if (auto back = lifecycle_.DepartWithMail(id)) Notify(ProgramTitle(), DepartureNoticeText(name, *back, now), near);
 }
 
-void TMainForm::Notify(const std::string& title, const std::string& text) {
+QPoint TMainForm::NoticePlace(int slot) const {
+  if (HasWindow(slot) && CharForms_[slot]->isVisible()) return CharForms_[slot]->geometry().topLeft();
+  if (isVisible()) return geometry().topLeft() + QPoint(kSideWidth, kRoofHeight + kMenuHeight);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry().center() : QPoint(0, 0);
+}
+
+void TMainForm::Notify(const std::string& title, const std::string& text, QPoint near) {
   if (TrayIcon && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
     TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), HutIcon());
-  } else if (links_.notifyDesktop) {
-    links_.notifyDesktop(title, text);
+    return;
+  }
+  // Never a message box: the user is told, not asked.
+  QPointer<TMainForm> self(this);
+  auto ownNotice = [self, title, text, near] {
+    if (self) self->ownNotice_->Show(title, text, near);
+  };
+  if (links_.notifyDesktop) {
+    links_.notifyDesktop(title, text, ownNotice);
+  } else {
+    ownNotice();
   }
 }
 
@@ -697,7 +728,7 @@ void TMainForm::SendMailByCharacter(const std::string& id) {
   // A character on the desktop opens a fresh mail, as the hut's command does.
   TCharItem* item = FirstItemWithId(id);
   if (!item || !Composer() || ShowOpenComposition()) return;
-  Composer()->ResetForNewMail();
+  Composer()->StartNewMail();
   SendMailBy(item);
 }
 

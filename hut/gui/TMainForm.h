@@ -38,6 +38,7 @@ class Clock;
 class CompositionOpener;
 class HutMenuBar;
 class MenuLabel;
+class PassingNotice;
 class TCharForm;
 class WindowEdgeSearch;
 
@@ -95,8 +96,10 @@ struct HutLinks {
   std::function<void()> clearReceivingFlag;        // the receiving progress window
   std::function<void()> showVersion;               // the version window, modal
   // A notice in passing where there is no tray for a balloon: the
-  // desktop's notifications. Shift_JIS.
-  std::function<void(const std::string& title, const std::string& text)> notifyDesktop;
+  // desktop's notifications, which run `unavailable` when they cannot show
+  // it. Shift_JIS.
+  std::function<void(const std::string& title, const std::string& text, std::function<void()> unavailable)>
+      notifyDesktop;
 };
 
 // The hut ("小屋"): the program's main window, house-shaped and borderless,
@@ -233,6 +236,8 @@ class TMainForm final : public QWidget,
   // The selected item, or null.
   TCharItem* SelectedItem() const;
   HutMenuBar& MenuBar() { return *menuBar_; }
+  // The notice shown where neither a tray nor the desktop can show one.
+  PassingNotice& OwnNotice() { return *ownNotice_; }
   std::vector<QPixmap>& ImageList1() { return ImageList1_; }
   // The user guide (where it is expected when it is missing).
   const std::string& HelpFile() const { return helpFile_; }
@@ -305,8 +310,12 @@ class TMainForm final : public QWidget,
   // A start with "/s" on a desktop that has shown no tray by now.
   void ShowIfNoTray();
   // Tells the user something in passing (a character left with a mail): a
-  // tray balloon, else a desktop notification, else nothing.
-  void Notify(const std::string& title, const std::string& text);
+  // tray balloon, else a desktop notification, else a notice of the
+  // program's own near `near`.
+  void Notify(const std::string& title, const std::string& text, QPoint near);
+  // Where a notice about the character in `slot` is seen: where it stood,
+  // else by the hut, else mid-screen.
+  QPoint NoticePlace(int slot) const;
   // The window of a lent character while it is still the one lent.
   TCharForm* CarrierWindow(const CarrierRef& carrier) const;
   TCharItem* FirstItemWithId(const std::string& id) const;
@@ -350,6 +359,7 @@ class TMainForm final : public QWidget,
   ScreenPoint ownMailPosition_;
   ScreenPoint* mailPosition_ = &ownMailPosition_;
   std::unique_ptr<platform::WindowMessageReader> messages_;
+  std::unique_ptr<PassingNotice> ownNotice_;
   // Roof dragging.
   bool roofDragging_ = false;
   QPoint roofPress_;

@@ -18,8 +18,9 @@ class CompositionOpener {
   virtual bool Composing() const = 0;
   // Brings the mail being written to the front.
   virtual void BringForward() = 0;
-  // What every opener does first: every field emptied, nothing carried.
-  virtual void ResetForNewMail() = 0;
+  // A new mail, not an answer: every field emptied, nothing carried, and
+  // the signature under a blank line when the user keeps one.
+  virtual void StartNewMail() = 0;
   // Whether the viewer opened it for an answer: the viewer's character is
   // parked already and stays with the viewer afterwards.
   virtual bool OpenedFromViewer() const = 0;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "base/ShiftJis.h"
 #include "text/Mailbox.h"
 
 namespace mf {
@@ -34,6 +35,14 @@ MailCommands CommandsFor(FolderKind folder) {
       return {.reEdit = true, .deleteMail = true};
   }
   return {};
+}
+
+std::string SecondColumnCaption(FolderKind folder) {
+  switch (folder) {
+    case FolderKind::Inbox: return Sj("差出人");
+    case FolderKind::Trash: return Sj("差出人/宛先");
+    default: return Sj("宛先");
+  }
 }
 
 HeaderMode NextHeaderMode(HeaderMode mode) {

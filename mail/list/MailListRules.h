@@ -20,6 +20,11 @@ struct MailCommands {
 };
 MailCommands CommandsFor(FolderKind folder);
 
+// The caption of the list's second column (Shift_JIS): the inbox shows
+// senders, the folders of written mail recipients, and the trash both,
+// each mail as its own folder showed it.
+std::string SecondColumnCaption(FolderKind folder);
+
 // How much of a stored mail the text pane shows; the header button steps
 // through them in this order and back to the first.
 enum class HeaderMode { TextOnly = 0, MainFields = 1, Whole = 2 };

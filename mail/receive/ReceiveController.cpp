@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 #include "mail/receive/InboxRepair.h"
+#include "mail/send/ClientFailure.h"
 #include "net/NetErrors.h"
 #include "platform/Files.h"
 #include "settings/ClientSetup.h"
@@ -175,7 +176,11 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
       return FetchAll();
     }
     const std::string& reply = pop_.ErrorMessage().empty() ? pop_.LastResponse() : pop_.ErrorMessage();
-    return Fail(reply + " (error " + std::to_string(error) + ")", NetErrorTextJa(error));
+    // The user learns which server failed, on which port and why, as a
+    // failed send tells of the SMTP server.
+    return Fail(reply + " (error " + std::to_string(error) + ")",
+                ServerFailureText(ServerFailure{"POP3", pop_.Host(), pop_.Port(), error, pop_.ErrorMessage(),
+                                                pop_.LastResponse()}));
   }
   switch (type) {
     case pop3Connect: return Request(pop3User, [this] { pop_.User(); });

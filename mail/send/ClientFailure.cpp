@@ -37,10 +37,13 @@ bool IsRefusal(const std::string& line) {
   return IsServerReply(line) && (line[0] == '4' || line[0] == '5') && line.find(" error #") == std::string::npos;
 }
 
+// A POP3 server refuses with "-ERR" and its reason (RFC 1939 section 3).
+bool IsPop3Refusal(const std::string& line) { return line.rfind("-ERR", 0) == 0; }
+
 // The server's own words, when it gave some reason.
 std::string QuotedReply(const ServerFailure& failure) {
   for (const std::string* line : {&failure.errorMessage, &failure.lastResponse}) {
-    if (IsRefusal(*line)) return "\r\n" + Sj("サーバーの応答: ") + *line;
+    if (IsRefusal(*line) || IsPop3Refusal(*line)) return "\r\n" + Sj("サーバーの応答: ") + *line;
   }
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "mail/store/MailListEntry.h"
 #include "text/Mailbox.h"
@@ -96,6 +97,56 @@ void MailListRows::MarkRead(std::size_t row) {
 
 std::size_t MailListRows::BytesKept() const {
   return rows_.capacity() * sizeof(Row) + longRows_.capacity() * sizeof(LongRow) + textSize_;
+}
+
+ListedMail ListedMailAt(const MailListRows& rows, std::size_t row) {
+  return ListedMail{row, std::string(rows.Subject(row)), std::string(rows.SecondColumn(row)),
+                    std::string(rows.DateText(row))};
+}
+
+namespace {
+
+bool Shows(const MailListRows& rows, std::size_t row, const ListedMail& mail) {
+  return rows.Subject(row) == mail.subject && rows.SecondColumn(row) == mail.second &&
+         rows.DateText(row) == mail.date;
+}
+
+// The three texts as one key; 0x01 never appears in a stored record's line.
+std::string KeyOf(std::string_view subject, std::string_view second, std::string_view date) {
+  std::string key;
+  key.reserve(subject.size() + second.size() + date.size() + 2);
+  key.append(subject).append(1, '\x01').append(second).append(1, '\x01').append(date);
+  return key;
+}
+
+}  // namespace
+
+std::vector<std::optional<std::size_t>> FindListedMails(const MailListRows& rows,
+                                                        const std::vector<ListedMail>& mails) {
+  std::vector<std::optional<std::size_t>> found(mails.size());
+  std::vector<std::size_t> moved;
+  for (std::size_t i = 0; i < mails.size(); ++i) {
+    if (mails[i].index < rows.size() && Shows(rows, mails[i].index, mails[i])) {
+      found[i] = mails[i].index;
+    } else {
+      moved.push_back(i);
+    }
+  }
+  if (moved.empty()) return found;
+  // One pass over the rows, however many mails moved: rows in file order.
+  std::unordered_map<std::string, std::vector<std::size_t>> byTexts;
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    byTexts[KeyOf(rows.Subject(row), rows.SecondColumn(row), rows.DateText(row))].push_back(row);
+  }
+  for (std::size_t i : moved) {
+    const ListedMail& mail = mails[i];
+    const auto candidates = byTexts.find(KeyOf(mail.subject, mail.second, mail.date));
+    if (candidates == byTexts.end()) continue;
+    const std::vector<std::size_t>& at = candidates->second;
+    auto after = std::upper_bound(at.begin(), at.end(), mail.index);
+    found[i] = after != at.begin() ? *std::prev(after) : *after;
+  }
+  return found;
 }
 
 }  // namespace mf

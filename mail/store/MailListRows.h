@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -76,5 +78,22 @@ class MailListRows {
   std::unique_ptr<char[]> texts_;
   std::size_t textSize_ = 0;  // also the block's capacity
 };
+
+// A mail of a list as it was shown, to be found again in the folder's rows
+// after they are read anew: a delete or a move before it shifts its record
+// index, a mail arriving does not.
+struct ListedMail {
+  std::size_t index = 0;  // its record index then
+  std::string subject;
+  std::string second;
+  std::string date;
+};
+ListedMail ListedMailAt(const MailListRows& rows, std::size_t row);
+
+// Where each mail is now: the record at its old index when it shows the
+// same texts, else the nearest record that does, before the old index
+// rather than after it; nothing when no record does (the mail is gone).
+std::vector<std::optional<std::size_t>> FindListedMails(const MailListRows& rows,
+                                                        const std::vector<ListedMail>& mails);
 
 }  // namespace mf

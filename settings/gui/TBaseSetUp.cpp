@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/Integer.h"
 #include "base/ShiftJis.h"
@@ -58,15 +59,28 @@ QComboBox* SecurityBox(QFormLayout* form, const char* caption, QWidget* parent) 
 
 // A red line under a field, shown while the field's value is refused. One
 // line across the row: a wrapped label gets clipped in a form whose rows
-// were laid out without it.
+// were laid out without it. The line is kept, wide enough for any text,
+// whether or not it shows, so that nothing under it moves (and no click
+// lands in another field) while the user mends a value.
 QLabel* ProblemLabel(QFormLayout* form, QWidget* parent) {
-  auto* label = new QLabel(parent);
+  // A form drops the row of a hidden widget: the label lives in a line that
+  // is always there.
+  auto* line = new QWidget(parent);
+  auto* lineLayout = new QHBoxLayout(line);
+  lineLayout->setContentsMargins(0, 0, 0, 0);
+  auto* label = new QLabel(line);
   QPalette red = label->palette();
   red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
   label->setPalette(red);
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lineLayout->addWidget(label);
+  int widest = 0;
+  for (const std::string& text : ProblemTexts()) {
+    widest = std::max(widest, label->fontMetrics().horizontalAdvance(ToQString(text)));
+  }
+  line->setMinimumSize(widest, label->fontMetrics().height());
   label->hide();
-  form->addRow(label);
+  form->addRow(line);
   return label;
 }
 

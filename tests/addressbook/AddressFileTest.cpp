@@ -102,7 +102,8 @@ TEST(SenderEntry, ReadsTheDisplayNameAndTheBareAddress) {
       {"a@x (Alice)", "Alice", "a@x"},
       {"<y@x>", "", "y@x"},
       {"", "", ""},
-      {"a <b <c>", "a", "b<c"},
+      // A bracket left open before another opens is dropped with what it held.
+      {"a <b <c>", "a", "c"},
   };
   for (const Case& c : cases) {
     AddressRecord entry = SenderEntry(c.sender);

@@ -170,38 +170,89 @@ TEST_F(AddressWindowsTest, AnOpenChangeWritesTheRecordItStartedWith) {
   EXPECT_EQ(records[1], (AddressRecord{"C", "c@x", "new contact", 0}));
 }
 
-// An address without its "@" is named in red under the field; OK writes
-// nothing (and asks nothing) until it is mended, for a new entry and a change.
+// An address without its "@", or none at all, is named in red under the
+// field; OK writes nothing (and asks nothing) until it is mended, for a new
+// entry and a change. The fields and the dialog stay where they are
+// meanwhile, so that a click lands where the user aims.
 TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUntilMended) {
   AddABC();
+  struct Refused {
+    const char* address;
+    const char* said;
+  };
   for (const bool change : {false, true}) {
-    SCOPED_TRACE(change ? "change" : "new entry");
-    const std::string before = FileBytes();
-    if (change) {
-      book.addressList->SelectIndex(0);
-      book.EditClick();
-    } else {
-      book.NewClick();
-      entry.wName->setText(U("D"));
-    }
-    EXPECT_FALSE(entry.addressProblem->isVisible());
-    entry.wAdd->setText(U("d.example.jp"));
-    dialogs.calls.clear();
-    entry.OkClick();
-    EXPECT_TRUE(entry.isVisible());
-    EXPECT_TRUE(entry.addressProblem->isVisible());
-    EXPECT_TRUE(entry.addressProblem->text().contains("@")) << entry.addressProblem->text().toStdString();
-    EXPECT_TRUE(dialogs.calls.empty()) << "asked about a change that cannot be written";
-    EXPECT_EQ(FileBytes(), before);
+    for (const Refused& refused : {Refused{"d.example.jp", "「@」がありません"}, Refused{"", "入力してください"}}) {
+      SCOPED_TRACE(std::string(change ? "change" : "new entry") + " of '" + refused.address + "'");
+      const std::string before = FileBytes();
+      if (change) {
+        book.addressList->SelectIndex(0);
+        book.EditClick();
+      } else {
+        book.NewClick();
+        entry.wName->setText(U("D"));
+      }
+      QCoreApplication::processEvents();
+      const QRect dialog = entry.geometry();
+      const QPoint contact = entry.wTel->pos();
+      EXPECT_FALSE(entry.addressProblem->isVisible());
+      entry.wAdd->setText(U(refused.address));
+      dialogs.calls.clear();
+      entry.OkClick();
+      QCoreApplication::processEvents();
+      EXPECT_TRUE(entry.isVisible());
+      EXPECT_TRUE(entry.addressProblem->isVisible());
+      EXPECT_TRUE(entry.addressProblem->text().contains(U(refused.said))) << entry.addressProblem->text().toStdString();
+      EXPECT_TRUE(dialogs.calls.empty()) << "asked about a change that cannot be written";
+      EXPECT_EQ(FileBytes(), before);
+      EXPECT_EQ(entry.wTel->pos(), contact) << "the field under the address moved";
+      EXPECT_EQ(entry.geometry(), dialog);
 
-    entry.wAdd->setText(U("d@example.jp"));
-    EXPECT_FALSE(entry.addressProblem->isVisible()) << "the mended address is still refused";
-    dialogs.answers = {Answer::Yes};
-    entry.OkClick();
-    EXPECT_FALSE(entry.isVisible());
-    EXPECT_NE(FileBytes().find("d@example.jp"), std::string::npos);
+      entry.wAdd->setText(U("d@example.jp"));
+      QCoreApplication::processEvents();
+      EXPECT_FALSE(entry.addressProblem->isVisible()) << "the mended address is still refused";
+      EXPECT_EQ(entry.wTel->pos(), contact);
+      EXPECT_EQ(entry.geometry(), dialog);
+      dialogs.answers = {Answer::Yes};
+      entry.OkClick();
+      EXPECT_FALSE(entry.isVisible());
+      EXPECT_NE(FileBytes().find("d@example.jp"), std::string::npos);
+    }
   }
-  EXPECT_EQ(file.Load().size(), 4u);
+  EXPECT_EQ(file.Load().size(), 5u);
+}
+
+// "送信者をアドレス帳に追加" for an address the book has (written with
+// other capitals or blanks): the user is told and may change that entry;
+// nothing is added twice. A new sender gets a new entry without a question.
+TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAddedTwice) {
+  AddABC();
+  const std::string before = FileBytes();
+  dialogs.calls.clear();
+  entry.OpenForSender(nullptr, "Bee", " B@X ");
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls[0].kind, "Question");
+  EXPECT_NE(SjisToUtf8(dialogs.calls[0].text).find("B@X」はアドレス帳に登録されています（B）"), std::string::npos)
+      << SjisToUtf8(dialogs.calls[0].text);
+  EXPECT_FALSE(entry.isVisible());
+  EXPECT_EQ(FileBytes(), before);
+
+  dialogs.yesNo = {true};
+  entry.OpenForSender(nullptr, "Bee", "b@x");
+  ASSERT_TRUE(entry.isVisible());
+  EXPECT_EQ(entry.EditedIndex(), std::optional<std::size_t>(1));
+  EXPECT_EQ(entry.wName->text(), U("B"));
+  EXPECT_EQ(entry.windowTitle(), U("Bのアドレスデータ帳変更"));
+  entry.CancelClick();
+
+  dialogs.calls.clear();
+  entry.OpenForSender(nullptr, "Dee", "d@x");
+  EXPECT_TRUE(dialogs.calls.empty());
+  ASSERT_TRUE(entry.isVisible());
+  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.windowTitle(), U("アドレス帳データ"));
+  EXPECT_EQ(entry.wAdd->text(), U("d@x"));
+  entry.OkClick();
+  EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", "Dee"}));
 }
 
 TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChangesARecord) {

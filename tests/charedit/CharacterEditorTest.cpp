@@ -93,6 +93,44 @@ TEST_F(Editor, NewCharacterIsSavedPackedAndRegistered) {
   EXPECT_EQ(LoadSceneScript(Dir(3)).scenes.size(), 1u);
 }
 
+// A character saved without a scene it can enter the desktop in is kept,
+// and the user learns at once that it cannot go out.
+TEST_F(Editor, SavingACharacterThatCannotGoOutSaysSo) {
+  struct Case {
+    const char* name;
+    int place;
+    const char* frequency;
+    bool told;
+  };
+  const Case cases[] = {
+      {"walks on windows only", 0, "2", true},
+      {"free but never chosen", 4, "0", true},
+      {"free", 4, "1", false},
+  };
+  int n = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs_.calls.clear();
+    OpenNew(n);
+    AddPictures(n, {1});
+    editor_.SetPictureCount(1);
+    editor_.SetName("Robo");
+    MakeScene("walk");
+    editor_.SetPlace(c.place);
+    editor_.SetFrequency(c.frequency);
+    EXPECT_EQ(editor_.Ok(), EditorResult::Close);
+    EXPECT_TRUE(platform::FileExists(Dir(n) + "/scene.txt"));
+    std::vector<std::string> told;
+    for (const auto& call : dialogs_.calls) {
+      if (call.kind == "Information") told.push_back(SjisToUtf8(call.text));
+    }
+    EXPECT_EQ(told, c.told ? std::vector<std::string>{"「自由」の場所のシーンがないので外に出られません。"
+                                                      "場所が「自由」で出現頻度が1以上のシーンを作ると外に出られます。"}
+                           : std::vector<std::string>{});
+    ++n;
+  }
+}
+
 TEST_F(Editor, AbandonedNewCharacterLeavesNoFolder) {
   OpenNew(1);
   AddPictures(1, {1});

@@ -383,6 +383,39 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
   EXPECT_TRUE(WaitFor([&] { return !character.GivingWay() && view_.InAboveLayer(character); }));
 }
 
+// The viewer's tail pointed at a character standing behind the mail list
+// or the hut: a character presenting a mail stays in sight above them,
+// whichever the user activates.
+TEST_F(Stacking, ACharacterPresentingAMailStaysAboveTheProgramsWindows) {
+  TForm1& list = program_->MailList();
+  TMainForm& hut = program_->Hut();
+  ASSERT_TRUE(Activate(hut));
+  ASSERT_TRUE(Activate(list));
+  ASSERT_FALSE(hut.CharForms().empty());
+  TCharForm& character = *hut.CharForms()[0];
+  // The mail position lies over the list.
+  hut.MailPosition() = ScreenPoint{list.x() + 200, list.y() + 150};
+  const CarrierRef lent = hut.LendCharacter(character.Id());
+  ASSERT_FALSE(lent.Empty());
+  TShowMailForm& viewer = program_->Viewer();
+  viewer.move(SpeechBubbleWindow::BesideCarrier(hut.MailPosition(), TCharForm::kPictureSize));
+  ASSERT_TRUE(Activate(viewer));
+  for (QWidget* window : {static_cast<QWidget*>(&list), static_cast<QWidget*>(&hut)}) {
+    SCOPED_TRACE(window->windowTitle().toStdString());
+    window->move(character.x() - 100, character.y() - 100);
+    ASSERT_TRUE(Activate(*window));
+    EXPECT_TRUE(WaitFor([&] { return view_.Shown(character) && view_.Above(character, *window); }))
+        << "character at " << view_.Place(view_.Id(character)) << ", window at " << view_.Place(view_.Id(*window));
+    EXPECT_TRUE(view_.InAboveLayer(character));
+    EXPECT_FALSE(character.GivingWay());
+  }
+  Screenshot("stacking-presenting-character.png");
+  viewer.hide();
+  hut.RestoreCarrier(lent);
+  list.hide();
+  hut.hide();
+}
+
 // A helper program that ends with the test, however the test ends (a
 // sanitizer report, a time-out): an X server or window manager left behind
 // would outlive every later run.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -15,6 +17,7 @@
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/TCharForm.h"
 #include "hut/gui/HutMenuBar.h"
+#include "hut/gui/PassingNotice.h"
 #include "hut/gui/TMainForm.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
@@ -57,8 +60,10 @@ class HutWindow : public ::testing::Test {
     links.receiveEnabled = [this] { return receiveEnabled_; };
     links.mailTransferBusy = [this] { return busy_; };
     links.showVersion = [this] { ++versions_; };
-    links.notifyDesktop = [this](const std::string& title, const std::string& text) {
+    links.notifyDesktop = [this](const std::string& title, const std::string& text,
+                                 std::function<void()> unavailable) {
       notices_.push_back(title + "|" + text);
+      if (!notificationService_) unavailable();
     };
     hut->SetLinks(std::move(links));
     hut->show();
@@ -80,8 +85,36 @@ class HutWindow : public ::testing::Test {
   bool receiveEnabled_ = true;
   bool busy_ = false;
   bool tray_ = true;
+  bool notificationService_ = true;
   std::vector<std::string> notices_;
 };
+
+// The items of a drop-down start at one indent, the long one that has to be
+// squeezed into the menu's width included.
+TEST_F(HutWindow, DropDownItemsLineUp) {
+  auto hut = Start();
+  HutMenuBar& bar = hut->MenuBar();
+  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
+  // Where the text of an item starts: its first column holding a pixel of
+  // the text's colour.
+  auto textStart = [](MenuLabel* item) {
+    const QImage picture = item->grab().toImage();
+    for (int x = 0; x < picture.width(); ++x) {
+      for (int y = 0; y < picture.height(); ++y) {
+        if (qGray(picture.pixel(x, y)) < 96) return x;
+      }
+    }
+    return -1;
+  };
+  std::vector<int> starts;
+  for (MenuLabel* item : {bar.Label3, bar.Label4, bar.Label31, bar.Label5}) starts.push_back(textStart(item));
+  for (int start : starts) {
+    EXPECT_GT(start, 4) << "indented";
+    EXPECT_NEAR(start, starts.front(), 2) << ::testing::PrintToString(starts);
+  }
+}
 
 TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
@@ -202,6 +235,31 @@ TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
   EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
 }
 
+// Neither a tray nor a notification service: the departure is still told,
+// by a notice of the program's own where the character stood, which takes
+// no focus, blocks nothing and goes away by itself.
+TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
+  MakeCharacters(2);
+  tray_ = false;
+  notificationService_ = false;
+  auto hut = Start();
+  TCharForm& carrier = *hut->CharForms()[1];
+  carrier.move(300, 250);
+  carrier.show();
+  PassingNotice& notice = hut->OwnNotice();
+  notice.hideTimer->setInterval(100);
+
+  hut->DepartWithMail("<2>");
+  ASSERT_TRUE(notice.isVisible());
+  EXPECT_EQ(notice.textLabel->text(), QString::fromUtf8("C2がメールを届けに出かけました。明日の10:00ごろ戻ります。"));
+  EXPECT_EQ(notice.pos(), QPoint(300, 250));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(QApplication::activeWindow(), hut.get());
+  EXPECT_TRUE(notice.testAttribute(Qt::WA_ShowWithoutActivating));
+  EXPECT_TRUE(dialogs_.calls.empty());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !notice.isVisible(); }, 2000));
+}
+
 TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   MakeCharacters(3);
   auto hut = Start();
@@ -224,6 +282,7 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   EXPECT_EQ(hut->CharForms()[0], nullptr);
   EXPECT_EQ(hut->ImageList1().size(), 3u);
   EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
+  EXPECT_FALSE(hut->OwnNotice().isVisible()) << "the desktop showed it";
   tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.

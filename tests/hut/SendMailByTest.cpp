@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
+#include <QTextEdit>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -135,7 +136,7 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   During([&] {
     checked = true;
     EXPECT_EQ(carrier.pos(), QPoint(mailPosition.x, mailPosition.y));
-    EXPECT_FALSE(carrier.IsTopmost());
+    EXPECT_TRUE(carrier.IsTopmost()) << "in sight beside the bubble";
     EXPECT_FALSE(carrier.Timer1->isActive());
     EXPECT_EQ(composition_->pos(), QPoint(mailPosition.x + 46, mailPosition.y - 50));
     EXPECT_EQ(composition_->PackagePath, Package(2));
@@ -195,6 +196,39 @@ TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.Timer1->isActive());
   composition_->hide();
+}
+
+// The only way a user starts a new mail is through a character: from the
+// hut's menu or from the character's own, it starts with the signature as
+// the mail list's new mail does. An answer keeps its quote alone.
+TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
+  MakeCharacters(2);
+  Start();
+  settings_->mailSign = true;
+  settings_->signature = {"--", Sj("山田太郎")};
+  std::vector<QString> bodies;
+  auto look = [&] {
+    bodies.push_back(composition_->MailBodyEdit->toPlainText());
+    composition_->Label4Click();
+  };
+  hut_->ListView1->setCurrentRow(1);
+  During(look);
+  hut_->cmMailClick();
+  During(look);
+  Window(1).cmMail->trigger();
+  // The viewer's reply fills the window and opens it through the character.
+  composition_->Reset();
+  composition_->MailBodyEdit->setPlainText(QString::fromUtf8("> quoted"));
+  During(look);
+  hut_->SendMailByCharacterId("<c2@test>");
+  const QString signed_ = QString::fromUtf8("\n\n--\n山田太郎");
+  EXPECT_EQ(bodies, (std::vector<QString>{signed_, signed_, QString::fromUtf8("> quoted")}));
+
+  settings_->mailSign = false;
+  During(look);
+  hut_->cmMailClick();
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_TRUE(bodies[3].isEmpty());
 }
 
 TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {

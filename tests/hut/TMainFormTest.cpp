@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "base/ShiftJis.h"
@@ -16,7 +18,9 @@
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "base/Text.h"
 #include "platform/Shell.h"
+#include "roster/StarterIds.h"
 #include "tests/roster/CharacterFolders.h"
 
 namespace mf {
@@ -103,6 +107,67 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
   EXPECT_EQ(hut->Registry().charDB.size(), 8u);
   EXPECT_EQ(hut->HelpFile(), Home() + "guide/help/index.html");
   EXPECT_FALSE(hut->ExitPermitted());
+}
+
+// The starter characters ship with the same ids in every copy of the
+// program; a copy's first start gives them ids of its own, so that one
+// user's ミケ visiting another is never taken for the other's own. A program
+// folder that has run before keeps the ids its mail already names.
+TEST_F(Hut, StarterCharactersTakeIdsOfTheirOwnAtTheFirstStartOnly) {
+  const char* source = std::getenv("MFMAIL_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  platform::TemporaryFolder other;
+  auto seed = [&](const std::string& home) {
+    std::filesystem::copy(std::filesystem::path(source) / "assets", platform::NativePath(home),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    // A package made under the shipped id must not travel any more.
+    platform::WriteFileAtomic(home + "char1/MofutanData.mfd", "old package");
+  };
+  auto idOf = [](const std::string& home, const char* character) {
+    return SplitLines(*platform::ReadFile(home + character + "/scene.txt")).front();
+  };
+  const std::string shipped = idOf(std::string(source) + "/assets/", "char1");
+  ASSERT_TRUE(IsStarterId(shipped));
+
+  // A folder that has run before: nothing changes.
+  seed(Home());
+  platform::IniFile(Settings()).WriteString("Main", "Handle", "4711");
+  Start().reset();
+  EXPECT_EQ(idOf(Home(), "char1"), shipped);
+  EXPECT_TRUE(platform::FileExists(Home() + "char1/MofutanData.mfd"));
+
+  // Two first starts from the same starters.
+  platform::DeleteFileInside(Home(), Settings());
+  seed(other.Path());
+  std::vector<std::string> firstIds;
+  for (const std::string& home : {Home(), other.Path()}) {
+    SCOPED_TRACE(home);
+    HutStartup startup{home, home + "MFMail.ini", ""};
+    startup.dialogs = &dialogs_;
+    startup.trayAvailable = [] { return true; };
+    TMainForm hut(startup, edges_);
+    const std::vector<std::string> scene = SplitLines(*platform::ReadFile(home + "char1/scene.txt"));
+    const std::vector<std::string> shippedScene =
+        SplitLines(*platform::ReadFile(std::string(source) + "/assets/char1/scene.txt"));
+    EXPECT_FALSE(IsStarterId(scene.front())) << scene.front();
+    EXPECT_EQ(std::vector<std::string>(scene.begin() + 1, scene.end()),
+              std::vector<std::string>(shippedScene.begin() + 1, shippedScene.end()));
+    EXPECT_FALSE(platform::FileExists(home + "char1/MofutanData.mfd"));
+    // Listed and out under the new ids, as the shipped lists had them.
+    ASSERT_GE(hut.ItemCount(), 2);
+    std::vector<std::string> ids;
+    for (int row = 0; row < hut.ItemCount(); ++row) {
+      EXPECT_FALSE(IsStarterId(hut.Item(row)->data.id));
+      ids.push_back(hut.Item(row)->data.id);
+    }
+    EXPECT_EQ(SplitLines(*platform::ReadFile(home + "visibleDB.dat")), ids);
+    for (const std::string& out : SplitLines(*platform::ReadFile(home + "outDB.dat"))) {
+      EXPECT_NE(std::find(ids.begin(), ids.end(), out), ids.end()) << out;
+    }
+    EXPECT_NE(ids[0], ids[1]);
+    firstIds.push_back(idOf(home, "char1"));
+  }
+  EXPECT_NE(firstIds[0], firstIds[1]);
 }
 
 TEST_F(Hut, SilentStartStaysHiddenButRecordsTheHutWindow) {

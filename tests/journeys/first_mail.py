@@ -96,7 +96,11 @@ class FirstMail(harness.Journey):
         alice.window_gone("メールの作成", "dialog")
         # The character left with the mail.
         harness.wait_for("ミケ to leave alice's hut", lambda: not alice.all(hut, "list item", "ミケ"))
-        self.assertIn(b"mike@mfmail.starter", alice.file("resurrDB.dat"))
+        # Each copy gave its starters ids of their own at its first start.
+        mike_id = alice.file("char1", "scene.txt").split(b"\r\n")[0]
+        self.assertNotIn(b"@mfmail.starter>", mike_id)
+        self.assertNotEqual(mike_id, bob.file("char1", "scene.txt").split(b"\r\n")[0])
+        self.assertIn(mike_id, alice.file("resurrDB.dat"))
         alice.shot("sent")
 
         # What reached the wire.
@@ -106,7 +110,7 @@ class FirstMail(harness.Journey):
         self.assertEqual(sent["From"].addresses[0].addr_spec, "alice@mfmail.test")
         self.assertEqual(sent["From"].addresses[0].display_name, "Alice")
         self.assertEqual(sent["X-Mailer"], "MofutanMail")
-        self.assertTrue(sent["X-CharacterID"])
+        self.assertEqual(sent["X-CharacterID"], mike_id.decode("ascii"))
         names = [part.get_filename() for part in sent.iter_attachments()]
         self.assertEqual(sorted(names), ["MofutanData.mfd", "memo.txt"])
         self.assertIn("添付のメモ", sent.get_body(("plain",)).get_content())

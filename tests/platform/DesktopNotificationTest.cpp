@@ -85,15 +85,25 @@ TEST(DesktopNotification, ReachesTheDesktopsNotificationServiceInJapanese) {
   // The program's connection is the session bus named here.
   ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
 
+  // A bus where nothing shows notices: the caller learns it, to say it
+  // another way.
+  int unavailable = 0;
+  EXPECT_TRUE(ShowDesktopNotification(Sj("モフタンメール"), Sj("誰もいません"), [&] { ++unavailable; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return unavailable == 1; }, 5000));
+
   QDBusConnection desktop = QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "desktop");
   ASSERT_TRUE(desktop.isConnected());
   NotificationServer server;
   ASSERT_TRUE(desktop.registerObject("/org/freedesktop/Notifications", &server, QDBusConnection::ExportAllSlots));
   ASSERT_TRUE(desktop.registerService("org.freedesktop.Notifications"));
 
-  EXPECT_TRUE(ShowDesktopNotification(Sj("モフタンメール"), Sj("ミケがメールを届けに出かけました。")));
+  EXPECT_TRUE(ShowDesktopNotification(Sj("モフタンメール"), Sj("ミケがメールを届けに出かけました。"),
+                                      [&] { ++unavailable; }));
   ASSERT_TRUE(QTest::qWaitFor([&server] { return !server.shown.isEmpty(); }, 5000));
   EXPECT_EQ(server.shown, QStringList{QString::fromUtf8("MFMail|モフタンメール|ミケがメールを届けに出かけました。")});
+  // The service's answer has come back by now.
+  QTest::qWait(200);
+  EXPECT_EQ(unavailable, 1);
   QDBusConnection::disconnectFromBus("desktop");
 }
 

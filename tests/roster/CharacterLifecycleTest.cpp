@@ -150,13 +150,17 @@ TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   EXPECT_FALSE(hut_.items[1].data.out);
   EXPECT_TRUE(File("outDB.dat").empty());
 
-  // A character that cannot go out stays in, and nothing is written.
+  // A character that cannot go out stays in, nothing is written, and the
+  // user learns why.
   hut_.slots[2]->canGoOut = false;
   hut_.selected = 2;
   life_.cmOutClick();
   EXPECT_FALSE(hut_.slots[2]->shown);
   EXPECT_FALSE(hut_.items[2].data.out);
   EXPECT_TRUE(registry_.outDB.empty());
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_EQ(dialogs_.calls[0].kind, "Information");
+  EXPECT_EQ(dialogs_.calls[0].text, Sj("「自由」の場所のシーンがないので外に出られません"));
 
   hut_.selected = -1;
   life_.cmOutClick();
@@ -233,6 +237,108 @@ TEST_F(Lifecycle, ACharacterAwayWithAMailIsBackAtTheFirstCheckAfterADay) {
   EXPECT_FALSE(hut_.slots[1]->shown);
   EXPECT_TRUE(File("resurrDB.dat").empty());
   EXPECT_EQ(File("visibleDB.dat"), (std::vector<std::string>{"<a>", "<c>", "<b>"}));
+}
+
+// A character is home, out or away with a mail, and the files say which,
+// whatever brings it back: its day away being over, the answer it carried,
+// or the user calling it to carry a forward. A restart shows what was shown.
+TEST_F(Lifecycle, TheFilesAgreeWithTheHutThroughEveryTrip) {
+  struct Trip {
+    const char* name;
+    std::function<void()> trip;
+    std::vector<std::string> out;    // outDB.dat afterwards
+    std::vector<std::string> away;   // resurrDB.dat afterwards, ids only
+    bool listed;                     // <b> is in the hut
+  };
+  const std::vector<Trip> trips = {
+      {"left from the desktop, home with the answer",
+       [this] {
+         hut_.selected = 1;
+         life_.cmOutClick();
+         life_.DepartWithMail("<b>");
+         EXPECT_TRUE(File("outDB.dat").empty()) << "away is not out";
+         life_.ShowAgain("2", "<b>");
+       },
+       {}, {}, true},
+      {"called back to carry a forward",
+       [this] {
+         life_.DepartWithMail("<b>");
+         life_.ShowAgain("2", "<b>");
+       },
+       {}, {}, true},
+      {"called back, then away again: due a day after the second trip",
+       [this] {
+         life_.DepartWithMail("<b>");
+         life_.ShowAgain("2", "<b>");
+         clock_.Set(At(10, 12, 0));
+         life_.DepartWithMail("<b>");
+         clock_.Set(At(11, 10, 30));
+         life_.resurrTimerTimer();
+       },
+       {}, {"<b>"}, false},
+      {"away, and back after its day",
+       [this] {
+         hut_.selected = 1;
+         life_.cmOutClick();
+         life_.DepartWithMail("<b>");
+         clock_.Set(At(11, 10, 30));
+         life_.resurrTimerTimer();
+       },
+       {}, {}, true},
+      {"a mail names it while it is home",
+       [this] {
+         hut_.selected = 1;
+         life_.cmOutClick();
+         life_.ShowAgain("2", "<b>");
+       },
+       {"<b>"}, {}, true},
+  };
+  for (const Trip& c : trips) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"char1", "char1r", "char2", "char2r", "char3", "char3r"}) {
+      platform::RemoveFolderTreeInside(Home(), Home() + name);
+    }
+    for (const char* list : {"outDB.dat", "resurrDB.dat"}) platform::DeleteFileInside(Home(), Home() + list);
+    clock_.Set(At(10, 10, 0));
+    StartWithThree();
+    c.trip();
+
+    auto away = File("resurrDB.dat");
+    std::vector<std::string> awayIds;
+    for (std::size_t i = 0; i < away.size(); i += 2) awayIds.push_back(away[i]);
+    if (away == std::vector<std::string>{"<missing>"}) awayIds.clear();
+    EXPECT_EQ(File("outDB.dat") == std::vector<std::string>{"<missing>"} ? std::vector<std::string>{}
+                                                                          : File("outDB.dat"),
+              c.out);
+    EXPECT_EQ(awayIds, c.away);
+    EXPECT_EQ(registry_.IsVisible("<b>"), c.listed);
+    const int row = hut_.Row("<b>");
+    EXPECT_EQ(row >= 0, c.listed);
+    if (row >= 0) EXPECT_EQ(hut_.items[row].data.out, !c.out.empty());
+
+    // What the hut showed is what a restart shows.
+    Start();
+    const int again = hut_.Row("<b>");
+    EXPECT_EQ(again >= 0, c.listed);
+    if (again >= 0) EXPECT_EQ(hut_.items[again].data.out, !c.out.empty());
+  }
+}
+
+// Lists an earlier version left contradicting each other are mended at the
+// start: a listed character is home, not away; one not listed is not out.
+TEST_F(Lifecycle, StartMendsListsThatContradictEachOther) {
+  const std::string later = FormatDayCount(ToDayCount(At(11, 10, 0)));
+  Make("1", "<a>", "A");
+  Make("2", "<b>", "B");
+  Make("3", "<x>", "X");
+  testing::WriteList(Home() + "visibleDB.dat", {"<a>", "<b>"});
+  testing::WriteList(Home() + "outDB.dat", {"<a>", "<x>"});
+  testing::WriteList(Home() + "resurrDB.dat", {"<b>", later, "<x>", later, "<odd>"});
+  registry_.LoadLists();
+  registry_.DropContradictions();
+  EXPECT_EQ(File("outDB.dat"), std::vector<std::string>{"<a>"});
+  EXPECT_EQ(File("resurrDB.dat"), (std::vector<std::string>{"<x>", later, "<odd>"}));
+  EXPECT_EQ(File("visibleDB.dat"), (std::vector<std::string>{"<a>", "<b>"}));
 }
 
 TEST_F(Lifecycle, TheReturnCheckStopsAtABadTimeAndKeepsUnknownCharacters) {
@@ -439,7 +545,8 @@ TEST_F(Lifecycle, EvolutionGivesTheFolderItsNewIdEverywhere) {
   EXPECT_EQ(registry_.charDB, (std::vector<std::string>{"1", "<a>", "2", "<b2>", "3", "<c>"}));
   EXPECT_EQ(File("visibleDB.dat"), (std::vector<std::string>{"<a>", "<b2>", "<c>"}));
   EXPECT_EQ(registry_.outDB, (std::vector<std::string>{"<x>", "<b2>"}));
-  EXPECT_EQ(File("outDB.dat"), (std::vector<std::string>{"<x>", "<b>"}));
+  // At once: a restart must know the character by its new id.
+  EXPECT_EQ(File("outDB.dat"), registry_.outDB);
   EXPECT_EQ(hut_.items[1].caption, "B evolved");
   EXPECT_EQ(hut_.items[1].data.id, "<b2>");
   EXPECT_EQ(hut_.slots[1]->id, "<b2>");

@@ -216,6 +216,44 @@ TEST_F(TBaseSetUpTest, OkGoesToTheFirstRefusedFieldAndMendingAnotherKeepsTheFocu
   dialog.Cancel->click();
 }
 
+// Red lines come and go under the fields while the user mends them: every
+// field and button stays where it was, and so does the dialog's size.
+TEST_F(TBaseSetUpTest, FieldsStayInPlaceWhileRefusedValuesAreShownAndMended) {
+  TBaseSetUp dialog(settings);
+  dialog.show();
+  QApplication::processEvents();
+  auto places = [&] {
+    std::vector<QRect> seen{QRect(QPoint(), dialog.size())};
+    for (QWidget* widget : std::initializer_list<QWidget*>{dialog.E_MAILADD, dialog.SMTPPORT, dialog.POP3PORT,
+                                                           dialog.cbAlwaysRunning, dialog.OKButton}) {
+      seen.push_back(QRect(widget->mapTo(&dialog, QPoint()), widget->size()));
+    }
+    return seen;
+  };
+  const std::vector<QRect> before = places();
+  dialog.SMTPPORT->clear();
+  QTest::keyClicks(dialog.SMTPPORT, "0");
+  dialog.POP3PORT->clear();
+  QTest::keyClicks(dialog.POP3PORT, "70000");
+  QTest::keyClicks(dialog.E_MAILADD, "taro @example.jp");
+  dialog.OKButtonClick();
+  QApplication::processEvents();
+  ASSERT_TRUE(dialog.smtpPortProblem->isVisible());
+  ASSERT_TRUE(dialog.pop3PortProblem->isVisible());
+  ASSERT_TRUE(dialog.mailAddressProblem->isVisible());
+  EXPECT_EQ(places(), before) << "a refusal moved the fields";
+  // The widest text fits its line whole.
+  EXPECT_GE(dialog.mailAddressProblem->width(),
+            dialog.mailAddressProblem->fontMetrics().horizontalAdvance(dialog.mailAddressProblem->text()));
+
+  dialog.E_MAILADD->clear();
+  QTest::keyClicks(dialog.E_MAILADD, "taro@example.jp");
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.mailAddressProblem->isVisible());
+  EXPECT_EQ(places(), before) << "mending one field moved the others";
+  dialog.Cancel->click();
+}
+
 // Pictures of every page with a secured set-up, for people to look at
 // (MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
 TEST_F(TBaseSetUpTest, ScreenshotsOfEveryPage) {

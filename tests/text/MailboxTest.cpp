@@ -40,7 +40,13 @@ TEST(MailboxTest, ListsSplitOnlyBetweenMailboxes) {
       {"blanks around the at sign", "a @ x . jp", {{"", "a@x.jp"}}},
       {"line ends become blanks", "a@x.jp\r\nDATA, \"Eve\r\nBcc: e@x\" <e@y>",
        {{"", "a@x.jp DATA"}, {"Eve  Bcc: e@x", "e@y"}}},
+      {"blanks inside brackets read as outside", "<a @ x . jp\r\nDATA>", {{"", "a@x.jp DATA"}}},
       {"unclosed bracket", "Alice <a@x", {{"Alice", "a@x"}}},
+      {"a bracket opened inside another", "<m2@x\r\nRefs: <m1@x>", {{"", "m1@x"}}},
+      {"a stray closing bracket", "a@x> (Alice)", {{"Alice", "a@x"}}},
+      {"a quoted local part left open", "<\"a b> c", {{"", "\"a b> c\""}}},
+      {"a lone lead byte in a name", "a@x (p\x93\")", {{"p?\"", "a@x"}}},
+      {"a lone lead byte before the closing bracket", "<a@x\xEE>, b@y", {{"", "a@x\xEE"}, {"", "b@y"}}},
       {"nothing but separators", " , ,, ", {}},
   };
   for (const ListCase& c : cases) {

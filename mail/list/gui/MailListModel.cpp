@@ -42,8 +42,33 @@ void MailListModel::ColumnClick(MailColumn column) {
     return;
   }
   emit layoutAboutToBeChanged();
+  // The selection and the current row are persistent indexes: each follows
+  // its mail to wherever the sort puts it, so what is highlighted stays
+  // the mail whose text is shown.
+  const QModelIndexList before = persistentIndexList();
+  std::vector<std::size_t> records;
+  records.reserve(static_cast<std::size_t>(before.size()));
+  for (const QModelIndex& index : before) records.push_back(RowAt(index.row()));
   sorter_.ColumnClick(column, rows_, order_);
+  const std::vector<int> shown = ShownRowsOf(records);
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (qsizetype i = 0; i < before.size(); ++i) {
+    after.push_back(index(shown[static_cast<std::size_t>(i)], before[i].column()));
+  }
+  changePersistentIndexList(before, after);
   emit layoutChanged();
+}
+
+std::vector<int> MailListModel::ShownRowsOf(const std::vector<std::size_t>& records) const {
+  std::vector<int> shown(records.size(), -1);
+  if (records.empty()) return shown;
+  std::vector<int> rowOf(rows_.size(), -1);
+  for (std::size_t at = 0; at < order_.size(); ++at) rowOf[order_[at]] = static_cast<int>(at);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records[i] < rowOf.size()) shown[i] = rowOf[records[i]];
+  }
+  return shown;
 }
 
 void MailListModel::MarkRead(int row) {

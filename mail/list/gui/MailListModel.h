@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "mail/list/MailListSort.h"
 #include "mail/list/gui/MailListIcons.h"
@@ -30,6 +31,7 @@ class MailListModel final : public QAbstractTableModel {
   void SetSecondCaption(const std::string& caption);
 
   // A click on a column header: the sort rules and directions of the list.
+  // Selected and current rows move with their mails.
   void ColumnClick(MailColumn column);
   // What the list is sorted by, for the header's indicator.
   std::optional<MailListSorter::Sorted> SortedBy() const { return sorter_.LastSort(); }
@@ -42,6 +44,9 @@ class MailListModel final : public QAbstractTableModel {
   bool HasAttachmentAt(int row) const { return rows_.HasAttachment(RowAt(row)); }
   // The selected mail has been read: the read icon and the normal style.
   void MarkRead(int row);
+  // The folder's rows in file order, and where a record is shown.
+  const MailListRows& Rows() const { return rows_; }
+  std::vector<int> ShownRowsOf(const std::vector<std::size_t>& records) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -119,6 +119,10 @@ TForm1::TForm1(MailListContext context)
 }
 
 TForm1::~TForm1() {
+  // The program ends through here however it ends (the hut closed, the
+  // tray's "終了", the session ending): the window's place is kept then too,
+  // once the stored one has been applied.
+  if (shownOnce_) FormCloseQuery();
   context_.commands.OnChange = nullptr;
   context_.errors.hooks.endMailListSessions = nullptr;
   context_.composition.links.deleteReEditedMail = nullptr;
@@ -376,7 +380,7 @@ void TForm1::TreeView1Click(FolderKind folder) {
   selectedFolder_ = folder;
   ListView2->setVisible(true);
   setWindowTitle(platform::ToQString(WindowCaption(folder)));
-  model_->SetSecondCaption(Sj(folder == FolderKind::Inbox ? "差出人" : "宛先"));
+  model_->SetSecondCaption(SecondColumnCaption(folder));
   LoadList(folder);
 }
 
@@ -384,19 +388,59 @@ void TForm1::ReloadIfShown(FolderKind folder) {
   if (folder == selectedFolder_) LoadList(folder);
 }
 
-void TForm1::LoadList(FolderKind folder) {
+void TForm1::LoadList(FolderKind folder, SelectionAfterLoad selection) {
+  // What the user selected in this list, the current mail last.
+  std::vector<ListedMail> selected;
+  if (selection == SelectionAfterLoad::Kept && listedFolder_ == folder) {
+    const QModelIndex current = ListView1->selectionModel()->currentIndex();
+    std::optional<ListedMail> currentMail;
+    for (const QModelIndex& row : ListView1->selectionModel()->selectedRows()) {
+      ListedMail mail = ListedMailAt(model_->Rows(), model_->RecordIndexAt(row.row()));
+      if (row.row() == current.row()) {
+        currentMail = std::move(mail);
+      } else {
+        selected.push_back(std::move(mail));
+      }
+    }
+    if (currentMail) selected.push_back(std::move(*currentMail));
+  }
   RichEdit1->clear();
   ListView2->clear();
   attachmentPaths_.clear();
   model_->Load(context_.store.ReadListRows(folder));
+  listedFolder_ = folder;
   ControlHeader->setEnabled(false);
   mnSaveAs->setEnabled(false);
+  SelectAgain(selected);
+  // No command may act on a mail the list no longer shows.
+  if (!ListView1->selectionModel()->hasSelection()) currentFolderName_.reset();
+}
+
+// Selecting shows the mail again as the user left it, except that a notice
+// shown beside a mail the viewer presents stays.
+void TForm1::SelectAgain(const std::vector<ListedMail>& mails) {
+  if (mails.empty()) return;
+  std::vector<std::size_t> records;
+  for (const auto& found : FindListedMails(model_->Rows(), mails)) {
+    if (found) records.push_back(*found);
+  }
+  if (records.empty()) return;
+  reselecting_ = true;
+  SelectRows(model_->ShownRowsOf(records));
+  reselecting_ = false;
+  ScrollToCurrent();
+}
+
+void TForm1::ScrollToCurrent() {
+  const QModelIndex current = ListView1->selectionModel()->currentIndex();
+  if (current.isValid() && ListView1->selectionModel()->isSelected(current)) ListView1->scrollTo(current);
 }
 
 void TForm1::ListView1ColumnClick(int column) {
   if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->ColumnClick(static_cast<MailColumn>(column));
   // The header turns its arrow on any click; it shows what the list is sorted by.
   UpdateSortIndicator();
+  ScrollToCurrent();
 }
 
 void TForm1::UpdateSortIndicator() {
@@ -447,7 +491,7 @@ void TForm1::SetCommandsEnabled(const MailCommands& commands) {
 }
 
 void TForm1::ListView1SelectItem() {
-  if (links.hideReturnNotice) links.hideReturnNotice();
+  if (links.hideReturnNotice && !reselecting_) links.hideReturnNotice();
   RichEdit1->clear();
   const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
   if (rows.size() > 1) {
@@ -538,7 +582,7 @@ void TForm1::Menu_DeleteClick(Qt::KeyboardModifiers modifiers) {
   const StoreResult result = DeleteForGood ? context_.store.DeleteMails(selectedFolder_, indices)
                                            : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
   SetReceiveCommandsEnabled(true);
-  LoadList(selectedFolder_);
+  LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
   DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを削除できませんでした"));
 }
@@ -555,7 +599,7 @@ void TForm1::TreeView1DragDrop(FolderKind target, Qt::KeyboardModifiers modifier
   } else {
     result = context_.store.MoveMails(selectedFolder_, target, indices);
   }
-  LoadList(selectedFolder_);
+  LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
   DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを移動できませんでした"));
 }
@@ -604,6 +648,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::PopupMenu2Popup() { puMnTrashEmpty->setEnabled(selectedFolder_ == FolderKind::Trash); }
 
 void TForm1::puMnTrashEmptyClick() {
+  // Nothing in the trash comes back: the user says so first.
+  if (context_.store.RecordCount(FolderKind::Trash) > 0 &&
+      !context_.dialogs.Question(Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"),
+                                 platform::DefaultButton::No, std::string())) {
+    return;
+  }
   SetReceiveCommandsEnabled(false);
   const StoreResult result = context_.store.EmptyTrash();
   ReloadIfShown(FolderKind::Trash);
@@ -754,12 +804,8 @@ void TForm1::DeleteReEditedMail() {
 
 void TForm1::New_MailClick() {
   TNew_Mail& composition = context_.composition;
-  composition.Reset();
+  composition.StartNewMail();
   composition.show();
-  composition.ReplyMode = false;
-  if (context_.settings.mailSign) {
-    composition.MailBodyEdit->setPlainText(PlainText("\r\n\r\n" + context_.settings.SignatureText()));
-  }
 }
 
 void TForm1::importMenuClick() {
@@ -777,7 +823,6 @@ void TForm1::importMenuClick() {
 
 void TForm1::mnSaveAsClick() {
   if (currentMailText_.empty()) return;
-  RichEdit1->setPlainText(PlainText(currentMailText_));
   // The chosen filter decides the form: "Outlookメール(*.eml)" a standard
   // message, the others the stored text.
   const auto path = context_.dialogs.SaveFile(Sj(kFileFilter), std::string(), "txt");

@@ -10,6 +10,7 @@
 #include "mail/gui/MailHost.h"
 #include "mail/list/MailListRules.h"
 #include "mail/store/MailFolders.h"
+#include "mail/store/MailListRows.h"
 #include "platform/EventLoop.h"
 #include "platform/IniFile.h"
 
@@ -173,7 +174,13 @@ class TForm1 final : public QMainWindow {
   void BuildMenus();
   void BuildControls();
   void AddImportNodeWhenPresent();
-  void LoadList(FolderKind folder);
+  // Reads a folder's list anew. The mails selected in it stay selected
+  // wherever the reload puts them, unless the command that reloads took
+  // them away itself.
+  enum class SelectionAfterLoad { Kept, Dropped };
+  void LoadList(FolderKind folder, SelectionAfterLoad selection = SelectionAfterLoad::Kept);
+  void SelectAgain(const std::vector<ListedMail>& mails);
+  void ScrollToCurrent();
   void UpdateSortIndicator();
   int DateColumnWidth() const;
   void ListView1SelectItem();
@@ -200,6 +207,8 @@ class TForm1 final : public QMainWindow {
   std::unique_ptr<MailListModel> model_;
   std::unique_ptr<OutboxSender> outbox_;
   FolderKind selectedFolder_ = FolderKind::Inbox;
+  std::optional<FolderKind> listedFolder_;  // the folder whose rows the list holds
+  bool reselecting_ = false;  // a reload selects again what the user had selected
   std::optional<FolderKind> currentFolderName_;  // the folder of the last selected mail
   std::string currentMailText_;
   std::size_t currentIndex_ = 0;

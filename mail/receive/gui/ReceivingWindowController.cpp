@@ -100,6 +100,8 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   }
   if (!mail.deliveringId.empty()) viewer.LentCharacter = host.LendCharacter(mail.deliveringId);
 
+  // The mail is stored already: the list shows it while the viewer does.
+  if (links.inboxChanged) links.inboxChanged();
   viewer.ShowModal();
 
   // Unless it left with the answer, the character goes back to what it was doing.

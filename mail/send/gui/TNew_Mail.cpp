@@ -19,6 +19,7 @@
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
+#include "settings/LiveSettings.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -164,6 +165,15 @@ void TNew_Mail::Reset() {
   // mail left over from an earlier composition.
   ReplyMode = false;
   ReEditMode = false;
+}
+
+void TNew_Mail::StartNewMail() {
+  Reset();
+  if (!context_.settings.mailSign) return;
+  QString text = platform::ToQString("\r\n\r\n" + context_.settings.SignatureText());
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  MailBodyEdit->setPlainText(text);
+  MailBodyEdit->moveCursor(QTextCursor::Start);
 }
 
 void TNew_Mail::SetRecipients(const std::string& to, const std::string& cc) {

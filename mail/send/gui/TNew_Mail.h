@@ -90,6 +90,9 @@ class TNew_Mail final : public SpeechBubbleWindow, public CompositionOpener {
   // What every opener does first: every text and list emptied, the package
   // and the carrying character forgotten, no reply or re-edit pending.
   void Reset();
+  // A new mail, not an answer: reset, then, when the signature switch is
+  // on, a blank line to write on and the signature under it.
+  void StartNewMail() override;
 
   // The recipient picker's result.
   void SetRecipients(const std::string& to, const std::string& cc);
@@ -126,7 +129,6 @@ class TNew_Mail final : public SpeechBubbleWindow, public CompositionOpener {
   // carries.
   bool Composing() const override { return isVisible(); }
   void BringForward() override;
-  void ResetForNewMail() override { Reset(); }
   bool OpenedFromViewer() const override { return FromViewer; }
   void SetCarrier(const std::string& packagePath, const std::string& characterId) override;
   void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) override;

@@ -143,6 +143,18 @@ TEST(LabelButton, ChangesColourUnderTheMouseAndClicksOnRelease) {
   button.setEnabled(false);
   QTest::mouseClick(&button, Qt::LeftButton);
   EXPECT_EQ(clicks.count(), 1);
+  button.setEnabled(true);
+
+  // Its window closes under the pointer (the composition window after
+  // "送る"), or the button itself is hidden: no leave event comes, and it
+  // must not come back hovered.
+  for (QWidget* hidden : {&parent, static_cast<QWidget*>(&button)}) {
+    QApplication::sendEvent(&button, &enter);
+    ASSERT_EQ(button.Colour(), QColor(221, 255, 255));
+    hidden->hide();
+    hidden->show();
+    EXPECT_EQ(button.Colour(), QColor(255, 221, 255));
+  }
 }
 
 }  // namespace

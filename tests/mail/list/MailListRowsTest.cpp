@@ -72,7 +72,7 @@ TEST(MailListRows, SendersShowTheirNamesWithoutQuotesOrComments) {
       {"b@x(B),c@x(C)", "B <b@x>, C <c@x>"},
       {Sj("山田 <y@x.jp>"), Sj("山田 <y@x.jp>")},
       {"<a@x>", "<a@x>"},
-      {"\"", "\""},
+      {"\"", "\"\""},  // a quote left open is closed
   };
   // More shown than the whole file holds: the block must grow.
   std::string many = "a(b)", manyShown = "b <a>";

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ShiftJis.h"
 #include "mail/receive/ReceiveJournal.h"
 #include "platform/PollEventLoop.h"
 #include "settings/LiveSettings.h"
@@ -267,13 +268,19 @@ TEST_F(ReceiveControllerTest, LinesAroundThePieceLengthKeepTheirEnds) {
   EXPECT_EQ(TextOf(InboxBody(0)), text);
 }
 
-TEST_F(ReceiveControllerTest, ThePortSettingIsUsedAndARefusedConnectionFails) {
-  settings.pop3Port = std::to_string(test::ScriptedServer::ClosedPort());
+// The user is told which server and port refused, as for a failed send.
+TEST_F(ReceiveControllerTest, ThePortSettingIsUsedAndARefusedConnectionFailsNamingServerAndPort) {
+  const std::string port = std::to_string(test::ScriptedServer::ClosedPort());
+  settings.pop3Port = port;
   finished = false;
   ASSERT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
   ASSERT_TRUE(loop.RunUntil([this] { return finished; }, 10s));
   EXPECT_EQ(last.end, ReceiveEnd::Failed);
   EXPECT_NE(last.error.find("10061"), std::string::npos) << last.error;
+  const std::string shown = SjisToUtf8(last.userText);
+  EXPECT_NE(shown.find("POP3サーバー 127.0.0.1 のポート " + port + " に接続できません（接続を拒否されました）"),
+            std::string::npos)
+      << shown;
   EXPECT_FALSE(receiver->Running());
 }
 

@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -211,6 +212,10 @@ TEST_F(TForm1Test, EachFolderShowsItsCaptionAndNewestMailFirst) {
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("送信済み"));
   EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("宛先"));
   EXPECT_EQ(window.Model().rowCount(), 0);
+  // The trash shows the senders of received mails beside the recipients of written ones.
+  window.TreeView1Click(FolderKind::Trash);
+  EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QString::fromUtf8("差出人/宛先"));
 }
 
 TEST_F(TForm1Test, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsTheBoldStyle) {
@@ -263,12 +268,24 @@ TEST_F(TForm1Test, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNothing) {
   window.Menu_DeleteClick(Qt::ShiftModifier);
   EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
 
-  // Emptying the trash is its own command, offered only on the trash.
+  // Emptying the trash is its own command, offered only on the trash, and
+  // asks first: No (the default) keeps every mail.
   window.PopupMenu2Popup();
   EXPECT_TRUE(window.puMnTrashEmpty->isEnabled());
+  dialogs_.calls.clear();
+  window.puMnTrashEmptyClick();
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_EQ(dialogs_.calls[0].kind, "Question");
+  EXPECT_EQ(dialogs_.calls[0].text, Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"));
+  EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
+  EXPECT_TRUE(platform::FileExists(attachments_[0]));
+  dialogs_.yesNo = {true};
   window.puMnTrashEmptyClick();
   EXPECT_EQ(window.Model().rowCount(), 0);
   EXPECT_FALSE(platform::FileExists(attachments_[0]));
+  dialogs_.calls.clear();
+  window.puMnTrashEmptyClick();  // nothing left to lose: nothing to ask
+  EXPECT_TRUE(dialogs_.calls.empty());
   window.TreeView1Click(FolderKind::Inbox);
   window.PopupMenu2Popup();
   EXPECT_FALSE(window.puMnTrashEmpty->isEnabled());
@@ -363,6 +380,122 @@ TEST_F(TForm1Test, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   EXPECT_EQ(header->sortIndicatorSection(), 1);
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   window.hide();
+}
+
+// The selection follows the mail whose text is shown through a sort, in
+// view, and Delete trashes that mail: a list long enough to scroll, its
+// subjects, senders and dates each in an order of their own.
+struct SortCase {
+  const char* name;
+  int column;
+  int clicks;
+};
+
+class SortKeepsTheShownMail : public TForm1Test, public ::testing::WithParamInterface<SortCase> {
+ protected:
+  static constexpr int kMails = 40;
+  void AddMails() {
+    for (int i = 0; i < kMails; ++i) {
+      char subject[16], from[24], date[48];
+      std::snprintf(subject, sizeof subject, "s%02d", (i * 7) % kMails);
+      std::snprintf(from, sizeof from, "x%02d@y.jp", (i * 11) % kMails);
+      std::snprintf(date, sizeof date, "Tue, %d Mar 2024 %02d:00:00 +0900", 1 + i / 24, i % 24);
+      HeaderRecord header{StatusWord(MailStatus::Read), subject, from, date, "me", ""};
+      ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header,
+                                  BodyRecord{{{"Subject: ", subject}}, std::string("text of ") + subject}),
+                StoreResult::Done);
+    }
+  }
+};
+
+TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
+  AddMails();
+  TForm1& window = Window();
+  window.show();
+  window.resize(760, 420);
+  QApplication::processEvents();
+  window.SelectRows({kMails / 2});
+  const std::string shown(window.Model().SubjectAt(kMails / 2));
+  const QString text = window.RichEdit1->toPlainText();
+  ASSERT_EQ(text, QString::fromStdString("text of " + shown));
+
+  for (int click = 0; click < GetParam().clicks; ++click) window.ListView1ColumnClick(GetParam().column);
+  QApplication::processEvents();
+
+  const QModelIndexList selected = window.ListView1->selectionModel()->selectedRows();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(std::string(window.Model().SubjectAt(selected[0].row())), shown);
+  EXPECT_EQ(window.ListView1->selectionModel()->currentIndex().row(), selected[0].row());
+  EXPECT_EQ(window.RichEdit1->toPlainText(), text);
+  const QRect place = window.ListView1->visualRect(selected[0]);
+  EXPECT_TRUE(window.ListView1->viewport()->rect().contains(place)) << "the shown mail is out of view";
+
+  QTest::keyClick(window.ListView1, Qt::Key_Delete);
+  const auto trash = store_.ReadHeaderRecords(FolderKind::Trash);
+  ASSERT_EQ(trash.size(), 1u);
+  EXPECT_EQ(trash[0].subject, shown);
+  window.hide();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SortKeepsTheShownMail,
+                         ::testing::Values(SortCase{"SubjectDescending", 1, 1}, SortCase{"SubjectAscending", 1, 2},
+                                           SortCase{"SenderDescending", 2, 1}, SortCase{"SenderAscending", 2, 2},
+                                           SortCase{"OldestFirst", 3, 1}, SortCase{"NewestFirst", 3, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A reload (a mail arriving, another window's delete, another mail gone)
+// keeps the shown mail selected where it now stands, and every command acts
+// on it; a mail that is gone leaves nothing selected and nothing to act on.
+TEST_F(TForm1Test, TheSelectionFollowsTheShownMailThroughReloads) {
+  for (const char* subject : {"a", "b", "c", "d"}) AddInbox(subject, "x@y.jp", MailStatus::Read);
+  host_.fileAtOnce = false;
+  TForm1& window = Window();
+  int noticeHidden = 0;
+  window.links.hideReturnNotice = [&] { ++noticeHidden; };
+  window.SelectRows({1});  // "c", record 2
+  ASSERT_EQ(std::string(window.Model().SubjectAt(1)), "c");
+  noticeHidden = 0;
+  auto selectedSubjects = [&] {
+    std::vector<std::string> subjects;
+    for (const QModelIndex& row : window.ListView1->selectionModel()->selectedRows()) {
+      subjects.emplace_back(window.Model().SubjectAt(row.row()));
+    }
+    return subjects;
+  };
+
+  AddInbox("new", "n@y.jp", MailStatus::Unread);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(noticeHidden, 0) << "a reload hid the notice beside the viewer";
+
+  // Records before it go: its index shifts, and a reply still answers it.
+  ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {1, 0}), StoreResult::Done);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(window.RichEdit1->toPlainText(), QString("text of c"));
+  window.Menu_ReClick();
+  EXPECT_EQ(composition_.Title->text(), QString("Re: c"));
+  EXPECT_EQ(composition_.ReplyIndex, 0u);
+
+  // Several selected: all stay selected through a reload.
+  window.SelectRows({0, 2});  // "new" and "c"
+  AddInbox("newer", "n@y.jp", MailStatus::Unread);
+  window.ReloadIfShown(FolderKind::Inbox);
+  auto both = selectedSubjects();
+  std::sort(both.begin(), both.end());
+  EXPECT_EQ(both, (std::vector<std::string>{"c", "new"}));
+
+  // The shown mail itself is gone.
+  window.SelectRows({3});  // newer, new, d, c
+  ASSERT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
+  ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {0}), StoreResult::Done);
+  window.ReloadIfShown(FolderKind::Inbox);
+  EXPECT_TRUE(selectedSubjects().empty());
+  EXPECT_TRUE(window.RichEdit1->toPlainText().isEmpty());
+  EXPECT_FALSE(window.ControlHeader->isEnabled());
+  host_.carriers.clear();
+  window.Menu_ReClick();
+  EXPECT_TRUE(host_.carriers.empty()) << "answered a mail the list no longer shows";
 }
 
 TEST_F(TForm1Test, TheHeaderButtonStepsThroughTheModesAndBackAfterThreePresses) {
@@ -633,8 +766,10 @@ TEST_F(TForm1Test, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   TForm1& window = Window();
   window.SelectRows({0});
+  const QString shown = window.RichEdit1->toPlainText();
   dialogs_.paths = {outside_.Path() + "saved"};
   window.mnSaveAsClick();
+  EXPECT_EQ(window.RichEdit1->toPlainText(), shown) << "saving changed what the pane shows";
   const auto saved = platform::ReadFile(outside_.Path() + "saved.txt");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, window.CurrentMailText() + "\r\n");
@@ -670,6 +805,18 @@ TEST_F(TForm1Test, TheWindowGeometryIsKeptInTheSettingsFile) {
   platform::IniFile file(ini_);
   EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 500);
   EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 400);
+
+  // Resized again and never closed: the program ends (the hut closed, the
+  // tray's "終了") and the window goes with it.
+  window.show();
+  window.resize(620, 380);
+  window_.reset();
+  EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 620);
+  EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 380);
+  // A window never shown keeps what the file says.
+  Window();
+  window_.reset();
+  EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 620);
 }
 
 // End to end: three mails written in the composition window and put aside

@@ -109,7 +109,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   EXPECT_EQ(seen[1].lent.id, "<c1@test>");
   for (const Seen& one : seen) {
     EXPECT_EQ(one.character, QPoint(position.x, position.y));
-    EXPECT_FALSE(one.topmost);
+    EXPECT_TRUE(one.topmost) << "in sight beside the viewer";
     EXPECT_EQ(one.viewer, QPoint(position.x + 46, position.y - 50));
   }
   EXPECT_TRUE(Dialogs("Information").empty());
@@ -119,6 +119,26 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   EXPECT_EQ(Window(1).pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(Window(1).IsTopmost());
   EXPECT_TRUE(Window(1).Timer1->isActive());
+}
+
+// The mail list reloads the inbox as soon as a mail is stored, so that it
+// lists the mail while the viewer presents it.
+TEST_F(Receiving, TheMailListIsToldOfEachMailBeforeItsViewerShows) {
+  Start();
+  mailbox_.Add("u1", PlainMail("first"));
+  mailbox_.Add("u2", PlainMail("second"));
+  int reloads = 0;
+  receiving_->links.inboxChanged = [&] { ++reloads; };
+  std::vector<int> reloadsWhenShown;
+  auto look = [&] {
+    reloadsWhenShown.push_back(reloads);
+    viewer_->Label2Click();
+  };
+  viewerScript_->actions = {look, look};
+  RunManual();
+  ASSERT_EQ(reloadsWhenShown.size(), 2u);
+  EXPECT_GE(reloadsWhenShown[0], 1);
+  EXPECT_GT(reloadsWhenShown[1], reloadsWhenShown[0] + 1) << "the second mail was not reloaded before its viewer";
 }
 
 TEST_F(Receiving, TheViewerShowsTheMailAndOpensItsAttachment) {
@@ -338,7 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordAnswer{"Cancelled", std::nullopt, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Receiving, AFailedRunGoesThroughTheCommonErrorRoutine) {
+// The box names the POP3 server, its port and what it said.
+TEST_F(Receiving, AFailedRunGoesThroughTheCommonErrorRoutineSayingWhatFailed) {
   Start();
   test::ScriptedServer server;
   server.Say("+OK ready\r\n").ExpectLine().Say("+OK\r\n").ExpectLine().Say("+OK\r\n").ExpectLine()
@@ -348,7 +369,11 @@ TEST_F(Receiving, AFailedRunGoesThroughTheCommonErrorRoutine) {
   hut_->cmMailRcvClick();
   ASSERT_TRUE(RunUntil([this] { return !dialogs_.calls.empty(); }));
   server.Finish();
-  EXPECT_EQ(Dialogs("Error"), std::vector<std::string>{MailErrorRoutine::FailureText()});
+  const std::vector<std::string> errors = Dialogs("Error");
+  ASSERT_EQ(errors.size(), 1u);
+  const std::string shown = SjisToUtf8(errors[0]);
+  EXPECT_NE(shown.find("POP3サーバー 127.0.0.1（ポート " + server.PortText() + "）"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("サーバーの応答: -ERR broken"), std::string::npos) << shown;
   EXPECT_TRUE(receiving_->ReceiveEnabled());
   EXPECT_FALSE(progress_.isVisible());
 }

@@ -190,7 +190,7 @@ TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
   TCharForm& carrier = testing::ReceivingWindowsTest::Window(1);
   viewer_->LentCharacter = hut_->LendCharacter("<c2@test>");
   ASSERT_FALSE(viewer_->LentCharacter.Empty());
-  EXPECT_FALSE(carrier.IsTopmost());
+  EXPECT_TRUE(carrier.IsTopmost());
   viewer_->show();
   errors_.Run();
   EXPECT_FALSE(viewer_->isVisible());

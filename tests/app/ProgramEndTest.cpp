@@ -1,0 +1,91 @@
+// The whole program ends cleanly whatever windows were opened over which
+// others: a window kept for the whole run that was shown over another must
+// not be destroyed twice when the program ends.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "addressbook/gui/Tpasonal.h"
+#include "app/Program.h"
+#include "mail/list/gui/TForm1.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/QtEventLoop.h"
+
+namespace mf {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgramEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* source = std::getenv("MFMAIL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    fs::copy(fs::path(source) / "assets", fs::path(folder_.Path()), fs::copy_options::recursive);
+    ::setenv("MFMAIL_HOME", folder_.Path().c_str(), 1);
+    program_ = std::make_unique<Program>(loop_, "");
+  }
+  void TearDown() override {
+    program_.reset();
+    ::unsetenv("MFMAIL_HOME");
+  }
+
+  platform::TemporaryFolder folder_;
+  platform::QtEventLoop loop_;
+  std::unique_ptr<Program> program_;
+};
+
+struct AddSenderCase {
+  const char* name;
+  std::function<void(Tpasonal&)> close;  // how the entry dialog is left
+};
+
+TEST_F(ProgramEndTest, EndsAfterASenderWasAddedFromTheMailList) {
+  const AddSenderCase cases[] = {
+      {"OK", [](Tpasonal& entry) { entry.OkClick(); }},
+      {"取り消し", [](Tpasonal& entry) { entry.CancelClick(); }},
+      // The program may end while the dialog is still open.
+      {"left open", [](Tpasonal&) {}},
+  };
+  int sender = 0;
+  for (const AddSenderCase& step : cases) {
+    SCOPED_TRACE(step.name);
+    TForm1& list = program_->MailList();
+    list.show();
+    ASSERT_TRUE(list.links.addAddress);
+    // A sender the book has already would be offered for a change instead.
+    list.links.addAddress("Alice", "alice" + std::to_string(++sender) + "@mfmail.test");
+    Tpasonal& entry = program_->AddressEntry();
+    EXPECT_TRUE(entry.isVisible());
+    step.close(entry);
+    QCoreApplication::processEvents();
+    // Destroying the program is what crashed; a second one starts afresh.
+    program_.reset();
+    program_ = std::make_unique<Program>(loop_, "");
+  }
+}
+
+// The program ends with the mail list still open: its size is kept as when
+// it is closed.
+TEST_F(ProgramEndTest, KeepsTheMailListsSizeWhenItEndsWithTheListOpen) {
+  TForm1& list = program_->MailList();
+  list.show();
+  list.resize(640, 480);
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+  program_.reset();
+  platform::IniFile file(platform::SettingsPath());
+  EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 640);
+  EXPECT_EQ(file.ReadInteger("Window", "Height", 0), 480);
+}
+
+}  // namespace
+}  // namespace mf
