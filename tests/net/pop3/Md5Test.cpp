@@ -7,6 +7,7 @@
 namespace mf {
 namespace {
 
+// The digests come from libcrypto; these pin the forms the log-ins send.
 TEST(Md5Test, Rfc1321TestSuite) {
   EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(Md5Hex("a"), "0cc175b9c0f1b6a831c399e269772661");
@@ -18,28 +19,7 @@ TEST(Md5Test, Rfc1321TestSuite) {
   EXPECT_EQ(Md5Hex("1234567890123456789012345678901234567890123456789012345678901234567890123456"
                    "7890"),
             "57edf4a22be3c955ac49da2e2107b67a");
-}
-
-// Lengths around the 56- and 64-byte padding boundaries, fed whole and in
-// uneven pieces, must give the same digest.
-TEST(Md5Test, PiecewiseFeedingMatchesWholeAtBlockBoundaries) {
-  for (std::size_t length : {55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 1000u}) {
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) text.push_back(char(i * 7 + 3));
-    Md5 md5;
-    for (std::size_t at = 0; at < length; at += 13) md5.Update(std::string_view(text).substr(at, 13));
-    EXPECT_EQ(DigestToHex(md5.Finish()), Md5Hex(text)) << "length " << length;
-  }
-  // 64 bytes of 'a' is a known value; checks the empty-final-block padding path.
   EXPECT_EQ(Md5Hex(std::string(64, 'a')), "014842d480b571495a4a0363793f7367");
-}
-
-TEST(Md5Test, FinishStartsANewMessage) {
-  Md5 md5;
-  md5.Update("garbage");
-  md5.Finish();
-  md5.Update("abc");
-  EXPECT_EQ(DigestToHex(md5.Finish()), "900150983cd24fb0d6963f7d28e17f72");
 }
 
 TEST(HmacMd5Test, Rfc2104Vectors) {
