@@ -73,7 +73,7 @@ def missing_prerequisite():
         return "Postfix and Dovecot need root to start their private instances"
     for tool in ("Xvfb", "openbox", "xdotool", "xprop", "import", "dbus-run-session", "postfix", "dovecot"):
         if shutil.which(tool) is None and not os.path.exists(f"/usr/sbin/{tool}"):
-            return f"{tool} is not installed (scripts/packages.txt lists it)"
+            return f"{tool} is not installed (scripts/packages/test.txt lists it)"
     if not os.access("/usr/libexec/at-spi-bus-launcher", os.X_OK):
         return "at-spi2-core is not installed"
     try:
