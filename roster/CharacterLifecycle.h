@@ -20,7 +20,7 @@ enum class IconFate {
 };
 
 // What the character rules need from the hut window: its list items (each
-// with its TCharData and icon), its character window slots (CharForms) and
+// with its TCharData and icon), its character window slots (CharacterWindows) and
 // the other windows it talks to. Rows are list positions.
 class HutView {
  public:
@@ -37,7 +37,7 @@ class HutView {
   virtual void SetItemCaption(int row, const std::string& caption) = 0;
   virtual void ArrangeIcons() = 0;
 
-  // Character windows, one per slot of CharForms.
+  // Character windows, one per slot of CharacterWindows.
   virtual bool HasWindow(int slot) const = 0;
   // The first empty slot, or a new one at the end.
   virtual int FreeSlot() const = 0;

@@ -18,9 +18,9 @@
 #include "bench/support/HeaderRecords.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/list/gui/MailListModel.h"
-#include "mail/list/gui/TForm1.h"
+#include "mail/list/gui/MailListWindow.h"
 #include "mail/receive/CharacterArrival.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -95,9 +95,9 @@ int main(int argc, char** argv) {
   NullHut hut;
   mf::TransferCommands commands;
   mf::MailErrorRoutine errors(loop, dialogs, commands);
-  mf::TNew_Mail composition(mf::CompositionContext{host, loop, settings, store, clock, random, dialogs, shell,
+  mf::CompositionWindow composition(mf::CompositionContext{host, loop, settings, store, clock, random, dialogs, shell,
                                                    mf::platform::IniFile(ini), commands, errors});
-  mf::TForm1 window(mf::MailListContext{host, hut, loop, settings, store, clock, random, dialogs, shell,
+  mf::MailListWindow window(mf::MailListContext{host, hut, loop, settings, store, clock, random, dialogs, shell,
                                         mf::platform::IniFile(ini), commands, errors, composition});
   window.show();
   application.processEvents();

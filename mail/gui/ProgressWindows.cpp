@@ -87,19 +87,19 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
   HideProgress();
 }
 
-TMailSendingForm::TMailSendingForm()
+SendingProgressWindow::SendingProgressWindow()
     : ProgressWindow(QString::fromUtf8("送信中"), PostBoxPicture(), ProgressAnimation::Direction::AwayFromPicture,
                      kFrameMs) {}
 
-TMailRcvingForm::TMailRcvingForm()
+ReceivingProgressWindow::ReceivingProgressWindow()
     : ProgressWindow(QString::fromUtf8("受信中"), HomePicture(), ProgressAnimation::Direction::TowardsPicture,
                      kFrameMs) {}
 
-void TMailRcvingForm::ShowProgress() {
+void ReceivingProgressWindow::ShowProgress() {
   if (showSwitch_) ProgressWindow::ShowProgress();
 }
 
-void TMailRcvingForm::HideProgress() {
+void ReceivingProgressWindow::HideProgress() {
   ProgressWindow::HideProgress();
   showSwitch_ = true;
 }

@@ -51,23 +51,23 @@ class ProgressWindow : public QWidget {
 };
 
 // "送信中": a letter flies away from the post box, one frame in 200 ms.
-class TMailSendingForm final : public ProgressWindow {
+class SendingProgressWindow final : public ProgressWindow {
   Q_OBJECT
 
  public:
   static constexpr int kFrameMs = 200;
-  TMailSendingForm();
+  SendingProgressWindow();
 };
 
 // "受信中": a letter flies home, one frame in 500 ms. A periodic receive
 // turns the show switch off just before it starts, so that it runs silently;
 // the next hide turns it on again.
-class TMailRcvingForm final : public ProgressWindow {
+class ReceivingProgressWindow final : public ProgressWindow {
   Q_OBJECT
 
  public:
   static constexpr int kFrameMs = 500;
-  TMailRcvingForm();
+  ReceivingProgressWindow();
 
   void ShowProgress() override;
   void HideProgress() override;

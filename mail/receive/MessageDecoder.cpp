@@ -68,19 +68,19 @@ bool IsFieldWanted(const std::string& line) {
 MessageDecoder::MessageDecoder(const MailStore& store, RandomGenerator& random, const Clock& clock,
                                std::vector<std::string> footerLines)
     : store_(store), random_(random), clock_(clock), footerLines_(std::move(footerLines)) {
-  MimeDecode1.OnHeaderBegin = [this](TMimeDecode&) { MimeDecode1HeaderBegin(); };
-  MimeDecode1.OnHeaderLine = [this](TMimeDecode&) { MimeDecode1HeaderLine(); };
-  MimeDecode1.OnHeaderEnd = [this](TMimeDecode&) { MimeDecode1HeaderEnd(); };
-  MimeDecode1.OnPartHeaderBegin = [this](TMimeDecode&) { MimeDecode1PartHeaderBegin(); };
-  MimeDecode1.OnPartHeaderLine = [this](TMimeDecode&) { MimeDecode1PartHeaderLine(); };
-  MimeDecode1.OnPartHeaderEnd = [this](TMimeDecode&) { MimeDecode1PartHeaderEnd(); };
-  MimeDecode1.OnPartLine = [this](TMimeDecode&, const char* data, std::size_t length) {
+  MimeDecode1.OnHeaderBegin = [this](MimeDecoder&) { MimeDecode1HeaderBegin(); };
+  MimeDecode1.OnHeaderLine = [this](MimeDecoder&) { MimeDecode1HeaderLine(); };
+  MimeDecode1.OnHeaderEnd = [this](MimeDecoder&) { MimeDecode1HeaderEnd(); };
+  MimeDecode1.OnPartHeaderBegin = [this](MimeDecoder&) { MimeDecode1PartHeaderBegin(); };
+  MimeDecode1.OnPartHeaderLine = [this](MimeDecoder&) { MimeDecode1PartHeaderLine(); };
+  MimeDecode1.OnPartHeaderEnd = [this](MimeDecoder&) { MimeDecode1PartHeaderEnd(); };
+  MimeDecode1.OnPartLine = [this](MimeDecoder&, const char* data, std::size_t length) {
     MimeDecode1PartLine(data, length);
   };
-  MimeDecode1.OnPartEnd = [this](TMimeDecode&) { MimeDecode1PartEnd(); };
-  MimeDecode1.OnMessageEnd = [this](TMimeDecode&) { MimeDecode1MessageEnd(); };
-  MimeDecode1.OnInlineDecodeBegin = [this](TMimeDecode&, const std::string&) { inlineBlock_ = true; };
-  MimeDecode1.OnInlineDecodeEnd = [this](TMimeDecode&, const std::string&) { inlineBlock_ = false; };
+  MimeDecode1.OnPartEnd = [this](MimeDecoder&) { MimeDecode1PartEnd(); };
+  MimeDecode1.OnMessageEnd = [this](MimeDecoder&) { MimeDecode1MessageEnd(); };
+  MimeDecode1.OnInlineDecodeBegin = [this](MimeDecoder&, const std::string&) { inlineBlock_ = true; };
+  MimeDecode1.OnInlineDecodeEnd = [this](MimeDecoder&, const std::string&) { inlineBlock_ = false; };
 }
 
 DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& result) {

@@ -9,7 +9,7 @@
 #include "base/Random.h"
 #include "mail/store/MailStore.h"
 #include "mail/store/StoredMail.h"
-#include "mime/MimeDecode.h"
+#include "mime/MimeDecoder.h"
 
 namespace mf {
 
@@ -78,7 +78,7 @@ class MessageDecoder {
   RandomGenerator& random_;
   const Clock& clock_;
   std::vector<std::string> footerLines_;
-  TMimeDecode MimeDecode1;
+  MimeDecoder MimeDecode1;
 
   DecodedMessage* message_ = nullptr;
   bool headerBegun_ = false;

@@ -16,9 +16,9 @@
 
 #include "addressbook/AddressFile.h"
 #include "addressbook/gui/AddressListView.h"
-#include "addressbook/gui/TMailadd.h"
-#include "addressbook/gui/Tpasonal.h"
-#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressBookWindow.h"
+#include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressPicker.h"
 #include "base/ShiftJis.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -84,9 +84,9 @@ class AddressWindowsTest : public ::testing::Test {
   platform::TemporaryFolder home;
   AddressFile file{home.Path()};
   platform::FakeDialogs dialogs;
-  Tpasonal entry{file, dialogs};
-  TMailadd book{file, entry, dialogs};
-  TselectMailAdd picker{file, entry, dialogs};
+  AddressEntryDialog entry{file, dialogs};
+  AddressBookWindow book{file, entry, dialogs};
+  AddressPicker picker{file, entry, dialogs};
 };
 
 TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWorking) {
@@ -248,7 +248,7 @@ TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAdde
   entry.OpenForSender(nullptr, "Dee", "d@x");
   EXPECT_TRUE(dialogs.calls.empty());
   ASSERT_TRUE(entry.isVisible());
-  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
   EXPECT_EQ(entry.windowTitle(), U("アドレス帳データ"));
   EXPECT_EQ(entry.wAdd->text(), U("d@x"));
   entry.OkClick();
@@ -261,7 +261,7 @@ TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChange
   book.addressList->SelectIndex(0);
   book.EditClick();
   entry.OpenNew(nullptr, std::nullopt, Sj("山田 "), "yamada@example.jp");
-  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
   EXPECT_EQ(entry.wName->text(), U("山田 "));
   EXPECT_EQ(entry.wAdd->text(), U("yamada@example.jp"));
   EXPECT_EQ(entry.wTel->text(), QString());
@@ -299,7 +299,7 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
 
   picker.AddressBook->clearSelection();
   EXPECT_FALSE(picker.chooseButton->isEnabled());
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].kind, "Error");
   EXPECT_EQ(dialogs.calls[0].text, Sj("宛先を選択して下さい"));
@@ -307,7 +307,7 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
   for (std::size_t index : {2u, 0u, 1u}) {  // C, A, B
     picker.AddressBook->SelectIndex(index);
     EXPECT_TRUE(picker.chooseButton->isEnabled());
-    picker.Choose(TselectMailAdd::Target::To);
+    picker.Choose(AddressPicker::Target::To);
   }
   EXPECT_EQ(ListNames(*picker.ToSelect), (std::vector<std::string>{"C <c@x>", "A <a@x>", "B <b@x>"}));
   picker.OkClick();
@@ -335,7 +335,7 @@ TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFill
   AddABC();
   picker.show();
   picker.AddressBook->SelectIndex(0);
-  picker.Choose(TselectMailAdd::Target::Cc);
+  picker.Choose(AddressPicker::Target::Cc);
   EXPECT_EQ(picker.Result().cc, "A <a@x>");
   EXPECT_FALSE(picker.CcSelect->isVisible());
   EXPECT_FALSE(picker.CcButton->isVisible());
@@ -405,9 +405,9 @@ TEST_F(AddressWindowsTest, Screenshots) {
   ASSERT_TRUE(book.grab().save(QString::fromUtf8(folder) + "/addressbook.png"));
   picker.show();
   picker.AddressBook->SelectIndex(0);
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   picker.AddressBook->SelectIndex(3);
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   QCoreApplication::processEvents();
   ASSERT_TRUE(picker.grab().save(QString::fromUtf8(folder) + "/picker.png"));
   book.addressList->SelectIndex(3);

@@ -11,9 +11,9 @@
 #include "base/ShiftJis.h"
 #include "character/SceneScript.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "charedit/gui/TCharEdit.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "charedit/gui/CharacterEditorWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -33,17 +33,17 @@ constexpr const char* kAddress = "tama@example.jp";
 // instead of waiting for the user.
 class ScriptedEditor final : public CharacterEditorLauncher {
  public:
-  explicit ScriptedEditor(TCharEdit& window) : window_(window) {}
+  explicit ScriptedEditor(CharacterEditorWindow& window) : window_(window) {}
   void EditCharacter(const EditorOpening& opening) override {
     ++openings;
     window_.Open(opening);
     if (user) user(window_);
   }
-  std::function<void(TCharEdit&)> user;
+  std::function<void(CharacterEditorWindow&)> user;
   int openings = 0;
 
  private:
-  TCharEdit& window_;
+  CharacterEditorWindow& window_;
 };
 
 class CharacterCommands : public ::testing::Test {
@@ -56,7 +56,7 @@ class CharacterCommands : public ::testing::Test {
                                         .scenes = testing::StandingScenes()});
     testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>"});
     testing::WriteList(Home() + "outDB.dat", {"<out>"});
-    hut_ = std::make_unique<TMainForm>(HutStartup{Home(), Home() + "MFMail.ini", "", nullptr, &dialogs_}, edges_);
+    hut_ = std::make_unique<HutWindow>(HutStartup{Home(), Home() + "MFMail.ini", "", nullptr, &dialogs_}, edges_);
     hut_->SetCharacterEditor(&launcher_, [this] { return address_; });
   }
   void TearDown() override { hut_.reset(); }
@@ -73,14 +73,14 @@ class CharacterCommands : public ::testing::Test {
   WindowEdgeSearch edges_{desktop_};
   platform::FakeDialogs dialogs_;
   std::string address_ = kAddress;
-  std::unique_ptr<TMainForm> hut_;
-  TCharEdit window_{dialogs_, [this](int n, const std::string& id) { hut_->RegisterCharacter(n, id); }};
+  std::unique_ptr<HutWindow> hut_;
+  CharacterEditorWindow window_{dialogs_, [this](int n, const std::string& id) { hut_->RegisterCharacter(n, id); }};
   ScriptedEditor launcher_{window_};
 };
 
 TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
   const auto picture = platform::ReadFile(Dir(1) + "/image1.bmp");
-  launcher_.user = [](TCharEdit& editor) {
+  launcher_.user = [](CharacterEditorWindow& editor) {
     EXPECT_EQ(editor.NameEdit()->text(), "Home");
     EXPECT_EQ(editor.ModestyCombo()->currentIndex(), 3);
     EXPECT_EQ(editor.SceneCombo()->count(), 2);
@@ -102,14 +102,14 @@ TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
   EXPECT_EQ(hut_->Item(0)->data.id, id);
   EXPECT_EQ(hut_->Item(0)->data.folder, Dir(1));
   EXPECT_EQ(hut_->Item(0)->text(), "Home");
-  EXPECT_EQ(hut_->CharForms()[hut_->Item(0)->data.index]->Id(), id);
+  EXPECT_EQ(hut_->CharacterWindows()[hut_->Item(0)->data.index]->Id(), id);
   EXPECT_EQ(platform::ReadFile(Dir(1) + "/image1.bmp"), picture);
   EXPECT_TRUE(platform::FileExists(Dir(1) + "/MofutanData.mfd"));
   EXPECT_FALSE(platform::DirectoryExists(Dir(3)));
 }
 
 TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
-  launcher_.user = [](TCharEdit& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button6Click(); };
   Select(0);
   hut_->cmEditClick();
   EXPECT_EQ(ReadSceneFile(Dir(1))->at(0), "<home>");
@@ -119,7 +119,7 @@ TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
 
 TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
   platform::CreateFolder(Dir(3));  // taken by something else
-  launcher_.user = [](TCharEdit& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button6Click(); };
   Select(1);
   hut_->cmExtendClick();
   ASSERT_EQ(launcher_.openings, 1);
@@ -136,7 +136,7 @@ TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
 }
 
 TEST_F(CharacterCommands, AbandonedChildLeavesNoFolders) {
-  launcher_.user = [](TCharEdit& editor) { editor.Button7Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button7Click(); };
   Select(0);
   hut_->cmExtendClick();
   ASSERT_EQ(launcher_.openings, 1);
@@ -155,7 +155,7 @@ TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesThe
   EXPECT_TRUE(platform::DirectoryExists(Dir(3) + "r"));
 
   address_ = kAddress;
-  launcher_.user = [this](TCharEdit& editor) {
+  launcher_.user = [this](CharacterEditorWindow& editor) {
     EXPECT_EQ(editor.CharDir(), Dir(4));
     editor.Button7Click();
   };
@@ -166,7 +166,7 @@ TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesThe
 }
 
 TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
-  launcher_.user = [this](TCharEdit& editor) {
+  launcher_.user = [this](CharacterEditorWindow& editor) {
     editor.NameEdit()->setText("Pochi");
     platform::WriteFileAtomic(Dir(3) + "/image1.bmp", testing::SquarePicture());
     platform::WriteFileAtomic(Dir(3) + "r/image1r.bmp", testing::SquarePicture());
@@ -186,7 +186,7 @@ TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
   Select(2);
   hut_->cmOutClick();
   EXPECT_TRUE(hut_->Item(2)->data.out);
-  EXPECT_TRUE(hut_->CharForms()[hut_->Item(2)->data.index]->isVisible());
+  EXPECT_TRUE(hut_->CharacterWindows()[hut_->Item(2)->data.index]->isVisible());
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
+#include "character/gui/CharacterWindow.h"
 #include "hut/gui/HutMenuBar.h"
 #include "hut/gui/PassingNotice.h"
-#include "hut/gui/TMainForm.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -31,7 +31,7 @@ using namespace menu_cursor;
 using testing::CharacterSetup;
 using testing::MakeCharacter;
 
-class HutWindow : public ::testing::Test {
+class HutWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("MFMAIL_HOME", Home().c_str(), 1); }
 
@@ -48,12 +48,12 @@ class HutWindow : public ::testing::Test {
     testing::WriteList(Home() + "visibleDB.dat", visible);
   }
 
-  std::unique_ptr<TMainForm> Start() {
+  std::unique_ptr<HutWindow> Start() {
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.clock = &clock_;
     startup.dialogs = &dialogs_;
     startup.trayAvailable = [this] { return tray_; };
-    auto hut = std::make_unique<TMainForm>(startup, edges_);
+    auto hut = std::make_unique<HutWindow>(startup, edges_);
     HutLinks links;
     links.showMailList = [this] { ++mailLists_; };
     links.receive = [this] { ++receives_; };
@@ -91,7 +91,7 @@ class HutWindow : public ::testing::Test {
 
 // The items of a drop-down start at one indent, the long one that has to be
 // squeezed into the menu's width included.
-TEST_F(HutWindow, DropDownItemsLineUp) {
+TEST_F(HutWindowTest, DropDownItemsLineUp) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   QTest::mousePress(bar.Label1, Qt::LeftButton);
@@ -116,7 +116,7 @@ TEST_F(HutWindow, DropDownItemsLineUp) {
   }
 }
 
-TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
+TEST_F(HutWindowTest, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   QTest::mousePress(bar.Label1, Qt::LeftButton);
@@ -145,7 +145,7 @@ TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 }
 
-TEST_F(HutWindow, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
+TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   QTest::keyPress(hut.get(), Qt::Key_Alt);
@@ -183,7 +183,7 @@ TEST_F(HutWindow, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
 }
 
-TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
+TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   receiveEnabled_ = false;
@@ -215,7 +215,7 @@ TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   EXPECT_FALSE(hut->isVisible());
 }
 
-TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
+TEST_F(HutWindowTest, RightClickMenuFollowsTheSelection) {
   MakeCharacters(1);
   auto hut = Start();
   auto enabled = [&hut] {
@@ -238,12 +238,12 @@ TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
 // Neither a tray nor a notification service: the departure is still told,
 // by a notice of the program's own where the character stood, which takes
 // no focus, blocks nothing and goes away by itself.
-TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
+TEST_F(HutWindowTest, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
   MakeCharacters(2);
   tray_ = false;
   notificationService_ = false;
   auto hut = Start();
-  TCharForm& carrier = *hut->CharForms()[1];
+  CharacterWindow& carrier = *hut->CharacterWindows()[1];
   carrier.move(300, 250);
   carrier.show();
   PassingNotice& notice = hut->OwnNotice();
@@ -260,18 +260,18 @@ TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !notice.isVisible(); }, 2000));
 }
 
-TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
+TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   MakeCharacters(3);
   auto hut = Start();
   ASSERT_EQ(hut->ItemCount(), 3);
 
   hut->ListView1->setCurrentRow(1);
   hut->cmOut->trigger();
-  EXPECT_TRUE(hut->CharForms()[1]->isVisible());
-  EXPECT_TRUE(hut->CharForms()[1]->Timer1->isActive());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->Timer1->isActive());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "<2>\r\n");
   hut->cmReturnHome->trigger();
-  EXPECT_FALSE(hut->CharForms()[1]->isVisible());
+  EXPECT_FALSE(hut->CharacterWindows()[1]->isVisible());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 
   // The first one leaves with a mail: its icon stays, unused. Without a
@@ -279,7 +279,7 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   tray_ = false;
   hut->DepartWithMail("<1>");
   ASSERT_EQ(hut->ItemCount(), 2);
-  EXPECT_EQ(hut->CharForms()[0], nullptr);
+  EXPECT_EQ(hut->CharacterWindows()[0], nullptr);
   EXPECT_EQ(hut->ImageList1().size(), 3u);
   EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
   EXPECT_FALSE(hut->OwnNotice().isVisible()) << "the desktop showed it";
@@ -303,14 +303,14 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   hut->resurrTimerTimer();
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->Item(1)->data.id, "<1>");
-  ASSERT_NE(hut->CharForms()[0], nullptr);
-  EXPECT_EQ(hut->CharForms()[0]->Id(), "<1>");
-  EXPECT_FALSE(hut->CharForms()[0]->isVisible());
+  ASSERT_NE(hut->CharacterWindows()[0], nullptr);
+  EXPECT_EQ(hut->CharacterWindows()[0]->Id(), "<1>");
+  EXPECT_FALSE(hut->CharacterWindows()[0]->isVisible());
   EXPECT_EQ(hut->resurrTimer->interval(), 900000);
   EXPECT_TRUE(hut->resurrTimer->isActive());
 }
 
-TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
+TEST_F(HutWindowTest, EvolutionRenamesTheItemAndItsWindow) {
   MakeCharacters(2);
   auto hut = Start();
   MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<2b>", .name = "Grown",
@@ -318,12 +318,12 @@ TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
   hut->RegisterCharacter(2, "<2b>");
   EXPECT_EQ(hut->Item(1)->text(), "Grown");
   EXPECT_EQ(hut->Item(1)->data.id, "<2b>");
-  EXPECT_EQ(hut->CharForms()[1]->Id(), "<2b>");
+  EXPECT_EQ(hut->CharacterWindows()[1]->Id(), "<2b>");
   EXPECT_EQ(*platform::ReadFile(Home() + "visibleDB.dat"), "<1>\r\n<2b>\r\n");
   EXPECT_EQ(hut->Item(0)->text(), "C1");
 }
 
-TEST_F(HutWindow, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
+TEST_F(HutWindowTest, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   QTest::mousePress(bar.Label2, Qt::LeftButton);

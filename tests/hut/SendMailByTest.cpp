@@ -18,11 +18,11 @@
 #include "base/ShiftJis.h"
 #include "character/CharacterPackage.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/send/SendController.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
@@ -66,27 +66,27 @@ class SendMailBy : public ::testing::Test {
   void Start() {
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.dialogs = &dialogs_;
-    hut_ = std::make_unique<TMainForm>(startup, edges_);
+    hut_ = std::make_unique<HutWindow>(startup, edges_);
     settings_ = std::make_unique<LiveSettings>(platform::IniFile(Home() + "MFMail.ini"), [](int, bool) {},
                                                [](bool) {});
     settings_->smtpServer = "127.0.0.1";
     settings_->mailAddress = "taro@example.jp";
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
-    composition_ = std::make_unique<TNew_Mail>(
+    composition_ = std::make_unique<CompositionWindow>(
         CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
     composition_->links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
     hut_->SetCompositionWindow(composition_.get());
 
-    TCharForm& out = Window(hut_->ItemCount() - 1);
+    CharacterWindow& out = Window(hut_->ItemCount() - 1);
     out.move(kStood.x, kStood.y);
     out.Engine().MoveTo(kStood.x, kStood.y);
     ASSERT_TRUE(out.isVisible());
     ASSERT_TRUE(out.IsTopmost());
   }
 
-  TCharForm& Window(int row) { return *hut_->CharForms()[hut_->Item(row)->data.index]; }
+  CharacterWindow& Window(int row) { return *hut_->CharacterWindows()[hut_->Item(row)->data.index]; }
   std::string Package(int n) const { return Home() + "char" + std::to_string(n) + "/MofutanData.mfd"; }
   static bool Sound(const std::string& path) {
     auto bytes = platform::ReadFile(path);
@@ -118,17 +118,17 @@ class SendMailBy : public ::testing::Test {
   ScriptedRandom random_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  std::unique_ptr<TMainForm> hut_;
+  std::unique_ptr<HutWindow> hut_;
   std::unique_ptr<LiveSettings> settings_;
   std::unique_ptr<MailStore> store_;
-  std::unique_ptr<TNew_Mail> composition_;
+  std::unique_ptr<CompositionWindow> composition_;
   int reEditedDeleted_ = 0;
 };
 
 TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   const ScreenPoint mailPosition = hut_->MailPosition();
   hut_->ListView1->setCurrentRow(1);
 
@@ -161,7 +161,7 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
 TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   MakeCharacters(3);
   Start();
-  TCharForm& carrier = Window(2);
+  CharacterWindow& carrier = Window(2);
   hut_->ListView1->setCurrentRow(2);
   During([&] {
     // The outbox sends a mail carried by the first character meanwhile.
@@ -180,7 +180,7 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
 TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   // A new mail from the mail list, modeless and carried by no character.
   composition_->Reset();
   composition_->Title->setText("half written");
@@ -255,7 +255,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   // A picture that does not load: the package cannot be made.
   ASSERT_TRUE(platform::WriteFileAtomic(Home() + "char2/image2.bmp", "BM broken"));
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   bool opened = false;
   During([&] {
     opened = true;
@@ -309,7 +309,7 @@ class CompletedSend : public SendMailBy {
   }
 
   int slot_ = -1;
-  QPointer<TCharForm> carrier_;
+  QPointer<CharacterWindow> carrier_;
   testing::SinkLog log_;
   bool reset_ = false;
 };
@@ -317,7 +317,7 @@ class CompletedSend : public SendMailBy {
 TEST_F(CompletedSend, WithTwoCharactersTheCarrierLeaves) {
   SendFromTheCharactersMenu(2);
   EXPECT_EQ(hut_->ItemCount(), 1);
-  EXPECT_FALSE(hut_->CharForms()[slot_]);
+  EXPECT_FALSE(hut_->CharacterWindows()[slot_]);
   ASSERT_FALSE(carrier_.isNull()) << "deleted inside its own menu's call";
   EXPECT_FALSE(carrier_->isVisible());
   EXPECT_FALSE(carrier_->Timer1->isActive());
@@ -329,7 +329,7 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
   SendFromTheCharactersMenu(1);
   EXPECT_EQ(hut_->ItemCount(), 1);
   ASSERT_FALSE(carrier_.isNull());
-  EXPECT_EQ(hut_->CharForms()[slot_].get(), carrier_.data());
+  EXPECT_EQ(hut_->CharacterWindows()[slot_].get(), carrier_.data());
   EXPECT_EQ(carrier_->pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier_->IsTopmost());
   EXPECT_TRUE(carrier_->Timer1->isActive());
@@ -338,7 +338,7 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
 TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAgain) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   test::ScriptedServer server;
   server.Say("554 not today\r\n").Start();
   hut_->ListView1->setCurrentRow(1);

@@ -21,7 +21,7 @@ using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 // The hut window as the rules see it: items with records and icon numbers,
-// an image list of icon paths and the CharForms slots.
+// an image list of icon paths and the CharacterWindows slots.
 class FakeHut final : public HutView {
  public:
   struct Item {

@@ -3,8 +3,8 @@
 // the choice unless the user typed one, and handed to the clients.
 #include <gtest/gtest.h>
 
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "settings/ClientSetup.h"
@@ -39,7 +39,7 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
   EXPECT_EQ(settings.smtpUser, "");
 
   platform::PollEventLoop loop;
-  TSmtpCli smtp(loop);
+  SmtpClient smtp(loop);
   ConfigureSmtpClient(settings, smtp);
   EXPECT_EQ(smtp.Host, "smtp.example.jp");
   EXPECT_EQ(smtp.Port, "25");
@@ -124,8 +124,8 @@ TEST_F(SecuritySettingsTest, ClientsGetTheChoiceAndTheLogInFallsBackToPop3) {
   settings.smtpAuth = true;
 
   platform::PollEventLoop loop;
-  TSmtpCli smtp(loop);
-  TPop3Cli pop3(loop);
+  SmtpClient smtp(loop);
+  Pop3Client pop3(loop);
   ConfigureSmtpClient(settings, smtp);
   ConfigurePop3Client(settings, pop3);
   EXPECT_EQ(smtp.Port, "465");

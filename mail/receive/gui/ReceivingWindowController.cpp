@@ -11,8 +11,8 @@
 #include "mail/gui/ProgressWindows.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 #include "mail/receive/InboxIntake.h"
-#include "mail/receive/gui/TRetuenForm.h"
-#include "mail/receive/gui/TShowMailForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
+#include "mail/receive/gui/MailViewer.h"
 #include "platform/Dialogs.h"
 #include "settings/LiveSettings.h"
 
@@ -79,7 +79,7 @@ void ReceivingWindowController::Idle() {
 }
 
 void ReceivingWindowController::Present(const ArrivedMail& mail) {
-  TShowMailForm& viewer = context_.viewer;
+  MailViewer& viewer = context_.viewer;
   MailHost& host = context_.host;
   viewer.Reset();
 

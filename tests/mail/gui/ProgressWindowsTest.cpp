@@ -9,8 +9,8 @@ namespace mf {
 namespace {
 
 TEST(ProgressWindows, TheirLookAndTiming) {
-  TMailSendingForm sending;
-  TMailRcvingForm receiving;
+  SendingProgressWindow sending;
+  ReceivingProgressWindow receiving;
   EXPECT_EQ(sending.windowTitle(), QString::fromUtf8("送信中"));
   EXPECT_EQ(receiving.windowTitle(), QString::fromUtf8("受信中"));
   EXPECT_EQ(sending.Timer1->interval(), 200);
@@ -22,7 +22,7 @@ TEST(ProgressWindows, TheirLookAndTiming) {
 }
 
 TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
-  TMailSendingForm sending;
+  SendingProgressWindow sending;
   sending.ShowProgress();
   EXPECT_TRUE(sending.isVisible());
   EXPECT_TRUE(sending.Running());
@@ -45,7 +45,7 @@ TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
 }
 
 TEST(ProgressWindows, APeriodicReceiveRunsSilentlyOnce) {
-  TMailRcvingForm receiving;
+  ReceivingProgressWindow receiving;
   EXPECT_EQ(receiving.Image2->x(), 0);
   receiving.SetShowSwitch(false);
   receiving.ShowProgress();

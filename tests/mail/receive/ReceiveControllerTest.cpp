@@ -257,7 +257,7 @@ TEST_F(ReceiveControllerTest, LongLinesReachTheInboxWhole) {
 // Lines right at the client's piece length end where they end: none is
 // joined with the line after it.
 TEST_F(ReceiveControllerTest, LinesAroundThePieceLengthKeepTheirEnds) {
-  const std::size_t limit = TCustomPop3Cli::kMaxLineLength;
+  const std::size_t limit = Pop3Client::kMaxLineLength;
   std::string text;
   for (const std::size_t length : {limit - 1, limit, limit + 1, 2 * limit, 2 * limit + 1}) {
     text += std::string(length, 'a' + static_cast<char>(length % 26)) + "\r\n";

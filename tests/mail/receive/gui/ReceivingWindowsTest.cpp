@@ -12,7 +12,7 @@
 
 #include "base/Base64.h"
 #include "character/CharacterPackage.h"
-#include "mail/receive/gui/TRetuenForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 
@@ -225,7 +225,7 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   EXPECT_EQ(lentAfterCancel.id, "<c2@test>");
   EXPECT_EQ(Inbox()[0].status, Sj("未読"));
   EXPECT_EQ(hut_->ItemCount(), 2);
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.Timer1->isActive());
