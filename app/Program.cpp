@@ -147,7 +147,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   // place the user last left a character, read by the speech bubbles made
   // before it, wins.
   LoadCharPosition(platform::IniFile(settingsPath), hut_->MailPosition());
-  mailList_->links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
+  mailList_->links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
   mailList_->links.showSendingProgress = [this] { sendingProgress_->ShowProgress(); };
   mailList_->links.hideProgress = hideProgress;
   mailList_->links.hideReturnNotice = [this] { returnNotice_->hide(); };
@@ -165,8 +165,8 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   receiving_->links.inboxChanged = [this] { mailList_->ReloadIfShown(FolderKind::Inbox); };
 
   HutLinks links;
-  links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
-  links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
+  links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
+  links.receivePeriodically = [this] { receiving_->Receive(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
   links.showVersion = [this] { platform::ExecAbove(*versionWindow_); };
   links.notifyDesktop = [](const std::string& title, const std::string& text, std::function<void()> unavailable) {

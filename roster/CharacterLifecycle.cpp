@@ -74,7 +74,7 @@ int CharacterLifecycle::RowOfId(const std::string& id) {
   return -1;
 }
 
-void CharacterLifecycle::cmOutClick() {
+void CharacterLifecycle::GoOut() {
   int row = view_.SelectedRow();
   if (row < 0) return;
   TCharData& data = view_.ItemData(row);
@@ -103,7 +103,7 @@ void CharacterLifecycle::ReturnHome(int index) {
   registry_.SaveOut();
 }
 
-void CharacterLifecycle::cmDeleteClick() {
+void CharacterLifecycle::LeaveForGood() {
   int row = view_.SelectedRow();
   if (row < 0) return;
   if (!dialogs_.Question(Sj("旅に出ると二度と戻ってきません。よろしいですか。"), platform::DefaultButton::No, {})) {
@@ -175,7 +175,7 @@ std::optional<DateTime> CharacterLifecycle::DepartWithMail(const std::string& id
   return FromDayCount(back);
 }
 
-void CharacterLifecycle::resurrTimerTimer() {
+void CharacterLifecycle::ReturnDueCharacters() {
   if (view_.MailTransferBusy()) return;
   const double now = ToDayCount(clock_.Now());
   auto& resurrDB = registry_.resurrDB;

@@ -75,18 +75,18 @@ class CharacterLifecycle {
                      platform::Dialogs& dialogs);
 
   // The selected character goes out onto the desktop.
-  void cmOutClick();
+  void GoOut();
   // Every listed character in window slot `index` comes home.
   void ReturnHome(int index);
   // The selected character leaves for good, after the user agrees.
-  void cmDeleteClick();
+  void LeaveForGood();
   // The character `id` leaves with a mail it carries, for a day; the last
   // character listed never leaves. The time it is due back (as stored in
   // resurrDB) when it left.
   std::optional<DateTime> DepartWithMail(const std::string& id);
   // Brings back the characters whose day away is over; waits while mail
   // moves, so that a returning character never meets a running transfer.
-  void resurrTimerTimer();
+  void ReturnDueCharacters();
   // Lists a known character again, in the hut; true when it is (or already
   // was) listed. Either way it is no longer away with a mail.
   bool ShowAgain(const std::string& number, const std::string& id);

@@ -38,9 +38,9 @@ AddressBookWindow::AddressBookWindow(AddressFile& file, AddressEntryDialog& entr
   layout->addWidget(addressList);
   resize(520, 360);
 
-  connect(newButton, &QPushButton::clicked, this, &AddressBookWindow::NewClick);
-  connect(deleteButton, &QPushButton::clicked, this, &AddressBookWindow::DeleteClick);
-  connect(addressList, &QTreeWidget::itemDoubleClicked, this, [this] { EditClick(); });
+  connect(newButton, &QPushButton::clicked, this, &AddressBookWindow::NewEntry);
+  connect(deleteButton, &QPushButton::clicked, this, &AddressBookWindow::DeleteEntries);
+  connect(addressList, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
   connect(addressList, &QTreeWidget::itemSelectionChanged, this, &AddressBookWindow::SelectionChanged);
   connect(addressList, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popupMenu->popup(addressList->viewport()->mapToGlobal(at)); });
@@ -51,15 +51,15 @@ AddressBookWindow::AddressBookWindow(AddressFile& file, AddressEntryDialog& entr
 void AddressBookWindow::BuildMenus() {
   mainMenu = new QMenuBar(this);
   QMenu* fileMenu = mainMenu->addMenu(Text("ファイル(&F)"));
-  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressBookWindow::NewClick);
-  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteClick);
+  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressBookWindow::NewEntry);
+  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
   deleteAction->setShortcut(QKeySequence::Delete);
   reloadAction = fileMenu->addAction(Text("再表示(&R)"), this, &AddressBookWindow::Reload);
   fileMenu->addSeparator();
   closeAction = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
   popupMenu = new QMenu(this);
-  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressBookWindow::EditClick);
-  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteClick);
+  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressBookWindow::EditEntry);
+  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
 }
 
 AddressBookWindow::~AddressBookWindow() { entry_.ForgetOpener(this); }
@@ -80,16 +80,16 @@ void AddressBookWindow::SelectionChanged() {
   deleteButton->setEnabled(selected);
 }
 
-void AddressBookWindow::NewClick() { entry_.OpenNew(this, Sj("新しいアドレス帳データの入力")); }
+void AddressBookWindow::NewEntry() { entry_.OpenNew(this, Sj("新しいアドレス帳データの入力")); }
 
-void AddressBookWindow::EditClick() {
+void AddressBookWindow::EditEntry() {
   auto row = addressList->SelectedRow();
   if (!row) return;
   // A record that vanished under the list: show the file as it is now.
   if (!entry_.OpenEdit(this, row->index, AddressEntryDialog::EditCaption::WithName)) Reload();
 }
 
-void AddressBookWindow::DeleteClick() {
+void AddressBookWindow::DeleteEntries() {
   const auto indexes = addressList->SelectedIndexes();
   if (indexes.empty()) return;
   if (!file_.Delete(indexes)) dialogs_.Error(Sj(kAddressWriteError));

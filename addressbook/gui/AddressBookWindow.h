@@ -31,11 +31,11 @@ class AddressBookWindow final : public QDialog {
   // "再表示(&R)", and every showing.
   void Reload();
   // "新規作成" and "新しい項目(&N)".
-  void NewClick();
+  void NewEntry();
   // A double click and "編集(&E)": changes the selected entry.
-  void EditClick();
+  void EditEntry();
   // "削除" and both "削除(&D)": the selected entries go, without asking.
-  void DeleteClick();
+  void DeleteEntries();
 
   // Controls.
   QMenuBar* mainMenu;

@@ -93,8 +93,8 @@ AddressEntryDialog::AddressEntryDialog(AddressFile& file, platform::Dialogs& dia
   connect(wAdd, &QLineEdit::textChanged, this, [this] {
     if (addressProblem->isVisibleTo(this)) ShowAddressProblem();
   });
-  connect(okButton, &LabelButton::clicked, this, &AddressEntryDialog::OkClick);
-  connect(cancelButton, &LabelButton::clicked, this, &AddressEntryDialog::CancelClick);
+  connect(okButton, &LabelButton::clicked, this, &AddressEntryDialog::Accept);
+  connect(cancelButton, &LabelButton::clicked, this, &AddressEntryDialog::Cancel);
   ResetFields();
 }
 
@@ -221,7 +221,7 @@ bool AddressEntryDialog::ShowAddressProblem() {
   return !problem;
 }
 
-void AddressEntryDialog::OkClick() {
+void AddressEntryDialog::Accept() {
   // Nothing is written while the address is refused.
   if (!ShowAddressProblem()) {
     wAdd->setFocus();
@@ -238,6 +238,6 @@ void AddressEntryDialog::OkClick() {
   accept();
 }
 
-void AddressEntryDialog::CancelClick() { reject(); }
+void AddressEntryDialog::Cancel() { reject(); }
 
 }  // namespace mf

@@ -62,8 +62,8 @@ class AddressEntryDialog final : public QDialog {
   std::optional<std::size_t> EditedIndex() const;
 
   // "OK" and "取り消し".
-  void OkClick();
-  void CancelClick();
+  void Accept();
+  void Cancel();
 
   // Controls.
   QLabel* ParsonName;  // heading

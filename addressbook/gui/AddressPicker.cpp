@@ -67,7 +67,7 @@ QTreeWidget* AddressPicker::MakeRecipientView() {
   });
   connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
     focus_ = view == ToSelect ? Focus::To : Focus::Cc;
-    PopupMenuPopup();
+    PrepareMenu();
     popupMenu->popup(view->viewport()->mapToGlobal(at));
   });
   return view;
@@ -124,18 +124,18 @@ void AddressPicker::BuildControls() {
   resize(760, 380);
 
   connect(chooseButton, &LabelButton::clicked, this, [this] { Choose(Target::To); });
-  connect(okButton, &LabelButton::clicked, this, &AddressPicker::OkClick);
+  connect(okButton, &LabelButton::clicked, this, &AddressPicker::Accept);
   connect(cancelButton, &LabelButton::clicked, this, &QDialog::reject);
-  connect(newButton, &QPushButton::clicked, this, &AddressPicker::NewClick);
-  connect(deleteButton, &QPushButton::clicked, this, &AddressPicker::DeleteClick);
-  connect(AddressBook, &QTreeWidget::itemDoubleClicked, this, [this] { EditClick(); });
+  connect(newButton, &QPushButton::clicked, this, &AddressPicker::NewEntry);
+  connect(deleteButton, &QPushButton::clicked, this, &AddressPicker::DeleteEntries);
+  connect(AddressBook, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
   connect(AddressBook, &QTreeWidget::itemSelectionChanged, this, [this] {
     if (!AddressBook->selectedItems().isEmpty()) focus_ = Focus::Addresses;
     SelectionChanged();
   });
   connect(AddressBook, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     focus_ = Focus::Addresses;
-    PopupMenuPopup();
+    PrepareMenu();
     popupMenu->popup(AddressBook->viewport()->mapToGlobal(at));
   });
 }
@@ -143,15 +143,15 @@ void AddressPicker::BuildControls() {
 void AddressPicker::BuildMenus() {
   mainMenu = new QMenuBar(this);
   QMenu* fileMenu = mainMenu->addMenu(Text("ファイル(&F)"));
-  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressPicker::NewClick);
-  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteClick);
+  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressPicker::NewEntry);
+  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
   deleteAction->setShortcut(QKeySequence::Delete);
   fileMenu->addSeparator();
   closeAction = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
   layout()->setMenuBar(mainMenu);
   popupMenu = new QMenu(this);
-  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressPicker::EditClick);
-  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteClick);
+  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressPicker::EditEntry);
+  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
 }
 
 AddressPicker::~AddressPicker() { entry_.ForgetOpener(this); }
@@ -223,15 +223,15 @@ void AddressPicker::Choose(Target target) {
   ShowRecipients(target == Target::To ? ToSelect : CcSelect, list);
 }
 
-void AddressPicker::NewClick() { entry_.OpenNew(this, std::nullopt); }
+void AddressPicker::NewEntry() { entry_.OpenNew(this, std::nullopt); }
 
-void AddressPicker::EditClick() {
+void AddressPicker::EditEntry() {
   auto row = AddressBook->SelectedRow();
   if (!row) return;
   if (!entry_.OpenEdit(this, row->index, AddressEntryDialog::EditCaption::Unchanged)) ReloadAddresses();
 }
 
-void AddressPicker::DeleteClick() {
+void AddressPicker::DeleteEntries() {
   switch (focus_) {
     case Focus::Addresses: {
       const auto indexes = AddressBook->SelectedIndexes();
@@ -250,12 +250,12 @@ void AddressPicker::DeleteClick() {
   ReloadAddresses();
 }
 
-void AddressPicker::OkClick() {
+void AddressPicker::Accept() {
   if (resultHook_) resultHook_(Result());
   accept();
 }
 
-void AddressPicker::PopupMenuPopup() {
+void AddressPicker::PrepareMenu() {
   if (focus_ == Focus::Addresses) {
     const bool selected = !AddressBook->selectedItems().isEmpty();
     editPopupAction->setEnabled(selected);
@@ -268,7 +268,7 @@ void AddressPicker::PopupMenuPopup() {
 
 void AddressPicker::SelectionChanged() {
   chooseButton->setEnabled(!AddressBook->selectedItems().isEmpty());
-  PopupMenuPopup();
+  PrepareMenu();
   deleteButton->setEnabled(deletePopupAction->isEnabled());
   deleteAction->setEnabled(deletePopupAction->isEnabled());
 }

@@ -54,13 +54,13 @@ class AddressPicker final : public QDialog {
   enum class Target { To, Cc };
   void Choose(Target target);
   // "新規項目" and "新しい項目(&N)", a double click and "編集(&E)".
-  void NewClick();
-  void EditClick();
+  void NewEntry();
+  void EditEntry();
   // "削除" and "削除(&D)": on the address list the selected entries leave the
   // file, on a recipient list the selected recipients leave it.
-  void DeleteClick();
+  void DeleteEntries();
   // "OK": hands the result over and closes.
-  void OkClick();
+  void Accept();
 
   const RecipientList& ToRecipients() const { return to_; }
   const RecipientList& CcRecipients() const { return cc_; }
@@ -93,7 +93,7 @@ class AddressPicker final : public QDialog {
   void BuildMenus();
   QTreeWidget* MakeRecipientView();
   void ShowRecipients(QTreeWidget* view, const RecipientList& list);
-  void PopupMenuPopup();
+  void PrepareMenu();
   void SelectionChanged();
 
   AddressFile& file_;

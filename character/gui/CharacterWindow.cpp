@@ -51,40 +51,40 @@ CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
   // from what the user is typing in.
   setAttribute(Qt::WA_ShowWithoutActivating);
 
-  FormRgn1 = new ShapedPicture(this);
-  FormRgn1->move(0, 0);
-  FormRgn1->OnMouseDown = [this](QMouseEvent* e) { FormRgn1MouseDown(e); };
-  FormRgn1->OnMouseMove = [this](QMouseEvent* e) { FormRgn1MouseMove(e); };
-  FormRgn1->OnMouseUp = [this](QMouseEvent* e) { FormRgn1MouseUp(e); };
-  FormRgn1->OnContextMenu = [this](const QPoint& at) { PopupMenu1->popup(at); };
+  pictureView = new ShapedPicture(this);
+  pictureView->move(0, 0);
+  pictureView->OnMouseDown = [this](QMouseEvent* e) { PictureMouseDown(e); };
+  pictureView->OnMouseMove = [this](QMouseEvent* e) { PictureMouseMove(e); };
+  pictureView->OnMouseUp = [this](QMouseEvent* e) { PictureMouseUp(e); };
+  pictureView->OnContextMenu = [this](const QPoint& at) { characterMenu->popup(at); };
 
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(kTickMs);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  walkTimer = new QTimer(this);
+  walkTimer->setInterval(kTickMs);
+  connect(walkTimer, &QTimer::timeout, this, [this] { TakeStep(); });
 
-  PopupMenu1 = new QMenu(this);
-  cmIn = PopupMenu1->addAction(Text("小屋に戻す(&R)"));
-  cmMail = PopupMenu1->addAction(Text("メールを送る(&M)"));
-  connect(cmIn, &QAction::triggered, this, [this] { cmInClick(); });
-  connect(cmMail, &QAction::triggered, this, [this] { cmMailClick(); });
+  characterMenu = new QMenu(this);
+  cmIn = characterMenu->addAction(Text("小屋に戻す(&R)"));
+  cmMail = characterMenu->addAction(Text("メールを送る(&M)"));
+  connect(cmIn, &QAction::triggered, this, [this] { ComeIn(); });
+  connect(cmMail, &QAction::triggered, this, [this] { WriteMail(); });
   // A dialog opening under a character must not wait for its next step.
   connect(qApp, &QApplication::focusChanged, this, [this] {
     // Posted: the newly active window is known once the change is done.
     QTimer::singleShot(0, this, [this] { GiveWayToActiveWindow(); });
   });
 
-  FormCreate();
+  SetUpWindow();
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 CharacterWindow::~CharacterWindow() = default;
 
-void CharacterWindow::FormCreate() {
+void CharacterWindow::SetUpWindow() {
   QSize screen = ScreenSize();
   screenWidth_ = screen.width();
   screenHeight_ = screen.height();
   setFixedSize(kPictureSize, kPictureSize);
-  FormRgn1->resize(kPictureSize, kPictureSize);
+  pictureView->resize(kPictureSize, kPictureSize);
   // Nothing is loaded yet: an empty picture of the right size, whose shape
   // is empty, so an unplaced window shows nothing.
   QImage blank(kPictureSize, kPictureSize, QImage::Format_RGB32);
@@ -115,7 +115,7 @@ bool CharacterWindow::Append(const std::string& path) {
   return true;
 }
 
-void CharacterWindow::Timer1Timer() {
+void CharacterWindow::TakeStep() {
   TickResult result = engine_.Tick();
   if (!result.advanced) return;
   if (result.reentered) {
@@ -141,7 +141,7 @@ QWidget* ActiveProgramWindow() {
 void CharacterWindow::GiveWayToActiveWindow() {
   // Only a character walking the desktop: one carried home, held by the
   // mouse or parked beside a mail keeps its place.
-  const bool walking = isVisible() && Timer1->isActive();
+  const bool walking = isVisible() && walkTimer->isActive();
   QWidget* active = walking ? ActiveProgramWindow() : nullptr;
   const bool covers = active && active->frameGeometry().intersects(frameGeometry());
   if (covers) {
@@ -164,16 +164,16 @@ void CharacterWindow::MoveWindow(int left, int top) {
 }
 
 void CharacterWindow::ShowPicture(const QImage& picture) {
-  FormRgn1->SetPicture(picture);
+  pictureView->SetPicture(picture);
   Reshape();
 }
 
 void CharacterWindow::Reshape() {
-  const QImage& picture = FormRgn1->Picture();
+  const QImage& picture = pictureView->Picture();
   if (picture.isNull()) return;
-  FormRgn1->TransparentColor = picture.pixel(0, 0);
-  FormRgn1->BuildRegion();
-  FormRgn1->ApplyRegion();
+  pictureView->TransparentColor = picture.pixel(0, 0);
+  pictureView->BuildRegion();
+  pictureView->ApplyRegion();
 }
 
 void CharacterWindow::ShowCurrentFrame() {
@@ -194,19 +194,19 @@ void CharacterWindow::ShowFirstImage() {
   }
 }
 
-void CharacterWindow::cmInClick() { host_.ReturnHome(index_); }
+void CharacterWindow::ComeIn() { host_.ReturnHome(index_); }
 
-void CharacterWindow::cmMailClick() { host_.SendMailByCharacter(id_); }
+void CharacterWindow::WriteMail() { host_.SendMailByCharacter(id_); }
 
-void CharacterWindow::FormRgn1MouseDown(QMouseEvent* event) {
+void CharacterWindow::PictureMouseDown(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   dragging_ = true;
   pressPoint_ = mapFromGlobal(event->globalPosition().toPoint());
-  timerBeforeDrag_ = Timer1->isActive();
-  Timer1->stop();
+  timerBeforeDrag_ = walkTimer->isActive();
+  walkTimer->stop();
 }
 
-void CharacterWindow::FormRgn1MouseMove(QMouseEvent* event) {
+void CharacterWindow::PictureMouseMove(QMouseEvent* event) {
   if (!dragging_) return;
   QPoint screen = event->globalPosition().toPoint();
   int left = screen.x() - pressPoint_.x();
@@ -215,10 +215,10 @@ void CharacterWindow::FormRgn1MouseMove(QMouseEvent* event) {
   engine_.MoveTo(left, top);
 }
 
-void CharacterWindow::FormRgn1MouseUp(QMouseEvent* event) {
+void CharacterWindow::PictureMouseUp(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !dragging_) return;
   dragging_ = false;
-  if (timerBeforeDrag_) Timer1->start();
+  if (timerBeforeDrag_) walkTimer->start();
 }
 
 void CharacterWindow::ParkForMail() {
@@ -227,15 +227,15 @@ void CharacterWindow::ParkForMail() {
   parkedLeft_ = x();
   parkedTop_ = y();
   parkedVisible_ = isVisible();
-  parkedTimer_ = Timer1->isActive();
-  Timer1->stop();
+  parkedTimer_ = walkTimer->isActive();
+  walkTimer->stop();
   // The bubble beside it points at it: behind the mail list or the hut the
   // user would read a mail that nobody brought. It stands in the topmost
   // band, whatever its scene chose, until it is put back.
   SetTopmost(true);
   ScreenPoint& position = host_.MailPosition();
-  position = CorrectMailPosition(position, screenWidth_, screenHeight_, FormRgn1->width(),
-                                 FormRgn1->height());
+  position = CorrectMailPosition(position, screenWidth_, screenHeight_, pictureView->width(),
+                                 pictureView->height());
   MoveWindow(position.x, position.y);
   engine_.MoveTo(position.x, position.y);
 }
@@ -245,7 +245,7 @@ void CharacterWindow::RestoreAfterMail() {
   MoveWindow(parkedLeft_, parkedTop_);
   engine_.MoveTo(parkedLeft_, parkedTop_);
   setVisible(parkedVisible_);
-  if (parkedTimer_) Timer1->start();
+  if (parkedTimer_) walkTimer->start();
 }
 
 void CharacterWindow::SetTopmost(bool topmost) {

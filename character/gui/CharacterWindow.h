@@ -48,16 +48,16 @@ class CharacterWindow final : public QWidget, private PictureList {
   bool LoadScenes();
 
   // The 200 ms step.
-  void Timer1Timer();
+  void TakeStep();
 
   // Right-click menu commands.
-  void cmInClick();
-  void cmMailClick();
+  void ComeIn();
+  void WriteMail();
 
   // Mouse handlers of the picture: dragging.
-  void FormRgn1MouseDown(QMouseEvent* event);
-  void FormRgn1MouseMove(QMouseEvent* event);
-  void FormRgn1MouseUp(QMouseEvent* event);
+  void PictureMouseDown(QMouseEvent* event);
+  void PictureMouseMove(QMouseEvent* event);
+  void PictureMouseUp(QMouseEvent* event);
 
   // Takes the transparent colour from pixel (0, 0) of the shown picture and
   // cuts the window to the picture's shape.
@@ -88,13 +88,13 @@ class CharacterWindow final : public QWidget, private PictureList {
   bool GivingWay() const { return givingWay_; }
 
   CharacterEngine& Engine() { return engine_; }
-  const std::vector<QImage>& ImageList1() const { return imageList_; }
+  const std::vector<QImage>& Pictures() const { return imageList_; }
   bool Dragging() const { return dragging_; }
 
-  // Controls, named as the form names them.
-  ShapedPicture* FormRgn1;
-  QTimer* Timer1;
-  QMenu* PopupMenu1;
+  // Controls.
+  ShapedPicture* pictureView;
+  QTimer* walkTimer;
+  QMenu* characterMenu;
   QAction* cmIn;
   QAction* cmMail;
 
@@ -103,7 +103,7 @@ class CharacterWindow final : public QWidget, private PictureList {
   void Clear() override;
   bool Append(const std::string& path) override;
 
-  void FormCreate();
+  void SetUpWindow();
   void ShowPicture(const QImage& picture);
   void MoveWindow(int left, int top);
 

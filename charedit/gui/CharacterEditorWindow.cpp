@@ -145,7 +145,7 @@ void CharacterEditorWindow::BuildControls() {
     if (!Loading) editor_.SetModestyChoice(index);
   });
   connect(sceneCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (!Loading) ComboBox1Change(index);
+    if (!Loading) ChooseScene(index);
   });
   connect(repeatEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (Loading) return;
@@ -170,14 +170,14 @@ void CharacterEditorWindow::BuildControls() {
   repeatEdit_->installEventFilter(this);
   frequencyEdit_->installEventFilter(this);
 
-  connect(newSceneButton_, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(deleteSceneButton_, &QPushButton::clicked, this, [this] { Button2Click(); });
-  connect(addPictureButton_, &QPushButton::clicked, this, [this] { Button4Click(); });
-  connect(addPictureAction_, &QAction::triggered, this, [this] { Button4Click(); });
-  connect(deletePictureButton_, &QPushButton::clicked, this, [this] { Button3Click(); });
-  connect(deletePictureAction_, &QAction::triggered, this, [this] { Button3Click(); });
-  connect(okButton_, &QPushButton::clicked, this, [this] { Button6Click(); });
-  connect(cancelButton_, &QPushButton::clicked, this, [this] { Button7Click(); });
+  connect(newSceneButton_, &QPushButton::clicked, this, [this] { CreateScene(); });
+  connect(deleteSceneButton_, &QPushButton::clicked, this, [this] { RemoveScene(); });
+  connect(addPictureButton_, &QPushButton::clicked, this, [this] { AddScenePicture(); });
+  connect(addPictureAction_, &QAction::triggered, this, [this] { AddScenePicture(); });
+  connect(deletePictureButton_, &QPushButton::clicked, this, [this] { RemoveScenePicture(); });
+  connect(deletePictureAction_, &QAction::triggered, this, [this] { RemoveScenePicture(); });
+  connect(okButton_, &QPushButton::clicked, this, [this] { Accept(); });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void CharacterEditorWindow::Open(EditorOpening opening) {
@@ -245,25 +245,25 @@ void CharacterEditorWindow::UpdateEnabling() {
   deletePictureAction_->setEnabled(frame);
 }
 
-void CharacterEditorWindow::ComboBox1Change(int index) {
+void CharacterEditorWindow::ChooseScene(int index) {
   editor_.SelectScene(index);
   ShowScene();
 }
 
-void CharacterEditorWindow::Button1Click() {
+void CharacterEditorWindow::CreateScene() {
   if (!editor_.CanAddScene()) return;
   const auto before = editor_.SceneNames().size();
   editor_.NewScene();
   if (editor_.SceneNames().size() != before) ShowCharacter();
 }
 
-void CharacterEditorWindow::Button2Click() {
+void CharacterEditorWindow::RemoveScene() {
   const auto before = editor_.SceneNames().size();
   editor_.DeleteScene();
   if (editor_.SceneNames().size() != before) ShowCharacter();
 }
 
-void CharacterEditorWindow::Button4Click() {
+void CharacterEditorWindow::AddScenePicture() {
   if (editor_.SelectedScene() < 0 || !importWindow_) return;
   importWindow_->Prepare(editor_.Scene().place == static_cast<int>(Place::OnWindowTop));
   // The import and creation windows ask for a refill while they show.
@@ -271,7 +271,7 @@ void CharacterEditorWindow::Button4Click() {
   platform::ExecAbove(*importWindow_);
 }
 
-void CharacterEditorWindow::Button3Click() {
+void CharacterEditorWindow::RemoveScenePicture() {
   const int row = frameList_->currentRow();
   if (row < 0) return;
   editor_.DeleteFrame(row);
@@ -283,11 +283,11 @@ void CharacterEditorWindow::AddFrame(int pictureNumber, const std::string& capti
   ShowFrames();
 }
 
-void CharacterEditorWindow::Button6Click() {
+void CharacterEditorWindow::Accept() {
   if (editor_.Ok() == EditorResult::Close) accept();
 }
 
-void CharacterEditorWindow::Button7Click() { reject(); }
+void CharacterEditorWindow::Cancel() { reject(); }
 
 void CharacterEditorWindow::done(int result) {
   editor_.Cancel();

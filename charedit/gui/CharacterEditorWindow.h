@@ -47,17 +47,17 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
   int PictureCount() const override { return editor_.PictureCount(); }
   void SetPictureCount(int count) override { editor_.SetPictureCount(count); }
   void AddFrame(int pictureNumber, const std::string& caption) override;
-  void RefreshPictureList() override { Button4Click(); }
+  void RefreshPictureList() override { AddScenePicture(); }
 
   // Commands, named after the buttons.
-  void Button1Click();  // "新規シーンの作成"
-  void Button2Click();  // "シーンを削除"
-  void Button4Click();  // "画像を追加"
-  void Button3Click();  // "画像を削除"
-  void Button6Click();  // "OK"
-  void Button7Click();  // "取り消し"
+  void CreateScene();  // "新規シーンの作成"
+  void RemoveScene();  // "シーンを削除"
+  void AddScenePicture();  // "画像を追加"
+  void RemoveScenePicture();  // "画像を削除"
+  void Accept();  // "OK"
+  void Cancel();  // "取り消し"
   // A scene chosen in the scene list (-1: none).
-  void ComboBox1Change(int index);
+  void ChooseScene(int index);
 
   // Controls, for the tests.
   QLineEdit* NameEdit() const { return nameEdit_; }
@@ -93,26 +93,26 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
   PictureImportWindow* importWindow_ = nullptr;
   bool Loading = false;
 
-  QLineEdit* nameEdit_;         // Edit1
-  QComboBox* modestyCombo_;     // ComboBox2
-  QComboBox* sceneCombo_;       // ComboBox1
-  QLabel* sceneNameLabel_;      // Label9
-  QLineEdit* repeatEdit_;       // Edit2
-  UpDown* repeatUpDown_;       // UpDown1
-  QComboBox* placeCombo_;       // ComboBox3
-  QLineEdit* frequencyEdit_;    // Edit3
-  UpDown* frequencyUpDown_;    // UpDown2
-  QComboBox* nextCombo_;        // ComboBox4; item 0 is "none"
-  QListWidget* frameList_;      // ListView1
+  QLineEdit* nameEdit_;
+  QComboBox* modestyCombo_;
+  QComboBox* sceneCombo_;
+  QLabel* sceneNameLabel_;
+  QLineEdit* repeatEdit_;
+  UpDown* repeatUpDown_;
+  QComboBox* placeCombo_;
+  QLineEdit* frequencyEdit_;
+  UpDown* frequencyUpDown_;
+  QComboBox* nextCombo_;        // item 0 is "none"
+  QListWidget* frameList_;
   QMenu* frameMenu_;
   QAction* addPictureAction_;
   QAction* deletePictureAction_;
-  QPushButton* newSceneButton_;       // Button1
-  QPushButton* deleteSceneButton_;    // Button2
-  QPushButton* addPictureButton_;     // Button4
-  QPushButton* deletePictureButton_;  // Button3
-  QPushButton* okButton_;             // Button6
-  QPushButton* cancelButton_;         // Button7
+  QPushButton* newSceneButton_;
+  QPushButton* deleteSceneButton_;
+  QPushButton* addPictureButton_;
+  QPushButton* deletePictureButton_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
 };
 
 }  // namespace mf

@@ -69,7 +69,7 @@ NewPictureWindow::NewPictureWindow(PictureHost& host, platform::Dialogs& dialogs
 
   paletteView_ = new PaletteView(palette_, this);
   paletteView_->setObjectName("palette");
-  paletteView_->onClick = [this](QPoint p) { PaletteClick(p); };
+  paletteView_->onClick = [this](QPoint p) { PickPaletteColour(p); };
 
   colourSwatch_ = new QLabel(this);
   colourSwatch_->setFixedSize(40, 40);
@@ -85,17 +85,17 @@ NewPictureWindow::NewPictureWindow(PictureHost& host, platform::Dialogs& dialogs
   tools->addStretch();
 
   auto* otherColour = new QPushButton(Text("他の色"), this);
-  connect(otherColour, &QPushButton::clicked, this, [this] { OtherColourClick(); });
+  connect(otherColour, &QPushButton::clicked, this, [this] { PickOtherColour(); });
   auto* load = new QPushButton(Text("ファイルから読み込み"), this);
-  connect(load, &QPushButton::clicked, this, [this] { LoadClick(); });
+  connect(load, &QPushButton::clicked, this, [this] { LoadPicture(); });
   auto* ok = new QPushButton(Text("OK"), this);
-  connect(ok, &QPushButton::clicked, this, [this] { OkClick(); });
+  connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
   auto* cancel = new QPushButton(Text("取り消し"), this);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   undoAction_ = new QAction(Text("元に戻す(&U)"), this);
   undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  connect(undoAction_, &QAction::triggered, this, [this] { UndoClick(); });
+  connect(undoAction_, &QAction::triggered, this, [this] { UndoStroke(); });
   addAction(undoAction_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -156,12 +156,12 @@ void NewPictureWindow::SelectTool(DrawingTool tool) {
   toolButtons_[static_cast<std::size_t>(tool)]->setChecked(true);
 }
 
-void NewPictureWindow::PaletteClick(QPoint point) {
+void NewPictureWindow::PickPaletteColour(QPoint point) {
   editor_.SetCurrentColour(palette_.ColourAt(point.x(), point.y()));
   ShowColour();
 }
 
-void NewPictureWindow::OtherColourClick() {
+void NewPictureWindow::PickOtherColour() {
   auto chosen = dialogs_.ChooseColour(ColorRefFromColour(palette_.OtherColour()));
   if (!chosen) return;
   palette_.SetOtherColour(ColourFromColorRef(*chosen));
@@ -170,7 +170,7 @@ void NewPictureWindow::OtherColourClick() {
   ShowColour();
 }
 
-void NewPictureWindow::LoadClick() {
+void NewPictureWindow::LoadPicture() {
   auto path = dialogs_.OpenFile(Sj("画像ファイル　（*.bmp）|*.bmp"), host_.CharDir());
   if (!path) return;
   auto corner = LoadPictureCorner(*path, PixelEditor::kSide, PixelEditor::kSide);
@@ -182,12 +182,12 @@ void NewPictureWindow::LoadClick() {
   ShowPicture();
 }
 
-void NewPictureWindow::UndoClick() {
+void NewPictureWindow::UndoStroke() {
   editor_.Undo();
   ShowPicture();
 }
 
-void NewPictureWindow::OkClick() {
+void NewPictureWindow::Accept() {
   if (!SaveNewPicture(host_, editor_.Picture())) {
     dialogs_.Error(Sj("画像を保存できませんでした"));
     return;

@@ -36,11 +36,11 @@ class NewPictureWindow final : public QDialog {
 
   // The window's commands, also driven by the tests.
   void SelectTool(DrawingTool tool);
-  void PaletteClick(QPoint point);
-  void OtherColourClick();
-  void LoadClick();
-  void UndoClick();
-  void OkClick();
+  void PickPaletteColour(QPoint point);
+  void PickOtherColour();
+  void LoadPicture();
+  void UndoStroke();
+  void Accept();
   // The left button on the magnified view, in its pixels.
   void ViewPress(QPoint point);
   void ViewMove(QPoint point);

@@ -82,18 +82,18 @@ PictureImportWindow::PictureImportWindow(PictureHost& host, platform::Dialogs& d
   for (QLineEdit* edit : {speedEdit_, dxEdit_, dyEdit_}) edit->installEventFilter(this);
 
   addButton_ = new QPushButton(Text("追加"), this);
-  connect(addButton_, &QPushButton::clicked, this, [this] { AddClick(); });
+  connect(addButton_, &QPushButton::clicked, this, [this] { AddSelectedPicture(); });
   deleteButton_ = new QPushButton(Text("画像削除"), this);
-  connect(deleteButton_, &QPushButton::clicked, this, [this] { DeleteClick(); });
+  connect(deleteButton_, &QPushButton::clicked, this, [this] { DeletePicture(); });
   auto* newImage = new QPushButton(Text("新規画像作成"), this);
-  connect(newImage, &QPushButton::clicked, this, [this] { NewImageClick(); });
+  connect(newImage, &QPushButton::clicked, this, [this] { NewPicture(); });
   auto* cancel = new QPushButton(Text("取り消し"), this);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   addAction_ = new QAction(Text("追加(&A)"), this);
-  connect(addAction_, &QAction::triggered, this, [this] { AddClick(); });
+  connect(addAction_, &QAction::triggered, this, [this] { AddSelectedPicture(); });
   deleteAction_ = new QAction(Text("削除(&D)"), this);
-  connect(deleteAction_, &QAction::triggered, this, [this] { DeleteClick(); });
+  connect(deleteAction_, &QAction::triggered, this, [this] { DeletePicture(); });
   pictureList_->addAction(addAction_);
   pictureList_->addAction(deleteAction_);
 
@@ -172,7 +172,7 @@ std::vector<int> PictureImportWindow::ListedPictures() const {
   return numbers;
 }
 
-void PictureImportWindow::AddClick() {
+void PictureImportWindow::AddSelectedPicture() {
   int number = SelectedPicture();
   if (number <= 0) return;
   auto caption = FrameCaption(platform::FromQString(speedEdit_->text()), platform::FromQString(dxEdit_->text()),
@@ -185,7 +185,7 @@ void PictureImportWindow::AddClick() {
   accept();
 }
 
-void PictureImportWindow::DeleteClick() {
+void PictureImportWindow::DeletePicture() {
   int number = SelectedPicture();
   if (number <= 0) return;
   if (!DeletePicturePair(host_.CharDir(), host_.MirrorDir(), number)) {
@@ -195,7 +195,7 @@ void PictureImportWindow::DeleteClick() {
   host_.RefreshPictureList();
 }
 
-void PictureImportWindow::NewImageClick() {
+void PictureImportWindow::NewPicture() {
   createImage_->Reset();
   platform::ExecAbove(*createImage_);
 }

@@ -31,9 +31,9 @@ class PictureImportWindow : public QDialog {
   bool PictureWindowShowing() const;
 
   // The window's commands, also driven by the tests.
-  void AddClick();
-  void DeleteClick();
-  void NewImageClick();
+  void AddSelectedPicture();
+  void DeletePicture();
+  void NewPicture();
   // Selects the list item of a picture number; false when it is not listed.
   bool SelectPicture(int number);
   // The picture numbers listed, in order.

@@ -144,7 +144,7 @@ HutWindow::HutWindow(HutStartup startup, WindowEdgeSearch& edges)
   }
   ownNotice_ = std::make_unique<PassingNotice>();
   BuildControls();
-  FormCreate();
+  Start();
   // A shaped window of its own drawing, still a window to a screen reader.
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
@@ -160,64 +160,64 @@ HutWindow::~HutWindow() {
 void HutWindow::BuildControls() {
   setFixedSize(kWidth, kHeight);
 
-  Panel1 = new QWidget(this);
-  Panel1->setGeometry(0, 0, kWidth, kRoofHeight);
-  Panel1->installEventFilter(this);
+  roofPanel = new QWidget(this);
+  roofPanel->setGeometry(0, 0, kWidth, kRoofHeight);
+  roofPanel->installEventFilter(this);
 
-  Panel3 = new QWidget(this);
-  Panel3->setGeometry(0, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
-  Panel4 = new QWidget(this);
-  Panel4->setGeometry(kWidth - kSideWidth, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+  leftStrip = new QWidget(this);
+  leftStrip->setGeometry(0, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+  rightStrip = new QWidget(this);
+  rightStrip->setGeometry(kWidth - kSideWidth, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
 
-  Panel5 = new QWidget(this);
-  Panel5->setGeometry(kSideWidth, kRoofHeight, kWidth - 2 * kSideWidth, kHeight - kRoofHeight);
+  bodyPanel = new QWidget(this);
+  bodyPanel->setGeometry(kSideWidth, kRoofHeight, kWidth - 2 * kSideWidth, kHeight - kRoofHeight);
 
-  Panel2 = new QWidget(Panel5);
-  Panel2->setGeometry(0, 0, Panel5->width(), kMenuHeight);
-  Panel2->setAutoFillBackground(true);
-  QPalette strip = Panel2->palette();
+  menuStrip = new QWidget(bodyPanel);
+  menuStrip->setGeometry(0, 0, bodyPanel->width(), kMenuHeight);
+  menuStrip->setAutoFillBackground(true);
+  QPalette strip = menuStrip->palette();
   strip.setColor(QPalette::Window, kMenuStripColour);
-  Panel2->setPalette(strip);
+  menuStrip->setPalette(strip);
 
-  ListView1 = new QListWidget(Panel5);
-  ListView1->setGeometry(0, kMenuHeight, Panel5->width(), Panel5->height() - kMenuHeight);
-  ListView1->setViewMode(QListView::IconMode);
-  ListView1->setIconSize(QSize(CharacterWindow::kPictureSize, CharacterWindow::kPictureSize));
-  ListView1->setGridSize(QSize(80, 76));
-  ListView1->setMovement(QListView::Static);
-  ListView1->setResizeMode(QListView::Adjust);
-  ListView1->setWordWrap(true);
-  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListView1->setFrameShape(QFrame::NoFrame);
-  QPalette list = ListView1->palette();
+  characterList = new QListWidget(bodyPanel);
+  characterList->setGeometry(0, kMenuHeight, bodyPanel->width(), bodyPanel->height() - kMenuHeight);
+  characterList->setViewMode(QListView::IconMode);
+  characterList->setIconSize(QSize(CharacterWindow::kPictureSize, CharacterWindow::kPictureSize));
+  characterList->setGridSize(QSize(80, 76));
+  characterList->setMovement(QListView::Static);
+  characterList->setResizeMode(QListView::Adjust);
+  characterList->setWordWrap(true);
+  characterList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  characterList->setSelectionMode(QAbstractItemView::SingleSelection);
+  characterList->setFrameShape(QFrame::NoFrame);
+  QPalette list = characterList->palette();
   list.setColor(QPalette::Base, kListColour);
   list.setColor(QPalette::Text, Qt::black);
   // Keep the selection visible when the hut is not the active window.
   list.setColor(QPalette::Inactive, QPalette::Highlight, list.color(QPalette::Active, QPalette::Highlight));
   list.setColor(QPalette::Inactive, QPalette::HighlightedText,
                 list.color(QPalette::Active, QPalette::HighlightedText));
-  ListView1->setPalette(list);
+  characterList->setPalette(list);
 
-  ListView1->viewport()->installEventFilter(this);
-  ListView1->setAccessibleName(Text("キャラクター"));
+  characterList->viewport()->installEventFilter(this);
+  characterList->setAccessibleName(Text("キャラクター"));
 
   // Built after the list, so that the drop-downs lie above it.
   menuBar_ = std::make_unique<HutMenuBar>(
-      *this, *Panel2, *Panel5, [this] { return ReceiveEnabled(); },
+      *this, *menuStrip, *bodyPanel, [this] { return ReceiveEnabled(); },
       [this](MenuCommand command) { RunMenuCommand(command); });
-  Label1 = menuBar_->Label1;
-  Label2 = menuBar_->Label2;
-  Image1 = menuBar_->Image1;
+  fileMenuLabel = menuBar_->fileMenuLabel;
+  helpMenuLabel = menuBar_->helpMenuLabel;
+  closePicture = menuBar_->closePicture;
   CheckMouseLeaveTimer = menuBar_->CheckMouseLeaveTimer;
 
   BuildPopupMenu();
 
-  Timer2 = new QTimer(this);
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  receiveTimer = new QTimer(this);
+  connect(receiveTimer, &QTimer::timeout, this, [this] { ReceiveOnTimer(); });
   resurrTimer = new QTimer(this);
   resurrTimer->setInterval(CharacterLifecycle::kReturnCheckMs);
-  connect(resurrTimer, &QTimer::timeout, this, [this] { resurrTimerTimer(); });
+  connect(resurrTimer, &QTimer::timeout, this, [this] { ReturnDueCharacters(); });
 
   trayWait = new QTimer(this);
   trayWait->setSingleShot(true);
@@ -226,11 +226,11 @@ void HutWindow::BuildControls() {
   TaskTrayPopupMenu = new QMenu(this);
   ttpmOpen = TaskTrayPopupMenu->addAction(Text("小屋を開く(&O)"));
   ttpmExit = TaskTrayPopupMenu->addAction(Text("終了(&X)"));
-  connect(ttpmOpen, &QAction::triggered, this, [this] { ttpmOpenClick(); });
-  connect(ttpmExit, &QAction::triggered, this, [this] { ttpmExitClick(); });
+  connect(ttpmOpen, &QAction::triggered, this, [this] { OpenHut(); });
+  connect(ttpmExit, &QAction::triggered, this, [this] { Quit(); });
 }
 
-void HutWindow::FormCreate() {
+void HutWindow::Start() {
   // The first start in this program folder (the hut has never written its
   // handle): the starter characters take ids of their own before anything
   // names them.
@@ -251,8 +251,8 @@ void HutWindow::FormCreate() {
 
   // 3.-4. Fresh lists, then the saved ones.
   characterWindows_.clear();
-  ListView1->clear();
-  ImageList1_.clear();
+  characterList->clear();
+  characterIcons_.clear();
   registry_.ClearLists();
   registry_.LoadLists();
   registry_.DropContradictions();
@@ -264,7 +264,7 @@ void HutWindow::FormCreate() {
     CharacterWindow& window = *characterWindows_[item->data.index];
     if (character.out && window.LoadScenes()) {
       window.show();
-      window.Timer1->start();
+      window.walkTimer->start();
     }
   }
 
@@ -306,18 +306,18 @@ CharacterItem* HutWindow::AddCharacter(const std::string& name, const std::strin
 
 void HutWindow::AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) {
   auto* item = new CharacterItem(platform::ToQString(caption), data);
-  ListView1->addItem(item);
+  characterList->addItem(item);
   // An unreadable picture leaves the character without an icon rather than
   // out of the hut.
   QImage picture = LoadPicture(iconPath);
   if (!picture.isNull()) {
-    ImageList1_.push_back(MaskedIcon(picture));
-    item->imageIndex = static_cast<int>(ImageList1_.size()) - 1;
+    characterIcons_.push_back(MaskedIcon(picture));
+    item->imageIndex = static_cast<int>(characterIcons_.size()) - 1;
     // The selection shows in the name's highlight; a tinted picture would
     // look like another animal.
     QIcon icon;
-    icon.addPixmap(ImageList1_.back(), QIcon::Normal);
-    icon.addPixmap(ImageList1_.back(), QIcon::Selected);
+    icon.addPixmap(characterIcons_.back(), QIcon::Normal);
+    icon.addPixmap(characterIcons_.back(), QIcon::Selected);
     item->setIcon(icon);
   }
 }
@@ -326,10 +326,10 @@ void HutWindow::DeleteItem(int row, IconFate icon) {
   CharacterItem* item = Item(row);
   if (!item) return;
   const int image = item->imageIndex;
-  ListView1Deletion(item);
-  delete ListView1->takeItem(row);
-  if (icon == IconFate::Keep || image < 0 || image >= static_cast<int>(ImageList1_.size())) return;
-  ImageList1_.erase(ImageList1_.begin() + image);
+  DropItemRecord(item);
+  delete characterList->takeItem(row);
+  if (icon == IconFate::Keep || image < 0 || image >= static_cast<int>(characterIcons_.size())) return;
+  characterIcons_.erase(characterIcons_.begin() + image);
   // Icons behind the removed one move down by one. Icon numbers are not
   // the list positions (a character that left with a mail leaves its icon
   // behind, an unreadable picture leaves an item without one), so they are
@@ -339,7 +339,7 @@ void HutWindow::DeleteItem(int row, IconFate icon) {
   }
 }
 
-void HutWindow::ListView1Deletion(CharacterItem*) {
+void HutWindow::DropItemRecord(CharacterItem*) {
   // The record lives in the item and goes with it.
 }
 
@@ -347,17 +347,17 @@ void HutWindow::SetItemCaption(int row, const std::string& caption) {
   if (CharacterItem* item = Item(row)) item->setText(platform::ToQString(caption));
 }
 
-void HutWindow::ArrangeIcons() { ListView1->doItemsLayout(); }
+void HutWindow::ArrangeIcons() { characterList->doItemsLayout(); }
 
 TCharData& HutWindow::ItemData(int row) { return Item(row)->data; }
 
 int HutWindow::SelectedRow() const {
   CharacterItem* item = SelectedItem();
-  return item ? ListView1->row(item) : -1;
+  return item ? characterList->row(item) : -1;
 }
 
 CharacterItem* HutWindow::SelectedItem() const {
-  const auto selected = ListView1->selectedItems();
+  const auto selected = characterList->selectedItems();
   return selected.isEmpty() ? nullptr : static_cast<CharacterItem*>(selected.front());
 }
 
@@ -377,7 +377,7 @@ void HutWindow::DestroyCharacterWindow(int slot) {
   // The slot empties now; the window itself goes later, as it may be the
   // one whose menu started what made it leave.
   characterWindows_[slot]->hide();
-  characterWindows_[slot]->Timer1->stop();
+  characterWindows_[slot]->walkTimer->stop();
   retired_.push_back(std::move(characterWindows_[slot]));
   ScheduleRetiredDeletion();
 }
@@ -396,14 +396,14 @@ bool HutWindow::LoadScenes(int slot) { return HasWindow(slot) && characterWindow
 
 void HutWindow::ShowOnDesktop(int slot) {
   if (!HasWindow(slot)) return;
-  characterWindows_[slot]->Timer1->start();
+  characterWindows_[slot]->walkTimer->start();
   characterWindows_[slot]->show();
 }
 
 void HutWindow::HideFromDesktop(int slot) {
   if (!HasWindow(slot)) return;
   characterWindows_[slot]->hide();
-  characterWindows_[slot]->Timer1->stop();
+  characterWindows_[slot]->walkTimer->stop();
 }
 
 void HutWindow::SetWindowId(int slot, const std::string& id) {
@@ -429,10 +429,10 @@ int HutWindow::FreeSlot() const {
 }
 
 void HutWindow::ShapeHut() {
-  QRect roof = Panel1->geometry();
+  QRect roof = roofPanel->geometry();
   QRegion shape(RoofTriangle(roof), Qt::WindingFill);
   shape &= QRegion(rect());
-  shape += QRegion(Panel5->geometry());
+  shape += QRegion(bodyPanel->geometry());
   hutRegion_ = shape;
   setMask(hutRegion_);
 }
@@ -454,7 +454,7 @@ bool HutWindow::TrayAvailable() const {
 }
 
 void HutWindow::ShowIfNoTray() {
-  if (!TrayAvailable() && !isVisible()) ttpmOpenClick();
+  if (!TrayAvailable() && !isVisible()) OpenHut();
 }
 
 void HutWindow::RemoveTrayIcon() {
@@ -464,9 +464,9 @@ void HutWindow::RemoveTrayIcon() {
   TrayIcon = nullptr;
 }
 
-CharacterItem* HutWindow::Item(int row) const { return static_cast<CharacterItem*>(ListView1->item(row)); }
+CharacterItem* HutWindow::Item(int row) const { return static_cast<CharacterItem*>(characterList->item(row)); }
 
-int HutWindow::ItemCount() const { return ListView1->count(); }
+int HutWindow::ItemCount() const { return characterList->count(); }
 
 void HutWindow::SaveHutHandle() {
   platform::IniFile settings(startup_.settingsPath);
@@ -494,7 +494,7 @@ void HutWindow::closeEvent(QCloseEvent* event) {
   if (TrayAvailable()) {
     hide();
   } else {
-    ttpmExitClick();
+    Quit();
   }
 }
 
@@ -514,19 +514,19 @@ void HutWindow::WindowMessage(std::uint32_t message, std::int32_t, std::int32_t 
   }
 }
 
-void HutWindow::WMShowHut() { ttpmOpenClick(); }
+void HutWindow::WMShowHut() { OpenHut(); }
 
 void HutWindow::WMTrayNotify(std::int32_t mouseMessage) {
   if (mouseMessage == kTrayRightButtonUp) TaskTrayPopupMenu->popup(QCursor::pos());
 }
 
-void HutWindow::ttpmOpenClick() {
+void HutWindow::OpenHut() {
   show();
   raise();
   activateWindow();
 }
 
-void HutWindow::ttpmExitClick() {
+void HutWindow::Quit() {
   // Hidden, as a close would hide it where a tray shows, then the end.
   hide();
   // FIXME: clear the mail list window's selection here once that window exists.
@@ -541,15 +541,15 @@ void HutWindow::EndSession() {
 }
 
 void HutWindow::ArmReceiveTimer(int intervalMs, bool enabled) {
-  Timer2->setInterval(intervalMs);
+  receiveTimer->setInterval(intervalMs);
   if (enabled) {
-    Timer2->start();
+    receiveTimer->start();
   } else {
-    Timer2->stop();
+    receiveTimer->stop();
   }
 }
 
-void HutWindow::Timer2Timer() {
+void HutWindow::ReceiveOnTimer() {
   if (links_.clearReceivingFlag) links_.clearReceivingFlag();
   if (links_.receivePeriodically) {
     links_.receivePeriodically();
@@ -561,34 +561,34 @@ void HutWindow::Timer2Timer() {
 void HutWindow::ReturnHome(int index) { lifecycle_.ReturnHome(index); }
 
 void HutWindow::BuildPopupMenu() {
-  PopupMenu1 = new QMenu(ListView1);
+  characterListMenu = new QMenu(characterList);
   auto add = [this](const char* name, const char* text, void (HutWindow::*command)()) {
-    QAction* action = PopupMenu1->addAction(Text(text));
+    QAction* action = characterListMenu->addAction(Text(text));
     action->setObjectName(QString::fromLatin1(name));
     connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
     return action;
   };
-  cmOut = add("cmOut", "外に出る(&O)", &HutWindow::cmOutClick);
-  cmReturnHome = add("cmReturnHome", "小屋に戻る(&R)", &HutWindow::cmReturnHomeClick);
-  cmMail = add("cmMail", "メールを送る(&M)", &HutWindow::cmMailClick);
-  PopupMenu1->addSeparator();
-  cmEdit = add("cmEdit", "進化(&C)", &HutWindow::cmEditClick);
-  cmExtend = add("cmExtend", "子供を産む(&K)", &HutWindow::cmExtendClick);
-  cmDelete = add("cmDelete", "旅に出る(&T)", &HutWindow::cmDeleteClick);
-  PopupMenu1->addSeparator();
-  cmNewCharacter = add("cmNewCharacter", "新規キャラクター(&N)", &HutWindow::mNewClick);
-  cmMailRcv = add("cmMailRcv", "メール受信(&J)", &HutWindow::cmMailRcvClick);
+  cmOut = add("cmOut", "外に出る(&O)", &HutWindow::GoOut);
+  cmReturnHome = add("cmReturnHome", "小屋に戻る(&R)", &HutWindow::ReturnSelectedHome);
+  cmMail = add("cmMail", "メールを送る(&M)", &HutWindow::WriteMail);
+  characterListMenu->addSeparator();
+  cmEdit = add("cmEdit", "進化(&C)", &HutWindow::EditCharacter);
+  cmExtend = add("cmExtend", "子供を産む(&K)", &HutWindow::HaveChild);
+  cmDelete = add("cmDelete", "旅に出る(&T)", &HutWindow::LeaveForGood);
+  characterListMenu->addSeparator();
+  cmNewCharacter = add("cmNewCharacter", "新規キャラクター(&N)", &HutWindow::NewCharacter);
+  cmMailRcv = add("cmMailRcv", "メール受信(&J)", &HutWindow::ReceiveMail);
 
-  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    PopupMenu1Popup();
-    PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at));
+  characterList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(characterList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    PrepareCharacterMenu();
+    characterListMenu->popup(characterList->viewport()->mapToGlobal(at));
   });
 }
 
-void HutWindow::PopupMenu1Popup() {
+void HutWindow::PrepareCharacterMenu() {
   CharacterItem* item = SelectedItem();
-  PopupEnabling on = mf::PopupMenu1Popup(
+  PopupEnabling on = mf::CharacterMenuEnabling(
       PopupSituation{item != nullptr, item && item->data.out, ItemCount(), ReceiveEnabled()});
   cmOut->setEnabled(on.cmOut);
   cmReturnHome->setEnabled(on.cmReturnHome);
@@ -600,11 +600,11 @@ void HutWindow::PopupMenu1Popup() {
   cmMailRcv->setEnabled(on.cmMailRcv);
 }
 
-void HutWindow::cmReturnHomeClick() {
+void HutWindow::ReturnSelectedHome() {
   if (CharacterItem* item = SelectedItem()) ReturnHome(item->data.index);
 }
 
-void HutWindow::cmMailClick() {
+void HutWindow::WriteMail() {
   CharacterItem* item = SelectedItem();
   if (!item || !Composer() || ShowOpenComposition()) return;
   Composer()->StartNewMail();
@@ -627,7 +627,7 @@ void HutWindow::SetCharacterEditor(CharacterEditorLauncher* editor,
   senderAddress_ = std::move(senderAddress);
 }
 
-void HutWindow::cmEditClick() {
+void HutWindow::EditCharacter() {
   CharacterItem* item = SelectedItem();
   if (!item || !characterEditor_) return;
   // Copied: the item may change while the editor is open.
@@ -636,7 +636,7 @@ void HutWindow::cmEditClick() {
                  *characterEditor_);
 }
 
-void HutWindow::cmExtendClick() {
+void HutWindow::HaveChild() {
   CharacterItem* item = SelectedItem();
   if (!item || !characterEditor_) return;
   const TCharData data = item->data;
@@ -644,11 +644,11 @@ void HutWindow::cmExtendClick() {
                     *characterEditor_);
 }
 
-void HutWindow::mNewClick() {
+void HutWindow::NewCharacter() {
   if (characterEditor_) making_.NewCharacter(senderAddress_ ? senderAddress_() : "", *characterEditor_);
 }
 
-void HutWindow::cmMailRcvClick() {
+void HutWindow::ReceiveMail() {
   if (links_.receive) links_.receive();
 }
 
@@ -676,8 +676,8 @@ void HutWindow::OpenHelp() {
 void HutWindow::RunMenuCommand(MenuCommand command) {
   switch (command) {
     case MenuCommand::MailList: ShowMailList(); break;
-    case MenuCommand::NewCharacter: mNewClick(); break;
-    case MenuCommand::Receive: cmMailRcvClick(); break;
+    case MenuCommand::NewCharacter: NewCharacter(); break;
+    case MenuCommand::Receive: ReceiveMail(); break;
     case MenuCommand::CloseHut: close(); break;
     case MenuCommand::Help: OpenHelp(); break;
     case MenuCommand::Version: ShowVersion(); break;
@@ -852,10 +852,10 @@ bool HutWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr*
 }
 
 bool HutWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Panel1) {
+  if (watched == roofPanel) {
     switch (event->type()) {
       case QEvent::Paint:
-        PaintRoof(Panel1);
+        PaintRoof(roofPanel);
         return true;
       case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
@@ -875,7 +875,7 @@ bool HutWindow::eventFilter(QObject* watched, QEvent* event) {
       default:
         break;
     }
-  } else if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+  } else if (watched == characterList->viewport() && event->type() == QEvent::MouseButtonPress) {
     if (menuBar_) menuBar_->CloseMenus();
   }
   return QWidget::eventFilter(watched, event);

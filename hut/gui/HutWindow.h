@@ -57,7 +57,7 @@ class CharacterItem final : public QListWidgetItem {
  public:
   CharacterItem(const QString& caption, TCharData data) : QListWidgetItem(caption), data(std::move(data)) {}
   TCharData data;
-  int imageIndex = -1;  // its icon in ImageList1
+  int imageIndex = -1;  // its icon in CharacterIcons
 };
 
 // What the hut needs to start.
@@ -116,10 +116,10 @@ class HutWindow final : public QWidget,
   // Client size and the panels of the layout, in pixels.
   static constexpr int kWidth = 444;
   static constexpr int kHeight = 354;
-  static constexpr int kRoofHeight = 97;   // Panel1
-  static constexpr int kSideWidth = 50;    // Panel3, Panel4
-  static constexpr int kMenuHeight = 25;   // Panel2
-  static constexpr int kRoofRise = 100;    // the roof's apex above Panel1's top
+  static constexpr int kRoofHeight = 97;   // roofPanel
+  static constexpr int kSideWidth = 50;    // leftStrip, rightStrip
+  static constexpr int kMenuHeight = 25;   // menuStrip
+  static constexpr int kRoofRise = 100;    // the roof's apex above roofPanel's top
   static constexpr int kTrayIconId = 714;
 
   // `edges` is shared by every character window and must outlive the hut.
@@ -139,8 +139,8 @@ class HutWindow final : public QWidget,
   void WMTrayNotify(std::int32_t mouseMessage);
 
   // Tray menu commands.
-  void ttpmOpenClick();
-  void ttpmExitClick();
+  void OpenHut();
+  void Quit();
   // Whether the desktop shows a system tray now. Without one, closing the
   // hut ends the program as "終了(&X)" does: nothing else could end it or
   // bring the hut back.
@@ -160,21 +160,21 @@ class HutWindow final : public QWidget,
   // The mail list window's receive command, run by the timer.
   void SetReceiveCommand(std::function<void()> receive) { links_.receive = std::move(receive); }
   void SetLinks(HutLinks links) { links_ = std::move(links); }
-  void Timer2Timer();
+  void ReceiveOnTimer();
 
   // The character commands of the right-click menu and the menu bar.
-  void PopupMenu1Popup();
-  void cmOutClick() { lifecycle_.cmOutClick(); }
-  void cmReturnHomeClick();
-  void cmMailClick();
-  void cmEditClick();
-  void cmExtendClick();
-  void cmDeleteClick() { lifecycle_.cmDeleteClick(); }
-  void mNewClick();
+  void PrepareCharacterMenu();
+  void GoOut() { lifecycle_.GoOut(); }
+  void ReturnSelectedHome();
+  void WriteMail();
+  void EditCharacter();
+  void HaveChild();
+  void LeaveForGood() { lifecycle_.LeaveForGood(); }
+  void NewCharacter();
   // The character editor the three commands above open, and the user's mail
   // address their new ids are made from; created after the hut.
   void SetCharacterEditor(CharacterEditorLauncher* editor, std::function<std::string()> senderAddress);
-  void cmMailRcvClick();
+  void ReceiveMail();
   void ShowMailList();
   void ShowVersion();
   // Opens the user guide.
@@ -192,9 +192,9 @@ class HutWindow final : public QWidget,
   // ReceivingHut: the lists a received mail's character is chosen from.
   const std::vector<std::string>& CharDB() const override { return registry_.charDB; }
   const std::vector<std::string>& VisibleDB() const override { return registry_.VisibleDB; }
-  void resurrTimerTimer() { lifecycle_.resurrTimerTimer(); }
+  void ReturnDueCharacters() { lifecycle_.ReturnDueCharacters(); }
   // An item is about to go: its record goes with it.
-  void ListView1Deletion(CharacterItem* item);
+  void DropItemRecord(CharacterItem* item);
 
   // CharacterHost.
   void ReturnHome(int index) override;
@@ -238,23 +238,23 @@ class HutWindow final : public QWidget,
   HutMenuBar& MenuBar() { return *menuBar_; }
   // The notice shown where neither a tray nor the desktop can show one.
   PassingNotice& OwnNotice() { return *ownNotice_; }
-  std::vector<QPixmap>& ImageList1() { return ImageList1_; }
+  std::vector<QPixmap>& CharacterIcons() { return characterIcons_; }
   // The user guide (where it is expected when it is missing).
   const std::string& HelpFile() const { return helpFile_; }
   // The hut's shape in window coordinates.
   const QRegion& HutRegion() const { return hutRegion_; }
 
-  // Controls, named as the form names them.
-  QWidget* Panel1;  // roof
-  QWidget* Panel3;  // left strip, outside the shape
-  QWidget* Panel4;  // right strip, outside the shape
-  QWidget* Panel5;  // body
-  QWidget* Panel2;  // menu bar strip
-  MenuLabel* Label1;  // "ファイル(&F)"
-  MenuLabel* Label2;  // "ヘルプ(&H)"
-  QLabel* Image1;     // close button picture
-  QListWidget* ListView1;
-  QMenu* PopupMenu1;
+  // Controls.
+  QWidget* roofPanel;  // roof
+  QWidget* leftStrip;  // left strip, outside the shape
+  QWidget* rightStrip;  // right strip, outside the shape
+  QWidget* bodyPanel;  // body
+  QWidget* menuStrip;  // menu bar strip
+  MenuLabel* fileMenuLabel;  // "ファイル(&F)"
+  MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
+  QLabel* closePicture;     // close button picture
+  QListWidget* characterList;
+  QMenu* characterListMenu;
   QAction* cmOut;
   QAction* cmReturnHome;
   QAction* cmMail;
@@ -263,7 +263,7 @@ class HutWindow final : public QWidget,
   QAction* cmDelete;
   QAction* cmNewCharacter;
   QAction* cmMailRcv;
-  QTimer* Timer2;
+  QTimer* receiveTimer;
   QTimer* resurrTimer;
   QTimer* CheckMouseLeaveTimer;
   QTimer* trayWait;  // a start with "/s" waits this long for a tray
@@ -281,7 +281,7 @@ class HutWindow final : public QWidget,
 
  private:
   void BuildControls();
-  void FormCreate();
+  void Start();
   void ShapeHut();
   void BuildPopupMenu();
   bool ReceiveEnabled() const { return !links_.receiveEnabled || links_.receiveEnabled(); }
@@ -349,7 +349,7 @@ class HutWindow final : public QWidget,
   QPointer<QObject> compositionGuard_;
   bool compositionGuarded_ = false;
   CompositionOpener* Composer() const;
-  std::vector<QPixmap> ImageList1_;
+  std::vector<QPixmap> characterIcons_;
   QRegion hutRegion_;
   std::string helpFile_;
   bool helpFound_ = false;

@@ -28,14 +28,14 @@ class ProgressWindow : public QWidget {
   virtual void HideProgress();
 
   // One frame step.
-  void Timer1Timer();
+  void NextFrame();
 
   int FrameIndex() const { return animation_.Frame(); }
   bool Running() const;
 
-  QLabel* Image1;  // the fixed picture
-  QLabel* Image2;  // the moving letter
-  QTimer* Timer1;
+  QLabel* stillPicture;  // the fixed picture
+  QLabel* flyingLetter;  // the moving letter
+  QTimer* frameTimer;
 
  protected:
   ProgressWindow(const QString& caption, const QPixmap& fixedPicture, ProgressAnimation::Direction direction,

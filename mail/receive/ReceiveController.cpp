@@ -72,7 +72,7 @@ void ReceiveController::Checkpoint(std::string_view point) {
   if (OnCheckpoint) OnCheckpoint(point);
 }
 
-ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
+ReceiveStart ReceiveController::Receive(ReceiveTrigger trigger) {
   if (phase_ != Phase::Idle) return ReceiveStart::Busy;
   if (Trim(settings_.pop3Server).empty()) return ReceiveStart::Failed;
   ++attempt_;

@@ -70,7 +70,7 @@ class ReceiveController {
   ReceiveController& operator=(const ReceiveController&) = delete;
 
   // Starts a run with the account and switches the settings hold now.
-  ReceiveStart MailRcvClick(ReceiveTrigger trigger);
+  ReceiveStart Receive(ReceiveTrigger trigger);
   bool Running() const { return phase_ != Phase::Idle; }
   // Ends the session at once without further events (the common error
   // routine); what was fetched stays journalled for the next run.

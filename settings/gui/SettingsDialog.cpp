@@ -97,7 +97,7 @@ QLineEdit* Edit(QFormLayout* form, const char* caption, const std::function<void
 SettingsDialog::SettingsDialog(LiveSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
   setWindowTitle(Label("基本設定"));
   BuildControls();
-  FormCreate();
+  Load();
 }
 
 void SettingsDialog::BuildControls() {
@@ -176,11 +176,11 @@ void SettingsDialog::BuildControls() {
   edRcvPeriod = new QLineEdit(receiving);
   edRcvPeriod->setMaximumWidth(60);
   edRcvPeriod->installEventFilter(new KeyFilter(edRcvPeriod, LiveSettings::AcceptPeriodKey));
-  UpDown1 = new UpDown(1, 60, receiving);
+  periodUpDown = new UpDown(1, 60, receiving);
   periodLabel = new QLabel(Label("分ごとに受信"), receiving);
   periodLabel->setBuddy(edRcvPeriod);
   periodRow->addWidget(edRcvPeriod);
-  periodRow->addWidget(UpDown1);
+  periodRow->addWidget(periodUpDown);
   periodRow->addWidget(periodLabel);
   periodRow->addStretch();
   for (auto* box : {MailLeave, cbLeaveOtherMailer, cbRcvOnlyFromThisMailer, cbRcvPeriodically}) {
@@ -230,14 +230,14 @@ void SettingsDialog::BuildControls() {
     settings_.signature = text.isEmpty() ? std::vector<std::string>{} : SplitLines(FromQString(text));
     if (text.endsWith('\n')) settings_.signature.push_back("");
   });
-  connect(edRcvPeriod, &QLineEdit::textChanged, this, [this] { edRcvPeriodChange(); });
-  UpDown1->onChanged = [this](int value) {
+  connect(edRcvPeriod, &QLineEdit::textChanged, this, [this] { TidyPeriodText(); });
+  periodUpDown->onChanged = [this](int value) {
     if (showing_) return;
     settings_.upDownPosition = value;
     edRcvPeriod->setText(QString::number(value));
   };
   connect(MailSetUp, &QTabWidget::currentChanged, this, [this](int index) {
-    if (index == 0) OKButton->setFocus();  // TabSheet1Show
+    if (index == 0) OKButton->setFocus();
   });
   // A refused field says so until it is mended, as the user types.
   for (QLineEdit* checked : {E_SMTP_SV, E_POP3_SV, E_MAILADD, SMTPPORT, POP3PORT}) {
@@ -250,11 +250,11 @@ void SettingsDialog::BuildControls() {
       if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
     });
   }
-  connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-  connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
+  connect(OKButton, &QPushButton::clicked, this, [this] { Save(); });
+  connect(Cancel, &QPushButton::clicked, this, [this] { Dismiss(); });
 }
 
-void SettingsDialog::edRcvPeriodChange() {
+void SettingsDialog::TidyPeriodText() {
   QString text = edRcvPeriod->text();
   std::string normal = LiveSettings::NormalizePeriodText(FromQString(text));
   if (ToQString(normal) != text) {
@@ -266,14 +266,14 @@ void SettingsDialog::edRcvPeriodChange() {
   // The arrows step on from what was typed.
   if (auto value = ToInteger(normal); value && *value >= 1 && *value <= 60) {
     settings_.upDownPosition = *value;
-    UpDown1->SetPosition(*value);
+    periodUpDown->SetPosition(*value);
   }
 }
 
 void SettingsDialog::ApplyEnabling() {
   cbLeaveOtherMailer->setEnabled(settings_.LeaveOtherMailerEnabled());
   edRcvPeriod->setEnabled(settings_.PeriodEnabled());
-  UpDown1->setEnabled(settings_.PeriodEnabled());
+  periodUpDown->setEnabled(settings_.PeriodEnabled());
   periodLabel->setEnabled(settings_.PeriodEnabled());
   smtpUserEdit->setEnabled(settings_.smtpAuth);
   smtpPasswordEdit->setEnabled(settings_.smtpAuth);
@@ -303,7 +303,7 @@ void SettingsDialog::ShowSettings() {
   cbRcvOnlyFromThisMailer->setChecked(settings_.rcvOnlyFromThisMailer);
   cbRcvPeriodically->setChecked(settings_.rcvPeriodically);
   edRcvPeriod->setText(ToQString(settings_.rcvPeriod));
-  UpDown1->SetPosition(settings_.upDownPosition);
+  periodUpDown->SetPosition(settings_.upDownPosition);
   QString memo;
   for (std::size_t i = 0; i < settings_.signature.size(); ++i) {
     if (i > 0) memo += '\n';
@@ -314,8 +314,8 @@ void SettingsDialog::ShowSettings() {
   showing_ = false;
 }
 
-void SettingsDialog::FormCreate() {
-  settings_.FormCreate();
+void SettingsDialog::Load() {
+  settings_.Load();
   ShowSettings();
   for (QLabel* label : {smtpPortProblem, pop3PortProblem, mailAddressProblem}) label->hide();
   problemsShown_ = false;
@@ -343,7 +343,7 @@ bool SettingsDialog::ShowProblems(ProblemFocus focus) {
 }
 
 void SettingsDialog::showEvent(QShowEvent* event) {
-  FormCreate();
+  Load();
   QDialog::showEvent(event);
 }
 
@@ -352,21 +352,21 @@ void SettingsDialog::ShowModalOnFirstTab() {
   platform::ExecAbove(*this);
 }
 
-void SettingsDialog::OKButtonClick() {
+void SettingsDialog::Save() {
   // Nothing is saved while a field is refused.
   if (!ShowProblems(ProblemFocus::FirstRefused)) return;
-  settings_.OKButtonClick();
+  settings_.Save();
   ShowSettings();  // the port defaults become visible
   accept();
 }
 
-void SettingsDialog::CancelClick() { reject(); }
+void SettingsDialog::Dismiss() { reject(); }
 
 void SettingsDialog::done(int result) {
   // Closing for any reason restores the account fields from the file.
   if (!closing_) {
     closing_ = true;
-    settings_.CancelClick();
+    settings_.Reread();
     ShowSettings();
     closing_ = false;
   }

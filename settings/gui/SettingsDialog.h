@@ -26,12 +26,12 @@ class SettingsDialog final : public QDialog {
   SettingsDialog(LiveSettings& settings, QWidget* parent = nullptr);
 
   // Loads every field from the file into the settings and the controls.
-  void FormCreate();
+  void Load();
   // Shows the dialog modally on its first tab (the mail list's "アカウント設定(&A)").
   void ShowModalOnFirstTab();
 
-  void OKButtonClick();
-  void CancelClick();
+  void Save();
+  void Dismiss();
 
   // Controls, named as the forms name them.
   QTabWidget* MailSetUp;
@@ -53,7 +53,7 @@ class SettingsDialog final : public QDialog {
   QCheckBox* cbRcvOnlyFromThisMailer;
   QCheckBox* cbRcvPeriodically;
   QLineEdit* edRcvPeriod;
-  UpDown* UpDown1;
+  UpDown* periodUpDown;
   QLabel* periodLabel;
   QPushButton* OKButton;
   QPushButton* Cancel;
@@ -76,7 +76,7 @@ class SettingsDialog final : public QDialog {
   void BuildControls();
   void ShowSettings();
   void ApplyEnabling();
-  void edRcvPeriodChange();
+  void TidyPeriodText();
   // Shows what is refused beside its field; true when nothing is.
   enum class ProblemFocus { FirstRefused, Stay };
   bool ShowProblems(ProblemFocus focus);

@@ -26,9 +26,9 @@ class PickerToCompositionTest : public testing::MailWindowTest {
   void PickThroughWindow(const std::function<void()>& pick) {
     QTimer::singleShot(0, &picker_, [this, pick] {
       pick();
-      picker_.OkClick();
+      picker_.Accept();
     });
-    window_.Label5Click();
+    window_.ChooseRecipients();
   }
 
   AddressFile file_{folder_.Path()};
@@ -52,7 +52,7 @@ TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemo
 
   PickThroughWindow([this] {
     picker_.ToSelect->topLevelItem(0)->setSelected(true);
-    picker_.DeleteClick();
+    picker_.DeleteEntries();
   });
   EXPECT_EQ(window_.Add_s->text(), QString("B <B@x.jp>"));
   EXPECT_TRUE(Errors().empty());

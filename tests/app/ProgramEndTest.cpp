@@ -50,8 +50,8 @@ struct AddSenderCase {
 
 TEST_F(ProgramEndTest, EndsAfterASenderWasAddedFromTheMailList) {
   const AddSenderCase cases[] = {
-      {"OK", [](AddressEntryDialog& entry) { entry.OkClick(); }},
-      {"取り消し", [](AddressEntryDialog& entry) { entry.CancelClick(); }},
+      {"OK", [](AddressEntryDialog& entry) { entry.Accept(); }},
+      {"取り消し", [](AddressEntryDialog& entry) { entry.Cancel(); }},
       // The program may end while the dialog is still open.
       {"left open", [](AddressEntryDialog&) {}},
   };

@@ -44,17 +44,17 @@ class CharacterWindowTest : public ::testing::Test {
     QPoint global = form_.mapToGlobal(local);
     QMouseEvent event(QEvent::MouseButtonPress, QPointF(local), QPointF(global), button, button,
                       Qt::NoModifier);
-    form_.FormRgn1MouseDown(&event);
+    form_.PictureMouseDown(&event);
   }
   void MoveTo(QPoint global) {
     QMouseEvent event(QEvent::MouseMove, QPointF(form_.mapFromGlobal(global)), QPointF(global),
                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    form_.FormRgn1MouseMove(&event);
+    form_.PictureMouseMove(&event);
   }
   void Release(QPoint global) {
     QMouseEvent event(QEvent::MouseButtonRelease, QPointF(form_.mapFromGlobal(global)),
                       QPointF(global), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    form_.FormRgn1MouseUp(&event);
+    form_.PictureMouseUp(&event);
   }
 
   platform::TemporaryFolder folder_;
@@ -69,9 +69,9 @@ TEST_F(CharacterWindowTest, IsASmallBorderlessToolWindow) {
   EXPECT_EQ(form_.size(), QSize(46, 46));
   EXPECT_TRUE(form_.windowFlags().testFlag(Qt::FramelessWindowHint));
   EXPECT_EQ(form_.windowType(), Qt::Tool);
-  EXPECT_FALSE(form_.Timer1->isActive());
-  EXPECT_EQ(form_.Timer1->interval(), 200);
-  ASSERT_EQ(form_.PopupMenu1->actions().size(), 2);
+  EXPECT_FALSE(form_.walkTimer->isActive());
+  EXPECT_EQ(form_.walkTimer->interval(), 200);
+  ASSERT_EQ(form_.characterMenu->actions().size(), 2);
   EXPECT_EQ(form_.cmIn->text(), QString::fromUtf8("小屋に戻す(&R)"));
   EXPECT_EQ(form_.cmMail->text(), QString::fromUtf8("メールを送る(&M)"));
 }
@@ -82,14 +82,14 @@ TEST_F(CharacterWindowTest, ShapeIsTheOpaquePartOfTheShownPicture) {
   EXPECT_EQ(shape.boundingRect(), QRect(10, 10, 26, 26));
   EXPECT_TRUE(shape.contains(QPoint(20, 20)));
   EXPECT_FALSE(shape.contains(QPoint(5, 5)));
-  EXPECT_EQ(form_.FormRgn1->TransparentColor & 0xFFFFFF, testing::kBackground);
+  EXPECT_EQ(form_.pictureView->TransparentColor & 0xFFFFFF, testing::kBackground);
 }
 
 TEST_F(CharacterWindowTest, TicksMoveTheWindowWithTheEngine) {
   ASSERT_TRUE(form_.LoadScenes());
   form_.show();
   for (int i = 0; i < 20; ++i) {
-    form_.Timer1Timer();
+    form_.TakeStep();
     ASSERT_EQ(form_.pos(), QPoint(form_.Engine().Left(), form_.Engine().Top())) << "tick " << i;
   }
 }
@@ -99,28 +99,28 @@ TEST_F(CharacterWindowTest, DraggingPausesTheAnimationUntilRelease) {
   form_.move(100, 100);
   form_.Engine().MoveTo(100, 100);
   form_.show();
-  form_.Timer1->start();
+  form_.walkTimer->start();
 
   Press(Qt::RightButton, QPoint(20, 20));
   EXPECT_FALSE(form_.Dragging());
-  EXPECT_TRUE(form_.Timer1->isActive());
+  EXPECT_TRUE(form_.walkTimer->isActive());
 
   Press(Qt::LeftButton, QPoint(20, 20));
   EXPECT_TRUE(form_.Dragging());
-  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_FALSE(form_.walkTimer->isActive());
   MoveTo(QPoint(320, 420));
   EXPECT_EQ(form_.pos(), QPoint(300, 400));
   EXPECT_EQ(form_.Engine().Left(), 300);
   EXPECT_EQ(form_.Engine().Top(), 400);
   Release(QPoint(320, 420));
   EXPECT_FALSE(form_.Dragging());
-  EXPECT_TRUE(form_.Timer1->isActive());
+  EXPECT_TRUE(form_.walkTimer->isActive());
 
   // A character that stood still stays still after a drag.
-  form_.Timer1->stop();
+  form_.walkTimer->stop();
   Press(Qt::LeftButton, QPoint(20, 20));
   Release(QPoint(330, 430));
-  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_FALSE(form_.walkTimer->isActive());
 }
 
 TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
@@ -129,11 +129,11 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
   // onto the screen.
   form_.show();
   form_.Engine().MoveTo(-1000, -1000);
-  for (int tick = 0; tick < 10 && form_.TopmostFlag(); ++tick) form_.Timer1Timer();
+  for (int tick = 0; tick < 10 && form_.TopmostFlag(); ++tick) form_.TakeStep();
   ASSERT_FALSE(form_.IsTopmost());
   form_.move(100, 150);
   form_.Engine().MoveTo(100, 150);
-  form_.Timer1->start();
+  form_.walkTimer->start();
   // A mail position left beyond the right edge of a smaller screen.
   host_.position = ScreenPoint{100000, 120};
 
@@ -141,7 +141,7 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
   QSize screen = QGuiApplication::primaryScreen()->geometry().size();
   EXPECT_EQ(host_.position, (ScreenPoint{screen.width() / 2, 120}));
   EXPECT_EQ(form_.pos(), QPoint(screen.width() / 2, 120));
-  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_FALSE(form_.walkTimer->isActive());
   EXPECT_TRUE(form_.isVisible());
   // Above the program's windows beside its bubble, even a modest one ...
   ASSERT_FALSE(form_.TopmostFlag());
@@ -149,18 +149,18 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
 
   form_.RestoreAfterMail();
   EXPECT_EQ(form_.pos(), QPoint(100, 150));
-  EXPECT_TRUE(form_.Timer1->isActive());
+  EXPECT_TRUE(form_.walkTimer->isActive());
   EXPECT_TRUE(form_.isVisible());
   // ... which walks on where its scene puts it.
   EXPECT_FALSE(form_.IsTopmost());
 
   // A hidden character is hidden again afterwards.
   form_.hide();
-  form_.Timer1->stop();
+  form_.walkTimer->stop();
   form_.ParkForMail();
   form_.RestoreAfterMail();
   EXPECT_FALSE(form_.isVisible());
-  EXPECT_FALSE(form_.Timer1->isActive());
+  EXPECT_FALSE(form_.walkTimer->isActive());
 }
 
 TEST_F(CharacterWindowTest, TopmostSwitchKeepsTheWindow) {
@@ -204,7 +204,7 @@ TEST_P(GivingWay, OnlyAWalkingCharacterOverTheActiveProgramWindowPassesBehindIt)
   form_.Engine().MoveTo(at.x(), at.y());
   form_.show();
   ASSERT_TRUE(form_.IsTopmost());
-  if (GetParam().walking) form_.Timer1->start();
+  if (GetParam().walking) form_.walkTimer->start();
   const std::string active = GetParam().active;
   if (active == "dialog") {
     QApplication::setActiveWindow(&dialog);
@@ -238,7 +238,7 @@ TEST_F(CharacterWindowTest, GivingWayStartsWithTheDialogAndEndsOnceClear) {
   form_.move(300, 300);
   form_.Engine().MoveTo(300, 300);
   form_.show();
-  form_.Timer1->start();
+  form_.walkTimer->start();
 
   // A dialog opening under it: no step needed.
   dialog.show();
@@ -248,14 +248,14 @@ TEST_F(CharacterWindowTest, GivingWayStartsWithTheDialogAndEndsOnceClear) {
 
   // Walking off it, it takes its place on top again.
   form_.Engine().MoveTo(600, 300);
-  form_.Timer1Timer();
+  form_.TakeStep();
   EXPECT_FALSE(form_.GivingWay());
   EXPECT_TRUE(form_.IsTopmost());
 
   // Parked beside a mail it stands above the active window, whatever it
   // gave way to before.
   form_.Engine().MoveTo(300, 300);
-  form_.Timer1Timer();
+  form_.TakeStep();
   ASSERT_TRUE(form_.GivingWay());
   form_.ParkForMail();
   form_.GiveWayToActiveWindow();
@@ -271,7 +271,7 @@ TEST_F(CharacterWindowTest, FirstImagePassesOverUnreadableFiles) {
   platform::WriteFileAtomic(folder + "/image2.bmp",
                             testing::BitmapBytes(46, 46, [](int, int) { return 0x123456u; }));
   form_.ShowFirstImage();
-  EXPECT_EQ(form_.FormRgn1->Picture().pixel(5, 5) & 0xFFFFFF, 0x123456u);
+  EXPECT_EQ(form_.pictureView->Picture().pixel(5, 5) & 0xFFFFFF, 0x123456u);
 }
 
 TEST_F(CharacterWindowTest, PictureWithoutOpaquePixelsShowsNothing) {

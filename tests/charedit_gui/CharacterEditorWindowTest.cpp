@@ -97,7 +97,7 @@ TEST_F(EditorWindow, CharacterMadeThroughTheControlsIsSavedAndRegistered) {
   DrawPicture(2);
   const std::string sofa = Sj("ソファで寝る");
   dialogs_.texts.push_back(sofa);
-  window_.Button1Click();
+  window_.CreateScene();
   EXPECT_EQ(window_.SceneCombo()->currentText(), Q("ソファで寝る"));
   EXPECT_EQ(window_.SceneNameLabel()->text(), Q("ソファで寝る"));
   EXPECT_EQ(window_.RepeatEdit()->text(), "5");
@@ -180,7 +180,7 @@ TEST_F(EditorWindow, ChosenSceneFillsTheFieldsAndFrames) {
   for (int i = 0; i < 2; ++i) {
     window_.FrameList()->setCurrentRow(0);
     ASSERT_TRUE(window_.DeletePictureButton()->isEnabled());
-    window_.Button3Click();
+    window_.RemoveScenePicture();
   }
   EXPECT_EQ(window_.FrameList()->count(), 0);
   EXPECT_EQ(Errors(), 0);
@@ -191,7 +191,7 @@ TEST_F(EditorWindow, DeletedSceneLeavesTheChoicesAndNothingSelected) {
   OpenExisting(testing::StandingScenes());
   window_.SceneCombo()->setCurrentIndex(0);
   dialogs_.yesNo.push_back(true);
-  window_.Button2Click();
+  window_.RemoveScene();
   ASSERT_EQ(window_.SceneCombo()->count(), 1);
   EXPECT_EQ(window_.SceneCombo()->currentIndex(), -1);
   EXPECT_EQ(window_.NextCombo()->count(), 2);  // none and "walk"
@@ -211,7 +211,7 @@ TEST_F(EditorWindow, AddPictureOffersTheUsablePicturesInTheImportWindow) {
     dy = import.DyEdit()->text();
     import.reject();
   });
-  window_.Button4Click();
+  window_.AddScenePicture();
   EXPECT_EQ(listed, (std::vector<int>{1, 2}));
   EXPECT_EQ(dy, "0");
 }

@@ -47,7 +47,7 @@ class CreateImageWindow : public ::testing::Test {
 
   void ExpectLoadRefused() {
     Bitmap before = window_.Editor().Picture();
-    window_.LoadClick();
+    window_.LoadPicture();
     ASSERT_FALSE(dialogs_.calls.empty());
     EXPECT_EQ(dialogs_.calls.back().kind, "Error");
     EXPECT_EQ(window_.Editor().Picture(), before);
@@ -71,7 +71,7 @@ TEST_F(CreateImageWindow, ShowsTheMagnifiedGridThePaletteAndNoTool) {
 }
 
 TEST_F(CreateImageWindow, TheMouseOnTheViewDraws) {
-  window_.PaletteClick(QPoint(5, 5));  // black
+  window_.PickPaletteColour(QPoint(5, 5));  // black
   window_.SelectTool(DrawingTool::Freehand);
   QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, CellCentre(4, 7));
   EXPECT_EQ(window_.Editor().Picture().At(4, 7), kBlack);
@@ -81,10 +81,10 @@ TEST_F(CreateImageWindow, TheMouseOnTheViewDraws) {
 }
 
 TEST_F(CreateImageWindow, ADiagonalLineSavedWithOkBecomesTheFirstPictureAndItsMirror) {
-  window_.PaletteClick(QPoint(45, 5));  // red, the third cell
+  window_.PickPaletteColour(QPoint(45, 5));  // red, the third cell
   EXPECT_EQ(window_.Editor().CurrentColour(), kRed);
   Drag(DrawingTool::Line, CellCentre(0, 0), QPoint(552, 552));
-  window_.OkClick();
+  window_.Accept();
   EXPECT_EQ(window_.result(), QDialog::Accepted);
   auto picture = LoadBitmapFile(host_.CharDir() + "/image1.bmp");
   auto mirror = LoadBitmapFile(host_.MirrorDir() + "/image1r.bmp");
@@ -100,7 +100,7 @@ TEST_F(CreateImageWindow, ADiagonalLineSavedWithOkBecomesTheFirstPictureAndItsMi
 
 TEST_F(CreateImageWindow, OkWhenThePictureCannotBeSavedSaysSoAndStaysOpen) {
   ASSERT_TRUE(platform::RemoveFolderInside(host_.folder.Path(), host_.MirrorDir()));
-  window_.OkClick();
+  window_.Accept();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].kind, "Error");
   EXPECT_NE(window_.result(), QDialog::Accepted);
@@ -111,10 +111,10 @@ TEST_F(CreateImageWindow, OkWhenThePictureCannotBeSavedSaysSoAndStaysOpen) {
 TEST_F(CreateImageWindow, CtrlZUndoesTheLastFill) {
   window_.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
-  window_.PaletteClick(QPoint(5, 5));
+  window_.PickPaletteColour(QPoint(5, 5));
   Drag(DrawingTool::Line, CellCentre(0, 10), CellCentre(45, 10));
   Bitmap beforeFill = window_.Editor().Picture();
-  window_.PaletteClick(QPoint(45, 5));
+  window_.PickPaletteColour(QPoint(45, 5));
   Drag(DrawingTool::Fill, CellCentre(3, 3), CellCentre(3, 3));
   EXPECT_EQ(window_.Editor().Picture().At(20, 5), kRed);
   QTest::keyClick(&window_, Qt::Key_Z, Qt::ControlModifier);
@@ -123,18 +123,18 @@ TEST_F(CreateImageWindow, CtrlZUndoesTheLastFill) {
 
 TEST_F(CreateImageWindow, OtherColourFillsTheLastPaletteCellAndBecomesCurrent) {
   dialogs_.colours.push_back(0x00332211u);  // blue 0x33, green 0x22, red 0x11
-  window_.OtherColourClick();
+  window_.PickOtherColour();
   EXPECT_EQ(window_.Editor().CurrentColour(), MakeColour(0x11, 0x22, 0x33));
   EXPECT_EQ(window_.Colours().ColourAt(230, 110), MakeColour(0x11, 0x22, 0x33));
   // Cancelling the dialog changes nothing.
-  window_.PaletteClick(QPoint(5, 5));
-  window_.OtherColourClick();
+  window_.PickPaletteColour(QPoint(5, 5));
+  window_.PickOtherColour();
   EXPECT_EQ(window_.Editor().CurrentColour(), kBlack);
 }
 
 TEST_F(CreateImageWindow, LoadingABitmapFillsOnlyItsCorner) {
   OfferFile("small.bmp", EncodeBitmapFile(Bitmap(30, 20, kRed)));
-  window_.LoadClick();
+  window_.LoadPicture();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].kind, "OpenFile");
   EXPECT_EQ(dialogs_.calls[0].text, Sj("画像ファイル　（*.bmp）|*.bmp"));
@@ -146,7 +146,7 @@ TEST_F(CreateImageWindow, LoadingABitmapFillsOnlyItsCorner) {
 
 TEST_F(CreateImageWindow, LoadingAJpegByItsNamePutsItsColoursInTheCorner) {
   OfferFile("photo.jpg", testing::MakeJpeg(40, 40, testing::JpegKind::Colour));
-  window_.LoadClick();
+  window_.LoadPicture();
   Colour topLeft = window_.Editor().Picture().At(3, 3);
   EXPECT_NEAR(RedOf(topLeft), 200, 12);
   EXPECT_NEAR(GreenOf(topLeft), 30, 12);
@@ -154,7 +154,7 @@ TEST_F(CreateImageWindow, LoadingAJpegByItsNamePutsItsColoursInTheCorner) {
 }
 
 TEST_F(CreateImageWindow, FilesThatAreNotPicturesShowAnErrorAndChangeNothing) {
-  window_.PaletteClick(QPoint(5, 5));
+  window_.PickPaletteColour(QPoint(5, 5));
   Drag(DrawingTool::Line, CellCentre(0, 0), CellCentre(10, 0));
   std::string jpeg = testing::MakeJpeg(46, 46, testing::JpegKind::Colour);
   OfferFile("cut.jpg", jpeg.substr(0, jpeg.size() / 2));
@@ -168,7 +168,7 @@ TEST_F(CreateImageWindow, FilesThatAreNotPicturesShowAnErrorAndChangeNothing) {
 }
 
 TEST_F(CreateImageWindow, CancelSavesNothingAndAShowingStartsAfresh) {
-  window_.PaletteClick(QPoint(5, 5));
+  window_.PickPaletteColour(QPoint(5, 5));
   Drag(DrawingTool::Fill, CellCentre(1, 1), CellCentre(1, 1));
   QTimer::singleShot(0, &window_, [this] { window_.reject(); });
   EXPECT_EQ(window_.exec(), QDialog::Rejected);

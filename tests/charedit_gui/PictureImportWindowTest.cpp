@@ -67,7 +67,7 @@ TEST_F(AddImageWindow, AddingASelectedPictureAppendsTheFrameAsTypedAndCloses) {
   ASSERT_TRUE(window_.SelectPicture(3));
   EXPECT_TRUE(window_.DxEdit()->isEnabled());
   window_.DxEdit()->setText("-5");
-  window_.AddClick();
+  window_.AddSelectedPicture();
   ASSERT_EQ(host_.frames.size(), 1u);
   EXPECT_EQ(host_.frames[0], (std::pair<int, std::string>{3, "2:-5:0"}));
   EXPECT_EQ(window_.result(), QDialog::Accepted);
@@ -82,7 +82,7 @@ TEST_F(AddImageWindow, BadFieldsAreRefusedWithTheMessageAndNoFrame) {
     window_.DxEdit()->setText(dx);
     window_.DyEdit()->setText(dy);
     dialogs_.calls.clear();
-    window_.AddClick();
+    window_.AddSelectedPicture();
     ASSERT_EQ(dialogs_.calls.size(), 1u) << speed << "|" << dx << "|" << dy;
     EXPECT_EQ(dialogs_.calls[0].kind, "Error");
     EXPECT_EQ(dialogs_.calls[0].text, Sj("データが不正です"));
@@ -131,7 +131,7 @@ TEST_F(AddImageWindow, TheArrowsStepFromTheTypedNumberWithinTheirRange) {
 TEST_F(AddImageWindow, DeletingAPictureRemovesBothFilesAndRefillsTheList) {
   window_.Prepare(false);
   ASSERT_TRUE(window_.SelectPicture(3));
-  window_.DeleteClick();
+  window_.DeletePicture();
   EXPECT_FALSE(platform::FileExists(PicturePath(host_.CharDir(), 3)));
   EXPECT_FALSE(platform::FileExists(MirrorPicturePath(host_.MirrorDir(), 3)));
   EXPECT_EQ(window_.ListedPictures(), (std::vector<int>{1}));
@@ -144,9 +144,9 @@ TEST_F(AddImageWindow, ANewPictureIsSavedAsTheNextFreeNumberAndListed) {
   bool showing = false;
   QTimer::singleShot(0, &window_, [this, &showing] {
     showing = window_.PictureWindowShowing();
-    window_.CreateImageWindow().OkClick();
+    window_.CreateImageWindow().Accept();
   });
-  window_.NewImageClick();
+  window_.NewPicture();
   EXPECT_TRUE(showing);
   EXPECT_FALSE(window_.PictureWindowShowing());
   // image2 existed without its mirror, so 4 is the first free number.

@@ -261,7 +261,7 @@ TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
   WhenModalOpens(&list, [&](QWidget&) {
     EXPECT_TRUE(WaitFor([&] { return view_.Shown(book); }));
     book.addressList->setCurrentItem(book.addressList->topLevelItem(0));
-    book.EditClick();
+    book.EditEntry();
     EXPECT_TRUE(Activate(entry));
     EXPECT_TRUE(view_.InAboveLayer(entry));
     WhenModalOpens(&book, [&](QWidget& box) {
@@ -274,7 +274,7 @@ TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
     // The user's click on "OK".
     EXPECT_TRUE(Click(entry.okButton->mapToGlobal(entry.okButton->rect().center())));
     EXPECT_TRUE(WaitFor([&] { return checked; }));
-    entry.CancelClick();
+    entry.Cancel();
     book.reject();
   });
   list.links.openAddressBook();
@@ -373,7 +373,7 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
     EXPECT_TRUE(RunTool({"xdotool", "key", "ctrl+a", "type", "2525"}));
     EXPECT_TRUE(WaitFor([&] { return port->text() == "2525"; })) << port->text().toStdString();
     checked = true;
-    settings.CancelClick();
+    settings.Dismiss();
   });
   list.links.openSettings();
   EXPECT_TRUE(checked);

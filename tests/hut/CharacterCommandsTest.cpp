@@ -66,7 +66,7 @@ class CharacterCommands : public ::testing::Test {
   std::vector<std::string> Lines(const std::string& path) const {
     return SplitLines(platform::ReadFile(path).value_or(""));
   }
-  void Select(int row) { hut_->ListView1->setCurrentRow(row); }
+  void Select(int row) { hut_->characterList->setCurrentRow(row); }
 
   platform::TemporaryFolder folder_;
   platform::FakeDesktopWindows desktop_;
@@ -85,10 +85,10 @@ TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
     EXPECT_EQ(editor.ModestyCombo()->currentIndex(), 3);
     EXPECT_EQ(editor.SceneCombo()->count(), 2);
     editor.ModestyCombo()->setCurrentIndex(0);
-    editor.Button6Click();
+    editor.Accept();
   };
   Select(0);
-  hut_->cmEditClick();
+  hut_->EditCharacter();
   ASSERT_EQ(launcher_.openings, 1);
   EXPECT_TRUE(dialogs_.calls.empty());
 
@@ -109,9 +109,9 @@ TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
 }
 
 TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
-  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Accept(); };
   Select(0);
-  hut_->cmEditClick();
+  hut_->EditCharacter();
   EXPECT_EQ(ReadSceneFile(Dir(1))->at(0), "<home>");
   EXPECT_EQ(hut_->Item(0)->data.id, "<home>");
   EXPECT_FALSE(platform::FileExists(Dir(1) + "/MofutanData.mfd"));
@@ -119,9 +119,9 @@ TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
 
 TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
   platform::CreateFolder(Dir(3));  // taken by something else
-  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Accept(); };
   Select(1);
-  hut_->cmExtendClick();
+  hut_->HaveChild();
   ASSERT_EQ(launcher_.openings, 1);
   ASSERT_EQ(hut_->ItemCount(), 3);
   const std::string child = Sj("Outの子供");
@@ -136,9 +136,9 @@ TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
 }
 
 TEST_F(CharacterCommands, AbandonedChildLeavesNoFolders) {
-  launcher_.user = [](CharacterEditorWindow& editor) { editor.Button7Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Cancel(); };
   Select(0);
-  hut_->cmExtendClick();
+  hut_->HaveChild();
   ASSERT_EQ(launcher_.openings, 1);
   EXPECT_FALSE(platform::DirectoryExists(Dir(3)));
   EXPECT_FALSE(platform::DirectoryExists(Dir(3) + "r"));
@@ -147,7 +147,7 @@ TEST_F(CharacterCommands, AbandonedChildLeavesNoFolders) {
 
 TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesTheNext) {
   address_.clear();
-  hut_->mNewClick();
+  hut_->NewCharacter();
   EXPECT_EQ(launcher_.openings, 0);
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(SjisToUtf8(dialogs_.calls[0].text), "設定されているメールアドレスが不正です");
@@ -157,9 +157,9 @@ TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesThe
   address_ = kAddress;
   launcher_.user = [this](CharacterEditorWindow& editor) {
     EXPECT_EQ(editor.CharDir(), Dir(4));
-    editor.Button7Click();
+    editor.Cancel();
   };
-  hut_->mNewClick();
+  hut_->NewCharacter();
   EXPECT_EQ(launcher_.openings, 1);
   EXPECT_FALSE(platform::DirectoryExists(Dir(4)));
   EXPECT_TRUE(platform::DirectoryExists(Dir(3)));
@@ -173,18 +173,18 @@ TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
     PictureHost& host = editor;
     host.SetPictureCount(1);
     dialogs_.texts.push_back(std::string("fly"));
-    editor.Button1Click();
+    editor.CreateScene();
     host.AddFrame(1, "2:3:0");
     editor.PlaceCombo()->setCurrentIndex(4);
-    editor.Button6Click();
+    editor.Accept();
   };
-  hut_->mNewClick();
+  hut_->NewCharacter();
   ASSERT_EQ(hut_->ItemCount(), 3);
   EXPECT_EQ(hut_->Item(2)->text(), "Pochi");
   EXPECT_TRUE(dialogs_.calls.size() == 1u && dialogs_.calls[0].kind == "InputBox");
   // It can go out at once.
   Select(2);
-  hut_->cmOutClick();
+  hut_->GoOut();
   EXPECT_TRUE(hut_->Item(2)->data.out);
   EXPECT_TRUE(hut_->CharacterWindows()[hut_->Item(2)->data.index]->isVisible());
 }

@@ -83,7 +83,7 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
   ASSERT_EQ(hut->ItemCount(), 3);
   EXPECT_EQ(hut->Item(0)->text(), "Home");
   EXPECT_EQ(hut->Item(2)->text(), "Stuck");
-  EXPECT_EQ(hut->ImageList1().size(), 3u);
+  EXPECT_EQ(hut->CharacterIcons().size(), 3u);
   EXPECT_FALSE(hut->Item(0)->icon().isNull());
   ASSERT_EQ(hut->CharacterWindows().size(), 3u);
 
@@ -98,11 +98,11 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
 
   EXPECT_TRUE(hut->Item(1)->data.out);
   EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
-  EXPECT_TRUE(hut->CharacterWindows()[1]->Timer1->isActive());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->walkTimer->isActive());
 
   EXPECT_TRUE(hut->Item(2)->data.out);
   EXPECT_FALSE(hut->CharacterWindows()[2]->isVisible());
-  EXPECT_FALSE(hut->CharacterWindows()[2]->Timer1->isActive());
+  EXPECT_FALSE(hut->CharacterWindows()[2]->walkTimer->isActive());
 
   EXPECT_EQ(hut->Registry().charDB.size(), 8u);
   EXPECT_EQ(hut->HelpFile(), Home() + "guide/help/index.html");
@@ -343,7 +343,7 @@ TEST_F(Hut, CharacterMenuBringsItHome) {
 
   out.cmIn->trigger();
   EXPECT_FALSE(out.isVisible());
-  EXPECT_FALSE(out.Timer1->isActive());
+  EXPECT_FALSE(out.walkTimer->isActive());
   EXPECT_FALSE(hut->Item(1)->data.out);
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 

@@ -94,8 +94,8 @@ class HutWindowTest : public ::testing::Test {
 TEST_F(HutWindowTest, DropDownItemsLineUp) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   // Where the text of an item starts: its first column holding a pixel of
   // the text's colour.
@@ -109,7 +109,7 @@ TEST_F(HutWindowTest, DropDownItemsLineUp) {
     return -1;
   };
   std::vector<int> starts;
-  for (MenuLabel* item : {bar.Label3, bar.Label4, bar.Label31, bar.Label5}) starts.push_back(textStart(item));
+  for (MenuLabel* item : {bar.mailListItem, bar.newCharacterItem, bar.receiveMailItem, bar.closeItem}) starts.push_back(textStart(item));
   for (int start : starts) {
     EXPECT_GT(start, 4) << "indented";
     EXPECT_NEAR(start, starts.front(), 2) << ::testing::PrintToString(starts);
@@ -119,29 +119,29 @@ TEST_F(HutWindowTest, DropDownItemsLineUp) {
 TEST_F(HutWindowTest, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
   // Under the title: one pixel right of its left edge, one below its bottom.
-  QPoint title = bar.Panel6->mapTo(hut->Panel5, QPoint(0, bar.Panel6->height()));
+  QPoint title = bar.fileMenuHolder->mapTo(hut->bodyPanel, QPoint(0, bar.fileMenuHolder->height()));
   EXPECT_EQ(bar.mnFileMenuPanel->pos(), title + QPoint(1, 1));
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Lowered);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Lowered);
 
-  QTest::mouseMove(bar.Label3);
-  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label4), kHutNormalColour);
-  QTest::mouseRelease(bar.Label3, Qt::LeftButton);
+  QTest::mouseMove(bar.mailListItem);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.newCharacterItem), kHutNormalColour);
+  QTest::mouseRelease(bar.mailListItem, Qt::LeftButton);
   EXPECT_EQ(mailLists_, 1);
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
   EXPECT_EQ(bar.State().Cursor(), kClosed);
 
   // The same gesture ending on the title itself chooses nothing.
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
   EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_EQ(mailLists_, 1);
   // A press on the list closes the menu.
-  QTest::mousePress(hut->ListView1->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  QTest::mousePress(hut->characterList->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 }
 
@@ -150,24 +150,24 @@ TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   HutMenuBar& bar = hut->MenuBar();
   QTest::keyPress(hut.get(), Qt::Key_Alt);
   QTest::keyRelease(hut.get(), Qt::Key_Alt);
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Raised);
-  EXPECT_EQ(Fill(bar.Label1), kHutHighlightColour);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Raised);
+  EXPECT_EQ(Fill(bar.fileMenuLabel), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Right);
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Plain);
-  EXPECT_EQ(bar.Label2->Look(), TitleLook::Raised);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Plain);
+  EXPECT_EQ(bar.helpMenuLabel->Look(), TitleLook::Raised);
   QTest::keyClick(hut.get(), Qt::Key_Down);
   ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.Label6), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label7), kHutNormalColour);
+  EXPECT_EQ(Fill(bar.helpItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.versionItem), kHutNormalColour);
 
   // To the File menu, then up from its first item.
   QTest::keyClick(hut.get(), Qt::Key_Left);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Up);
-  EXPECT_EQ(Fill(bar.Label5), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label3), kHutNormalColour);
+  EXPECT_EQ(Fill(bar.closeItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutNormalColour);
 
   // Esc closes; the arrows then go to the list again.
   QTest::keyClick(hut.get(), Qt::Key_Escape);
@@ -187,10 +187,10 @@ TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   receiveEnabled_ = false;
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  EXPECT_EQ(bar.Label31->TextColour(), kHutDisabledTextColour);
-  QTest::mouseMove(bar.Label31);
-  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  EXPECT_EQ(bar.receiveMailItem->TextColour(), kHutDisabledTextColour);
+  QTest::mouseMove(bar.receiveMailItem);
+  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
   EXPECT_EQ(receives_, 0);
   EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
   // Chosen by its key it runs nothing either, and the menu closes.
@@ -199,19 +199,19 @@ TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 
   receiveEnabled_ = true;
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  EXPECT_EQ(bar.Label31->TextColour(), QColor(Qt::black));
-  QTest::mouseMove(bar.Label31);
-  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  EXPECT_EQ(bar.receiveMailItem->TextColour(), QColor(Qt::black));
+  QTest::mouseMove(bar.receiveMailItem);
+  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
   EXPECT_EQ(receives_, 1);
 
   // The close item and the close button hide the hut.
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseMove(bar.Label5);
-  QTest::mouseRelease(bar.Label5, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseMove(bar.closeItem);
+  QTest::mouseRelease(bar.closeItem, Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
   hut->show();
-  QTest::mouseClick(bar.Label8, Qt::LeftButton);
+  QTest::mouseClick(bar.closeButton, Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
 }
 
@@ -219,9 +219,9 @@ TEST_F(HutWindowTest, RightClickMenuFollowsTheSelection) {
   MakeCharacters(1);
   auto hut = Start();
   auto enabled = [&hut] {
-    hut->PopupMenu1Popup();
+    hut->PrepareCharacterMenu();
     std::string on;
-    for (QAction* action : hut->PopupMenu1->actions()) {
+    for (QAction* action : hut->characterListMenu->actions()) {
       if (!action->isSeparator() && action->isEnabled()) on += action->objectName().toStdString() + " ";
     }
     return on;
@@ -230,7 +230,7 @@ TEST_F(HutWindowTest, RightClickMenuFollowsTheSelection) {
   busy_ = true;
   receiveEnabled_ = false;
   EXPECT_EQ(enabled(), "cmNewCharacter ");
-  hut->ListView1->setCurrentRow(0);
+  hut->characterList->setCurrentRow(0);
   // The only character: no journey.
   EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
 }
@@ -265,10 +265,10 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   auto hut = Start();
   ASSERT_EQ(hut->ItemCount(), 3);
 
-  hut->ListView1->setCurrentRow(1);
+  hut->characterList->setCurrentRow(1);
   hut->cmOut->trigger();
   EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
-  EXPECT_TRUE(hut->CharacterWindows()[1]->Timer1->isActive());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->walkTimer->isActive());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "<2>\r\n");
   hut->cmReturnHome->trigger();
   EXPECT_FALSE(hut->CharacterWindows()[1]->isVisible());
@@ -280,19 +280,19 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   hut->DepartWithMail("<1>");
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->CharacterWindows()[0], nullptr);
-  EXPECT_EQ(hut->ImageList1().size(), 3u);
+  EXPECT_EQ(hut->CharacterIcons().size(), 3u);
   EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
   EXPECT_FALSE(hut->OwnNotice().isVisible()) << "the desktop showed it";
   tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.
-  hut->ListView1->setCurrentRow(0);
+  hut->characterList->setCurrentRow(0);
   dialogs_.yesNo = {true};
   hut->cmDelete->trigger();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].text, Sj("旅に出ると二度と戻ってきません。よろしいですか。"));
   ASSERT_EQ(hut->ItemCount(), 1);
-  EXPECT_EQ(hut->ImageList1().size(), 2u);
+  EXPECT_EQ(hut->CharacterIcons().size(), 2u);
   EXPECT_EQ(hut->Item(0)->data.id, "<3>");
   EXPECT_EQ(hut->Item(0)->imageIndex, 1);
   EXPECT_FALSE(platform::DirectoryExists(Home() + "char2"));
@@ -300,7 +300,7 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
 
   // A day later the first one is back, in its old slot, in the hut.
   clock_.AdvanceSeconds(24 * 3600 + 60);
-  hut->resurrTimerTimer();
+  hut->ReturnDueCharacters();
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->Item(1)->data.id, "<1>");
   ASSERT_NE(hut->CharacterWindows()[0], nullptr);
@@ -326,14 +326,14 @@ TEST_F(HutWindowTest, EvolutionRenamesTheItemAndItsWindow) {
 TEST_F(HutWindowTest, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label2, Qt::LeftButton);
+  QTest::mousePress(bar.helpMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
   // F1 closes the menu; the help file is not there, so nothing opens.
   QTest::keyClick(hut.get(), Qt::Key_F1);
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
   EXPECT_FALSE(platform::FileExists(hut->HelpFile()));
 
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.State().MenuOpen());
   hut->hide();
   EXPECT_FALSE(bar.State().MenuOpen());

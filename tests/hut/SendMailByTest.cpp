@@ -105,7 +105,7 @@ class SendMailBy : public ::testing::Test {
   void SendTo(test::ScriptedServer& server) {
     settings_->smtpPort = server.PortText();
     composition_->Add_s->setText("hanako@example.jp");
-    composition_->Label1Click();
+    composition_->SendOut();
   }
 
   platform::TemporaryFolder folder_;
@@ -130,22 +130,22 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   Start();
   CharacterWindow& carrier = Window(1);
   const ScreenPoint mailPosition = hut_->MailPosition();
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
 
   bool checked = false;
   During([&] {
     checked = true;
     EXPECT_EQ(carrier.pos(), QPoint(mailPosition.x, mailPosition.y));
     EXPECT_TRUE(carrier.IsTopmost()) << "in sight beside the bubble";
-    EXPECT_FALSE(carrier.Timer1->isActive());
+    EXPECT_FALSE(carrier.walkTimer->isActive());
     EXPECT_EQ(composition_->pos(), QPoint(mailPosition.x + 46, mailPosition.y - 50));
     EXPECT_EQ(composition_->PackagePath, Package(2));
     EXPECT_EQ(composition_->CharacterId, "<c2@test>");
     EXPECT_EQ(composition_->CarrierForm, (CarrierRef{1, "<c2@test>"}));
     EXPECT_TRUE(Sound(Package(2))) << "the package is made before the window opens";
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   ASSERT_TRUE(checked);
   EXPECT_TRUE(composition_->Cancelled);
@@ -153,7 +153,7 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.isVisible());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_TRUE(dialogs_.calls.empty());
 }
@@ -162,19 +162,19 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   MakeCharacters(3);
   Start();
   CharacterWindow& carrier = Window(2);
-  hut_->ListView1->setCurrentRow(2);
+  hut_->characterList->setCurrentRow(2);
   During([&] {
     // The outbox sends a mail carried by the first character meanwhile.
     hut_->DepartWithMail("<c1@test>");
     EXPECT_EQ(composition_->CarrierForm, (CarrierRef{2, "<c3@test>"}));
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
 }
 
 TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
@@ -186,15 +186,15 @@ TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
   composition_->Title->setText("half written");
   composition_->show();
 
-  hut_->ListView1->setCurrentRow(1);
-  hut_->cmMailClick();
+  hut_->characterList->setCurrentRow(1);
+  hut_->WriteMail();
   carrier.cmMail->trigger();
 
   EXPECT_EQ(composition_->Title->text(), "half written");
   EXPECT_TRUE(composition_->isVisible());
   EXPECT_TRUE(composition_->CarrierForm.Empty());
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   composition_->hide();
 }
 
@@ -209,11 +209,11 @@ TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
   std::vector<QString> bodies;
   auto look = [&] {
     bodies.push_back(composition_->MailBodyEdit->toPlainText());
-    composition_->Label4Click();
+    composition_->Cancel();
   };
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
   During(look);
-  hut_->cmMailClick();
+  hut_->WriteMail();
   During(look);
   Window(1).cmMail->trigger();
   // The viewer's reply fills the window and opens it through the character.
@@ -226,7 +226,7 @@ TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
 
   settings_->mailSign = false;
   During(look);
-  hut_->cmMailClick();
+  hut_->WriteMail();
   ASSERT_EQ(bodies.size(), 4u);
   EXPECT_TRUE(bodies[3].isEmpty());
 }
@@ -235,14 +235,14 @@ TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {
   MakeCharacters(2);
   ASSERT_TRUE(platform::WriteFileAtomic(Package(1), "not a package"));
   Start();
-  hut_->ListView1->setCurrentRow(0);
+  hut_->characterList->setCurrentRow(0);
 
   bool sound = false;
   During([&] {
     sound = Sound(Package(1));
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   EXPECT_TRUE(sound);
   EXPECT_TRUE(dialogs_.calls.empty());
@@ -259,7 +259,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   bool opened = false;
   During([&] {
     opened = true;
-    composition_->Label4Click();
+    composition_->Cancel();
   });
 
   EXPECT_FALSE(hut_->SendMailBy(hut_->Item(1)));
@@ -270,7 +270,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   EXPECT_EQ(dialogs_.calls[0].text, Sj("正常に処理できません。データが破損している可能性があります。"));
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   EXPECT_TRUE(composition_->CarrierForm.Empty());
 }
 
@@ -320,7 +320,7 @@ TEST_F(CompletedSend, WithTwoCharactersTheCarrierLeaves) {
   EXPECT_FALSE(hut_->CharacterWindows()[slot_]);
   ASSERT_FALSE(carrier_.isNull()) << "deleted inside its own menu's call";
   EXPECT_FALSE(carrier_->isVisible());
-  EXPECT_FALSE(carrier_->Timer1->isActive());
+  EXPECT_FALSE(carrier_->walkTimer->isActive());
   EXPECT_TRUE(testing::RunUntil([&] { return carrier_.isNull(); }, std::chrono::seconds(5)));
   EXPECT_NE(platform::ReadFile(Home() + "resurrDB.dat").value_or("").find("<c2@test>"), std::string::npos);
 }
@@ -332,7 +332,7 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
   EXPECT_EQ(hut_->CharacterWindows()[slot_].get(), carrier_.data());
   EXPECT_EQ(carrier_->pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier_->IsTopmost());
-  EXPECT_TRUE(carrier_->Timer1->isActive());
+  EXPECT_TRUE(carrier_->walkTimer->isActive());
 }
 
 TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAgain) {
@@ -341,9 +341,9 @@ TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAg
   CharacterWindow& carrier = Window(1);
   test::ScriptedServer server;
   server.Say("554 not today\r\n").Start();
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
   During([&] { SendTo(server); });
-  hut_->cmMailClick();
+  hut_->WriteMail();
   server.Finish();
 
   ASSERT_TRUE(testing::RunUntil([&] { return !dialogs_.calls.empty(); }));

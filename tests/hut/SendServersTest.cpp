@@ -90,19 +90,19 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   ASSERT_TRUE(platform::WriteFileAtomic(attachmentPath, attachment));
   dialogs.paths.push_back(attachmentPath);
 
-  hut.ListView1->setCurrentRow(1);
+  hut.characterList->setCurrentRow(1);
   QTimer::singleShot(0, &composition, [&] {
     composition.Add_s->setText(QString::fromUtf8("アリス <") + QString::fromStdString(MailServers::Address("alice")) +
                                ">");
     composition.Title->setText(QString::fromUtf8("キャラクターが運ぶメール"));
     composition.MailBodyEdit->setPlainText(QString::fromUtf8("こんにちは。\nまたね"));
-    composition.Label7Click();
-    composition.Label1Click();
+    composition.Attach();
+    composition.SendOut();
   });
   QTimer::singleShot(30000, &composition, [&] {
     if (composition.isVisible()) composition.done(QDialog::Rejected);
   });
-  hut.cmMailClick();
+  hut.WriteMail();
   ASSERT_EQ(composition.result(), QDialog::Accepted) << (dialogs.calls.empty() ? "" : dialogs.calls[0].text);
   EXPECT_EQ(hut.ItemCount(), 1) << "the carrier left with the mail";
 

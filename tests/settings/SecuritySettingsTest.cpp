@@ -32,7 +32,7 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
     ini.WriteString("MailSet", "POP3Port", "110");
   }
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.smtpSecurity, Security::None);
   EXPECT_EQ(settings.pop3Security, Security::None);
   EXPECT_FALSE(settings.smtpAuth);
@@ -49,20 +49,20 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
 
 TEST_F(SecuritySettingsTest, NewKeysRoundTripAndThePasswordIsScrambled) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.SetSmtpSecurity(Security::StartTls);
   settings.SetPop3Security(Security::Tls);
   settings.smtpAuth = true;
   settings.smtpUser = "tim";
   settings.smtpPassword = "pa=ss";
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(Ini().ReadInteger("MailSet", "SMTPSecurity", -1), 1);
   EXPECT_EQ(Ini().ReadInteger("MailSet", "POP3Security", -1), 2);
   EXPECT_EQ(Ini().ReadString("MailSet", "SMTPPass", ""), ScramblePassword("pa=ss"));
   EXPECT_NE(Ini().ReadString("MailSet", "SMTPPass", ""), "pa=ss");
 
   auto again = Make();
-  again.FormCreate();
+  again.Load();
   EXPECT_EQ(again.smtpSecurity, Security::StartTls);
   EXPECT_EQ(again.pop3Security, Security::Tls);
   EXPECT_EQ(again.smtpPort, "587");
@@ -76,7 +76,7 @@ TEST_F(SecuritySettingsTest, UnknownSecurityValueReadsAsNone) {
   Ini().WriteInteger("MailSet", "SMTPSecurity", 7);
   Ini().WriteString("MailSet", "POP3Security", "x");
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.smtpSecurity, Security::None);
   EXPECT_EQ(settings.pop3Security, Security::None);
 }
@@ -96,7 +96,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.port) + " -> " + std::to_string(static_cast<int>(c.choice)));
     auto settings = Make();
-    settings.FormCreate();
+    settings.Load();
     if (std::string(c.port) != "default") settings.smtpPort = settings.pop3Port = c.port;
     settings.SetSmtpSecurity(c.choice);
     settings.SetPop3Security(c.choice);
@@ -105,7 +105,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
   }
   // And back: the default of the choice made becomes today's again.
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.SetSmtpSecurity(Security::StartTls);
   settings.SetSmtpSecurity(Security::Tls);
   settings.SetSmtpSecurity(Security::None);
@@ -114,7 +114,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
 
 TEST_F(SecuritySettingsTest, ClientsGetTheChoiceAndTheLogInFallsBackToPop3) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.smtpServer = "smtp.example.jp";
   settings.pop3Server = "pop.example.jp";
   settings.pop3User = "hanako";

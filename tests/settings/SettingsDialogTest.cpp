@@ -55,7 +55,7 @@ TEST_F(SettingsDialogTest, TypingIntoThePeriodFieldIsFilteredAndNormalised) {
 
 TEST_F(SettingsDialogTest, ArrowsStepThePeriodWithinOneToSixty) {
   SettingsDialog dialog(settings);
-  auto arrows = dialog.UpDown1->findChildren<QToolButton*>();
+  auto arrows = dialog.periodUpDown->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   arrows[0]->click();
   EXPECT_EQ(dialog.edRcvPeriod->text(), "21");
@@ -116,10 +116,10 @@ TEST_F(SettingsDialogTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
   EXPECT_TRUE(dialog.smtpUserEdit->isEnabled());
   QTest::keyClicks(dialog.smtpUserEdit, "tim");
   QTest::keyClicks(dialog.smtpPasswordEdit, "secret");
-  dialog.OKButtonClick();
+  dialog.Save();
 
   LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
-  stored.FormCreate();
+  stored.Load();
   EXPECT_EQ(stored.smtpSecurity, ConnectionSecurity::StartTls);
   EXPECT_EQ(stored.pop3Security, ConnectionSecurity::Tls);
   EXPECT_EQ(stored.smtpPort, "587");
@@ -175,7 +175,7 @@ TEST_P(RefusedField, IsShownBesideItsFieldAndNothingIsSavedUntilMended) {
   EXPECT_TRUE(hiddenWhenMended);
   EXPECT_FALSE(savedWhileRefused);
   LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
-  stored.FormCreate();
+  stored.Load();
   EXPECT_EQ(stored.smtpServer, "mail.example.jp") << "saved once mended";
   EXPECT_EQ(platform::FromQString((dialog.*c.field)->text()), c.good);
 }
@@ -199,7 +199,7 @@ TEST_F(SettingsDialogTest, OkGoesToTheFirstRefusedFieldAndMendingAnotherKeepsThe
   QTest::keyClicks(dialog.SMTPPORT, "0");
   QTest::keyClicks(dialog.E_MAILADD, "taro");
   dialog.MailSetUp->setCurrentIndex(1);
-  dialog.OKButtonClick();
+  dialog.Save();
   EXPECT_EQ(dialog.MailSetUp->currentIndex(), 0);
   EXPECT_EQ(dialog.focusWidget(), dialog.SMTPPORT);
   EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
@@ -236,7 +236,7 @@ TEST_F(SettingsDialogTest, FieldsStayInPlaceWhileRefusedValuesAreShownAndMended)
   dialog.POP3PORT->clear();
   QTest::keyClicks(dialog.POP3PORT, "70000");
   QTest::keyClicks(dialog.E_MAILADD, "taro @example.jp");
-  dialog.OKButtonClick();
+  dialog.Save();
   QApplication::processEvents();
   ASSERT_TRUE(dialog.smtpPortProblem->isVisible());
   ASSERT_TRUE(dialog.pop3PortProblem->isVisible());

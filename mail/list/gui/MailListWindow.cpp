@@ -94,7 +94,7 @@ MailListWindow::MailListWindow(MailListContext context)
   }
   context_.store.Prepare();
   AddImportNodeWhenPresent();
-  TreeView1Click(FolderKind::Inbox);
+  ShowFolder(FolderKind::Inbox);
 
   outbox_->OnSent = [this](const OutboxSent& sent) { OutboxMailSent(sent); };
   outbox_->OnFailed = [this](const std::string& text) { OutboxFailed(text); };
@@ -122,7 +122,7 @@ MailListWindow::~MailListWindow() {
   // The program ends through here however it ends (the hut closed, the
   // tray's "終了", the session ending): the window's place is kept then too,
   // once the stored one has been applied.
-  if (shownOnce_) FormCloseQuery();
+  if (shownOnce_) KeepPlace();
   context_.commands.OnChange = nullptr;
   context_.errors.hooks.endMailListSessions = nullptr;
   context_.composition.links.deleteReEditedMail = nullptr;
@@ -150,10 +150,10 @@ void MailListWindow::BuildActions() {
   mnSaveAs->setEnabled(false);
   importMenu = action("インポート(&I)");
   mnMailRcv = action("メール受信(&J)");
-  Exit1 = action("閉じる(&C)");
-  N3 = action("アカウント設定(&A)");
-  help2 = action("ヘルプ(&H)");
-  About1 = action("バージョン情報(&V)");
+  closeAction = action("閉じる(&C)");
+  accountSettingsAction = action("アカウント設定(&A)");
+  helpAction = action("ヘルプ(&H)");
+  versionAction = action("バージョン情報(&V)");
 
   Menu_Re = action("差出人へ返信");
   Menu_Forward = action("転送");
@@ -162,102 +162,102 @@ void MailListWindow::BuildActions() {
   JoinAddressBook = action("送信者をアドレス帳に追加");
   puMnTrashEmpty = action("ごみ箱を空にする");
 
-  connect(MailSend, &QAction::triggered, this, [this] { MailSendClick(); });
+  connect(MailSend, &QAction::triggered, this, [this] { SendOutbox(); });
   auto receive = [this] {
     if (links.receive) links.receive();
   };
   connect(MailRcv, &QAction::triggered, this, receive);
   connect(mnMailRcv, &QAction::triggered, this, receive);
-  connect(ControlHeader, &QAction::triggered, this, [this] { ControlHeaderClick(); });
+  connect(ControlHeader, &QAction::triggered, this, [this] { SwitchHeaders(); });
   connect(AddressButton, &QAction::triggered, this, [this] {
     if (links.openAddressBook) links.openAddressBook();
   });
-  connect(newMailAction, &QAction::triggered, this, [this] { New_MailClick(); });
-  connect(mnSaveAs, &QAction::triggered, this, [this] { mnSaveAsClick(); });
-  connect(importMenu, &QAction::triggered, this, [this] { importMenuClick(); });
-  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
-  connect(N3, &QAction::triggered, this, [this] {
+  connect(newMailAction, &QAction::triggered, this, [this] { WriteNewMail(); });
+  connect(mnSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
+  connect(importMenu, &QAction::triggered, this, [this] { Import(); });
+  connect(closeAction, &QAction::triggered, this, [this] { CloseList(); });
+  connect(accountSettingsAction, &QAction::triggered, this, [this] {
     if (links.openSettings) links.openSettings();
   });
-  connect(help2, &QAction::triggered, this, [this] {
+  connect(helpAction, &QAction::triggered, this, [this] {
     if (links.openHelp) links.openHelp();
   });
-  connect(About1, &QAction::triggered, this, [this] {
+  connect(versionAction, &QAction::triggered, this, [this] {
     if (links.showVersion) links.showVersion();
   });
-  connect(Menu_Re, &QAction::triggered, this, [this] { Menu_ReClick(); });
-  connect(Menu_Forward, &QAction::triggered, this, [this] { Menu_ForwardClick(); });
-  connect(Menu_reEdit, &QAction::triggered, this, [this] { Menu_reEditClick(); });
-  connect(Menu_Delete, &QAction::triggered, this, [this] { Menu_DeleteClick(); });
-  connect(JoinAddressBook, &QAction::triggered, this, [this] { JoinAddressBookClick(); });
-  connect(puMnTrashEmpty, &QAction::triggered, this, [this] { puMnTrashEmptyClick(); });
+  connect(Menu_Re, &QAction::triggered, this, [this] { Reply(); });
+  connect(Menu_Forward, &QAction::triggered, this, [this] { Forward(); });
+  connect(Menu_reEdit, &QAction::triggered, this, [this] { ReEdit(); });
+  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(); });
+  connect(JoinAddressBook, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
+  connect(puMnTrashEmpty, &QAction::triggered, this, [this] { EmptyTrash(); });
 }
 
 void MailListWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(Text("ファイル(&F)"));
   file->addActions({mnSaveAs, importMenu, mnMailRcv});
   file->addSeparator();
-  file->addAction(Exit1);
-  menuBar()->addMenu(Text("設定(&S)"))->addAction(N3);
+  file->addAction(closeAction);
+  menuBar()->addMenu(Text("設定(&S)"))->addAction(accountSettingsAction);
   QMenu* help = menuBar()->addMenu(Text("ヘルプ(&H)"));
-  help->addActions({help2, About1});
+  help->addActions({helpAction, versionAction});
 
   QToolBar* tools = addToolBar(Text("ツールバー"));
   tools->setMovable(false);
   tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   tools->addActions({MailSend, MailRcv, ControlHeader, AddressButton, newMailAction});
 
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->addAction(Menu_Re);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addActions({Menu_Forward, Menu_reEdit});
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(Menu_Delete);
-  PopupMenu1->addSeparator();
-  PopupMenu1->addAction(JoinAddressBook);
-  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  mailMenu = new QMenu(this);
+  mailMenu->addAction(Menu_Re);
+  mailMenu->addSeparator();
+  mailMenu->addActions({Menu_Forward, Menu_reEdit});
+  mailMenu->addSeparator();
+  mailMenu->addAction(Menu_Delete);
+  mailMenu->addSeparator();
+  mailMenu->addAction(JoinAddressBook);
+  connect(mailMenu, &QMenu::aboutToShow, this, [this] { PrepareMailMenu(); });
 
-  PopupMenu2 = new QMenu(this);
-  PopupMenu2->addAction(puMnTrashEmpty);
-  connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { PopupMenu2Popup(); });
+  folderMenu = new QMenu(this);
+  folderMenu->addAction(puMnTrashEmpty);
+  connect(folderMenu, &QMenu::aboutToShow, this, [this] { PrepareFolderMenu(); });
 }
 
 void MailListWindow::BuildControls() {
   auto* panes = new QSplitter(Qt::Horizontal, this);
-  TreeView1 = new QTreeWidget(panes);
-  TreeView1->setHeaderHidden(true);
-  TreeView1->setRootIsDecorated(false);
-  TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-  TreeView1->setAcceptDrops(true);
-  TreeView1->viewport()->installEventFilter(this);
-  TreeView1->setAccessibleName(Text("フォルダー"));
+  folderTree = new QTreeWidget(panes);
+  folderTree->setHeaderHidden(true);
+  folderTree->setRootIsDecorated(false);
+  folderTree->setContextMenuPolicy(Qt::CustomContextMenu);
+  folderTree->setAcceptDrops(true);
+  folderTree->viewport()->installEventFilter(this);
+  folderTree->setAccessibleName(Text("フォルダー"));
   const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
   for (FolderKind folder : {FolderKind::Inbox, FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept,
                             FolderKind::Trash}) {
-    auto* node = new QTreeWidgetItem(TreeView1, {platform::ToQString(TreeCaption(folder))});
+    auto* node = new QTreeWidgetItem(folderTree, {platform::ToQString(TreeCaption(folder))});
     node->setIcon(0, folderIcon);
     node->setData(0, Qt::UserRole, static_cast<int>(folder));
   }
-  connect(TreeView1, &QTreeWidget::itemClicked, this,
-          [this](QTreeWidgetItem* node) { TreeView1Click(FolderOfNode(node)); });
-  connect(TreeView1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(at)); });
+  connect(folderTree, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* node) { ShowFolder(FolderOfNode(node)); });
+  connect(folderTree, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { folderMenu->popup(folderTree->viewport()->mapToGlobal(at)); });
 
   auto* right = new QSplitter(Qt::Vertical, panes);
   right->setChildrenCollapsible(false);
-  ListView1 = new QTreeView(right);
-  ListView1->setModel(model_.get());
-  ListView1->setRootIsDecorated(false);
-  ListView1->setUniformRowHeights(true);
-  ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListView1->setDragEnabled(true);
-  ListView1->setDragDropMode(QAbstractItemView::DragOnly);
-  ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+  mailList = new QTreeView(right);
+  mailList->setModel(model_.get());
+  mailList->setRootIsDecorated(false);
+  mailList->setUniformRowHeights(true);
+  mailList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  mailList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  mailList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  mailList->setDragEnabled(true);
+  mailList->setDragDropMode(QAbstractItemView::DragOnly);
+  mailList->setContextMenuPolicy(Qt::CustomContextMenu);
   // The subject takes what the other columns leave, so that the date is
   // always in view and wide enough for its text.
-  QHeaderView* header = ListView1->header();
+  QHeaderView* header = mailList->header();
   header->setSectionsClickable(true);
   header->setSortIndicatorShown(true);
   header->setStretchLastSection(false);
@@ -265,48 +265,48 @@ void MailListWindow::BuildControls() {
   header->setSectionResizeMode(1, QHeaderView::Stretch);
   header->setSectionResizeMode(2, QHeaderView::Interactive);
   header->setSectionResizeMode(3, QHeaderView::Interactive);
-  ListView1->setColumnWidth(0, kIconColumnWidth);
-  ListView1->setColumnWidth(2, kSecondWidth);
-  ListView1->setColumnWidth(3, DateColumnWidth());
+  mailList->setColumnWidth(0, kIconColumnWidth);
+  mailList->setColumnWidth(2, kSecondWidth);
+  mailList->setColumnWidth(3, DateColumnWidth());
   UpdateSortIndicator();
-  ListView1->installEventFilter(this);
-  ListView1->setAccessibleName(Text("メール"));
-  connect(ListView1->header(), &QHeaderView::sectionClicked, this, [this](int column) { ListView1ColumnClick(column); });
-  connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { ListView1SelectItem(); });
-  connect(ListView1, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
+  mailList->installEventFilter(this);
+  mailList->setAccessibleName(Text("メール"));
+  connect(mailList->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });
+  connect(mailList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { ShowSelectedMail(); });
+  connect(mailList, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { mailMenu->popup(mailList->viewport()->mapToGlobal(at)); });
 
   // The selected mail: its text, and under it one strip of its attachments.
   auto* reading = new QWidget(right);
   auto* readingLayout = new QVBoxLayout(reading);
   readingLayout->setContentsMargins(0, 0, 0, 0);
   readingLayout->setSpacing(2);
-  RichEdit1 = new QTextEdit(reading);
-  RichEdit1->setReadOnly(true);
-  RichEdit1->setAcceptRichText(false);
-  RichEdit1->setAccessibleName(Text("本文"));
-  ListView2 = new QListWidget(reading);
-  ListView2->setViewMode(QListView::ListMode);
-  ListView2->setIconSize(QSize(16, 16));
-  ListView2->setFlow(QListView::LeftToRight);
-  ListView2->setWrapping(true);
-  ListView2->setSpacing(2);
-  ListView2->setAccessibleName(Text("添付ファイル"));
-  ListView2->setFixedHeight(2 * ListView2->fontMetrics().height() + 16);
-  readingLayout->addWidget(RichEdit1, 1);
-  readingLayout->addWidget(ListView2);
-  connect(ListView2, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { ListView2DblClick(ListView2->row(item)); });
-  ListView2->setContextMenuPolicy(Qt::CustomContextMenu);
-  attachmentMenu = new QMenu(ListView2);
+  mailText = new QTextEdit(reading);
+  mailText->setReadOnly(true);
+  mailText->setAcceptRichText(false);
+  mailText->setAccessibleName(Text("本文"));
+  attachmentList = new QListWidget(reading);
+  attachmentList->setViewMode(QListView::ListMode);
+  attachmentList->setIconSize(QSize(16, 16));
+  attachmentList->setFlow(QListView::LeftToRight);
+  attachmentList->setWrapping(true);
+  attachmentList->setSpacing(2);
+  attachmentList->setAccessibleName(Text("添付ファイル"));
+  attachmentList->setFixedHeight(2 * attachmentList->fontMetrics().height() + 16);
+  readingLayout->addWidget(mailText, 1);
+  readingLayout->addWidget(attachmentList);
+  connect(attachmentList, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
+  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentMenu = new QMenu(attachmentList);
   saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
-  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(ListView2->currentRow()); });
-  connect(ListView2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QListWidgetItem* item = ListView2->itemAt(at);
+  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(attachmentList->currentRow()); });
+  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QListWidgetItem* item = attachmentList->itemAt(at);
     if (item == nullptr) return;
-    ListView2->setCurrentItem(item);
-    attachmentMenu->popup(ListView2->viewport()->mapToGlobal(at));
+    attachmentList->setCurrentItem(item);
+    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
   });
 
   // The list gets the larger share: it is what the window is for.
@@ -320,7 +320,7 @@ void MailListWindow::BuildControls() {
 
 void MailListWindow::AddImportNodeWhenPresent() {
   if (!context_.store.HasImportFolder()) return;
-  auto* node = new QTreeWidgetItem(TreeView1, {platform::ToQString(TreeCaption(FolderKind::Import))});
+  auto* node = new QTreeWidgetItem(folderTree, {platform::ToQString(TreeCaption(FolderKind::Import))});
   node->setIcon(0, style()->standardIcon(QStyle::SP_DirLinkIcon));
   node->setData(0, Qt::UserRole, static_cast<int>(FolderKind::Import));
 }
@@ -339,7 +339,7 @@ void MailListWindow::showEvent(QShowEvent* event) {
   setGeometry(left, top, std::max(width, 200), std::max(height, 150));
 }
 
-void MailListWindow::FormCloseQuery() {
+void MailListWindow::KeepPlace() {
   platform::IniFile& file = context_.settingsFile;
   file.WriteInteger(kWindowSection, "Top", geometry().y());
   file.WriteInteger(kWindowSection, "Left", geometry().x());
@@ -348,13 +348,13 @@ void MailListWindow::FormCloseQuery() {
 }
 
 void MailListWindow::closeEvent(QCloseEvent* event) {
-  FormCloseQuery();
+  KeepPlace();
   event->ignore();
   hide();
 }
 
-void MailListWindow::Exit1Click() {
-  FormCloseQuery();
+void MailListWindow::CloseList() {
+  KeepPlace();
   hide();
 }
 
@@ -372,13 +372,13 @@ void MailListWindow::ApplicationActivated() {
 
 // --- folders and the list -------------------------------------------------------------
 
-void MailListWindow::TreeView1Click(FolderKind folder) {
-  for (int i = 0; i < TreeView1->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* node = TreeView1->topLevelItem(i);
-    if (FolderOfNode(node) == folder) TreeView1->setCurrentItem(node);
+void MailListWindow::ShowFolder(FolderKind folder) {
+  for (int i = 0; i < folderTree->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* node = folderTree->topLevelItem(i);
+    if (FolderOfNode(node) == folder) folderTree->setCurrentItem(node);
   }
   selectedFolder_ = folder;
-  ListView2->setVisible(true);
+  attachmentList->setVisible(true);
   setWindowTitle(platform::ToQString(WindowCaption(folder)));
   model_->SetSecondCaption(SecondColumnCaption(folder));
   LoadList(folder);
@@ -392,9 +392,9 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
   // What the user selected in this list, the current mail last.
   std::vector<ListedMail> selected;
   if (selection == SelectionAfterLoad::Kept && listedFolder_ == folder) {
-    const QModelIndex current = ListView1->selectionModel()->currentIndex();
+    const QModelIndex current = mailList->selectionModel()->currentIndex();
     std::optional<ListedMail> currentMail;
-    for (const QModelIndex& row : ListView1->selectionModel()->selectedRows()) {
+    for (const QModelIndex& row : mailList->selectionModel()->selectedRows()) {
       ListedMail mail = ListedMailAt(model_->Rows(), model_->RecordIndexAt(row.row()));
       if (row.row() == current.row()) {
         currentMail = std::move(mail);
@@ -404,8 +404,8 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
     }
     if (currentMail) selected.push_back(std::move(*currentMail));
   }
-  RichEdit1->clear();
-  ListView2->clear();
+  mailText->clear();
+  attachmentList->clear();
   attachmentPaths_.clear();
   model_->Load(context_.store.ReadListRows(folder));
   listedFolder_ = folder;
@@ -413,7 +413,7 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
   mnSaveAs->setEnabled(false);
   SelectAgain(selected);
   // No command may act on a mail the list no longer shows.
-  if (!ListView1->selectionModel()->hasSelection()) currentFolderName_.reset();
+  if (!mailList->selectionModel()->hasSelection()) currentFolderName_.reset();
 }
 
 // Selecting shows the mail again as the user left it, except that a notice
@@ -432,12 +432,12 @@ void MailListWindow::SelectAgain(const std::vector<ListedMail>& mails) {
 }
 
 void MailListWindow::ScrollToCurrent() {
-  const QModelIndex current = ListView1->selectionModel()->currentIndex();
-  if (current.isValid() && ListView1->selectionModel()->isSelected(current)) ListView1->scrollTo(current);
+  const QModelIndex current = mailList->selectionModel()->currentIndex();
+  if (current.isValid() && mailList->selectionModel()->isSelected(current)) mailList->scrollTo(current);
 }
 
-void MailListWindow::ListView1ColumnClick(int column) {
-  if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->ColumnClick(static_cast<MailColumn>(column));
+void MailListWindow::SortByColumn(int column) {
+  if (column >= 0 && column <= static_cast<int>(MailColumn::Date)) model_->SortByColumn(static_cast<MailColumn>(column));
   // The header turns its arrow on any click; it shows what the list is sorted by.
   UpdateSortIndicator();
   ScrollToCurrent();
@@ -446,20 +446,20 @@ void MailListWindow::ListView1ColumnClick(int column) {
 void MailListWindow::UpdateSortIndicator() {
   const auto sorted = model_->SortedBy();
   if (!sorted) {
-    ListView1->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    mailList->header()->setSortIndicator(-1, Qt::AscendingOrder);
     return;
   }
-  ListView1->header()->setSortIndicator(static_cast<int>(sorted->column),
+  mailList->header()->setSortIndicator(static_cast<int>(sorted->column),
                                         sorted->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // Wide enough for the longest date ("2026/12/08 23:40") in the bold of an
 // unread mail, and for its caption with the sort arrow.
 int MailListWindow::DateColumnWidth() const {
-  QFont bold = ListView1->font();
+  QFont bold = mailList->font();
   bold.setBold(true);
   const int dates = QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
-  const int caption = ListView1->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
+  const int caption = mailList->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
                       2 * kCellMargin + kSortArrowWidth;
   return std::max(dates, caption);
 }
@@ -467,15 +467,15 @@ int MailListWindow::DateColumnWidth() const {
 void MailListWindow::SelectRows(const std::vector<int>& rows) {
   QItemSelection selection;
   for (int row : rows) selection.select(model_->index(row, 0), model_->index(row, 3));
-  ListView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  mailList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   if (!rows.empty()) {
-    ListView1->selectionModel()->setCurrentIndex(model_->index(rows.back(), 0), QItemSelectionModel::NoUpdate);
+    mailList->selectionModel()->setCurrentIndex(model_->index(rows.back(), 0), QItemSelectionModel::NoUpdate);
   }
 }
 
 std::vector<std::size_t> MailListWindow::SelectedIndices() const {
   std::vector<std::size_t> indices;
-  for (const QModelIndex& row : ListView1->selectionModel()->selectedRows()) {
+  for (const QModelIndex& row : mailList->selectionModel()->selectedRows()) {
     indices.push_back(model_->RecordIndexAt(row.row()));
   }
   std::sort(indices.rbegin(), indices.rend());
@@ -490,10 +490,10 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
   JoinAddressBook->setEnabled(commands.joinAddressBook);
 }
 
-void MailListWindow::ListView1SelectItem() {
+void MailListWindow::ShowSelectedMail() {
   if (links.hideReturnNotice && !reselecting_) links.hideReturnNotice();
-  RichEdit1->clear();
-  const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+  mailText->clear();
+  const QModelIndexList rows = mailList->selectionModel()->selectedRows();
   if (rows.size() > 1) {
     Menu_Re->setEnabled(false);
     Menu_reEdit->setEnabled(false);
@@ -520,7 +520,7 @@ void MailListWindow::ListView1SelectItem() {
   model_->MarkRead(row);
 
   currentMailText_ = context_.store.ReadBodyRecord(selectedFolder_, currentIndex_);
-  ListView2->clear();
+  attachmentList->clear();
   attachmentPaths_.clear();
   // The text shows beside the attachments: a mail with files has words too.
   if (currentHasAttachment_) ShowAttachments();
@@ -533,19 +533,19 @@ void MailListWindow::ShowAttachments() {
     const std::string name = platform::ExtractFileName(path);
     if (name == kPackageName) continue;
     attachmentPaths_.push_back(path);
-    ListView2->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+    attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
   }
 }
 
 void MailListWindow::ShowCurrentText() {
-  RichEdit1->clear();
+  mailText->clear();
   for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    RichEdit1->append(PlainText(piece));
+    mailText->append(PlainText(piece));
   }
-  RichEdit1->moveCursor(QTextCursor::Start);
+  mailText->moveCursor(QTextCursor::Start);
 }
 
-void MailListWindow::ControlHeaderClick() {
+void MailListWindow::SwitchHeaders() {
   headerMode_ = NextHeaderMode(headerMode_);
   ShowCurrentText();
 }
@@ -559,7 +559,7 @@ std::optional<std::string> MailListWindow::StoredAttachment(int row) const {
   return path;
 }
 
-void MailListWindow::ListView2DblClick(int row) {
+void MailListWindow::OpenAttachment(int row) {
   if (const auto path = StoredAttachment(row)) OpenAttachmentFile(context_.shell, context_.dialogs, *path);
 }
 
@@ -571,9 +571,9 @@ void MailListWindow::SaveAttachmentAs(int row) {
 
 void MailListWindow::SetReceiveCommandsEnabled(bool enabled) { context_.commands.SetReceiveEnabled(enabled); }
 
-void MailListWindow::Menu_DeleteClick() { Menu_DeleteClick(QGuiApplication::queryKeyboardModifiers()); }
+void MailListWindow::DeleteSelected() { DeleteSelected(QGuiApplication::queryKeyboardModifiers()); }
 
-void MailListWindow::Menu_DeleteClick(Qt::KeyboardModifiers modifiers) {
+void MailListWindow::DeleteSelected(Qt::KeyboardModifiers modifiers) {
   if (selectedFolder_ == FolderKind::Trash) return;
   const std::vector<std::size_t> indices = SelectedIndices();
   if (indices.empty()) return;
@@ -587,7 +587,7 @@ void MailListWindow::Menu_DeleteClick(Qt::KeyboardModifiers modifiers) {
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを削除できませんでした"));
 }
 
-void MailListWindow::TreeView1DragDrop(FolderKind target, Qt::KeyboardModifiers modifiers) {
+void MailListWindow::DropOnFolder(FolderKind target, Qt::KeyboardModifiers modifiers) {
   if (target == selectedFolder_ || target == FolderKind::Outbox) return;
   if (!CanMove(selectedFolder_, target)) return;
   const std::vector<std::size_t> indices = SelectedIndices();
@@ -605,20 +605,20 @@ void MailListWindow::TreeView1DragDrop(FolderKind target, Qt::KeyboardModifiers 
 }
 
 bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+  if (watched == mailList && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Delete) {
-      Menu_DeleteClick(key->modifiers());
+      DeleteSelected(key->modifiers());
       return true;
     }
   }
-  if (watched == TreeView1->viewport()) {
+  if (watched == folderTree->viewport()) {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
         // Only mails of this list are dropped here.
-        if (drag->source() == ListView1 && drag->mimeData()->hasFormat(MailListModel::kMimeType)) {
+        if (drag->source() == mailList && drag->mimeData()->hasFormat(MailListModel::kMimeType)) {
           drag->acceptProposedAction();
         } else {
           drag->ignore();
@@ -627,14 +627,14 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
       }
       case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        QTreeWidgetItem* node = TreeView1->itemAt(drop->position().toPoint());
-        if (node && drop->source() == ListView1) {
+        QTreeWidgetItem* node = folderTree->itemAt(drop->position().toPoint());
+        if (node && drop->source() == mailList) {
           drop->setDropAction(Qt::CopyAction);  // the list's rows are reloaded, not removed by the view
           drop->accept();
           const FolderKind target = FolderOfNode(node);
           const Qt::KeyboardModifiers modifiers = drop->modifiers();
           // After the drag has ended: the view still holds its rows now.
-          context_.loop.Post(guard_.Bind([this, target, modifiers] { TreeView1DragDrop(target, modifiers); }));
+          context_.loop.Post(guard_.Bind([this, target, modifiers] { DropOnFolder(target, modifiers); }));
         }
         return true;
       }
@@ -645,9 +645,9 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void MailListWindow::PopupMenu2Popup() { puMnTrashEmpty->setEnabled(selectedFolder_ == FolderKind::Trash); }
+void MailListWindow::PrepareFolderMenu() { puMnTrashEmpty->setEnabled(selectedFolder_ == FolderKind::Trash); }
 
-void MailListWindow::puMnTrashEmptyClick() {
+void MailListWindow::EmptyTrash() {
   // Nothing in the trash comes back: the user says so first.
   if (context_.store.RecordCount(FolderKind::Trash) > 0 &&
       !context_.dialogs.Question(Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"),
@@ -661,15 +661,15 @@ void MailListWindow::puMnTrashEmptyClick() {
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("ごみ箱を空にできませんでした"));
 }
 
-void MailListWindow::PopupMenu1Popup() {
-  if (!ListView1->selectionModel()->selectedRows().isEmpty()) return;
+void MailListWindow::PrepareMailMenu() {
+  if (!mailList->selectionModel()->selectedRows().isEmpty()) return;
   SetCommandsEnabled(MailCommands{});
 }
 
 // The sender comes from the selected folder's own header record: an
 // imported mail's index says nothing about the inbox.
-void MailListWindow::JoinAddressBookClick() {
-  const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+void MailListWindow::AddSenderToAddressBook() {
+  const QModelIndexList rows = mailList->selectionModel()->selectedRows();
   if (rows.size() != 1) return;
   const std::size_t index = model_->RecordIndexAt(rows.front().row());
   const HeaderFile file = context_.store.ReadHeaderFile(selectedFolder_);
@@ -689,7 +689,7 @@ void MailListWindow::UpdateTransferCommands() {
   mnMailRcv->setEnabled(receive);
 }
 
-void MailListWindow::MailSendClick() {
+void MailListWindow::SendOutbox() {
   if (!SendEnabled() || outbox_->Smtp().Connected()) return;
   if (!platform::FileExists(context_.store.BodyPath(FolderKind::Outbox))) return;
   if (!outbox_->Start()) return;
@@ -751,7 +751,7 @@ void MailListWindow::Answer(bool reply) {
   composition.Title->setText(platform::ToQString(fill.subject));
   composition.setWindowTitle(platform::ToQString(fill.caption));
   ShowColouredQuotes(*composition.MailBodyEdit, fill.body);
-  composition.EditInRelpyTo = fill.inReplyTo;
+  composition.EditInReplyTo = fill.inReplyTo;
   composition.EditReferences = fill.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
   for (const std::string& file : files.files) composition.AddAttachment(file);
@@ -759,10 +759,10 @@ void MailListWindow::Answer(bool reply) {
                        mail.inReplyTo, reply, false);
 }
 
-void MailListWindow::Menu_ReClick() { Answer(true); }
-void MailListWindow::Menu_ForwardClick() { Answer(false); }
+void MailListWindow::Reply() { Answer(true); }
+void MailListWindow::Forward() { Answer(false); }
 
-void MailListWindow::Menu_reEditClick() {
+void MailListWindow::ReEdit() {
   if (!currentFolderName_ || currentFolderName_ == FolderKind::Inbox) return;
   CompositionWindow& composition = context_.composition;
   if (composition.isVisible()) return;
@@ -772,7 +772,7 @@ void MailListWindow::Menu_reEditClick() {
   composition.Add_s->setText(platform::ToQString(mail.to));
   composition.Add_Cc = mail.cc;
   composition.MailBodyEdit->setPlainText(PlainText(mail.text));
-  composition.EditInRelpyTo = mail.inReplyTo;
+  composition.EditInReplyTo = mail.inReplyTo;
   composition.EditReferences = mail.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
   for (const std::string& file : files.files) composition.AddAttachment(file);
@@ -802,13 +802,13 @@ void MailListWindow::DeleteReEditedMail() {
   ReloadIfShown(FolderKind::Outbox);
 }
 
-void MailListWindow::New_MailClick() {
+void MailListWindow::WriteNewMail() {
   CompositionWindow& composition = context_.composition;
   composition.StartNewMail();
   composition.show();
 }
 
-void MailListWindow::importMenuClick() {
+void MailListWindow::Import() {
   const auto path = context_.dialogs.OpenFile(Sj(kFileFilter), std::string());
   if (!path) return;
   const auto arrived =
@@ -821,7 +821,7 @@ void MailListWindow::importMenuClick() {
   if (links.presentMail) links.presentMail(*arrived);
 }
 
-void MailListWindow::mnSaveAsClick() {
+void MailListWindow::SaveAs() {
   if (currentMailText_.empty()) return;
   // The chosen filter decides the form: "Outlookメール(*.eml)" a standard
   // message, the others the stored text.
@@ -832,7 +832,7 @@ void MailListWindow::mnSaveAsClick() {
     context_.dialogs.Error(Sj("ファイルを保存できませんでした: ") + *path);
     return;
   }
-  RichEdit1->document()->setModified(false);
+  mailText->document()->setModified(false);
   if (!saved.missingFiles.empty()) {
     std::string names;
     for (const std::string& file : saved.missingFiles) names += "\r\n" + file;

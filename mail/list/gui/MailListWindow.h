@@ -94,35 +94,35 @@ class MailListWindow final : public QMainWindow {
   // The folder whose node is selected.
   FolderKind SelectedFolder() const { return selectedFolder_; }
   // Selects a folder's node and shows its list ("受信", "送信", ...).
-  void TreeView1Click(FolderKind folder);
+  void ShowFolder(FolderKind folder);
   // Reloads a folder's list when it is the one shown (other windows' changes).
   void ReloadIfShown(FolderKind folder);
 
-  void ListView1ColumnClick(int column);
+  void SortByColumn(int column);
   // Selects list rows as the user would (tests and keyboard).
   void SelectRows(const std::vector<int>& rows);
-  void ControlHeaderClick();
+  void SwitchHeaders();
   // Deletes the selected mails: to the trash, or for good when Shift is
   // held or DeleteForGood is set already.
-  void Menu_DeleteClick(Qt::KeyboardModifiers modifiers);
-  void Menu_DeleteClick();
+  void DeleteSelected(Qt::KeyboardModifiers modifiers);
+  void DeleteSelected();
   // Drops the selected mails on a folder's node.
-  void TreeView1DragDrop(FolderKind target, Qt::KeyboardModifiers modifiers);
-  void puMnTrashEmptyClick();
-  void PopupMenu1Popup();
-  void PopupMenu2Popup();
-  void JoinAddressBookClick();
-  void ListView2DblClick(int row);
+  void DropOnFolder(FolderKind target, Qt::KeyboardModifiers modifiers);
+  void EmptyTrash();
+  void PrepareMailMenu();
+  void PrepareFolderMenu();
+  void AddSenderToAddressBook();
+  void OpenAttachment(int row);
   // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
   void SaveAttachmentAs(int row);
-  void MailSendClick();
-  void Menu_ReClick();
-  void Menu_ForwardClick();
-  void Menu_reEditClick();
-  void New_MailClick();
-  void importMenuClick();
-  void mnSaveAsClick();
-  void Exit1Click();
+  void SendOutbox();
+  void Reply();
+  void Forward();
+  void ReEdit();
+  void WriteNewMail();
+  void Import();
+  void SaveAs();
+  void CloseList();
   // The application became active: the lent characters come into view again.
   void ApplicationActivated();
 
@@ -137,10 +137,10 @@ class MailListWindow final : public QMainWindow {
   OutboxSender& Outbox() { return *outbox_; }
 
   // Controls, named as the other windows and the tests know them.
-  QTreeWidget* TreeView1;
-  QTreeView* ListView1;
-  QTextEdit* RichEdit1;
-  QListWidget* ListView2;
+  QTreeWidget* folderTree;
+  QTreeView* mailList;
+  QTextEdit* mailText;
+  QListWidget* attachmentList;
   QAction* MailSend;
   QAction* MailRcv;
   QAction* ControlHeader;
@@ -149,17 +149,17 @@ class MailListWindow final : public QMainWindow {
   QAction* mnSaveAs;
   QAction* importMenu;
   QAction* mnMailRcv;
-  QAction* Exit1;
-  QAction* N3;
-  QAction* help2;
-  QAction* About1;
-  QMenu* PopupMenu1;
+  QAction* closeAction;
+  QAction* accountSettingsAction;
+  QAction* helpAction;
+  QAction* versionAction;
+  QMenu* mailMenu;
   QAction* Menu_Re;
   QAction* Menu_Forward;
   QAction* Menu_reEdit;
   QAction* Menu_Delete;
   QAction* JoinAddressBook;
-  QMenu* PopupMenu2;
+  QMenu* folderMenu;
   QAction* puMnTrashEmpty;
   QMenu* attachmentMenu;  // on the attachment list
   QAction* saveAttachmentAs;
@@ -183,7 +183,7 @@ class MailListWindow final : public QMainWindow {
   void ScrollToCurrent();
   void UpdateSortIndicator();
   int DateColumnWidth() const;
-  void ListView1SelectItem();
+  void ShowSelectedMail();
   void ShowCurrentText();
   void ShowAttachments();
   std::optional<std::string> StoredAttachment(int row) const;
@@ -191,7 +191,7 @@ class MailListWindow final : public QMainWindow {
   std::vector<std::size_t> SelectedIndices() const;
   void SetReceiveCommandsEnabled(bool enabled);
   void UpdateTransferCommands();
-  void FormCloseQuery();
+  void KeepPlace();
   // Answers and re-edits: the composition window opened through a character.
   void Answer(bool reply);
   void OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,

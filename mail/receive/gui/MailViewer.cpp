@@ -121,8 +121,8 @@ void MailViewer::BuildControls() {
   answerButton->setGeometry(kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop, kButtonWidth, kButtonHeight);
   answerLaterButton = new LabelButton(Text("後で返信"), kButtonColour, kButtonHoverColour, this);
   answerLaterButton->setGeometry(kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  connect(answerButton, &LabelButton::clicked, this, [this] { Label1Click(); });
-  connect(answerLaterButton, &LabelButton::clicked, this, [this] { Label2Click(); });
+  connect(answerButton, &LabelButton::clicked, this, [this] { ReplyNow(); });
+  connect(answerLaterButton, &LabelButton::clicked, this, [this] { ReplyLater(); });
 }
 
 void MailViewer::Reset() {
@@ -185,14 +185,14 @@ void MailViewer::SaveAttachmentAs(int row) {
   if (!path.empty()) SaveAttachmentCopy(context_.dialogs, path);
 }
 
-void MailViewer::Label2Click() { done(QDialog::Rejected); }
+void MailViewer::ReplyLater() { done(QDialog::Rejected); }
 
 void MailViewer::ErrorRelease() {
   if (!LentCharacter.Empty()) {
     context_.host.RestoreCarrier(LentCharacter);
     LentCharacter = CarrierRef{};
   }
-  if (isVisible()) Label2Click();
+  if (isVisible()) ReplyLater();
 }
 
 void MailViewer::PrepareAnswer() {
@@ -212,12 +212,12 @@ void MailViewer::PrepareAnswer() {
 
   composition.Add_s->setText(platform::ToQString(AnswerRecipients));
   composition.Title->setText(platform::ToQString(ReplySubject(platform::FromQString(subjectEdit->text()))));
-  composition.EditInRelpyTo = EditInReplyTo;
+  composition.EditInReplyTo = EditInReplyTo;
   composition.EditReferences = EditReferences;
   ShowColouredQuotes(*composition.MailBodyEdit, QuoteEveryLine(platform::FromQString(mailText->toPlainText())));
 }
 
-void MailViewer::Label1Click() {
+void MailViewer::ReplyNow() {
   CompositionWindow& composition = context_.composition;
   // An answer is already being written (the keyboard can still reach this
   // window's buttons under the modal composition).

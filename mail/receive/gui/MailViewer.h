@@ -59,8 +59,8 @@ class MailViewer final : public SpeechBubbleWindow {
   // after "後で返信".
   int ShowModal();
 
-  void Label1Click();  // "返信"
-  void Label2Click();  // "後で返信"
+  void ReplyNow();  // "返信"
+  void ReplyLater();  // "後で返信"
   void OpenAttachment(int row);
   // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
   void SaveAttachmentAs(int row);
@@ -91,7 +91,7 @@ class MailViewer final : public SpeechBubbleWindow {
 
  protected:
   CarrierRef Carrier() const override { return LentCharacter; }
-  void reject() override { Label2Click(); }
+  void reject() override { ReplyLater(); }
 
  private:
   void BuildControls();

@@ -58,7 +58,7 @@ class ReceivingWindowController {
   ReceivingLinks links;
 
   // Starts a run unless one or a send is going on.
-  void MailRcvClick(ReceiveTrigger trigger);
+  void Receive(ReceiveTrigger trigger);
   // The receive button and menu items are enabled: no run and no send.
   bool ReceiveEnabled() const;
   bool Running() const { return receiver_.Running(); }

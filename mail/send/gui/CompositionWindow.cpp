@@ -129,10 +129,10 @@ void CompositionWindow::BuildControls() {
   attachmentMenu = new QMenu(attachmentList);
   pumnAttach = attachmentMenu->addAction(Text("添付(&A)"));
   pumnDelete = attachmentMenu->addAction(Text("削除(&D)"));
-  connect(pumnAttach, &QAction::triggered, this, [this] { Label7Click(); });
-  connect(pumnDelete, &QAction::triggered, this, [this] { pumnDeleteClick(); });
+  connect(pumnAttach, &QAction::triggered, this, [this] { Attach(); });
+  connect(pumnDelete, &QAction::triggered, this, [this] { RemoveAttachments(); });
   connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    PopupMenu1Popup();
+    PrepareAttachmentMenu();
     attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
   });
 
@@ -142,11 +142,11 @@ void CompositionWindow::BuildControls() {
   sendLaterButton = button("後で送る", kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop);
   cancelButton = button("取り消し", kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop);
 
-  connect(recipientsButton, &LabelButton::clicked, this, [this] { Label5Click(); });
-  connect(attachButton, &LabelButton::clicked, this, [this] { Label7Click(); });
-  connect(sendButton, &LabelButton::clicked, this, [this] { Label1Click(); });
-  connect(sendLaterButton, &LabelButton::clicked, this, [this] { Label6Click(); });
-  connect(cancelButton, &LabelButton::clicked, this, [this] { Label4Click(); });
+  connect(recipientsButton, &LabelButton::clicked, this, [this] { ChooseRecipients(); });
+  connect(attachButton, &LabelButton::clicked, this, [this] { Attach(); });
+  connect(sendButton, &LabelButton::clicked, this, [this] { SendOut(); });
+  connect(sendLaterButton, &LabelButton::clicked, this, [this] { SendLater(); });
+  connect(cancelButton, &LabelButton::clicked, this, [this] { Cancel(); });
 }
 
 void CompositionWindow::Reset() {
@@ -156,7 +156,7 @@ void CompositionWindow::Reset() {
   MailBodyEdit->clear();
   attachmentPaths_.clear();
   attachmentList->clear();
-  EditInRelpyTo.clear();
+  EditInReplyTo.clear();
   EditReferences.clear();
   PackagePath.clear();
   CharacterId.clear();
@@ -187,7 +187,7 @@ Composition CompositionWindow::Current() const {
   mail.cc = Add_Cc;
   mail.subject = platform::FromQString(Title->text());
   mail.body = EditText(*MailBodyEdit);
-  mail.inReplyTo = EditInRelpyTo;
+  mail.inReplyTo = EditInReplyTo;
   mail.references = EditReferences;
   mail.attachments = attachmentPaths_;
   mail.packagePath = PackagePath;
@@ -198,7 +198,7 @@ Composition CompositionWindow::Current() const {
   return mail;
 }
 
-void CompositionWindow::Label1Click() {
+void CompositionWindow::SendOut() {
   // One transfer at a time, whichever window runs it.
   if (!context_.commands.SendEnabled() || sender_->Busy()) return;
   switch (sender_->SendNow(Current())) {
@@ -257,7 +257,7 @@ void CompositionWindow::Closed() {
   Finish(QDialog::Accepted);
 }
 
-void CompositionWindow::Label6Click() {
+void CompositionWindow::SendLater() {
   // A mail on its way out is not filed a second time.
   if (sender_->Busy()) return;
   std::string error;
@@ -274,7 +274,7 @@ void CompositionWindow::Label6Click() {
   Finish(QDialog::Rejected);
 }
 
-void CompositionWindow::Label4Click() {
+void CompositionWindow::Cancel() {
   // The session's end closes the window; cancelling under it would give the
   // character back while it may still leave with the mail.
   if (sender_->Busy()) return;
@@ -282,7 +282,7 @@ void CompositionWindow::Label4Click() {
   Finish(QDialog::Rejected);
 }
 
-void CompositionWindow::reject() { Label4Click(); }
+void CompositionWindow::reject() { Cancel(); }
 
 void CompositionWindow::Finish(int result) {
   ReplyMode = false;
@@ -330,11 +330,11 @@ void CompositionWindow::showEvent(QShowEvent* event) {
   }
 }
 
-void CompositionWindow::Label5Click() {
+void CompositionWindow::ChooseRecipients() {
   if (links.pickRecipients) links.pickRecipients();
 }
 
-void CompositionWindow::Label7Click() {
+void CompositionWindow::Attach() {
   if (auto path = context_.dialogs.OpenFile("", "")) AddAttachment(*path);
 }
 
@@ -353,9 +353,9 @@ void CompositionWindow::OpenAttachment(int row) {
   OpenAttachmentFile(context_.shell, context_.dialogs, path);
 }
 
-void CompositionWindow::PopupMenu1Popup() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }
+void CompositionWindow::PrepareAttachmentMenu() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }
 
-void CompositionWindow::pumnDeleteClick() {
+void CompositionWindow::RemoveAttachments() {
   const int row = attachmentList->currentRow();
   if (row < 0 || attachmentList->selectedItems().isEmpty()) return;
   if (!context_.dialogs.Question(Sj("ファイルを添付から外してよろしいですか"), platform::DefaultButton::No, Sj("確認"))) return;
@@ -371,7 +371,7 @@ void CompositionWindow::pumnDeleteClick() {
 bool CompositionWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == attachmentList && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-    pumnDeleteClick();
+    RemoveAttachments();
     return true;
   }
   return SpeechBubbleWindow::eventFilter(watched, event);

@@ -105,14 +105,14 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   void AddAttachment(const std::string& path);
 
   // Commands of the label buttons and the attachment list.
-  void Label1Click();  // "送る"
-  void Label6Click();  // "後で送る"
-  void Label4Click();  // "取り消し"
-  void Label5Click();  // "宛先"
-  void Label7Click();  // "添付" and "添付(&A)"
-  void pumnDeleteClick();  // "削除(&D)" and the Delete key
+  void SendOut();  // "送る"
+  void SendLater();  // "後で送る"
+  void Cancel();  // "取り消し"
+  void ChooseRecipients();  // "宛先"
+  void Attach();  // "添付" and "添付(&A)"
+  void RemoveAttachments();  // "削除(&D)" and the Delete key
   void OpenAttachment(int row);
-  void PopupMenu1Popup();
+  void PrepareAttachmentMenu();
 
   // Shows the window modally; Accepted after a completed send, Rejected
   // after "後で送る" or "取り消し".
@@ -152,7 +152,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
 
   // Hidden fields.
   std::string Add_Cc;
-  std::string EditInRelpyTo;
+  std::string EditInReplyTo;
   std::string EditReferences;
 
   // Per-composition state the openers set and read.

@@ -62,7 +62,7 @@ class ReceiveServersTest : public testing::ReceiveFixture {
 
   ReceiveEnd Receive() {
     finished = false;
-    EXPECT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
+    EXPECT_EQ(receiver->Receive(ReceiveTrigger::Manual), ReceiveStart::Started);
     EXPECT_TRUE(loop.RunUntil([this] { return finished; }, 30s));
     return last.end;
   }

@@ -68,7 +68,7 @@ class ListHost final : public MailHost {
     carriers.push_back(id);
     if (composition == nullptr) return false;
     composition->CharacterId = id;
-    if (fileAtOnce) composition->Label6Click();
+    if (fileAtOnce) composition->SendLater();
     return true;
   }
   void DepartWithMail(const std::string& id) override { departed.push_back(id); }
@@ -186,7 +186,7 @@ class MailListWindowTest : public ::testing::Test {
 
 TEST_F(MailListWindowTest, AFreshInstallShowsAnEmptyInboxAndNoImportFolder) {
   MailListWindow& window = Window();
-  EXPECT_EQ(window.TreeView1->topLevelItemCount(), 5);
+  EXPECT_EQ(window.folderTree->topLevelItemCount(), 5);
   EXPECT_EQ(window.SelectedFolder(), FolderKind::Inbox);
   EXPECT_EQ(window.Model().rowCount(), 0);
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("受信"));
@@ -198,8 +198,8 @@ TEST_F(MailListWindowTest, AFreshInstallShowsAnEmptyInboxAndNoImportFolder) {
 TEST_F(MailListWindowTest, TheImportFolderIsListedWhenItsHeaderFileExists) {
   ASSERT_TRUE(platform::WriteFileAtomic(store_.HeaderPath(FolderKind::Import), ""));
   MailListWindow& window = Window();
-  ASSERT_EQ(window.TreeView1->topLevelItemCount(), 6);
-  EXPECT_EQ(window.TreeView1->topLevelItem(5)->text(0), QString::fromUtf8("インポート"));
+  ASSERT_EQ(window.folderTree->topLevelItemCount(), 6);
+  EXPECT_EQ(window.folderTree->topLevelItem(5)->text(0), QString::fromUtf8("インポート"));
 }
 
 TEST_F(MailListWindowTest, EachFolderShowsItsCaptionAndNewestMailFirst) {
@@ -208,12 +208,12 @@ TEST_F(MailListWindowTest, EachFolderShowsItsCaptionAndNewestMailFirst) {
   MailListWindow& window = Window();
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"second", "first"}));
   EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("差出人"));
-  window.TreeView1Click(FolderKind::Sent);
+  window.ShowFolder(FolderKind::Sent);
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("送信済み"));
   EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QString::fromUtf8("宛先"));
   EXPECT_EQ(window.Model().rowCount(), 0);
   // The trash shows the senders of received mails beside the recipients of written ones.
-  window.TreeView1Click(FolderKind::Trash);
+  window.ShowFolder(FolderKind::Trash);
   EXPECT_EQ(window.Model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
             QString::fromUtf8("差出人/宛先"));
 }
@@ -233,7 +233,7 @@ TEST_F(MailListWindowTest, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsT
   EXPECT_TRUE(window.ControlHeader->isEnabled());
   EXPECT_TRUE(window.Menu_Re->isEnabled());
   EXPECT_FALSE(window.Menu_reEdit->isEnabled());
-  EXPECT_EQ(window.RichEdit1->toPlainText(), QString::fromUtf8("text of new"));
+  EXPECT_EQ(window.mailText->toPlainText(), QString::fromUtf8("text of new"));
 
   // Several selected: the single-mail commands go grey.
   window.SelectRows({0, 1});
@@ -246,7 +246,7 @@ TEST_F(MailListWindowTest, ShiftDeleteOnThreeMailsDeletesThemForGoodWithTheirFil
   AddInbox("stays", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({1, 2, 3});
-  QTest::keyClick(window.ListView1, Qt::Key_Delete, Qt::ShiftModifier);
+  QTest::keyClick(window.mailList, Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"stays"}));
   for (const std::string& file : attachments_) EXPECT_FALSE(platform::FileExists(file)) << file;
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Trash)));
@@ -258,36 +258,36 @@ TEST_F(MailListWindowTest, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNot
   AddInbox("a", "x@y.jp", MailStatus::Read, true);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  window.Menu_DeleteClick(Qt::NoModifier);
+  window.DeleteSelected(Qt::NoModifier);
   EXPECT_EQ(store_.RecordCount(FolderKind::Inbox), 0u);
   ASSERT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
   EXPECT_TRUE(platform::FileExists(attachments_[0]));
 
-  window.TreeView1Click(FolderKind::Trash);
+  window.ShowFolder(FolderKind::Trash);
   window.SelectRows({0});
-  window.Menu_DeleteClick(Qt::ShiftModifier);
+  window.DeleteSelected(Qt::ShiftModifier);
   EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
 
   // Emptying the trash is its own command, offered only on the trash, and
   // asks first: No (the default) keeps every mail.
-  window.PopupMenu2Popup();
+  window.PrepareFolderMenu();
   EXPECT_TRUE(window.puMnTrashEmpty->isEnabled());
   dialogs_.calls.clear();
-  window.puMnTrashEmptyClick();
+  window.EmptyTrash();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].kind, "Question");
   EXPECT_EQ(dialogs_.calls[0].text, Sj("ごみ箱のメールをすべて完全に削除します。よろしいですか？"));
   EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
   EXPECT_TRUE(platform::FileExists(attachments_[0]));
   dialogs_.yesNo = {true};
-  window.puMnTrashEmptyClick();
+  window.EmptyTrash();
   EXPECT_EQ(window.Model().rowCount(), 0);
   EXPECT_FALSE(platform::FileExists(attachments_[0]));
   dialogs_.calls.clear();
-  window.puMnTrashEmptyClick();  // nothing left to lose: nothing to ask
+  window.EmptyTrash();  // nothing left to lose: nothing to ask
   EXPECT_TRUE(dialogs_.calls.empty());
-  window.TreeView1Click(FolderKind::Inbox);
-  window.PopupMenu2Popup();
+  window.ShowFolder(FolderKind::Inbox);
+  window.PrepareFolderMenu();
   EXPECT_FALSE(window.puMnTrashEmpty->isEnabled());
 }
 
@@ -308,16 +308,16 @@ TEST_F(MailListWindowTest, DropsMoveOnlyWhereTheTargetTakesTheSource) {
   for (const Case& c : cases) {
     SCOPED_TRACE(FolderKeyword(c.target));
     const std::size_t before = store_.RecordCount(c.target);
-    window.TreeView1Click(FolderKind::Inbox);
+    window.ShowFolder(FolderKind::Inbox);
     window.SelectRows({0});
-    window.TreeView1DragDrop(c.target, Qt::NoModifier);
+    window.DropOnFolder(c.target, Qt::NoModifier);
     EXPECT_EQ(store_.RecordCount(FolderKind::Inbox), c.moves ? 0u : 1u);
     EXPECT_EQ(store_.RecordCount(c.target), before + (c.moves ? 1 : 0));
     if (c.moves) {
       // Back again by a drop from the target's own list.
-      window.TreeView1Click(c.target);
+      window.ShowFolder(c.target);
       window.SelectRows({0});
-      window.TreeView1DragDrop(FolderKind::Inbox, Qt::NoModifier);
+      window.DropOnFolder(FolderKind::Inbox, Qt::NoModifier);
       ASSERT_EQ(store_.RecordCount(FolderKind::Inbox), 1u);
     }
   }
@@ -326,11 +326,11 @@ TEST_F(MailListWindowTest, DropsMoveOnlyWhereTheTargetTakesTheSource) {
 TEST_F(MailListWindowTest, TheFirstClickOnTheSubjectSortsInReverseAndTheSecondInOrder) {
   for (const char* subject : {"b", "a", "C"}) AddInbox(subject, "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
-  window.ListView1ColumnClick(1);
+  window.SortByColumn(1);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"C", "b", "a"}));
-  window.ListView1ColumnClick(1);
+  window.SortByColumn(1);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"a", "b", "C"}));
-  window.ListView1ColumnClick(0);  // the icon column does not sort
+  window.SortByColumn(0);  // the icon column does not sort
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"a", "b", "C"}));
 }
 
@@ -348,35 +348,35 @@ TEST_F(MailListWindowTest, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   MailListWindow& window = Window();
   window.show();
   QApplication::processEvents();
-  QHeaderView* header = window.ListView1->header();
+  QHeaderView* header = window.mailList->header();
   const QString shown = window.Model().data(window.Model().index(0, 3), Qt::DisplayRole).toString();
   EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$").match(shown).hasMatch())
       << shown.toStdString();
   const QFont bold = window.Model().data(window.Model().index(0, 3), Qt::FontRole).value<QFont>();
   EXPECT_TRUE(bold.bold());
   // What a cell leaves for its text, as the view's style draws it.
-  const int textMargin = window.ListView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
-                                                                window.ListView1) + 1;
+  const int textMargin = window.mailList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                                                window.mailList) + 1;
   EXPECT_GE(header->sectionSize(3) - 2 * textMargin, QFontMetrics(bold).horizontalAdvance(shown));
-  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), window.ListView1->viewport()->width())
+  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), window.mailList->viewport()->width())
       << "the date is out of view";
   EXPECT_EQ(header->sortIndicatorSection(), -1) << "an arrow before any sort";
 
-  window.ListView1ColumnClick(3);  // oldest first
+  window.SortByColumn(3);  // oldest first
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"4", "5", "6", "7"}));
   EXPECT_EQ(header->sortIndicatorSection(), 3);
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
   window.SelectRows({1});
-  window.Menu_DeleteClick(Qt::NoModifier);
+  window.DeleteSelected(Qt::NoModifier);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"4", "6", "7"}));
-  window.ListView1ColumnClick(3);  // newest first
+  window.SortByColumn(3);  // newest first
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"7", "6", "4"}));
-  window.ListView1ColumnClick(0);  // the icon column sorts nothing and moves no arrow
+  window.SortByColumn(0);  // the icon column sorts nothing and moves no arrow
   EXPECT_EQ(header->sortIndicatorSection(), 3);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"7", "6", "4"}));
-  window.ListView1ColumnClick(1);
+  window.SortByColumn(1);
   EXPECT_EQ(header->sortIndicatorSection(), 1);
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
   window.hide();
@@ -416,21 +416,21 @@ TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
   QApplication::processEvents();
   window.SelectRows({kMails / 2});
   const std::string shown(window.Model().SubjectAt(kMails / 2));
-  const QString text = window.RichEdit1->toPlainText();
+  const QString text = window.mailText->toPlainText();
   ASSERT_EQ(text, QString::fromStdString("text of " + shown));
 
-  for (int click = 0; click < GetParam().clicks; ++click) window.ListView1ColumnClick(GetParam().column);
+  for (int click = 0; click < GetParam().clicks; ++click) window.SortByColumn(GetParam().column);
   QApplication::processEvents();
 
-  const QModelIndexList selected = window.ListView1->selectionModel()->selectedRows();
+  const QModelIndexList selected = window.mailList->selectionModel()->selectedRows();
   ASSERT_EQ(selected.size(), 1);
   EXPECT_EQ(std::string(window.Model().SubjectAt(selected[0].row())), shown);
-  EXPECT_EQ(window.ListView1->selectionModel()->currentIndex().row(), selected[0].row());
-  EXPECT_EQ(window.RichEdit1->toPlainText(), text);
-  const QRect place = window.ListView1->visualRect(selected[0]);
-  EXPECT_TRUE(window.ListView1->viewport()->rect().contains(place)) << "the shown mail is out of view";
+  EXPECT_EQ(window.mailList->selectionModel()->currentIndex().row(), selected[0].row());
+  EXPECT_EQ(window.mailText->toPlainText(), text);
+  const QRect place = window.mailList->visualRect(selected[0]);
+  EXPECT_TRUE(window.mailList->viewport()->rect().contains(place)) << "the shown mail is out of view";
 
-  QTest::keyClick(window.ListView1, Qt::Key_Delete);
+  QTest::keyClick(window.mailList, Qt::Key_Delete);
   const auto trash = store_.ReadHeaderRecords(FolderKind::Trash);
   ASSERT_EQ(trash.size(), 1u);
   EXPECT_EQ(trash[0].subject, shown);
@@ -457,7 +457,7 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   noticeHidden = 0;
   auto selectedSubjects = [&] {
     std::vector<std::string> subjects;
-    for (const QModelIndex& row : window.ListView1->selectionModel()->selectedRows()) {
+    for (const QModelIndex& row : window.mailList->selectionModel()->selectedRows()) {
       subjects.emplace_back(window.Model().SubjectAt(row.row()));
     }
     return subjects;
@@ -472,8 +472,8 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {1, 0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
-  EXPECT_EQ(window.RichEdit1->toPlainText(), QString("text of c"));
-  window.Menu_ReClick();
+  EXPECT_EQ(window.mailText->toPlainText(), QString("text of c"));
+  window.Reply();
   EXPECT_EQ(composition_.Title->text(), QString("Re: c"));
   EXPECT_EQ(composition_.ReplyIndex, 0u);
 
@@ -491,10 +491,10 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_TRUE(selectedSubjects().empty());
-  EXPECT_TRUE(window.RichEdit1->toPlainText().isEmpty());
+  EXPECT_TRUE(window.mailText->toPlainText().isEmpty());
   EXPECT_FALSE(window.ControlHeader->isEnabled());
   host_.carriers.clear();
-  window.Menu_ReClick();
+  window.Reply();
   EXPECT_TRUE(host_.carriers.empty()) << "answered a mail the list no longer shows";
 }
 
@@ -502,24 +502,24 @@ TEST_F(MailListWindowTest, TheHeaderButtonStepsThroughTheModesAndBackAfterThreeP
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const std::vector<QString> shown = {window.RichEdit1->toPlainText()};
-  window.ControlHeaderClick();
-  const QString fields = window.RichEdit1->toPlainText();
+  const std::vector<QString> shown = {window.mailText->toPlainText()};
+  window.SwitchHeaders();
+  const QString fields = window.mailText->toPlainText();
   EXPECT_TRUE(fields.startsWith("Subject: s\nDate: ")) << fields.toStdString();
   EXPECT_TRUE(fields.contains("From: x@y.jp")) << fields.toStdString();
   EXPECT_FALSE(fields.contains("To: ")) << fields.toStdString();
-  window.ControlHeaderClick();
-  EXPECT_TRUE(window.RichEdit1->toPlainText().contains("Content-Type: text/plain"));
-  window.ControlHeaderClick();
+  window.SwitchHeaders();
+  EXPECT_TRUE(window.mailText->toPlainText().contains("Content-Type: text/plain"));
+  window.SwitchHeaders();
   EXPECT_EQ(window.CurrentHeaderMode(), HeaderMode::TextOnly);
-  EXPECT_EQ(window.RichEdit1->toPlainText(), shown[0]);
+  EXPECT_EQ(window.mailText->toPlainText(), shown[0]);
 }
 
 TEST_F(MailListWindowTest, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideTheStore) {
   AddInbox("a", "x@y.jp", MailStatus::Read, true);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  window.ListView2DblClick(0);
+  window.OpenAttachment(0);
   ASSERT_EQ(shell_.opened.size(), 1u);
   EXPECT_EQ(shell_.opened[0], attachments_[0]);
 
@@ -529,9 +529,9 @@ TEST_F(MailListWindowTest, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideT
   ASSERT_TRUE(platform::WriteFileAtomic(outside, "x"));
   ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header, BodyRecord{{{"X-Attachments-File: ", outside}}, "t"}),
             StoreResult::Done);
-  window.TreeView1Click(FolderKind::Inbox);
+  window.ShowFolder(FolderKind::Inbox);
   window.SelectRows({0});
-  window.ListView2DblClick(0);
+  window.OpenAttachment(0);
   EXPECT_EQ(shell_.opened.size(), 1u);
 }
 
@@ -559,19 +559,19 @@ TEST_F(MailListWindowTest, AMailWithAttachmentsShowsItsTextInEveryHeaderMode) {
                             Shown{FolderKind::Sent, "text of sent", "plan.txt"}}) {
     for (HeaderMode mode : {HeaderMode::TextOnly, HeaderMode::MainFields, HeaderMode::Whole}) {
       SCOPED_TRACE(std::string(mail.text) + " in mode " + std::to_string(static_cast<int>(mode)));
-      window.TreeView1Click(mail.folder);
+      window.ShowFolder(mail.folder);
       window.SelectRows({0});
-      while (window.CurrentHeaderMode() != mode) window.ControlHeaderClick();
-      window.TreeView1Click(mail.folder);  // the mode outlives the selection
+      while (window.CurrentHeaderMode() != mode) window.SwitchHeaders();
+      window.ShowFolder(mail.folder);  // the mode outlives the selection
       window.SelectRows({0});
-      const QString text = window.RichEdit1->toPlainText();
+      const QString text = window.mailText->toPlainText();
       EXPECT_TRUE(text.contains(mail.text)) << text.toStdString();
       EXPECT_EQ(text.contains("Subject: "), mode != HeaderMode::TextOnly) << text.toStdString();
       if (mode != HeaderMode::MainFields) {
         EXPECT_EQ(text.contains("X-Attachments-File: "), mode == HeaderMode::Whole) << text.toStdString();
       }
-      ASSERT_EQ(window.ListView2->count(), 1);
-      EXPECT_EQ(window.ListView2->item(0)->text(), QString(mail.file));
+      ASSERT_EQ(window.attachmentList->count(), 1);
+      EXPECT_EQ(window.attachmentList->item(0)->text(), QString(mail.file));
     }
   }
 }
@@ -581,13 +581,13 @@ TEST_F(MailListWindowTest, AnAttachmentNobodyCanOpenIsReportedAndCanBeSavedElsew
   MailListWindow& window = Window();
   window.SelectRows({0});
   shell_.answer = false;
-  window.ListView2DblClick(0);
+  window.OpenAttachment(0);
   ASSERT_EQ(Errors().size(), 1u);
   EXPECT_NE(Errors()[0].find(attachments_[0]), std::string::npos);
 
   EXPECT_EQ(window.saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
   dialogs_.folders = {outside_.Path()};
-  window.ListView2->setCurrentRow(0);
+  window.attachmentList->setCurrentRow(0);
   window.saveAttachmentAs->trigger();
   EXPECT_EQ(platform::ReadFile(outside_.Path() + "a.txt").value_or(""), "bytes");
 }
@@ -601,13 +601,13 @@ TEST_F(MailListWindowTest, TheSenderOfferedToTheAddressBookComesFromTheSelectedF
   AddInbox("bare", "bare@x.jp", MailStatus::Read);
   MailListWindow& window = Window();
 
-  window.TreeView1Click(FolderKind::Import);
+  window.ShowFolder(FolderKind::Import);
   window.SelectRows({0});
   ASSERT_TRUE(window.JoinAddressBook->isEnabled());
-  window.JoinAddressBookClick();
-  window.TreeView1Click(FolderKind::Inbox);
+  window.AddSenderToAddressBook();
+  window.ShowFolder(FolderKind::Inbox);
   window.SelectRows({0});  // "bare", the newest
-  window.JoinAddressBookClick();
+  window.AddSenderToAddressBook();
   using Offer = std::pair<std::string, std::string>;
   EXPECT_EQ(offered_, (std::vector<Offer>{{Sj("山田 花子"), "hanako@example.jp"}, {"", "bare@x.jp"}}));
 }
@@ -619,10 +619,10 @@ TEST_F(MailListWindowTest, SendSendsTheWholeOutboxOverOneSessionAndTheCharacters
   server.Do(testing::SmtpSink(log)).Start();
   settings_.smtpPort = server.PortText();
   MailListWindow& window = Window();
-  window.TreeView1Click(FolderKind::Outbox);
+  window.ShowFolder(FolderKind::Outbox);
   EXPECT_EQ(window.Model().rowCount(), 3);
 
-  window.MailSendClick();
+  window.SendOutbox();
   EXPECT_FALSE(window.MailSend->isEnabled());
   ASSERT_TRUE(RunUntil([&] { return commands_.SendEnabled() && server.Finished(); }));
   EXPECT_TRUE(window.MailSend->isEnabled());
@@ -637,7 +637,7 @@ TEST_F(MailListWindowTest, SendSendsTheWholeOutboxOverOneSessionAndTheCharacters
   EXPECT_TRUE(Errors().empty());
 
   // An empty outbox: the button does nothing.
-  window.MailSendClick();
+  window.SendOutbox();
   EXPECT_TRUE(window.MailSend->isEnabled());
 }
 
@@ -646,7 +646,7 @@ TEST_F(MailListWindowTest, AFailedOutboxRunEndsThroughTheCommonErrorRoutineSayin
   const std::string port = std::to_string(test::ScriptedServer::ClosedPort());
   settings_.smtpPort = port;
   MailListWindow& window = Window();
-  window.MailSendClick();
+  window.SendOutbox();
   ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
   ASSERT_EQ(Errors().size(), 1u);
   const std::string shown = SjisToUtf8(Errors()[0]);
@@ -661,7 +661,7 @@ TEST_F(MailListWindowTest, ImportingAnEmlPutsItInTheInboxUnreadAndShowsItAndRefu
   ASSERT_TRUE(platform::WriteFileAtomic(eml, "From: a@x.jp\r\nSubject: imported\r\n\r\nhello\r\n"));
   MailListWindow& window = Window();
   dialogs_.paths = {eml};
-  window.importMenuClick();
+  window.Import();
   const auto inbox = store_.ReadHeaderRecords(FolderKind::Inbox);
   ASSERT_EQ(inbox.size(), 1u);
   EXPECT_EQ(inbox[0].status, StatusWord(MailStatus::Unread));
@@ -671,7 +671,7 @@ TEST_F(MailListWindowTest, ImportingAnEmlPutsItInTheInboxUnreadAndShowsItAndRefu
   const std::string junk = outside_.Path() + "junk.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(junk, "no header that ends"));
   dialogs_.paths = {junk};
-  window.importMenuClick();
+  window.Import();
   EXPECT_EQ(Errors(), (std::vector<std::string>{Sj("ファイルの内部形式が不正です")}));
   EXPECT_EQ(store_.RecordCount(FolderKind::Inbox), 1u);
 }
@@ -680,9 +680,9 @@ TEST_F(MailListWindowTest, ReEditingAnOutboxMailAndQueueingItAgainLeavesOneCopy)
   Queue("first");
   Queue("second");
   MailListWindow& window = Window();
-  window.TreeView1Click(FolderKind::Outbox);
+  window.ShowFolder(FolderKind::Outbox);
   window.SelectRows({1});  // "first"
-  window.Menu_reEditClick();
+  window.ReEdit();
   EXPECT_EQ(host_.carriers, (std::vector<std::string>{host_.characterId}));
   const auto outbox = store_.ReadHeaderRecords(FolderKind::Outbox);
   ASSERT_EQ(outbox.size(), 2u);
@@ -691,12 +691,12 @@ TEST_F(MailListWindowTest, ReEditingAnOutboxMailAndQueueingItAgainLeavesOneCopy)
   EXPECT_EQ(window.Model().rowCount(), 2);
 
   // From the kept folder the original stays.
-  window.TreeView1Click(FolderKind::Outbox);
+  window.ShowFolder(FolderKind::Outbox);
   window.SelectRows({0});
-  window.TreeView1DragDrop(FolderKind::Kept, Qt::NoModifier);
-  window.TreeView1Click(FolderKind::Kept);
+  window.DropOnFolder(FolderKind::Kept, Qt::NoModifier);
+  window.ShowFolder(FolderKind::Kept);
   window.SelectRows({0});
-  window.Menu_reEditClick();
+  window.ReEdit();
   EXPECT_EQ(store_.RecordCount(FolderKind::Kept), 1u);
   EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 2u);
 }
@@ -713,7 +713,7 @@ TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotTheP
   host_.fileAtOnce = false;
   MailListWindow& window = Window();
   window.SelectRows({0});
-  window.Menu_ReClick();
+  window.Reply();
   EXPECT_EQ(host_.carriers, (std::vector<std::string>{host_.characterId}));
   EXPECT_EQ(composition_.Title->text(), QString("Re: s"));
   EXPECT_EQ(platform::FromQString(composition_.Add_s->text()), Sj("花子 <hanako@example.jp>"));
@@ -722,7 +722,7 @@ TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotTheP
   EXPECT_FALSE(composition_.ReplyMode) << "the reply mode outlived the opening";
 
   // Forwarding: no recipient and "Fwd: ".
-  window.Menu_ForwardClick();
+  window.Forward();
   EXPECT_EQ(composition_.Title->text(), QString("Fwd: Re: s"));
   EXPECT_TRUE(composition_.Add_s->text().isEmpty());
   EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
@@ -731,14 +731,14 @@ TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotTheP
 TEST_F(MailListWindowTest, ANewMailStartsEmptyOrWithTheSignatureWhenItsSwitchIsOn) {
   MailListWindow& window = Window();
   composition_.Title->setText("left over");
-  window.New_MailClick();
+  window.WriteNewMail();
   EXPECT_TRUE(composition_.Title->text().isEmpty());
   EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().isEmpty());
   composition_.hide();
 
   settings_.mailSign = true;
   settings_.signature = {"--", Sj("山田太郎")};
-  window.New_MailClick();
+  window.WriteNewMail();
   EXPECT_EQ(composition_.MailBodyEdit->toPlainText(), QString::fromUtf8("\n\n--\n山田太郎"));
   composition_.hide();
 }
@@ -766,10 +766,10 @@ TEST_F(MailListWindowTest, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const QString shown = window.RichEdit1->toPlainText();
+  const QString shown = window.mailText->toPlainText();
   dialogs_.paths = {outside_.Path() + "saved"};
-  window.mnSaveAsClick();
-  EXPECT_EQ(window.RichEdit1->toPlainText(), shown) << "saving changed what the pane shows";
+  window.SaveAs();
+  EXPECT_EQ(window.mailText->toPlainText(), shown) << "saving changed what the pane shows";
   const auto saved = platform::ReadFile(outside_.Path() + "saved.txt");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, window.CurrentMailText() + "\r\n");
@@ -785,8 +785,8 @@ TEST_F(MailListWindowTest, SavingUnderTheMessageFilterWritesAStandardMessage) {
   window.SelectRows({0});
   dialogs_.paths = {outside_.Path() + "as message", outside_.Path() + "as text"};
   dialogs_.chosenFilters = {0, 1};
-  window.mnSaveAsClick();
-  window.mnSaveAsClick();
+  window.SaveAs();
+  window.SaveAs();
   const auto message = platform::ReadFile(outside_.Path() + "as message.eml");
   ASSERT_TRUE(message.has_value());
   EXPECT_NE(message->find("\r\nFrom: Alice <alice@example.test>\r\n"), std::string::npos) << *message;
@@ -800,7 +800,7 @@ TEST_F(MailListWindowTest, TheWindowGeometryIsKeptInTheSettingsFile) {
   MailListWindow& window = Window();
   window.show();
   window.setGeometry(40, 50, 500, 400);
-  window.Exit1Click();
+  window.CloseList();
   EXPECT_FALSE(window.isVisible());
   platform::IniFile file(ini_);
   EXPECT_EQ(file.ReadInteger("Window", "Width", 0), 500);
@@ -842,12 +842,12 @@ TEST_F(MailListWindowTest, SendDeliversThreeMailsQueuedInTheCompositionWindowThr
     composition_.Add_s->setText(QString::fromStdString(test::MailServers::Address("alice")));
     composition_.Title->setText(QString::fromUtf8("後で送るメール") + QString::number(n));
     composition_.MailBodyEdit->setPlainText(QString::fromStdString(line + std::to_string(n)));
-    composition_.Label6Click();
+    composition_.SendLater();
   }
   MailListWindow& window = Window();
-  window.TreeView1Click(FolderKind::Outbox);
+  window.ShowFolder(FolderKind::Outbox);
   ASSERT_EQ(window.Model().rowCount(), 3);
-  window.MailSendClick();
+  window.SendOutbox();
   ASSERT_TRUE(RunUntil([&] { return commands_.SendEnabled() || !Errors().empty(); }, 60s));
   EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(window.Model().rowCount(), 0);
@@ -883,17 +883,17 @@ TEST_F(MailListWindowTest, ScreenshotsOfEveryFolder) {
   MailListWindow& window = Window();
   window.show();
   window.resize(900, 560);
-  window.TreeView1Click(FolderKind::Inbox);
+  window.ShowFolder(FolderKind::Inbox);
   window.SelectRows({1});
   QApplication::processEvents();
   ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-inbox.png"));
   window.SelectRows({0, 2});
-  window.TreeView1DragDrop(FolderKind::Kept, Qt::NoModifier);
+  window.DropOnFolder(FolderKind::Kept, Qt::NoModifier);
   window.SelectRows({0});
-  window.TreeView1DragDrop(FolderKind::Trash, Qt::NoModifier);
+  window.DropOnFolder(FolderKind::Trash, Qt::NoModifier);
   for (FolderKind shown : {FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept, FolderKind::Trash,
                            FolderKind::Import}) {
-    window.TreeView1Click(shown);
+    window.ShowFolder(shown);
     if (window.Model().rowCount() > 0) window.SelectRows({0});
     QApplication::processEvents();
     ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-" + FolderKeyword(shown) + ".png"));

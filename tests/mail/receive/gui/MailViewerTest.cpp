@@ -56,7 +56,7 @@ class AnswerSubject : public Viewer, public ::testing::WithParamInterface<Subjec
 
 TEST_P(AnswerSubject, KeepsAnAnswersSubjectAndPrefixesAnyOther) {
   Show(GetParam().subject, "text");
-  viewer_->Label1Click();
+  viewer_->ReplyNow();
   EXPECT_EQ(AnsweredSubject(), GetParam().answered);
 }
 
@@ -69,10 +69,10 @@ INSTANTIATE_TEST_SUITE_P(Subjects, AnswerSubject,
 
 TEST_F(Viewer, AnAnswerQuotesEveryLineInGreenAndTakesTheMailsIds) {
   Show("hello", "first\r\nsecond\r\nthird");
-  viewer_->Label1Click();
+  viewer_->ReplyNow();
 
   EXPECT_EQ(composition_->Add_s->text(), "hanako@example.jp");
-  EXPECT_EQ(composition_->EditInRelpyTo, "<m@example.jp>");
+  EXPECT_EQ(composition_->EditInReplyTo, "<m@example.jp>");
   EXPECT_EQ(composition_->EditReferences, "<r@example.jp>,<m@example.jp>");
   EXPECT_EQ(composition_->MailBodyEdit->toPlainText(), "> first\n> second\n> third\n");
   QTextBlock block = composition_->MailBodyEdit->document()->begin();
@@ -102,7 +102,7 @@ TEST_F(Viewer, TheSenderShowsItsNameUnquotedAndTheAnswerGoesToAValidRecipient) {
     SCOPED_TRACE(c.from);
     Show("hello", "text", c.from);
     EXPECT_EQ(platform::FromQString(viewer_->senderEdit->text()), c.shown);
-    viewer_->Label1Click();
+    viewer_->ReplyNow();
     EXPECT_EQ(platform::FromQString(composition_->Add_s->text()), c.to);
   }
 }
@@ -110,7 +110,7 @@ TEST_F(Viewer, TheSenderShowsItsNameUnquotedAndTheAnswerGoesToAValidRecipient) {
 TEST_F(Viewer, WithoutTheCharacterInTheHutTheAnswerIsRefusedAndTheMailStays) {
   Show("hello", "text");
   viewer_->show();
-  viewer_->Label1Click();
+  viewer_->ReplyNow();
   EXPECT_EQ(Dialogs("Error"), std::vector<std::string>{kNoCharacter});
   EXPECT_TRUE(viewer_->isVisible());
   EXPECT_FALSE(composition_->isVisible());
@@ -135,7 +135,7 @@ TEST_F(Viewer, AMailPositionOffTheScreenMovesToItsCentreBeforeTheAnswerOpens) {
   for (const Case& one : cases) {
     hut_->MailPosition() = one.stored;
     Show("hello", "text");
-    viewer_->Label1Click();
+    viewer_->ReplyNow();
     EXPECT_EQ(hut_->MailPosition(), one.used) << one.stored.x << "," << one.stored.y;
     EXPECT_EQ(composition_->pos(), QPoint(one.used.x + 46, one.used.y - 50));
   }

@@ -133,14 +133,14 @@ class ReceivingWindowsTest : public ::testing::Test {
     errors_.hooks.hideProgress = hideProgress;
 
     HutLinks links;
-    links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
-    links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
+    links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
+    links.receivePeriodically = [this] { receiving_->Receive(ReceiveTrigger::Periodic); };
     links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
     links.clearReceivingFlag = [this] { progress_.SetShowSwitch(false); };
     hut_->SetLinks(std::move(links));
 
-    viewerScript_ = std::make_unique<ShowScript>(*viewer_, [this] { viewer_->Label2Click(); });
-    compositionScript_ = std::make_unique<ShowScript>(*composition_, [this] { composition_->Label4Click(); });
+    viewerScript_ = std::make_unique<ShowScript>(*viewer_, [this] { viewer_->ReplyLater(); });
+    compositionScript_ = std::make_unique<ShowScript>(*composition_, [this] { composition_->Cancel(); });
 
     CharacterWindow& out = Window(hut_->ItemCount() - 1);
     out.move(kStood.x, kStood.y);
@@ -164,7 +164,7 @@ class ReceivingWindowsTest : public ::testing::Test {
     QCoreApplication::processEvents();
   }
   void RunManual() {
-    Run([this] { hut_->cmMailRcvClick(); });
+    Run([this] { hut_->ReceiveMail(); });
   }
 
   std::vector<std::string> Dialogs(const std::string& kind) const {

@@ -29,7 +29,7 @@ TEST_F(Composition, EveryOpenerStartsFromAnEmptyWindow) {
   window_.Title->setText("old");
   window_.MailBodyEdit->setPlainText("old body");
   window_.AddAttachment(UserFile("a.txt", "a"));
-  window_.EditInRelpyTo = "<r@x>";
+  window_.EditInReplyTo = "<r@x>";
   window_.EditReferences = "<r@x>";
   window_.PackagePath = "/p/MofutanData.mfd";
   window_.CharacterId = "<c>";
@@ -44,7 +44,7 @@ TEST_F(Composition, EveryOpenerStartsFromAnEmptyWindow) {
   EXPECT_TRUE(window_.MailBodyEdit->toPlainText().isEmpty());
   EXPECT_TRUE(window_.AttachmentPaths().empty());
   EXPECT_EQ(window_.attachmentList->count(), 0);
-  EXPECT_TRUE(window_.EditInRelpyTo.empty());
+  EXPECT_TRUE(window_.EditInReplyTo.empty());
   EXPECT_TRUE(window_.EditReferences.empty());
   EXPECT_TRUE(window_.PackagePath.empty());
   EXPECT_TRUE(window_.CharacterId.empty());
@@ -80,14 +80,14 @@ TEST_F(Composition, SendingWithoutRecipientSaysSoAndKeepsTheMail) {
   WriteCarriedMail();
   window_.Add_s->setText("   ");
   window_.show();
-  window_.Label1Click();
+  window_.SendOut();
   EXPECT_EQ(Errors(), std::vector<std::string>{Sj("宛先が指定されていません")});
   EXPECT_TRUE(window_.isVisible());
   EXPECT_TRUE(commands_.SendEnabled());
   EXPECT_EQ(progressShown_, 0);
   EXPECT_EQ(window_.Title->text(), QString::fromUtf8("こんにちは"));
 
-  window_.Label6Click();
+  window_.SendLater();
   EXPECT_EQ(Errors().size(), 2u);
   EXPECT_TRUE(window_.isVisible());
   EXPECT_TRUE(StoreFile(FolderKind::Outbox).empty());
@@ -96,7 +96,7 @@ TEST_F(Composition, SendingWithoutRecipientSaysSoAndKeepsTheMail) {
 TEST_F(Composition, SendingIsRefusedWhileAnotherTransferRuns) {
   WriteCarriedMail();
   commands_.SetSendEnabled(false);
-  window_.Label1Click();
+  window_.SendOut();
   EXPECT_FALSE(window_.Sender().Busy());
   EXPECT_EQ(progressShown_, 0);
   EXPECT_TRUE(dialogs_.calls.empty());
@@ -111,7 +111,7 @@ TEST_F(Composition, ACompletedSendLetsTheCarrierLeaveAndClosesWithOk) {
   bool disabledWhileSending = false;
 
   const int result = RunModal(window_, [&] {
-    window_.Label1Click();
+    window_.SendOut();
     disabledWhileSending = !commands_.SendEnabled();
   });
   server.Finish();
@@ -157,7 +157,7 @@ TEST_F(Composition, ARefusedMailWaitsInTheOutboxAndTheCharacterStaysHome) {
   window_.ReplyMode = true;
   window_.ReEditMode = true;
 
-  const int result = RunModal(window_, [&] { window_.Label1Click(); });
+  const int result = RunModal(window_, [&] { window_.SendOut(); });
   ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
   server.Finish();
 
@@ -190,13 +190,13 @@ TEST_F(Composition, AnAttachmentGoneBeforeSendingIsNamedAndTheMailStaysInTheWind
   bool stillOpen = false;
   std::string to;
   const int result = RunModal(window_, [&] {
-    window_.Label1Click();
+    window_.SendOut();
     ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
     stillOpen = window_.isVisible();
     to = platform::FromQString(window_.Add_s->text());
     EXPECT_TRUE(commands_.SendEnabled());
     EXPECT_EQ(progressShown_, progressHidden_);
-    window_.Label4Click();
+    window_.Cancel();
   });
 
   EXPECT_TRUE(stillOpen);
@@ -217,11 +217,11 @@ TEST_F(Composition, AMailOnItsWayIsNeitherFiledAgainNorCancelled) {
   WriteCarriedMail();
   bool busy = false;
   const int result = RunModal(window_, [&] {
-    window_.Label1Click();
+    window_.SendOut();
     RunUntil([] { return false; }, std::chrono::milliseconds(100));
     busy = window_.Sender().Busy();
-    window_.Label6Click();
-    window_.Label4Click();
+    window_.SendLater();
+    window_.Cancel();
     QTest::keyClick(&window_, Qt::Key_Escape);
     EXPECT_TRUE(window_.isVisible());
     window_.Sender().Abort();
@@ -237,7 +237,7 @@ TEST_F(Composition, SendLaterFilesTheMailAndTheCharacterStays) {
   WriteCarriedMail();
   window_.ReEditMode = true;
   window_.show();
-  window_.Label6Click();
+  window_.SendLater();
 
   EXPECT_FALSE(window_.isVisible());
   EXPECT_EQ(window_.result(), QDialog::Rejected);
@@ -266,7 +266,7 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   const std::string kept = UserFile("photo.jpg", "jpeg");
   const std::string other = UserFile("notes.txt", "notes");
   dialogs_.paths.push_back(kept);
-  window_.Label7Click();
+  window_.Attach();
   window_.AddAttachment(other);
   ASSERT_EQ(window_.attachmentList->count(), 2);
 
@@ -277,10 +277,10 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   EXPECT_EQ(shell_.opened.size(), 1u) << "a vanished file is not opened";
 
   window_.attachmentList->setCurrentRow(1);
-  window_.PopupMenu1Popup();
+  window_.PrepareAttachmentMenu();
   EXPECT_TRUE(window_.pumnDelete->isEnabled());
   dialogs_.yesNo = {false};
-  window_.pumnDeleteClick();
+  window_.RemoveAttachments();
   EXPECT_EQ(window_.AttachmentPaths().size(), 2u);
   EXPECT_EQ(dialogs_.calls.back().text, Sj("ファイルを添付から外してよろしいですか"));
   EXPECT_EQ(dialogs_.calls.back().caption, Sj("確認"));
@@ -292,7 +292,7 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   EXPECT_EQ(window_.attachmentList->item(0)->text(), "photo.jpg");
 
   window_.attachmentList->clearSelection();
-  window_.PopupMenu1Popup();
+  window_.PrepareAttachmentMenu();
   EXPECT_FALSE(window_.pumnDelete->isEnabled());
 }
 
