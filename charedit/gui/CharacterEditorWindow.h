@@ -50,12 +50,12 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
   void RefreshPictureList() override { AddScenePicture(); }
 
   // Commands, named after the buttons.
-  void CreateScene();  // "新規シーンの作成"
-  void RemoveScene();  // "シーンを削除"
-  void AddScenePicture();  // "画像を追加"
+  void CreateScene();         // "新規シーンの作成"
+  void RemoveScene();         // "シーンを削除"
+  void AddScenePicture();     // "画像を追加"
   void RemoveScenePicture();  // "画像を削除"
-  void Accept();  // "OK"
-  void Cancel();  // "取り消し"
+  void Accept();              // "OK"
+  void Cancel();              // "取り消し"
   // A scene chosen in the scene list (-1: none).
   void ChooseScene(int index);
 

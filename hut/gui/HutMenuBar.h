@@ -67,20 +67,20 @@ class HutMenuBar final : public QObject {
   const HutMenu& State() const { return menu_; }
 
   // Controls.
-  QWidget* fileMenuHolder;     // holds fileMenuLabel
-  QWidget* helpMenuHolder;     // holds helpMenuLabel
-  MenuLabel* fileMenuLabel;   // "ファイル(&F)"
-  MenuLabel* helpMenuLabel;   // "ヘルプ(&H)"
+  QWidget* fileMenuHolder;   // holds fileMenuLabel
+  QWidget* helpMenuHolder;   // holds helpMenuLabel
+  MenuLabel* fileMenuLabel;  // "ファイル(&F)"
+  MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
   QLabel* closePicture;      // close button picture
-  QWidget* closeButton;     // transparent, over closePicture; takes the mouse
+  QWidget* closeButton;      // transparent, over closePicture; takes the mouse
   QWidget* mnFileMenuPanel;
   QWidget* mnHelpMenuPanel;
-  MenuLabel* mailListItem;   // メール一覧
-  MenuLabel* newCharacterItem;   // 新規キャラクター
-  MenuLabel* receiveMailItem;  // メール受信
-  MenuLabel* closeItem;   // 閉じる
-  MenuLabel* helpItem;   // ヘルプ
-  MenuLabel* versionItem;   // バージョン情報
+  MenuLabel* mailListItem;      // メール一覧
+  MenuLabel* newCharacterItem;  // 新規キャラクター
+  MenuLabel* receiveMailItem;   // メール受信
+  MenuLabel* closeItem;         // 閉じる
+  MenuLabel* helpItem;          // ヘルプ
+  MenuLabel* versionItem;       // バージョン情報
   QTimer* CheckMouseLeaveTimer;
 
  protected:

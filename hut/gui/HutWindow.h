@@ -116,10 +116,10 @@ class HutWindow final : public QWidget,
   // Client size and the panels of the layout, in pixels.
   static constexpr int kWidth = 444;
   static constexpr int kHeight = 354;
-  static constexpr int kRoofHeight = 97;   // roofPanel
-  static constexpr int kSideWidth = 50;    // leftStrip, rightStrip
-  static constexpr int kMenuHeight = 25;   // menuStrip
-  static constexpr int kRoofRise = 100;    // the roof's apex above roofPanel's top
+  static constexpr int kRoofHeight = 97;  // roofPanel
+  static constexpr int kSideWidth = 50;   // leftStrip, rightStrip
+  static constexpr int kMenuHeight = 25;  // menuStrip
+  static constexpr int kRoofRise = 100;   // the roof's apex above roofPanel's top
   static constexpr int kTrayIconId = 714;
 
   // `edges` is shared by every character window and must outlive the hut.
@@ -245,14 +245,14 @@ class HutWindow final : public QWidget,
   const QRegion& HutRegion() const { return hutRegion_; }
 
   // Controls.
-  QWidget* roofPanel;  // roof
-  QWidget* leftStrip;  // left strip, outside the shape
-  QWidget* rightStrip;  // right strip, outside the shape
-  QWidget* bodyPanel;  // body
-  QWidget* menuStrip;  // menu bar strip
+  QWidget* roofPanel;        // roof
+  QWidget* leftStrip;        // left strip, outside the shape
+  QWidget* rightStrip;       // right strip, outside the shape
+  QWidget* bodyPanel;        // body
+  QWidget* menuStrip;        // menu bar strip
   MenuLabel* fileMenuLabel;  // "ファイル(&F)"
   MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
-  QLabel* closePicture;     // close button picture
+  QLabel* closePicture;      // close button picture
   QListWidget* characterList;
   QMenu* characterListMenu;
   QAction* cmOut;

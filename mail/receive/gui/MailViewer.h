@@ -59,7 +59,7 @@ class MailViewer final : public SpeechBubbleWindow {
   // after "後で返信".
   int ShowModal();
 
-  void ReplyNow();  // "返信"
+  void ReplyNow();    // "返信"
   void ReplyLater();  // "後で返信"
   void OpenAttachment(int row);
   // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.

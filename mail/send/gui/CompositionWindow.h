@@ -105,11 +105,11 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   void AddAttachment(const std::string& path);
 
   // Commands of the label buttons and the attachment list.
-  void SendOut();  // "送る"
-  void SendLater();  // "後で送る"
-  void Cancel();  // "取り消し"
-  void ChooseRecipients();  // "宛先"
-  void Attach();  // "添付" and "添付(&A)"
+  void SendOut();            // "送る"
+  void SendLater();          // "後で送る"
+  void Cancel();             // "取り消し"
+  void ChooseRecipients();   // "宛先"
+  void Attach();             // "添付" and "添付(&A)"
   void RemoveAttachments();  // "削除(&D)" and the Delete key
   void OpenAttachment(int row);
   void PrepareAttachmentMenu();
