@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/DateTime.h"
-#include "roster/CharData.h"
+#include "roster/CharacterRecord.h"
 #include "roster/CharacterRegistry.h"
 
 namespace mf {
@@ -20,7 +20,7 @@ enum class IconFate {
 };
 
 // What the character rules need from the hut window: its list items (each
-// with its TCharData and icon), its character window slots (CharacterWindows) and
+// with its CharacterRecord and icon), its character window slots (CharacterWindows) and
 // the other windows it talks to. Rows are list positions.
 class HutView {
  public:
@@ -28,11 +28,11 @@ class HutView {
 
   // The list.
   virtual int ItemCount() const = 0;
-  virtual TCharData& ItemData(int row) = 0;
+  virtual CharacterRecord& ItemData(int row) = 0;
   virtual int SelectedRow() const = 0;  // -1 when no item is selected
   // Appends an item with its record; its icon is the picture at
   // `iconPath`, masked with the colour of its pixel (0, 0).
-  virtual void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) = 0;
+  virtual void AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) = 0;
   virtual void DeleteItem(int row, IconFate icon) = 0;
   virtual void SetItemCaption(int row, const std::string& caption) = 0;
   virtual void ArrangeIcons() = 0;

@@ -299,12 +299,12 @@ CharacterItem* HutWindow::AddCharacter(const std::string& name, const std::strin
                                    const std::string& id, bool out, const std::string& iconPath,
                                    int slot) {
   if (slot < 0) slot = static_cast<int>(characterWindows_.size());
-  AddItem(name, TCharData{folder, id, out, slot}, iconPath);
+  AddItem(name, CharacterRecord{folder, id, out, slot}, iconPath);
   CreateCharacterWindow(slot, id, folder);
   return Item(ItemCount() - 1);
 }
 
-void HutWindow::AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) {
+void HutWindow::AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) {
   auto* item = new CharacterItem(platform::ToQString(caption), data);
   characterList->addItem(item);
   // An unreadable picture leaves the character without an icon rather than
@@ -349,7 +349,7 @@ void HutWindow::SetItemCaption(int row, const std::string& caption) {
 
 void HutWindow::ArrangeIcons() { characterList->doItemsLayout(); }
 
-TCharData& HutWindow::ItemData(int row) { return Item(row)->data; }
+CharacterRecord& HutWindow::ItemData(int row) { return Item(row)->data; }
 
 int HutWindow::SelectedRow() const {
   CharacterItem* item = SelectedItem();
@@ -631,7 +631,7 @@ void HutWindow::EditCharacter() {
   CharacterItem* item = SelectedItem();
   if (!item || !characterEditor_) return;
   // Copied: the item may change while the editor is open.
-  const TCharData data = item->data;
+  const CharacterRecord data = item->data;
   making_.Evolve(platform::FromQString(item->text()), data, senderAddress_ ? senderAddress_() : "",
                  *characterEditor_);
 }
@@ -639,7 +639,7 @@ void HutWindow::EditCharacter() {
 void HutWindow::HaveChild() {
   CharacterItem* item = SelectedItem();
   if (!item || !characterEditor_) return;
-  const TCharData data = item->data;
+  const CharacterRecord data = item->data;
   making_.GiveBirth(platform::FromQString(item->text()), data, senderAddress_ ? senderAddress_() : "",
                     *characterEditor_);
 }
@@ -742,7 +742,7 @@ bool HutWindow::SendMailBy(CharacterItem* item) {
   // could still be reached through the keyboard of another window.
   if (!item || !Composer() || Composer()->Composing()) return false;
   // The item goes from the list if the character leaves with the mail.
-  const TCharData data = item->data;
+  const CharacterRecord data = item->data;
 
   const std::optional<std::string> package = PrepareCarrierPackage(data.folder);
   if (!package) {
@@ -795,7 +795,7 @@ CarrierRef HutWindow::LendCharacter(const std::string& id) {
   // The first listed character with this id that has a window presents the
   // mail; an item left behind by a character away with a mail has none.
   for (int row = 0; row < ItemCount(); ++row) {
-    const TCharData& data = Item(row)->data;
+    const CharacterRecord& data = Item(row)->data;
     if (data.id != id || !HasWindow(data.index)) continue;
     CharacterWindow& form = *characterWindows_[data.index];
     form.ParkForMail();

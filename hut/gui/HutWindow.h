@@ -15,7 +15,7 @@
 #include "hut/HutMenu.h"
 #include "mail/gui/MailHost.h"
 #include "mail/receive/CharacterArrival.h"
-#include "roster/CharData.h"
+#include "roster/CharacterRecord.h"
 #include "roster/CharacterLifecycle.h"
 #include "roster/CharacterMaking.h"
 #include "roster/CharacterRegistry.h"
@@ -55,8 +55,8 @@ inline constexpr std::int32_t kTrayMiddleButtonUp = 520;
 // One character in the hut's list; it owns the character's record.
 class CharacterItem final : public QListWidgetItem {
  public:
-  CharacterItem(const QString& caption, TCharData data) : QListWidgetItem(caption), data(std::move(data)) {}
-  TCharData data;
+  CharacterItem(const QString& caption, CharacterRecord data) : QListWidgetItem(caption), data(std::move(data)) {}
+  CharacterRecord data;
   int imageIndex = -1;  // its icon in CharacterIcons
 };
 
@@ -287,9 +287,9 @@ class HutWindow final : public QWidget,
   bool ReceiveEnabled() const { return !links_.receiveEnabled || links_.receiveEnabled(); }
 
   // HutView: what the character rules do to the window.
-  TCharData& ItemData(int row) override;
+  CharacterRecord& ItemData(int row) override;
   int SelectedRow() const override;
-  void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) override;
+  void AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) override;
   void DeleteItem(int row, IconFate icon) override;
   void SetItemCaption(int row, const std::string& caption) override;
   void ArrangeIcons() override;

@@ -88,7 +88,7 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
   ASSERT_EQ(hut->CharacterWindows().size(), 3u);
 
   for (int row = 0; row < 3; ++row) {
-    const TCharData& data = hut->Item(row)->data;
+    const CharacterRecord& data = hut->Item(row)->data;
     EXPECT_EQ(data.index, row);
     EXPECT_EQ(hut->CharacterWindows()[row]->Id(), data.id);
     EXPECT_EQ(hut->CharacterWindows()[row]->Folder(), data.folder);

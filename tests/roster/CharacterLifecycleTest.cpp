@@ -26,7 +26,7 @@ class FakeHut final : public HutView {
  public:
   struct Item {
     std::string caption;
-    TCharData data;
+    CharacterRecord data;
     int image = -1;
   };
   struct Window {
@@ -37,9 +37,9 @@ class FakeHut final : public HutView {
   };
 
   int ItemCount() const override { return static_cast<int>(items.size()); }
-  TCharData& ItemData(int row) override { return items.at(row).data; }
+  CharacterRecord& ItemData(int row) override { return items.at(row).data; }
   int SelectedRow() const override { return selected; }
-  void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) override {
+  void AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) override {
     images.push_back(iconPath);
     items.push_back({caption, data, static_cast<int>(images.size()) - 1});
   }
@@ -80,7 +80,7 @@ class FakeHut final : public HutView {
   // Lists a character as start-up does: the next slot at the end.
   void List(const ScannedCharacter& c) {
     int slot = static_cast<int>(slots.size());
-    AddItem(c.name, TCharData{c.folder, c.id, c.out, slot}, c.iconPath);
+    AddItem(c.name, CharacterRecord{c.folder, c.id, c.out, slot}, c.iconPath);
     CreateCharacterWindow(slot, c.id, c.folder);
   }
   int Row(const std::string& id) const {

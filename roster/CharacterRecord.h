@@ -5,7 +5,7 @@
 namespace mf {
 
 // The record behind one hut list item.
-struct TCharData {
+struct CharacterRecord {
   std::string folder;  // the character's main folder, without trailing separator
   std::string id;      // scene.txt line 0
   bool out = false;    // the character is on the desktop
