@@ -34,7 +34,7 @@ void SortAddressRows(std::vector<AddressRow>& rows, AddressColumn column, bool a
   });
 }
 
-bool AddressListSorter::ColumnClick(AddressColumn column, std::vector<AddressRow>& rows) {
+bool AddressListSorter::SortByColumn(AddressColumn column, std::vector<AddressRow>& rows) {
   if (column == AddressColumn::Icon) return false;
   SortAddressRows(rows, column, directions_.TakeFlag(static_cast<std::size_t>(column)));
   return true;

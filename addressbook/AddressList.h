@@ -30,7 +30,7 @@ void SortAddressRows(std::vector<AddressRow>& rows, AddressColumn column, bool a
 class AddressListSorter {
  public:
   // True when the rows were sorted.
-  bool ColumnClick(AddressColumn column, std::vector<AddressRow>& rows);
+  bool SortByColumn(AddressColumn column, std::vector<AddressRow>& rows);
 
  private:
   ColumnDirections<4> directions_;

@@ -5,27 +5,27 @@
 #include <QtGui/qguiapplication_platform.h>
 
 #include "addressbook/AddressFile.h"
-#include "addressbook/gui/TMailadd.h"
-#include "addressbook/gui/Tpasonal.h"
-#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressBookWindow.h"
+#include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressPicker.h"
 #include "base/DateTime.h"
 #include "base/Random.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "charedit/gui/TCharEdit.h"
-#include "charedit/gui/TaddImageForm.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "charedit/gui/CharacterEditorWindow.h"
+#include "charedit/gui/PictureImportWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "mail/gui/CharPosition.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/ProgressWindows.h"
-#include "mail/gui/TVersionInfoForm.h"
-#include "mail/list/gui/TForm1.h"
+#include "mail/gui/VersionWindow.h"
+#include "mail/list/gui/MailListWindow.h"
 #include "mail/receive/gui/ReceivingWindowController.h"
-#include "mail/receive/gui/TRetuenForm.h"
-#include "mail/receive/gui/TShowMailForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
+#include "mail/receive/gui/MailViewer.h"
 #include "mail/send/OutboxSender.h"
 #include "mail/send/SendController.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/Autostart.h"
 #include "platform/DesktopWindows.h"
@@ -38,7 +38,7 @@
 #include "platform/x11/X11DesktopWindows.h"
 #include "roster/CharacterMaking.h"
 #include "settings/LiveSettings.h"
-#include "settings/gui/TBaseSetUp.h"
+#include "settings/gui/SettingsDialog.h"
 
 namespace mf {
 namespace {
@@ -61,14 +61,14 @@ std::unique_ptr<platform::DesktopWindows> OpenDesktop() {
 // The hut's character commands open the editor modally through this.
 class ModalCharacterEditor final : public CharacterEditorLauncher {
  public:
-  explicit ModalCharacterEditor(TCharEdit& window) : window_(window) {}
+  explicit ModalCharacterEditor(CharacterEditorWindow& window) : window_(window) {}
   void EditCharacter(const EditorOpening& opening) override {
     window_.Open(opening);
     platform::ExecAbove(window_);
   }
 
  private:
-  TCharEdit& window_;
+  CharacterEditorWindow& window_;
 };
 
 }  // namespace
@@ -76,22 +76,22 @@ class ModalCharacterEditor final : public CharacterEditorLauncher {
 Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
     : desktop_(OpenDesktop()), edges_(std::make_unique<WindowEdgeSearch>(*desktop_)) {
   std::string settingsPath = platform::SettingsPath();
-  MainForm = std::make_unique<TMainForm>(
+  hut_ = std::make_unique<HutWindow>(
       HutStartup{platform::ProgramFolder(), settingsPath, firstArgument}, *edges_);
 
   editorDialogs_ = std::make_unique<platform::QtDialogs>();
-  CharEdit = std::make_unique<TCharEdit>(
-      *editorDialogs_, [this](int number, const std::string& id) { MainForm->RegisterCharacter(number, id); });
-  addImageForm = std::make_unique<TaddImageForm>(*CharEdit, *editorDialogs_, CharEdit.get());
-  CharEdit->SetImportWindow(addImageForm.get());
-  editorLauncher_ = std::make_unique<ModalCharacterEditor>(*CharEdit);
-  MainForm->SetCharacterEditor(editorLauncher_.get(), [this] { return settings_->mailAddress; });
+  characterEditor_ = std::make_unique<CharacterEditorWindow>(
+      *editorDialogs_, [this](int number, const std::string& id) { hut_->RegisterCharacter(number, id); });
+  pictureImport_ = std::make_unique<PictureImportWindow>(*characterEditor_, *editorDialogs_, characterEditor_.get());
+  characterEditor_->SetImportWindow(pictureImport_.get());
+  editorLauncher_ = std::make_unique<ModalCharacterEditor>(*characterEditor_);
+  hut_->SetCharacterEditor(editorLauncher_.get(), [this] { return settings_->mailAddress; });
 
   settings_ = std::make_unique<LiveSettings>(
       platform::IniFile(settingsPath),
-      [this](int intervalMs, bool enabled) { MainForm->ArmReceiveTimer(intervalMs, enabled); },
+      [this](int intervalMs, bool enabled) { hut_->ArmReceiveTimer(intervalMs, enabled); },
       [](bool enabled) { platform::SetAutostart(enabled, platform::ExecutablePath()); });
-  BaseSetUp = std::make_unique<TBaseSetUp>(*settings_);
+  settingsDialog_ = std::make_unique<SettingsDialog>(*settings_);
 
   dialogs_ = std::make_unique<platform::QtDialogs>();
   shell_ = std::make_unique<platform::QtShell>();
@@ -104,100 +104,100 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   errors_ = std::make_unique<MailErrorRoutine>(loop, *dialogs_, *commands_);
 
   addressFile_ = std::make_unique<AddressFile>(platform::ProgramFolder());
-  pasonal = std::make_unique<Tpasonal>(*addressFile_, *dialogs_);
-  RetuenForm = std::make_unique<TRetuenForm>();
-  selectMailAdd = std::make_unique<TselectMailAdd>(*addressFile_, *pasonal, *dialogs_);
+  addressEntry_ = std::make_unique<AddressEntryDialog>(*addressFile_, *dialogs_);
+  returnNotice_ = std::make_unique<ReturnNotice>();
+  addressPicker_ = std::make_unique<AddressPicker>(*addressFile_, *addressEntry_, *dialogs_);
 
-  New_Mail = std::make_unique<TNew_Mail>(CompositionContext{*MainForm, loop, *settings_, *store_, *clock_, *random_,
+  composition_ = std::make_unique<CompositionWindow>(CompositionContext{*hut_, loop, *settings_, *store_, *clock_, *random_,
                                                             *dialogs_, *shell_, platform::IniFile(settingsPath),
                                                             *commands_, *errors_});
-  MainForm->SetCompositionWindow(New_Mail.get());
-  New_Mail->links.pickRecipients = [this] { platform::ExecAbove(*selectMailAdd); };
-  New_Mail->links.clearPickerSelection = [this] { selectMailAdd->ClearTo(); };
-  selectMailAdd->SetResultHook(
-      [this](const PickedAddresses& picked) { New_Mail->SetRecipients(picked.to, picked.cc); });
-  Mailadd = std::make_unique<TMailadd>(*addressFile_, *pasonal, *dialogs_);
-  ShowMailForm = std::make_unique<TShowMailForm>(
-      ViewerContext{*MainForm, *dialogs_, *shell_, platform::IniFile(settingsPath), *New_Mail, *errors_});
+  hut_->SetCompositionWindow(composition_.get());
+  composition_->links.pickRecipients = [this] { platform::ExecAbove(*addressPicker_); };
+  composition_->links.clearPickerSelection = [this] { addressPicker_->ClearTo(); };
+  addressPicker_->SetResultHook(
+      [this](const PickedAddresses& picked) { composition_->SetRecipients(picked.to, picked.cc); });
+  addressBook_ = std::make_unique<AddressBookWindow>(*addressFile_, *addressEntry_, *dialogs_);
+  viewer_ = std::make_unique<MailViewer>(
+      ViewerContext{*hut_, *dialogs_, *shell_, platform::IniFile(settingsPath), *composition_, *errors_});
   // The answer and the mail it answers stand together.
-  New_Mail->links.moveViewer = [this](QPoint topLeft) {
-    if (ShowMailForm->isVisible()) ShowMailForm->move(topLeft);
+  composition_->links.moveViewer = [this](QPoint topLeft) {
+    if (viewer_->isVisible()) viewer_->move(topLeft);
   };
-  VersionInfoForm = std::make_unique<TVersionInfoForm>(HutIcon());
-  MailRcvingForm = std::make_unique<TMailRcvingForm>();
-  MailSendingForm = std::make_unique<TMailSendingForm>();
+  versionWindow_ = std::make_unique<VersionWindow>(HutIcon());
+  receivingProgress_ = std::make_unique<ReceivingProgressWindow>();
+  sendingProgress_ = std::make_unique<SendingProgressWindow>();
   auto hideProgress = [this] {
-    MailRcvingForm->HideProgress();
-    MailSendingForm->HideProgress();
+    receivingProgress_->HideProgress();
+    sendingProgress_->HideProgress();
   };
-  New_Mail->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
-  New_Mail->links.hideProgress = hideProgress;
+  composition_->links.showSendingProgress = [this] { sendingProgress_->ShowProgress(); };
+  composition_->links.hideProgress = hideProgress;
   errors_->hooks.hideProgress = hideProgress;
 
   receiving_ = std::make_unique<ReceivingWindowController>(
-      ReceivingContext{loop, *settings_, *store_, *MainForm, *MainForm, *random_, *clock_, *dialogs_, *commands_,
-                       *errors_, *MailRcvingForm, *ShowMailForm, *RetuenForm});
+      ReceivingContext{loop, *settings_, *store_, *hut_, *hut_, *random_, *clock_, *dialogs_, *commands_,
+                       *errors_, *receivingProgress_, *viewer_, *returnNotice_});
   receiving_->links.hideProgress = hideProgress;
-  receiving_->links.sendBusy = [this] { return New_Mail->Sender().Busy() || (Form1 && Form1->Outbox().Busy()); };
+  receiving_->links.sendBusy = [this] { return composition_->Sender().Busy() || (mailList_ && mailList_->Outbox().Busy()); };
 
-  Form1 = std::make_unique<TForm1>(MailListContext{*MainForm, *MainForm, loop, *settings_, *store_, *clock_, *random_,
+  mailList_ = std::make_unique<MailListWindow>(MailListContext{*hut_, *hut_, loop, *settings_, *store_, *clock_, *random_,
                                                    *dialogs_, *shell_, platform::IniFile(settingsPath), *commands_,
-                                                   *errors_, *New_Mail});
+                                                   *errors_, *composition_});
   // The mail list starts the mail position in the middle of the screen; the
   // place the user last left a character, read by the speech bubbles made
   // before it, wins.
-  LoadCharPosition(platform::IniFile(settingsPath), MainForm->MailPosition());
-  Form1->links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
-  Form1->links.showSendingProgress = [this] { MailSendingForm->ShowProgress(); };
-  Form1->links.hideProgress = hideProgress;
-  Form1->links.hideReturnNotice = [this] { RetuenForm->hide(); };
-  Form1->links.openAddressBook = [this] { platform::ExecAbove(*Mailadd); };
-  Form1->links.addAddress = [this](const std::string& name, const std::string& address) {
-    pasonal->OpenForSender(Form1.get(), name, address);
+  LoadCharPosition(platform::IniFile(settingsPath), hut_->MailPosition());
+  mailList_->links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
+  mailList_->links.showSendingProgress = [this] { sendingProgress_->ShowProgress(); };
+  mailList_->links.hideProgress = hideProgress;
+  mailList_->links.hideReturnNotice = [this] { returnNotice_->hide(); };
+  mailList_->links.openAddressBook = [this] { platform::ExecAbove(*addressBook_); };
+  mailList_->links.addAddress = [this](const std::string& name, const std::string& address) {
+    addressEntry_->OpenForSender(mailList_.get(), name, address);
   };
-  Form1->links.openSettings = [this] { BaseSetUp->ShowModalOnFirstTab(); };
-  Form1->links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
-  Form1->links.openHelp = [this] { MainForm->OpenHelp(); };
-  Form1->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
-  Form1->links.viewerCarrier = [this] {
-    return ShowMailForm->isVisible() ? ShowMailForm->LentCharacter : CarrierRef{};
+  mailList_->links.openSettings = [this] { settingsDialog_->ShowModalOnFirstTab(); };
+  mailList_->links.showVersion = [this] { platform::ExecAbove(*versionWindow_); };
+  mailList_->links.openHelp = [this] { hut_->OpenHelp(); };
+  mailList_->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
+  mailList_->links.viewerCarrier = [this] {
+    return viewer_->isVisible() ? viewer_->LentCharacter : CarrierRef{};
   };
-  receiving_->links.inboxChanged = [this] { Form1->ReloadIfShown(FolderKind::Inbox); };
+  receiving_->links.inboxChanged = [this] { mailList_->ReloadIfShown(FolderKind::Inbox); };
 
   HutLinks links;
-  links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
-  links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
+  links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
+  links.receivePeriodically = [this] { receiving_->Receive(ReceiveTrigger::Periodic); };
   links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
-  links.showVersion = [this] { platform::ExecAbove(*VersionInfoForm); };
+  links.showVersion = [this] { platform::ExecAbove(*versionWindow_); };
   links.notifyDesktop = [](const std::string& title, const std::string& text, std::function<void()> unavailable) {
     platform::ShowDesktopNotification(title, text, std::move(unavailable));
   };
   links.showMailList = [this] {
-    Form1->show();
-    Form1->raise();
-    Form1->activateWindow();
+    mailList_->show();
+    mailList_->raise();
+    mailList_->activateWindow();
   };
   links.mailTransferBusy = [this] {
-    return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || New_Mail->Sender().Busy() ||
-           Form1->Outbox().Busy();
+    return !commands_->SendEnabled() || !commands_->ReceiveEnabled() || composition_->Sender().Busy() ||
+           mailList_->Outbox().Busy();
   };
-  links.clearReceivingFlag = [this] { MailRcvingForm->SetShowSwitch(false); };
-  MainForm->SetLinks(std::move(links));
+  links.clearReceivingFlag = [this] { receivingProgress_->SetShowSwitch(false); };
+  hut_->SetLinks(std::move(links));
 
-  CharForm = std::make_unique<TCharForm>(*MainForm, *edges_);
+  spareCharacter_ = std::make_unique<CharacterWindow>(*hut_, *edges_);
 
   // A log-out asks first whether the program may end; the hut then lets
   // its close go through instead of hiding.
-  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, MainForm.get(),
-                   [this](QSessionManager&) { MainForm->QueryEndSession(); });
-  termination_ = std::make_unique<platform::TerminationWatch>(loop, [this] { MainForm->EndSession(); });
+  QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, hut_.get(),
+                   [this](QSessionManager&) { hut_->QueryEndSession(); });
+  termination_ = std::make_unique<platform::TerminationWatch>(loop, [this] { hut_->EndSession(); });
 }
 
 Program::~Program() {
   // The entry dialog shown over the mail list became its child window, and
   // the mail list goes first: it would take the dialog with it, which this
   // program still owns and destroys itself.
-  if (pasonal && Form1) pasonal->ForgetOpener(Form1.get());
+  if (addressEntry_ && mailList_) addressEntry_->ForgetOpener(mailList_.get());
 }
 
 }  // namespace mf

@@ -18,24 +18,24 @@ class LiveSettings;
 class MailErrorRoutine;
 class MailStore;
 class RandomGenerator;
-class TMailadd;
+class AddressBookWindow;
 class ReceivingWindowController;
-class TMailRcvingForm;
-class TMailSendingForm;
-class TNew_Mail;
-class TRetuenForm;
-class TShowMailForm;
-class TVersionInfoForm;
-class Tpasonal;
-class TselectMailAdd;
+class ReceivingProgressWindow;
+class SendingProgressWindow;
+class CompositionWindow;
+class ReturnNotice;
+class MailViewer;
+class VersionWindow;
+class AddressEntryDialog;
+class AddressPicker;
 class TransferCommands;
 class CharacterEditorLauncher;
-class TBaseSetUp;
-class TCharEdit;
-class TaddImageForm;
-class TCharForm;
-class TForm1;
-class TMainForm;
+class SettingsDialog;
+class CharacterEditorWindow;
+class PictureImportWindow;
+class CharacterWindow;
+class MailListWindow;
+class HutWindow;
 class WindowEdgeSearch;
 
 // The running program: every window, created once in a fixed order, hut
@@ -47,22 +47,22 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  TMainForm& Hut() { return *MainForm; }
+  HutWindow& Hut() { return *hut_; }
   // The spare character window: never on the desktop; other windows read
   // the picture size from it.
-  TCharForm& SpareCharForm() { return *CharForm; }
-  TNew_Mail& Composition() { return *New_Mail; }
-  TMailSendingForm& SendingProgress() { return *MailSendingForm; }
+  CharacterWindow& SpareCharacterWindow() { return *spareCharacter_; }
+  CompositionWindow& Composition() { return *composition_; }
+  SendingProgressWindow& SendingProgress() { return *sendingProgress_; }
   // The address book window and its entry dialog (the mail list opens both).
-  TMailadd& AddressBook() { return *Mailadd; }
-  Tpasonal& AddressEntry() { return *pasonal; }
-  TselectMailAdd& RecipientPicker() { return *selectMailAdd; }
-  TShowMailForm& Viewer() { return *ShowMailForm; }
+  AddressBookWindow& AddressBook() { return *addressBook_; }
+  AddressEntryDialog& AddressEntry() { return *addressEntry_; }
+  AddressPicker& RecipientPicker() { return *addressPicker_; }
+  MailViewer& Viewer() { return *viewer_; }
   ReceivingWindowController& Receiving() { return *receiving_; }
-  TForm1& MailList() { return *Form1; }
-  TBaseSetUp& SettingsDialog() { return *BaseSetUp; }
-  TCharEdit& CharacterEditor() { return *CharEdit; }
-  TaddImageForm& PictureImport() { return *addImageForm; }
+  MailListWindow& MailList() { return *mailList_; }
+  SettingsDialog& Settings() { return *settingsDialog_; }
+  CharacterEditorWindow& CharacterEditor() { return *characterEditor_; }
+  PictureImportWindow& PictureImport() { return *pictureImport_; }
 
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
@@ -79,29 +79,29 @@ class Program {
   std::unique_ptr<AddressFile> addressFile_;
 
   // In the order of creation; members go in the reverse order.
-  std::unique_ptr<TMainForm> MainForm;
+  std::unique_ptr<HutWindow> hut_;
   // The character editor and its picture import window (which makes the
   // picture creation window); the hut opens the editor through the launcher.
   std::unique_ptr<platform::Dialogs> editorDialogs_;
-  std::unique_ptr<TCharEdit> CharEdit;
-  std::unique_ptr<TaddImageForm> addImageForm;
+  std::unique_ptr<CharacterEditorWindow> characterEditor_;
+  std::unique_ptr<PictureImportWindow> pictureImport_;
   std::unique_ptr<CharacterEditorLauncher> editorLauncher_;
-  // Next: TForm1.
-  std::unique_ptr<TBaseSetUp> BaseSetUp;
-  std::unique_ptr<Tpasonal> pasonal;
-  std::unique_ptr<TRetuenForm> RetuenForm;
-  std::unique_ptr<TselectMailAdd> selectMailAdd;
-  std::unique_ptr<TNew_Mail> New_Mail;
-  std::unique_ptr<TMailadd> Mailadd;
-  std::unique_ptr<TShowMailForm> ShowMailForm;
-  std::unique_ptr<TVersionInfoForm> VersionInfoForm;
-  std::unique_ptr<TMailRcvingForm> MailRcvingForm;
-  std::unique_ptr<TMailSendingForm> MailSendingForm;
-  std::unique_ptr<TCharForm> CharForm;
+  // Next: MailListWindow.
+  std::unique_ptr<SettingsDialog> settingsDialog_;
+  std::unique_ptr<AddressEntryDialog> addressEntry_;
+  std::unique_ptr<ReturnNotice> returnNotice_;
+  std::unique_ptr<AddressPicker> addressPicker_;
+  std::unique_ptr<CompositionWindow> composition_;
+  std::unique_ptr<AddressBookWindow> addressBook_;
+  std::unique_ptr<MailViewer> viewer_;
+  std::unique_ptr<VersionWindow> versionWindow_;
+  std::unique_ptr<ReceivingProgressWindow> receivingProgress_;
+  std::unique_ptr<SendingProgressWindow> sendingProgress_;
+  std::unique_ptr<CharacterWindow> spareCharacter_;
   // The receive command, until the mail list window takes it over.
   std::unique_ptr<ReceivingWindowController> receiving_;
   // The mail list window: it uses every mail window above, so it goes first.
-  std::unique_ptr<TForm1> Form1;
+  std::unique_ptr<MailListWindow> mailList_;
 
   std::unique_ptr<platform::TerminationWatch> termination_;
 };

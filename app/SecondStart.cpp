@@ -1,6 +1,6 @@
 #include "app/SecondStart.h"
 
-#include "hut/gui/TMainForm.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/IniFile.h"
 #include "platform/x11/X11WindowMessages.h"
 

@@ -4,7 +4,7 @@
 #include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "app/SecondStart.h"
-#include "hut/gui/TMainForm.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/QtEventLoop.h"

@@ -273,7 +273,7 @@ bool HutMenu::Key(MenuKey key, char letter, std::optional<MenuCommand>& command,
   return false;
 }
 
-PopupEnabling PopupMenu1Popup(const PopupSituation& s) {
+PopupEnabling CharacterMenuEnabling(const PopupSituation& s) {
   PopupEnabling e;
   e.cmMailRcv = s.receiveEnabled;
   if (!s.selected) {

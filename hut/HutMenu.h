@@ -136,6 +136,6 @@ struct PopupEnabling {
   bool operator==(const PopupEnabling&) const = default;
 };
 
-PopupEnabling PopupMenu1Popup(const PopupSituation& situation);
+PopupEnabling CharacterMenuEnabling(const PopupSituation& situation);
 
 }  // namespace mf

@@ -4,7 +4,7 @@
 
 #include "net/NetErrors.h"
 #include "net/SocketTransport.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 
 namespace mf {
 

@@ -1,7 +1,7 @@
 #include "net/NetErrors.h"
 
 #include "base/ShiftJis.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 
 namespace mf {
 

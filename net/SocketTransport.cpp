@@ -3,20 +3,20 @@
 namespace mf {
 
 SocketTransport::SocketTransport(platform::EventLoop& loop) : socket_(loop) {
-  socket_.OnDnsLookupDone = [this](TWSocket&, std::uint16_t error) {
+  socket_.OnDnsLookupDone = [this](TcpSocket&, std::uint16_t error) {
     lookingUp_ = false;
     if (events_.lookupDone) events_.lookupDone(error);
   };
-  socket_.OnSessionConnected = [this](TWSocket&, std::uint16_t error) {
+  socket_.OnSessionConnected = [this](TcpSocket&, std::uint16_t error) {
     if (events_.connected) events_.connected(error);
   };
-  socket_.OnDataAvailable = [this](TWSocket&, std::uint16_t) {
+  socket_.OnDataAvailable = [this](TcpSocket&, std::uint16_t) {
     if (events_.readable) events_.readable();
   };
-  socket_.OnDataSent = [this](TWSocket&, std::uint16_t) {
+  socket_.OnDataSent = [this](TcpSocket&, std::uint16_t) {
     if (events_.sent) events_.sent();
   };
-  socket_.OnSessionClosed = [this](TWSocket&, std::uint16_t error) {
+  socket_.OnSessionClosed = [this](TcpSocket&, std::uint16_t error) {
     if (events_.closed) events_.closed(error);
   };
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/Transport.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 
 namespace mf {
 
@@ -22,7 +22,7 @@ class SocketTransport final : public Transport {
   void Abort() override { socket_.Abort(); }
 
  private:
-  TWSocket socket_;
+  TcpSocket socket_;
   bool lookingUp_ = false;
 };
 

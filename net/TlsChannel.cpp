@@ -6,7 +6,7 @@
 
 #include "net/NetErrors.h"
 #include "net/TlsContext.h"
-#include "net/WSocketDotted.h"
+#include "net/TcpSocketDotted.h"
 
 namespace mf {
 

@@ -74,10 +74,10 @@ int CharacterLifecycle::RowOfId(const std::string& id) {
   return -1;
 }
 
-void CharacterLifecycle::cmOutClick() {
+void CharacterLifecycle::GoOut() {
   int row = view_.SelectedRow();
   if (row < 0) return;
-  TCharData& data = view_.ItemData(row);
+  CharacterRecord& data = view_.ItemData(row);
   if (!view_.HasWindow(data.index)) return;
   if (!view_.LoadScenes(data.index)) {
     // Otherwise the command would seem to do nothing at all.
@@ -94,7 +94,7 @@ void CharacterLifecycle::cmOutClick() {
 
 void CharacterLifecycle::ReturnHome(int index) {
   for (int row = 0; row < view_.ItemCount(); ++row) {
-    TCharData& data = view_.ItemData(row);
+    CharacterRecord& data = view_.ItemData(row);
     if (data.index != index || !view_.HasWindow(index)) continue;
     view_.HideFromDesktop(index);
     CharacterRegistry::RemoveFirst(registry_.outDB, data.id);
@@ -103,14 +103,14 @@ void CharacterLifecycle::ReturnHome(int index) {
   registry_.SaveOut();
 }
 
-void CharacterLifecycle::cmDeleteClick() {
+void CharacterLifecycle::LeaveForGood() {
   int row = view_.SelectedRow();
   if (row < 0) return;
   if (!dialogs_.Question(Sj("旅に出ると二度と戻ってきません。よろしいですか。"), platform::DefaultButton::No, {})) {
     return;
   }
   // Copied: the record goes with the item.
-  const TCharData data = view_.ItemData(row);
+  const CharacterRecord data = view_.ItemData(row);
 
   // A journey is for good: no list may bring the character back, neither
   // outDB at the next start nor resurrDB at a return check (a character
@@ -175,7 +175,7 @@ std::optional<DateTime> CharacterLifecycle::DepartWithMail(const std::string& id
   return FromDayCount(back);
 }
 
-void CharacterLifecycle::resurrTimerTimer() {
+void CharacterLifecycle::ReturnDueCharacters() {
   if (view_.MailTransferBusy()) return;
   const double now = ToDayCount(clock_.Now());
   auto& resurrDB = registry_.resurrDB;
@@ -250,7 +250,7 @@ bool CharacterLifecycle::ListCharacter(const std::string& folder, const std::str
   if (icon.empty()) return false;
 
   const int slot = view_.FreeSlot();
-  view_.AddItem(name, TCharData{folder, id, false, slot}, icon);
+  view_.AddItem(name, CharacterRecord{folder, id, false, slot}, icon);
   view_.CreateCharacterWindow(slot, id, folder);
   if (appendVisible) {
     registry_.VisibleDB.push_back(id);
@@ -286,7 +286,7 @@ void CharacterLifecycle::RegisterCharacter(int number, const std::string& id) {
   // the selection may have moved, or be gone, while the editor was open.
   int row = RowOfId(oldId);
   if (row < 0) return;
-  TCharData& data = view_.ItemData(row);
+  CharacterRecord& data = view_.ItemData(row);
   auto lines = ReadSceneFile(FolderOf(numberText));
   if (lines && lines->size() > static_cast<std::size_t>(kNameLine)) view_.SetItemCaption(row, (*lines)[kNameLine]);
   data.id = id;

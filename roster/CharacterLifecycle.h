@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/DateTime.h"
-#include "roster/CharData.h"
+#include "roster/CharacterRecord.h"
 #include "roster/CharacterRegistry.h"
 
 namespace mf {
@@ -20,7 +20,7 @@ enum class IconFate {
 };
 
 // What the character rules need from the hut window: its list items (each
-// with its TCharData and icon), its character window slots (CharForms) and
+// with its CharacterRecord and icon), its character window slots (CharacterWindows) and
 // the other windows it talks to. Rows are list positions.
 class HutView {
  public:
@@ -28,16 +28,16 @@ class HutView {
 
   // The list.
   virtual int ItemCount() const = 0;
-  virtual TCharData& ItemData(int row) = 0;
+  virtual CharacterRecord& ItemData(int row) = 0;
   virtual int SelectedRow() const = 0;  // -1 when no item is selected
   // Appends an item with its record; its icon is the picture at
   // `iconPath`, masked with the colour of its pixel (0, 0).
-  virtual void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) = 0;
+  virtual void AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) = 0;
   virtual void DeleteItem(int row, IconFate icon) = 0;
   virtual void SetItemCaption(int row, const std::string& caption) = 0;
   virtual void ArrangeIcons() = 0;
 
-  // Character windows, one per slot of CharForms.
+  // Character windows, one per slot of CharacterWindows.
   virtual bool HasWindow(int slot) const = 0;
   // The first empty slot, or a new one at the end.
   virtual int FreeSlot() const = 0;
@@ -75,18 +75,18 @@ class CharacterLifecycle {
                      platform::Dialogs& dialogs);
 
   // The selected character goes out onto the desktop.
-  void cmOutClick();
+  void GoOut();
   // Every listed character in window slot `index` comes home.
   void ReturnHome(int index);
   // The selected character leaves for good, after the user agrees.
-  void cmDeleteClick();
+  void LeaveForGood();
   // The character `id` leaves with a mail it carries, for a day; the last
   // character listed never leaves. The time it is due back (as stored in
   // resurrDB) when it left.
   std::optional<DateTime> DepartWithMail(const std::string& id);
   // Brings back the characters whose day away is over; waits while mail
   // moves, so that a returning character never meets a running transfer.
-  void resurrTimerTimer();
+  void ReturnDueCharacters();
   // Lists a known character again, in the hut; true when it is (or already
   // was) listed. Either way it is no longer away with a mail.
   bool ShowAgain(const std::string& number, const std::string& id);

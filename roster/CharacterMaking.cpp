@@ -82,7 +82,7 @@ void CharacterMaking::NewCharacter(const std::string& senderAddress, CharacterEd
                                      {NewId(senderAddress), "", "2", "0"}, "", kNewModestyChoice, true});
 }
 
-void CharacterMaking::Evolve(const std::string& caption, const TCharData& character,
+void CharacterMaking::Evolve(const std::string& caption, const CharacterRecord& character,
                              const std::string& senderAddress, CharacterEditorLauncher& editor) {
   if (!AddressUsable(senderAddress)) return;
   auto script = MatchingScript(character.folder, caption, character.id);
@@ -93,7 +93,7 @@ void CharacterMaking::Evolve(const std::string& caption, const TCharData& charac
                                      std::move(*script), caption, modesty, false});
 }
 
-void CharacterMaking::GiveBirth(const std::string& parentCaption, const TCharData& parent,
+void CharacterMaking::GiveBirth(const std::string& parentCaption, const CharacterRecord& parent,
                                 const std::string& senderAddress, CharacterEditorLauncher& editor) {
   if (!AddressUsable(senderAddress)) return;
   auto pair = CreateNextFolderPair(programFolder_);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "roster/CharData.h"
+#include "roster/CharacterRecord.h"
 #include "roster/EditorOpening.h"
 
 namespace mf {
@@ -34,9 +34,9 @@ class CharacterMaking {
                   platform::Dialogs& dialogs);
 
   void NewCharacter(const std::string& senderAddress, CharacterEditorLauncher& editor);
-  void Evolve(const std::string& caption, const TCharData& character, const std::string& senderAddress,
+  void Evolve(const std::string& caption, const CharacterRecord& character, const std::string& senderAddress,
               CharacterEditorLauncher& editor);
-  void GiveBirth(const std::string& parentCaption, const TCharData& parent, const std::string& senderAddress,
+  void GiveBirth(const std::string& parentCaption, const CharacterRecord& parent, const std::string& senderAddress,
                  CharacterEditorLauncher& editor);
 
  private:

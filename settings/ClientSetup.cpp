@@ -1,8 +1,8 @@
 #include "settings/ClientSetup.h"
 
 #include "base/Text.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 
 namespace mf {
 
@@ -19,7 +19,7 @@ TlsMode ToTlsMode(ConnectionSecurity security) {
 
 }  // namespace
 
-void ConfigureSmtpClient(const LiveSettings& settings, TCustomSmtpClient& client) {
+void ConfigureSmtpClient(const LiveSettings& settings, SmtpClientBase& client) {
   client.Host = Trim(settings.smtpServer);
   const std::string port = Trim(settings.smtpPort);
   client.Port = port.empty() ? LiveSettings::DefaultSmtpPort(settings.smtpSecurity) : port;
@@ -33,7 +33,7 @@ void ConfigureSmtpClient(const LiveSettings& settings, TCustomSmtpClient& client
   }
 }
 
-void ConfigurePop3Client(const LiveSettings& settings, TCustomPop3Cli& client) {
+void ConfigurePop3Client(const LiveSettings& settings, Pop3Client& client) {
   client.SetHost(Trim(settings.pop3Server));
   const std::string port = Trim(settings.pop3Port);
   client.SetPort(port.empty() ? LiveSettings::DefaultPop3Port(settings.pop3Security) : port);

@@ -4,13 +4,13 @@
 
 namespace mf {
 
-class TCustomPop3Cli;
-class TCustomSmtpClient;
+class Pop3Client;
+class SmtpClientBase;
 
 // Points a client at the server of the live settings: host, port, the
 // encryption chosen and the log-in (for SMTP only when "SMTP認証" is on). Nothing else of the client
 // is touched, so a caller sets its mail's properties as before.
-void ConfigureSmtpClient(const LiveSettings& settings, TCustomSmtpClient& client);
-void ConfigurePop3Client(const LiveSettings& settings, TCustomPop3Cli& client);
+void ConfigureSmtpClient(const LiveSettings& settings, SmtpClientBase& client);
+void ConfigurePop3Client(const LiveSettings& settings, Pop3Client& client);
 
 }  // namespace mf

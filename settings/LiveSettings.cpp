@@ -85,7 +85,7 @@ void LiveSettings::ReadSignature() {
   }
 }
 
-void LiveSettings::FormCreate() {
+void LiveSettings::Load() {
   ReadAccount();
   alwaysRunning = file_.ReadBool(kSection, "AlwaysRunning", true);
   mailLeave = file_.ReadBool(kSection, "MailLeave", false);
@@ -102,7 +102,7 @@ void LiveSettings::FormCreate() {
   ReadSignature();
 }
 
-void LiveSettings::OKButtonClick() {
+void LiveSettings::Save() {
   if (smtpPort.empty()) smtpPort = DefaultSmtpPort(smtpSecurity);
   if (pop3Port.empty()) pop3Port = DefaultPop3Port(pop3Security);
   file_.WriteString(kSection, "Acount", account);
@@ -140,7 +140,7 @@ void LiveSettings::OKButtonClick() {
   if (autostart_) autostart_(alwaysRunning);
 }
 
-void LiveSettings::CancelClick() {
+void LiveSettings::Reread() {
   ReadAccount();
   mailLeave = file_.ReadBool(kSection, "MailLeave", false);
   mailSign = file_.ReadBool(kSection, "MailSign", false);

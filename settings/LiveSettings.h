@@ -41,7 +41,7 @@ class LiveSettings {
   bool rcvOnlyFromThisMailer = false;
   bool rcvPeriodically = true;
   std::string rcvPeriod = "20";     // edRcvPeriod
-  int upDownPosition = 20;          // UpDown1
+  int upDownPosition = 20;
   bool mailSign = false;            // CheckSine
   bool popBeforeSmtp = false;       // cbPopBeforeSMTP
   std::vector<std::string> signature;  // MemoSine lines
@@ -69,11 +69,11 @@ class LiveSettings {
   bool PeriodEnabled() const { return rcvPeriodically; }
 
   // Loads every field from the file and arms the receive timer.
-  void FormCreate();
+  void Load();
   // Saves every field, arms the timer and sets the autostart entry.
-  void OKButtonClick();
+  void Save();
   // Re-reads the account fields, the leave-on-server box and the signature.
-  void CancelClick();
+  void Reread();
 
   // Input filters: whether a typed character is accepted.
   static bool AcceptPortKey(char key);

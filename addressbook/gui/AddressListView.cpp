@@ -27,7 +27,7 @@ AddressListView::AddressListView(const AddressIcons& icons, const QStringList& c
   header()->setStretchLastSection(true);
   setColumnWidth(0, kIconColumnWidth);
   for (int column = 1; column < 3; ++column) setColumnWidth(column, kTextColumnWidth);
-  connect(header(), &QHeaderView::sectionClicked, this, &AddressListView::ColumnClick);
+  connect(header(), &QHeaderView::sectionClicked, this, &AddressListView::SortByColumn);
   setAccessibleName(QString::fromUtf8("アドレス帳"));
 }
 
@@ -36,9 +36,9 @@ void AddressListView::Reload(const std::vector<AddressRecord>& records) {
   Show();
 }
 
-void AddressListView::ColumnClick(int column) {
+void AddressListView::SortByColumn(int column) {
   if (column < 0 || column > 3) return;
-  if (sorter_.ColumnClick(static_cast<AddressColumn>(column), rows_)) Show();
+  if (sorter_.SortByColumn(static_cast<AddressColumn>(column), rows_)) Show();
 }
 
 void AddressListView::Show() {

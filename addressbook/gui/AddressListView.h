@@ -25,7 +25,7 @@ class AddressListView final : public QTreeWidget {
   // Fills the list from the file's records, newest first.
   void Reload(const std::vector<AddressRecord>& records);
   // What a header click does (the icon column does nothing).
-  void ColumnClick(int column);
+  void SortByColumn(int column);
 
   // The record indexes of the selected rows, in list order.
   std::vector<std::size_t> SelectedIndexes() const;

@@ -15,7 +15,7 @@
 
 #include "base/Text.h"
 #include "character/CharacterEngine.h"
-#include "character/FormRgn.h"
+#include "character/CharacterShape.h"
 #include "character/WindowEdgeSearch.h"
 #include "platform/Files.h"
 #include "platform/x11/X11DesktopWindows.h"

@@ -18,9 +18,9 @@
 #include "bench/support/HeaderRecords.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/list/gui/MailListModel.h"
-#include "mail/list/gui/TForm1.h"
+#include "mail/list/gui/MailListWindow.h"
 #include "mail/receive/CharacterArrival.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -95,9 +95,9 @@ int main(int argc, char** argv) {
   NullHut hut;
   mf::TransferCommands commands;
   mf::MailErrorRoutine errors(loop, dialogs, commands);
-  mf::TNew_Mail composition(mf::CompositionContext{host, loop, settings, store, clock, random, dialogs, shell,
+  mf::CompositionWindow composition(mf::CompositionContext{host, loop, settings, store, clock, random, dialogs, shell,
                                                    mf::platform::IniFile(ini), commands, errors});
-  mf::TForm1 window(mf::MailListContext{host, hut, loop, settings, store, clock, random, dialogs, shell,
+  mf::MailListWindow window(mf::MailListContext{host, hut, loop, settings, store, clock, random, dialogs, shell,
                                         mf::platform::IniFile(ini), commands, errors, composition});
   window.show();
   application.processEvents();
@@ -105,9 +105,9 @@ int main(int argc, char** argv) {
   std::vector<mf::MailListEntry> entries;
   const double read = BestMilliseconds([&] { entries = store.ReadListEntries(mf::FolderKind::Inbox); });
   const double open = BestMilliseconds([&] {
-    window.TreeView1Click(mf::FolderKind::Sent);  // an empty folder first, so each run opens the inbox anew
-    window.TreeView1Click(mf::FolderKind::Inbox);
-    window.ListView1->repaint();
+    window.ShowFolder(mf::FolderKind::Sent);  // an empty folder first, so each run opens the inbox anew
+    window.ShowFolder(mf::FolderKind::Inbox);
+    window.mailList->repaint();
   });
   bool fast = open / read <= kMostOpenRatio;
   std::printf("reading %d list entries: %.1f ms\n", kMails, read);
@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
               open / read, kMostOpenRatio);
   for (int column = 1; column <= 3; ++column) {
     const double sort = BestMilliseconds([&] {
-      window.ListView1ColumnClick(column);
-      window.ListView1->repaint();
+      window.SortByColumn(column);
+      window.mailList->repaint();
     });
     fast = fast && sort / read <= kMostSortRatio;
     std::printf("  sorting by column %d in the window: %.1f ms, %.2fx the reading (at most %.1fx)\n", column, sort,

@@ -1,5 +1,5 @@
 // Retrieves 1000 small messages (RETR each, no DELE) from a private Dovecot
-// with TPop3Cli and with Python's poplib, and prints the times and their
+// with Pop3Client and with Python's poplib, and prints the times and their
 // ratio. Both log in with USER/PASS, read every line and count the bytes;
 // the Python time is measured inside the interpreter, start-up excluded.
 // Needs root, Postfix and Dovecot, like the real-peer tests.
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
@@ -41,7 +41,7 @@ void FillMaildir(const std::string& maildir) {
 // Returns the bytes of message lines received, or 0 on failure.
 std::size_t FetchOurs(int port) {
   mf::platform::PollEventLoop loop;
-  mf::TPop3Cli client(loop);
+  mf::Pop3Client client(loop);
   client.SetHost("127.0.0.1");
   client.SetPort(std::to_string(port));
   client.SetUserName("bob");
@@ -49,8 +49,8 @@ std::size_t FetchOurs(int port) {
   std::size_t bytes = 0;
   bool finished = false;
   bool failed = false;
-  client.OnMessageLine = [&](mf::TCustomPop3Cli& sender) { bytes += sender.LastResponse().size() + 2; };
-  client.OnRequestDone = [&](mf::TCustomPop3Cli& sender, mf::TPop3Request type, std::uint16_t error) {
+  client.OnMessageLine = [&](mf::Pop3Client& sender) { bytes += sender.LastResponse().size() + 2; };
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
     if (error != 0) failed = true;
     if (error != 0 || type == mf::pop3Quit) {
       finished = true;
@@ -128,7 +128,7 @@ int main() {
     return 1;
   }
   std::printf("POP3 retrieval of %d messages from Dovecot (best of %d)\n", kMessages, kRounds);
-  std::printf("  TPop3Cli        %8.3f s  %zu bytes\n", ours, ourBytes);
+  std::printf("  Pop3Client        %8.3f s  %zu bytes\n", ours, ourBytes);
   std::printf("  Python poplib   %8.3f s  %zu bytes\n", python, pythonBytes);
   std::printf("  ratio (poplib / ours) %.2f\n", python / ours);
   return 0;

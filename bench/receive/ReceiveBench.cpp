@@ -138,7 +138,7 @@ OurRun ReceiveOurs(int port) {
     storedInGap = 0;
     lastTick = now;
   });
-  if (receiver.MailRcvClick(mf::ReceiveTrigger::Manual) != mf::ReceiveStart::Started) return run;
+  if (receiver.Receive(mf::ReceiveTrigger::Manual) != mf::ReceiveStart::Started) return run;
   if (!loop.RunUntil([&] { return finished; }, kRunLimit)) return run;
   run.seconds = Seconds(Clock::now() - start);
   return run;

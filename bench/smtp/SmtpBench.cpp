@@ -1,5 +1,5 @@
 // Sends one mail with a 10 MB attachment to a local sink (bench/smtp/
-// smtp_sink.py) with TSmtpCli and with Python's smtplib and email packages,
+// smtp_sink.py) with SmtpClient and with Python's smtplib and email packages,
 // and prints the best of three times of each and their ratio. Both encode
 // the attachment as Base64 and deliver it over loopback to the same sink.
 #include <signal.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "net/SmtpCli.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 
@@ -60,7 +60,7 @@ class Sink {
 
 double SendOurs(const std::string& port, const std::string& attachment, bool& ok) {
   mf::platform::PollEventLoop loop;
-  mf::TSmtpCli client(loop);
+  mf::SmtpClient client(loop);
   client.Host = "127.0.0.1";
   client.Port = port;
   client.SignOn = "bench";
@@ -74,7 +74,7 @@ double SendOurs(const std::string& port, const std::string& attachment, bool& ok
   client.SetEmailFiles({attachment});
   bool finished = false;
   ok = false;
-  client.OnRequestDone = [&](mf::TCustomSmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
     if (error != 0 && type != mf::smtpQuit) {
       std::printf("bench_smtp: request %d failed: %s\n", type, sender.LastResponse().c_str());
       finished = true;
@@ -157,7 +157,7 @@ int main() {
     python = std::min(python, theirs);
   }
   std::printf("SMTP send of a 10 MB attachment to a local sink (best of %d)\n", kRounds);
-  std::printf("  TSmtpCli        %8.3f s\n", ours);
+  std::printf("  SmtpClient        %8.3f s\n", ours);
   std::printf("  Python smtplib  %8.3f s\n", python);
   std::printf("  ratio (smtplib / ours) %.2f\n", python / ours);
   return 0;

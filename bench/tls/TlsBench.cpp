@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "base/Base64.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
@@ -93,7 +93,7 @@ void Scratch() {
 // Retrieves every message of `user` over POP3S into one file each.
 bool FetchOurs(int port, const std::string& user, std::size_t& count) {
   mf::platform::PollEventLoop loop;
-  mf::TPop3Cli client(loop);
+  mf::Pop3Client client(loop);
   client.SetHost("127.0.0.1");
   client.SetPort(std::to_string(port));
   client.SetSecurity(mf::TlsMode::Implicit);
@@ -103,11 +103,11 @@ bool FetchOurs(int port, const std::string& user, std::size_t& count) {
   bool finished = false;
   bool failed = false;
   count = 0;
-  client.OnMessageLine = [&](mf::TCustomPop3Cli& sender) {
+  client.OnMessageLine = [&](mf::Pop3Client& sender) {
     message += sender.LastResponse();
     message += "\r\n";
   };
-  client.OnRequestDone = [&](mf::TCustomPop3Cli& sender, mf::TPop3Request type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
     if (error != 0) failed = true;
     if (error != 0 || type == mf::pop3Quit) {
       finished = true;
@@ -172,7 +172,7 @@ bool FetchBareReader(const MailServers& servers, const std::string& user, int me
 
 bool SendOurs(const MailServers& servers, const std::string& attachment) {
   mf::platform::PollEventLoop loop;
-  mf::TSmtpCli smtp(loop);
+  mf::SmtpClient smtp(loop);
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers.SubmissionPort());
   smtp.SignOn = "bench.mfmail.test";
@@ -186,13 +186,13 @@ bool SendOurs(const MailServers& servers, const std::string& attachment) {
   smtp.HdrToAddress = {MailServers::Address("alice")};
   smtp.HdrSubject = "attachment";
   smtp.SetEmailFiles({attachment});
-  smtp.OnGetData = [](mf::TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+  smtp.OnGetData = [](mf::SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
     more = lineNum == 1;
     line = "The attachment follows.";
   };
   bool finished = false;
   bool failed = false;
-  smtp.OnRequestDone = [&](mf::TCustomSmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  smtp.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
     if (error != 0 && type != mf::smtpQuit) {
       std::fprintf(stderr, "bench_tls: send failed: %s\n", smtp.LastResponse().c_str());
       failed = true;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz/support/ScriptedPeer.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/PollEventLoop.h"
 
 namespace {
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   mf::platform::PollEventLoop loop;
   mf::fuzz::ScriptedPeer script(loop, listener, mf::fuzz::SplitTurns(data, size));
-  mf::TPop3Cli client(loop);
+  mf::Pop3Client client(loop);
   client.SetHost("127.0.0.1");
   client.SetPort(std::to_string(port));
   client.SetUserName("user");
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((data[0] & 0xC0) == 0xC0) client.SetSecurity(mf::TlsMode::StartTls);
   // Touch what handlers read, so that a stale or cut value shows up under ASan.
   std::size_t seen = 0;
-  auto look = [&seen](mf::TCustomPop3Cli& sender) { seen += sender.LastResponse().size() + sender.MsgUidl().size(); };
+  auto look = [&seen](mf::Pop3Client& sender) { seen += sender.LastResponse().size() + sender.MsgUidl().size(); };
   client.OnMessageLine = look;
   client.OnListLine = look;
   client.OnUidlLine = look;
@@ -57,14 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t command = (data[0] >> 2) & 15;
   int sent = 0;
   bool finished = false;
-  auto quit = [&](mf::TCustomPop3Cli& sender) {
+  auto quit = [&](mf::Pop3Client& sender) {
     try {
       sender.Quit();
     } catch (const mf::Pop3Exception&) {
       finished = true;
     }
   };
-  client.OnRequestDone = [&](mf::TCustomPop3Cli& sender, mf::TPop3Request type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
     if (type == mf::pop3Quit) {
       finished = true;
       return;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/support/ScriptedPeer.h"
-#include "net/SmtpCli.h"
+#include "net/SmtpClient.h"
 #include "platform/PollEventLoop.h"
 
 using namespace std::chrono_literals;
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   mf::platform::PollEventLoop loop;
   mf::fuzz::ScriptedPeer script(loop, listener, mf::fuzz::SplitTurns(data, size));
-  mf::TSmtpCli client(loop);
+  mf::SmtpClient client(loop);
   client.Host = "127.0.0.1";
   client.Port = std::to_string(port);
   client.SignOn = "fuzz";
@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.RcptName = {"b@example.jp", "c@example.jp"};
   client.HdrFrom = "a@example.jp";
   client.HdrSubject = "fuzz";
-  client.OnGetData = [](mf::TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+  client.OnGetData = [](mf::SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
     if (lineNum > 3) more = false;
     line = ".line";
   };
   bool finished = false;
-  client.OnRequestDone = [&](mf::TCustomSmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
     try {
       if (type == mf::smtpQuit) {
         finished = true;

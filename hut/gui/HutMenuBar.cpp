@@ -113,20 +113,20 @@ void MenuLabel::paintEvent(QPaintEvent*) {
 HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::function<bool()> receiveEnabled,
                        std::function<void(MenuCommand)> run)
     : hut_(hut), strip_(strip), menu_(std::move(receiveEnabled)), run_(std::move(run)) {
-  Panel6 = new QWidget(&strip);
-  Panel6->setGeometry(3, 3, 70, 17);
-  Label1 = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, Panel6);
-  Label1->setGeometry(0, 0, 70, 17);
-  Panel7 = new QWidget(&strip);
-  Panel7->setGeometry(80, 3, 62, 17);
-  Label2 = new MenuLabel(Utf8("ヘルプ(&H)"), Qt::AlignHCenter, Panel7);
-  Label2->setGeometry(0, 0, 62, 17);
+  fileMenuHolder = new QWidget(&strip);
+  fileMenuHolder->setGeometry(3, 3, 70, 17);
+  fileMenuLabel = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, fileMenuHolder);
+  fileMenuLabel->setGeometry(0, 0, 70, 17);
+  helpMenuHolder = new QWidget(&strip);
+  helpMenuHolder->setGeometry(80, 3, 62, 17);
+  helpMenuLabel = new MenuLabel(Utf8("ヘルプ(&H)"), Qt::AlignHCenter, helpMenuHolder);
+  helpMenuLabel->setGeometry(0, 0, 62, 17);
 
-  Image1 = new QLabel(&strip);
-  Image1->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
-  Label8 = new QWidget(&strip);
-  Label8->setGeometry(Image1->geometry());
-  Label8->setToolTip(Utf8("閉じる"));
+  closePicture = new QLabel(&strip);
+  closePicture->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
+  closeButton = new QWidget(&strip);
+  closeButton->setGeometry(closePicture->geometry());
+  closeButton->setToolTip(Utf8("閉じる"));
   DrawCloseButton(false);
 
   BuildDropDowns(body);
@@ -134,14 +134,14 @@ HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::functio
 
   CheckMouseLeaveTimer = new QTimer(this);
   CheckMouseLeaveTimer->setInterval(kHoverCheckMs);
-  connect(CheckMouseLeaveTimer, &QTimer::timeout, this, [this] { CheckMouseLeaveTimerTimer(); });
+  connect(CheckMouseLeaveTimer, &QTimer::timeout, this, [this] { CheckMouseLeave(); });
 
-  for (QObject* watched : {static_cast<QObject*>(Label1), static_cast<QObject*>(Label2),
-                           static_cast<QObject*>(Label8), static_cast<QObject*>(&strip),
+  for (QObject* watched : {static_cast<QObject*>(fileMenuLabel), static_cast<QObject*>(helpMenuLabel),
+                           static_cast<QObject*>(closeButton), static_cast<QObject*>(&strip),
                            static_cast<QObject*>(&hut)}) {
     watched->installEventFilter(this);
   }
-  for (MenuLabel* item : {Label3, Label4, Label31, Label5, Label6, Label7}) item->installEventFilter(this);
+  for (MenuLabel* item : {mailListItem, newCharacterItem, receiveMailItem, closeItem, helpItem, versionItem}) item->installEventFilter(this);
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state != Qt::ApplicationActive) CloseMenus();
   });
@@ -180,30 +180,30 @@ void HutMenuBar::BuildDropDowns(QWidget& body) {
 
   mnFileMenuPanel = makePanel(kFileMenuWidth);
   int y = 1;
-  Label3 = addItem(mnFileMenuPanel, y, "  メール一覧(&M)");
-  Label4 = addItem(mnFileMenuPanel, y, "  新規キャラクター(&N)  ");
+  mailListItem = addItem(mnFileMenuPanel, y, "  メール一覧(&M)");
+  newCharacterItem = addItem(mnFileMenuPanel, y, "  新規キャラクター(&N)  ");
   addSeparator(mnFileMenuPanel, y);
-  Label31 = addItem(mnFileMenuPanel, y, "  メール受信(&J)");
+  receiveMailItem = addItem(mnFileMenuPanel, y, "  メール受信(&J)");
   addSeparator(mnFileMenuPanel, y);
-  Label5 = addItem(mnFileMenuPanel, y, "  閉じる(&C)");
+  closeItem = addItem(mnFileMenuPanel, y, "  閉じる(&C)");
   mnFileMenuPanel->setFixedHeight(y + 1);
 
   mnHelpMenuPanel = makePanel(kHelpMenuWidth);
   y = 1;
-  Label6 = addItem(mnHelpMenuPanel, y, "  ヘルプ(&H)　　　　　　F1");
-  Label7 = addItem(mnHelpMenuPanel, y, "  バージョン情報(&V)");
+  helpItem = addItem(mnHelpMenuPanel, y, "  ヘルプ(&H)　　　　　　F1");
+  versionItem = addItem(mnHelpMenuPanel, y, "  バージョン情報(&V)");
   mnHelpMenuPanel->setFixedHeight(y + 1);
 }
 
 void HutMenuBar::MakeAccessible() {
   using platform::AccessibleControl;
   platform::MakeAccessible(strip_, AccessibleControl{QAccessible::MenuBar, {}, {}, {}});
-  for (auto [label, title] : {std::pair{Label1, MenuTitle::File}, std::pair{Label2, MenuTitle::Help}}) {
+  for (auto [label, title] : {std::pair{fileMenuLabel, MenuTitle::File}, std::pair{helpMenuLabel, MenuTitle::Help}}) {
     platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
                                                        [label] { return platform::AccessibleCaption(label->Text()); },
                                                        [this, title] { PressTitle(title); }, {}});
   }
-  for (auto [panel, title] : {std::pair{mnFileMenuPanel, Label1}, std::pair{mnHelpMenuPanel, Label2}}) {
+  for (auto [panel, title] : {std::pair{mnFileMenuPanel, fileMenuLabel}, std::pair{mnHelpMenuPanel, helpMenuLabel}}) {
     platform::MakeAccessible(*panel, AccessibleControl{QAccessible::PopupMenu,
                                                        [title] { return platform::AccessibleCaption(title->Text()); },
                                                        {}, {}});
@@ -215,7 +215,7 @@ void HutMenuBar::MakeAccessible() {
                                                        [label] { return ItemName(label->Text()); },
                                                        [this, code] { ChooseItem(code); }, usable});
   }
-  platform::MakeAccessible(*Label8, AccessibleControl{QAccessible::Button, [] { return Utf8("閉じる"); },
+  platform::MakeAccessible(*closeButton, AccessibleControl{QAccessible::Button, [] { return Utf8("閉じる"); },
                                                       [this] { Run(MenuCommand::CloseHut); }, {}});
 }
 
@@ -250,7 +250,7 @@ void HutMenuBar::CloseMenus() {
   Refresh();
 }
 
-void HutMenuBar::CheckMouseLeaveTimerTimer() {
+void HutMenuBar::CheckMouseLeave() {
   menu_.HoverTimerTick(TargetAt(QCursor::pos()));
   Refresh();
 }
@@ -266,16 +266,16 @@ MenuTarget HutMenuBar::TargetAt(const QPoint& global) const {
   };
   if (over(mnFileMenuPanel)) return MenuTarget::FileDropDown;
   if (over(mnHelpMenuPanel)) return MenuTarget::HelpDropDown;
-  if (over(Label8)) return MenuTarget::CloseButton;
-  if (over(Panel6)) return MenuTarget::FileTitle;
-  if (over(Panel7)) return MenuTarget::HelpTitle;
+  if (over(closeButton)) return MenuTarget::CloseButton;
+  if (over(fileMenuHolder)) return MenuTarget::FileTitle;
+  if (over(helpMenuHolder)) return MenuTarget::HelpTitle;
   if (over(&strip_)) return MenuTarget::Strip;
   return MenuTarget::Elsewhere;
 }
 
 std::array<std::pair<MenuLabel*, int>, 6> HutMenuBar::Items() const {
-  return {{{Label3, kMailList}, {Label4, kNewCharacter}, {Label31, kReceive},
-           {Label5, kCloseHut}, {Label6, kHelp}, {Label7, kVersion}}};
+  return {{{mailListItem, kMailList}, {newCharacterItem, kNewCharacter}, {receiveMailItem, kReceive},
+           {closeItem, kCloseHut}, {helpItem, kHelp}, {versionItem, kVersion}}};
 }
 
 int HutMenuBar::ItemAt(const QPoint& global) const {
@@ -301,8 +301,8 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
                     : nullptr;
   const QPoint global = mouse ? mouse->globalPosition().toPoint() : QPoint();
 
-  if (watched == Label1 || watched == Label2) {
-    const MenuTitle title = watched == Label1 ? MenuTitle::File : MenuTitle::Help;
+  if (watched == fileMenuLabel || watched == helpMenuLabel) {
+    const MenuTitle title = watched == fileMenuLabel ? MenuTitle::File : MenuTitle::Help;
     switch (type) {
       case QEvent::Enter:
         menu_.TitleEnter(title);
@@ -344,7 +344,7 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
     return type != QEvent::Enter && type != QEvent::Leave;
   }
 
-  if (watched == Label8) {
+  if (watched == closeButton) {
     switch (type) {
       case QEvent::Enter:
         menu_.CloseButtonEnter();
@@ -354,7 +354,7 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
         if (menu_.MenuOpen() || menu_.KeyboardMode()) CloseMenus();
         return true;
       case QEvent::MouseButtonRelease:
-        if (mouse->button() == Qt::LeftButton && Label8->rect().contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton && closeButton->rect().contains(mouse->position().toPoint())) {
           Run(MenuCommand::CloseHut);
         }
         return true;
@@ -441,8 +441,8 @@ void HutMenuBar::Refresh() {
   auto paintTitle = [](MenuLabel* label, TitleLook look) {
     label->SetLook(look, look == TitleLook::Plain ? kHutNormalColour : kHutHighlightColour, Qt::black);
   };
-  paintTitle(Label1, menu_.Look(MenuTitle::File));
-  paintTitle(Label2, menu_.Look(MenuTitle::Help));
+  paintTitle(fileMenuLabel, menu_.Look(MenuTitle::File));
+  paintTitle(helpMenuLabel, menu_.Look(MenuTitle::Help));
   DrawCloseButton(menu_.CloseButtonHover());
 
   for (const auto& [label, code] : Items()) {
@@ -462,8 +462,8 @@ void HutMenuBar::Refresh() {
     panel->raise();
   };
   const auto open = menu_.DropDown();
-  place(mnFileMenuPanel, Panel6, open == MenuTitle::File);
-  place(mnHelpMenuPanel, Panel7, open == MenuTitle::Help);
+  place(mnFileMenuPanel, fileMenuHolder, open == MenuTitle::File);
+  place(mnHelpMenuPanel, helpMenuHolder, open == MenuTitle::Help);
 
   if (menu_.HoverTimerRunning()) {
     if (!CheckMouseLeaveTimer->isActive()) CheckMouseLeaveTimer->start();
@@ -492,7 +492,7 @@ void HutMenuBar::DrawCloseButton(bool hover) {
   painter.drawLine(w / 4 - 1, h / 4 - 1, w - w / 4 - 1, h - h / 4 - 1);
   painter.drawLine(w / 4 - 1, h - h / 4 - 1, w - w / 4 - 1, h / 4 - 1);
   painter.end();
-  Image1->setPixmap(glyph);
+  closePicture->setPixmap(glyph);
 }
 
 }  // namespace mf

@@ -46,7 +46,7 @@ class MenuLabel final : public QWidget {
 };
 
 // The hut's hand-made menu bar: the two titles, their drop-downs and the
-// close button, drawn in the strip `Panel2`, with the drop-downs floating
+// close button, drawn in the strip `menuStrip`, with the drop-downs floating
 // over `body`. Mouse, hover-timer and key events go to a HutMenu; this
 // class paints what it says and hands chosen commands to `run`. It must go
 // before the hut's controls do.
@@ -66,21 +66,21 @@ class HutMenuBar final : public QObject {
 
   const HutMenu& State() const { return menu_; }
 
-  // Controls, named as the form names them.
-  QWidget* Panel6;     // holds Label1
-  QWidget* Panel7;     // holds Label2
-  MenuLabel* Label1;   // "ファイル(&F)"
-  MenuLabel* Label2;   // "ヘルプ(&H)"
-  QLabel* Image1;      // close button picture
-  QWidget* Label8;     // transparent, over Image1; takes the mouse
+  // Controls.
+  QWidget* fileMenuHolder;   // holds fileMenuLabel
+  QWidget* helpMenuHolder;   // holds helpMenuLabel
+  MenuLabel* fileMenuLabel;  // "ファイル(&F)"
+  MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
+  QLabel* closePicture;      // close button picture
+  QWidget* closeButton;      // transparent, over closePicture; takes the mouse
   QWidget* mnFileMenuPanel;
   QWidget* mnHelpMenuPanel;
-  MenuLabel* Label3;   // メール一覧
-  MenuLabel* Label4;   // 新規キャラクター
-  MenuLabel* Label31;  // メール受信
-  MenuLabel* Label5;   // 閉じる
-  MenuLabel* Label6;   // ヘルプ
-  MenuLabel* Label7;   // バージョン情報
+  MenuLabel* mailListItem;      // メール一覧
+  MenuLabel* newCharacterItem;  // 新規キャラクター
+  MenuLabel* receiveMailItem;   // メール受信
+  MenuLabel* closeItem;         // 閉じる
+  MenuLabel* helpItem;          // ヘルプ
+  MenuLabel* versionItem;       // バージョン情報
   QTimer* CheckMouseLeaveTimer;
 
  protected:
@@ -93,7 +93,7 @@ class HutMenuBar final : public QObject {
   // What a click on a title or a drop-down item does, for the press action.
   void PressTitle(MenuTitle title);
   void ChooseItem(int item);
-  void CheckMouseLeaveTimerTimer();
+  void CheckMouseLeave();
   // Where the global point lies for the menu; the open drop-down counts.
   MenuTarget TargetAt(const QPoint& global) const;
   int ItemAt(const QPoint& global) const;

@@ -34,23 +34,23 @@ ProgressWindow::ProgressWindow(const QString& caption, const QPixmap& fixedPictu
   colours.setColor(QPalette::Window, kColour);
   setPalette(colours);
 
-  Image1 = new QLabel(this);
-  Image1->setGeometry(kFixedLeft, kFixedTop, kFixedPictureSide, kFixedPictureSide);
-  Image1->setPixmap(fixedPicture);
-  Image2 = new QLabel(this);
-  Image2->resize(kLetterFrameWidth, kLetterFrameHeight);
+  stillPicture = new QLabel(this);
+  stillPicture->setGeometry(kFixedLeft, kFixedTop, kFixedPictureSide, kFixedPictureSide);
+  stillPicture->setPixmap(fixedPicture);
+  flyingLetter = new QLabel(this);
+  flyingLetter->resize(kLetterFrameWidth, kLetterFrameHeight);
 
-  Timer1 = new QTimer(this);
-  Timer1->setInterval(frameMs);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  frameTimer = new QTimer(this);
+  frameTimer->setInterval(frameMs);
+  connect(frameTimer, &QTimer::timeout, this, [this] { NextFrame(); });
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
-bool ProgressWindow::Running() const { return Timer1->isActive(); }
+bool ProgressWindow::Running() const { return frameTimer->isActive(); }
 
 void ProgressWindow::DrawFrame() {
-  Image2->move(animation_.Left(), Image1->y() + kLetterDrop);
-  Image2->setPixmap(frames_[animation_.Frame()]);
+  flyingLetter->move(animation_.Left(), stillPicture->y() + kLetterDrop);
+  flyingLetter->setPixmap(frames_[animation_.Frame()]);
 }
 
 void ProgressWindow::ShowProgress() {
@@ -66,17 +66,17 @@ void ProgressWindow::ShowProgress() {
   }
   animation_.Start();
   DrawFrame();
-  Timer1->start();
+  frameTimer->start();
   show();
 }
 
-void ProgressWindow::Timer1Timer() {
+void ProgressWindow::NextFrame() {
   animation_.Tick();
   DrawFrame();
 }
 
 void ProgressWindow::HideProgress() {
-  Timer1->stop();
+  frameTimer->stop();
   hide();
 }
 
@@ -87,19 +87,19 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
   HideProgress();
 }
 
-TMailSendingForm::TMailSendingForm()
+SendingProgressWindow::SendingProgressWindow()
     : ProgressWindow(QString::fromUtf8("送信中"), PostBoxPicture(), ProgressAnimation::Direction::AwayFromPicture,
                      kFrameMs) {}
 
-TMailRcvingForm::TMailRcvingForm()
+ReceivingProgressWindow::ReceivingProgressWindow()
     : ProgressWindow(QString::fromUtf8("受信中"), HomePicture(), ProgressAnimation::Direction::TowardsPicture,
                      kFrameMs) {}
 
-void TMailRcvingForm::ShowProgress() {
+void ReceivingProgressWindow::ShowProgress() {
   if (showSwitch_) ProgressWindow::ShowProgress();
 }
 
-void TMailRcvingForm::HideProgress() {
+void ReceivingProgressWindow::HideProgress() {
   ProgressWindow::HideProgress();
   showSwitch_ = true;
 }

@@ -28,14 +28,14 @@ class ProgressWindow : public QWidget {
   virtual void HideProgress();
 
   // One frame step.
-  void Timer1Timer();
+  void NextFrame();
 
   int FrameIndex() const { return animation_.Frame(); }
   bool Running() const;
 
-  QLabel* Image1;  // the fixed picture
-  QLabel* Image2;  // the moving letter
-  QTimer* Timer1;
+  QLabel* stillPicture;  // the fixed picture
+  QLabel* flyingLetter;  // the moving letter
+  QTimer* frameTimer;
 
  protected:
   ProgressWindow(const QString& caption, const QPixmap& fixedPicture, ProgressAnimation::Direction direction,
@@ -51,23 +51,23 @@ class ProgressWindow : public QWidget {
 };
 
 // "送信中": a letter flies away from the post box, one frame in 200 ms.
-class TMailSendingForm final : public ProgressWindow {
+class SendingProgressWindow final : public ProgressWindow {
   Q_OBJECT
 
  public:
   static constexpr int kFrameMs = 200;
-  TMailSendingForm();
+  SendingProgressWindow();
 };
 
 // "受信中": a letter flies home, one frame in 500 ms. A periodic receive
 // turns the show switch off just before it starts, so that it runs silently;
 // the next hide turns it on again.
-class TMailRcvingForm final : public ProgressWindow {
+class ReceivingProgressWindow final : public ProgressWindow {
   Q_OBJECT
 
  public:
   static constexpr int kFrameMs = 500;
-  TMailRcvingForm();
+  ReceivingProgressWindow();
 
   void ShowProgress() override;
   void HideProgress() override;

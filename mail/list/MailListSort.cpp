@@ -103,7 +103,7 @@ RowOrder NewestFirstOrder(std::size_t count) {
   return order;
 }
 
-void MailListSorter::ColumnClick(MailColumn column, const MailListRows& rows, RowOrder& order) {
+void MailListSorter::SortByColumn(MailColumn column, const MailListRows& rows, RowOrder& order) {
   column_ = column;
   if (column == MailColumn::Icon) return;
   const bool flag = directions_.TakeFlag(static_cast<std::size_t>(column));

@@ -38,7 +38,7 @@ class MailListSorter {
   // A click on a column header. The icon column is remembered but does not
   // sort; the others sort `order` and turn their flag over. The first
   // click on a text column sorts it descending, on the date oldest first.
-  void ColumnClick(MailColumn column, const MailListRows& rows, RowOrder& order);
+  void SortByColumn(MailColumn column, const MailListRows& rows, RowOrder& order);
   MailColumn Column() const { return column_; }
 
   // The column and direction the list was last sorted by; nothing before

@@ -68,19 +68,19 @@ bool IsFieldWanted(const std::string& line) {
 MessageDecoder::MessageDecoder(const MailStore& store, RandomGenerator& random, const Clock& clock,
                                std::vector<std::string> footerLines)
     : store_(store), random_(random), clock_(clock), footerLines_(std::move(footerLines)) {
-  MimeDecode1.OnHeaderBegin = [this](TMimeDecode&) { MimeDecode1HeaderBegin(); };
-  MimeDecode1.OnHeaderLine = [this](TMimeDecode&) { MimeDecode1HeaderLine(); };
-  MimeDecode1.OnHeaderEnd = [this](TMimeDecode&) { MimeDecode1HeaderEnd(); };
-  MimeDecode1.OnPartHeaderBegin = [this](TMimeDecode&) { MimeDecode1PartHeaderBegin(); };
-  MimeDecode1.OnPartHeaderLine = [this](TMimeDecode&) { MimeDecode1PartHeaderLine(); };
-  MimeDecode1.OnPartHeaderEnd = [this](TMimeDecode&) { MimeDecode1PartHeaderEnd(); };
-  MimeDecode1.OnPartLine = [this](TMimeDecode&, const char* data, std::size_t length) {
-    MimeDecode1PartLine(data, length);
+  mime_.OnHeaderBegin = [this](MimeDecoder&) { MimeHeaderBegin(); };
+  mime_.OnHeaderLine = [this](MimeDecoder&) { MimeHeaderLine(); };
+  mime_.OnHeaderEnd = [this](MimeDecoder&) { MimeHeaderEnd(); };
+  mime_.OnPartHeaderBegin = [this](MimeDecoder&) { MimePartHeaderBegin(); };
+  mime_.OnPartHeaderLine = [this](MimeDecoder&) { MimePartHeaderLine(); };
+  mime_.OnPartHeaderEnd = [this](MimeDecoder&) { MimePartHeaderEnd(); };
+  mime_.OnPartLine = [this](MimeDecoder&, const char* data, std::size_t length) {
+    MimePartLine(data, length);
   };
-  MimeDecode1.OnPartEnd = [this](TMimeDecode&) { MimeDecode1PartEnd(); };
-  MimeDecode1.OnMessageEnd = [this](TMimeDecode&) { MimeDecode1MessageEnd(); };
-  MimeDecode1.OnInlineDecodeBegin = [this](TMimeDecode&, const std::string&) { inlineBlock_ = true; };
-  MimeDecode1.OnInlineDecodeEnd = [this](TMimeDecode&, const std::string&) { inlineBlock_ = false; };
+  mime_.OnPartEnd = [this](MimeDecoder&) { MimePartEnd(); };
+  mime_.OnMessageEnd = [this](MimeDecoder&) { MimeMessageEnd(); };
+  mime_.OnInlineDecodeBegin = [this](MimeDecoder&, const std::string&) { inlineBlock_ = true; };
+  mime_.OnInlineDecodeEnd = [this](MimeDecoder&, const std::string&) { inlineBlock_ = false; };
 }
 
 DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& result) {
@@ -98,7 +98,7 @@ DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& re
   htmlCharset_.clear();
   usedNames_.clear();
   try {
-    MimeDecode1.DecodeFile(path);
+    mime_.DecodeFile(path);
   } catch (const std::ios_base::failure&) {
     CloseAttachment();
     message_ = nullptr;
@@ -111,45 +111,45 @@ DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& re
   return DecodeOutcome::Decoded;
 }
 
-void MessageDecoder::MimeDecode1HeaderBegin() { headerBegun_ = true; }
+void MessageDecoder::MimeHeaderBegin() { headerBegun_ = true; }
 
-void MessageDecoder::MimeDecode1HeaderLine() {
-  const std::string line(MimeDecode1.CurrentData(), MimeDecode1.CurrentDataLength());
+void MessageDecoder::MimeHeaderLine() {
+  const std::string line(mime_.CurrentData(), mime_.CurrentDataLength());
   TakeReceivedHeaderLine(line, message_->mail);
   if (IsFieldWanted(line)) messageFieldLines_.push_back(line);
 }
 
-void MessageDecoder::MimeDecode1HeaderEnd() {
+void MessageDecoder::MimeHeaderEnd() {
   if (!headerBegun_) return;  // an empty line first: a message without a header
   headerEnded_ = true;
   ReceivedMail& mail = message_->mail;
   if (Trim(mail.date).empty()) mail.date = Rfc822DateText(clock_.Now());
-  if (MimeDecode1.IsMultipart()) {
+  if (mime_.IsMultipart()) {
     sink_ = Sink::Preamble;
     return;
   }
   // A multipart without a boundary cannot be split: its body is read as text.
-  const std::string& type = MimeDecode1.ContentType();
-  ChooseSink(StartsWith(type, "multipart/") ? std::string() : type, MimeDecode1.Charset(), MimeDecode1.Disposition(),
-             MimeDecode1.FileName(), messageFieldLines_);
+  const std::string& type = mime_.ContentType();
+  ChooseSink(StartsWith(type, "multipart/") ? std::string() : type, mime_.Charset(), mime_.Disposition(),
+             mime_.FileName(), messageFieldLines_);
 }
 
-void MessageDecoder::MimeDecode1PartHeaderBegin() {
+void MessageDecoder::MimePartHeaderBegin() {
   CloseAttachment();
   partFieldLines_.clear();
   sink_ = Sink::None;
   inlineBlock_ = false;
 }
 
-void MessageDecoder::MimeDecode1PartHeaderLine() {
-  const std::string line(MimeDecode1.CurrentData(), MimeDecode1.CurrentDataLength());
+void MessageDecoder::MimePartHeaderLine() {
+  const std::string line(mime_.CurrentData(), mime_.CurrentDataLength());
   if (IsFieldWanted(line)) partFieldLines_.push_back(line);
 }
 
-void MessageDecoder::MimeDecode1PartHeaderEnd() {
+void MessageDecoder::MimePartHeaderEnd() {
   if (!headerEnded_) return;
-  ChooseSink(MimeDecode1.PartContentType(), MimeDecode1.PartCharset(), MimeDecode1.PartDisposition(),
-             MimeDecode1.PartFileName(), partFieldLines_);
+  ChooseSink(mime_.PartContentType(), mime_.PartCharset(), mime_.PartDisposition(),
+             mime_.PartFileName(), partFieldLines_);
 }
 
 void MessageDecoder::ChooseSink(const std::string& contentType, const std::string& charset,
@@ -225,7 +225,7 @@ void MessageDecoder::CloseAttachment() {
   attachmentPath_.clear();
 }
 
-void MessageDecoder::MimeDecode1PartLine(const char* data, std::size_t length) {
+void MessageDecoder::MimePartLine(const char* data, std::size_t length) {
   switch (sink_) {
     case Sink::Preamble:
       preamble_.append(data, length);
@@ -247,11 +247,11 @@ void MessageDecoder::MimeDecode1PartLine(const char* data, std::size_t length) {
   }
 }
 
-void MessageDecoder::MimeDecode1PartEnd() {
+void MessageDecoder::MimePartEnd() {
   if (sink_ == Sink::Attachment) CloseAttachment();
 }
 
-void MessageDecoder::MimeDecode1MessageEnd() {
+void MessageDecoder::MimeMessageEnd() {
   CloseAttachment();
   if (!headerEnded_) return;
   DecodedMessage& message = *message_;
@@ -273,7 +273,7 @@ void MessageDecoder::MimeDecode1MessageEnd() {
 std::string MessageDecoder::FinalText() const {
   if (haveText_) return BodyTextToProgramCode(text_, textCharset_);
   if (haveHtml_) return HtmlToText(BodyTextToProgramCode(html_, htmlCharset_));
-  return BodyTextToProgramCode(preamble_, MimeDecode1.Charset());
+  return BodyTextToProgramCode(preamble_, mime_.Charset());
 }
 
 }  // namespace mf

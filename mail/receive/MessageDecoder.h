@@ -9,7 +9,7 @@
 #include "base/Random.h"
 #include "mail/store/MailStore.h"
 #include "mail/store/StoredMail.h"
-#include "mime/MimeDecode.h"
+#include "mime/MimeDecoder.h"
 
 namespace mf {
 
@@ -57,15 +57,15 @@ class MessageDecoder {
  private:
   enum class Sink { None, Preamble, Text, Html, Attachment };
 
-  void MimeDecode1HeaderBegin();
-  void MimeDecode1HeaderLine();
-  void MimeDecode1HeaderEnd();
-  void MimeDecode1PartHeaderBegin();
-  void MimeDecode1PartHeaderLine();
-  void MimeDecode1PartHeaderEnd();
-  void MimeDecode1PartLine(const char* data, std::size_t length);
-  void MimeDecode1PartEnd();
-  void MimeDecode1MessageEnd();
+  void MimeHeaderBegin();
+  void MimeHeaderLine();
+  void MimeHeaderEnd();
+  void MimePartHeaderBegin();
+  void MimePartHeaderLine();
+  void MimePartHeaderEnd();
+  void MimePartLine(const char* data, std::size_t length);
+  void MimePartEnd();
+  void MimeMessageEnd();
 
   // Decides what the part (or a single-part body) is from its header.
   void ChooseSink(const std::string& contentType, const std::string& charset, const std::string& disposition,
@@ -78,7 +78,7 @@ class MessageDecoder {
   RandomGenerator& random_;
   const Clock& clock_;
   std::vector<std::string> footerLines_;
-  TMimeDecode MimeDecode1;
+  MimeDecoder mime_;
 
   DecodedMessage* message_ = nullptr;
   bool headerBegun_ = false;

@@ -48,13 +48,13 @@ ReceiveController::ReceiveController(platform::EventLoop& loop, const LiveSettin
       intake_(store, hut, random, clock),
       pop_(loop),
       journal_(store.ProgramFolder()) {
-  pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+  pop_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
     Pop3ClientRequestDone(type, error);
   };
-  pop_.OnMessageLine = [this](TCustomPop3Cli&) { Pop3ClientMessageLine(); };
+  pop_.OnMessageLine = [this](Pop3Client&) { Pop3ClientMessageLine(); };
   // Seen before dot-unstuffing, so a piece that began with ".." still shows its length.
-  pop_.OnUidlLine = [this](TCustomPop3Cli& sender) { uidls_[sender.MsgNum()] = sender.MsgUidl(); };
-  pop_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t) { Pop3ClientSessionClosed(); };
+  pop_.OnUidlLine = [this](Pop3Client& sender) { uidls_[sender.MsgNum()] = sender.MsgUidl(); };
+  pop_.OnSessionClosed = [this](Pop3Client&, std::uint16_t) { Pop3ClientSessionClosed(); };
   intake_.OnCheckpoint = [this](std::string_view point) { Checkpoint(point); };
   // Best effort: a folder that cannot be noted is at worst left behind.
   intake_.OnAttachmentFolderMade = [this](const std::string& folder) { journal_.NoteFolder(folder); };
@@ -72,7 +72,7 @@ void ReceiveController::Checkpoint(std::string_view point) {
   if (OnCheckpoint) OnCheckpoint(point);
 }
 
-ReceiveStart ReceiveController::MailRcvClick(ReceiveTrigger trigger) {
+ReceiveStart ReceiveController::Receive(ReceiveTrigger trigger) {
   if (phase_ != Phase::Idle) return ReceiveStart::Busy;
   if (Trim(settings_.pop3Server).empty()) return ReceiveStart::Failed;
   ++attempt_;

@@ -17,7 +17,7 @@
 #include "mail/receive/ReceiveRules.h"
 #include "mail/receive/UidlRecord.h"
 #include "mail/store/MailStore.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -70,7 +70,7 @@ class ReceiveController {
   ReceiveController& operator=(const ReceiveController&) = delete;
 
   // Starts a run with the account and switches the settings hold now.
-  ReceiveStart MailRcvClick(ReceiveTrigger trigger);
+  ReceiveStart Receive(ReceiveTrigger trigger);
   bool Running() const { return phase_ != Phase::Idle; }
   // Ends the session at once without further events (the common error
   // routine); what was fetched stays journalled for the next run.
@@ -94,7 +94,7 @@ class ReceiveController {
   // "uidl" (the UIDL record written, the journal not yet cleared).
   std::function<void(std::string_view point)> OnCheckpoint;
 
-  TPop3Cli& Pop3Client() { return pop_; }
+  Pop3Client& Pop3() { return pop_; }
 
  private:
   enum class Phase { Idle, Recovering, Session, Storing };
@@ -138,7 +138,7 @@ class ReceiveController {
   const LiveSettings& settings_;
   const MailStore& store_;
   InboxIntake intake_;
-  TPop3Cli pop_;
+  Pop3Client pop_;
 
   Phase phase_ = Phase::Idle;
   unsigned attempt_ = 0;

@@ -4,7 +4,7 @@
 
 #include "base/ShiftJis.h"
 #include "net/NetErrors.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 
 namespace mf {
 

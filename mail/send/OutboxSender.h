@@ -10,7 +10,7 @@
 #include "base/Random.h"
 #include "mail/send/OutgoingSmtp.h"
 #include "mail/store/MailStore.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -67,8 +67,8 @@ class OutboxSender {
   // The outbox is empty and the session is over.
   std::function<void()> OnClosed;
 
-  TSmtpCli& Smtp() { return session_.Client(); }
-  TPop3Cli& PopBeforeSmtp() { return session_.PopClient(); }
+  SmtpClient& Smtp() { return session_.Client(); }
+  Pop3Client& PopBeforeSmtp() { return session_.PopClient(); }
 
  private:
   bool PrepareNext();

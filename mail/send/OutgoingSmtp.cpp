@@ -38,15 +38,15 @@ OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, RandomGenerator& random)
     : loop_(loop), random_(random), smtp_(loop), popLogin_(loop) {
   smtp_.CharSet = kCharSet;
   smtp_.ContentType = smtpPlainText;
-  smtp_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+  smtp_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
     RequestDone(type, error);
   };
   // While a mail is under way, the pending request completes with an error
   // and ends the attempt from there.
-  smtp_.OnSessionClosed = [this](TCustomSmtpClient&, std::uint16_t) {
+  smtp_.OnSessionClosed = [this](SmtpClientBase&, std::uint16_t) {
     if (phase_ == Phase::Quitting) FinishClosed();
   };
-  smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
+  smtp_.OnGetData = [this](SmtpClientBase&, int lineNum, std::string& line, int maxLen, bool& more) {
     GetData(lineNum, line, maxLen, more);
   };
   popLogin_.OnLoggedIn = [this] {

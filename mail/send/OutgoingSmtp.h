@@ -8,7 +8,7 @@
 #include "base/DateTime.h"
 #include "base/Random.h"
 #include "mail/send/PopBeforeSmtpLogin.h"
-#include "net/SmtpCli.h"
+#include "net/SmtpClient.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -77,8 +77,8 @@ class OutgoingSmtp {
   // The Message-ID of the mail last sent, with brackets, as on the wire.
   const std::string& MessageId() const { return messageId_; }
   const std::string& SenderAddress() const { return senderAddress_; }
-  TSmtpCli& Client() { return smtp_; }
-  TPop3Cli& PopClient() { return popLogin_.Client(); }
+  SmtpClient& Client() { return smtp_; }
+  Pop3Client& PopClient() { return popLogin_.Client(); }
 
   std::function<void()> OnAccepted;                      // the server took the mail
   std::function<void(const SendingFailure& failure)> OnFailed;
@@ -102,7 +102,7 @@ class OutgoingSmtp {
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
   RandomGenerator& random_;
-  TSmtpCli smtp_;
+  SmtpClient smtp_;
   PopBeforeSmtpLogin popLogin_;
   Phase phase_ = Phase::Idle;
   unsigned attempt_ = 0;  // counts attempts, so an aborted one's events are dropped

@@ -4,17 +4,17 @@
 
 #include "base/ShiftJis.h"
 #include "mail/send/ClientFailure.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 #include "settings/ClientSetup.h"
 #include "settings/LiveSettings.h"
 
 namespace mf {
 
 PopBeforeSmtpLogin::PopBeforeSmtpLogin(platform::EventLoop& loop) : client_(loop) {
-  client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+  client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
     RequestDone(type, error);
   };
-  client_.OnSessionClosed = [this](TCustomPop3Cli&, std::uint16_t error) { SessionClosed(error); };
+  client_.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) { SessionClosed(error); };
 }
 
 // The client may still report a closing connection while it goes.

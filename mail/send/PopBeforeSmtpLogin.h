@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 
 namespace mf {
 
@@ -31,7 +31,7 @@ class PopBeforeSmtpLogin {
   // Ends the login without an event.
   void Abort();
   bool Busy() const { return active_ || client_.Connected(); }
-  TPop3Cli& Client() { return client_; }
+  Pop3Client& Client() { return client_; }
 
   std::function<void()> OnLoggedIn;
   std::function<void(const std::string& text)> OnFailed;  // Shift_JIS, for the user
@@ -44,7 +44,7 @@ class PopBeforeSmtpLogin {
   // Fails naming the POP3 server and what went wrong with it.
   void FailWith(int error);
 
-  TPop3Cli client_;
+  Pop3Client client_;
   const LiveSettings* settings_ = nullptr;
   bool active_ = false;
   bool loginDone_ = false;

@@ -78,8 +78,8 @@ bool SendController::SendLater(const Composition& mail, std::string& error) {
 
 void SendController::Abort() { session_.Abort(); }
 bool SendController::Busy() const { return session_.Busy(); }
-TSmtpCli& SendController::Smtp() { return session_.Client(); }
-TPop3Cli& SendController::PopBeforeSmtp() { return session_.PopClient(); }
+SmtpClient& SendController::Smtp() { return session_.Client(); }
+Pop3Client& SendController::PopBeforeSmtp() { return session_.PopClient(); }
 
 void SendController::AttemptFailed(const SendingFailure& attempt) {
   SendFailure failure;

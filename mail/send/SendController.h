@@ -11,7 +11,7 @@
 #include "mail/send/Composition.h"
 #include "mail/send/OutgoingSmtp.h"
 #include "mail/store/MailStore.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -103,8 +103,8 @@ class SendController {
 
   // The clients, for tests that watch the protocol and for the progress
   // window's display.
-  TSmtpCli& Smtp();
-  TPop3Cli& PopBeforeSmtp();
+  SmtpClient& Smtp();
+  Pop3Client& PopBeforeSmtp();
 
  private:
   void MailAccepted();

@@ -11,7 +11,7 @@
 namespace mf {
 
 // What the mail list keeps for each of its items.
-struct TMailData {
+struct MailItemData {
   double sortDate = 0.0;       // day count; 0 where no date is computed
   bool hasAttachment = false;  // line 6 not empty
   bool isRead = true;          // only inbox mail can be unread
@@ -24,7 +24,7 @@ struct MailListEntry {
   std::string secondColumn;  // the sender or the recipients, by folder and status
   std::string dateText;
   int icon = 0;              // position in the mail list's image list
-  TMailData data;
+  MailItemData data;
 };
 
 // What the list shows of a record in a folder, as views into the record:

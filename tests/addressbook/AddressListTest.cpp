@@ -37,10 +37,10 @@ TEST(AddressList, NewestFirstAndEachColumnSortsDescendingFirst) {
       {AddressColumn::Contact, {"Bob", "carol", "alice"}},
   };
   for (const Click& click : clicks) {
-    EXPECT_TRUE(sorter.ColumnClick(click.column, rows));
+    EXPECT_TRUE(sorter.SortByColumn(click.column, rows));
     EXPECT_EQ(Names(rows), click.names) << static_cast<int>(click.column);
   }
-  EXPECT_FALSE(sorter.ColumnClick(AddressColumn::Icon, rows));
+  EXPECT_FALSE(sorter.SortByColumn(AddressColumn::Icon, rows));
   EXPECT_EQ(Names(rows), (std::vector<std::string>{"Bob", "carol", "alice"}));
   // Rows keep their record index through every sort.
   for (const auto& row : rows) EXPECT_EQ(records[row.index].name, row.record.name);

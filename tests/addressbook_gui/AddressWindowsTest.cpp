@@ -16,9 +16,9 @@
 
 #include "addressbook/AddressFile.h"
 #include "addressbook/gui/AddressListView.h"
-#include "addressbook/gui/TMailadd.h"
-#include "addressbook/gui/Tpasonal.h"
-#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressBookWindow.h"
+#include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressPicker.h"
 #include "base/ShiftJis.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -47,14 +47,14 @@ class AddressWindowsTest : public ::testing::Test {
   // "新規作成" in the address book window, the fields typed, "OK".
   void AddThroughBook(const std::string& name, const std::string& address, const std::string& contact = {},
                       int icon = 0) {
-    book.NewClick();
+    book.NewEntry();
     ASSERT_TRUE(entry.isVisible());
     ASSERT_EQ(entry.windowTitle(), U("新しいアドレス帳データの入力"));
     entry.wName->setText(ToQString(name));
     entry.wAdd->setText(ToQString(address));
     entry.wTel->setText(ToQString(contact));
     entry.iconBox->setCurrentIndex(icon);
-    entry.OkClick();
+    entry.Accept();
     ASSERT_FALSE(entry.isVisible());
   }
 
@@ -84,9 +84,9 @@ class AddressWindowsTest : public ::testing::Test {
   platform::TemporaryFolder home;
   AddressFile file{home.Path()};
   platform::FakeDialogs dialogs;
-  Tpasonal entry{file, dialogs};
-  TMailadd book{file, entry, dialogs};
-  TselectMailAdd picker{file, entry, dialogs};
+  AddressEntryDialog entry{file, dialogs};
+  AddressBookWindow book{file, entry, dialogs};
+  AddressPicker picker{file, entry, dialogs};
 };
 
 TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWorking) {
@@ -98,14 +98,14 @@ TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWor
   book.addressList->SelectIndex(1);  // B
   EXPECT_TRUE(book.deleteButton->isEnabled());
   EXPECT_TRUE(book.deleteAction->isEnabled());
-  book.DeleteClick();
+  book.DeleteEntries();
   EXPECT_TRUE(dialogs.calls.empty());  // no question asked
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"C", "A"}));
 
   // C, now record 1, still opens and changes as itself.
   book.addressList->SelectIndex(1);
-  book.EditClick();
+  book.EditEntry();
   ASSERT_TRUE(entry.isVisible());
   EXPECT_FALSE(entry.isModal());
   EXPECT_EQ(entry.windowTitle(), U("Cのアドレスデータ帳変更"));
@@ -114,7 +114,7 @@ TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWor
   EXPECT_EQ(entry.ParsonName->text(), U("C のデータ"));
   entry.wName->setText(U("シー"));
   dialogs.answers = {Answer::Yes};
-  entry.OkClick();
+  entry.Accept();
   EXPECT_FALSE(entry.isVisible());
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", Sj("シー")}));
   EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{Sj("シー"), "A"}));
@@ -138,17 +138,17 @@ TEST_F(AddressWindowsTest, AChangeAnsweredNoOrCancelLeavesTheFile) {
   };
   for (const Case& c : {Case{Answer::No, false}, Case{Answer::Cancel, true}}) {
     book.addressList->SelectIndex(0);
-    book.EditClick();
+    book.EditEntry();
     entry.wName->setText(U("changed"));
     dialogs.answers = {c.answer};
     dialogs.calls.clear();
-    entry.OkClick();
+    entry.Accept();
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, "Warning");
     EXPECT_EQ(dialogs.calls[0].text, Sj("変更してもよろしいですか？"));
     EXPECT_EQ(entry.isVisible(), c.staysOpen);
     EXPECT_EQ(FileBytes(), before);
-    entry.CancelClick();  // "取り消し" never writes either
+    entry.Cancel();  // "取り消し" never writes either
     EXPECT_EQ(FileBytes(), before);
   }
 }
@@ -156,14 +156,14 @@ TEST_F(AddressWindowsTest, AChangeAnsweredNoOrCancelLeavesTheFile) {
 TEST_F(AddressWindowsTest, AnOpenChangeWritesTheRecordItStartedWith) {
   AddABC();
   book.addressList->SelectIndex(2);  // C
-  book.EditClick();
+  book.EditEntry();
   entry.wTel->setText(U("new contact"));
   // While the change is open the user selects A and deletes B.
   book.addressList->SelectIndex(1);
-  book.DeleteClick();
+  book.DeleteEntries();
   book.addressList->SelectIndex(0);
   dialogs.answers = {Answer::Yes};
-  entry.OkClick();
+  entry.Accept();
   auto records = file.Load();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0], (AddressRecord{"A", "a@x", "3", 0}));
@@ -186,9 +186,9 @@ TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUnti
       const std::string before = FileBytes();
       if (change) {
         book.addressList->SelectIndex(0);
-        book.EditClick();
+        book.EditEntry();
       } else {
-        book.NewClick();
+        book.NewEntry();
         entry.wName->setText(U("D"));
       }
       QCoreApplication::processEvents();
@@ -197,7 +197,7 @@ TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUnti
       EXPECT_FALSE(entry.addressProblem->isVisible());
       entry.wAdd->setText(U(refused.address));
       dialogs.calls.clear();
-      entry.OkClick();
+      entry.Accept();
       QCoreApplication::processEvents();
       EXPECT_TRUE(entry.isVisible());
       EXPECT_TRUE(entry.addressProblem->isVisible());
@@ -213,7 +213,7 @@ TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUnti
       EXPECT_EQ(entry.wTel->pos(), contact);
       EXPECT_EQ(entry.geometry(), dialog);
       dialogs.answers = {Answer::Yes};
-      entry.OkClick();
+      entry.Accept();
       EXPECT_FALSE(entry.isVisible());
       EXPECT_NE(FileBytes().find("d@example.jp"), std::string::npos);
     }
@@ -242,16 +242,16 @@ TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAdde
   EXPECT_EQ(entry.EditedIndex(), std::optional<std::size_t>(1));
   EXPECT_EQ(entry.wName->text(), U("B"));
   EXPECT_EQ(entry.windowTitle(), U("Bのアドレスデータ帳変更"));
-  entry.CancelClick();
+  entry.Cancel();
 
   dialogs.calls.clear();
   entry.OpenForSender(nullptr, "Dee", "d@x");
   EXPECT_TRUE(dialogs.calls.empty());
   ASSERT_TRUE(entry.isVisible());
-  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
   EXPECT_EQ(entry.windowTitle(), U("アドレス帳データ"));
   EXPECT_EQ(entry.wAdd->text(), U("d@x"));
-  entry.OkClick();
+  entry.Accept();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", "Dee"}));
 }
 
@@ -259,15 +259,15 @@ TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChange
   AddABC();
   // A change was started and left open; then the sender of a mail is added.
   book.addressList->SelectIndex(0);
-  book.EditClick();
+  book.EditEntry();
   entry.OpenNew(nullptr, std::nullopt, Sj("山田 "), "yamada@example.jp");
-  EXPECT_EQ(entry.CurrentMode(), Tpasonal::Mode::Add);
+  EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
   EXPECT_EQ(entry.wName->text(), U("山田 "));
   EXPECT_EQ(entry.wAdd->text(), U("yamada@example.jp"));
   EXPECT_EQ(entry.wTel->text(), QString());
   EXPECT_EQ(entry.iconBox->currentIndex(), 0);
   EXPECT_EQ(entry.ParsonName->text(), U("山田  のデータ"));
-  entry.OkClick();
+  entry.Accept();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", Sj("山田 ")}));
   EXPECT_TRUE(dialogs.calls.empty());
 
@@ -279,15 +279,15 @@ TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChange
 
 TEST_F(AddressWindowsTest, HeaderClicksSortByTheirColumn) {
   AddABC();
-  book.addressList->ColumnClick(3);  // 連絡先: descending first
+  book.addressList->SortByColumn(3);  // 連絡先: descending first
   EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"A", "C", "B"}));
-  book.addressList->ColumnClick(3);
+  book.addressList->SortByColumn(3);
   EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
-  book.addressList->ColumnClick(0);  // the icon column does nothing
+  book.addressList->SortByColumn(0);  // the icon column does nothing
   EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
   // Editing still reaches the right record after sorting.
   book.addressList->SelectIndex(2);
-  book.EditClick();
+  book.EditEntry();
   EXPECT_EQ(entry.wName->text(), U("C"));
 }
 
@@ -299,7 +299,7 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
 
   picker.AddressBook->clearSelection();
   EXPECT_FALSE(picker.chooseButton->isEnabled());
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].kind, "Error");
   EXPECT_EQ(dialogs.calls[0].text, Sj("宛先を選択して下さい"));
@@ -307,10 +307,10 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
   for (std::size_t index : {2u, 0u, 1u}) {  // C, A, B
     picker.AddressBook->SelectIndex(index);
     EXPECT_TRUE(picker.chooseButton->isEnabled());
-    picker.Choose(TselectMailAdd::Target::To);
+    picker.Choose(AddressPicker::Target::To);
   }
   EXPECT_EQ(ListNames(*picker.ToSelect), (std::vector<std::string>{"C <c@x>", "A <a@x>", "B <b@x>"}));
-  picker.OkClick();
+  picker.Accept();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].to, "C <c@x>, A <a@x>, B <b@x>");
   EXPECT_EQ(results[0].cc, "");
@@ -321,9 +321,9 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
   picker.ToSelect->topLevelItem(1)->setSelected(true);
   EXPECT_TRUE(picker.deletePopupAction->isEnabled());
   EXPECT_FALSE(picker.editPopupAction->isEnabled());
-  picker.DeleteClick();
+  picker.DeleteEntries();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C"}));  // the book is untouched
-  picker.OkClick();
+  picker.Accept();
   ASSERT_EQ(results.size(), 2u);
   EXPECT_EQ(results[1].to, "C <c@x>, B <b@x>");
 
@@ -335,7 +335,7 @@ TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFill
   AddABC();
   picker.show();
   picker.AddressBook->SelectIndex(0);
-  picker.Choose(TselectMailAdd::Target::Cc);
+  picker.Choose(AddressPicker::Target::Cc);
   EXPECT_EQ(picker.Result().cc, "A <a@x>");
   EXPECT_FALSE(picker.CcSelect->isVisible());
   EXPECT_FALSE(picker.CcButton->isVisible());
@@ -353,7 +353,7 @@ TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFill
 
   picker.AddressBook->SelectIndex(1);
   EXPECT_TRUE(picker.editPopupAction->isEnabled());
-  picker.DeleteClick();
+  picker.DeleteEntries();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"C", "A"}));
   EXPECT_EQ(picker.Result().cc, "A <a@x>");  // the picked stay picked
@@ -361,11 +361,11 @@ TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFill
   // A change made from the picker keeps the caption and reloads its list.
   const QString caption = entry.windowTitle();
   picker.AddressBook->SelectIndex(1);
-  picker.EditClick();
+  picker.EditEntry();
   EXPECT_EQ(entry.windowTitle(), caption);
   entry.wName->setText(U("Cee"));
   dialogs.answers = {Answer::Yes};
-  entry.OkClick();
+  entry.Accept();
   EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"Cee", "A"}));
 }
 
@@ -405,13 +405,13 @@ TEST_F(AddressWindowsTest, Screenshots) {
   ASSERT_TRUE(book.grab().save(QString::fromUtf8(folder) + "/addressbook.png"));
   picker.show();
   picker.AddressBook->SelectIndex(0);
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   picker.AddressBook->SelectIndex(3);
-  picker.Choose(TselectMailAdd::Target::To);
+  picker.Choose(AddressPicker::Target::To);
   QCoreApplication::processEvents();
   ASSERT_TRUE(picker.grab().save(QString::fromUtf8(folder) + "/picker.png"));
   book.addressList->SelectIndex(3);
-  book.EditClick();
+  book.EditEntry();
   QCoreApplication::processEvents();
   ASSERT_TRUE(entry.grab().save(QString::fromUtf8(folder) + "/entry.png"));
 }

@@ -6,8 +6,8 @@
 
 #include "addressbook/AddressFile.h"
 #include "addressbook/gui/AddressListView.h"
-#include "addressbook/gui/Tpasonal.h"
-#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressPicker.h"
 #include "tests/mail/gui/MailWindowFixture.h"
 
 namespace mf {
@@ -26,14 +26,14 @@ class PickerToCompositionTest : public testing::MailWindowTest {
   void PickThroughWindow(const std::function<void()>& pick) {
     QTimer::singleShot(0, &picker_, [this, pick] {
       pick();
-      picker_.OkClick();
+      picker_.Accept();
     });
-    window_.Label5Click();
+    window_.ChooseRecipients();
   }
 
   AddressFile file_{folder_.Path()};
-  Tpasonal entry_{file_, dialogs_};
-  TselectMailAdd picker_{file_, entry_, dialogs_};
+  AddressEntryDialog entry_{file_, dialogs_};
+  AddressPicker picker_{file_, entry_, dialogs_};
 };
 
 TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemovedLeavesTheOther) {
@@ -42,17 +42,17 @@ TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemo
   PickThroughWindow([this] {
     for (std::size_t index : {0u, 1u}) {
       picker_.AddressBook->SelectIndex(index);
-      picker_.Choose(TselectMailAdd::Target::To);
+      picker_.Choose(AddressPicker::Target::To);
     }
     picker_.AddressBook->SelectIndex(2);
-    picker_.Choose(TselectMailAdd::Target::Cc);
+    picker_.Choose(AddressPicker::Target::Cc);
   });
   EXPECT_EQ(window_.Add_s->text(), QString("A <A@x.jp>, B <B@x.jp>"));
   EXPECT_EQ(window_.Current().cc, "C <C@x.jp>");
 
   PickThroughWindow([this] {
     picker_.ToSelect->topLevelItem(0)->setSelected(true);
-    picker_.DeleteClick();
+    picker_.DeleteEntries();
   });
   EXPECT_EQ(window_.Add_s->text(), QString("B <B@x.jp>"));
   EXPECT_TRUE(Errors().empty());

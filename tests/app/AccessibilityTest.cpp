@@ -19,9 +19,9 @@
 
 #include "app/Program.h"
 #include "hut/gui/HutMenuBar.h"
-#include "hut/gui/TMainForm.h"
-#include "mail/list/gui/TForm1.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "hut/gui/HutWindow.h"
+#include "mail/list/gui/MailListWindow.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "platform/Files.h"
 #include "platform/qt/QtEventLoop.h"
 #include "widgets/LabelButton.h"
@@ -183,7 +183,7 @@ struct HutPressCase {
 };
 
 TEST_F(AccessibilityTest, PressingTheHutsMenusDoesWhatAClickDoes) {
-  TMainForm& hut = program_->Hut();
+  HutWindow& hut = program_->Hut();
   hut.show();
   auto dropDownShown = [](Program& program) { return program.Hut().MenuBar().mnFileMenuPanel->isVisible(); };
   const HutPressCase cases[] = {
@@ -204,7 +204,7 @@ TEST_F(AccessibilityTest, PressingTheHutsMenusDoesWhatAClickDoes) {
 }
 
 TEST_F(AccessibilityTest, ALabelButtonIsPressedAsItIsClicked) {
-  TNew_Mail& composition = program_->Composition();
+  CompositionWindow& composition = program_->Composition();
   int clicks = 0;
   QObject::connect(composition.cancelButton, &LabelButton::clicked, [&] { ++clicks; });
   QAccessibleInterface* cancel =

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "addressbook/gui/Tpasonal.h"
+#include "addressbook/gui/AddressEntryDialog.h"
 #include "app/Program.h"
-#include "mail/list/gui/TForm1.h"
+#include "mail/list/gui/MailListWindow.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFolder.h"
@@ -45,25 +45,25 @@ class ProgramEndTest : public ::testing::Test {
 
 struct AddSenderCase {
   const char* name;
-  std::function<void(Tpasonal&)> close;  // how the entry dialog is left
+  std::function<void(AddressEntryDialog&)> close;  // how the entry dialog is left
 };
 
 TEST_F(ProgramEndTest, EndsAfterASenderWasAddedFromTheMailList) {
   const AddSenderCase cases[] = {
-      {"OK", [](Tpasonal& entry) { entry.OkClick(); }},
-      {"取り消し", [](Tpasonal& entry) { entry.CancelClick(); }},
+      {"OK", [](AddressEntryDialog& entry) { entry.Accept(); }},
+      {"取り消し", [](AddressEntryDialog& entry) { entry.Cancel(); }},
       // The program may end while the dialog is still open.
-      {"left open", [](Tpasonal&) {}},
+      {"left open", [](AddressEntryDialog&) {}},
   };
   int sender = 0;
   for (const AddSenderCase& step : cases) {
     SCOPED_TRACE(step.name);
-    TForm1& list = program_->MailList();
+    MailListWindow& list = program_->MailList();
     list.show();
     ASSERT_TRUE(list.links.addAddress);
     // A sender the book has already would be offered for a change instead.
     list.links.addAddress("Alice", "alice" + std::to_string(++sender) + "@mfmail.test");
-    Tpasonal& entry = program_->AddressEntry();
+    AddressEntryDialog& entry = program_->AddressEntry();
     EXPECT_TRUE(entry.isVisible());
     step.close(entry);
     QCoreApplication::processEvents();
@@ -76,7 +76,7 @@ TEST_F(ProgramEndTest, EndsAfterASenderWasAddedFromTheMailList) {
 // The program ends with the mail list still open: its size is kept as when
 // it is closed.
 TEST_F(ProgramEndTest, KeepsTheMailListsSizeWhenItEndsWithTheListOpen) {
-  TForm1& list = program_->MailList();
+  MailListWindow& list = program_->MailList();
   list.show();
   list.resize(640, 480);
   QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -35,25 +35,25 @@
 
 #include "addressbook/AddressFile.h"
 #include "addressbook/gui/AddressListView.h"
-#include "addressbook/gui/TMailadd.h"
-#include "addressbook/gui/Tpasonal.h"
-#include "addressbook/gui/TselectMailAdd.h"
+#include "addressbook/gui/AddressBookWindow.h"
+#include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressPicker.h"
 #include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "base/ShiftJis.h"
-#include "character/gui/TCharForm.h"
-#include "charedit/gui/TCharEdit.h"
-#include "charedit/gui/TaddImageForm.h"
-#include "charedit/gui/TcreateNewImage.h"
-#include "hut/gui/TMainForm.h"
-#include "mail/list/gui/TForm1.h"
-#include "mail/receive/gui/TShowMailForm.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "character/gui/CharacterWindow.h"
+#include "charedit/gui/CharacterEditorWindow.h"
+#include "charedit/gui/PictureImportWindow.h"
+#include "charedit/gui/NewPictureWindow.h"
+#include "hut/gui/HutWindow.h"
+#include "mail/list/gui/MailListWindow.h"
+#include "mail/receive/gui/MailViewer.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "platform/Files.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
-#include "settings/gui/TBaseSetUp.h"
+#include "settings/gui/SettingsDialog.h"
 #include "tests/roster/CharacterFolders.h"
 #include "widgets/LabelButton.h"
 
@@ -253,15 +253,15 @@ std::unique_ptr<Program> Stacking::program_;
 // modal address book, asks "変更してもよろしいですか？"; the question must be
 // in sight and within reach.
 TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
-  TForm1& list = program_->MailList();
+  MailListWindow& list = program_->MailList();
   ASSERT_TRUE(Activate(list));
-  TMailadd& book = program_->AddressBook();
-  Tpasonal& entry = program_->AddressEntry();
+  AddressBookWindow& book = program_->AddressBook();
+  AddressEntryDialog& entry = program_->AddressEntry();
   bool checked = false;
   WhenModalOpens(&list, [&](QWidget&) {
     EXPECT_TRUE(WaitFor([&] { return view_.Shown(book); }));
     book.addressList->setCurrentItem(book.addressList->topLevelItem(0));
-    book.EditClick();
+    book.EditEntry();
     EXPECT_TRUE(Activate(entry));
     EXPECT_TRUE(view_.InAboveLayer(entry));
     WhenModalOpens(&book, [&](QWidget& box) {
@@ -274,7 +274,7 @@ TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
     // The user's click on "OK".
     EXPECT_TRUE(Click(entry.okButton->mapToGlobal(entry.okButton->rect().center())));
     EXPECT_TRUE(WaitFor([&] { return checked; }));
-    entry.CancelClick();
+    entry.Cancel();
     book.reject();
   });
   list.links.openAddressBook();
@@ -337,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeptOnTop{"AddressEntry", [](Program& p) -> QWidget& { return p.AddressEntry(); }},
         KeptOnTop{"AddressBook", [](Program& p) -> QWidget& { return p.AddressBook(); }},
         KeptOnTop{"RecipientPicker", [](Program& p) -> QWidget& { return p.RecipientPicker(); }},
-        KeptOnTop{"Settings", [](Program& p) -> QWidget& { return p.SettingsDialog(); }},
+        KeptOnTop{"Settings", [](Program& p) -> QWidget& { return p.Settings(); }},
         KeptOnTop{"CharacterEditor", [](Program& p) -> QWidget& { return p.CharacterEditor(); }},
         KeptOnTop{"PictureImport", [](Program& p) -> QWidget& { return p.PictureImport(); }},
         KeptOnTop{"PictureCreation", [](Program& p) -> QWidget& { return p.PictureImport().CreateImageWindow(); }},
@@ -348,11 +348,11 @@ INSTANTIATE_TEST_SUITE_P(
 // A character standing over the settings dialog took the click meant for a
 // port field, and the port typed went into another field.
 TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsFields) {
-  TForm1& list = program_->MailList();
+  MailListWindow& list = program_->MailList();
   ASSERT_TRUE(Activate(list));
-  TBaseSetUp& settings = program_->SettingsDialog();
-  ASSERT_FALSE(program_->Hut().CharForms().empty());
-  TCharForm& character = *program_->Hut().CharForms()[0];
+  SettingsDialog& settings = program_->Settings();
+  ASSERT_FALSE(program_->Hut().CharacterWindows().empty());
+  CharacterWindow& character = *program_->Hut().CharacterWindows()[0];
   ASSERT_TRUE(WaitFor([&] { return view_.Shown(character); }));
   bool checked = false;
   WhenModalOpens(&list, [&](QWidget&) {
@@ -360,7 +360,7 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
     QLineEdit* port = settings.SMTPPORT;
     const QPoint field = port->mapToGlobal(port->rect().center());
     // Put down over the field, as a user might drop it or it might walk in.
-    character.Engine().MoveTo(field.x() - TCharForm::kPictureSize / 2, field.y() - TCharForm::kPictureSize / 2);
+    character.Engine().MoveTo(field.x() - CharacterWindow::kPictureSize / 2, field.y() - CharacterWindow::kPictureSize / 2);
     character.move(character.Engine().Left(), character.Engine().Top());
     EXPECT_TRUE(WaitFor([&] { return character.GivingWay() && view_.Above(settings, character); }))
         << "character at " << view_.Place(view_.Id(character)) << ", dialog at " << view_.Place(view_.Id(settings));
@@ -373,7 +373,7 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
     EXPECT_TRUE(RunTool({"xdotool", "key", "ctrl+a", "type", "2525"}));
     EXPECT_TRUE(WaitFor([&] { return port->text() == "2525"; })) << port->text().toStdString();
     checked = true;
-    settings.CancelClick();
+    settings.Dismiss();
   });
   list.links.openSettings();
   EXPECT_TRUE(checked);
@@ -387,18 +387,18 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
 // or the hut: a character presenting a mail stays in sight above them,
 // whichever the user activates.
 TEST_F(Stacking, ACharacterPresentingAMailStaysAboveTheProgramsWindows) {
-  TForm1& list = program_->MailList();
-  TMainForm& hut = program_->Hut();
+  MailListWindow& list = program_->MailList();
+  HutWindow& hut = program_->Hut();
   ASSERT_TRUE(Activate(hut));
   ASSERT_TRUE(Activate(list));
-  ASSERT_FALSE(hut.CharForms().empty());
-  TCharForm& character = *hut.CharForms()[0];
+  ASSERT_FALSE(hut.CharacterWindows().empty());
+  CharacterWindow& character = *hut.CharacterWindows()[0];
   // The mail position lies over the list.
   hut.MailPosition() = ScreenPoint{list.x() + 200, list.y() + 150};
   const CarrierRef lent = hut.LendCharacter(character.Id());
   ASSERT_FALSE(lent.Empty());
-  TShowMailForm& viewer = program_->Viewer();
-  viewer.move(SpeechBubbleWindow::BesideCarrier(hut.MailPosition(), TCharForm::kPictureSize));
+  MailViewer& viewer = program_->Viewer();
+  viewer.move(SpeechBubbleWindow::BesideCarrier(hut.MailPosition(), CharacterWindow::kPictureSize));
   ASSERT_TRUE(Activate(viewer));
   for (QWidget* window : {static_cast<QWidget*>(&list), static_cast<QWidget*>(&hut)}) {
     SCOPED_TRACE(window->windowTitle().toStdString());

@@ -11,9 +11,9 @@
 #include "base/ShiftJis.h"
 #include "character/SceneScript.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "charedit/gui/TCharEdit.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "charedit/gui/CharacterEditorWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -33,17 +33,17 @@ constexpr const char* kAddress = "tama@example.jp";
 // instead of waiting for the user.
 class ScriptedEditor final : public CharacterEditorLauncher {
  public:
-  explicit ScriptedEditor(TCharEdit& window) : window_(window) {}
+  explicit ScriptedEditor(CharacterEditorWindow& window) : window_(window) {}
   void EditCharacter(const EditorOpening& opening) override {
     ++openings;
     window_.Open(opening);
     if (user) user(window_);
   }
-  std::function<void(TCharEdit&)> user;
+  std::function<void(CharacterEditorWindow&)> user;
   int openings = 0;
 
  private:
-  TCharEdit& window_;
+  CharacterEditorWindow& window_;
 };
 
 class CharacterCommands : public ::testing::Test {
@@ -56,7 +56,7 @@ class CharacterCommands : public ::testing::Test {
                                         .scenes = testing::StandingScenes()});
     testing::WriteList(Home() + "visibleDB.dat", {"<home>", "<out>"});
     testing::WriteList(Home() + "outDB.dat", {"<out>"});
-    hut_ = std::make_unique<TMainForm>(HutStartup{Home(), Home() + "MFMail.ini", "", nullptr, &dialogs_}, edges_);
+    hut_ = std::make_unique<HutWindow>(HutStartup{Home(), Home() + "MFMail.ini", "", nullptr, &dialogs_}, edges_);
     hut_->SetCharacterEditor(&launcher_, [this] { return address_; });
   }
   void TearDown() override { hut_.reset(); }
@@ -66,29 +66,29 @@ class CharacterCommands : public ::testing::Test {
   std::vector<std::string> Lines(const std::string& path) const {
     return SplitLines(platform::ReadFile(path).value_or(""));
   }
-  void Select(int row) { hut_->ListView1->setCurrentRow(row); }
+  void Select(int row) { hut_->characterList->setCurrentRow(row); }
 
   platform::TemporaryFolder folder_;
   platform::FakeDesktopWindows desktop_;
   WindowEdgeSearch edges_{desktop_};
   platform::FakeDialogs dialogs_;
   std::string address_ = kAddress;
-  std::unique_ptr<TMainForm> hut_;
-  TCharEdit window_{dialogs_, [this](int n, const std::string& id) { hut_->RegisterCharacter(n, id); }};
+  std::unique_ptr<HutWindow> hut_;
+  CharacterEditorWindow window_{dialogs_, [this](int n, const std::string& id) { hut_->RegisterCharacter(n, id); }};
   ScriptedEditor launcher_{window_};
 };
 
 TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
   const auto picture = platform::ReadFile(Dir(1) + "/image1.bmp");
-  launcher_.user = [](TCharEdit& editor) {
+  launcher_.user = [](CharacterEditorWindow& editor) {
     EXPECT_EQ(editor.NameEdit()->text(), "Home");
     EXPECT_EQ(editor.ModestyCombo()->currentIndex(), 3);
     EXPECT_EQ(editor.SceneCombo()->count(), 2);
     editor.ModestyCombo()->setCurrentIndex(0);
-    editor.Button6Click();
+    editor.Accept();
   };
   Select(0);
-  hut_->cmEditClick();
+  hut_->EditCharacter();
   ASSERT_EQ(launcher_.openings, 1);
   EXPECT_TRUE(dialogs_.calls.empty());
 
@@ -102,16 +102,16 @@ TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
   EXPECT_EQ(hut_->Item(0)->data.id, id);
   EXPECT_EQ(hut_->Item(0)->data.folder, Dir(1));
   EXPECT_EQ(hut_->Item(0)->text(), "Home");
-  EXPECT_EQ(hut_->CharForms()[hut_->Item(0)->data.index]->Id(), id);
+  EXPECT_EQ(hut_->CharacterWindows()[hut_->Item(0)->data.index]->Id(), id);
   EXPECT_EQ(platform::ReadFile(Dir(1) + "/image1.bmp"), picture);
   EXPECT_TRUE(platform::FileExists(Dir(1) + "/MofutanData.mfd"));
   EXPECT_FALSE(platform::DirectoryExists(Dir(3)));
 }
 
 TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
-  launcher_.user = [](TCharEdit& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Accept(); };
   Select(0);
-  hut_->cmEditClick();
+  hut_->EditCharacter();
   EXPECT_EQ(ReadSceneFile(Dir(1))->at(0), "<home>");
   EXPECT_EQ(hut_->Item(0)->data.id, "<home>");
   EXPECT_FALSE(platform::FileExists(Dir(1) + "/MofutanData.mfd"));
@@ -119,9 +119,9 @@ TEST_F(CharacterCommands, EvolutionThatChangesNothingKeepsTheOldId) {
 
 TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
   platform::CreateFolder(Dir(3));  // taken by something else
-  launcher_.user = [](TCharEdit& editor) { editor.Button6Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Accept(); };
   Select(1);
-  hut_->cmExtendClick();
+  hut_->HaveChild();
   ASSERT_EQ(launcher_.openings, 1);
   ASSERT_EQ(hut_->ItemCount(), 3);
   const std::string child = Sj("Outの子供");
@@ -136,9 +136,9 @@ TEST_F(CharacterCommands, ChildIsListedUnderItsParentsNameInTheNextFreePair) {
 }
 
 TEST_F(CharacterCommands, AbandonedChildLeavesNoFolders) {
-  launcher_.user = [](TCharEdit& editor) { editor.Button7Click(); };
+  launcher_.user = [](CharacterEditorWindow& editor) { editor.Cancel(); };
   Select(0);
-  hut_->cmExtendClick();
+  hut_->HaveChild();
   ASSERT_EQ(launcher_.openings, 1);
   EXPECT_FALSE(platform::DirectoryExists(Dir(3)));
   EXPECT_FALSE(platform::DirectoryExists(Dir(3) + "r"));
@@ -147,7 +147,7 @@ TEST_F(CharacterCommands, AbandonedChildLeavesNoFolders) {
 
 TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesTheNext) {
   address_.clear();
-  hut_->mNewClick();
+  hut_->NewCharacter();
   EXPECT_EQ(launcher_.openings, 0);
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(SjisToUtf8(dialogs_.calls[0].text), "設定されているメールアドレスが不正です");
@@ -155,38 +155,38 @@ TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesThe
   EXPECT_TRUE(platform::DirectoryExists(Dir(3) + "r"));
 
   address_ = kAddress;
-  launcher_.user = [this](TCharEdit& editor) {
+  launcher_.user = [this](CharacterEditorWindow& editor) {
     EXPECT_EQ(editor.CharDir(), Dir(4));
-    editor.Button7Click();
+    editor.Cancel();
   };
-  hut_->mNewClick();
+  hut_->NewCharacter();
   EXPECT_EQ(launcher_.openings, 1);
   EXPECT_FALSE(platform::DirectoryExists(Dir(4)));
   EXPECT_TRUE(platform::DirectoryExists(Dir(3)));
 }
 
 TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
-  launcher_.user = [this](TCharEdit& editor) {
+  launcher_.user = [this](CharacterEditorWindow& editor) {
     editor.NameEdit()->setText("Pochi");
     platform::WriteFileAtomic(Dir(3) + "/image1.bmp", testing::SquarePicture());
     platform::WriteFileAtomic(Dir(3) + "r/image1r.bmp", testing::SquarePicture());
     PictureHost& host = editor;
     host.SetPictureCount(1);
     dialogs_.texts.push_back(std::string("fly"));
-    editor.Button1Click();
+    editor.CreateScene();
     host.AddFrame(1, "2:3:0");
     editor.PlaceCombo()->setCurrentIndex(4);
-    editor.Button6Click();
+    editor.Accept();
   };
-  hut_->mNewClick();
+  hut_->NewCharacter();
   ASSERT_EQ(hut_->ItemCount(), 3);
   EXPECT_EQ(hut_->Item(2)->text(), "Pochi");
   EXPECT_TRUE(dialogs_.calls.size() == 1u && dialogs_.calls[0].kind == "InputBox");
   // It can go out at once.
   Select(2);
-  hut_->cmOutClick();
+  hut_->GoOut();
   EXPECT_TRUE(hut_->Item(2)->data.out);
-  EXPECT_TRUE(hut_->CharForms()[hut_->Item(2)->data.index]->isVisible());
+  EXPECT_TRUE(hut_->CharacterWindows()[hut_->Item(2)->data.index]->isVisible());
 }
 
 }  // namespace

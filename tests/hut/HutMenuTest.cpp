@@ -9,19 +9,19 @@ using namespace menu_cursor;
 
 TEST(PopupMenu, EnablingFollowsSelectionPlaceAndCount) {
   // In the hut, with others beside it.
-  EXPECT_EQ(PopupMenu1Popup({.selected = true, .out = false, .itemCount = 2, .receiveEnabled = true}),
+  EXPECT_EQ(CharacterMenuEnabling({.selected = true, .out = false, .itemCount = 2, .receiveEnabled = true}),
             (PopupEnabling{.cmOut = true, .cmReturnHome = false, .cmMail = true, .cmEdit = true,
                            .cmExtend = true, .cmDelete = true, .cmNewCharacter = false, .cmMailRcv = true}));
   // The only one cannot go on a journey.
-  EXPECT_FALSE(PopupMenu1Popup({.selected = true, .out = false, .itemCount = 1}).cmDelete);
+  EXPECT_FALSE(CharacterMenuEnabling({.selected = true, .out = false, .itemCount = 1}).cmDelete);
   // Out on the desktop.
-  EXPECT_EQ(PopupMenu1Popup({.selected = true, .out = true, .itemCount = 3, .receiveEnabled = false}),
+  EXPECT_EQ(CharacterMenuEnabling({.selected = true, .out = true, .itemCount = 3, .receiveEnabled = false}),
             (PopupEnabling{.cmOut = false, .cmReturnHome = true, .cmMail = true, .cmEdit = false,
                            .cmExtend = true, .cmDelete = false, .cmNewCharacter = false, .cmMailRcv = false}));
   // Nothing selected: only a new character, and receiving when possible.
-  EXPECT_EQ(PopupMenu1Popup({.selected = false, .itemCount = 3, .receiveEnabled = true}),
+  EXPECT_EQ(CharacterMenuEnabling({.selected = false, .itemCount = 3, .receiveEnabled = true}),
             (PopupEnabling{.cmNewCharacter = true, .cmMailRcv = true}));
-  EXPECT_EQ(PopupMenu1Popup({.selected = false, .itemCount = 3, .receiveEnabled = false}),
+  EXPECT_EQ(CharacterMenuEnabling({.selected = false, .itemCount = 3, .receiveEnabled = false}),
             (PopupEnabling{.cmNewCharacter = true}));
 }
 

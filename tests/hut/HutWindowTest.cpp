@@ -15,10 +15,10 @@
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
+#include "character/gui/CharacterWindow.h"
 #include "hut/gui/HutMenuBar.h"
 #include "hut/gui/PassingNotice.h"
-#include "hut/gui/TMainForm.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -31,7 +31,7 @@ using namespace menu_cursor;
 using testing::CharacterSetup;
 using testing::MakeCharacter;
 
-class HutWindow : public ::testing::Test {
+class HutWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("MFMAIL_HOME", Home().c_str(), 1); }
 
@@ -48,12 +48,12 @@ class HutWindow : public ::testing::Test {
     testing::WriteList(Home() + "visibleDB.dat", visible);
   }
 
-  std::unique_ptr<TMainForm> Start() {
+  std::unique_ptr<HutWindow> Start() {
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.clock = &clock_;
     startup.dialogs = &dialogs_;
     startup.trayAvailable = [this] { return tray_; };
-    auto hut = std::make_unique<TMainForm>(startup, edges_);
+    auto hut = std::make_unique<HutWindow>(startup, edges_);
     HutLinks links;
     links.showMailList = [this] { ++mailLists_; };
     links.receive = [this] { ++receives_; };
@@ -91,11 +91,11 @@ class HutWindow : public ::testing::Test {
 
 // The items of a drop-down start at one indent, the long one that has to be
 // squeezed into the menu's width included.
-TEST_F(HutWindow, DropDownItemsLineUp) {
+TEST_F(HutWindowTest, DropDownItemsLineUp) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   // Where the text of an item starts: its first column holding a pixel of
   // the text's colour.
@@ -109,65 +109,65 @@ TEST_F(HutWindow, DropDownItemsLineUp) {
     return -1;
   };
   std::vector<int> starts;
-  for (MenuLabel* item : {bar.Label3, bar.Label4, bar.Label31, bar.Label5}) starts.push_back(textStart(item));
+  for (MenuLabel* item : {bar.mailListItem, bar.newCharacterItem, bar.receiveMailItem, bar.closeItem}) starts.push_back(textStart(item));
   for (int start : starts) {
     EXPECT_GT(start, 4) << "indented";
     EXPECT_NEAR(start, starts.front(), 2) << ::testing::PrintToString(starts);
   }
 }
 
-TEST_F(HutWindow, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
+TEST_F(HutWindowTest, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
   // Under the title: one pixel right of its left edge, one below its bottom.
-  QPoint title = bar.Panel6->mapTo(hut->Panel5, QPoint(0, bar.Panel6->height()));
+  QPoint title = bar.fileMenuHolder->mapTo(hut->bodyPanel, QPoint(0, bar.fileMenuHolder->height()));
   EXPECT_EQ(bar.mnFileMenuPanel->pos(), title + QPoint(1, 1));
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Lowered);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Lowered);
 
-  QTest::mouseMove(bar.Label3);
-  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label4), kHutNormalColour);
-  QTest::mouseRelease(bar.Label3, Qt::LeftButton);
+  QTest::mouseMove(bar.mailListItem);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.newCharacterItem), kHutNormalColour);
+  QTest::mouseRelease(bar.mailListItem, Qt::LeftButton);
   EXPECT_EQ(mailLists_, 1);
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
   EXPECT_EQ(bar.State().Cursor(), kClosed);
 
   // The same gesture ending on the title itself chooses nothing.
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseRelease(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
   EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_EQ(mailLists_, 1);
   // A press on the list closes the menu.
-  QTest::mousePress(hut->ListView1->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  QTest::mousePress(hut->characterList->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 }
 
-TEST_F(HutWindow, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
+TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   QTest::keyPress(hut.get(), Qt::Key_Alt);
   QTest::keyRelease(hut.get(), Qt::Key_Alt);
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Raised);
-  EXPECT_EQ(Fill(bar.Label1), kHutHighlightColour);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Raised);
+  EXPECT_EQ(Fill(bar.fileMenuLabel), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Right);
-  EXPECT_EQ(bar.Label1->Look(), TitleLook::Plain);
-  EXPECT_EQ(bar.Label2->Look(), TitleLook::Raised);
+  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Plain);
+  EXPECT_EQ(bar.helpMenuLabel->Look(), TitleLook::Raised);
   QTest::keyClick(hut.get(), Qt::Key_Down);
   ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.Label6), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label7), kHutNormalColour);
+  EXPECT_EQ(Fill(bar.helpItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.versionItem), kHutNormalColour);
 
   // To the File menu, then up from its first item.
   QTest::keyClick(hut.get(), Qt::Key_Left);
   ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.Label3), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Up);
-  EXPECT_EQ(Fill(bar.Label5), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.Label3), kHutNormalColour);
+  EXPECT_EQ(Fill(bar.closeItem), kHutHighlightColour);
+  EXPECT_EQ(Fill(bar.mailListItem), kHutNormalColour);
 
   // Esc closes; the arrows then go to the list again.
   QTest::keyClick(hut.get(), Qt::Key_Escape);
@@ -183,14 +183,14 @@ TEST_F(HutWindow, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
 }
 
-TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
+TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   receiveEnabled_ = false;
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  EXPECT_EQ(bar.Label31->TextColour(), kHutDisabledTextColour);
-  QTest::mouseMove(bar.Label31);
-  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  EXPECT_EQ(bar.receiveMailItem->TextColour(), kHutDisabledTextColour);
+  QTest::mouseMove(bar.receiveMailItem);
+  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
   EXPECT_EQ(receives_, 0);
   EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
   // Chosen by its key it runs nothing either, and the menu closes.
@@ -199,29 +199,29 @@ TEST_F(HutWindow, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
 
   receiveEnabled_ = true;
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  EXPECT_EQ(bar.Label31->TextColour(), QColor(Qt::black));
-  QTest::mouseMove(bar.Label31);
-  QTest::mouseRelease(bar.Label31, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  EXPECT_EQ(bar.receiveMailItem->TextColour(), QColor(Qt::black));
+  QTest::mouseMove(bar.receiveMailItem);
+  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
   EXPECT_EQ(receives_, 1);
 
   // The close item and the close button hide the hut.
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
-  QTest::mouseMove(bar.Label5);
-  QTest::mouseRelease(bar.Label5, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mouseMove(bar.closeItem);
+  QTest::mouseRelease(bar.closeItem, Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
   hut->show();
-  QTest::mouseClick(bar.Label8, Qt::LeftButton);
+  QTest::mouseClick(bar.closeButton, Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
 }
 
-TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
+TEST_F(HutWindowTest, RightClickMenuFollowsTheSelection) {
   MakeCharacters(1);
   auto hut = Start();
   auto enabled = [&hut] {
-    hut->PopupMenu1Popup();
+    hut->PrepareCharacterMenu();
     std::string on;
-    for (QAction* action : hut->PopupMenu1->actions()) {
+    for (QAction* action : hut->characterListMenu->actions()) {
       if (!action->isSeparator() && action->isEnabled()) on += action->objectName().toStdString() + " ";
     }
     return on;
@@ -230,7 +230,7 @@ TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
   busy_ = true;
   receiveEnabled_ = false;
   EXPECT_EQ(enabled(), "cmNewCharacter ");
-  hut->ListView1->setCurrentRow(0);
+  hut->characterList->setCurrentRow(0);
   // The only character: no journey.
   EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
 }
@@ -238,12 +238,12 @@ TEST_F(HutWindow, RightClickMenuFollowsTheSelection) {
 // Neither a tray nor a notification service: the departure is still told,
 // by a notice of the program's own where the character stood, which takes
 // no focus, blocks nothing and goes away by itself.
-TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
+TEST_F(HutWindowTest, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
   MakeCharacters(2);
   tray_ = false;
   notificationService_ = false;
   auto hut = Start();
-  TCharForm& carrier = *hut->CharForms()[1];
+  CharacterWindow& carrier = *hut->CharacterWindows()[1];
   carrier.move(300, 250);
   carrier.show();
   PassingNotice& notice = hut->OwnNotice();
@@ -260,18 +260,18 @@ TEST_F(HutWindow, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItself) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !notice.isVisible(); }, 2000));
 }
 
-TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
+TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   MakeCharacters(3);
   auto hut = Start();
   ASSERT_EQ(hut->ItemCount(), 3);
 
-  hut->ListView1->setCurrentRow(1);
+  hut->characterList->setCurrentRow(1);
   hut->cmOut->trigger();
-  EXPECT_TRUE(hut->CharForms()[1]->isVisible());
-  EXPECT_TRUE(hut->CharForms()[1]->Timer1->isActive());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
+  EXPECT_TRUE(hut->CharacterWindows()[1]->walkTimer->isActive());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "<2>\r\n");
   hut->cmReturnHome->trigger();
-  EXPECT_FALSE(hut->CharForms()[1]->isVisible());
+  EXPECT_FALSE(hut->CharacterWindows()[1]->isVisible());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 
   // The first one leaves with a mail: its icon stays, unused. Without a
@@ -279,20 +279,20 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
   tray_ = false;
   hut->DepartWithMail("<1>");
   ASSERT_EQ(hut->ItemCount(), 2);
-  EXPECT_EQ(hut->CharForms()[0], nullptr);
-  EXPECT_EQ(hut->ImageList1().size(), 3u);
+  EXPECT_EQ(hut->CharacterWindows()[0], nullptr);
+  EXPECT_EQ(hut->CharacterIcons().size(), 3u);
   EXPECT_EQ(notices_, std::vector<std::string>{Sj("モフタンメール|C1がメールを届けに出かけました。明日の10:00ごろ戻ります。")});
   EXPECT_FALSE(hut->OwnNotice().isVisible()) << "the desktop showed it";
   tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.
-  hut->ListView1->setCurrentRow(0);
+  hut->characterList->setCurrentRow(0);
   dialogs_.yesNo = {true};
   hut->cmDelete->trigger();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].text, Sj("旅に出ると二度と戻ってきません。よろしいですか。"));
   ASSERT_EQ(hut->ItemCount(), 1);
-  EXPECT_EQ(hut->ImageList1().size(), 2u);
+  EXPECT_EQ(hut->CharacterIcons().size(), 2u);
   EXPECT_EQ(hut->Item(0)->data.id, "<3>");
   EXPECT_EQ(hut->Item(0)->imageIndex, 1);
   EXPECT_FALSE(platform::DirectoryExists(Home() + "char2"));
@@ -300,17 +300,17 @@ TEST_F(HutWindow, OutHomeAwayAndJourneyThroughTheWindow) {
 
   // A day later the first one is back, in its old slot, in the hut.
   clock_.AdvanceSeconds(24 * 3600 + 60);
-  hut->resurrTimerTimer();
+  hut->ReturnDueCharacters();
   ASSERT_EQ(hut->ItemCount(), 2);
   EXPECT_EQ(hut->Item(1)->data.id, "<1>");
-  ASSERT_NE(hut->CharForms()[0], nullptr);
-  EXPECT_EQ(hut->CharForms()[0]->Id(), "<1>");
-  EXPECT_FALSE(hut->CharForms()[0]->isVisible());
+  ASSERT_NE(hut->CharacterWindows()[0], nullptr);
+  EXPECT_EQ(hut->CharacterWindows()[0]->Id(), "<1>");
+  EXPECT_FALSE(hut->CharacterWindows()[0]->isVisible());
   EXPECT_EQ(hut->resurrTimer->interval(), 900000);
   EXPECT_TRUE(hut->resurrTimer->isActive());
 }
 
-TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
+TEST_F(HutWindowTest, EvolutionRenamesTheItemAndItsWindow) {
   MakeCharacters(2);
   auto hut = Start();
   MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<2b>", .name = "Grown",
@@ -318,22 +318,22 @@ TEST_F(HutWindow, EvolutionRenamesTheItemAndItsWindow) {
   hut->RegisterCharacter(2, "<2b>");
   EXPECT_EQ(hut->Item(1)->text(), "Grown");
   EXPECT_EQ(hut->Item(1)->data.id, "<2b>");
-  EXPECT_EQ(hut->CharForms()[1]->Id(), "<2b>");
+  EXPECT_EQ(hut->CharacterWindows()[1]->Id(), "<2b>");
   EXPECT_EQ(*platform::ReadFile(Home() + "visibleDB.dat"), "<1>\r\n<2b>\r\n");
   EXPECT_EQ(hut->Item(0)->text(), "C1");
 }
 
-TEST_F(HutWindow, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
+TEST_F(HutWindowTest, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.Label2, Qt::LeftButton);
+  QTest::mousePress(bar.helpMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
   // F1 closes the menu; the help file is not there, so nothing opens.
   QTest::keyClick(hut.get(), Qt::Key_F1);
   EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
   EXPECT_FALSE(platform::FileExists(hut->HelpFile()));
 
-  QTest::mousePress(bar.Label1, Qt::LeftButton);
+  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
   ASSERT_TRUE(bar.State().MenuOpen());
   hut->hide();
   EXPECT_FALSE(bar.State().MenuOpen());

@@ -18,11 +18,11 @@
 #include "base/ShiftJis.h"
 #include "character/CharacterPackage.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/send/SendController.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
@@ -66,27 +66,27 @@ class SendMailBy : public ::testing::Test {
   void Start() {
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.dialogs = &dialogs_;
-    hut_ = std::make_unique<TMainForm>(startup, edges_);
+    hut_ = std::make_unique<HutWindow>(startup, edges_);
     settings_ = std::make_unique<LiveSettings>(platform::IniFile(Home() + "MFMail.ini"), [](int, bool) {},
                                                [](bool) {});
     settings_->smtpServer = "127.0.0.1";
     settings_->mailAddress = "taro@example.jp";
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
-    composition_ = std::make_unique<TNew_Mail>(
+    composition_ = std::make_unique<CompositionWindow>(
         CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
     composition_->links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
     hut_->SetCompositionWindow(composition_.get());
 
-    TCharForm& out = Window(hut_->ItemCount() - 1);
+    CharacterWindow& out = Window(hut_->ItemCount() - 1);
     out.move(kStood.x, kStood.y);
     out.Engine().MoveTo(kStood.x, kStood.y);
     ASSERT_TRUE(out.isVisible());
     ASSERT_TRUE(out.IsTopmost());
   }
 
-  TCharForm& Window(int row) { return *hut_->CharForms()[hut_->Item(row)->data.index]; }
+  CharacterWindow& Window(int row) { return *hut_->CharacterWindows()[hut_->Item(row)->data.index]; }
   std::string Package(int n) const { return Home() + "char" + std::to_string(n) + "/MofutanData.mfd"; }
   static bool Sound(const std::string& path) {
     auto bytes = platform::ReadFile(path);
@@ -105,7 +105,7 @@ class SendMailBy : public ::testing::Test {
   void SendTo(test::ScriptedServer& server) {
     settings_->smtpPort = server.PortText();
     composition_->Add_s->setText("hanako@example.jp");
-    composition_->Label1Click();
+    composition_->SendOut();
   }
 
   platform::TemporaryFolder folder_;
@@ -118,34 +118,34 @@ class SendMailBy : public ::testing::Test {
   ScriptedRandom random_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  std::unique_ptr<TMainForm> hut_;
+  std::unique_ptr<HutWindow> hut_;
   std::unique_ptr<LiveSettings> settings_;
   std::unique_ptr<MailStore> store_;
-  std::unique_ptr<TNew_Mail> composition_;
+  std::unique_ptr<CompositionWindow> composition_;
   int reEditedDeleted_ = 0;
 };
 
 TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   const ScreenPoint mailPosition = hut_->MailPosition();
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
 
   bool checked = false;
   During([&] {
     checked = true;
     EXPECT_EQ(carrier.pos(), QPoint(mailPosition.x, mailPosition.y));
     EXPECT_TRUE(carrier.IsTopmost()) << "in sight beside the bubble";
-    EXPECT_FALSE(carrier.Timer1->isActive());
+    EXPECT_FALSE(carrier.walkTimer->isActive());
     EXPECT_EQ(composition_->pos(), QPoint(mailPosition.x + 46, mailPosition.y - 50));
     EXPECT_EQ(composition_->PackagePath, Package(2));
     EXPECT_EQ(composition_->CharacterId, "<c2@test>");
     EXPECT_EQ(composition_->CarrierForm, (CarrierRef{1, "<c2@test>"}));
     EXPECT_TRUE(Sound(Package(2))) << "the package is made before the window opens";
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   ASSERT_TRUE(checked);
   EXPECT_TRUE(composition_->Cancelled);
@@ -153,7 +153,7 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.isVisible());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_TRUE(dialogs_.calls.empty());
 }
@@ -161,40 +161,40 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
 TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   MakeCharacters(3);
   Start();
-  TCharForm& carrier = Window(2);
-  hut_->ListView1->setCurrentRow(2);
+  CharacterWindow& carrier = Window(2);
+  hut_->characterList->setCurrentRow(2);
   During([&] {
     // The outbox sends a mail carried by the first character meanwhile.
     hut_->DepartWithMail("<c1@test>");
     EXPECT_EQ(composition_->CarrierForm, (CarrierRef{2, "<c3@test>"}));
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
 }
 
 TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   // A new mail from the mail list, modeless and carried by no character.
   composition_->Reset();
   composition_->Title->setText("half written");
   composition_->show();
 
-  hut_->ListView1->setCurrentRow(1);
-  hut_->cmMailClick();
+  hut_->characterList->setCurrentRow(1);
+  hut_->WriteMail();
   carrier.cmMail->trigger();
 
   EXPECT_EQ(composition_->Title->text(), "half written");
   EXPECT_TRUE(composition_->isVisible());
   EXPECT_TRUE(composition_->CarrierForm.Empty());
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   composition_->hide();
 }
 
@@ -209,11 +209,11 @@ TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
   std::vector<QString> bodies;
   auto look = [&] {
     bodies.push_back(composition_->MailBodyEdit->toPlainText());
-    composition_->Label4Click();
+    composition_->Cancel();
   };
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
   During(look);
-  hut_->cmMailClick();
+  hut_->WriteMail();
   During(look);
   Window(1).cmMail->trigger();
   // The viewer's reply fills the window and opens it through the character.
@@ -226,7 +226,7 @@ TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
 
   settings_->mailSign = false;
   During(look);
-  hut_->cmMailClick();
+  hut_->WriteMail();
   ASSERT_EQ(bodies.size(), 4u);
   EXPECT_TRUE(bodies[3].isEmpty());
 }
@@ -235,14 +235,14 @@ TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {
   MakeCharacters(2);
   ASSERT_TRUE(platform::WriteFileAtomic(Package(1), "not a package"));
   Start();
-  hut_->ListView1->setCurrentRow(0);
+  hut_->characterList->setCurrentRow(0);
 
   bool sound = false;
   During([&] {
     sound = Sound(Package(1));
-    composition_->Label4Click();
+    composition_->Cancel();
   });
-  hut_->cmMailClick();
+  hut_->WriteMail();
 
   EXPECT_TRUE(sound);
   EXPECT_TRUE(dialogs_.calls.empty());
@@ -255,11 +255,11 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   // A picture that does not load: the package cannot be made.
   ASSERT_TRUE(platform::WriteFileAtomic(Home() + "char2/image2.bmp", "BM broken"));
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   bool opened = false;
   During([&] {
     opened = true;
-    composition_->Label4Click();
+    composition_->Cancel();
   });
 
   EXPECT_FALSE(hut_->SendMailBy(hut_->Item(1)));
@@ -270,7 +270,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   EXPECT_EQ(dialogs_.calls[0].text, Sj("正常に処理できません。データが破損している可能性があります。"));
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
   EXPECT_TRUE(composition_->CarrierForm.Empty());
 }
 
@@ -309,7 +309,7 @@ class CompletedSend : public SendMailBy {
   }
 
   int slot_ = -1;
-  QPointer<TCharForm> carrier_;
+  QPointer<CharacterWindow> carrier_;
   testing::SinkLog log_;
   bool reset_ = false;
 };
@@ -317,10 +317,10 @@ class CompletedSend : public SendMailBy {
 TEST_F(CompletedSend, WithTwoCharactersTheCarrierLeaves) {
   SendFromTheCharactersMenu(2);
   EXPECT_EQ(hut_->ItemCount(), 1);
-  EXPECT_FALSE(hut_->CharForms()[slot_]);
+  EXPECT_FALSE(hut_->CharacterWindows()[slot_]);
   ASSERT_FALSE(carrier_.isNull()) << "deleted inside its own menu's call";
   EXPECT_FALSE(carrier_->isVisible());
-  EXPECT_FALSE(carrier_->Timer1->isActive());
+  EXPECT_FALSE(carrier_->walkTimer->isActive());
   EXPECT_TRUE(testing::RunUntil([&] { return carrier_.isNull(); }, std::chrono::seconds(5)));
   EXPECT_NE(platform::ReadFile(Home() + "resurrDB.dat").value_or("").find("<c2@test>"), std::string::npos);
 }
@@ -329,21 +329,21 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
   SendFromTheCharactersMenu(1);
   EXPECT_EQ(hut_->ItemCount(), 1);
   ASSERT_FALSE(carrier_.isNull());
-  EXPECT_EQ(hut_->CharForms()[slot_].get(), carrier_.data());
+  EXPECT_EQ(hut_->CharacterWindows()[slot_].get(), carrier_.data());
   EXPECT_EQ(carrier_->pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier_->IsTopmost());
-  EXPECT_TRUE(carrier_->Timer1->isActive());
+  EXPECT_TRUE(carrier_->walkTimer->isActive());
 }
 
 TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAgain) {
   MakeCharacters(2);
   Start();
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   test::ScriptedServer server;
   server.Say("554 not today\r\n").Start();
-  hut_->ListView1->setCurrentRow(1);
+  hut_->characterList->setCurrentRow(1);
   During([&] { SendTo(server); });
-  hut_->cmMailClick();
+  hut_->WriteMail();
   server.Finish();
 
   ASSERT_TRUE(testing::RunUntil([&] { return !dialogs_.calls.empty(); }));

@@ -19,11 +19,11 @@
 #include "base/Text.h"
 #include "character/CharacterPackage.h"
 #include "character/WindowEdgeSearch.h"
-#include "hut/gui/TMainForm.h"
+#include "hut/gui/HutWindow.h"
 #include "mail/gui/MailErrorRoutine.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
-#include "mime/MimeDecode.h"
+#include "mime/MimeDecoder.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -72,7 +72,7 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   MailErrorRoutine errors(loop, dialogs, commands);
   HutStartup startup{home.Path(), home.Path() + "MFMail.ini", ""};
   startup.dialogs = &dialogs;
-  TMainForm hut(startup, edges);
+  HutWindow hut(startup, edges);
   LiveSettings settings(platform::IniFile(home.Path() + "MFMail.ini"), [](int, bool) {}, [](bool) {});
   settings.smtpServer = "127.0.0.1";
   settings.smtpPort = std::to_string(servers.SmtpPort());
@@ -80,7 +80,7 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   settings.myName = Sj("ボブ");
   MailStore store(home.Path());
   store.Prepare();
-  TNew_Mail composition(CompositionContext{hut, loop, settings, store, clock, random, dialogs, shell,
+  CompositionWindow composition(CompositionContext{hut, loop, settings, store, clock, random, dialogs, shell,
                                            platform::IniFile(home.Path() + "MFMail.ini"), commands, errors});
   hut.SetCompositionWindow(&composition);
 
@@ -90,19 +90,19 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   ASSERT_TRUE(platform::WriteFileAtomic(attachmentPath, attachment));
   dialogs.paths.push_back(attachmentPath);
 
-  hut.ListView1->setCurrentRow(1);
+  hut.characterList->setCurrentRow(1);
   QTimer::singleShot(0, &composition, [&] {
     composition.Add_s->setText(QString::fromUtf8("アリス <") + QString::fromStdString(MailServers::Address("alice")) +
                                ">");
     composition.Title->setText(QString::fromUtf8("キャラクターが運ぶメール"));
     composition.MailBodyEdit->setPlainText(QString::fromUtf8("こんにちは。\nまたね"));
-    composition.Label7Click();
-    composition.Label1Click();
+    composition.Attach();
+    composition.SendOut();
   });
   QTimer::singleShot(30000, &composition, [&] {
     if (composition.isVisible()) composition.done(QDialog::Rejected);
   });
-  hut.cmMailClick();
+  hut.WriteMail();
   ASSERT_EQ(composition.result(), QDialog::Accepted) << (dialogs.calls.empty() ? "" : dialogs.calls[0].text);
   EXPECT_EQ(hut.ItemCount(), 1) << "the carrier left with the mail";
 
@@ -125,11 +125,11 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
 
   const std::string mailFile = outside.Path() + "MailNo1.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(mailFile, message));
-  TMimeDecode decoder;
+  MimeDecoder decoder;
   std::map<int, std::string> parts;
   std::map<int, std::string> partNames;
-  decoder.OnPartBegin = [&](TMimeDecode& sender) { partNames[sender.PartNumber()] = sender.PartFileName(); };
-  decoder.OnPartLine = [&](TMimeDecode& sender, const char* data, std::size_t length) {
+  decoder.OnPartBegin = [&](MimeDecoder& sender) { partNames[sender.PartNumber()] = sender.PartFileName(); };
+  decoder.OnPartLine = [&](MimeDecoder& sender, const char* data, std::size_t length) {
     parts[sender.PartNumber()].append(data, length);
   };
   decoder.DecodeFile(mailFile);

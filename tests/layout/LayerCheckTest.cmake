@@ -49,7 +49,7 @@ expect("the list may not use sending" count EQUAL 1)
 # Windows: the hut may not include the composition window, only the
 # interface the mail windows declare.
 file(WRITE ${SCRATCH}/hut/gui/Opens.cpp
-  "#include \"mail/gui/CompositionOpener.h\"\n#include \"mail/send/gui/TNew_Mail.h\"\n")
+  "#include \"mail/gui/CompositionOpener.h\"\n#include \"mail/send/gui/CompositionWindow.h\"\n")
 set(problems "")
 mfmail_layer_problems(hut_gui ${SCRATCH} "${SCRATCH}/hut/gui/Opens.cpp" "" problems)
 list(LENGTH problems count)

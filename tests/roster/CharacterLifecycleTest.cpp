@@ -21,12 +21,12 @@ using testing::CharacterSetup;
 using testing::MakeCharacter;
 
 // The hut window as the rules see it: items with records and icon numbers,
-// an image list of icon paths and the CharForms slots.
+// an image list of icon paths and the CharacterWindows slots.
 class FakeHut final : public HutView {
  public:
   struct Item {
     std::string caption;
-    TCharData data;
+    CharacterRecord data;
     int image = -1;
   };
   struct Window {
@@ -37,9 +37,9 @@ class FakeHut final : public HutView {
   };
 
   int ItemCount() const override { return static_cast<int>(items.size()); }
-  TCharData& ItemData(int row) override { return items.at(row).data; }
+  CharacterRecord& ItemData(int row) override { return items.at(row).data; }
   int SelectedRow() const override { return selected; }
-  void AddItem(const std::string& caption, const TCharData& data, const std::string& iconPath) override {
+  void AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) override {
     images.push_back(iconPath);
     items.push_back({caption, data, static_cast<int>(images.size()) - 1});
   }
@@ -80,7 +80,7 @@ class FakeHut final : public HutView {
   // Lists a character as start-up does: the next slot at the end.
   void List(const ScannedCharacter& c) {
     int slot = static_cast<int>(slots.size());
-    AddItem(c.name, TCharData{c.folder, c.id, c.out, slot}, c.iconPath);
+    AddItem(c.name, CharacterRecord{c.folder, c.id, c.out, slot}, c.iconPath);
     CreateCharacterWindow(slot, c.id, c.folder);
   }
   int Row(const std::string& id) const {
@@ -140,7 +140,7 @@ class Lifecycle : public ::testing::Test {
 TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   StartWithThree();
   hut_.selected = 1;
-  life_.cmOutClick();
+  life_.GoOut();
   EXPECT_TRUE(hut_.slots[1]->shown);
   EXPECT_TRUE(hut_.items[1].data.out);
   EXPECT_EQ(File("outDB.dat"), std::vector<std::string>{"<b>"});
@@ -154,7 +154,7 @@ TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   // user learns why.
   hut_.slots[2]->canGoOut = false;
   hut_.selected = 2;
-  life_.cmOutClick();
+  life_.GoOut();
   EXPECT_FALSE(hut_.slots[2]->shown);
   EXPECT_FALSE(hut_.items[2].data.out);
   EXPECT_TRUE(registry_.outDB.empty());
@@ -163,7 +163,7 @@ TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   EXPECT_EQ(dialogs_.calls[0].text, Sj("「自由」の場所のシーンがないので外に出られません"));
 
   hut_.selected = -1;
-  life_.cmOutClick();
+  life_.GoOut();
   EXPECT_TRUE(registry_.outDB.empty());
 
   // Left with a mail while out and came back: outDB still names it, and
@@ -171,7 +171,7 @@ TEST_F(Lifecycle, GoingOutAndComingHomeFollowOutDbFile) {
   registry_.outDB = {"<c>"};
   hut_.slots[2]->canGoOut = true;
   hut_.selected = 2;
-  life_.cmOutClick();
+  life_.GoOut();
   life_.ReturnHome(2);
   EXPECT_TRUE(File("outDB.dat").empty());
 }
@@ -212,19 +212,19 @@ TEST_F(Lifecycle, ACharacterAwayWithAMailIsBackAtTheFirstCheckAfterADay) {
 
   // Checks every 15 minutes from 9:45 the next day; at 10:15 a receive runs.
   clock_.Set(At(11, 9, 45));
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   clock_.Set(At(11, 10, 0));
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   EXPECT_EQ(hut_.Row("<b>"), -1);
   hut_.busy = true;
   clock_.Set(At(11, 10, 15));
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   EXPECT_EQ(hut_.Row("<b>"), -1);
   EXPECT_EQ(File("resurrDB.dat").size(), 2u);
 
   hut_.busy = false;
   clock_.Set(At(11, 10, 30));
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   int row = hut_.Row("<b>");
   ASSERT_GE(row, 0);
   // Back in the hut, in the emptied slot, not on the desktop.
@@ -254,7 +254,7 @@ TEST_F(Lifecycle, TheFilesAgreeWithTheHutThroughEveryTrip) {
       {"left from the desktop, home with the answer",
        [this] {
          hut_.selected = 1;
-         life_.cmOutClick();
+         life_.GoOut();
          life_.DepartWithMail("<b>");
          EXPECT_TRUE(File("outDB.dat").empty()) << "away is not out";
          life_.ShowAgain("2", "<b>");
@@ -273,22 +273,22 @@ TEST_F(Lifecycle, TheFilesAgreeWithTheHutThroughEveryTrip) {
          clock_.Set(At(10, 12, 0));
          life_.DepartWithMail("<b>");
          clock_.Set(At(11, 10, 30));
-         life_.resurrTimerTimer();
+         life_.ReturnDueCharacters();
        },
        {}, {"<b>"}, false},
       {"away, and back after its day",
        [this] {
          hut_.selected = 1;
-         life_.cmOutClick();
+         life_.GoOut();
          life_.DepartWithMail("<b>");
          clock_.Set(At(11, 10, 30));
-         life_.resurrTimerTimer();
+         life_.ReturnDueCharacters();
        },
        {}, {}, true},
       {"a mail names it while it is home",
        [this] {
          hut_.selected = 1;
-         life_.cmOutClick();
+         life_.GoOut();
          life_.ShowAgain("2", "<b>");
        },
        {"<b>"}, {}, true},
@@ -345,13 +345,13 @@ TEST_F(Lifecycle, TheReturnCheckStopsAtABadTimeAndKeepsUnknownCharacters) {
   StartWithThree();
   registry_.resurrDB = {"<nofolder>", "45000", "<a>", "oops", "<b>", "45000", "<odd>"};
   clock_.Set(At(11, 10, 0));
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   // The unknown one waits, the bad time stops the walk before <b>.
   EXPECT_EQ(File("resurrDB.dat"), registry_.resurrDB);
   EXPECT_EQ(registry_.resurrDB.size(), 7u);
 
   registry_.resurrDB = {"<nofolder>", "45000", "<b>", "45000", "<odd>"};
-  life_.resurrTimerTimer();
+  life_.ReturnDueCharacters();
   EXPECT_EQ(registry_.resurrDB, (std::vector<std::string>{"<nofolder>", "45000", "<odd>"}));
   // <b> was still listed: ShowAgain found it visible and listed nothing.
   EXPECT_EQ(hut_.ItemCount(), 3);
@@ -375,14 +375,14 @@ TEST_F(Lifecycle, ShowAgainNeedsANameAndAPicture) {
 TEST_F(Lifecycle, AJourneyRemovesBothFoldersAndTheCharacterStaysGone) {
   StartWithThree();
   hut_.selected = 1;
-  life_.cmDeleteClick();  // the question is answered No
+  life_.LeaveForGood();  // the question is answered No
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].text, Sj("旅に出ると二度と戻ってきません。よろしいですか。"));
   EXPECT_EQ(hut_.ItemCount(), 3);
   EXPECT_TRUE(platform::DirectoryExists(Home() + "char2"));
 
   dialogs_.yesNo = {true};
-  life_.cmDeleteClick();
+  life_.LeaveForGood();
   EXPECT_FALSE(platform::DirectoryExists(Home() + "char2"));
   EXPECT_FALSE(platform::DirectoryExists(Home() + "char2r"));
   EXPECT_EQ(File("visibleDB.dat"), (std::vector<std::string>{"<a>", "<c>"}));
@@ -408,7 +408,7 @@ TEST_F(Lifecycle, AJourneyNeverDeletesOutsideTheProgramFolder) {
                                             platform::NativePath(Home() + "char2r"));
   hut_.selected = 1;
   dialogs_.yesNo = {true};
-  life_.cmDeleteClick();
+  life_.LeaveForGood();
   EXPECT_FALSE(platform::DirectoryExists(Home() + "char2"));
   EXPECT_TRUE(platform::FileExists(outside.Path() + "keep.txt"));
 }
@@ -419,7 +419,7 @@ TEST_F(Lifecycle, TheLastCharacterOnAJourneyLeavesTheHutButKeepsItsFolders) {
   Start();
   hut_.selected = 0;
   dialogs_.yesNo = {true};
-  life_.cmDeleteClick();
+  life_.LeaveForGood();
   EXPECT_EQ(hut_.ItemCount(), 0);
   EXPECT_TRUE(File("visibleDB.dat").empty());
   EXPECT_TRUE(platform::DirectoryExists(Home() + "char1"));
@@ -459,7 +459,7 @@ TEST_F(Lifecycle, AJourneyTakesTheCharacterOffEveryListForGood) {
     hut_.selected = hut_.Row("<b>");
     hut_.items[hut_.selected].data.out = false;  // in the hut, as the menu asks
     dialogs_.yesNo = {true};
-    life_.cmDeleteClick();
+    life_.LeaveForGood();
 
     const std::vector<std::string> none;
     EXPECT_EQ(File("visibleDB.dat"), c.onlyCharacter ? none : std::vector<std::string>({"<a>", "<c>"}));
@@ -470,7 +470,7 @@ TEST_F(Lifecycle, AJourneyTakesTheCharacterOffEveryListForGood) {
     // The next start, the next day: it stays away.
     Start();
     clock_.Set(At(11, 10, 30));
-    life_.resurrTimerTimer();
+    life_.ReturnDueCharacters();
     EXPECT_EQ(hut_.Row("<b>"), -1);
     EXPECT_EQ(File("visibleDB.dat"), c.onlyCharacter ? none : std::vector<std::string>({"<a>", "<c>"}));
     clock_.Set(At(10, 10, 0));
@@ -505,7 +505,7 @@ TEST_F(Lifecycle, ACharacterWhoseFoldersWentAwayMeanwhileNeverComesBackBroken) {
     life_.DepartWithMail("<b>");
     c.meanwhile(Home());
     clock_.Set(At(11, 10, 30));
-    life_.resurrTimerTimer();
+    life_.ReturnDueCharacters();
     EXPECT_EQ(hut_.Row("<b>"), -1);
     EXPECT_EQ(hut_.ItemCount(), 2);
     EXPECT_FALSE(hut_.HasWindow(1));

@@ -82,7 +82,7 @@ TEST_F(Making, NewCharacterOpensTheEditorOnAFreshPair) {
 
 TEST_F(Making, AWrongAddressStopsEachCommandWithItsMessage) {
   MakeParent();
-  const TCharData parent{Dir(1), "<p@x>", false, 0};
+  const CharacterRecord parent{Dir(1), "<p@x>", false, 0};
   making_.NewCharacter("", editor_);
   making_.Evolve("Tama", parent, "tama.example.jp", editor_);
   making_.GiveBirth("Tama", parent, "", editor_);
@@ -104,7 +104,7 @@ TEST_F(Making, AWrongAddressStopsEachCommandWithItsMessage) {
 
 TEST_F(Making, EvolutionKeepsTheFolderAndGivesANewId) {
   MakeParent();
-  making_.Evolve("Tama", TCharData{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
+  making_.Evolve("Tama", CharacterRecord{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
   ASSERT_EQ(editor_.openings.size(), 1u);
   const EditorOpening& opening = editor_.openings[0];
   EXPECT_EQ(opening.charDir, Dir(1));
@@ -124,11 +124,11 @@ TEST_F(Making, EvolutionOnlyOfTheCharacterTheItemNames) {
   MakeCharacter(Home(), CharacterSetup{.folderName = "char2", .id = "<q@x>", .name = "Mike",
                                       .scenes = testing::StandingScenes(), .companion = false});
   MakeCharacter(Home(), CharacterSetup{.folderName = "char3", .id = "<s@x>", .name = "Short"});
-  making_.Evolve("Pochi", TCharData{Dir(1), "<p@x>", false, 0}, kAddress, editor_);  // other caption
-  making_.Evolve("Tama", TCharData{Dir(1), "<other>", false, 0}, kAddress, editor_);  // other id
-  making_.Evolve("Mike", TCharData{Dir(2), "<q@x>", false, 1}, kAddress, editor_);   // no mirror folder
-  making_.Evolve("Short", TCharData{Dir(3), "<s@x>", false, 2}, kAddress, editor_);  // no scene line
-  making_.Evolve("Gone", TCharData{Dir(9), "<g@x>", false, 3}, kAddress, editor_);   // no folder
+  making_.Evolve("Pochi", CharacterRecord{Dir(1), "<p@x>", false, 0}, kAddress, editor_);  // other caption
+  making_.Evolve("Tama", CharacterRecord{Dir(1), "<other>", false, 0}, kAddress, editor_);  // other id
+  making_.Evolve("Mike", CharacterRecord{Dir(2), "<q@x>", false, 1}, kAddress, editor_);   // no mirror folder
+  making_.Evolve("Short", CharacterRecord{Dir(3), "<s@x>", false, 2}, kAddress, editor_);  // no scene line
+  making_.Evolve("Gone", CharacterRecord{Dir(9), "<g@x>", false, 3}, kAddress, editor_);   // no folder
   EXPECT_TRUE(editor_.openings.empty());
   EXPECT_TRUE(dialogs_.calls.empty());
 }
@@ -140,7 +140,7 @@ TEST_F(Making, ChildGetsItsParentsPicturePairsAndScriptUnderANewName) {
   platform::WriteFileAtomic(Dir(1) + "/image3.bmp", testing::SquarePicture());
   platform::WriteFileAtomic(Dir(1) + "/imageA.bmp", testing::SquarePicture());
   platform::WriteFileAtomic(Dir(1) + "/MofutanData.mfd", "package");
-  making_.GiveBirth("Tama", TCharData{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
+  making_.GiveBirth("Tama", CharacterRecord{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
 
   ASSERT_EQ(editor_.openings.size(), 1u);
   const EditorOpening& opening = editor_.openings[0];
@@ -163,7 +163,7 @@ TEST_F(Making, ChildThatTheEditorWouldRefuseLeavesNoFolders) {
   // The parent's scene uses a picture it does not have.
   MakeCharacter(Home(), CharacterSetup{.folderName = "char1", .id = "<p@x>", .name = "Tama",
                                       .scenes = {"walk\\1\\4\\1\\\\9\\1:0:0\\"}});
-  making_.GiveBirth("Tama", TCharData{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
+  making_.GiveBirth("Tama", CharacterRecord{Dir(1), "<p@x>", false, 0}, kAddress, editor_);
   EXPECT_TRUE(editor_.openings.empty());
   EXPECT_FALSE(platform::DirectoryExists(Dir(2)));
   EXPECT_FALSE(platform::DirectoryExists(Dir(2) + "r"));

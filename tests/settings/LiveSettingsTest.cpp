@@ -23,7 +23,7 @@ class LiveSettingsTest : public ::testing::Test {
 
 TEST_F(LiveSettingsTest, FirstStartHasTheDefaultsAndArmsTheTimerAtTwentyMinutes) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.smtpPort, "25");
   EXPECT_EQ(settings.pop3Port, "110");
   EXPECT_TRUE(settings.alwaysRunning);
@@ -35,10 +35,10 @@ TEST_F(LiveSettingsTest, FirstStartHasTheDefaultsAndArmsTheTimerAtTwentyMinutes)
 
 TEST_F(LiveSettingsTest, EmptyPortsAreStoredAsTheirDefaults) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.smtpPort.clear();
   settings.pop3Port.clear();
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(settings.smtpPort, "25");
   EXPECT_EQ(Ini().ReadString("MailSet", "SMTPPort", ""), "25");
   EXPECT_EQ(Ini().ReadString("MailSet", "POP3Port", ""), "110");
@@ -56,19 +56,19 @@ TEST_F(LiveSettingsTest, PeriodFilterAndClamp) {
   EXPECT_TRUE(LiveSettings::AcceptPortKey('\b'));
 
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   for (auto [typed, stored] : {std::pair{"0", 1}, std::pair{"60", 60}, std::pair{"", 20}, std::pair{"7", 7}}) {
     settings.rcvPeriod = typed;
-    settings.OKButtonClick();
+    settings.Save();
     EXPECT_EQ(Ini().ReadInteger("MailSet", "RcvPeriod", -1), stored) << typed;
     EXPECT_EQ(timer.first, stored * 60000);
     EXPECT_EQ(settings.rcvPeriod, typed);  // the field itself is not changed
   }
   Ini().WriteString("MailSet", "RcvPeriod", "500");
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.rcvPeriod, "60");
   Ini().WriteString("MailSet", "RcvPeriod", "abc");
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.rcvPeriod, "20");
 }
 
@@ -77,7 +77,7 @@ TEST_F(LiveSettingsTest, GreyedLeaveOtherMailerBoxKeepsItsStateOnLoading) {
   Ini().WriteBool("MailSet", "MailLeaveOtherMailer", true);
   auto settings = Make();
   settings.leaveOtherMailer = false;
-  settings.FormCreate();
+  settings.Load();
   EXPECT_TRUE(settings.mailLeave);
   EXPECT_FALSE(settings.LeaveOtherMailerEnabled());
   EXPECT_FALSE(settings.leaveOtherMailer);
@@ -85,62 +85,62 @@ TEST_F(LiveSettingsTest, GreyedLeaveOtherMailerBoxKeepsItsStateOnLoading) {
 
 TEST_F(LiveSettingsTest, SignatureLinesAndTheirKeys) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.signature = {Sj("モフタン"), "", "mofu@example.jp"};
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(Ini().ReadInteger("MailSet", "SignLineCount", -1), 3);
   EXPECT_EQ(Ini().ReadString("MailSet", "SignName0", ""), Sj("モフタン"));
   EXPECT_EQ(Ini().ReadString("MailSet", "SignName2", ""), "mofu@example.jp");
   auto again = Make();
-  again.FormCreate();
+  again.Load();
   EXPECT_EQ(again.signature, settings.signature);
   EXPECT_EQ(again.SignatureText(), Sj("モフタン") + "\r\n\r\nmofu@example.jp");
 
   again.signature.clear();
-  again.OKButtonClick();
+  again.Save();
   EXPECT_EQ(Ini().ReadInteger("MailSet", "SignLineCount", -1), 0);
   auto empty = Make();
-  empty.FormCreate();
+  empty.Load();
   EXPECT_TRUE(empty.signature.empty());
 }
 
 TEST_F(LiveSettingsTest, PasswordIsStoredScrambledAndReadPlain) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.pop3Password = "tanstaaf";
-  settings.OKButtonClick();
+  settings.Save();
   std::string stored = Ini().ReadString("MailSet", "POP3Pass", "");
   EXPECT_EQ(stored.size(), 8u);
   EXPECT_EQ(static_cast<unsigned char>(stored[0]), 't' ^ 0xD4);
   auto again = Make();
-  again.FormCreate();
+  again.Load();
   EXPECT_EQ(again.pop3Password, "tanstaaf");
 }
 
 TEST_F(LiveSettingsTest, CancelRestoresTheServerButKeepsToggledBoxes) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.smtpServer = "smtp.example.jp";
-  settings.OKButtonClick();
+  settings.Save();
   settings.smtpServer = "typo";
   settings.popBeforeSmtp = true;
   settings.rcvPeriodically = false;
-  settings.CancelClick();
+  settings.Reread();
   EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
   EXPECT_TRUE(settings.popBeforeSmtp);
   EXPECT_FALSE(settings.rcvPeriodically);
-  settings.FormCreate();  // the next showing reloads everything
+  settings.Load();  // the next showing reloads everything
   EXPECT_FALSE(settings.popBeforeSmtp);
 }
 
 TEST_F(LiveSettingsTest, OkSetsTheAutostartEntryFromTheBox) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.alwaysRunning = false;
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(autostart, 0);
   settings.alwaysRunning = true;
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(autostart, 1);
 }
 

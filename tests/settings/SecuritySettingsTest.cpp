@@ -3,8 +3,8 @@
 // the choice unless the user typed one, and handed to the clients.
 #include <gtest/gtest.h>
 
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "settings/ClientSetup.h"
@@ -32,14 +32,14 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
     ini.WriteString("MailSet", "POP3Port", "110");
   }
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.smtpSecurity, Security::None);
   EXPECT_EQ(settings.pop3Security, Security::None);
   EXPECT_FALSE(settings.smtpAuth);
   EXPECT_EQ(settings.smtpUser, "");
 
   platform::PollEventLoop loop;
-  TSmtpCli smtp(loop);
+  SmtpClient smtp(loop);
   ConfigureSmtpClient(settings, smtp);
   EXPECT_EQ(smtp.Host, "smtp.example.jp");
   EXPECT_EQ(smtp.Port, "25");
@@ -49,20 +49,20 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
 
 TEST_F(SecuritySettingsTest, NewKeysRoundTripAndThePasswordIsScrambled) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.SetSmtpSecurity(Security::StartTls);
   settings.SetPop3Security(Security::Tls);
   settings.smtpAuth = true;
   settings.smtpUser = "tim";
   settings.smtpPassword = "pa=ss";
-  settings.OKButtonClick();
+  settings.Save();
   EXPECT_EQ(Ini().ReadInteger("MailSet", "SMTPSecurity", -1), 1);
   EXPECT_EQ(Ini().ReadInteger("MailSet", "POP3Security", -1), 2);
   EXPECT_EQ(Ini().ReadString("MailSet", "SMTPPass", ""), ScramblePassword("pa=ss"));
   EXPECT_NE(Ini().ReadString("MailSet", "SMTPPass", ""), "pa=ss");
 
   auto again = Make();
-  again.FormCreate();
+  again.Load();
   EXPECT_EQ(again.smtpSecurity, Security::StartTls);
   EXPECT_EQ(again.pop3Security, Security::Tls);
   EXPECT_EQ(again.smtpPort, "587");
@@ -76,7 +76,7 @@ TEST_F(SecuritySettingsTest, UnknownSecurityValueReadsAsNone) {
   Ini().WriteInteger("MailSet", "SMTPSecurity", 7);
   Ini().WriteString("MailSet", "POP3Security", "x");
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   EXPECT_EQ(settings.smtpSecurity, Security::None);
   EXPECT_EQ(settings.pop3Security, Security::None);
 }
@@ -96,7 +96,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.port) + " -> " + std::to_string(static_cast<int>(c.choice)));
     auto settings = Make();
-    settings.FormCreate();
+    settings.Load();
     if (std::string(c.port) != "default") settings.smtpPort = settings.pop3Port = c.port;
     settings.SetSmtpSecurity(c.choice);
     settings.SetPop3Security(c.choice);
@@ -105,7 +105,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
   }
   // And back: the default of the choice made becomes today's again.
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.SetSmtpSecurity(Security::StartTls);
   settings.SetSmtpSecurity(Security::Tls);
   settings.SetSmtpSecurity(Security::None);
@@ -114,7 +114,7 @@ TEST_F(SecuritySettingsTest, ChoosingSecurityMovesOnlyAnUntouchedPort) {
 
 TEST_F(SecuritySettingsTest, ClientsGetTheChoiceAndTheLogInFallsBackToPop3) {
   auto settings = Make();
-  settings.FormCreate();
+  settings.Load();
   settings.smtpServer = "smtp.example.jp";
   settings.pop3Server = "pop.example.jp";
   settings.pop3User = "hanako";
@@ -124,8 +124,8 @@ TEST_F(SecuritySettingsTest, ClientsGetTheChoiceAndTheLogInFallsBackToPop3) {
   settings.smtpAuth = true;
 
   platform::PollEventLoop loop;
-  TSmtpCli smtp(loop);
-  TPop3Cli pop3(loop);
+  SmtpClient smtp(loop);
+  Pop3Client pop3(loop);
   ConfigureSmtpClient(settings, smtp);
   ConfigurePop3Client(settings, pop3);
   EXPECT_EQ(smtp.Port, "465");

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/ShiftJis.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
@@ -99,13 +99,13 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
   const std::string subject = "髙橋さんへ：﨑山の件 ⅰⅱ";
   const std::vector<std::string> body = {"髙い山の﨑", "①㈱と髙橋", "plain line"};
 
-  TSmtpCli smtp(loop);
+  SmtpClient smtp(loop);
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers->SmtpPort());
   smtp.SignOn = "client.mfmail.test";
   smtp.CharSet = "iso-2022-JP";
   // The program's own text goes out as the composition window sends it.
-  smtp.OnGetData = [&](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+  smtp.OnGetData = [&](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
     more = lineNum <= static_cast<int>(body.size());
     if (more) line = ProgramTextToJis(Utf8ToSjis(body[static_cast<std::size_t>(lineNum - 1)]));
   };
@@ -128,13 +128,13 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
       },
       kDeliveryWait));
 
-  TPop3Cli pop3(loop);
+  Pop3Client pop3(loop);
   pop3.SetHost("127.0.0.1");
   pop3.SetPort(std::to_string(servers->Pop3Port()));
   pop3.SetUserName("alice");
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
-  pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { fetched += sender.LastResponse() + "\r\n"; };
+  pop3.OnMessageLine = [&](Pop3Client& sender) { fetched += sender.LastResponse() + "\r\n"; };
   const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); },
              [&] {

@@ -22,7 +22,7 @@ class HeadlessHut final : public HutView, public ReceivingHut {
     registry_.ClearLists();
     registry_.LoadLists();
     for (const auto& character : ScanCharacterFolders(registry_)) {
-      items_.push_back(TCharData{character.folder, character.id, character.out, static_cast<int>(items_.size())});
+      items_.push_back(CharacterRecord{character.folder, character.id, character.out, static_cast<int>(items_.size())});
     }
   }
 
@@ -36,9 +36,9 @@ class HeadlessHut final : public HutView, public ReceivingHut {
 
   // HutView
   int ItemCount() const override { return static_cast<int>(items_.size()); }
-  TCharData& ItemData(int row) override { return items_[static_cast<std::size_t>(row)]; }
+  CharacterRecord& ItemData(int row) override { return items_[static_cast<std::size_t>(row)]; }
   int SelectedRow() const override { return -1; }
-  void AddItem(const std::string&, const TCharData& data, const std::string&) override { items_.push_back(data); }
+  void AddItem(const std::string&, const CharacterRecord& data, const std::string&) override { items_.push_back(data); }
   void DeleteItem(int row, IconFate) override { items_.erase(items_.begin() + row); }
   void SetItemCaption(int, const std::string&) override {}
   void ArrangeIcons() override {}
@@ -58,7 +58,7 @@ class HeadlessHut final : public HutView, public ReceivingHut {
   platform::FakeDialogs dialogs_;  // the rules used here ask nothing
   CharacterRegistry registry_;
   CharacterLifecycle lifecycle_;
-  std::vector<TCharData> items_;
+  std::vector<CharacterRecord> items_;
 };
 
 }  // namespace mf::tool

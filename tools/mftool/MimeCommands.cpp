@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "mime/MimeDecode.h"
+#include "mime/MimeDecoder.h"
 #include "platform/Files.h"
 #include "tools/mftool/Command.h"
 
@@ -42,7 +42,7 @@ std::string Quoted(const char* data, std::size_t length, std::size_t limit) {
 
 std::string Quoted(const std::string& text) { return Quoted(text.data(), text.size(), text.size()); }
 
-std::string MessageValues(const TMimeDecode& d) {
+std::string MessageValues(const MimeDecoder& d) {
   std::ostringstream out;
   out << " From=" << Quoted(d.From()) << " To=" << Quoted(d.To()) << " Subject=" << Quoted(d.Subject())
       << " ReturnPath=" << Quoted(d.ReturnPath()) << " Date=" << Quoted(d.Date())
@@ -54,7 +54,7 @@ std::string MessageValues(const TMimeDecode& d) {
   return out.str();
 }
 
-std::string PartValues(const TMimeDecode& d) {
+std::string PartValues(const MimeDecoder& d) {
   std::ostringstream out;
   out << " PartNumber=" << d.PartNumber() << " PartContentType=" << Quoted(d.PartContentType())
       << " PartCharset=" << Quoted(d.PartCharset()) << " PartName=" << Quoted(d.PartName())
@@ -93,21 +93,21 @@ int RunMimeDump(const Arguments& arguments) {
   std::ofstream partFile;
   int partFileNumber = -1;
   bool writeFailed = false;
-  TMimeDecode d;
+  MimeDecoder d;
   std::ostream& out = std::cout;
-  d.OnHeaderBegin = [&](TMimeDecode&) { out << "HeaderBegin\n"; };
-  d.OnHeaderLine = [&](TMimeDecode& s) {
+  d.OnHeaderBegin = [&](MimeDecoder&) { out << "HeaderBegin\n"; };
+  d.OnHeaderLine = [&](MimeDecoder& s) {
     out << "HeaderLine CurrentData=" << Quoted(s.CurrentData(), s.CurrentDataLength(), limit) << "\n";
   };
-  d.OnHeaderEnd = [&](TMimeDecode& s) { out << "HeaderEnd" << MessageValues(s) << "\n"; };
-  d.OnPartHeaderBegin = [&](TMimeDecode& s) { out << "PartHeaderBegin PartNumber=" << s.PartNumber() << "\n"; };
-  d.OnPartHeaderLine = [&](TMimeDecode& s) {
+  d.OnHeaderEnd = [&](MimeDecoder& s) { out << "HeaderEnd" << MessageValues(s) << "\n"; };
+  d.OnPartHeaderBegin = [&](MimeDecoder& s) { out << "PartHeaderBegin PartNumber=" << s.PartNumber() << "\n"; };
+  d.OnPartHeaderLine = [&](MimeDecoder& s) {
     out << "PartHeaderLine PartNumber=" << s.PartNumber()
         << " CurrentData=" << Quoted(s.CurrentData(), s.CurrentDataLength(), limit) << "\n";
   };
-  d.OnPartHeaderEnd = [&](TMimeDecode& s) { out << "PartHeaderEnd" << PartValues(s) << "\n"; };
-  d.OnPartBegin = [&](TMimeDecode& s) { out << "PartBegin PartNumber=" << s.PartNumber() << "\n"; };
-  d.OnPartLine = [&](TMimeDecode& s, const char* data, std::size_t length) {
+  d.OnPartHeaderEnd = [&](MimeDecoder& s) { out << "PartHeaderEnd" << PartValues(s) << "\n"; };
+  d.OnPartBegin = [&](MimeDecoder& s) { out << "PartBegin PartNumber=" << s.PartNumber() << "\n"; };
+  d.OnPartLine = [&](MimeDecoder& s, const char* data, std::size_t length) {
     out << "PartLine PartNumber=" << s.PartNumber() << " DataLen=" << length << " Data=" << Quoted(data, length, limit)
         << "\n";
     if (partsFolder.empty()) return;
@@ -122,15 +122,15 @@ int RunMimeDump(const Arguments& arguments) {
     partFile.write(data, static_cast<std::streamsize>(length));
     if (!partFile) writeFailed = true;
   };
-  d.OnPartEnd = [&](TMimeDecode& s) { out << "PartEnd PartNumber=" << s.PartNumber() << "\n"; };
-  d.OnMessageEnd = [&](TMimeDecode& s) { out << "MessageEnd PartNumber=" << s.PartNumber() << "\n"; };
-  d.OnInlineDecodeBegin = [&](TMimeDecode&, const std::string& name) {
+  d.OnPartEnd = [&](MimeDecoder& s) { out << "PartEnd PartNumber=" << s.PartNumber() << "\n"; };
+  d.OnMessageEnd = [&](MimeDecoder& s) { out << "MessageEnd PartNumber=" << s.PartNumber() << "\n"; };
+  d.OnInlineDecodeBegin = [&](MimeDecoder&, const std::string& name) {
     out << "InlineDecodeBegin Filename=" << Quoted(name) << "\n";
   };
-  d.OnInlineDecodeLine = [&](TMimeDecode&, const char* line, std::size_t length) {
+  d.OnInlineDecodeLine = [&](MimeDecoder&, const char* line, std::size_t length) {
     out << "InlineDecodeLine LineLen=" << length << " Line=" << Quoted(line, length, limit) << "\n";
   };
-  d.OnInlineDecodeEnd = [&](TMimeDecode&, const std::string& name) {
+  d.OnInlineDecodeEnd = [&](MimeDecoder&, const std::string& name) {
     out << "InlineDecodeEnd Filename=" << Quoted(name) << "\n";
   };
   try {

@@ -35,7 +35,7 @@ int RunSendOutbox(const Arguments& arguments) {
   }
   const std::string folder = platform::ProgramFolder();
   LiveSettings settings(platform::IniFile(folder + "MFMail.ini"), nullptr, nullptr);
-  settings.FormCreate();
+  settings.Load();
   MailStore store(folder);
   SystemClock clock;
   MersenneRandom random;

@@ -5,7 +5,7 @@
 #include "base/Integer.h"
 #include "base/ShiftJis.h"
 #include "net/NetErrors.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tools/mftool/Command.h"
@@ -20,17 +20,17 @@ class Fetcher {
  public:
   Fetcher(platform::PollEventLoop& loop, std::string folder, bool deleteAfter)
       : client_(loop), folder_(std::move(folder)), delete_(deleteAfter) {
-    client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
       RequestDone(type, error);
     };
     // A long line comes in pieces; only its last piece ends it.
-    client_.OnMessageLine = [this](TCustomPop3Cli& sender) {
+    client_.OnMessageLine = [this](Pop3Client& sender) {
       message_ += sender.LastResponse();
       if (!sender.LineContinues()) message_ += "\r\n";
     };
   }
 
-  TPop3Cli& Client() { return client_; }
+  Pop3Client& Client() { return client_; }
   bool Finished() const { return finished_; }
   int ExitCode() const { return exitCode_; }
   int Fetched() const { return fetched_; }
@@ -125,7 +125,7 @@ class Fetcher {
     }
   }
 
-  TPop3Cli client_;
+  Pop3Client client_;
   std::string folder_;
   bool delete_;
   std::string message_;
@@ -153,7 +153,7 @@ int RunFetch(const Arguments& arguments) {
   }
   platform::PollEventLoop loop;
   Fetcher fetcher(loop, folder, HasFlag(arguments, "--delete"));
-  TPop3Cli& client = fetcher.Client();
+  Pop3Client& client = fetcher.Client();
   client.SetHost(host);
   const std::string port = OptionValue(arguments, "--port");
   // --tls: POP3S from the first byte (995); --starttls: STLS on the usual port.
@@ -171,7 +171,7 @@ int RunFetch(const Arguments& arguments) {
   client.SetUserName(OptionValue(arguments, "--user"));
   client.SetPassWord(OptionValue(arguments, "--pass"));
   const std::string timeout = OptionValue(arguments, "--timeout");
-  if (!timeout.empty()) client.SetTimeout(ToIntegerOr(timeout, TCustomPop3Cli::kDefaultTimeoutSeconds));
+  if (!timeout.empty()) client.SetTimeout(ToIntegerOr(timeout, Pop3Client::kDefaultTimeoutSeconds));
   fetcher.Start();
   // The client's own time-out bounds every request, so this only waits.
   while (!fetcher.Finished()) loop.RunOnce(std::chrono::milliseconds(500));

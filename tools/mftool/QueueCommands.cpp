@@ -31,7 +31,7 @@ constexpr auto kSendRunLimit = std::chrono::minutes(30);
 LiveSettings ProgramSettings() {
   LiveSettings settings(platform::IniFile(platform::ProgramFolder() + "MFMail.ini"), [](int, bool) {},
                         [](bool) {});
-  settings.FormCreate();
+  settings.Load();
   return settings;
 }
 

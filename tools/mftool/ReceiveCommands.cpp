@@ -55,7 +55,7 @@ int RunReceive(const Arguments& arguments) {
   }
   const std::string folder = platform::ProgramFolder();
   LiveSettings settings(platform::IniFile(folder + "MFMail.ini"), nullptr, nullptr);
-  settings.FormCreate();
+  settings.Load();
   MailStore store(folder);
   HeadlessHut hut(folder);
   MersenneRandom random;
@@ -79,7 +79,7 @@ int RunReceive(const Arguments& arguments) {
     result = summary;
     finished = true;
   };
-  switch (receiver.MailRcvClick(ReceiveTrigger::Manual)) {
+  switch (receiver.Receive(ReceiveTrigger::Manual)) {
     case ReceiveStart::Started: break;
     case ReceiveStart::Busy: return 1;
     case ReceiveStart::Failed:

@@ -6,8 +6,8 @@
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "net/NetErrors.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "text/Jconvert.h"
@@ -44,11 +44,11 @@ class Sender {
  public:
   Sender(platform::PollEventLoop& loop, std::vector<std::string> body)
       : smtp_(loop), pop_(loop), body_(std::move(body)) {
-    smtp_.OnDisplay = [](TCustomSmtpClient&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
-    smtp_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    smtp_.OnDisplay = [](SmtpClientBase&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
+    smtp_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
       SmtpDone(type, error);
     };
-    smtp_.OnGetData = [this](TCustomSmtpClient&, int lineNum, std::string& line, int maxLen, bool& more) {
+    smtp_.OnGetData = [this](SmtpClientBase&, int lineNum, std::string& line, int maxLen, bool& more) {
       if (lineNum > static_cast<int>(body_.size())) {
         more = false;
         return;
@@ -57,11 +57,11 @@ class Sender {
       if (static_cast<int>(text.size()) >= maxLen) text.resize(static_cast<std::size_t>(maxLen - 1));
       line = ProgramTextToJis(text);
     };
-    pop_.OnDisplay = [](TCustomPop3Cli&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
-    pop_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
+    pop_.OnDisplay = [](Pop3Client&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
+    pop_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
   }
 
-  TSmtpCli& Smtp() { return smtp_; }
+  SmtpClient& Smtp() { return smtp_; }
   bool Finished() const { return finished_; }
   int ExitCode() const { return exitCode_; }
 
@@ -142,8 +142,8 @@ class Sender {
     }
   }
 
-  TSmtpCli smtp_;
-  TPop3Cli pop_;
+  SmtpClient smtp_;
+  Pop3Client pop_;
   std::vector<std::string> body_;
   bool finished_ = false;
   bool popFailed_ = false;
@@ -196,7 +196,7 @@ int RunSend(const Arguments& arguments) {
 
   platform::PollEventLoop loop;
   Sender sender(loop, SplitLines(ReadStandardInput()));
-  TSmtpCli& smtp = sender.Smtp();
+  SmtpClient& smtp = sender.Smtp();
   smtp.Host = host;
   const char* defaultPort = security == TlsMode::Implicit ? "465" : security == TlsMode::StartTls ? "587" : "smtp";
   smtp.Port = port.empty() ? defaultPort : port;

@@ -36,9 +36,9 @@ void MailListModel::SetSecondCaption(const std::string& caption) {
   emit headerDataChanged(Qt::Horizontal, 2, 2);
 }
 
-void MailListModel::ColumnClick(MailColumn column) {
+void MailListModel::SortByColumn(MailColumn column) {
   if (column == MailColumn::Icon) {
-    sorter_.ColumnClick(column, rows_, order_);
+    sorter_.SortByColumn(column, rows_, order_);
     return;
   }
   emit layoutAboutToBeChanged();
@@ -49,7 +49,7 @@ void MailListModel::ColumnClick(MailColumn column) {
   std::vector<std::size_t> records;
   records.reserve(static_cast<std::size_t>(before.size()));
   for (const QModelIndex& index : before) records.push_back(RowAt(index.row()));
-  sorter_.ColumnClick(column, rows_, order_);
+  sorter_.SortByColumn(column, rows_, order_);
   const std::vector<int> shown = ShownRowsOf(records);
   QModelIndexList after;
   after.reserve(before.size());

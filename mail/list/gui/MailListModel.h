@@ -32,7 +32,7 @@ class MailListModel final : public QAbstractTableModel {
 
   // A click on a column header: the sort rules and directions of the list.
   // Selected and current rows move with their mails.
-  void ColumnClick(MailColumn column);
+  void SortByColumn(MailColumn column);
   // What the list is sorted by, for the header's indicator.
   std::optional<MailListSorter::Sorted> SortedBy() const { return sorter_.LastSort(); }
 

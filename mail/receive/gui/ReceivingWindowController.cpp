@@ -11,8 +11,8 @@
 #include "mail/gui/ProgressWindows.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 #include "mail/receive/InboxIntake.h"
-#include "mail/receive/gui/TRetuenForm.h"
-#include "mail/receive/gui/TShowMailForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
+#include "mail/receive/gui/MailViewer.h"
 #include "platform/Dialogs.h"
 #include "settings/LiveSettings.h"
 
@@ -38,7 +38,7 @@ bool ReceivingWindowController::ReceiveEnabled() const {
          !(links.sendBusy && links.sendBusy()) && !receiver_.Running();
 }
 
-void ReceivingWindowController::MailRcvClick(ReceiveTrigger trigger) {
+void ReceivingWindowController::Receive(ReceiveTrigger trigger) {
   if (!ReceiveEnabled()) {
     // The periodic timer turned the switch off for a run that does not
     // happen; no hide would turn it on again before the user's next run.
@@ -50,7 +50,7 @@ void ReceivingWindowController::MailRcvClick(ReceiveTrigger trigger) {
   context_.progress.SetShowSwitch(trigger == ReceiveTrigger::Manual);
   context_.commands.SetReceiveEnabled(false);
   context_.progress.ShowProgress();
-  switch (receiver_.MailRcvClick(trigger)) {
+  switch (receiver_.Receive(trigger)) {
     case ReceiveStart::Started:
       break;
     case ReceiveStart::Busy:
@@ -79,7 +79,7 @@ void ReceivingWindowController::Idle() {
 }
 
 void ReceivingWindowController::Present(const ArrivedMail& mail) {
-  TShowMailForm& viewer = context_.viewer;
+  MailViewer& viewer = context_.viewer;
   MailHost& host = context_.host;
   viewer.Reset();
 
@@ -151,8 +151,8 @@ void ReceivingWindowController::AskForPassword(ReceiveTrigger trigger) {
     return;
   }
   context_.settings.pop3Password = *entered;
-  context_.settings.OKButtonClick();
-  context_.loop.Post(guard_.Bind([this, trigger] { MailRcvClick(trigger); }));
+  context_.settings.Save();
+  context_.loop.Post(guard_.Bind([this, trigger] { Receive(trigger); }));
 }
 
 }  // namespace mf

@@ -13,9 +13,9 @@ class Dialogs;
 class LiveSettings;
 class MailErrorRoutine;
 class MailHost;
-class TMailRcvingForm;
-class TRetuenForm;
-class TShowMailForm;
+class ReceivingProgressWindow;
+class ReturnNotice;
+class MailViewer;
 class TransferCommands;
 struct ArrivedMail;
 
@@ -31,9 +31,9 @@ struct ReceivingContext {
   platform::Dialogs& dialogs;
   TransferCommands& commands;
   MailErrorRoutine& errors;
-  TMailRcvingForm& progress;
-  TShowMailForm& viewer;
-  TRetuenForm& notice;
+  ReceivingProgressWindow& progress;
+  MailViewer& viewer;
+  ReturnNotice& notice;
 };
 
 // What it asks of windows that come and go with other parts of the program;
@@ -58,7 +58,7 @@ class ReceivingWindowController {
   ReceivingLinks links;
 
   // Starts a run unless one or a send is going on.
-  void MailRcvClick(ReceiveTrigger trigger);
+  void Receive(ReceiveTrigger trigger);
   // The receive button and menu items are enabled: no run and no send.
   bool ReceiveEnabled() const;
   bool Running() const { return receiver_.Running(); }

@@ -21,7 +21,7 @@
 #include "base/ShiftJis.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/MailHost.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
@@ -89,7 +89,7 @@ inline bool RunUntil(const std::function<bool()>& done,
 
 // Runs `during` inside the window's modal loop and returns the modal
 // result; a window still open after the limit is closed and the test fails.
-inline int RunModal(TNew_Mail& window, const std::function<void()>& during,
+inline int RunModal(CompositionWindow& window, const std::function<void()>& during,
                     std::chrono::milliseconds limit = std::chrono::seconds(20)) {
   QTimer::singleShot(0, &window, during);
   QTimer guard;
@@ -155,7 +155,7 @@ class MailWindowTest : public ::testing::Test {
   FakeMailHost host_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  TNew_Mail window_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
+  CompositionWindow window_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
                                        platform::IniFile(folder_.Path() + "MFMail.ini"), commands_, errors_}};
   int progressShown_ = 0;
   int progressHidden_ = 0;

@@ -9,30 +9,30 @@ namespace mf {
 namespace {
 
 TEST(ProgressWindows, TheirLookAndTiming) {
-  TMailSendingForm sending;
-  TMailRcvingForm receiving;
+  SendingProgressWindow sending;
+  ReceivingProgressWindow receiving;
   EXPECT_EQ(sending.windowTitle(), QString::fromUtf8("送信中"));
   EXPECT_EQ(receiving.windowTitle(), QString::fromUtf8("受信中"));
-  EXPECT_EQ(sending.Timer1->interval(), 200);
-  EXPECT_EQ(receiving.Timer1->interval(), 500);
+  EXPECT_EQ(sending.frameTimer->interval(), 200);
+  EXPECT_EQ(receiving.frameTimer->interval(), 500);
   EXPECT_EQ(sending.palette().color(QPalette::Window), QColor(250, 191, 255));
-  EXPECT_FALSE(sending.Image1->pixmap().isNull());
+  EXPECT_FALSE(sending.stillPicture->pixmap().isNull());
   EXPECT_FALSE(sending.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(sending.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
 TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
-  TMailSendingForm sending;
+  SendingProgressWindow sending;
   sending.ShowProgress();
   EXPECT_TRUE(sending.isVisible());
   EXPECT_TRUE(sending.Running());
-  const int start = sending.Image1->x() + sending.Image1->width();
-  EXPECT_EQ(sending.Image2->x(), start);
-  EXPECT_EQ(sending.Image2->y(), sending.Image1->y() + 10);
-  EXPECT_EQ(sending.Image2->size(), QSize(55, 44));
+  const int start = sending.stillPicture->x() + sending.stillPicture->width();
+  EXPECT_EQ(sending.flyingLetter->x(), start);
+  EXPECT_EQ(sending.flyingLetter->y(), sending.stillPicture->y() + 10);
+  EXPECT_EQ(sending.flyingLetter->size(), QSize(55, 44));
   EXPECT_EQ(sending.FrameIndex(), 0);
-  sending.Timer1Timer();
-  EXPECT_EQ(sending.Image2->x(), start + 10);
+  sending.NextFrame();
+  EXPECT_EQ(sending.flyingLetter->x(), start + 10);
   EXPECT_EQ(sending.FrameIndex(), 1);
   // Closing by the title bar only hides it.
   sending.close();
@@ -40,13 +40,13 @@ TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
   EXPECT_FALSE(sending.Running());
   // Shown again, it starts over.
   sending.ShowProgress();
-  EXPECT_EQ(sending.Image2->x(), start);
+  EXPECT_EQ(sending.flyingLetter->x(), start);
   sending.HideProgress();
 }
 
 TEST(ProgressWindows, APeriodicReceiveRunsSilentlyOnce) {
-  TMailRcvingForm receiving;
-  EXPECT_EQ(receiving.Image2->x(), 0);
+  ReceivingProgressWindow receiving;
+  EXPECT_EQ(receiving.flyingLetter->x(), 0);
   receiving.SetShowSwitch(false);
   receiving.ShowProgress();
   EXPECT_FALSE(receiving.isVisible());
@@ -57,9 +57,9 @@ TEST(ProgressWindows, APeriodicReceiveRunsSilentlyOnce) {
   receiving.ShowProgress();
   EXPECT_TRUE(receiving.isVisible());
   const int start = ProgressWindow::kClientWidth - 55 - 10;
-  EXPECT_EQ(receiving.Image2->x(), start);
-  receiving.Timer1Timer();
-  EXPECT_EQ(receiving.Image2->x(), start - 10);
+  EXPECT_EQ(receiving.flyingLetter->x(), start);
+  receiving.NextFrame();
+  EXPECT_EQ(receiving.flyingLetter->x(), start - 10);
   receiving.HideProgress();
   EXPECT_FALSE(receiving.isVisible());
 }

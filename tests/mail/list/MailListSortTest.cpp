@@ -83,16 +83,16 @@ TEST(MailListSorter, SubjectFirstClickIsReverseThenAlphabeticalAndColumnsKeepThe
   const MailListRows entries = RowsOf({Mail("beta", "c@x", ""), Mail("Alpha", "a@x", ""), Mail("gamma", "b@x", "")});
   auto order = Identity(entries.size());
   MailListSorter sorter;
-  sorter.ColumnClick(MailColumn::Subject, entries, order);
+  sorter.SortByColumn(MailColumn::Subject, entries, order);
   EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"gamma", "beta", "Alpha"}));
-  sorter.ColumnClick(MailColumn::Subject, entries, order);
+  sorter.SortByColumn(MailColumn::Subject, entries, order);
   EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"Alpha", "beta", "gamma"}));
   // The second column has a flag of its own: its first click is descending too.
-  sorter.ColumnClick(MailColumn::Second, entries, order);
+  sorter.SortByColumn(MailColumn::Second, entries, order);
   EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"beta", "gamma", "Alpha"}));
   EXPECT_EQ(sorter.Column(), MailColumn::Second);
   // The icon column is remembered and sorts nothing.
-  sorter.ColumnClick(MailColumn::Icon, entries, order);
+  sorter.SortByColumn(MailColumn::Icon, entries, order);
   EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"beta", "gamma", "Alpha"}));
   EXPECT_EQ(sorter.Column(), MailColumn::Icon);
 }
@@ -111,11 +111,11 @@ TEST(MailListSorter, DatesSortByTimeAcrossWeekdaysWithUnreadableDatesLast) {
   });
   auto order = Identity(entries.size());
   MailListSorter sorter;
-  sorter.ColumnClick(MailColumn::Date, entries, order);  // first click: oldest first
+  sorter.SortByColumn(MailColumn::Date, entries, order);  // first click: oldest first
   EXPECT_EQ(Subjects(entries, order),
             (std::vector<std::string>{"garbage-a", "garbage-b", "fri", "sat-written", "sun-no-comma", "mon",
                                       "tue-slash"}));
-  sorter.ColumnClick(MailColumn::Date, entries, order);
+  sorter.SortByColumn(MailColumn::Date, entries, order);
   EXPECT_EQ(Subjects(entries, order),
             (std::vector<std::string>{"tue-slash", "mon", "sun-no-comma", "sat-written", "fri", "garbage-b",
                                       "garbage-a"}));
@@ -134,7 +134,7 @@ TEST(MailListSorter, DatesFromOtherZonesSortByTheMomentAndAReloadKeepsTheSort) {
   sorter.Reapply(entries, order);  // nothing sorted yet: newest first stays
   EXPECT_EQ(order, NewestFirstOrder(entries.size()));
 
-  sorter.ColumnClick(MailColumn::Date, entries, order);
+  sorter.SortByColumn(MailColumn::Date, entries, order);
   const std::vector<std::string> oldestFirst = {"tokyo-noon", "london-9", "california-10"};
   EXPECT_EQ(Subjects(entries, order), oldestFirst);
   ASSERT_TRUE(sorter.LastSort());
@@ -145,10 +145,10 @@ TEST(MailListSorter, DatesFromOtherZonesSortByTheMomentAndAReloadKeepsTheSort) {
   order = NewestFirstOrder(entries.size());
   sorter.Reapply(entries, order);
   EXPECT_EQ(Subjects(entries, order), oldestFirst);
-  sorter.ColumnClick(MailColumn::Date, entries, order);
+  sorter.SortByColumn(MailColumn::Date, entries, order);
   EXPECT_EQ(Subjects(entries, order), (std::vector<std::string>{"california-10", "london-9", "tokyo-noon"}));
   EXPECT_FALSE(sorter.LastSort()->ascending);
-  sorter.ColumnClick(MailColumn::Icon, entries, order);  // sorts nothing, so the last sort stands
+  sorter.SortByColumn(MailColumn::Icon, entries, order);  // sorts nothing, so the last sort stands
   EXPECT_EQ(sorter.LastSort()->column, MailColumn::Date);
 }
 

@@ -60,7 +60,7 @@ class ReceiveControllerTest : public testing::ReceiveFixture {
     settings.pop3Port = server.PortText();
     finished = false;
     events.clear();
-    EXPECT_EQ(receiver->MailRcvClick(trigger), ReceiveStart::Started);
+    EXPECT_EQ(receiver->Receive(trigger), ReceiveStart::Started);
     EXPECT_FALSE(finished) << "OnFinished inside the starting call";
     EXPECT_TRUE(loop.RunUntil([this] { return finished; }, 10s)) << "the run never finished";
     server.Finish();
@@ -257,7 +257,7 @@ TEST_F(ReceiveControllerTest, LongLinesReachTheInboxWhole) {
 // Lines right at the client's piece length end where they end: none is
 // joined with the line after it.
 TEST_F(ReceiveControllerTest, LinesAroundThePieceLengthKeepTheirEnds) {
-  const std::size_t limit = TCustomPop3Cli::kMaxLineLength;
+  const std::size_t limit = Pop3Client::kMaxLineLength;
   std::string text;
   for (const std::size_t length : {limit - 1, limit, limit + 1, 2 * limit, 2 * limit + 1}) {
     text += std::string(length, 'a' + static_cast<char>(length % 26)) + "\r\n";
@@ -273,7 +273,7 @@ TEST_F(ReceiveControllerTest, ThePortSettingIsUsedAndARefusedConnectionFailsNami
   const std::string port = std::to_string(test::ScriptedServer::ClosedPort());
   settings.pop3Port = port;
   finished = false;
-  ASSERT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
+  ASSERT_EQ(receiver->Receive(ReceiveTrigger::Manual), ReceiveStart::Started);
   ASSERT_TRUE(loop.RunUntil([this] { return finished; }, 10s));
   EXPECT_EQ(last.end, ReceiveEnd::Failed);
   EXPECT_NE(last.error.find("10061"), std::string::npos) << last.error;
@@ -290,12 +290,12 @@ TEST_F(ReceiveControllerTest, AStartWhileRunningIsRefusedAndNoServerCannotStart)
   mailbox.Serve(server);
   server.Start();
   settings.pop3Port = server.PortText();
-  ASSERT_EQ(receiver->MailRcvClick(ReceiveTrigger::Periodic), ReceiveStart::Started);
-  EXPECT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Busy);
+  ASSERT_EQ(receiver->Receive(ReceiveTrigger::Periodic), ReceiveStart::Started);
+  EXPECT_EQ(receiver->Receive(ReceiveTrigger::Manual), ReceiveStart::Busy);
   ASSERT_TRUE(loop.RunUntil([this] { return finished; }, 10s));
   server.Finish();
   settings.pop3Server = " ";
-  EXPECT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Failed);
+  EXPECT_EQ(receiver->Receive(ReceiveTrigger::Manual), ReceiveStart::Failed);
 }
 
 TEST_F(ReceiveControllerTest, MessagesLeftByAnInterruptedRunAreStoredOnceBeforeTheNextFetch) {

@@ -62,7 +62,7 @@ class ReceiveServersTest : public testing::ReceiveFixture {
 
   ReceiveEnd Receive() {
     finished = false;
-    EXPECT_EQ(receiver->MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
+    EXPECT_EQ(receiver->Receive(ReceiveTrigger::Manual), ReceiveStart::Started);
     EXPECT_TRUE(loop.RunUntil([this] { return finished; }, 30s));
     return last.end;
   }
@@ -183,7 +183,7 @@ TEST_F(ReceiveServersTest, ManyMailsFetchedAheadArriveWholeAndOnce) {
                     "s.quit()\""));
   ASSERT_TRUE(WaitForDelivery(kMails));
   ASSERT_EQ(Receive(), ReceiveEnd::Done) << last.error;
-  EXPECT_TRUE(receiver->Pop3Client().Pipelining()) << "the server's CAPA was not read";
+  EXPECT_TRUE(receiver->Pop3().Pipelining()) << "the server's CAPA was not read";
   std::vector<std::string> subjects;
   for (std::size_t i = 0; i < InboxHeaders().size(); ++i) {
     subjects.push_back(InboxHeaders()[i].subject);

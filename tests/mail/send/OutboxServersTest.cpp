@@ -79,7 +79,7 @@ TEST_F(OutboxServersTest, ThreeQueuedMailsGoOverOneSessionInOrderAndArriveWholeA
   bool finished = false;
   receiver.OnMailStored = [&](const ArrivedMail& mail) { arrived.push_back(mail); };
   receiver.OnFinished = [&](const ReceiveSummary&) { finished = true; };
-  ASSERT_EQ(receiver.MailRcvClick(ReceiveTrigger::Manual), ReceiveStart::Started);
+  ASSERT_EQ(receiver.Receive(ReceiveTrigger::Manual), ReceiveStart::Started);
   ASSERT_TRUE(loop_.RunUntil([&] { return finished; }, 30s));
   ASSERT_EQ(arrived.size(), 3u);
   // Postfix may deliver the three side by side, so the mailbox keeps no

@@ -291,7 +291,7 @@ struct FailureCase {
   std::map<std::string, std::string> replies;  // empty: nobody listens on the port
   std::vector<const char*> said;               // UTF-8 pieces of the reason
   bool maybeDelivered = false;
-  std::function<void(LiveSettings&, TSmtpCli&)> setUp = nullptr;
+  std::function<void(LiveSettings&, SmtpClient&)> setUp = nullptr;
 };
 
 class SendFailureTest : public SendControllerTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -335,9 +335,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FailureCase{"ConnectionRefused", {}, {"SMTPサーバー 127.0.0.1 のポート ", "接続を拒否されました"}},
         FailureCase{"UnknownHost", {}, {"SMTPサーバー「mfmail-nowhere.invalid」が見つかりません"}, false,
-                    [](LiveSettings& settings, TSmtpCli&) { settings.smtpServer = "mfmail-nowhere.invalid"; }},
+                    [](LiveSettings& settings, SmtpClient&) { settings.smtpServer = "mfmail-nowhere.invalid"; }},
         FailureCase{"SilentServer", {{"banner", "<silent>"}}, {"127.0.0.1（ポート ", "から応答がありません"}, false,
-                    [](LiveSettings&, TSmtpCli& smtp) { smtp.Timeout = 1; }},
+                    [](LiveSettings&, SmtpClient& smtp) { smtp.Timeout = 1; }},
         FailureCase{"GreetingRefused", {{"banner", "554 5.3.2 no service here"}}, {"554 5.3.2 no service here"}},
         FailureCase{"HeloRefused", {{"HELO", "501 5.5.4 bad greeting"}}, {"受け付けませんでした", "501 5.5.4"}},
         FailureCase{"SenderRefused", {{"MAIL", "553 5.1.8 sender rejected"}}, {"553 5.1.8 sender rejected"}},
@@ -347,15 +347,15 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"DroppedBeforeTheText", {{"RCPT", "<close>"}}, {"接続が途中で切れました"}},
         FailureCase{"DroppedAfterTheText", {{".", "<close>"}}, {"接続が途中で切れました"}, true},
         FailureCase{"SilentAfterTheText", {{".", "<silent>"}}, {"から応答がありません"}, true,
-                    [](LiveSettings&, TSmtpCli& smtp) { smtp.Timeout = 1; }},
+                    [](LiveSettings&, SmtpClient& smtp) { smtp.Timeout = 1; }},
         FailureCase{"NoStartTls", {{"EHLO", "250 plain only"}}, {"STARTTLS"}, false,
-                    [](LiveSettings& settings, TSmtpCli&) { settings.smtpSecurity = ConnectionSecurity::StartTls; }},
+                    [](LiveSettings& settings, SmtpClient&) { settings.smtpSecurity = ConnectionSecurity::StartTls; }},
         FailureCase{"LogInRefused",
                     {{"EHLO", "250-x\r\n250 AUTH CRAM-MD5"},
                      {"AUTH", "334 PDEyMzQ1QGV4YW1wbGUudGVzdD4="},
                      {"*", "535 5.7.8 bad credentials"}},
                     {"ログインに失敗しました", "535 5.7.8 bad credentials"}, false,
-                    [](LiveSettings& settings, TSmtpCli&) {
+                    [](LiveSettings& settings, SmtpClient&) {
                       settings.smtpAuth = true;
                       settings.smtpUser = "taro";
                       settings.smtpPassword = "wrong";

@@ -15,7 +15,7 @@
 #include "mail/send/CarrierPackage.h"
 #include "mail/send/OutboxSender.h"
 #include "mail/store/StoreRecords.h"
-#include "mime/MimeDecode.h"
+#include "mime/MimeDecoder.h"
 #include "platform/Files.h"
 #include "tests/mail/send/SendServersFixture.h"
 #include "tests/net/support/ScriptedServer.h"
@@ -80,11 +80,11 @@ TEST_F(SendRealServersTest, ACarriedMailArrivesWithItsCharacterAndAttachment) {
 
   const std::string mailFile = outside_.Path() + "MailNo1.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(mailFile, message));
-  TMimeDecode decoder;
+  MimeDecoder decoder;
   std::map<int, std::string> parts;
   std::map<int, std::string> names;
-  decoder.OnPartBegin = [&](TMimeDecode& sender) { names[sender.PartNumber()] = sender.PartFileName(); };
-  decoder.OnPartLine = [&](TMimeDecode& sender, const char* data, std::size_t length) {
+  decoder.OnPartBegin = [&](MimeDecoder& sender) { names[sender.PartNumber()] = sender.PartFileName(); };
+  decoder.OnPartLine = [&](MimeDecoder& sender, const char* data, std::size_t length) {
     parts[sender.PartNumber()].append(data, length);
   };
   decoder.DecodeFile(mailFile);

@@ -14,9 +14,9 @@
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
-#include "mime/MimeDecode.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "mime/MimeDecoder.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
@@ -67,12 +67,12 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   const std::string attachmentPath = folder.Path() + "data.bin";
   ASSERT_TRUE(platform::WriteFileAtomic(attachmentPath, attachment));
 
-  TSmtpCli smtp(loop);
+  SmtpClient smtp(loop);
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers->SmtpPort());
   smtp.SignOn = "client.mfmail.test";
   smtp.CharSet = "iso-2022-JP";
-  smtp.OnGetData = [&](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+  smtp.OnGetData = [&](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
     more = lineNum <= static_cast<int>(body.size());
     if (more) line = ConvertJapaneseCode(body[static_cast<std::size_t>(lineNum - 1)], jcJis);
   };
@@ -92,13 +92,13 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   ASSERT_EQ(sendFailure, "");
   ASSERT_TRUE(WaitForDelivery("alice", 1));
 
-  TPop3Cli pop3(loop);
+  Pop3Client pop3(loop);
   pop3.SetHost("127.0.0.1");
   pop3.SetPort(std::to_string(servers->Pop3Port()));
   pop3.SetUserName("alice");
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
-  pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { fetched += sender.LastResponse() + "\r\n"; };
+  pop3.OnMessageLine = [&](Pop3Client& sender) { fetched += sender.LastResponse() + "\r\n"; };
   const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); }, [&] { pop3.Stat(); },
              [&] {
@@ -111,11 +111,11 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   const std::string mailFile = folder.Path() + "MailNo1.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(mailFile, fetched));
 
-  TMimeDecode decoder;
+  MimeDecoder decoder;
   std::map<int, std::string> parts;
   std::map<int, std::string> partNames;
-  decoder.OnPartBegin = [&](TMimeDecode& sender) { partNames[sender.PartNumber()] = sender.PartFileName(); };
-  decoder.OnPartLine = [&](TMimeDecode& sender, const char* data, std::size_t length) {
+  decoder.OnPartBegin = [&](MimeDecoder& sender) { partNames[sender.PartNumber()] = sender.PartFileName(); };
+  decoder.OnPartLine = [&](MimeDecoder& sender, const char* data, std::size_t length) {
     parts[sender.PartNumber()].append(data, length);
   };
   decoder.DecodeFile(mailFile);
@@ -151,16 +151,16 @@ TEST_F(RoundTripTest, Pop3AgainstDovecot) {
                   "Subject: one\n\n.starts with a dot\n..two dots\n" + longLine + "\n.\nend\n");
   DropIntoMaildir(servers->Maildir("bob"), "1000000002.M2P2.mfmail", "Subject: two\n\nsecond\n");
 
-  TPop3Cli pop3(loop);
+  Pop3Client pop3(loop);
   pop3.SetHost("127.0.0.1");
   pop3.SetPort(std::to_string(servers->Pop3Port()));
   pop3.SetUserName("bob");
   pop3.SetPassWord(MailServers::kPassword);
   std::vector<std::string> lines;
   std::vector<std::string> listed;
-  pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { lines.push_back(sender.LastResponse()); };
-  pop3.OnListLine = [&](TCustomPop3Cli& sender) { listed.push_back(std::to_string(sender.MsgNum())); };
-  pop3.OnUidlLine = [&](TCustomPop3Cli& sender) { listed.push_back(sender.MsgUidl()); };
+  pop3.OnMessageLine = [&](Pop3Client& sender) { lines.push_back(sender.LastResponse()); };
+  pop3.OnListLine = [&](Pop3Client& sender) { listed.push_back(std::to_string(sender.MsgNum())); };
+  pop3.OnUidlLine = [&](Pop3Client& sender) { listed.push_back(sender.MsgUidl()); };
   const std::string failure = test::RunChain<TPop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); },
              [&] {

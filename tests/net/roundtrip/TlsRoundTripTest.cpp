@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "net/NetErrors.h"
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
 #include "tests/servers/MailServers.h"
@@ -56,7 +56,7 @@ class TlsRoundTripTest : public ::testing::Test {
   // Sends the same small mail to alice; returns the error of the first
   // request that failed, 0 when it went through.
   int Send(int port, TlsMode security, TSmtpAuthType auth, const std::string& password = MailServers::kPassword) {
-    TSmtpCli smtp(loop_);
+    SmtpClient smtp(loop_);
     smtp.Host = "127.0.0.1";
     smtp.Port = std::to_string(port);
     smtp.SignOn = "client.mfmail.test";
@@ -72,7 +72,7 @@ class TlsRoundTripTest : public ::testing::Test {
     smtp.HdrToAddress = {MailServers::Address("alice")};
     smtp.HdrSubject = "same every time";
     smtp.HdrMessageId = "<fixed@mfmail.test>";
-    smtp.OnGetData = [](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+    smtp.OnGetData = [](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
       more = lineNum <= 3;
       line = lineNum == 2 ? ".a line with a dot" : "body line " + std::to_string(lineNum);
     };
@@ -80,7 +80,7 @@ class TlsRoundTripTest : public ::testing::Test {
     bool finished = false;
     std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
     std::size_t next = 0;
-    smtp.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    smtp.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
       if (error != 0 && failed == 0 && type != smtpQuit) {
         failed = error;
         lastResponse_ = smtp.LastResponse();
@@ -100,14 +100,14 @@ class TlsRoundTripTest : public ::testing::Test {
 
   // Retrieves message 1 of alice's mailbox.
   std::string Fetch(int port, TlsMode security, bool& secure) {
-    TPop3Cli pop3(loop_);
+    Pop3Client pop3(loop_);
     pop3.SetHost("127.0.0.1");
     pop3.SetPort(std::to_string(port));
     pop3.SetSecurity(security);
     pop3.SetUserName("alice");
     pop3.SetPassWord(MailServers::kPassword);
     std::string message;
-    pop3.OnMessageLine = [&](TCustomPop3Cli& sender) { message += sender.LastResponse() + "\r\n"; };
+    pop3.OnMessageLine = [&](Pop3Client& sender) { message += sender.LastResponse() + "\r\n"; };
     std::vector<std::function<void()>> steps = {[&] { pop3.User(); }, [&] { pop3.Pass(); },
                                                 [&] {
                                                   secure = pop3.Secure();
@@ -117,7 +117,7 @@ class TlsRoundTripTest : public ::testing::Test {
                                                 [&] { pop3.Quit(); }};
     std::size_t next = 0;
     bool finished = false;
-    pop3.OnRequestDone = [&](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    pop3.OnRequestDone = [&](Pop3Client&, TPop3Request type, std::uint16_t error) {
       if (error != 0 || type == pop3Quit || next >= steps.size()) {
         if (error != 0) ADD_FAILURE() << "POP3 request " << type << ": " << pop3.LastResponse();
         finished = true;
@@ -184,7 +184,7 @@ TEST_F(TlsRoundTripTest, EverySecureRouteDeliversWhatAPlainSendDelivers) {
 
 // The outbox sends its mails in one session, greeting again before each.
 TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
-  TSmtpCli smtp(loop_);
+  SmtpClient smtp(loop_);
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers_->SubmissionPort());
   smtp.SignOn = "client.mfmail.test";
@@ -197,13 +197,13 @@ TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
   smtp.HdrFrom = MailServers::Address("bob");
   smtp.HdrToAddress = {MailServers::Address("alice")};
   std::vector<std::string> commands;
-  smtp.OnCommand = [&](TCustomSmtpClient&, const std::string& command) { commands.push_back(command.substr(0, 4)); };
+  smtp.OnCommand = [&](SmtpClientBase&, const std::string& command) { commands.push_back(command.substr(0, 4)); };
   std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Helo(); },
                                               [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
   std::size_t next = 0;
   std::string failure;
   bool finished = false;
-  smtp.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+  smtp.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
     if (error != 0) failure = std::to_string(type) + ": " + smtp.LastResponse();
     if (error != 0 || next >= steps.size()) {
       finished = true;

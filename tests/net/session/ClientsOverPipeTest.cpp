@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "net/Pop3Cli.h"
-#include "net/SmtpCli.h"
+#include "net/Pop3Client.h"
+#include "net/SmtpClient.h"
 #include "platform/PollEventLoop.h"
 #include "tests/net/support/PipeTransport.h"
 
@@ -53,15 +53,15 @@ TEST(ClientsOverPipeTest, Pop3RetrievesAMessageWithALongLine) {
                                       {"PASS", "+OK\r\n"},
                                       {"RETR", "+OK\r\n..dot\r\n" + std::string(5000, 'x') + "\r\n.\r\n"},
                                       {"QUIT", "+OK bye\r\n"}});
-  TPop3Cli client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  Pop3Client client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
   client.SetHost("pop.example.jp");
   client.SetUserName("alice");
   client.SetPassWord("secret");
   client.SetMsgNum(1);
   std::vector<std::string> lines;
   std::vector<std::pair<int, int>> done;
-  client.OnMessageLine = [&](TCustomPop3Cli& c) { lines.push_back(c.LastResponse()); };
-  client.OnRequestDone = [&](TCustomPop3Cli& c, TPop3Request type, std::uint16_t error) {
+  client.OnMessageLine = [&](Pop3Client& c) { lines.push_back(c.LastResponse()); };
+  client.OnRequestDone = [&](Pop3Client& c, TPop3Request type, std::uint16_t error) {
     done.emplace_back(type, error);
     if (error != 0) return;
     if (type == pop3Open) c.Retr();
@@ -82,19 +82,19 @@ TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
                                       {"DATA", "354 go\r\n"},
                                       {".", "250 queued\r\n"},
                                       {"QUIT", "221 bye\r\n"}});
-  TSmtpCli client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  SmtpClient client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
   client.Host = "smtp.example.jp";
   client.SignOn = "client.test";
   client.FromName = "a@example.jp";
   client.RcptName = {"b@example.jp"};
   client.OwnHeaders = true;
   // More lines than one batch holds, one of them a lone dot.
-  client.OnGetData = [](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+  client.OnGetData = [](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
     more = lineNum <= 2000;
     line = lineNum == 1000 ? "." : std::string(40, 'b');
   };
   std::vector<std::pair<int, int>> done;
-  client.OnRequestDone = [&](TCustomSmtpClient& c, TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](SmtpClientBase& c, TSmtpRequest type, std::uint16_t error) {
     done.emplace_back(type, error);
     if (error != 0) return;
     if (type == smtpConnect) c.Helo();

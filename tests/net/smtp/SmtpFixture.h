@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/DateTime.h"
-#include "net/SmtpCli.h"
+#include "net/SmtpClient.h"
 #include "platform/PollEventLoop.h"
 #include "tests/net/support/ScriptedServer.h"
 
@@ -52,14 +52,14 @@ class SmtpTestBase : public ::testing::Test {
     cli_.SignOn = "client.test";
     cli_.CharSet = "iso-2022-JP";
     cli_.SetClock(clock_);
-    cli_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
       events_.push_back("done " + std::to_string(type) + " " + std::to_string(error));
     };
-    cli_.OnSessionClosed = [this](TCustomSmtpClient&, std::uint16_t error) {
+    cli_.OnSessionClosed = [this](SmtpClientBase&, std::uint16_t error) {
       events_.push_back("closed " + std::to_string(error));
     };
-    cli_.OnDisplay = [this](TCustomSmtpClient&, const std::string& text) { display_.push_back(text); };
+    cli_.OnDisplay = [this](SmtpClientBase&, const std::string& text) { display_.push_back(text); };
   }
 
   // Starts a request, checks that it does not complete inside the call, and
@@ -105,7 +105,7 @@ class SmtpTestBase : public ::testing::Test {
 
   platform::PollEventLoop loop_;
   FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
-  TSmtpCli cli_{loop_};
+  SmtpClient cli_{loop_};
   std::vector<std::pair<int, int>> done_;
   std::vector<std::string> events_;
   std::vector<std::string> display_;

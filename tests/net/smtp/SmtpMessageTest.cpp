@@ -24,7 +24,7 @@ class SmtpMessageTest : public testing::SmtpTestBase {
   // Sends one mail to a permissive server and returns what it received
   // between DATA and the final dot.
   std::string Send(std::vector<std::string> body) {
-    cli_.OnGetData = [body](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+    cli_.OnGetData = [body](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
       if (lineNum > static_cast<int>(body.size())) {
         more = false;
         return;
@@ -117,12 +117,12 @@ TEST_F(SmtpMessageTest, PlainMessageHeaderAndOptionalLines) {
   cli_.HdrReferences = "<r@y>";
   cli_.MailMessage = {"from the list"};
   std::vector<std::string> headerSeen;
-  cli_.OnHeaderLine = [&](TCustomSmtpClient&, std::string& line, int size) {
+  cli_.OnHeaderLine = [&](SmtpClientBase&, std::string& line, int size) {
     EXPECT_GE(size, 1024);
     headerSeen.push_back(line);
     if (line.rfind("X-Mailer", 0) == 0) line = "X-Mailer: rewritten";
   };
-  cli_.OnProcessHeader = [](TCustomSmtpClient&, std::vector<std::string>& lines) { lines.push_back("X-Extra: 1"); };
+  cli_.OnProcessHeader = [](SmtpClientBase&, std::vector<std::string>& lines) { lines.push_back("X-Extra: 1"); };
   EXPECT_EQ(Send({"body"}),
             "Reply-To: reply@example.jp\r\n"
             "From: taro@example.jp\r\n"
@@ -156,13 +156,13 @@ TEST_F(SmtpMessageTest, AttachmentsOfOddSizesAndChangedNames) {
   std::string small = WriteAttachment(Sj("資料.txt"), "abcd");
   cli_.SetEmailFiles({empty, small});
   std::vector<std::string> headerNames;
-  cli_.OnAttachContentType = [](TCustomSmtpClient&, int number, std::string& name, std::string& type) {
+  cli_.OnAttachContentType = [](SmtpClientBase&, int number, std::string& name, std::string& type) {
     if (number == 1) {
       name = "renamed.txt";
       type = "text/plain";
     }
   };
-  cli_.OnAttachHeader = [&](TCustomSmtpClient&, int, const std::string& name, std::vector<std::string>&) {
+  cli_.OnAttachHeader = [&](SmtpClientBase&, int, const std::string& name, std::vector<std::string>&) {
     headerNames.push_back(name);
   };
   std::string message = Send({});
@@ -197,7 +197,7 @@ TEST_F(SmtpMessageTest, UnproducibleBodyIsAbandonedBeforeTheDot) {
       ASSERT_TRUE(platform::DeleteFileInside(folder_.Path(), path));
     }
     bool throws = !c.attachmentVanishes;
-    cli_.OnGetData = [throws](TCustomSmtpClient&, int lineNum, std::string& line, int, bool& more) {
+    cli_.OnGetData = [throws](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
       if (lineNum == 2 && throws) throw std::runtime_error("disk gone");
       more = lineNum == 1;
       line = "text";

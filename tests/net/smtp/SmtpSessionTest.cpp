@@ -222,7 +222,7 @@ TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
   ConnectAndHelo(server);
   cli_.FromName = "a@example.jp";
   cli_.RcptName = {"b@example.jp"};
-  cli_.OnCommand = [&](TCustomSmtpClient&, const std::string& command) {
+  cli_.OnCommand = [&](SmtpClientBase&, const std::string& command) {
     if (command.rfind("MAIL", 0) == 0) {
       loop_.Post([&] { cli_.Abort(); });
     }

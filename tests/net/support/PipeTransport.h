@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "net/Transport.h"
-#include "net/WSocket.h"
+#include "net/TcpSocket.h"
 #include "platform/EventLoop.h"
 
 namespace mf::test {

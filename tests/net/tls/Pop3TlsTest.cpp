@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "net/NetErrors.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "tests/net/tls/TlsFixture.h"
 
 namespace mf {
@@ -18,7 +18,7 @@ class Pop3TlsTest : public testing::TlsTestBase {
     client_.SetHost("127.0.0.1");
     client_.SetUserName("alice");
     client_.SetPassWord("secret");
-    client_.OnRequestDone = [this](TCustomPop3Cli&, TPop3Request type, std::uint16_t error) {
+    client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
       done_.emplace_back(type, error);
     };
   }
@@ -34,7 +34,7 @@ class Pop3TlsTest : public testing::TlsTestBase {
     return done_.back().second;
   }
 
-  TPop3Cli client_{loop_};
+  Pop3Client client_{loop_};
   std::vector<std::pair<int, int>> done_;
 };
 
@@ -54,7 +54,7 @@ TEST_F(Pop3TlsTest, StlsSecuresTheSessionBeforeTheLogIn) {
   client_.SetPort(server.PortText());
   client_.SetSecurity(TlsMode::StartTls);
   std::vector<std::string> lines;
-  client_.OnMessageLine = [&](TCustomPop3Cli& c) { lines.push_back(c.LastResponse()); };
+  client_.OnMessageLine = [&](Pop3Client& c) { lines.push_back(c.LastResponse()); };
   ASSERT_EQ(Run([&] { client_.Connect(); }, pop3Connect), 0) << client_.LastResponse();
   EXPECT_TRUE(client_.Secure());
   EXPECT_EQ(client_.Timestamp(), "<1896.697170952@dbc.mtview.ca.us>");
@@ -109,14 +109,14 @@ TEST_F(Pop3TlsTest, RefusalsEndTheConnectWithoutAWordOfTheLogIn) {
     ScriptedServer server;
     c.script(server);
     server.Start();
-    TPop3Cli client(loop_);
+    Pop3Client client(loop_);
     client.SetHost("127.0.0.1");
     client.SetPort(server.PortText());
     client.SetUserName("alice");
     client.SetPassWord("secret");
     client.SetSecurity(c.mode);
     int error = -1;
-    client.OnRequestDone = [&](TCustomPop3Cli&, TPop3Request, std::uint16_t e) { error = e; };
+    client.OnRequestDone = [&](Pop3Client&, TPop3Request, std::uint16_t e) { error = e; };
     client.Open();
     ASSERT_TRUE(RunUntil([&] { return error >= 0; }));
     EXPECT_EQ(error, c.error) << client.LastResponse() << " / " << client.ErrorMessage();

@@ -5,7 +5,7 @@
 
 #include "base/Base64.h"
 #include "net/NetErrors.h"
-#include "net/SmtpCli.h"
+#include "net/SmtpClient.h"
 #include "tests/net/tls/TlsFixture.h"
 
 namespace mf {
@@ -22,7 +22,7 @@ class SmtpTlsTest : public testing::TlsTestBase {
     cli_.SignOn = "client.test";
     cli_.Username = "tim";
     cli_.Password = "secret";
-    cli_.OnRequestDone = [this](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
     };
   }
@@ -55,7 +55,7 @@ class SmtpTlsTest : public testing::TlsTestBase {
         .StartTls(certificate);
   }
 
-  TSmtpCli cli_{loop_};
+  SmtpClient cli_{loop_};
   std::vector<std::pair<int, int>> done_;
 };
 
@@ -126,14 +126,14 @@ TEST_F(SmtpTlsTest, CertificateRefusalsHaveTheirOwnNumbersAndNothingGoesInClear)
       UpgradeDialogue(server, c.certificate);
     }
     server.Start();
-    TSmtpCli cli(loop_);
+    SmtpClient cli(loop_);
     cli.Host = "127.0.0.1";
     cli.Port = server.PortText();
     cli.SignOn = "client.test";
     cli.Security = c.mode;
     cli.AuthType = smtpAuthAuto;
     int error = -1;
-    cli.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest, std::uint16_t e) { error = e; };
+    cli.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest, std::uint16_t e) { error = e; };
     cli.Connect();
     ASSERT_TRUE(RunUntil([&] { return error >= 0; }));
     EXPECT_EQ(error, c.error) << cli.LastResponse();
@@ -177,7 +177,7 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
       server.ExpectLine().Say("334 PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2U+\r\n").ExpectLine().Say("535 no\r\n");
     }
     server.Start();
-    TSmtpCli cli(loop_);
+    SmtpClient cli(loop_);
     cli.Host = "127.0.0.1";
     cli.Port = server.PortText();
     cli.SignOn = "client.test";
@@ -185,7 +185,7 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
     cli.Password = "secret";
     std::vector<int> errors;
     std::vector<TSmtpRequest> types;
-    cli.OnRequestDone = [&](TCustomSmtpClient&, TSmtpRequest type, std::uint16_t e) {
+    cli.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t e) {
       errors.push_back(e);
       types.push_back(type);
     };

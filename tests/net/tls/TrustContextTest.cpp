@@ -11,7 +11,7 @@
 #include <string>
 
 #include "net/NetErrors.h"
-#include "net/Pop3Cli.h"
+#include "net/Pop3Client.h"
 #include "net/TlsContext.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -59,12 +59,12 @@ class TrustContextTest : public ::testing::Test {
   int Connect(const test::ServerCertificate& certificate) {
     ScriptedServer server;
     server.StartTls(certificate).Say("+OK ready\r\n").Start();
-    TPop3Cli client(loop_);
+    Pop3Client client(loop_);
     client.SetHost("127.0.0.1");
     client.SetPort(server.PortText());
     client.SetSecurity(TlsMode::Implicit);
     int error = -1;
-    client.OnRequestDone = [&](TCustomPop3Cli&, TPop3Request, std::uint16_t e) { error = e; };
+    client.OnRequestDone = [&](Pop3Client&, TPop3Request, std::uint16_t e) { error = e; };
     client.Connect();
     EXPECT_TRUE(loop_.RunUntil([&] { return error >= 0; }, std::chrono::seconds(15)));
     if (client.Connected()) client.Abort();

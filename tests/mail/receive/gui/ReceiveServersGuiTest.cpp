@@ -51,10 +51,10 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
     composition_->Add_s->setText(QString::fromStdString(MailServers::Address("alice")));
     composition_->Title->setText(QString::fromUtf8("自分へ"));
     composition_->MailBodyEdit->setPlainText(typed);
-    composition_->Label1Click();
+    composition_->SendOut();
   }};
-  hut_->ListView1->setCurrentRow(0);
-  hut_->cmMailClick();
+  hut_->characterList->setCurrentRow(0);
+  hut_->WriteMail();
   ASSERT_EQ(composition_->result(), QDialog::Accepted) << (dialogs_.calls.empty() ? "" : dialogs_.calls[0].text);
   ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with the mail";
   ASSERT_TRUE(RunUntil(
@@ -73,9 +73,9 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
     shownText = platform::FromQString(viewer_->mailText->toPlainText());
     presenter = viewer_->LentCharacter;
     if (auto place = hut_->PlaceOf(presenter)) presenterParked = place->topLeft == hut_->MailPosition();
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   }};
-  hut_->cmMailRcvClick();
+  hut_->ReceiveMail();
   ASSERT_TRUE(RunUntil([&] { return receiving_->ReceiveEnabled(); }, 30s));
   QCoreApplication::processEvents();
 

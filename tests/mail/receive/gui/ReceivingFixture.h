@@ -19,15 +19,15 @@
 #include "base/Random.h"
 #include "base/ShiftJis.h"
 #include "character/WindowEdgeSearch.h"
-#include "character/gui/TCharForm.h"
-#include "hut/gui/TMainForm.h"
+#include "character/gui/CharacterWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/ProgressWindows.h"
 #include "mail/receive/gui/ReceivingWindowController.h"
-#include "mail/receive/gui/TRetuenForm.h"
-#include "mail/receive/gui/TShowMailForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
+#include "mail/receive/gui/MailViewer.h"
 #include "mail/send/SendController.h"
-#include "mail/send/gui/TNew_Mail.h"
+#include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/MailStore.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
@@ -104,7 +104,7 @@ class ReceivingWindowsTest : public ::testing::Test {
 
     HutStartup startup{Home(), Home() + "MFMail.ini", ""};
     startup.dialogs = &dialogs_;
-    hut_ = std::make_unique<TMainForm>(startup, edges_);
+    hut_ = std::make_unique<HutWindow>(startup, edges_);
     settings_ = std::make_unique<LiveSettings>(platform::IniFile(Home() + "MFMail.ini"), [](int, bool) {},
                                                [](bool) {});
     settings_->pop3Server = "127.0.0.1";
@@ -114,11 +114,11 @@ class ReceivingWindowsTest : public ::testing::Test {
     settings_->mailAddress = "taro@example.jp";
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
-    composition_ = std::make_unique<TNew_Mail>(
+    composition_ = std::make_unique<CompositionWindow>(
         CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
     hut_->SetCompositionWindow(composition_.get());
-    viewer_ = std::make_unique<TShowMailForm>(
+    viewer_ = std::make_unique<MailViewer>(
         ViewerContext{*hut_, dialogs_, shell_, platform::IniFile(Home() + "MFMail.ini"), *composition_, errors_});
     receiving_ = std::make_unique<ReceivingWindowController>(
         ReceivingContext{loop_, *settings_, *store_, *hut_, *hut_, random_, clock_, dialogs_, commands_, errors_,
@@ -133,21 +133,21 @@ class ReceivingWindowsTest : public ::testing::Test {
     errors_.hooks.hideProgress = hideProgress;
 
     HutLinks links;
-    links.receive = [this] { receiving_->MailRcvClick(ReceiveTrigger::Manual); };
-    links.receivePeriodically = [this] { receiving_->MailRcvClick(ReceiveTrigger::Periodic); };
+    links.receive = [this] { receiving_->Receive(ReceiveTrigger::Manual); };
+    links.receivePeriodically = [this] { receiving_->Receive(ReceiveTrigger::Periodic); };
     links.receiveEnabled = [this] { return receiving_->ReceiveEnabled(); };
     links.clearReceivingFlag = [this] { progress_.SetShowSwitch(false); };
     hut_->SetLinks(std::move(links));
 
-    viewerScript_ = std::make_unique<ShowScript>(*viewer_, [this] { viewer_->Label2Click(); });
-    compositionScript_ = std::make_unique<ShowScript>(*composition_, [this] { composition_->Label4Click(); });
+    viewerScript_ = std::make_unique<ShowScript>(*viewer_, [this] { viewer_->ReplyLater(); });
+    compositionScript_ = std::make_unique<ShowScript>(*composition_, [this] { composition_->Cancel(); });
 
-    TCharForm& out = Window(hut_->ItemCount() - 1);
+    CharacterWindow& out = Window(hut_->ItemCount() - 1);
     out.move(kStood.x, kStood.y);
     out.Engine().MoveTo(kStood.x, kStood.y);
   }
 
-  TCharForm& Window(int row) { return *hut_->CharForms()[hut_->Item(row)->data.index]; }
+  CharacterWindow& Window(int row) { return *hut_->CharacterWindows()[hut_->Item(row)->data.index]; }
 
   // Starts a run the way `start` does (a hut command) against the mailbox
   // and waits until receiving works again.
@@ -164,7 +164,7 @@ class ReceivingWindowsTest : public ::testing::Test {
     QCoreApplication::processEvents();
   }
   void RunManual() {
-    Run([this] { hut_->cmMailRcvClick(); });
+    Run([this] { hut_->ReceiveMail(); });
   }
 
   std::vector<std::string> Dialogs(const std::string& kind) const {
@@ -186,14 +186,14 @@ class ReceivingWindowsTest : public ::testing::Test {
   ScriptedRandom random_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  TMailRcvingForm progress_;
-  TMailSendingForm sendingProgress_;
-  TRetuenForm notice_;
-  std::unique_ptr<TMainForm> hut_;
+  ReceivingProgressWindow progress_;
+  SendingProgressWindow sendingProgress_;
+  ReturnNotice notice_;
+  std::unique_ptr<HutWindow> hut_;
   std::unique_ptr<LiveSettings> settings_;
   std::unique_ptr<MailStore> store_;
-  std::unique_ptr<TNew_Mail> composition_;
-  std::unique_ptr<TShowMailForm> viewer_;
+  std::unique_ptr<CompositionWindow> composition_;
+  std::unique_ptr<MailViewer> viewer_;
   std::unique_ptr<ReceivingWindowController> receiving_;
   std::unique_ptr<ShowScript> viewerScript_;
   std::unique_ptr<ShowScript> compositionScript_;

@@ -12,7 +12,7 @@
 
 #include "base/Base64.h"
 #include "character/CharacterPackage.h"
-#include "mail/receive/gui/TRetuenForm.h"
+#include "mail/receive/gui/ReturnNotice.h"
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 
@@ -29,7 +29,7 @@ class Receiving : public testing::ReceivingWindowsTest {};
 
 TEST_F(Receiving, APeriodicRunIsSilentAndALaterManualRunShowsItsProgressAndSaysSo) {
   Start();
-  Run([this] { hut_->Timer2Timer(); });
+  Run([this] { hut_->ReceiveOnTimer(); });
   EXPECT_FALSE(progressShownAtStart_);
   EXPECT_TRUE(dialogs_.calls.empty()) << "a periodic run with no mail says nothing";
   EXPECT_EQ(mailbox_.sessions, 1);
@@ -45,7 +45,7 @@ TEST_F(Receiving, ATimerTickRefusedDuringASendLeavesTheNextManualRunVisible) {
   Start();
   commands_.SetSendEnabled(false);
   EXPECT_FALSE(receiving_->ReceiveEnabled());
-  hut_->Timer2Timer();
+  hut_->ReceiveOnTimer();
   EXPECT_FALSE(receiving_->Running());
   commands_.SetSendEnabled(true);
 
@@ -59,16 +59,16 @@ TEST_F(Receiving, ReceivingIsGreyedWhileARunGoesOnAndASecondClickDoesNothing) {
   mailbox_.Add("u1", PlainMail("one"));
   bool greyedDuringRun = false;
   Run([&] {
-    hut_->cmMailRcvClick();
+    hut_->ReceiveMail();
     greyedDuringRun = !receiving_->ReceiveEnabled();
-    hut_->PopupMenu1Popup();
+    hut_->PrepareCharacterMenu();
     EXPECT_FALSE(hut_->cmMailRcv->isEnabled());
-    hut_->cmMailRcvClick();
+    hut_->ReceiveMail();
   });
   EXPECT_TRUE(greyedDuringRun);
   EXPECT_EQ(mailbox_.sessions, 1);
   EXPECT_EQ(Inbox().size(), 1u);
-  hut_->PopupMenu1Popup();
+  hut_->PrepareCharacterMenu();
   EXPECT_TRUE(hut_->cmMailRcv->isEnabled());
 }
 
@@ -95,7 +95,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
     now.topmost = Window(row).IsTopmost();
     now.viewer = viewer_->pos();
     seen.push_back(now);
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   };
   viewerScript_->actions = {look, look};
 
@@ -118,7 +118,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   EXPECT_FALSE(Window(0).isVisible());
   EXPECT_EQ(Window(1).pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(Window(1).IsTopmost());
-  EXPECT_TRUE(Window(1).Timer1->isActive());
+  EXPECT_TRUE(Window(1).walkTimer->isActive());
 }
 
 // The mail list reloads the inbox as soon as a mail is stored, so that it
@@ -132,7 +132,7 @@ TEST_F(Receiving, TheMailListIsToldOfEachMailBeforeItsViewerShows) {
   std::vector<int> reloadsWhenShown;
   auto look = [&] {
     reloadsWhenShown.push_back(reloads);
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   };
   viewerScript_->actions = {look, look};
   RunManual();
@@ -158,7 +158,7 @@ TEST_F(Receiving, TheViewerShowsTheMailAndOpensItsAttachment) {
     listed = viewer_->attachmentList->count();
     viewer_->OpenAttachment(0);
     viewer_->OpenAttachment(5);
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   }};
 
   RunManual();
@@ -180,11 +180,11 @@ TEST_F(Receiving, AnAnswerMarksTheShownRecordAndItsCharacterLeavesWithIt) {
   settings_->smtpPort = smtp.PortText();
 
   std::string to, subject;
-  viewerScript_->actions = {[this] { viewer_->Label2Click(); }, [this] { viewer_->Label1Click(); }};
+  viewerScript_->actions = {[this] { viewer_->ReplyLater(); }, [this] { viewer_->ReplyNow(); }};
   compositionScript_->actions = {[&] {
     to = platform::FromQString(composition_->Add_s->text());
     subject = platform::FromQString(composition_->Title->text());
-    composition_->Label1Click();
+    composition_->SendOut();
   }};
 
   RunManual();
@@ -211,10 +211,10 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   bool stillOpen = false;
   CarrierRef lentAfterCancel;
   viewerScript_->actions = {[&] {
-    viewer_->Label1Click();
+    viewer_->ReplyNow();
     stillOpen = viewer_->isVisible();
     lentAfterCancel = viewer_->LentCharacter;
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   }};
   // The composition's fallback cancels the answer.
 
@@ -225,10 +225,10 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   EXPECT_EQ(lentAfterCancel.id, "<c2@test>");
   EXPECT_EQ(Inbox()[0].status, Sj("未読"));
   EXPECT_EQ(hut_->ItemCount(), 2);
-  TCharForm& carrier = Window(1);
+  CharacterWindow& carrier = Window(1);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.Timer1->isActive());
+  EXPECT_TRUE(carrier.walkTimer->isActive());
 }
 
 TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
@@ -242,10 +242,10 @@ TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
     composition_->Add_s->setText("hanako@example.jp");
     composition_->Title->setText("question");
     composition_->MailBodyEdit->setPlainText("how are you?");
-    composition_->Label1Click();
+    composition_->SendOut();
   }};
-  hut_->ListView1->setCurrentRow(1);
-  hut_->cmMailClick();
+  hut_->characterList->setCurrentRow(1);
+  hut_->WriteMail();
   smtp.Finish();
   ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with its mail";
   const std::string sentId = composition_->MessageId;
@@ -256,7 +256,7 @@ TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
   CarrierRef presenter;
   viewerScript_->actions = {[&] {
     presenter = viewer_->LentCharacter;
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   }};
   RunManual();
 
@@ -288,7 +288,7 @@ TEST_F(Receiving, ACharacterPackedInAMailJoinsTheHutAndPresentsIt) {
   viewerScript_->actions = {[&] {
     presenter = viewer_->LentCharacter;
     listedAttachments = viewer_->attachmentList->count();
-    viewer_->Label2Click();
+    viewer_->ReplyLater();
   }};
 
   RunManual();
@@ -314,7 +314,7 @@ TEST_F(Receiving, AWrongPasswordIsAskedForKeptAndTriedAtOnce) {
   server.Start();
   settings_->pop3Port = server.PortText();
 
-  hut_->cmMailRcvClick();
+  hut_->ReceiveMail();
   EXPECT_TRUE(RunUntil([this] { return Inbox().size() == 1 && receiving_->ReceiveEnabled(); }))
       << "the new password was not tried";
   server.Finish();
@@ -327,7 +327,7 @@ TEST_F(Receiving, AWrongPasswordIsAskedForKeptAndTriedAtOnce) {
             Sj("パスワードの入力") + "|" + Sj("パスワードが間違っています。正しく入力してください"));
   EXPECT_EQ(settings_->pop3Password, "right");
   LiveSettings reread(platform::IniFile(Home() + "MFMail.ini"), [](int, bool) {}, [](bool) {});
-  reread.FormCreate();
+  reread.Load();
   EXPECT_EQ(reread.pop3Password, "right");
   EXPECT_EQ(mailbox_.sessions, 2);
 }
@@ -366,7 +366,7 @@ TEST_F(Receiving, AFailedRunGoesThroughTheCommonErrorRoutineSayingWhatFailed) {
       .Say("-ERR broken\r\n").CloseConnection();
   server.Start();
   settings_->pop3Port = server.PortText();
-  hut_->cmMailRcvClick();
+  hut_->ReceiveMail();
   ASSERT_TRUE(RunUntil([this] { return !dialogs_.calls.empty(); }));
   server.Finish();
   const std::vector<std::string> errors = Dialogs("Error");
@@ -381,7 +381,7 @@ TEST_F(Receiving, AFailedRunGoesThroughTheCommonErrorRoutineSayingWhatFailed) {
 TEST_F(Receiving, WithoutAServerReceivingCannotStart) {
   Start();
   settings_->pop3Server = " ";
-  hut_->cmMailRcvClick();
+  hut_->ReceiveMail();
   EXPECT_EQ(Dialogs("Error"), std::vector<std::string>{Sj("受信エラー")});
   EXPECT_TRUE(receiving_->ReceiveEnabled());
   EXPECT_FALSE(progress_.isVisible());

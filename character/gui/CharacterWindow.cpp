@@ -1,0 +1,263 @@
+#include "character/gui/CharacterWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include "base/ShiftJis.h"
+#include "character/NumberedPictures.h"
+#include "character/gui/ShapedPicture.h"
+#include "platform/Files.h"
+#include "platform/qt/AccessibleControls.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace mf {
+namespace {
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// ShowFirstImage looks no further than this picture number.
+constexpr long long kHighestFirstPicture = 100000;
+
+QSize ScreenSize() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().size() : QSize(0, 0);
+}
+
+}  // namespace
+
+QImage LoadPicture(const std::string& path) {
+  QImage picture;
+  auto bytes = platform::ReadFile(path);
+  if (!bytes) return picture;
+  if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                            static_cast<int>(bytes->size()), "BMP")) {
+    return QImage();
+  }
+  return picture.convertToFormat(QImage::Format_RGB32);
+}
+
+CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      host_(host),
+      engine_(edges, *this, random_, ScreenSize().width(), ScreenSize().height()) {
+  setWindowTitle(Text("モフタンキャラクター"));
+  // A character coming onto the screen must not take the keyboard away
+  // from what the user is typing in.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+
+  pictureView = new ShapedPicture(this);
+  pictureView->move(0, 0);
+  pictureView->OnMouseDown = [this](QMouseEvent* e) { PictureMouseDown(e); };
+  pictureView->OnMouseMove = [this](QMouseEvent* e) { PictureMouseMove(e); };
+  pictureView->OnMouseUp = [this](QMouseEvent* e) { PictureMouseUp(e); };
+  pictureView->OnContextMenu = [this](const QPoint& at) { characterMenu->popup(at); };
+
+  walkTimer = new QTimer(this);
+  walkTimer->setInterval(kTickMs);
+  connect(walkTimer, &QTimer::timeout, this, [this] { TakeStep(); });
+
+  characterMenu = new QMenu(this);
+  cmIn = characterMenu->addAction(Text("小屋に戻す(&R)"));
+  cmMail = characterMenu->addAction(Text("メールを送る(&M)"));
+  connect(cmIn, &QAction::triggered, this, [this] { ComeIn(); });
+  connect(cmMail, &QAction::triggered, this, [this] { WriteMail(); });
+  // A dialog opening under a character must not wait for its next step.
+  connect(qApp, &QApplication::focusChanged, this, [this] {
+    // Posted: the newly active window is known once the change is done.
+    QTimer::singleShot(0, this, [this] { GiveWayToActiveWindow(); });
+  });
+
+  SetUpWindow();
+  platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
+}
+
+CharacterWindow::~CharacterWindow() = default;
+
+void CharacterWindow::SetUpWindow() {
+  QSize screen = ScreenSize();
+  screenWidth_ = screen.width();
+  screenHeight_ = screen.height();
+  setFixedSize(kPictureSize, kPictureSize);
+  pictureView->resize(kPictureSize, kPictureSize);
+  // Nothing is loaded yet: an empty picture of the right size, whose shape
+  // is empty, so an unplaced window shows nothing.
+  QImage blank(kPictureSize, kPictureSize, QImage::Format_RGB32);
+  blank.fill(Qt::black);
+  ShowPicture(blank);
+  random_.SeedFromClock();
+}
+
+void CharacterWindow::SetIdentity(int index, std::string id, std::string folder) {
+  index_ = index;
+  id_ = std::move(id);
+  engine_.SetFolder(std::move(folder));
+}
+
+bool CharacterWindow::LoadScenes() {
+  bool ok = engine_.LoadScenes();
+  MoveWindow(engine_.Left(), engine_.Top());
+  ShowCurrentFrame();
+  return ok;
+}
+
+void CharacterWindow::Clear() { imageList_.clear(); }
+
+bool CharacterWindow::Append(const std::string& path) {
+  QImage picture = LoadPicture(path);
+  if (picture.isNull()) return false;
+  imageList_.push_back(std::move(picture));
+  return true;
+}
+
+void CharacterWindow::TakeStep() {
+  TickResult result = engine_.Tick();
+  if (!result.advanced) return;
+  if (result.reentered) {
+    if (!givingWay_) SetTopmost(engine_.Topmost());
+    show();
+  }
+  MoveWindow(engine_.Left(), engine_.Top());
+  GiveWayToActiveWindow();
+  ShowCurrentFrame();
+}
+
+namespace {
+
+// The program's window the user works in, unless it is a character.
+QWidget* ActiveProgramWindow() {
+  QWidget* active = QApplication::activeWindow();
+  if (!active || qobject_cast<CharacterWindow*>(active) || !active->isVisible()) return nullptr;
+  return active;
+}
+
+}  // namespace
+
+void CharacterWindow::GiveWayToActiveWindow() {
+  // Only a character walking the desktop: one carried home, held by the
+  // mouse or parked beside a mail keeps its place.
+  const bool walking = isVisible() && walkTimer->isActive();
+  QWidget* active = walking ? ActiveProgramWindow() : nullptr;
+  const bool covers = active && active->frameGeometry().intersects(frameGeometry());
+  if (covers) {
+    // Lowered once for each window it gives way to: another active window
+    // may lie above the character again.
+    if (givingWay_ && yieldedTo_ == active) return;
+    givingWay_ = true;
+    yieldedTo_ = active;
+    if (IsTopmost()) SetTopmost(false);
+    lower();
+  } else if (givingWay_) {
+    givingWay_ = false;
+    yieldedTo_ = nullptr;
+    if (engine_.Topmost()) SetTopmost(true);
+  }
+}
+
+void CharacterWindow::MoveWindow(int left, int top) {
+  if (pos() != QPoint(left, top)) move(left, top);
+}
+
+void CharacterWindow::ShowPicture(const QImage& picture) {
+  pictureView->SetPicture(picture);
+  Reshape();
+}
+
+void CharacterWindow::Reshape() {
+  const QImage& picture = pictureView->Picture();
+  if (picture.isNull()) return;
+  pictureView->TransparentColor = picture.pixel(0, 0);
+  pictureView->BuildRegion();
+  pictureView->ApplyRegion();
+}
+
+void CharacterWindow::ShowCurrentFrame() {
+  int index = engine_.ShownPictureIndex();
+  if (index >= 0 && index < static_cast<int>(imageList_.size())) {
+    ShowPicture(imageList_[index]);
+  } else {
+    Reshape();
+  }
+}
+
+void CharacterWindow::ShowFirstImage() {
+  for (const auto& path : NumberedPictures(Folder(), kHighestFirstPicture)) {
+    QImage picture = LoadPicture(path);
+    if (picture.isNull()) continue;
+    ShowPicture(picture);
+    return;
+  }
+}
+
+void CharacterWindow::ComeIn() { host_.ReturnHome(index_); }
+
+void CharacterWindow::WriteMail() { host_.SendMailByCharacter(id_); }
+
+void CharacterWindow::PictureMouseDown(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragging_ = true;
+  pressPoint_ = mapFromGlobal(event->globalPosition().toPoint());
+  timerBeforeDrag_ = walkTimer->isActive();
+  walkTimer->stop();
+}
+
+void CharacterWindow::PictureMouseMove(QMouseEvent* event) {
+  if (!dragging_) return;
+  QPoint screen = event->globalPosition().toPoint();
+  int left = screen.x() - pressPoint_.x();
+  int top = screen.y() - pressPoint_.y();
+  MoveWindow(left, top);
+  engine_.MoveTo(left, top);
+}
+
+void CharacterWindow::PictureMouseUp(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !dragging_) return;
+  dragging_ = false;
+  if (timerBeforeDrag_) walkTimer->start();
+}
+
+void CharacterWindow::ParkForMail() {
+  givingWay_ = false;
+  yieldedTo_ = nullptr;
+  parkedLeft_ = x();
+  parkedTop_ = y();
+  parkedVisible_ = isVisible();
+  parkedTimer_ = walkTimer->isActive();
+  walkTimer->stop();
+  // The bubble beside it points at it: behind the mail list or the hut the
+  // user would read a mail that nobody brought. It stands in the topmost
+  // band, whatever its scene chose, until it is put back.
+  SetTopmost(true);
+  ScreenPoint& position = host_.MailPosition();
+  position = CorrectMailPosition(position, screenWidth_, screenHeight_, pictureView->width(),
+                                 pictureView->height());
+  MoveWindow(position.x, position.y);
+  engine_.MoveTo(position.x, position.y);
+}
+
+void CharacterWindow::RestoreAfterMail() {
+  SetTopmost(engine_.Topmost());
+  MoveWindow(parkedLeft_, parkedTop_);
+  engine_.MoveTo(parkedLeft_, parkedTop_);
+  setVisible(parkedVisible_);
+  if (parkedTimer_) walkTimer->start();
+}
+
+void CharacterWindow::SetTopmost(bool topmost) {
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  // Changing the widget's flags the usual way re-creates and hides the
+  // window; the native window is told directly and the widget only records it.
+  overrideWindowFlags(flags);
+  if (QWindow* native = windowHandle()) native->setFlags(flags);
+  if (topmost && isVisible()) raise();
+}
+
+bool CharacterWindow::IsTopmost() const { return windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+}  // namespace mf

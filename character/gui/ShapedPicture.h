@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QImage>
+#include <QRegion>
+#include <QRgb>
+#include <QWidget>
+#include <functional>
+
+class QMouseEvent;
+
+namespace mf {
+
+// The picture of a character window that also cuts the window to the
+// picture's opaque pixels: everything of the TransparentColor is outside.
+class ShapedPicture final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ShapedPicture(QWidget* parent);
+
+  // The picture shown; the widget takes its size.
+  void SetPicture(const QImage& picture);
+  const QImage& Picture() const { return picture_; }
+
+  QRgb TransparentColor = 0;
+
+  // Works the shape out from the picture: one rectangle per horizontal run
+  // of opaque pixels, in the window's coordinates.
+  void BuildRegion();
+  // Cuts the window this picture sits in to the shape (nothing without one).
+  void ApplyRegion();
+  const QRegion& Region() const { return region_; }
+  bool HasRegion() const { return hasRegion_; }
+
+  // Mouse handlers of the window that owns the picture.
+  std::function<void(QMouseEvent*)> OnMouseDown;
+  std::function<void(QMouseEvent*)> OnMouseMove;
+  std::function<void(QMouseEvent*)> OnMouseUp;
+  std::function<void(const QPoint& globalPos)> OnContextMenu;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  QImage picture_;
+  QRegion region_;
+  bool hasRegion_ = false;
+  // The shape last handed to the window: most frames of a scene share one,
+  // and an unchanged shape is not sent to the display again.
+  QRegion applied_;
+  bool applied_valid_ = false;
+};
+
+}  // namespace mf

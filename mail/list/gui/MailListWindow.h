@@ -1,0 +1,225 @@
+#pragma once
+
+#include <QMainWindow>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "mail/gui/MailHost.h"
+#include "mail/list/MailListRules.h"
+#include "mail/store/MailFolders.h"
+#include "mail/store/MailListRows.h"
+#include "platform/EventLoop.h"
+#include "platform/IniFile.h"
+
+class QAction;
+class QListWidget;
+class QMenu;
+class QTextEdit;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace mf {
+
+namespace platform {
+class Dialogs;
+class Shell;
+}  // namespace platform
+class Clock;
+class LiveSettings;
+class MailErrorRoutine;
+class MailListModel;
+class MailStore;
+class OutboxSender;
+class RandomGenerator;
+class ReceivingHut;
+class CompositionWindow;
+class TransferCommands;
+struct ArrivedMail;
+struct OutboxSent;
+
+// What the mail list window works with. Everything must outlive it.
+struct MailListContext {
+  MailHost& host;
+  ReceivingHut& hut;  // chooses the character that carries an answer or a re-edit
+  platform::EventLoop& loop;
+  const LiveSettings& settings;
+  const MailStore& store;
+  const Clock& clock;
+  RandomGenerator& random;
+  platform::Dialogs& dialogs;
+  platform::Shell& shell;
+  platform::IniFile settingsFile;  // [Window]
+  TransferCommands& commands;
+  MailErrorRoutine& errors;
+  CompositionWindow& composition;
+};
+
+// What it asks of windows that come and go with other parts of the
+// program; an empty hook does nothing.
+struct MailListLinks {
+  std::function<void()> receive;               // "受信": the receiving side's run
+  std::function<void()> showSendingProgress;
+  std::function<void()> hideProgress;          // both progress windows
+  std::function<void()> hideReturnNotice;
+  std::function<void()> openAddressBook;       // the address book, modal
+  // The address entry dialog with a sender filled in.
+  std::function<void(const std::string& name, const std::string& address)> addAddress;
+  std::function<void()> openSettings;          // the settings dialog's first page, modal
+  std::function<void()> showVersion;           // the version window, modal
+  std::function<void()> openHelp;
+  // Shows a mail that entered the inbox in the viewer beside its character.
+  std::function<void(const ArrivedMail&)> presentMail;
+  // The character the visible viewer presents, if any.
+  std::function<CarrierRef()> viewerCarrier;
+};
+
+// The mail list window ("メール一覧"): the folder tree, the selected folder's
+// mails, the text and attachments of the selected mail, and the commands
+// over the store: reading, deleting, moving by drag, emptying the trash,
+// sending the outbox, answering, re-editing, importing and saving. There is
+// one, created at start-up; closing it only hides it.
+class MailListWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MailListWindow(MailListContext context);
+  ~MailListWindow() override;
+
+  MailListLinks links;
+
+  // The folder whose node is selected.
+  FolderKind SelectedFolder() const { return selectedFolder_; }
+  // Selects a folder's node and shows its list ("受信", "送信", ...).
+  void ShowFolder(FolderKind folder);
+  // Reloads a folder's list when it is the one shown (other windows' changes).
+  void ReloadIfShown(FolderKind folder);
+
+  void SortByColumn(int column);
+  // Selects list rows as the user would (tests and keyboard).
+  void SelectRows(const std::vector<int>& rows);
+  void SwitchHeaders();
+  // Deletes the selected mails: to the trash, or for good when Shift is
+  // held or DeleteForGood is set already.
+  void DeleteSelected(Qt::KeyboardModifiers modifiers);
+  void DeleteSelected();
+  // Drops the selected mails on a folder's node.
+  void DropOnFolder(FolderKind target, Qt::KeyboardModifiers modifiers);
+  void EmptyTrash();
+  void PrepareMailMenu();
+  void PrepareFolderMenu();
+  void AddSenderToAddressBook();
+  void OpenAttachment(int row);
+  // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
+  void SaveAttachmentAs(int row);
+  void SendOutbox();
+  void Reply();
+  void Forward();
+  void ReEdit();
+  void WriteNewMail();
+  void Import();
+  void SaveAs();
+  void CloseList();
+  // The application became active: the lent characters come into view again.
+  void ApplicationActivated();
+
+  // Set by the composition window to delete a re-edited outbox mail.
+  bool DeleteForGood = false;
+
+  // What the window shows, for tests and the other windows.
+  MailListModel& Model() { return *model_; }
+  const std::string& CurrentMailText() const { return currentMailText_; }
+  HeaderMode CurrentHeaderMode() const { return headerMode_; }
+  bool SendEnabled() const;
+  OutboxSender& Outbox() { return *outbox_; }
+
+  // Controls, named as the other windows and the tests know them.
+  QTreeWidget* folderTree;
+  QTreeView* mailList;
+  QTextEdit* mailText;
+  QListWidget* attachmentList;
+  QAction* MailSend;
+  QAction* MailRcv;
+  QAction* ControlHeader;
+  QAction* AddressButton;
+  QAction* newMailAction;
+  QAction* mnSaveAs;
+  QAction* importMenu;
+  QAction* mnMailRcv;
+  QAction* closeAction;
+  QAction* accountSettingsAction;
+  QAction* helpAction;
+  QAction* versionAction;
+  QMenu* mailMenu;
+  QAction* Menu_Re;
+  QAction* Menu_Forward;
+  QAction* Menu_reEdit;
+  QAction* Menu_Delete;
+  QAction* JoinAddressBook;
+  QMenu* folderMenu;
+  QAction* puMnTrashEmpty;
+  QMenu* attachmentMenu;  // on the attachment list
+  QAction* saveAttachmentAs;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildControls();
+  void AddImportNodeWhenPresent();
+  // Reads a folder's list anew. The mails selected in it stay selected
+  // wherever the reload puts them, unless the command that reloads took
+  // them away itself.
+  enum class SelectionAfterLoad { Kept, Dropped };
+  void LoadList(FolderKind folder, SelectionAfterLoad selection = SelectionAfterLoad::Kept);
+  void SelectAgain(const std::vector<ListedMail>& mails);
+  void ScrollToCurrent();
+  void UpdateSortIndicator();
+  int DateColumnWidth() const;
+  void ShowSelectedMail();
+  void ShowCurrentText();
+  void ShowAttachments();
+  std::optional<std::string> StoredAttachment(int row) const;
+  void SetCommandsEnabled(const MailCommands& commands);
+  std::vector<std::size_t> SelectedIndices() const;
+  void SetReceiveCommandsEnabled(bool enabled);
+  void UpdateTransferCommands();
+  void KeepPlace();
+  // Answers and re-edits: the composition window opened through a character.
+  void Answer(bool reply);
+  void OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,
+                            const std::string& references, const std::string& inReplyTo, bool reply,
+                            bool reEdit);
+  void DeleteReEditedMail();
+  void OutboxMailSent(const OutboxSent& sent);
+  void OutboxFailed(const std::string& text);
+  void OutboxClosed();
+
+  MailListContext context_;
+  platform::LifetimeGuard guard_;
+  std::unique_ptr<MailListModel> model_;
+  std::unique_ptr<OutboxSender> outbox_;
+  FolderKind selectedFolder_ = FolderKind::Inbox;
+  std::optional<FolderKind> listedFolder_;  // the folder whose rows the list holds
+  bool reselecting_ = false;  // a reload selects again what the user had selected
+  std::optional<FolderKind> currentFolderName_;  // the folder of the last selected mail
+  std::string currentMailText_;
+  std::size_t currentIndex_ = 0;
+  bool currentHasAttachment_ = false;
+  HeaderMode headerMode_ = HeaderMode::TextOnly;
+  std::string attachmentFolder_;
+  std::vector<std::string> attachmentPaths_;
+  // The outbox mail being re-edited: its index and header record, so that
+  // only that mail goes when the new one is queued.
+  std::optional<std::pair<std::size_t, std::string>> reEditedOutboxMail_;
+  bool shownOnce_ = false;
+};
+
+}  // namespace mf

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "mail/gui/MailHost.h"
+#include "mail/gui/SpeechBubbleWindow.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+
+namespace mf {
+
+namespace platform {
+class Dialogs;
+class Shell;
+}  // namespace platform
+class LabelButton;
+class MailErrorRoutine;
+class CompositionWindow;
+struct ArrivedMail;
+
+// What the viewer works with. Everything must outlive it.
+struct ViewerContext {
+  MailHost& host;
+  platform::Dialogs& dialogs;
+  platform::Shell& shell;
+  platform::IniFile settingsFile;  // [CharPosition]
+  CompositionWindow& composition;
+  MailErrorRoutine& errors;
+};
+
+// The mail viewer: a speech bubble in which a character
+// standing beside it presents a mail that has just arrived. The user answers
+// it at once through that character ("返信") or later ("後で返信"). There is
+// one, created hidden at start-up; the receiving side fills and shows it.
+class MailViewer final : public SpeechBubbleWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 470;
+  static constexpr int kHeight = 330;
+
+  explicit MailViewer(ViewerContext context);
+  ~MailViewer() override;
+
+  // Every field emptied, no character lent.
+  void Reset();
+  // Shows a mail that entered the inbox; the character that brings it is
+  // lent separately.
+  void Fill(const ArrivedMail& mail);
+
+  // Shows the window modally: Accepted after a completed answer, Rejected
+  // after "後で返信".
+  int ShowModal();
+
+  void ReplyNow();    // "返信"
+  void ReplyLater();  // "後で返信"
+  void OpenAttachment(int row);
+  // "名前を付けて保存(&S)..." on an attachment: a copy in a folder the user chooses.
+  void SaveAttachmentAs(int row);
+  // The common error routine's part: the lent character goes back and a
+  // visible viewer is dismissed as by "後で返信".
+  void ErrorRelease();
+
+  // Visible fields.
+  QLineEdit* senderEdit;   // "差出人"
+  QLineEdit* subjectEdit;  // "表題"
+  QPlainTextEdit* mailText;
+  QListWidget* attachmentList;  // file names with their icons
+  QMenu* attachmentMenu;
+  QAction* saveAttachmentAs;
+  LabelButton* answerButton;       // "返信"
+  LabelButton* answerLaterButton;  // "後で返信"
+
+  // Hidden fields for the answer.
+  std::string AnswerRecipients;  // the sender as a recipient text (quoted where needed)
+  std::string EditInReplyTo;
+  std::string EditReferences;
+  std::size_t RecordIndex = 0;  // the shown mail's inbox record: the answer marks it "返信"
+  std::string DeliveringId;     // the character that brings the mail
+  std::string AttachDir;        // the attachment folder, with a trailing separator
+  // The character lent by the receiving side; cleared once it has left with
+  // the answer, so that it is not given back.
+  CarrierRef LentCharacter;
+
+ protected:
+  CarrierRef Carrier() const override { return LentCharacter; }
+  void reject() override { ReplyLater(); }
+
+ private:
+  void BuildControls();
+  // Puts the answer into the composition window, beside the character.
+  void PrepareAnswer();
+  // The full path of an attachment row; empty when there is none.
+  std::string AttachmentPath(int row) const;
+
+  ViewerContext context_;
+  QLabel* senderCaption_;
+  std::vector<std::string> attachmentNames_;
+};
+
+}  // namespace mf

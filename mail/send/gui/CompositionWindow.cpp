@@ -1,0 +1,384 @@
+#include "mail/send/gui/CompositionWindow.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTextEdit>
+
+#include "base/ShiftJis.h"
+#include "base/Text.h"
+#include "mail/gui/MailErrorRoutine.h"
+#include "mail/send/SendController.h"
+#include "mail/store/AttachmentActions.h"
+#include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/Shell.h"
+#include "platform/qt/DialogOwner.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtShell.h"
+#include "settings/LiveSettings.h"
+#include "widgets/LabelButton.h"
+
+namespace mf {
+namespace {
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Layout, in window coordinates. The body of the bubble starts 24 pixels
+// left of the first caption; the tail fills the strip before it.
+constexpr int kCaptionLeft = 64;
+constexpr int kBodyLeft = kCaptionLeft - 24;
+constexpr int kFieldLeft = 130;
+constexpr int kFieldWidth = 300;
+constexpr int kRowHeight = 22;
+constexpr int kButtonWidth = 66;
+constexpr int kButtonHeight = 24;
+constexpr int kAreaWidth = kFieldLeft + kFieldWidth - kCaptionLeft;
+
+// Shift_JIS lines of the edit joined by CR LF, as every text of the program.
+std::string EditText(const QTextEdit& edit) {
+  QString text = edit.toPlainText();
+  text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+  return platform::FromQString(text);
+}
+
+QLineEdit* BorderlessEdit(QWidget* parent, int top) {
+  auto* edit = new QLineEdit(parent);
+  edit->setFrame(false);
+  edit->setGeometry(kFieldLeft, top, kFieldWidth, kRowHeight);
+  return edit;
+}
+
+QLabel* Caption(QWidget* parent, const char* text, int left, int top) {
+  auto* label = new QLabel(Text(text), parent);
+  label->move(left, top);
+  label->adjustSize();
+  // A press on a caption is a press on the bubble: it starts a drag.
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return label;
+}
+
+}  // namespace
+
+CompositionWindow::CompositionWindow(CompositionContext context)
+    : SpeechBubbleWindow(context.host, context.settingsFile),
+      context_(std::move(context)),
+      sender_(std::make_unique<SendController>(context_.loop, context_.settings, context_.store, context_.clock,
+                                               context_.random)) {
+  setWindowTitle(Text("メールの作成"));
+  BuildControls();
+  resize(kWidth, kHeight);
+  SetBodyLeft(titleCaption_->x() - 24);
+  ScrollOneLinePerNotch(MailBodyEdit);
+
+  sender_->OnSent = [this](const SentMail& sent) { Sent(sent); };
+  sender_->OnFailed = [this](const SendFailure& failure) { Failed(failure); };
+  sender_->OnClosed = [this] { Closed(); };
+
+  // The common error routine ends this window's part through these.
+  context_.errors.hooks.endCompositionSessions = [this] { sender_->Abort(); };
+  context_.errors.hooks.releaseComposition = [this] { ErrorReset(); };
+}
+
+CompositionWindow::~CompositionWindow() {
+  context_.errors.hooks.endCompositionSessions = nullptr;
+  context_.errors.hooks.releaseComposition = nullptr;
+}
+
+void CompositionWindow::BuildControls() {
+  auto button = [this](const char* caption, int left, int top) {
+    auto* label = new LabelButton(Text(caption), kButtonColour, kButtonHoverColour, this);
+    label->setGeometry(left, top, kButtonWidth, kButtonHeight);
+    return label;
+  };
+
+  recipientsButton = button("宛先", kCaptionLeft, 24);
+  Add_s = BorderlessEdit(this, 25);
+  // The field's caption is the button in front of it.
+  Add_s->setAccessibleName(Text("宛先"));
+  titleCaption_ = Caption(this, "題名", kCaptionLeft, 58);
+  Title = BorderlessEdit(this, 56);
+  titleCaption_->setBuddy(Title);
+  QLabel* bodyCaption = Caption(this, "本文", kCaptionLeft, 86);
+
+  MailBodyEdit = new QTextEdit(this);
+  MailBodyEdit->setAcceptRichText(false);
+  MailBodyEdit->setFrameShape(QFrame::NoFrame);
+  MailBodyEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  MailBodyEdit->setGeometry(kCaptionLeft, 104, kAreaWidth, 170);
+  bodyCaption->setBuddy(MailBodyEdit);
+
+  attachmentList = new QListWidget(this);
+  attachmentList->setGeometry(kCaptionLeft, 280, kAreaWidth, 38);
+  attachmentList->setViewMode(QListView::ListMode);
+  attachmentList->setFlow(QListView::LeftToRight);
+  attachmentList->setWrapping(true);
+  attachmentList->setIconSize(QSize(16, 16));
+  attachmentList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  attachmentList->setSelectionMode(QAbstractItemView::SingleSelection);
+  attachmentList->setFrameShape(QFrame::NoFrame);
+  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentList->setAccessibleName(Text("添付ファイル"));
+  attachmentList->installEventFilter(this);
+  connect(attachmentList, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
+
+  attachmentMenu = new QMenu(attachmentList);
+  pumnAttach = attachmentMenu->addAction(Text("添付(&A)"));
+  pumnDelete = attachmentMenu->addAction(Text("削除(&D)"));
+  connect(pumnAttach, &QAction::triggered, this, [this] { Attach(); });
+  connect(pumnDelete, &QAction::triggered, this, [this] { RemoveAttachments(); });
+  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    PrepareAttachmentMenu();
+    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
+  });
+
+  const int buttonsTop = 326;
+  attachButton = button("添付", kCaptionLeft, buttonsTop);
+  sendButton = button("送る", kFieldLeft + kFieldWidth - 3 * kButtonWidth - 16, buttonsTop);
+  sendLaterButton = button("後で送る", kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop);
+  cancelButton = button("取り消し", kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop);
+
+  connect(recipientsButton, &LabelButton::clicked, this, [this] { ChooseRecipients(); });
+  connect(attachButton, &LabelButton::clicked, this, [this] { Attach(); });
+  connect(sendButton, &LabelButton::clicked, this, [this] { SendOut(); });
+  connect(sendLaterButton, &LabelButton::clicked, this, [this] { SendLater(); });
+  connect(cancelButton, &LabelButton::clicked, this, [this] { Cancel(); });
+}
+
+void CompositionWindow::Reset() {
+  Add_s->clear();
+  Add_Cc.clear();
+  Title->clear();
+  MailBodyEdit->clear();
+  attachmentPaths_.clear();
+  attachmentList->clear();
+  EditInReplyTo.clear();
+  EditReferences.clear();
+  PackagePath.clear();
+  CharacterId.clear();
+  // Every ending clears these already; an opener that sets them does so
+  // after the reset, and one that does not must never answer or replace a
+  // mail left over from an earlier composition.
+  ReplyMode = false;
+  ReEditMode = false;
+}
+
+void CompositionWindow::StartNewMail() {
+  Reset();
+  if (!context_.settings.mailSign) return;
+  QString text = platform::ToQString("\r\n\r\n" + context_.settings.SignatureText());
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  MailBodyEdit->setPlainText(text);
+  MailBodyEdit->moveCursor(QTextCursor::Start);
+}
+
+void CompositionWindow::SetRecipients(const std::string& to, const std::string& cc) {
+  Add_s->setText(platform::ToQString(to));
+  Add_Cc = cc;
+}
+
+Composition CompositionWindow::Current() const {
+  Composition mail;
+  mail.to = platform::FromQString(Add_s->text());
+  mail.cc = Add_Cc;
+  mail.subject = platform::FromQString(Title->text());
+  mail.body = EditText(*MailBodyEdit);
+  mail.inReplyTo = EditInReplyTo;
+  mail.references = EditReferences;
+  mail.attachments = attachmentPaths_;
+  mail.packagePath = PackagePath;
+  mail.characterId = CharacterId;
+  mail.replyMode = ReplyMode;
+  mail.replyIndex = ReplyIndex;
+  mail.reEditMode = ReEditMode;
+  return mail;
+}
+
+void CompositionWindow::SendOut() {
+  // One transfer at a time, whichever window runs it.
+  if (!context_.commands.SendEnabled() || sender_->Busy()) return;
+  switch (sender_->SendNow(Current())) {
+    case SendStart::Started:
+      context_.commands.SetSendEnabled(false);
+      if (links.showSendingProgress) links.showSendingProgress();
+      break;
+    case SendStart::NoRecipient:
+      context_.dialogs.Error(NoRecipientText());
+      break;
+    case SendStart::Busy:
+      break;
+  }
+}
+
+void CompositionWindow::Sent(const SentMail& sent) {
+  MessageId = sent.messageId;
+  // The character goes with its mail; the hut makes this window forget it.
+  if (!sent.characterId.empty()) context_.host.DepartWithMail(sent.characterId);
+  if (sent.reEditMode && links.deleteReEditedMail) links.deleteReEditedMail();
+  if (links.folderChanged) {
+    links.folderChanged(FolderKind::Sent);
+    if (sent.replyMode) links.folderChanged(FolderKind::Inbox);
+  }
+  ReplyMode = false;
+  ReEditMode = false;
+  if (!sent.filingError.empty()) {
+    // The mail went out; only its copy in the sent folder is incomplete.
+    const std::string text = sent.filingError;
+    context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
+  }
+}
+
+void CompositionWindow::Failed(const SendFailure& failure) {
+  const std::string text = SendFailureText(failure);
+  if (failure.keptInOutbox) {
+    // Kept as "後で送る" keeps it; the window closes and the character stays.
+    if (failure.reEditMode && links.deleteReEditedMail) links.deleteReEditedMail();
+    if (links.folderChanged) {
+      links.folderChanged(FolderKind::Outbox);
+      if (failure.replyMode) links.folderChanged(FolderKind::Inbox);
+    }
+    context_.errors.Run(text);
+    return;
+  }
+  // Nothing else holds the mail: the window stays open with it, so that the
+  // user can mend what is wrong and send it or file it.
+  if (links.hideProgress) links.hideProgress();
+  context_.commands.SetSendEnabled(true);
+  context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
+}
+
+void CompositionWindow::Closed() {
+  if (links.hideProgress) links.hideProgress();
+  context_.commands.SetSendEnabled(true);
+  Finish(QDialog::Accepted);
+}
+
+void CompositionWindow::SendLater() {
+  // A mail on its way out is not filed a second time.
+  if (sender_->Busy()) return;
+  std::string error;
+  const Composition mail = Current();
+  if (!sender_->SendLater(mail, error)) {
+    context_.dialogs.Error(error);
+    return;
+  }
+  if (mail.reEditMode && links.deleteReEditedMail) links.deleteReEditedMail();
+  if (links.folderChanged) {
+    links.folderChanged(FolderKind::Outbox);
+    if (mail.replyMode) links.folderChanged(FolderKind::Inbox);
+  }
+  Finish(QDialog::Rejected);
+}
+
+void CompositionWindow::Cancel() {
+  // The session's end closes the window; cancelling under it would give the
+  // character back while it may still leave with the mail.
+  if (sender_->Busy()) return;
+  Cancelled = true;
+  Finish(QDialog::Rejected);
+}
+
+void CompositionWindow::reject() { Cancel(); }
+
+void CompositionWindow::Finish(int result) {
+  ReplyMode = false;
+  ReEditMode = false;
+  hide();
+  QDialog::done(result);
+}
+
+void CompositionWindow::ErrorReset() {
+  ReplyMode = false;
+  ReEditMode = false;
+  Cancelled = false;
+  if (isVisible()) Finish(QDialog::Rejected);
+}
+
+int CompositionWindow::ShowModal() { return platform::ExecAbove(*this); }
+
+void CompositionWindow::BringForward() {
+  raise();
+  activateWindow();
+}
+
+void CompositionWindow::SetCarrier(const std::string& packagePath, const std::string& characterId) {
+  PackagePath = packagePath;
+  CharacterId = characterId;
+}
+
+void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
+  move(BesideCarrier(carrierTopLeft, pictureWidth));
+  CarrierForm = carrier;
+}
+
+void CompositionWindow::ClearRecipientPicker() {
+  if (links.clearPickerSelection) links.clearPickerSelection();
+}
+
+void CompositionWindow::showEvent(QShowEvent* event) {
+  SpeechBubbleWindow::showEvent(event);
+  // Typing starts where the mail still needs something: the recipient of a
+  // new mail, the text of an answer.
+  if (Add_s->text().trimmed().isEmpty()) {
+    Add_s->setFocus();
+  } else {
+    MailBodyEdit->setFocus();
+  }
+}
+
+void CompositionWindow::ChooseRecipients() {
+  if (links.pickRecipients) links.pickRecipients();
+}
+
+void CompositionWindow::Attach() {
+  if (auto path = context_.dialogs.OpenFile("", "")) AddAttachment(*path);
+}
+
+void CompositionWindow::AddAttachment(const std::string& path) {
+  attachmentPaths_.push_back(path);
+  const std::string name = platform::ExtractFileName(path);
+  attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+}
+
+void CompositionWindow::OpenAttachment(int row) {
+  if (row < 0 || row >= static_cast<int>(attachmentPaths_.size())) return;
+  const std::string& path = attachmentPaths_[row];
+  // The list and the paths go together; a mismatch means they drifted
+  // apart, and the wrong file must not be opened.
+  if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(path)) return;
+  OpenAttachmentFile(context_.shell, context_.dialogs, path);
+}
+
+void CompositionWindow::PrepareAttachmentMenu() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }
+
+void CompositionWindow::RemoveAttachments() {
+  const int row = attachmentList->currentRow();
+  if (row < 0 || attachmentList->selectedItems().isEmpty()) return;
+  if (!context_.dialogs.Question(Sj("ファイルを添付から外してよろしいですか"), platform::DefaultButton::No, Sj("確認"))) return;
+  if (row >= static_cast<int>(attachmentPaths_.size())) return;
+  if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(attachmentPaths_[row])) {
+    return;
+  }
+  attachmentPaths_.erase(attachmentPaths_.begin() + row);
+  delete attachmentList->takeItem(row);
+  attachmentList->doItemsLayout();
+}
+
+bool CompositionWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == attachmentList && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    RemoveAttachments();
+    return true;
+  }
+  return SpeechBubbleWindow::eventFilter(watched, event);
+}
+
+void CompositionWindow::Dragged() {
+  if (links.moveViewer) links.moveViewer(pos());
+}
+
+}  // namespace mf

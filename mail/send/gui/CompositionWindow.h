@@ -1,0 +1,191 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/gui/CompositionOpener.h"
+#include "mail/gui/MailHost.h"
+#include "mail/gui/SpeechBubbleWindow.h"
+#include "mail/send/Composition.h"
+#include "mail/store/MailFolders.h"
+#include "platform/EventLoop.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QTextEdit;
+
+namespace mf {
+
+namespace platform {
+class Dialogs;
+class Shell;
+}  // namespace platform
+class Clock;
+class LabelButton;
+class LiveSettings;
+class MailErrorRoutine;
+class MailStore;
+class RandomGenerator;
+class SendController;
+class TransferCommands;
+struct SendFailure;
+struct SentMail;
+
+// What the composition window works with. Everything must outlive it.
+struct CompositionContext {
+  MailHost& host;
+  platform::EventLoop& loop;
+  const LiveSettings& settings;
+  const MailStore& store;
+  const Clock& clock;
+  RandomGenerator& random;
+  platform::Dialogs& dialogs;
+  platform::Shell& shell;
+  platform::IniFile settingsFile;  // [CharPosition]
+  TransferCommands& commands;
+  MailErrorRoutine& errors;
+};
+
+// What the composition window asks of windows that come and go with other
+// parts of the program; an empty hook does nothing.
+struct CompositionLinks {
+  std::function<void()> showSendingProgress;
+  std::function<void()> hideProgress;  // both progress windows
+  // The address book's picker ("宛先"), shown modally; it fills the To and Cc
+  // texts through SetRecipients.
+  std::function<void()> pickRecipients;
+  // Empties the picker's list of chosen recipients.
+  std::function<void()> clearPickerSelection;
+  // The mail list window: when it shows the outbox with a selected mail,
+  // that mail is deleted without asking (a re-edited mail went out again).
+  std::function<void()> deleteReEditedMail;
+  // The mail list window reloads the folder when it shows it.
+  std::function<void(FolderKind)> folderChanged;
+  // The viewer, when visible, follows a drag of this window to its top-left.
+  std::function<void(QPoint)> moveViewer;
+};
+
+// The composition window: a speech bubble beside the character
+// that carries the mail, in which the user writes it and then sends it at
+// once ("送る"), files it in the outbox ("後で送る") or drops it ("取り消し").
+// There is one, created hidden at start-up; every opener resets it first.
+class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpener {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 470;
+  static constexpr int kHeight = 362;
+
+  explicit CompositionWindow(CompositionContext context);
+  ~CompositionWindow() override;
+
+  CompositionLinks links;
+
+  // What every opener does first: every text and list emptied, the package
+  // and the carrying character forgotten, no reply or re-edit pending.
+  void Reset();
+  // A new mail, not an answer: reset, then, when the signature switch is
+  // on, a blank line to write on and the signature under it.
+  void StartNewMail() override;
+
+  // The recipient picker's result.
+  void SetRecipients(const std::string& to, const std::string& cc);
+  // The mail as it stands in the window.
+  Composition Current() const;
+
+  // The attachments, full paths in the order shown.
+  const std::vector<std::string>& AttachmentPaths() const { return attachmentPaths_; }
+  // Adds a file as the dialog would.
+  void AddAttachment(const std::string& path);
+
+  // Commands of the label buttons and the attachment list.
+  void SendOut();            // "送る"
+  void SendLater();          // "後で送る"
+  void Cancel();             // "取り消し"
+  void ChooseRecipients();   // "宛先"
+  void Attach();             // "添付" and "添付(&A)"
+  void RemoveAttachments();  // "削除(&D)" and the Delete key
+  void OpenAttachment(int row);
+  void PrepareAttachmentMenu();
+
+  // Shows the window modally; Accepted after a completed send, Rejected
+  // after "後で送る" or "取り消し".
+  int ShowModal();
+  // The common error routine's part: the window forgets its sending state
+  // and closes as if cancelled; the opener gives its character back.
+  void ErrorReset();
+  // The carrying character left with the mail.
+  void ForgetCarrier() override { CarrierForm = CarrierRef{}; }
+  // The sender, for the error routine and tests.
+  SendController& Sender() { return *sender_; }
+
+  // CompositionOpener: the hut opens the window for a mail its character
+  // carries.
+  bool Composing() const override { return isVisible(); }
+  void BringForward() override;
+  bool OpenedFromViewer() const override { return FromViewer; }
+  void SetCarrier(const std::string& packagePath, const std::string& characterId) override;
+  void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) override;
+  void ClearRecipientPicker() override;
+  void ComposeModally() override { ShowModal(); }
+  CarrierRef LentCarrier() const override { return CarrierForm; }
+
+  // Visible fields.
+  QLineEdit* Add_s;
+  QLineEdit* Title;
+  QTextEdit* MailBodyEdit;
+  QListWidget* attachmentList;  // the attachments shown: file name and icon
+  LabelButton* recipientsButton;  // "宛先"
+  LabelButton* attachButton;      // "添付"
+  LabelButton* sendButton;        // "送る"
+  LabelButton* sendLaterButton;   // "後で送る"
+  LabelButton* cancelButton;      // "取り消し"
+  QMenu* attachmentMenu;
+  QAction* pumnAttach;
+  QAction* pumnDelete;
+
+  // Hidden fields.
+  std::string Add_Cc;
+  std::string EditInReplyTo;
+  std::string EditReferences;
+
+  // Per-composition state the openers set and read.
+  bool ReplyMode = false;
+  bool ReEditMode = false;
+  bool Cancelled = false;
+  bool FromViewer = false;
+  std::size_t ReplyIndex = 0;
+  std::string MessageId;    // of the last mail sent
+  std::string PackagePath;  // the carrying character's package, or empty
+  std::string CharacterId;  // the carrying character's id, or empty
+  CarrierRef CarrierForm;   // the carrying character's window, or none
+
+ protected:
+  CarrierRef Carrier() const override { return CarrierForm; }
+  void Dragged() override;
+  void reject() override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Sent(const SentMail& sent);
+  void Failed(const SendFailure& failure);
+  void Closed();
+  // The ending of every way out: no reply or re-edit stays pending.
+  void Finish(int result);
+
+  CompositionContext context_;
+  platform::LifetimeGuard guard_;
+  std::unique_ptr<SendController> sender_;
+  std::vector<std::string> attachmentPaths_;
+  QLabel* titleCaption_;
+};
+
+}  // namespace mf

@@ -1,0 +1,774 @@
+#include "net/Pop3Client.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+#include "base/Text.h"
+#include "net/Md5.h"
+
+namespace mf {
+
+namespace {
+
+// What OnDisplay shows instead of a password, whatever its length.
+constexpr const char* kHiddenPassword = "********";
+
+// RETR commands kept on their way ahead of the one being answered: enough
+// that the server always has the next in hand, few enough that what it
+// answers ahead stays a small part of the buffer.
+constexpr std::size_t kRetrAhead = 16;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads decimal digits from `at`, saturating instead of overflowing.
+int ReadNumber(const std::string& text, std::size_t& at) {
+  long long value = 0;
+  while (at < text.size() && IsDigit(text[at])) {
+    if (value <= INT_MAX) value = value * 10 + (text[at] - '0');
+    ++at;
+  }
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+std::string SocketErrorText(int error) { return NetErrorResponse("-ERR ", error); }
+
+std::string ExceptionText(const std::exception& error) {
+  const char* name = "Exception";
+  if (dynamic_cast<const ESocketException*>(&error)) name = "ESocketException";
+  if (dynamic_cast<const Pop3Exception*>(&error)) name = "Pop3Exception";
+  return std::string("-ERR ") + name + ": " + error.what();
+}
+
+}  // namespace
+
+Pop3Client::Pop3Client(platform::EventLoop& loop) : Pop3Client(loop, nullptr) {}
+
+Pop3Client::Pop3Client(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
+    : loop_(loop), session_(loop, std::move(transport)) {
+  session_.SetLineLimit(kMaxLineLength, LineSession::LongLines::Split);
+  session_.OnLookupDone = [this](std::uint16_t error) { DnsLookupDone(error); };
+  session_.OnConnected = [this](std::uint16_t error) { SocketConnected(error); };
+  session_.OnLine = [this](std::string& line, bool cut, bool tail) { LineArrived(line, cut, tail); };
+  session_.OnSecured = [this](int error) { UpgradeFinished(error); };
+  session_.OnClosed = [this](std::uint16_t error) { SessionClosed(error); };
+  session_.OnTimedOut = [this] { TimedOut(); };
+}
+
+Pop3Client::~Pop3Client() {
+  // The session closes itself when destroyed; nobody is left to hear it.
+  session_.OnLookupDone = nullptr;
+  session_.OnConnected = nullptr;
+  session_.OnLine = nullptr;
+  session_.OnClosed = nullptr;
+}
+
+// --- small helpers ----------------------------------------------------------
+
+void Pop3Client::SetState(TPop3State state) {
+  if (state_ == state) return;
+  state_ = state;
+  if (OnStateChange) OnStateChange(*this);
+}
+
+void Pop3Client::Display(const std::string& text) {
+  if (OnDisplay) OnDisplay(*this, text);
+}
+
+void Pop3Client::CheckReady() const {
+  if (state_ != pop3Ready && state_ != pop3InternalReady) throw Pop3Exception("POP3 component not ready");
+}
+
+void Pop3Client::CheckConnected() const {
+  if (!connected_) throw Pop3Exception("POP3 component not connected");
+}
+
+void Pop3Client::RaiseInvalid(const std::string& message) {
+  errorMessage_ = message;
+  Display(message);
+  throw Pop3Exception(message);
+}
+
+void Pop3Client::StartRequest(TPop3Request type) {
+  requestType_ = type;
+  requestDone_ = false;
+  requestResult_ = 0;
+  // A failure of an earlier request must not pass for this one's. Inside Open
+  // the first failing step's message is the one kept.
+  if (!chainActive_) errorMessage_.clear();
+  replyHandler_ = nullptr;
+  afterOk_ = nullptr;
+  inMultiLine_ = false;
+  RestartTimer();
+}
+
+void Pop3Client::SendCommand(const std::string& command, const std::string& shown) {
+  SetState(pop3WaitingResponse);
+  Display("> " + shown);
+  try {
+    session_.SendLine(command);
+  } catch (const ESocketException& error) {
+    // The connection broke under us: report it like any network failure
+    // rather than throwing at a caller who did nothing wrong.
+    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kNotConnected);
+  }
+}
+
+void Pop3Client::FailSocketError(int error) {
+  lastResponse_ = SocketErrorText(error);
+  statusCode_ = 500;
+  requestResult_ = error;
+  TriggerRequestDone(error);
+}
+
+// --- requests ---------------------------------------------------------------
+
+void Pop3Client::Connect() {
+  CheckReady();
+  if (connected_) throw Pop3Exception("POP3 component already connected");
+  StartRequest(pop3Connect);
+  errorMessage_.clear();
+  timestamp_.clear();
+  capabilities_.clear();
+  ForgetRetrAhead();
+  quitSent_ = false;
+  SetState(pop3DnsLookup);
+  try {
+    session_.Lookup(host_);
+  } catch (const ESocketException& error) {
+    // The lookup may already have reported its failure through the event.
+    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kInvalidArgument);
+  }
+}
+
+void Pop3Client::Open() {
+  CheckReady();
+  if (connected_) throw Pop3Exception("pop3 component already connected");
+  lastResponse_.clear();
+  errorMessage_.clear();
+  chainActive_ = true;
+  chainResult_ = 0;
+  chainSteps_ = {pop3Connect, pop3User, pop3Pass};
+  NextChainStep(0);
+}
+
+void Pop3Client::User() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingUser) RaiseInvalid("-ERR USER command invalid now");
+  StartRequest(pop3User);
+  nextProtocolState_ = pop3WaitingPass;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  const std::string command = "USER " + Trim(userName_);
+  SendCommand(command, command);
+}
+
+void Pop3Client::Pass() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
+  StartRequest(pop3Pass);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  // The display goes to logs and windows; the password never does.
+  SendCommand("PASS " + Trim(passWord_), std::string("PASS ") + kHiddenPassword);
+}
+
+void Pop3Client::RPop() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR RPOP command invalid now");
+  StartRequest(pop3RPop);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  SendCommand("RPOP " + Trim(passWord_), std::string("RPOP ") + kHiddenPassword);
+}
+
+void Pop3Client::APop() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ != pop3WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
+  if (timestamp_.empty()) RaiseInvalid("-ERR Server do not support APOP (no timestamp)");
+  StartRequest(pop3APop);
+  nextProtocolState_ = pop3Transaction;
+  replyHandler_ = [this] { HandleSingleReply(); };
+  // RFC 1939 section 7: the digest covers the password exactly as given.
+  const std::string command = "APOP " + Trim(userName_) + " " + Md5Hex(timestamp_ + passWord_);
+  SendCommand(command, command);
+}
+
+void Pop3Client::Quit() {
+  CheckReady();
+  StartRequest(pop3Quit);
+  if (!connected_) {
+    TriggerRequestDone(0);
+    return;
+  }
+  nextProtocolState_ = pop3Disconnected;
+  quitSent_ = true;
+  retrAhead_.clear();
+  DropRepliesAhead();
+  replyHandler_ = [this] { HandleSingleReply(); };
+  SendCommand("QUIT", "QUIT");
+}
+
+void Pop3Client::StartTransactionCommand(TPop3Request type, const std::string& word,
+                                             const std::string& command, Step afterOk) {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ != pop3Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
+  StartRequest(type);
+  nextProtocolState_ = pop3Transaction;
+  afterOk_ = std::move(afterOk);
+  replyHandler_ = [this] { HandleSingleReply(); };
+  if (type == pop3Retr && ClaimRetrSentAhead()) {
+    // Its command went out before; the reply is in the buffer or on its way.
+    SetState(pop3WaitingResponse);
+    session_.ReleaseLines();
+  } else {
+    const bool asAnnounced = type == pop3Retr && retrSent_.empty() && !retrAhead_.empty() &&
+                             retrAhead_.front() == msgNum_;
+    if (asAnnounced) {
+      retrAhead_.pop_front();
+    } else {
+      retrAhead_.clear();
+    }
+    DropRepliesAhead();
+    SendCommand(command, command);
+  }
+  if (type == pop3Retr && !requestDone_) SendRetrAhead();
+}
+
+void Pop3Client::Stat() {
+  StartTransactionCommand(pop3Stat, "STAT", "STAT", [this] {
+    ParseNumbers(msgCount_, msgSize_);
+    TriggerRequestDone(0);
+  });
+}
+
+void Pop3Client::List() {
+  if (msgNum_ > 0) {
+    StartTransactionCommand(pop3List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
+      ParseNumbers(msgNum_, msgSize_);
+      TriggerRequestDone(0);
+    });
+    return;
+  }
+  StartTransactionCommand(pop3List, "LIST", "LIST", [this] {
+    StartMultiLine(&Pop3Client::OnListBegin, &Pop3Client::OnListLine, &Pop3Client::OnListEnd,
+                   [this] { ParseNumbers(msgNum_, msgSize_); });
+  });
+}
+
+void Pop3Client::Retr() {
+  StartTransactionCommand(pop3Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
+    StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
+                   &Pop3Client::OnMessageEnd, nullptr);
+  });
+}
+
+void Pop3Client::Top() {
+  CheckReady();
+  if (msgLines_ < 0) throw Pop3Exception("Invalid MsgLines for TOP command");
+  StartTransactionCommand(pop3Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
+                          [this] {
+                            StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
+                                           &Pop3Client::OnMessageEnd, nullptr);
+                          });
+}
+
+void Pop3Client::Dele() {
+  StartTransactionCommand(pop3Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
+}
+
+void Pop3Client::Noop() { StartTransactionCommand(pop3Noop, "NOOP", "NOOP", nullptr); }
+
+void Pop3Client::Last() {
+  StartTransactionCommand(pop3Last, "LAST", "LAST", [this] {
+    ParseNumbers(msgNum_, msgSize_);
+    TriggerRequestDone(0);
+  });
+}
+
+void Pop3Client::RSet() { StartTransactionCommand(pop3RSet, "RSET", "RSET", nullptr); }
+
+void Pop3Client::Uidl() {
+  if (msgNum_ > 0) {
+    StartTransactionCommand(pop3Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
+      ParseUidl();
+      TriggerRequestDone(0);
+    });
+    return;
+  }
+  StartTransactionCommand(pop3Uidl, "UIDL", "UIDL", [this] {
+    StartMultiLine(&Pop3Client::OnUidlBegin, &Pop3Client::OnUidlLine, &Pop3Client::OnUidlEnd,
+                   [this] { ParseUidl(); });
+  });
+}
+
+void Pop3Client::Capa() {
+  CheckReady();
+  CheckConnected();
+  if (protocolState_ == pop3Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
+  StartRequest(pop3Capa);
+  capabilities_.clear();
+  nextProtocolState_ = protocolState_;
+  afterOk_ = [this] {
+    StartMultiLine(nullptr, nullptr, nullptr, [this] {
+      if (!lineIsTail_) capabilities_.push_back(lastResponse_);
+    });
+  };
+  replyHandler_ = [this] { HandleSingleReply(); };
+  retrAhead_.clear();
+  DropRepliesAhead();
+  SendCommand("CAPA", "CAPA");
+}
+
+bool Pop3Client::Pipelining() const {
+  return std::any_of(capabilities_.begin(), capabilities_.end(), [](const std::string& line) {
+    return UpperAscii(line.substr(0, line.find(' '))) == "PIPELINING";
+  });
+}
+
+// --- retrieving ahead -----------------------------------------------------------
+
+void Pop3Client::SetRetrAhead(std::vector<int> numbers) {
+  retrAhead_.assign(numbers.begin(), numbers.end());
+  // Those already on their way stay claimable in their order.
+  for (std::size_t i = 0; i < retrSent_.size() && !retrAhead_.empty() && retrAhead_.front() == retrSent_[i]; ++i) {
+    retrAhead_.pop_front();
+  }
+}
+
+bool Pop3Client::ClaimRetrSentAhead() {
+  if (retrSent_.empty() || retrSent_.front() != msgNum_) return false;
+  retrSent_.pop_front();
+  return true;
+}
+
+// The caller went another way: what went out ahead is answered all the
+// same, before the request now being sent, and is skipped.
+void Pop3Client::DropRepliesAhead() {
+  if (retrSent_.empty()) return;
+  repliesToDrop_ += static_cast<int>(retrSent_.size());
+  retrSent_.clear();
+  session_.ReleaseLines();
+}
+
+void Pop3Client::SendRetrAhead() {
+  if (!Pipelining()) return;
+  std::string commands;
+  while (retrSent_.size() < kRetrAhead && !retrAhead_.empty()) {
+    const std::string command = "RETR " + std::to_string(retrAhead_.front());
+    retrSent_.push_back(retrAhead_.front());
+    retrAhead_.pop_front();
+    Display("> " + command);
+    commands += command + "\r\n";
+  }
+  if (commands.empty()) return;
+  try {
+    session_.Send(commands);
+  } catch (const ESocketException&) {
+    // The close that follows ends the present request.
+  }
+}
+
+void Pop3Client::ForgetRetrAhead() {
+  retrAhead_.clear();
+  retrSent_.clear();
+  repliesToDrop_ = 0;
+  droppingBody_ = false;
+}
+
+// One line of a reply to a RETR sent ahead and given up: its status line,
+// and its body when the status was positive.
+void Pop3Client::DiscardLine() {
+  if (droppingBody_) {
+    if (!lineIsTail_ && lastResponse_ == ".") {
+      droppingBody_ = false;
+      --repliesToDrop_;
+    }
+    return;
+  }
+  if (lineIsTail_) return;  // the rest of a long status line
+  Display("< " + lastResponse_);
+  if (!lastResponse_.empty() && lastResponse_[0] == '+') {
+    droppingBody_ = true;
+  } else {
+    --repliesToDrop_;
+  }
+}
+
+void Pop3Client::Abort() {
+  ForgetRetrAhead();
+  const bool lookingUp = state_ == pop3DnsLookup;
+  SetState(pop3Abort);
+  if (lookingUp) {
+    try {
+      session_.CancelLookup();
+    } catch (const ESocketException&) {
+      // Nothing left to cancel.
+    }
+  }
+  session_.Abort();
+  // A request caught before the socket was open has no close to end it.
+  if (!requestDone_) TriggerRequestDone(wsa::kInterrupted);
+  SetState(pop3Ready);
+}
+
+// --- socket events ------------------------------------------------------------
+
+void Pop3Client::DnsLookupDone(std::uint16_t error) {
+  if (state_ != pop3DnsLookup || requestDone_) return;
+  if (error != 0) {
+    FailSocketError(error);
+    return;
+  }
+  try {
+    SetState(pop3Connecting);
+    session_.Connect(port_, localAddr_, security_ == TlsMode::Implicit ? TlsMode::Implicit : TlsMode::None);
+  } catch (const std::exception& failure) {
+    lastResponse_ = ExceptionText(failure);
+    statusCode_ = 500;
+    requestResult_ = 500;
+    TriggerRequestDone(500);
+    if (session_.Open()) session_.Abort();
+  }
+}
+
+void Pop3Client::SocketConnected(std::uint16_t error) {
+  if (error != 0) {
+    // A refused certificate is what the user must read about, not a detail.
+    if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = SocketErrorText(error);
+    FailSocketError(error);
+    if (session_.Open()) session_.Close();
+    return;
+  }
+  connected_ = true;
+  SetState(pop3WaitingBanner);
+  RestartTimer();
+}
+
+void Pop3Client::SessionClosed(std::uint16_t error) {
+  connected_ = false;
+  ForgetRetrAhead();
+  if (OnSessionClosed) OnSessionClosed(*this, error);
+  if (quitSent_) {
+    // The close is QUIT's real completion, whatever the server answered.
+    quitSent_ = false;
+    TriggerRequestDone(0);
+  } else {
+    TriggerRequestDone(wsa::kInterrupted);
+  }
+  protocolState_ = pop3Disconnected;
+}
+
+// --- replies ----------------------------------------------------------------
+
+void Pop3Client::LineArrived(std::string& line, bool cut, bool tail) {
+  if (!connected_) return;
+  // Taken, not copied: a large message is many lines.
+  lastResponse_.swap(line);
+  lineIsCut_ = cut;
+  lineIsTail_ = tail;
+  if (repliesToDrop_ > 0) return DiscardLine();
+  HandleLine();
+}
+
+void Pop3Client::HandleLine() {
+  if (OnResponse) OnResponse(*this, lastResponse_);
+  switch (state_) {
+    case pop3WaitingBanner:
+      HandleGreeting();
+      break;
+    case pop3WaitingResponse: {
+      if (inMultiLine_) {
+        HandleMultiLine();
+        break;
+      }
+      if (!replyHandler_) throw Pop3Exception("Program error: FNext is nil");
+      // A copy: the handler may complete the request and replace itself.
+      const Step handler = replyHandler_;
+      handler();
+      break;
+    }
+    default:
+      Display("< " + lastResponse_);
+      break;
+  }
+}
+
+void Pop3Client::FailLongStatusLine() {
+  // The status line cannot be judged from a piece, and the rest of it would
+  // be taken for the next reply: give up the session instead of guessing.
+  errorMessage_ = "-ERR Reply line longer than " + std::to_string(kMaxLineLength) + " bytes";
+  statusCode_ = 500;
+  requestResult_ = 500;
+  Display(errorMessage_);
+  quitSent_ = false;
+  ForgetRetrAhead();
+  TriggerRequestDone(500);
+  if (session_.Open()) session_.Abort();
+}
+
+void Pop3Client::HandleGreeting() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_) {
+    FailLongStatusLine();
+    return;
+  }
+  if (lastResponse_.empty() || lastResponse_[0] != '+') {
+    errorMessage_ = lastResponse_;
+    statusCode_ = 500;
+    requestResult_ = 500;
+    session_.Close();
+    return;
+  }
+  statusCode_ = 0;
+  // RFC 1939 section 7: the time stamp is the first <...> of the greeting.
+  timestamp_.clear();
+  const std::size_t open = lastResponse_.find('<');
+  if (open != std::string::npos) {
+    const std::size_t close = lastResponse_.find('>', open);
+    if (close != std::string::npos) timestamp_ = lastResponse_.substr(open, close - open + 1);
+  }
+  if (security_ == TlsMode::StartTls) {
+    // RFC 2595: nothing but STLS is said before the session is secure.
+    replyHandler_ = [this] { StlsReply(); };
+    SendCommand("STLS", "STLS");
+    return;
+  }
+  GreetingAccepted();
+}
+
+void Pop3Client::GreetingAccepted() {
+  protocolState_ = pop3WaitingUser;
+  SetState(pop3Connected);
+  if (OnSessionConnected) OnSessionConnected(*this, 0);
+  TriggerRequestDone(0);
+}
+
+void Pop3Client::StlsReply() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_ || lastResponse_.empty() || lastResponse_[0] != '+') {
+    return FailConnect(tls::kNotOffered);
+  }
+  SetState(pop3Connecting);
+  replyHandler_ = nullptr;
+  const int error = session_.StartTls();
+  if (error != 0) FailConnect(error);
+}
+
+void Pop3Client::UpgradeFinished(int error) {
+  if (error != 0) return FailConnect(error);
+  GreetingAccepted();
+}
+
+void Pop3Client::FailConnect(int error) {
+  lastResponse_ = SocketErrorText(error);
+  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+  Display(lastResponse_);
+  FailSocketError(error);
+  if (session_.Open()) session_.Abort();
+}
+
+void Pop3Client::HandleSingleReply() {
+  Display("< " + lastResponse_);
+  if (lineIsCut_ || lineIsTail_) {
+    FailLongStatusLine();
+    return;
+  }
+  const bool positive = !lastResponse_.empty() && lastResponse_[0] == '+';
+  statusCode_ = positive ? 0 : 500;
+  requestResult_ = statusCode_;
+  if (positive) {
+    protocolState_ = nextProtocolState_;
+  } else if (errorMessage_.empty()) {
+    errorMessage_ = lastResponse_;
+  }
+  if (quitSent_) {
+    // The server is done with us either way; closing reports QUIT.
+    session_.Close();
+    return;
+  }
+  if (!positive) {
+    TriggerRequestDone(500);
+  } else if (afterOk_) {
+    const Step next = afterOk_;
+    next();
+  } else {
+    TriggerRequestDone(0);
+  }
+}
+
+void Pop3Client::StartMultiLine(NotifyEvent Pop3Client::*begin, NotifyEvent Pop3Client::*line,
+                                    NotifyEvent Pop3Client::*end, Step parser) {
+  lineEvent_ = line;
+  endEvent_ = end;
+  lineParser_ = std::move(parser);
+  replyHandler_ = [this] { HandleMultiLine(); };
+  inMultiLine_ = true;
+  if (begin != nullptr && this->*begin) (this->*begin)(*this);
+}
+
+void Pop3Client::HandleMultiLine() {
+  if (!connected_) {
+    errorMessage_ = "-ERR Disconneced unexpectedly";
+    statusCode_ = 500;
+    requestResult_ = 500;
+    Display(errorMessage_);
+    TriggerRequestDone(500);
+    return;
+  }
+  // The terminator and dot-stuffing (RFC 1939 section 3) only exist at the
+  // start of a real line, never at the start of a piece of a long one.
+  if (!lineIsTail_) {
+    if (lastResponse_ == ".") {
+      if (endEvent_ != nullptr && this->*endEvent_) (this->*endEvent_)(*this);
+      lastResponse_.clear();
+      TriggerRequestDone(0);
+      return;
+    }
+    if (lastResponse_.size() >= 2 && lastResponse_[0] == '.' && lastResponse_[1] == '.') lastResponse_.erase(0, 1);
+  }
+  if (lineParser_) lineParser_();
+  if (lineEvent_ != nullptr && this->*lineEvent_) (this->*lineEvent_)(*this);
+}
+
+void Pop3Client::ParseNumbers(int& first, int& second) {
+  const std::string& text = lastResponse_;
+  std::size_t at = 0;
+  while (at < text.size() && !IsDigit(text[at])) ++at;
+  if (at >= text.size()) {
+    first = second = 0;
+    return;
+  }
+  const int a = ReadNumber(text, at);
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n')) ++at;
+  if (at >= text.size() || !IsDigit(text[at])) {
+    first = second = 0;
+    return;
+  }
+  first = a;
+  second = ReadNumber(text, at);
+}
+
+void Pop3Client::ParseUidl() {
+  const std::string& text = lastResponse_;
+  std::size_t at = 0;
+  while (at < text.size() && !IsDigit(text[at])) ++at;
+  msgNum_ = ReadNumber(text, at);
+  while (at < text.size() && text[at] == ' ') ++at;
+  std::size_t end = at;
+  while (end < text.size() && text[end] >= 0x21 && text[end] <= 0x7e) ++end;
+  msgUidl_ = text.substr(at, end - at);
+}
+
+// --- completion ---------------------------------------------------------------
+
+void Pop3Client::TriggerRequestDone(int error) {
+  if (requestDone_) return;
+  requestDone_ = true;
+  inMultiLine_ = false;
+  if (chainActive_) {
+    if (state_ != pop3Abort) SetState(pop3InternalReady);
+    NextChainStep(error);
+    return;
+  }
+  FinishRequest(requestType_, error);
+}
+
+void Pop3Client::FinishRequest(TPop3Request type, int error) {
+  session_.StopTimeout();
+  // What the server answers ahead waits for the Retr that claims it.
+  if (!retrSent_.empty()) session_.HoldLines();
+  SetState(pop3Ready);
+  // Never inside the call that started the request: the caller's handler
+  // returns first, then the completion arrives from the loop.
+  loop_.Post(guard_.Bind([this, type, error] {
+    if (OnRequestDone) OnRequestDone(*this, type, static_cast<std::uint16_t>(error));
+  }));
+}
+
+void Pop3Client::NextChainStep(int stepError) {
+  auto keepOnlyQuit = [this] {
+    const bool quitPending = std::find(chainSteps_.begin(), chainSteps_.end(), pop3Quit) != chainSteps_.end();
+    chainSteps_.clear();
+    if (quitPending && requestType_ != pop3Quit) chainSteps_.push_back(pop3Quit);
+  };
+  if (state_ == pop3Abort) {
+    chainSteps_.clear();
+    chainResult_ = 426;
+    errorMessage_ = "426 Operation aborted.";
+  } else if (stepError != 0) {
+    if (chainResult_ == 0) chainResult_ = stepError;
+    keepOnlyQuit();
+  }
+  while (!chainSteps_.empty()) {
+    const TPop3Request step = chainSteps_.front();
+    chainSteps_.pop_front();
+    try {
+      switch (step) {
+        case pop3Connect: Connect(); break;
+        case pop3User: User(); break;
+        case pop3Pass: Pass(); break;
+        case pop3RPop: RPop(); break;
+        case pop3Dele: Dele(); break;
+        case pop3Noop: Noop(); break;
+        case pop3List: List(); break;
+        case pop3RSet: RSet(); break;
+        case pop3APop: APop(); break;
+        case pop3Retr: Retr(); break;
+        case pop3Top: Top(); break;
+        case pop3Stat: Stat(); break;
+        case pop3Uidl: Uidl(); break;
+        case pop3Last: Last(); break;
+        case pop3Capa: Capa(); break;
+        case pop3Quit: Quit(); break;
+        case pop3Open: continue;
+      }
+      return;  // the step's own completion carries the chain on
+    } catch (const Pop3Exception& refused) {
+      if (errorMessage_.empty()) errorMessage_ = refused.what();
+      if (chainResult_ == 0) chainResult_ = 500;
+      requestType_ = step;
+      keepOnlyQuit();
+    }
+  }
+  chainActive_ = false;
+  FinishRequest(pop3Open, chainResult_);
+}
+
+// --- time-out -----------------------------------------------------------------
+
+void Pop3Client::RestartTimer() {
+  if (timeoutSeconds_ <= 0 || requestDone_) {
+    session_.StopTimeout();
+    return;
+  }
+  session_.ArmTimeout(timeoutSeconds_);
+}
+
+void Pop3Client::TimedOut() {
+  if (requestDone_) return;
+  lastResponse_ = SocketErrorText(wsa::kTimedOut);
+  statusCode_ = 500;
+  requestResult_ = wsa::kTimedOut;
+  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+  Display(lastResponse_);
+  // Nothing more is sent to a server that stopped answering.
+  chainSteps_.clear();
+  ForgetRetrAhead();
+  quitSent_ = false;
+  const bool lookingUp = state_ == pop3DnsLookup;
+  TriggerRequestDone(wsa::kTimedOut);
+  if (lookingUp) {
+    try {
+      session_.CancelLookup();
+    } catch (const ESocketException&) {
+    }
+  }
+  if (session_.Open()) session_.Abort();
+}
+
+}  // namespace mf

@@ -1,0 +1,224 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/SendBlock.h"
+#include "platform/EventLoop.h"
+
+namespace mf {
+
+// Socket error numbers as the user sees them (" (Winsock error #10061)").
+// POSIX errno values and resolver failures are mapped onto these.
+namespace wsa {
+constexpr int kNoError = 0;
+constexpr int kInterrupted = 10004;        // also: a cancelled lookup, a lost session
+constexpr int kBadFile = 10009;
+constexpr int kAccessDenied = 10013;
+constexpr int kInvalidArgument = 10022;
+constexpr int kWouldBlock = 10035;
+constexpr int kInProgress = 10036;
+constexpr int kNotSocket = 10038;
+constexpr int kAddressInUse = 10048;
+constexpr int kAddressNotAvailable = 10049;
+constexpr int kNetworkDown = 10050;
+constexpr int kNetworkUnreachable = 10051;
+constexpr int kConnectionAborted = 10053;
+constexpr int kConnectionReset = 10054;
+constexpr int kNotConnected = 10057;
+constexpr int kTimedOut = 10060;
+constexpr int kConnectionRefused = 10061;
+constexpr int kHostUnreachable = 10065;
+constexpr int kHostNotFound = 11001;
+constexpr int kTryAgain = 11002;
+constexpr int kNoRecovery = 11003;
+constexpr int kNoData = 11004;
+}  // namespace wsa
+
+// "Connection refused" for 10061, "No Error" for 0, "Not a WinSock error"
+// for a number outside the table.
+std::string WSocketErrorDesc(int error);
+
+// The socket number for an errno value, and for a getaddrinfo() result.
+int WSocketErrorFromErrno(int errnoValue);
+int WSocketErrorFromResolver(int gaiError);
+
+// Misuse at the call and failing socket calls. `ErrorCode()` is the socket
+// error number when there is one, else 0.
+class ESocketException : public std::runtime_error {
+ public:
+  explicit ESocketException(const std::string& message, int errorCode = 0)
+      : std::runtime_error(message), errorCode_(errorCode) {}
+  int ErrorCode() const { return errorCode_; }
+
+ private:
+  int errorCode_;
+};
+
+enum TSocketState {
+  wsInvalidState = 0,
+  wsOpened = 1,
+  wsBound = 2,
+  wsConnecting = 3,
+  wsConnected = 4,
+  wsAccepting = 5,
+  wsListening = 6,
+  wsClosed = 7,
+};
+
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+
+// Bit flags of `ComponentOptions`.
+enum TWSocketOption : unsigned {
+  wsoNoReceiveLoop = 1u << 0,
+  wsoTcpNoDelay = 1u << 1,
+};
+using TWSocketOptions = unsigned;
+
+// Resolvers used by Connect; each throws ESocketException with the message
+// the user sees. Exposed for the clients and for tests.
+int WSocketResolvePort(const std::string& port, const std::string& proto);
+int WSocketResolveProto(const std::string& proto);
+// Returns the IPv4 address in host byte order. May block for a name lookup.
+std::uint32_t WSocketResolveHost(const std::string& host);
+// The local host name; throws "Winsock.GetHostName failed".
+std::string LocalHostName();
+
+// An event-driven TCP client socket. Nothing blocks: lookup, connection,
+// arriving data, an emptied send queue and closing are reported through the
+// event slots, from the event loop. Only Close, Abort, CancelDnsLookup and a
+// DnsLookup of a dotted address fire events inside the call.
+class TcpSocket {
+ public:
+  using ErrorEvent = std::function<void(TcpSocket& sender, std::uint16_t error)>;
+
+  explicit TcpSocket(platform::EventLoop& loop);
+  ~TcpSocket();
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  // --- properties ---------------------------------------------------------
+  // Addr, Port, Proto, LocalAddr and LocalPort may change only while the
+  // socket is wsClosed ("Cannot change Addr if not closed").
+  const std::string& Addr() const { return addr_; }
+  void SetAddr(const std::string& value);
+  const std::string& Port() const { return port_; }
+  void SetPort(const std::string& value);
+  const std::string& Proto() const { return proto_; }
+  void SetProto(const std::string& value);
+  const std::string& LocalAddr() const { return localAddr_; }
+  void SetLocalAddr(const std::string& value);  // dotted address only
+  const std::string& LocalPort() const { return localPort_; }
+  void SetLocalPort(const std::string& value);
+
+  const std::string& DnsResult() const { return dnsResult_; }
+  const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+  int LastError() const { return lastError_; }
+  std::uint64_t ReadCount() const { return readCount_; }
+  TSocketState State() const { return state_; }
+
+  TSocketLingerOnOff LingerOnOff() const { return lingerOnOff_; }
+  void SetLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
+  int LingerTimeout() const { return lingerTimeout_; }
+  void SetLingerTimeout(int seconds) { lingerTimeout_ = seconds; }
+  TWSocketOptions ComponentOptions() const { return componentOptions_; }
+  void SetComponentOptions(TWSocketOptions value) { componentOptions_ = value; }
+  int FlushTimeout() const { return flushTimeout_; }
+  void SetFlushTimeout(int seconds) { flushTimeout_ = seconds; }
+
+  // True when the send queue holds nothing unsent.
+  bool AllSent() const;
+  // Bytes waiting in the send queue.
+  std::size_t BufferedByteCount() const;
+
+  // --- events -------------------------------------------------------------
+  ErrorEvent OnDnsLookupDone;
+  ErrorEvent OnSessionConnected;
+  ErrorEvent OnDataAvailable;
+  ErrorEvent OnDataSent;
+  ErrorEvent OnSessionClosed;
+  std::function<void(TcpSocket& sender, int bytesSent)> OnSendData;
+  std::function<void(TcpSocket& sender, TSocketState oldState, TSocketState newState)> OnChangeState;
+  // When assigned, failing socket calls report here (LastError holds the
+  // number) instead of throwing ESocketException.
+  std::function<void(TcpSocket& sender)> OnError;
+  // An exception escaping an event handler while a notification is handled;
+  // the socket is aborted unless the handler clears `canClose`.
+  std::function<void(TcpSocket& sender, const std::exception& error, bool& canClose)> OnBgException;
+
+  // --- requests -----------------------------------------------------------
+  void DnsLookup(const std::string& host);
+  void CancelDnsLookup();
+  void Connect();
+  // Count read, 0 at end of stream, or -1 with LastError set (10035 when
+  // nothing is waiting).
+  int Receive(void* buffer, int length);
+  // Queues and tries to send; returns `length`. When not connected this is
+  // the socket error "Send" (10057): ESocketException, or -1 after OnError.
+  int Send(const void* buffer, int length);
+  int SendStr(std::string_view text);
+  // Queues without sending; the next Send or writable notification sends.
+  void PutDataInSendBuffer(const void* buffer, int length);
+  void Close();
+  void Abort();
+
+ private:
+  struct Lookup;
+
+  void ChangeState(TSocketState newState);
+  void SocketError(const std::string& callName, int error);
+  void OnReadable();
+  void OnWritable();
+  void ConnectCompleted(int error);
+  void ReceiveLoop();
+  void PeerClosed(int error);
+  void TryToSend();
+  void PostWritable();
+  void CloseSocket(bool graceful);
+  void FireSessionClosed(int error);
+  void ResetDefaults();
+  void DeliverSafely(const std::function<void()>& notify);
+  bool StillAlive(const std::weak_ptr<char>& alive) const { return !alive.expired(); }
+
+  platform::EventLoop& loop_;
+  platform::LifetimeGuard guard_;
+  platform::FdWatch readWatch_;
+  platform::FdWatch writeWatch_;
+
+  std::string addr_;
+  std::string port_;
+  std::string proto_ = "tcp";
+  std::string localAddr_ = "0.0.0.0";
+  std::string localPort_ = "0";
+  std::string dnsResult_;
+  std::vector<std::string> dnsResultList_;
+  int lastError_ = 0;
+  std::uint64_t readCount_ = 0;
+  TSocketState state_ = wsClosed;
+  TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
+  int lingerTimeout_ = 0;
+  TWSocketOptions componentOptions_ = 0;
+  int flushTimeout_ = 60;
+
+  int fd_ = -1;
+  std::deque<SendBlock> sendQueue_;
+  // Bumped on every close, so notifications posted for an earlier session
+  // are dropped.
+  std::uint64_t session_ = 0;
+  std::uint64_t lookupId_ = 0;  // 0: no lookup running
+  std::uint64_t lookupCounter_ = 0;
+  bool closeFired_ = true;
+  bool writablePosted_ = false;
+  bool readPaused_ = false;
+  bool destroying_ = false;
+  // Lets a notification notice that a handler destroyed this socket.
+  std::shared_ptr<char> alive_ = std::make_shared<char>(0);
+};
+
+}  // namespace mf

@@ -1,0 +1,255 @@
+#include "net/TcpSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/PollEventLoop.h"
+#include "tests/net/support/ScriptedServer.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ScriptedServer;
+
+class TcpSocketTest : public ::testing::Test {
+ protected:
+  void ConnectTo(int port) {
+    socket_.SetAddr("127.0.0.1");
+    socket_.SetPort(std::to_string(port));
+    socket_.Connect();
+  }
+
+  bool RunUntil(const std::function<bool()>& done) { return loop_.RunUntil(done, 10s); }
+
+  platform::PollEventLoop loop_;
+  TcpSocket socket_{loop_};
+  std::vector<std::string> events_;
+};
+
+TEST_F(TcpSocketTest, DottedLookupCompletesInsideTheCall) {
+  int error = -1;
+  socket_.OnDnsLookupDone = [&](TcpSocket&, std::uint16_t e) { error = e; };
+  socket_.DnsLookup("127.0.0.1");
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(socket_.DnsResult(), "127.0.0.1");
+  EXPECT_EQ(socket_.DnsResultList(), std::vector<std::string>{"127.0.0.1"});
+}
+
+TEST_F(TcpSocketTest, LookupOfNamesRunsInTheBackground) {
+  int error = -1;
+  socket_.OnDnsLookupDone = [&](TcpSocket&, std::uint16_t e) { error = e; };
+  socket_.DnsLookup("localhost");
+  EXPECT_EQ(error, -1) << "a name lookup must not complete inside the call";
+  ASSERT_TRUE(RunUntil([&] { return error != -1; }));
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(socket_.DnsResult(), "127.0.0.1");
+
+  error = -1;
+  socket_.DnsLookup("no-such-host.invalid");
+  ASSERT_TRUE(RunUntil([&] { return error != -1; }));
+  // 11002 where the machine has no resolver it can reach.
+  EXPECT_TRUE(error == wsa::kHostNotFound || error == wsa::kTryAgain) << error;
+  EXPECT_TRUE(socket_.DnsResult().empty());
+}
+
+TEST_F(TcpSocketTest, EmptyHostAndCancelledLookupReportThroughTheEvent) {
+  std::vector<int> errors;
+  socket_.OnDnsLookupDone = [&](TcpSocket&, std::uint16_t e) { errors.push_back(e); };
+  EXPECT_THROW(socket_.DnsLookup(""), ESocketException);
+  socket_.DnsLookup("localhost");
+  socket_.CancelDnsLookup();
+  loop_.RunFor(200ms);  // the background answer must be dropped
+  EXPECT_EQ(errors, (std::vector<int>{wsa::kInvalidArgument, wsa::kInterrupted}));
+}
+
+TEST(TcpSocketResolve, PortsProtocolsAndHosts) {
+  EXPECT_EQ(WSocketResolvePort("smtp", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort("pop3", "tcp"), 110);
+  EXPECT_EQ(WSocketResolvePort("25", "tcp"), 25);
+  EXPECT_EQ(WSocketResolvePort("25abc", "tcp"), 25);
+  EXPECT_EQ(WSocketResolveProto("tcp"), 6);
+  EXPECT_EQ(WSocketResolveHost(" 10 . 0.0.1 "), 0x0A000001u);
+  EXPECT_EQ(WSocketResolveHost("255.255.255.255"), 0xFFFFFFFFu);
+
+  auto message = [](auto call) {
+    try {
+      call();
+    } catch (const ESocketException& e) {
+      return std::string(e.what());
+    }
+    return std::string("no exception");
+  };
+  EXPECT_EQ(message([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(message([] { WSocketResolvePort("25", ""); }), "WSocketResolvePort: Invalid Proto.");
+  EXPECT_EQ(message([] { WSocketResolvePort("nosuchservice", "tcp"); }),
+            "WSocketResolvePort: Cannot convert port 'nosuchservice', Error #11004");
+  EXPECT_EQ(message([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
+  EXPECT_EQ(message([] { WSocketResolveHost("1.2.3.256"); }), "WSocketResolveHost: '1.2.3.256' Invalid IP address.");
+  EXPECT_EQ(message([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+}
+
+TEST(WSocketErrors, TextsAndMappings) {
+  EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
+  EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
+  EXPECT_EQ(WSocketErrorDesc(0), "No Error");
+  EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
+  EXPECT_EQ(WSocketErrorFromErrno(ECONNREFUSED), 10061);
+  EXPECT_EQ(WSocketErrorFromErrno(ETIMEDOUT), 10060);
+  EXPECT_EQ(WSocketErrorFromErrno(ECONNRESET), 10054);
+  EXPECT_EQ(WSocketErrorFromErrno(EHOSTUNREACH), 10065);
+  EXPECT_EQ(WSocketErrorFromErrno(ENOTCONN), 10057);
+}
+
+TEST_F(TcpSocketTest, PropertiesAreLockedWhileOpenAndResetByClose) {
+  EXPECT_THROW(socket_.SetLocalAddr("localhost"), ESocketException);
+  ScriptedServer server;
+  server.Start();
+  ConnectTo(server.Port());
+  try {
+    socket_.SetPort("25");
+    FAIL() << "Port changed on an open socket";
+  } catch (const ESocketException& e) {
+    EXPECT_STREQ(e.what(), "Cannot change Port if not closed");
+  }
+  EXPECT_THROW(socket_.Connect(), ESocketException);
+  int closed = 0;
+  socket_.OnSessionClosed = [&](TcpSocket&, std::uint16_t) { ++closed; };
+  socket_.Close();
+  socket_.Close();
+  EXPECT_EQ(closed, 1);
+  EXPECT_EQ(socket_.State(), wsClosed);
+  EXPECT_TRUE(socket_.Addr().empty());
+  EXPECT_TRUE(socket_.Port().empty());
+  try {
+    socket_.Connect();
+    FAIL();
+  } catch (const ESocketException& e) {
+    EXPECT_STREQ(e.what(), "Connect: No Port Specified");
+  }
+}
+
+TEST_F(TcpSocketTest, RefusedConnectionReportsThroughSessionConnected) {
+  int connected = -1;
+  std::vector<TSocketState> states;
+  socket_.OnSessionConnected = [&](TcpSocket&, std::uint16_t e) { connected = e; };
+  socket_.OnChangeState = [&](TcpSocket&, TSocketState, TSocketState s) { states.push_back(s); };
+  ConnectTo(ScriptedServer::ClosedPort());
+  EXPECT_EQ(connected, -1);
+  ASSERT_TRUE(RunUntil([&] { return connected != -1; }));
+  EXPECT_EQ(connected, wsa::kConnectionRefused);
+  EXPECT_EQ(socket_.State(), wsClosed);
+  EXPECT_EQ(states.front(), wsOpened);
+  EXPECT_EQ(states.back(), wsClosed);
+}
+
+TEST_F(TcpSocketTest, SendingNeedsAConnection) {
+  try {
+    socket_.SendStr("x");
+    FAIL();
+  } catch (const ESocketException& e) {
+    EXPECT_EQ(e.ErrorCode(), wsa::kNotConnected);
+    EXPECT_STREQ(e.what(), "Error 10057 in function Send\r\nSocket is not connected");
+  }
+  int reported = 0;
+  socket_.OnError = [&](TcpSocket&) { ++reported; };
+  EXPECT_EQ(socket_.SendStr("x"), -1);
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(socket_.LastError(), wsa::kNotConnected);
+}
+
+TEST_F(TcpSocketTest, LargeSendGoesOutInBlocksAndReportsOnceAfterwards) {
+  ScriptedServer server;
+  server.Start();
+  bool connected = false;
+  std::vector<int> sends;
+  int sent = 0;
+  socket_.OnSessionConnected = [&](TcpSocket&, std::uint16_t e) { connected = e == 0; };
+  socket_.OnSendData = [&](TcpSocket&, int count) { sends.push_back(count); };
+  socket_.OnDataSent = [&](TcpSocket&, std::uint16_t) { ++sent; };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return connected; }));
+  std::string data(3000, 'a');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 26);
+  EXPECT_EQ(socket_.SendStr(data), 3000);
+  EXPECT_EQ(sent, 0) << "OnDataSent fired inside Send";
+  EXPECT_EQ(socket_.SendStr(""), 0);
+  ASSERT_TRUE(RunUntil([&] { return sent > 0; }));
+  loop_.RunFor(50ms);
+  EXPECT_EQ(sent, 1);
+  EXPECT_EQ(sends, (std::vector<int>{1460, 1460, 80}));
+  socket_.Close();
+  ASSERT_TRUE(RunUntil([&] { return server.Finished(); }));
+  EXPECT_EQ(server.Received(), data);
+}
+
+// With the default linger settings a close right after sending must still
+// deliver what the system accepted, not reset the connection.
+TEST_F(TcpSocketTest, CloseAfterSendDeliversEverything) {
+  ScriptedServer server;
+  server.Pause(300ms).Start();  // the data waits in the system's buffers when Close comes
+  bool connected = false;
+  bool sent = false;
+  socket_.OnSessionConnected = [&](TcpSocket&, std::uint16_t e) { connected = e == 0; };
+  socket_.OnDataSent = [&](TcpSocket&, std::uint16_t) { sent = true; };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return connected; }));
+  std::string data(1024 * 1024, 'q');
+  socket_.SendStr(data);
+  ASSERT_TRUE(RunUntil([&] { return sent; }));
+  socket_.Close();
+  ASSERT_TRUE(RunUntil([&] { return server.Finished(); }));
+  EXPECT_EQ(server.Received().size(), data.size());
+}
+
+TEST_F(TcpSocketTest, DataBeforePeerCloseArrivesFirst) {
+  std::string payload(100000, 'x');
+  ScriptedServer server;
+  server.Say(payload).CloseConnection().Start();
+  std::string received;
+  std::vector<std::string> order;
+  socket_.OnDataAvailable = [&](TcpSocket& s, std::uint16_t) {
+    char buffer[700];
+    int count = s.Receive(buffer, sizeof buffer);
+    if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+    if (order.empty() || order.back() != "data") order.push_back("data");
+  };
+  socket_.OnSessionClosed = [&](TcpSocket&, std::uint16_t e) { order.push_back("closed " + std::to_string(e)); };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return socket_.State() == wsClosed && !order.empty(); }));
+  EXPECT_EQ(received.size(), payload.size());
+  EXPECT_EQ(order, (std::vector<std::string>{"data", "closed 0"}));
+  EXPECT_EQ(socket_.ReadCount(), payload.size());
+}
+
+TEST_F(TcpSocketTest, HandlerExceptionAbortsTheSocket) {
+  ScriptedServer server;
+  server.Say("hello\r\n").Start();
+  std::string caught;
+  socket_.OnDataAvailable = [](TcpSocket&, std::uint16_t) { throw std::runtime_error("boom"); };
+  socket_.OnBgException = [&](TcpSocket&, const std::exception& e, bool&) { caught = e.what(); };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return socket_.State() == wsClosed; }));
+  EXPECT_EQ(caught, "boom");
+}
+
+TEST(SendBlockTest, WritesUpToCapacityAndRewindsWhenRead) {
+  SendBlock block(1460);
+  std::string data(2000, 'z');
+  EXPECT_EQ(block.Write(data), 1460);
+  EXPECT_TRUE(block.IsFull());
+  block.Remove(1000);
+  EXPECT_EQ(block.Unread(), 460);
+  EXPECT_EQ(block.Write("more"), 0) << "a block is not a ring";
+  block.Remove(460);
+  EXPECT_EQ(block.WriteCount(), 0);
+  EXPECT_EQ(block.ReadCount(), 0);
+  EXPECT_EQ(SendBlock(0).Size(), 1514);
+  EXPECT_EQ(SendBlock(-5).Size(), 1514);
+}
+
+}  // namespace
+}  // namespace mf
