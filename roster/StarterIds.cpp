@@ -1,6 +1,7 @@
 #include "roster/StarterIds.h"
 
 #include <map>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,7 @@ bool IsStarterId(const std::string& id) { return id.size() > kStarterIdEnd.size(
 
 int GiveStartersOwnIds(const std::string& programFolder, const std::function<std::string()>& makeId) {
   std::map<std::string, std::string> renamed;  // shipped id -> own id
+  std::set<std::string> given;
   int count = 0;
   for (const auto& entry : platform::ListFolder(programFolder, "char*")) {
     if (!IsInteger(entry.substr(kFolderPrefix.size()))) continue;
@@ -55,8 +57,13 @@ int GiveStartersOwnIds(const std::string& programFolder, const std::function<std
     if (!IsStarterId(id)) continue;
     // Two folders holding the same starter (a copy) become two characters;
     // the lists follow the first.
-    const std::string own = makeId();
+    // Ids made within one second differ only in their random tail, which
+    // repeats now and then: each starter must get one nobody else has.
+    std::string own = makeId();
+    for (int attempt = 0; given.contains(own) && attempt < 1000; ++attempt) own = makeId();
+    if (given.contains(own)) continue;
     if (!platform::WriteFileAtomic(scenePath, WithFirstLine(*scene, own))) continue;
+    given.insert(own);
     renamed.emplace(id, own);
     platform::DeleteFileInside(programFolder, folder + "/" + kPackageName);
     ++count;

@@ -529,7 +529,6 @@ void HutWindow::OpenHut() {
 void HutWindow::Quit() {
   // Hidden, as a close would hide it where a tray shows, then the end.
   hide();
-  // FIXME: clear the mail list window's selection here once that window exists.
   EndProgram();
 }
 

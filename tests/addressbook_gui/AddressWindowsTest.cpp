@@ -387,34 +387,5 @@ TEST_F(AddressWindowsTest, EveryEntryPictureIsDrawnAndOfferedInOrder) {
   EXPECT_EQ(book.addressList->topLevelItem(0)->icon(0).pixmap(16, 16).toImage(), images[10]);
 }
 
-// Pictures of the windows for a person to look at, when asked for.
-TEST_F(AddressWindowsTest, Screenshots) {
-  const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
-  if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
-  const std::vector<AddressRecord> people = {
-      {Sj("山田 太郎"), "taro@example.jp", Sj("03-1234-5678"), 0},
-      {Sj("佐藤 花子"), "hanako@example.jp", Sj("会社"), 1},
-      {Sj("鈴木家"), "suzuki@example.jp", "", 5},
-      {"Mofu Cat", "cat@example.com", Sj("友達"), 10},
-      {Sj("サークル"), "circle@example.jp", "", 4},
-  };
-  for (const auto& person : people) ASSERT_TRUE(file.Append(person));
-  book.show();
-  book.addressList->SelectIndex(1);
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(book.grab().save(QString::fromUtf8(folder) + "/addressbook.png"));
-  picker.show();
-  picker.AddressBook->SelectIndex(0);
-  picker.Choose(AddressPicker::Target::To);
-  picker.AddressBook->SelectIndex(3);
-  picker.Choose(AddressPicker::Target::To);
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(picker.grab().save(QString::fromUtf8(folder) + "/picker.png"));
-  book.addressList->SelectIndex(3);
-  book.EditEntry();
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(entry.grab().save(QString::fromUtf8(folder) + "/entry.png"));
-}
-
 }  // namespace
 }  // namespace mf

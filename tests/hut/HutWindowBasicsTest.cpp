@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/DateTime.h"
 #include "base/ShiftJis.h"
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/CharacterWindow.h"
@@ -140,10 +141,15 @@ TEST_F(Hut, StarterCharactersTakeIdsOfTheirOwnAtTheFirstStartOnly) {
   platform::DeleteFileInside(Home(), Settings());
   seed(other.Path());
   std::vector<std::string> firstIds;
+  // Two copies started a second apart: ids of one second share their stamp
+  // and would differ only by chance.
+  FixedClock clock(DateTime{2026, 12, 9, 5, 0, 0});
   for (const std::string& home : {Home(), other.Path()}) {
     SCOPED_TRACE(home);
+    clock.AdvanceSeconds(1);
     HutStartup startup{home, home + "MFMail.ini", ""};
     startup.dialogs = &dialogs_;
+    startup.clock = &clock;
     startup.trayAvailable = [] { return true; };
     HutWindow hut(startup, edges_);
     const std::vector<std::string> scene = SplitLines(*platform::ReadFile(home + "char1/scene.txt"));

@@ -254,28 +254,5 @@ TEST_F(SettingsDialogTest, FieldsStayInPlaceWhileRefusedValuesAreShownAndMended)
   dialog.Cancel->click();
 }
 
-// Pictures of every page with a secured set-up, for people to look at
-// (MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
-TEST_F(SettingsDialogTest, ScreenshotsOfEveryPage) {
-  const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
-  if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
-  SettingsDialog dialog(settings);
-  // Shown first: showing loads the stored settings into the fields.
-  dialog.show();
-  QTest::keyClicks(dialog.E_SMTP_SV, "smtp.example.jp");
-  QTest::keyClicks(dialog.E_POP3_SV, "pop.example.jp");
-  dialog.smtpSecurityBox->setCurrentIndex(1);
-  dialog.pop3SecurityBox->setCurrentIndex(2);
-  dialog.smtpAuthBox->click();
-  dialog.MailSetUp->setCurrentIndex(0);
-  QApplication::processEvents();
-  ASSERT_TRUE(dialog.grab().save(QString::fromUtf8(folder) + "/settings-servers.png"));
-  for (int page = 1; page < dialog.MailSetUp->count(); ++page) {
-    dialog.MailSetUp->setCurrentIndex(page);
-    QApplication::processEvents();
-    ASSERT_TRUE(dialog.grab().save(QString::fromUtf8(folder) + "/settings-page" + QString::number(page) + ".png"));
-  }
-}
-
 }  // namespace
 }  // namespace mf

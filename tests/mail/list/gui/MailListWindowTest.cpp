@@ -869,36 +869,5 @@ TEST_F(MailListWindowTest, SendDeliversThreeMailsQueuedInTheCompositionWindowThr
   }
 }
 
-// Pictures of the window for people to look at (run under Xvfb with
-// MFMAIL_SCREENSHOT_DIR set); skipped otherwise.
-TEST_F(MailListWindowTest, ScreenshotsOfEveryFolder) {
-  const char* folder = std::getenv("MFMAIL_SCREENSHOT_DIR");
-  if (folder == nullptr) GTEST_SKIP() << "MFMAIL_SCREENSHOT_DIR not set";
-  AddInbox(Sj("お昼ごはんのお知らせ"), Sj("山田 花子 <hanako@example.jp>"), MailStatus::Read);
-  AddInbox(Sj("写真を送ります"), "jiro@example.jp", MailStatus::Unread, true);
-  AddInbox("Re: meeting", "saburo@example.jp", MailStatus::Replied);
-  Queue(Sj("来週の予定"));
-  Queue(Sj("お礼"));
-  ASSERT_TRUE(platform::WriteFileAtomic(store_.HeaderPath(FolderKind::Import), ""));
-  MailListWindow& window = Window();
-  window.show();
-  window.resize(900, 560);
-  window.ShowFolder(FolderKind::Inbox);
-  window.SelectRows({1});
-  QApplication::processEvents();
-  ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-inbox.png"));
-  window.SelectRows({0, 2});
-  window.DropOnFolder(FolderKind::Kept, Qt::NoModifier);
-  window.SelectRows({0});
-  window.DropOnFolder(FolderKind::Trash, Qt::NoModifier);
-  for (FolderKind shown : {FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept, FolderKind::Trash,
-                           FolderKind::Import}) {
-    window.ShowFolder(shown);
-    if (window.Model().rowCount() > 0) window.SelectRows({0});
-    QApplication::processEvents();
-    ASSERT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/maillist-" + FolderKeyword(shown) + ".png"));
-  }
-}
-
 }  // namespace
 }  // namespace mf
