@@ -28,6 +28,7 @@
 #include "mail/answer/MailImport.h"
 #include "mail/answer/ReplyText.h"
 #include "mail/answer/SaveAsText.h"
+#include "mail/gui/AttachmentListMenu.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/QuotedText.h"
 #include "mail/list/gui/MailListModel.h"
@@ -296,18 +297,8 @@ void MailListWindow::BuildControls() {
   attachmentList->setFixedHeight(2 * attachmentList->fontMetrics().height() + 16);
   readingLayout->addWidget(mailText, 1);
   readingLayout->addWidget(attachmentList);
-  connect(attachmentList, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
-  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
-  attachmentMenu = new QMenu(attachmentList);
-  saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
-  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(attachmentList->currentRow()); });
-  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QListWidgetItem* item = attachmentList->itemAt(at);
-    if (item == nullptr) return;
-    attachmentList->setCurrentItem(item);
-    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
-  });
+  saveAttachmentAs = WireAttachmentList(
+      *attachmentList, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
 
   // The list gets the larger share: it is what the window is for.
   right->setStretchFactor(0, 3);

@@ -161,7 +161,6 @@ class MailListWindow final : public QMainWindow {
   QAction* JoinAddressBook;
   QMenu* folderMenu;
   QAction* puMnTrashEmpty;
-  QMenu* attachmentMenu;  // on the attachment list
   QAction* saveAttachmentAs;
 
  protected:

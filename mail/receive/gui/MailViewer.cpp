@@ -11,6 +11,7 @@
 #include "base/ShiftJis.h"
 #include "character/CharacterEngine.h"
 #include "mail/answer/ReplyText.h"
+#include "mail/gui/AttachmentListMenu.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/QuotedText.h"
 #include "mail/receive/InboxIntake.h"
@@ -103,18 +104,8 @@ void MailViewer::BuildControls() {
   attachmentList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   attachmentList->setFrameShape(QFrame::NoFrame);
   attachmentList->setAccessibleName(Text("添付ファイル"));
-  connect(attachmentList, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
-  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
-  attachmentMenu = new QMenu(attachmentList);
-  saveAttachmentAs = attachmentMenu->addAction(Text("名前を付けて保存(&S)..."));
-  connect(saveAttachmentAs, &QAction::triggered, this, [this] { SaveAttachmentAs(attachmentList->currentRow()); });
-  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    QListWidgetItem* item = attachmentList->itemAt(at);
-    if (item == nullptr) return;
-    attachmentList->setCurrentItem(item);
-    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
-  });
+  saveAttachmentAs = WireAttachmentList(
+      *attachmentList, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
 
   const int buttonsTop = 298;
   answerButton = new LabelButton(Text("返信"), kButtonColour, kButtonHoverColour, this);

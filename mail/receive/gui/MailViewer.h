@@ -73,7 +73,6 @@ class MailViewer final : public SpeechBubbleWindow {
   QLineEdit* subjectEdit;  // "表題"
   QPlainTextEdit* mailText;
   QListWidget* attachmentList;  // file names with their icons
-  QMenu* attachmentMenu;
   QAction* saveAttachmentAs;
   LabelButton* answerButton;       // "返信"
   LabelButton* answerLaterButton;  // "後で返信"

@@ -1,0 +1,26 @@
+#include "mail/gui/AttachmentListMenu.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+
+namespace mf {
+
+QAction* WireAttachmentList(QListWidget& list, std::function<void(int row)> open,
+                            std::function<void(int row)> saveAs) {
+  QObject::connect(&list, &QListWidget::itemDoubleClicked, &list,
+                   [&list, open](QListWidgetItem* item) { open(list.row(item)); });
+  list.setContextMenuPolicy(Qt::CustomContextMenu);
+  auto* menu = new QMenu(&list);
+  QAction* save = menu->addAction(QString::fromUtf8("名前を付けて保存(&S)..."));
+  QObject::connect(save, &QAction::triggered, &list, [&list, saveAs] { saveAs(list.currentRow()); });
+  QObject::connect(&list, &QWidget::customContextMenuRequested, &list, [&list, menu](const QPoint& at) {
+    QListWidgetItem* item = list.itemAt(at);
+    if (item == nullptr) return;
+    list.setCurrentItem(item);
+    menu->popup(list.viewport()->mapToGlobal(at));
+  });
+  return save;
+}
+
+}  // namespace mf
