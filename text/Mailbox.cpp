@@ -132,7 +132,7 @@ class Lexer {
 // One item of a list as it is read.
 struct Item {
   std::string phrase;  // words before "<", as a reader sees them
-  std::string bare;    // the tokens as an addr-spec, when there are no brackets
+  std::string bare;    // the tokens as a bare address, when there are no brackets
   std::string angle;   // the address inside the brackets
   std::string comment;
   bool hasAngle = false;

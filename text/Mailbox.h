@@ -11,7 +11,7 @@ namespace mf {
 
 struct Mailbox {
   std::string name;     // the display name as a reader sees it; may be empty
-  std::string address;  // the addr-spec alone
+  std::string address;  // the address alone, without its name
   bool operator==(const Mailbox&) const = default;
 };
 

@@ -24,12 +24,11 @@
 #include "mail/send/gui/CompositionWindow.h"
 #include "platform/Files.h"
 #include "platform/qt/QtEventLoop.h"
+#include "tests/app/ProgramFixture.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string TypeName(const QWidget& widget) {
   int status = 0;
@@ -70,21 +69,8 @@ void Press(QAccessibleInterface* control) {
   QCoreApplication::processEvents();
 }
 
-class AccessibilityTest : public ::testing::Test {
+class AccessibilityTest : public ProgramFixture {
  protected:
-  void SetUp() override {
-    const char* source = std::getenv("MFMAIL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    // The starter characters, so that character windows exist too.
-    fs::copy(fs::path(source) / "assets", fs::path(folder_.Path()), fs::copy_options::recursive);
-    ::setenv("MFMAIL_HOME", folder_.Path().c_str(), 1);
-    program_ = std::make_unique<Program>(loop_, "");
-  }
-  void TearDown() override {
-    program_.reset();
-    ::unsetenv("MFMAIL_HOME");
-  }
-
   // Every window the program made, shown or not.
   static QWidgetList Windows() {
     QWidgetList windows;
@@ -94,10 +80,6 @@ class AccessibilityTest : public ::testing::Test {
     }
     return windows;
   }
-
-  platform::TemporaryFolder folder_;
-  platform::QtEventLoop loop_;
-  std::unique_ptr<Program> program_;
 };
 
 struct WindowCase {

@@ -18,30 +18,12 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/QtEventLoop.h"
+#include "tests/app/ProgramFixture.h"
 
 namespace mf {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ProgramEndTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* source = std::getenv("MFMAIL_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    fs::copy(fs::path(source) / "assets", fs::path(folder_.Path()), fs::copy_options::recursive);
-    ::setenv("MFMAIL_HOME", folder_.Path().c_str(), 1);
-    program_ = std::make_unique<Program>(loop_, "");
-  }
-  void TearDown() override {
-    program_.reset();
-    ::unsetenv("MFMAIL_HOME");
-  }
-
-  platform::TemporaryFolder folder_;
-  platform::QtEventLoop loop_;
-  std::unique_ptr<Program> program_;
-};
+using ProgramEndTest = ProgramFixture;
 
 struct AddSenderCase {
   const char* name;

@@ -18,12 +18,11 @@
 #include "platform/Files.h"
 #include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtEventLoop.h"
+#include "tests/app/ProgramFixture.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Every caption the program shows on a menu item, button or tab, as a
 // reader says it ("&" dropped, blanks trimmed).
@@ -42,17 +41,12 @@ QSet<QString> ProgramCaptions() {
   return captions;
 }
 
-TEST(UserGuide, NamesMenusButtonsAndTabsAsTheProgramShowsThem) {
-  const char* source = std::getenv("MFMAIL_SOURCE_DIR");
-  ASSERT_NE(source, nullptr);
-  platform::TemporaryFolder folder;
-  fs::copy(fs::path(source) / "assets", fs::path(folder.Path()), fs::copy_options::recursive);
-  ::setenv("MFMAIL_HOME", folder.Path().c_str(), 1);
-  platform::QtEventLoop loop;
-  auto program = std::make_unique<Program>(loop, "");
+using UserGuide = ProgramFixture;
+
+TEST_F(UserGuide, NamesMenusButtonsAndTabsAsTheProgramShowsThem) {
   const QSet<QString> captions = ProgramCaptions();
 
-  QFile guide(QString::fromUtf8(source) + "/help/index.html");
+  QFile guide(QString::fromStdString(source_) + "/help/index.html");
   ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(guide.readAll());
   // A quoted menu item carries its key ("外に出る(O)"); buttons and tabs
@@ -66,9 +60,6 @@ TEST(UserGuide, NamesMenusButtonsAndTabsAsTheProgramShowsThem) {
     ++checked;
   }
   EXPECT_GT(checked, 20);
-
-  program.reset();
-  ::unsetenv("MFMAIL_HOME");
 }
 
 }  // namespace
