@@ -102,17 +102,19 @@ def main():
 class World:
     """Everything a journey starts, stopped again whatever happens."""
 
-    def __init__(self, name):
+    def __init__(self, name, shots=None):
         self.name = name
         self.folder = tempfile.mkdtemp(prefix=f"journey-{name}-")
         # The mail users reach the maildirs below it.
         os.chmod(self.folder, 0o711)
         self.processes = []
         self.servers = None
-        shots = os.environ.get("MFMAIL_JOURNEY_SHOTS", os.path.join(os.getcwd(), "journey-screenshots"))
-        self.shots = os.path.join(shots, name)
-        shutil.rmtree(self.shots, ignore_errors=True)
-        os.makedirs(self.shots)
+        if shots is None:
+            shots = os.path.join(os.environ.get("MFMAIL_JOURNEY_SHOTS", os.path.join(os.getcwd(), "journey-screenshots")),
+                                 name)
+            shutil.rmtree(shots, ignore_errors=True)
+        self.shots = shots
+        os.makedirs(self.shots, exist_ok=True)
         self.step = 0
         self.started = time.monotonic()
 
@@ -376,11 +378,11 @@ def describe(role, name):
 class User:
     """One person at one desktop with their own copy of the program."""
 
-    def __init__(self, world, bus, servers, name, prepared=True):
+    def __init__(self, world, bus, servers, name, prepared=True, desktop=None):
         self.world, self.bus, self.servers, self.name = world, bus, servers, name
         self.address = f"{name}@{DOMAIN}"
         self.display_name = name.capitalize()
-        self.desktop = Desktop(world)
+        self.desktop = desktop or Desktop(world)
         base = os.path.join(world.folder, name)
         # The executable and the starter characters only: the build's own
         # program folder may hold the settings and mail of someone's runs.
