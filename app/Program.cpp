@@ -35,6 +35,7 @@
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
+#include "platform/secret/SecretServiceKeyring.h"
 #include "platform/x11/X11DesktopWindows.h"
 #include "roster/CharacterMaking.h"
 #include "settings/LiveSettings.h"
@@ -87,10 +88,11 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   editorLauncher_ = std::make_unique<ModalCharacterEditor>(*characterEditor_);
   hut_->SetCharacterEditor(editorLauncher_.get(), [this] { return settings_->mailAddress; });
 
+  keyring_ = std::make_unique<platform::SecretServiceKeyring>();
   settings_ = std::make_unique<LiveSettings>(
       platform::IniFile(settingsPath),
       [this](int intervalMs, bool enabled) { hut_->ArmReceiveTimer(intervalMs, enabled); },
-      [](bool enabled) { platform::SetAutostart(enabled, platform::ExecutablePath()); });
+      [](bool enabled) { platform::SetAutostart(enabled, platform::ExecutablePath()); }, keyring_.get());
   settingsDialog_ = std::make_unique<SettingsDialog>(*settings_);
 
   dialogs_ = std::make_unique<platform::QtDialogs>();

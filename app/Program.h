@@ -9,6 +9,7 @@ namespace platform {
 class DesktopWindows;
 class Dialogs;
 class EventLoop;
+class Keyring;
 class Shell;
 class TerminationWatch;
 }  // namespace platform
@@ -67,6 +68,7 @@ class Program {
  private:
   std::unique_ptr<platform::DesktopWindows> desktop_;
   std::unique_ptr<WindowEdgeSearch> edges_;
+  std::unique_ptr<platform::Keyring> keyring_;
   std::unique_ptr<LiveSettings> settings_;
   // What the mail windows share.
   std::unique_ptr<platform::Dialogs> dialogs_;

@@ -19,6 +19,7 @@ mfmail_layer(base FOLDER base)
 # 2. What the operating system provides.
 mfmail_layer(platform FOLDER platform USES base)
 mfmail_layer(platform_x11 FOLDER platform/x11 USES platform)
+mfmail_layer(platform_secret FOLDER platform/secret USES platform)
 mfmail_layer(platform_gui FOLDER platform/qt WINDOWS USES platform)
 # 3. Japanese codes and header words; the MIME decoder.
 mfmail_layer(text FOLDER text USES base)
@@ -57,5 +58,5 @@ mfmail_layer(hut_gui FOLDER hut/gui WINDOWS USES hut character_gui mail_gui plat
 # 10. The program, the only place that wires windows to each other; the
 #     command-line tool over the libraries without windows.
 mfmail_layer(mfmail_app FOLDER app WINDOWS
-  USES hut_gui mail_list_gui mail_receive_gui addressbook_gui charedit_gui settings_gui)
-mfmail_layer(mftool FOLDER tools/mftool USES mail_answer)
+  USES hut_gui mail_list_gui mail_receive_gui addressbook_gui charedit_gui settings_gui platform_secret)
+mfmail_layer(mftool FOLDER tools/mftool USES mail_answer platform_secret)

@@ -28,10 +28,10 @@ function(mfmail_gui_library name)
 endfunction()
 
 # A GoogleTest program registered with CTest.
-#   mfmail_test(name SOURCES ... DEPS ... [GUI] [LABELS l1 l2] [TIMEOUT s])
+#   mfmail_test(name SOURCES ... DEPS ... [GUI] [LABELS l1 l2] [TIMEOUT s] [RUN_BY_WRAPPER])
 # GUI tests run on Qt's offscreen platform.
 function(mfmail_test name)
-  cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;RUN_BY_WRAPPER" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
@@ -43,6 +43,11 @@ function(mfmail_test name)
   else()
     # Exits with 77 when every test was skipped (see SKIP_RETURN_CODE below).
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  endif()
+  # A program that runs only inside a set-up of its own gets its tests
+  # from the caller.
+  if(ARG_RUN_BY_WRAPPER)
+    return()
   endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

@@ -23,8 +23,44 @@ int ClampPeriod(int minutes) {
   return minutes;
 }
 
-LiveSettings::LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart)
-    : file_(std::move(file)), armTimer_(std::move(armTimer)), autostart_(std::move(autostart)) {}
+LiveSettings::LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart,
+                           platform::Keyring* keyring)
+    : file_(std::move(file)), armTimer_(std::move(armTimer)), autostart_(std::move(autostart)), keyring_(keyring) {}
+
+bool LiveSettings::PasswordsInKeyring() const {
+  // A password still in the file (not yet moved, or refused by the keyring)
+  // is kept there.
+  return KeyringAnswers() && file_.ReadString(kSection, "POP3Pass", "").empty() &&
+         file_.ReadString(kSection, "SMTPPass", "").empty();
+}
+
+bool LiveSettings::KeyringAnswers() const { return keyring_ && keyring_->Available(); }
+
+platform::KeyringEntry LiveSettings::Pop3Entry() const { return {"pop3", account, pop3Server, pop3User}; }
+
+platform::KeyringEntry LiveSettings::SmtpEntry() const { return {"smtp", account, smtpServer, smtpUser}; }
+
+std::string LiveSettings::ReadPassword(const char* key, const platform::KeyringEntry& entry) {
+  std::string stored = ScramblePassword(file_.ReadString(kSection, key, ""));
+  if (!stored.empty() || !KeyringAnswers()) return stored;
+  return keyring_->Lookup(entry).value_or("");
+}
+
+void LiveSettings::WritePassword(const char* key, const platform::KeyringEntry& entry,
+                                 const platform::KeyringEntry& loaded, const std::string& password) {
+  bool inKeyring = false;
+  if (KeyringAnswers()) {
+    if (!(loaded == entry)) keyring_->Clear(loaded);
+    if (password.empty()) {
+      keyring_->Clear(entry);
+      inKeyring = true;
+    } else {
+      inKeyring = keyring_->Store(entry, password);
+    }
+  }
+  // A keyring that refused leaves the password where it always was.
+  file_.WriteString(kSection, key, inKeyring ? std::string() : ScramblePassword(password));
+}
 
 namespace {
 
@@ -61,7 +97,6 @@ void LiveSettings::SetPop3Security(ConnectionSecurity security) {
 }
 
 void LiveSettings::ReadAccount() {
-  pop3Password = ScramblePassword(file_.ReadString(kSection, "POP3Pass", ""));
   account = file_.ReadString(kSection, "Acount", "");
   smtpServer = file_.ReadString(kSection, "SMTP_SV", "");
   pop3Server = file_.ReadString(kSection, "POP3SV", "");
@@ -74,7 +109,10 @@ void LiveSettings::ReadAccount() {
   pop3Security = ReadSecurity(file_, "POP3Security");
   smtpAuth = file_.ReadBool(kSection, "SMTPAuth", false);
   smtpUser = file_.ReadString(kSection, "SMTPUser", "");
-  smtpPassword = ScramblePassword(file_.ReadString(kSection, "SMTPPass", ""));
+  loadedPop3_ = Pop3Entry();
+  loadedSmtp_ = SmtpEntry();
+  pop3Password = ReadPassword("POP3Pass", loadedPop3_);
+  smtpPassword = ReadPassword("SMTPPass", loadedSmtp_);
 }
 
 void LiveSettings::ReadSignature() {
@@ -109,7 +147,7 @@ void LiveSettings::Save() {
   file_.WriteString(kSection, "SMTP_SV", smtpServer);
   file_.WriteString(kSection, "POP3SV", pop3Server);
   file_.WriteString(kSection, "POP3User", pop3User);
-  file_.WriteString(kSection, "POP3Pass", ScramblePassword(pop3Password));
+  WritePassword("POP3Pass", Pop3Entry(), loadedPop3_, pop3Password);
   file_.WriteString(kSection, "MyName", myName);
   file_.WriteString(kSection, "MailAdd", mailAddress);
   file_.WriteString(kSection, "SMTPPort", smtpPort);
@@ -118,7 +156,9 @@ void LiveSettings::Save() {
   file_.WriteInteger(kSection, "POP3Security", static_cast<int>(pop3Security));
   file_.WriteBool(kSection, "SMTPAuth", smtpAuth);
   file_.WriteString(kSection, "SMTPUser", smtpUser);
-  file_.WriteString(kSection, "SMTPPass", ScramblePassword(smtpPassword));
+  WritePassword("SMTPPass", SmtpEntry(), loadedSmtp_, smtpPassword);
+  loadedPop3_ = Pop3Entry();
+  loadedSmtp_ = SmtpEntry();
   file_.WriteBool(kSection, "AlwaysRunning", alwaysRunning);
   file_.WriteBool(kSection, "MailLeave", mailLeave);
   file_.WriteBool(kSection, "MailLeaveOtherMailer", leaveOtherMailer);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/IniFile.h"
+#include "platform/Keyring.h"
 
 namespace mf {
 
@@ -21,9 +22,15 @@ using AutostartSetter = std::function<void(bool enabled)>;
 // these fields directly, so a box the user toggled is in effect even when
 // the dialog is cancelled, while Cancel re-reads the account fields from the
 // file. Every other window reads the current values from here.
+//
+// With a keyring that answers, the passwords live there and the file keeps
+// none; a password still in the file (an older version's, or one written
+// while no keyring answered) is read from the file and moves into the
+// keyring at the next save.
 class LiveSettings {
  public:
-  LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart);
+  LiveSettings(platform::IniFile file, ReceiveTimerArm armTimer, AutostartSetter autostart,
+               platform::Keyring* keyring = nullptr);
 
   // Field values as the dialog shows them.
   std::string account;         // ACOUNT
@@ -86,13 +93,27 @@ class LiveSettings {
 
   const platform::IniFile& File() const { return file_; }
 
+  // Whether the passwords are kept in the desktop's keyring (else in the file).
+  bool PasswordsInKeyring() const;
+
  private:
   void ReadAccount();
   void ReadSignature();
+  bool KeyringAnswers() const;
+  platform::KeyringEntry Pop3Entry() const;
+  platform::KeyringEntry SmtpEntry() const;
+  std::string ReadPassword(const char* key, const platform::KeyringEntry& entry);
+  void WritePassword(const char* key, const platform::KeyringEntry& entry, const platform::KeyringEntry& loaded,
+                     const std::string& password);
 
   platform::IniFile file_;
   ReceiveTimerArm armTimer_;
   AutostartSetter autostart_;
+  platform::Keyring* keyring_;
+  // Where the passwords were read from: an entry whose account, server or
+  // user changed since is cleared from the keyring when saving.
+  platform::KeyringEntry loadedPop3_;
+  platform::KeyringEntry loadedSmtp_;
 };
 
 // The stored form of the POP3 password: every byte exclusive-ORed with 0xD4.

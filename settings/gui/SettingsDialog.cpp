@@ -127,6 +127,10 @@ void SettingsDialog::BuildControls() {
   E_NAME = Edit(requiredForm, "名前", bind(settings_.myName), this);
   E_MAILADD = Edit(requiredForm, "メールアドレス", bind(settings_.mailAddress), this);
   mailAddressProblem = ProblemLabel(requiredForm, this);
+  passwordPlace = new QLabel(required);
+  passwordPlace->setObjectName("passwordPlace");
+  passwordPlace->setWordWrap(true);
+  requiredForm->addRow(passwordPlace);
   auto* options = new QGroupBox(Label("オプション"), basic);
   auto* optionsForm = new QFormLayout(options);
   SMTPPORT = Edit(optionsForm, "SMTPポート", bind(settings_.smtpPort), this);
@@ -281,6 +285,8 @@ void SettingsDialog::ApplyEnabling() {
 
 void SettingsDialog::ShowSettings() {
   showing_ = true;
+  passwordPlace->setText(settings_.PasswordsInKeyring() ? Label("パスワードはデスクトップのキーリングに保存されます")
+                                                        : Label("パスワードは設定ファイル (MFMail.ini) に保存されます"));
   ACOUNT->setText(ToQString(settings_.account));
   E_SMTP_SV->setText(ToQString(settings_.smtpServer));
   E_POP3_SV->setText(ToQString(settings_.pop3Server));

@@ -67,6 +67,8 @@ class SettingsDialog final : public QDialog {
   QLabel* smtpPortProblem;
   QLabel* pop3PortProblem;
   QLabel* mailAddressProblem;
+  // Where the passwords are kept: the desktop's keyring or the settings file.
+  QLabel* passwordPlace;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -12,6 +12,7 @@
 #include "platform/IniFile.h"
 #include "platform/PollEventLoop.h"
 #include "platform/ProgramFolder.h"
+#include "platform/secret/SecretServiceKeyring.h"
 #include "settings/LiveSettings.h"
 #include "tools/mftool/Command.h"
 #include "tools/mftool/HeadlessHut.h"
@@ -34,7 +35,8 @@ int RunSendOutbox(const Arguments& arguments) {
     return 2;
   }
   const std::string folder = platform::ProgramFolder();
-  LiveSettings settings(platform::IniFile(folder + "MFMail.ini"), nullptr, nullptr);
+  platform::SecretServiceKeyring keyring;
+  LiveSettings settings(platform::IniFile(folder + "MFMail.ini"), nullptr, nullptr, &keyring);
   settings.Load();
   MailStore store(folder);
   SystemClock clock;

@@ -15,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/PollEventLoop.h"
 #include "platform/ProgramFolder.h"
+#include "platform/secret/SecretServiceKeyring.h"
 #include "settings/LiveSettings.h"
 #include "tools/mftool/Command.h"
 
@@ -27,10 +28,10 @@ namespace {
 constexpr auto kSendRunLimit = std::chrono::minutes(30);
 
 // The program's settings file in the program folder, whatever this tool's
-// own name is.
-LiveSettings ProgramSettings() {
+// own name is; its passwords where the program keeps them.
+LiveSettings ProgramSettings(platform::Keyring& keyring) {
   LiveSettings settings(platform::IniFile(platform::ProgramFolder() + "MFMail.ini"), [](int, bool) {},
-                        [](bool) {});
+                        [](bool) {}, &keyring);
   settings.Load();
   return settings;
 }
@@ -77,7 +78,8 @@ struct ProgramSender {
   SystemClock clock;
   MersenneRandom random;
   MailStore store;
-  LiveSettings settings = ProgramSettings();
+  platform::SecretServiceKeyring keyring;
+  LiveSettings settings = ProgramSettings(keyring);
   SendController controller{loop, settings, store, clock, random};
 };
 
