@@ -93,10 +93,18 @@ def main():
         sys.exit(SKIPPED)
     # One private session bus for the accessibility bus and both programs.
     if os.environ.get("MFMAIL_JOURNEY_BUS") != "1":
-        env = dict(os.environ, MFMAIL_JOURNEY_BUS="1")
-        os.execvpe("dbus-run-session", ["dbus-run-session", "--", sys.executable] + sys.argv, env)
+        run_in_private_session()
     program = unittest.main(module="__main__", exit=False, verbosity=2)
     sys.exit(0 if program.result.wasSuccessful() else 1)
+
+
+def run_in_private_session():
+    """Runs this script again inside a D-Bus session of its own, one that
+    starts no service on demand (a keyring would take the passwords)."""
+    env = dict(os.environ, MFMAIL_JOURNEY_BUS="1")
+    config = os.path.join(_source, "tests", "support", "session-bus.conf")
+    os.execvpe("dbus-run-session", ["dbus-run-session", f"--config-file={config}", "--", sys.executable] + sys.argv,
+               env)
 
 
 class World:
