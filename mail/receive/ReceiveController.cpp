@@ -1,9 +1,12 @@
 #include "mail/receive/ReceiveController.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
+#include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "mail/receive/InboxRepair.h"
 #include "mail/send/ClientFailure.h"
@@ -15,6 +18,16 @@
 namespace mf {
 namespace {
 
+// What the user reads when a file of the run could not be written. Nothing
+// is lost: what the server gave up is in the run's files, which the next
+// run takes in, and the rest is still on the server.
+std::string WriteFailureText(const std::string& path, int error) {
+  const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
+  return Sj(full ? "ディスクの空きが足りないため、受信したメールを保存できませんでした。"
+                 : "受信したメールを保存できませんでした。") +
+         "\r\n" + path + "\r\n" +
+         Sj("メールは失われていません。空きを作ってからもう一度受信すると、続きから保存します。");
+}
 
 std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
 
@@ -258,7 +271,7 @@ void ReceiveController::MessageFetched() {
     // Not durable yet and not journalled: until CommitFetched a crash leaves
     // the message on the server, and a stray file the next run removes.
     if (!platform::WriteFileUnsynced(store_.ProgramFolder() + file, message_)) {
-      return Fail("cannot write " + store_.ProgramFolder() + file);
+      return FailToWrite(store_.ProgramFolder() + file);
     }
     JournalEntry entry;
     entry.file = file;
@@ -284,7 +297,7 @@ void ReceiveController::CommitFetched() {
     const auto until = std::chrono::steady_clock::now() + kSyncSlice;
     do {
       const std::string path = store_.ProgramFolder() + fetchedEntries_[syncedEntries_].file;
-      if (!platform::SyncFile(path)) return Fail("cannot write " + path);
+      if (!platform::SyncFile(path)) return FailToWrite(path);
       do {
         ++syncedEntries_;
       } while (syncedEntries_ < fetchedEntries_.size() && !fetchedEntries_[syncedEntries_].durable);
@@ -300,8 +313,8 @@ void ReceiveController::CommitFetched() {
   // Mail that stays on the server is journalled with its first batch.
   if (anyDurable) {
     // The files' names too, before the journal that names them.
-    if (!platform::SyncFolder(store_.ProgramFolder())) return Fail("cannot write " + store_.ProgramFolder());
-    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+    if (!platform::SyncFolder(store_.ProgramFolder())) return FailToWrite(store_.ProgramFolder());
+    if (!journal_.Save()) return FailToWrite(journal_.Path());
     Checkpoint("journal");
   }
   DeleteNext();
@@ -351,7 +364,7 @@ void ReceiveController::SessionOver() {
     std::set<std::string> listed;
     for (const auto& [number, uidl] : uidls_) listed.insert(uidl);
     uidlRecord_->RetainOnly(listed);
-    if (!uidlRecord_->Save()) return Fail("cannot write " + uidlRecord_->Path());
+    if (!uidlRecord_->Save()) return FailToWrite(uidlRecord_->Path());
   }
   phase_ = Phase::Storing;
   Post([this] {
@@ -366,6 +379,12 @@ std::string ReceiveController::UidlOf(int number) const {
   if (!uidlSupported_) return {};
   auto found = uidls_.find(number);
   return found == uidls_.end() ? std::string() : found->second;
+}
+
+void ReceiveController::FailToWrite(const std::string& path) {
+  // errno of the write or sync that just failed.
+  const int error = errno;
+  Fail("cannot write " + path + ": " + std::strerror(error), WriteFailureText(path, error));
 }
 
 void ReceiveController::Fail(std::string why, std::string userText) {
@@ -419,10 +438,10 @@ void ReceiveController::StoreJournal(std::function<void()> next) {
   }
   // Every entry is in the inbox: one write of the ids, then the journal goes.
   if (!journal_.Empty()) {
-    if (!record->Save()) return Fail("cannot write " + record->Path());
+    if (!record->Save()) return FailToWrite(record->Path());
     Checkpoint("uidl");
     journal_.Entries().clear();
-    if (!journal_.Save()) return Fail("cannot write " + journal_.Path());
+    if (!journal_.Save()) return FailToWrite(journal_.Path());
   }
   nextEntry_ = 0;
   next();
@@ -489,11 +508,11 @@ bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
       entry.state = JournalEntry::State::Rejected;
       // Kept for the user and never fetched again: it must outlive a crash.
       if (!entry.durable && !platform::SyncFiles({folder + entry.file})) {
-        Fail("cannot write " + folder + entry.file);
+        FailToWrite(folder + entry.file);
         return false;
       }
       if (!journal_.Save()) {
-        Fail("cannot write " + journal_.Path());
+        FailToWrite(journal_.Path());
         return false;
       }
       ++rejected_;
@@ -507,7 +526,7 @@ bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
       Fail("cannot read " + path);
       return false;
     case DecodeOutcome::WriteError:
-      Fail("cannot write the attachments of " + path);
+      FailToWrite(path);
       return false;
   }
   if (!message.attachmentFolder.empty()) Checkpoint("attachments");
@@ -535,14 +554,18 @@ void ReceiveController::CommitBatch(std::function<void()> next) {
     messages.push_back(&batch_[i].message);
   }
   if (!journal_.Save()) {
+    const int error = errno;
     DiscardBatch();
-    return Fail("cannot write " + journal_.Path());
+    errno = error;
+    return FailToWrite(journal_.Path());
   }
   journal_.ForgetNotedFolders();
   Checkpoint("decoded");
   if (!intake_.AppendAll(messages)) {
+    const int error = errno;
     DiscardBatch();
-    return Fail("cannot write the inbox");
+    errno = error;
+    return FailToWrite(store_.BodyPath(FolderKind::Inbox));
   }
   Checkpoint("appended");
   std::vector<ArrivedMail> arrived;

@@ -120,6 +120,8 @@ class ReceiveController {
   void RemoveUnjournalledFolders();
   void SessionOver();
   void Fail(std::string why, std::string userText = {});
+  // A file of the run could not be written (a full disk, most often).
+  void FailToWrite(const std::string& path);
   void QuitThenFinish(ReceiveEnd end, std::string why);
   // Decodes the journal's entries one per loop step and appends them in
   // batches, then runs `next`.
