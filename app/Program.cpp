@@ -40,6 +40,7 @@
 #include "roster/CharacterMaking.h"
 #include "settings/LiveSettings.h"
 #include "settings/gui/SettingsDialog.h"
+#include "widgets/ApplicationIcon.h"
 
 namespace mf {
 namespace {
@@ -125,7 +126,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   composition_->links.moveViewer = [this](QPoint topLeft) {
     if (viewer_->isVisible()) viewer_->move(topLeft);
   };
-  versionWindow_ = std::make_unique<VersionWindow>(HutIcon());
+  versionWindow_ = std::make_unique<VersionWindow>(ApplicationIcon());
   receivingProgress_ = std::make_unique<ReceivingProgressWindow>();
   sendingProgress_ = std::make_unique<SendingProgressWindow>();
   auto hideProgress = [this] {

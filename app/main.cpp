@@ -8,6 +8,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/QtEventLoop.h"
+#include "widgets/ApplicationIcon.h"
 
 int main(int argc, char** argv) {
   // One copy per desktop session. A second start only asks the running
@@ -22,7 +23,10 @@ int main(int argc, char** argv) {
   // Closing the hut only hides it; the program ends from the tray menu or
   // with the session (or, on a desktop without a tray, with the hut).
   application.setQuitOnLastWindowClosed(false);
-  application.setWindowIcon(mf::HutIcon());
+  application.setWindowIcon(mf::ApplicationIcon());
+  // Ties the windows to the installed menu entry (its file name, the
+  // program's id in the desktop's software lists).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.mfmail.MFMail"));
   mf::UseJapaneseInterface(application);
   mf::platform::QtEventLoop loop;
 

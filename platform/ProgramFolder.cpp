@@ -44,7 +44,11 @@ std::string ProgramFolder() {
 }
 
 std::string ProgramFolderBeside(const std::string& executableFolder, bool executableFolderWritable) {
-  if (executableFolderWritable) return executableFolder;
+  // An install is never its own program folder, even where it may write:
+  // run by root from /usr/bin, or installed under a prefix in the home
+  // folder, it would leave the user's mail among the programs.
+  const bool installed = DirectoryExists(StarterFolderFor(executableFolder));
+  if (executableFolderWritable && !installed) return executableFolder;
   std::string data = XdgUserFolder("XDG_DATA_HOME", ".local/share");
   if (data.empty()) data = "/tmp";
   std::string folder = WithSeparator(data) + "MFMail/";

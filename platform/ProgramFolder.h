@@ -12,8 +12,10 @@ std::string ExecutablePath();
 std::string SettingsPathFor(const std::string& executablePath);
 
 // Where the program keeps its files, with a trailing separator:
-// $MFMAIL_HOME when set; else the executable's folder when writable; else
-// $XDG_DATA_HOME/MFMail (default ~/.local/share/MFMail), created on demand.
+// $MFMAIL_HOME when set; else the executable's folder when it is writable
+// and not an install (no starter folder beside it, see StarterFolderFor);
+// else $XDG_DATA_HOME/MFMail (default ~/.local/share/MFMail), created on
+// demand.
 std::string ProgramFolder();
 
 // The choice ProgramFolder() makes when $MFMAIL_HOME is not set, for an

@@ -35,6 +35,7 @@
 #include "platform/qt/QtShell.h"
 #include "platform/x11/X11WindowMessages.h"
 #include "roster/CharacterScan.h"
+#include "widgets/ApplicationIcon.h"
 
 namespace mf {
 namespace {
@@ -106,22 +107,6 @@ QPixmap MaskedIcon(const QImage& picture) {
 
 }  // namespace
 
-QIcon HutIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(kRoofEdgeColour, 1.5));
-  painter.setBrush(kRoofColour);
-  painter.drawPolygon(QPolygonF({QPointF(16, 2), QPointF(1, 15), QPointF(31, 15)}));
-  painter.setPen(QPen(kBodyEdgeColour, 1.5));
-  painter.setBrush(kListColour);
-  painter.drawRect(QRectF(5, 15, 22, 15));
-  painter.setBrush(kMenuStripColour);
-  painter.drawRect(QRectF(13, 21, 6, 9));
-  return QIcon(pixmap);
-}
-
 HutWindow::HutWindow(HutStartup startup, WindowEdgeSearch& edges)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
       startup_(std::move(startup)),
@@ -135,7 +120,7 @@ HutWindow::HutWindow(HutStartup startup, WindowEdgeSearch& edges)
       making_(startup_.programFolder, startup_.clock ? *startup_.clock : *ownClock_, random_,
               startup_.dialogs ? *startup_.dialogs : *ownDialogs_) {
   setWindowTitle(Text("小屋"));
-  setWindowIcon(HutIcon());
+  setWindowIcon(ApplicationIcon());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     ownMailPosition_ = ScreenPoint{screen->geometry().width() / 2, screen->geometry().height() / 2};
   }
@@ -438,7 +423,7 @@ void HutWindow::ShapeHut() {
 }
 
 void HutWindow::AddTrayIcon() {
-  TrayIcon = new QSystemTrayIcon(HutIcon(), this);
+  TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
   TrayIcon->setToolTip(platform::ToQString(ProgramTitle()));
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
@@ -701,7 +686,7 @@ QPoint HutWindow::NoticePlace(int slot) const {
 
 void HutWindow::Notify(const std::string& title, const std::string& text, QPoint near) {
   if (TrayIcon && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
-    TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), HutIcon());
+    TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), ApplicationIcon());
     return;
   }
   // Never a message box: the user is told, not asked.

@@ -365,7 +365,4 @@ class HutWindow final : public QWidget,
   QPoint roofPress_;
 };
 
-// The hut drawn small: the program's icon (window and tray).
-QIcon HutIcon();
-
 }  // namespace mf

@@ -41,10 +41,21 @@ struct Install {
   }
 };
 
-TEST(ProgramFolder, AWritableExecutableFolderIsTheProgramFolder) {
+TEST(ProgramFolder, OnlyAWritablePortableFolderKeepsTheFilesBesideTheExecutable) {
+  // A portable copy: the executable and its characters in one folder, no
+  // install layout around it.
+  TemporaryFolder portable;
+  EXPECT_EQ(ProgramFolderBeside(portable.Path(), true), portable.Path());
+
+  // An install the user may write to (root running /usr/bin/MFMail, or a
+  // prefix inside the home folder) still keeps its files in the data folder.
   Install install;
-  EXPECT_EQ(ProgramFolderBeside(install.Bin(), true), install.Bin());
+  TemporaryFolder data;
+  setenv("XDG_DATA_HOME", data.Path().c_str(), 1);
+  EXPECT_EQ(ProgramFolderBeside(install.Bin(), true), data.Path() + "MFMail/");
   EXPECT_FALSE(DirectoryExists(install.Bin() + "char1"));
+  EXPECT_TRUE(FileExists(data.Path() + "MFMail/char1/scene.txt"));
+  unsetenv("XDG_DATA_HOME");
 }
 
 TEST(ProgramFolder, AReadOnlyInstallSeedsTheDataFolderOnTheFirstStartOnly) {
