@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 #include <string>
 
 #include "app/JapaneseInterface.h"
@@ -14,10 +15,11 @@ int main(int argc, char** argv) {
   // One copy per desktop session. A second start only asks the running
   // copy to show its hut, before anything of its own exists.
   mf::platform::InstanceLock lock("MofutanMail_Mutex");
-  if (!lock.Acquired()) {
+  if (lock.HeldByAnother()) {
     mf::ShowRunningHut(mf::platform::SettingsPath());
     return 0;
   }
+  if (!lock.Acquired()) std::fprintf(stderr, "MFMail: no lock file could be made; a second start will not be noticed\n");
 
   QApplication application(argc, argv);
   // Closing the hut only hides it; the program ends from the tray menu or
