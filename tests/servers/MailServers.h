@@ -6,15 +6,23 @@
 //
 //   auto servers = mf::test::MailServers::Start(folder);
 //   if (!servers.Running()) GTEST_SKIP() << servers.WhyNot();
+//
+// Starting them takes seconds: the tests of one program share one pair
+// (SharedMailServers), each test beginning with empty mailboxes.
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
+
+#include "platform/Files.h"
 
 namespace mf::test {
 
@@ -115,6 +123,31 @@ class MailServers {
   std::string Maildir(const std::string& user) const { return folder_ + "/maildirs/" + user + "/Maildir"; }
   static std::string Address(const std::string& user) { return user + "@" + kDomain; }
 
+  // Empty mailboxes, once what an earlier test sent has been delivered (so
+  // that it cannot arrive in a later test's mailbox).
+  void EmptyMailboxes() const {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto queued = [&] {
+      for (const char* queue : {"incoming", "active", "deferred", "maildrop"}) {
+        for (auto it = fs::recursive_directory_iterator(folder_ + "/postfix/queue/" + queue, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+          if (it->is_regular_file(ignored)) return true;
+        }
+      }
+      return false;
+    };
+    while (queued() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    for (const char* user : {"alice", "bob"}) {
+      for (const char* box : {"/new", "/cur", "/tmp"}) {
+        for (const auto& entry : fs::directory_iterator(Maildir(user) + box, ignored)) fs::remove(entry.path(), ignored);
+      }
+    }
+  }
+
   void Stop() {
     const std::string command = ScriptCommand("stop", folder_, ">/dev/null 2>&1");
     [[maybe_unused]] const int ignored = std::system(command.c_str());
@@ -157,5 +190,17 @@ class MailServers {
   bool running_ = false;
   bool failed_ = false;
 };
+
+// The servers of this test program: started by the first test that asks,
+// stopped when the program ends. Each call empties the mailboxes first.
+inline MailServers& SharedMailServers() {
+  struct Shared {
+    platform::TemporaryFolder folder;
+    MailServers servers = MailServers::Start(folder.Path() + "servers");
+  };
+  static Shared shared;
+  if (shared.servers.Running()) shared.servers.EmptyMailboxes();
+  return shared.servers;
+}
 
 }  // namespace mf::test

@@ -59,8 +59,7 @@ class FullDiskReceiveTest : public FullDiskTest {
   void SetUp() override {
     FullDiskTest::SetUp();
     if (IsSkipped()) return;
-    std::string path = top.Path() + "servers";
-    servers = std::make_unique<MailServers>(MailServers::Start(path));
+    servers = &test::SharedMailServers();
     if (servers->Failed()) FAIL() << servers->WhyNot();
     if (!servers->Running()) GTEST_SKIP() << servers->WhyNot();
     settings = std::make_unique<LiveSettings>(platform::IniFile(top.Path() + "MFMail.ini"), nullptr, nullptr);
@@ -103,7 +102,7 @@ class FullDiskReceiveTest : public FullDiskTest {
     return last.end;
   }
 
-  std::unique_ptr<MailServers> servers;
+  MailServers* servers = nullptr;
   platform::PollEventLoop loop;
   std::unique_ptr<LiveSettings> settings;
   testing::FakeReceivingHut hut;

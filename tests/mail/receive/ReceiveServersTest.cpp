@@ -34,9 +34,7 @@ class ReceiveServersTest : public testing::ReceiveFixture {
   ReceiveServersTest() : settings(platform::IniFile(Path("MFMail.ini")), {}, {}) {}
 
   void SetUp() override {
-    std::string path = servicesFolder.Path();
-    path.pop_back();
-    servers = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
+    servers = &test::SharedMailServers();
     if (servers->Failed()) FAIL() << servers->WhyNot();
     if (!servers->Running()) GTEST_SKIP() << servers->WhyNot();
     settings.pop3Server = "127.0.0.1";
@@ -71,7 +69,7 @@ class ReceiveServersTest : public testing::ReceiveFixture {
   static bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
   platform::TemporaryFolder servicesFolder;
-  std::unique_ptr<MailServers> servers;
+  MailServers* servers = nullptr;
   platform::PollEventLoop loop;
   LiveSettings settings;
   std::unique_ptr<ReceiveController> receiver;

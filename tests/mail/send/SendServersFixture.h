@@ -1,14 +1,13 @@
 #pragma once
 
-// The send fixture with a private Postfix and Dovecot started for each test;
-// a test is skipped where they cannot run here.
+// The send fixture with the program's private Postfix and Dovecot, their
+// mailboxes empty at each test's start; a test is skipped where they cannot
+// run here.
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
-#include "platform/Files.h"
 #include "tests/mail/send/SendFixture.h"
 #include "tests/servers/MailServers.h"
 
@@ -17,9 +16,7 @@ namespace mf::testing {
 class SendServersTestBase : public SendTestBase {
  protected:
   void SetUp() override {
-    std::string path = serversFolder_.Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers_ = std::make_unique<test::MailServers>(test::MailServers::Start(path + "/servers"));
+    servers_ = &test::SharedMailServers();
     if (servers_->Failed()) FAIL() << servers_->WhyNot();
     if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
   }
@@ -36,8 +33,7 @@ class SendServersTestBase : public SendTestBase {
     settings_.mailAddress = test::MailServers::Address("bob");
   }
 
-  platform::TemporaryFolder serversFolder_;
-  std::unique_ptr<test::MailServers> servers_;
+  test::MailServers* servers_ = nullptr;
 };
 
 }  // namespace mf::testing
