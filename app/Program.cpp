@@ -160,7 +160,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   mailList_->links.openHelp = [this] { hut_->OpenHelp(); };
   mailList_->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
   mailList_->links.viewerCarrier = [this] {
-    return viewer_->isVisible() ? viewer_->LentCharacter : CarrierRef{};
+    return viewer_->isVisible() ? viewer_->LentCarrier() : CarrierRef{};
   };
   receiving_->links.inboxChanged = [this] { mailList_->ReloadIfShown(FolderKind::Inbox); };
 

@@ -70,6 +70,11 @@ QString PlainText(const std::string& sjis) {
   return text;
 }
 
+// Shift held deletes for good instead of moving to the trash.
+MailListWindow::Deletion DeletionFor(Qt::KeyboardModifiers modifiers) {
+  return modifiers.testFlag(Qt::ShiftModifier) ? MailListWindow::Deletion::ForGood : MailListWindow::Deletion::ToTrash;
+}
+
 // The tree node of each folder carries its position.
 FolderKind FolderOfNode(const QTreeWidgetItem* node) {
   return static_cast<FolderKind>(node->data(0, Qt::UserRole).toInt());
@@ -189,7 +194,7 @@ void MailListWindow::BuildActions() {
   connect(Menu_Re, &QAction::triggered, this, [this] { Reply(); });
   connect(Menu_Forward, &QAction::triggered, this, [this] { Forward(); });
   connect(Menu_reEdit, &QAction::triggered, this, [this] { ReEdit(); });
-  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(); });
+  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(DeletionFor(QGuiApplication::queryKeyboardModifiers())); });
   connect(JoinAddressBook, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
   connect(puMnTrashEmpty, &QAction::triggered, this, [this] { EmptyTrash(); });
 }
@@ -351,8 +356,8 @@ void MailListWindow::CloseList() {
 
 void MailListWindow::ApplicationActivated() {
   CompositionWindow& composition = context_.composition;
-  if (composition.isVisible() && !composition.CarrierForm.Empty()) {
-    context_.host.BringCarrierIntoView(composition.CarrierForm);
+  if (composition.isVisible() && !composition.LentCarrier().Empty()) {
+    context_.host.BringCarrierIntoView(composition.LentCarrier());
     return;
   }
   if (links.viewerCarrier) {
@@ -562,19 +567,16 @@ void MailListWindow::SaveAttachmentAs(int row) {
 
 void MailListWindow::SetReceiveCommandsEnabled(bool enabled) { context_.commands.SetReceiveEnabled(enabled); }
 
-void MailListWindow::DeleteSelected() { DeleteSelected(QGuiApplication::queryKeyboardModifiers()); }
-
-void MailListWindow::DeleteSelected(Qt::KeyboardModifiers modifiers) {
+void MailListWindow::DeleteSelected(Deletion deletion) {
   if (selectedFolder_ == FolderKind::Trash) return;
   const std::vector<std::size_t> indices = SelectedIndices();
   if (indices.empty()) return;
   SetReceiveCommandsEnabled(false);
-  if (!DeleteForGood) DeleteForGood = modifiers.testFlag(Qt::ShiftModifier);
-  const StoreResult result = DeleteForGood ? context_.store.DeleteMails(selectedFolder_, indices)
-                                           : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
+  const StoreResult result = deletion == Deletion::ForGood
+                                 ? context_.store.DeleteMails(selectedFolder_, indices)
+                                 : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
   SetReceiveCommandsEnabled(true);
   LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
-  DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを削除できませんでした"));
 }
 
@@ -583,15 +585,13 @@ void MailListWindow::DropOnFolder(FolderKind target, Qt::KeyboardModifiers modif
   if (!CanMove(selectedFolder_, target)) return;
   const std::vector<std::size_t> indices = SelectedIndices();
   if (indices.empty()) return;
-  DeleteForGood = modifiers.testFlag(Qt::ShiftModifier);
   StoreResult result;
-  if (target == FolderKind::Trash && DeleteForGood) {
+  if (target == FolderKind::Trash && DeletionFor(modifiers) == Deletion::ForGood) {
     result = context_.store.DeleteMails(selectedFolder_, indices);
   } else {
     result = context_.store.MoveMails(selectedFolder_, target, indices);
   }
   LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
-  DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを移動できませんでした"));
 }
 
@@ -599,7 +599,7 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == mailList && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Delete) {
-      DeleteSelected(key->modifiers());
+      DeleteSelected(DeletionFor(key->modifiers()));
       return true;
     }
   }
@@ -714,40 +714,37 @@ void MailListWindow::OutboxClosed() {
 
 // --- answering, re-editing, importing, saving ---------------------------------------------
 
-void MailListWindow::OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,
-                                  const std::string& references, const std::string& inReplyTo, bool reply,
-                                  bool reEdit) {
+void MailListWindow::OpenThroughCharacter(CompositionRequest request, const std::string& characterId,
+                                          const std::string& packagePath, const std::string& references,
+                                          const std::string& inReplyTo) {
   std::vector<std::string> packages;
   if (!packagePath.empty() && platform::FileExists(packagePath)) packages.push_back(packagePath);
   const DeliveringCharacter chosen =
       SelectDeliveringCharacter(context_.hut, context_.store, characterId, packages, references, inReplyTo);
   if (chosen.id.empty() || !context_.host.ListsCharacter(chosen.id)) return;
-  CompositionWindow& composition = context_.composition;
-  composition.ReplyMode = reply;
-  composition.ReplyIndex = currentIndex_;
-  composition.ReEditMode = reEdit;
-  if (!context_.host.SendMailByCharacterId(chosen.id)) context_.dialogs.Error(Sj("送信できませんでした"));
-  composition.ReplyMode = false;
-  composition.ReEditMode = false;
+  request.carrierId = chosen.id;
+  if (!context_.composition.Open(request).opened) context_.dialogs.Error(Sj("送信できませんでした"));
 }
 
 void MailListWindow::Answer(bool reply) {
   if (currentFolderName_ != FolderKind::Inbox) return;
-  CompositionWindow& composition = context_.composition;
-  if (composition.isVisible()) return;
-  composition.Reset();
+  if (context_.composition.isVisible()) return;
   const StoredMailValues mail = ParseStoredMail(currentMailText_);
   const ComposeFill fill = reply ? MakeReply(mail) : MakeForward(mail);
-  composition.Add_s->setText(platform::ToQString(fill.to));
-  composition.Title->setText(platform::ToQString(fill.subject));
-  composition.setWindowTitle(platform::ToQString(fill.caption));
-  ShowColouredQuotes(*composition.MailBodyEdit, fill.body);
-  composition.EditInReplyTo = fill.inReplyTo;
-  composition.EditReferences = fill.references;
+  CompositionRequest request;
+  request.kind = reply ? CompositionRequest::Kind::Reply : CompositionRequest::Kind::Forward;
+  request.sourceFolder = FolderKind::Inbox;
+  request.sourceIndex = currentIndex_;
+  request.to = fill.to;
+  request.subject = fill.subject;
+  request.caption = fill.caption;
+  request.body = fill.body;
+  request.inReplyTo = fill.inReplyTo;
+  request.references = fill.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
-  for (const std::string& file : files.files) composition.AddAttachment(file);
-  OpenThroughCharacter(mail.characterId, files.packagePath.value_or(std::string()), mail.combinedReferences,
-                       mail.inReplyTo, reply, false);
+  request.attachments = files.files;
+  OpenThroughCharacter(std::move(request), mail.characterId, files.packagePath.value_or(std::string()),
+                       mail.combinedReferences, mail.inReplyTo);
 }
 
 void MailListWindow::Reply() { Answer(true); }
@@ -755,29 +752,30 @@ void MailListWindow::Forward() { Answer(false); }
 
 void MailListWindow::ReEdit() {
   if (!currentFolderName_ || currentFolderName_ == FolderKind::Inbox) return;
-  CompositionWindow& composition = context_.composition;
-  if (composition.isVisible()) return;
-  composition.Reset();
+  if (context_.composition.isVisible()) return;
   const ReEditValues mail = ReadForReEdit(currentMailText_);
-  composition.Title->setText(platform::ToQString(mail.subject));
-  composition.Add_s->setText(platform::ToQString(mail.to));
-  composition.Add_Cc = mail.cc;
-  composition.MailBodyEdit->setPlainText(PlainText(mail.text));
-  composition.EditInReplyTo = mail.inReplyTo;
-  composition.EditReferences = mail.references;
+  CompositionRequest request;
+  request.kind = CompositionRequest::Kind::ReEdit;
+  request.sourceFolder = selectedFolder_;
+  request.sourceIndex = currentIndex_;
+  request.subject = mail.subject;
+  request.to = mail.to;
+  request.cc = mail.cc;
+  request.body = mail.text;
+  request.inReplyTo = mail.inReplyTo;
+  request.references = mail.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
-  for (const std::string& file : files.files) composition.AddAttachment(file);
+  request.attachments = files.files;
 
-  const bool fromOutbox = selectedFolder_ == FolderKind::Outbox;
   reEditedOutboxMail_.reset();
-  if (fromOutbox) {
+  if (selectedFolder_ == FolderKind::Outbox) {
     const HeaderFile outbox = context_.store.ReadHeaderFile(FolderKind::Outbox);
     if (currentIndex_ < outbox.size()) {
       reEditedOutboxMail_.emplace(currentIndex_, FormatHeaderRecord(outbox[currentIndex_].ToRecord()));
     }
   }
-  OpenThroughCharacter(mail.characterId, files.packagePath.value_or(std::string()), mail.references,
-                       mail.inReplyTo, false, fromOutbox);
+  OpenThroughCharacter(std::move(request), mail.characterId, files.packagePath.value_or(std::string()),
+                       mail.references, mail.inReplyTo);
   reEditedOutboxMail_.reset();
 }
 

@@ -37,6 +37,7 @@ class OutboxSender;
 class RandomGenerator;
 class ReceivingHut;
 class CompositionWindow;
+struct CompositionRequest;
 class TransferCommands;
 struct ArrivedMail;
 struct OutboxSent;
@@ -102,10 +103,9 @@ class MailListWindow final : public QMainWindow {
   // Selects list rows as the user would (tests and keyboard).
   void SelectRows(const std::vector<int>& rows);
   void SwitchHeaders();
-  // Deletes the selected mails: to the trash, or for good when Shift is
-  // held or DeleteForGood is set already.
-  void DeleteSelected(Qt::KeyboardModifiers modifiers);
-  void DeleteSelected();
+  // Deletes the selected mails: to the trash, or for good (Shift held).
+  enum class Deletion { ToTrash, ForGood };
+  void DeleteSelected(Deletion deletion);
   // Drops the selected mails on a folder's node.
   void DropOnFolder(FolderKind target, Qt::KeyboardModifiers modifiers);
   void EmptyTrash();
@@ -125,9 +125,6 @@ class MailListWindow final : public QMainWindow {
   void CloseList();
   // The application became active: the lent characters come into view again.
   void ApplicationActivated();
-
-  // Set by the composition window to delete a re-edited outbox mail.
-  bool DeleteForGood = false;
 
   // What the window shows, for tests and the other windows.
   MailListModel& Model() { return *model_; }
@@ -193,9 +190,9 @@ class MailListWindow final : public QMainWindow {
   void KeepPlace();
   // Answers and re-edits: the composition window opened through a character.
   void Answer(bool reply);
-  void OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,
-                            const std::string& references, const std::string& inReplyTo, bool reply,
-                            bool reEdit);
+  void OpenThroughCharacter(CompositionRequest request, const std::string& characterId,
+                            const std::string& packagePath, const std::string& references,
+                            const std::string& inReplyTo);
   void DeleteReEditedMail();
   void OutboxMailSent(const OutboxSent& sent);
   void OutboxFailed(const std::string& text);

@@ -51,9 +51,13 @@ class MailViewer final : public SpeechBubbleWindow {
 
   // Every field emptied, no character lent.
   void Reset();
-  // Shows a mail that entered the inbox; the character that brings it is
-  // lent separately.
-  void Fill(const ArrivedMail& mail);
+  // Shows a mail that entered the inbox, presented by the character the
+  // receiving side lent (none when no window of it could be lent).
+  void Fill(const ArrivedMail& mail, const CarrierRef& lent = {});
+  // The lent character, until it left with the answer or went back.
+  CarrierRef LentCarrier() const { return lentCharacter_; }
+  // Gives the lent character back to what it was doing.
+  void GiveBackCarrier();
 
   // Shows the window modally: Accepted after a completed answer, Rejected
   // after "後で返信".
@@ -84,24 +88,24 @@ class MailViewer final : public SpeechBubbleWindow {
   std::size_t RecordIndex = 0;  // the shown mail's inbox record: the answer marks it "返信"
   std::string DeliveringId;     // the character that brings the mail
   std::string AttachDir;        // the attachment folder, with a trailing separator
-  // The character lent by the receiving side; cleared once it has left with
-  // the answer, so that it is not given back.
-  CarrierRef LentCharacter;
 
  protected:
-  CarrierRef Carrier() const override { return LentCharacter; }
+  CarrierRef Carrier() const override { return lentCharacter_; }
   void reject() override { ReplyLater(); }
 
  private:
   void BuildControls();
-  // Puts the answer into the composition window, beside the character.
-  void PrepareAnswer();
+  // Moves the composition window beside the character.
+  void PlaceAnswer();
   // The full path of an attachment row; empty when there is none.
   std::string AttachmentPath(int row) const;
 
   ViewerContext context_;
   QLabel* senderCaption_;
   std::vector<std::string> attachmentNames_;
+  // The character lent by the receiving side; cleared once it has left with
+  // the answer, so that it is not given back.
+  CarrierRef lentCharacter_;
 };
 
 }  // namespace mf

@@ -92,23 +92,20 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
   viewer.move(SpeechBubbleWindow::BesideCarrier(position, picture));
 
-  viewer.Fill(mail);
+  const CarrierRef lent = mail.deliveringId.empty() ? CarrierRef{} : host.LendCharacter(mail.deliveringId);
+  viewer.Fill(mail, lent);
   if (mail.answered) {
     context_.notice.Fill(*mail.answered);
   } else {
     context_.notice.Clear();
   }
-  if (!mail.deliveringId.empty()) viewer.LentCharacter = host.LendCharacter(mail.deliveringId);
 
   // The mail is stored already: the list shows it while the viewer does.
   if (links.inboxChanged) links.inboxChanged();
   viewer.ShowModal();
 
   // Unless it left with the answer, the character goes back to what it was doing.
-  if (!viewer.LentCharacter.Empty()) {
-    host.RestoreCarrier(viewer.LentCharacter);
-    viewer.LentCharacter = CarrierRef{};
-  }
+  viewer.GiveBackCarrier();
   if (links.inboxChanged) links.inboxChanged();
 }
 
