@@ -74,7 +74,7 @@ class SendMailBy : public ::testing::Test {
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
     composition_ = std::make_unique<CompositionWindow>(
-        CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
+        MailServices{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
     composition_->links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
     hut_->SetCompositionWindow(composition_.get());

@@ -80,7 +80,7 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   settings.myName = Sj("ボブ");
   MailStore store(home.Path());
   store.Prepare();
-  CompositionWindow composition(CompositionContext{hut, loop, settings, store, clock, random, dialogs, shell,
+  CompositionWindow composition(MailServices{hut, loop, settings, store, clock, random, dialogs, shell,
                                            platform::IniFile(home.Path() + "MFMail.ini"), commands, errors});
   hut.SetCompositionWindow(&composition);
 

@@ -82,11 +82,13 @@ FolderKind FolderOfNode(const QTreeWidgetItem* node) {
 
 }  // namespace
 
-MailListWindow::MailListWindow(MailListContext context)
-    : context_(context),
+MailListWindow::MailListWindow(const MailServices& services, ReceivingHut& hut, CompositionWindow& composition)
+    : context_(services),
+      hut_(hut),
+      composition_(composition),
       model_(std::make_unique<MailListModel>()),
-      outbox_(std::make_unique<OutboxSender>(context.loop, context.settings, context.store, context.clock,
-                                             context.random)) {
+      outbox_(std::make_unique<OutboxSender>(services.loop, services.settings, services.store, services.clock,
+                                             services.random)) {
   setWindowTitle(Text("メール一覧"));
   resize(kDefaultWidth, kDefaultHeight);
   BuildActions();
@@ -116,8 +118,8 @@ MailListWindow::MailListWindow(MailListContext context)
   context_.commands.OnChange = [this] { UpdateTransferCommands(); };
   UpdateTransferCommands();
 
-  context_.composition.links.deleteReEditedMail = [this] { DeleteReEditedMail(); };
-  context_.composition.links.folderChanged = [this](FolderKind folder) { ReloadIfShown(folder); };
+  composition_.links.deleteReEditedMail = [this] { DeleteReEditedMail(); };
+  composition_.links.folderChanged = [this](FolderKind folder) { ReloadIfShown(folder); };
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) ApplicationActivated();
@@ -131,8 +133,8 @@ MailListWindow::~MailListWindow() {
   if (shownOnce_) KeepPlace();
   context_.commands.OnChange = nullptr;
   context_.errors.hooks.endMailListSessions = nullptr;
-  context_.composition.links.deleteReEditedMail = nullptr;
-  context_.composition.links.folderChanged = nullptr;
+  composition_.links.deleteReEditedMail = nullptr;
+  composition_.links.folderChanged = nullptr;
 }
 
 // --- building -------------------------------------------------------------------
@@ -355,7 +357,7 @@ void MailListWindow::CloseList() {
 }
 
 void MailListWindow::ApplicationActivated() {
-  CompositionWindow& composition = context_.composition;
+  CompositionWindow& composition = composition_;
   if (composition.isVisible() && !composition.LentCarrier().Empty()) {
     context_.host.BringCarrierIntoView(composition.LentCarrier());
     return;
@@ -720,15 +722,15 @@ void MailListWindow::OpenThroughCharacter(CompositionRequest request, const std:
   std::vector<std::string> packages;
   if (!packagePath.empty() && platform::FileExists(packagePath)) packages.push_back(packagePath);
   const DeliveringCharacter chosen =
-      SelectDeliveringCharacter(context_.hut, context_.store, characterId, packages, references, inReplyTo);
+      SelectDeliveringCharacter(hut_, context_.store, characterId, packages, references, inReplyTo);
   if (chosen.id.empty() || !context_.host.ListsCharacter(chosen.id)) return;
   request.carrierId = chosen.id;
-  if (!context_.composition.Open(request).opened) context_.dialogs.Error(Sj("送信できませんでした"));
+  if (!composition_.Open(request).opened) context_.dialogs.Error(Sj("送信できませんでした"));
 }
 
 void MailListWindow::Answer(bool reply) {
   if (currentFolderName_ != FolderKind::Inbox) return;
-  if (context_.composition.isVisible()) return;
+  if (composition_.isVisible()) return;
   const StoredMailValues mail = ParseStoredMail(currentMailText_);
   const ComposeFill fill = reply ? MakeReply(mail) : MakeForward(mail);
   CompositionRequest request;
@@ -752,7 +754,7 @@ void MailListWindow::Forward() { Answer(false); }
 
 void MailListWindow::ReEdit() {
   if (!currentFolderName_ || currentFolderName_ == FolderKind::Inbox) return;
-  if (context_.composition.isVisible()) return;
+  if (composition_.isVisible()) return;
   const ReEditValues mail = ReadForReEdit(currentMailText_);
   CompositionRequest request;
   request.kind = CompositionRequest::Kind::ReEdit;
@@ -792,7 +794,7 @@ void MailListWindow::DeleteReEditedMail() {
 }
 
 void MailListWindow::WriteNewMail() {
-  CompositionWindow& composition = context_.composition;
+  CompositionWindow& composition = composition_;
   composition.StartNewMail();
   composition.show();
 }
@@ -801,7 +803,7 @@ void MailListWindow::Import() {
   const auto path = context_.dialogs.OpenFile(Sj(kFileFilter), std::string());
   if (!path) return;
   const auto arrived =
-      ImportMailFile(context_.store, context_.hut, context_.random, context_.clock, *path);
+      ImportMailFile(context_.store, hut_, context_.random, context_.clock, *path);
   if (!arrived) {
     context_.dialogs.Error(ImportFailureText());
     return;

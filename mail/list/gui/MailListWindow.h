@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/list/MailListRules.h"
 #include "mail/store/MailFolders.h"
 #include "mail/store/MailListRows.h"
@@ -42,23 +43,6 @@ class TransferCommands;
 struct ArrivedMail;
 struct OutboxSent;
 
-// What the mail list window works with. Everything must outlive it.
-struct MailListContext {
-  MailHost& host;
-  ReceivingHut& hut;  // chooses the character that carries an answer or a re-edit
-  platform::EventLoop& loop;
-  const LiveSettings& settings;
-  const MailStore& store;
-  const Clock& clock;
-  RandomGenerator& random;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [Window]
-  TransferCommands& commands;
-  MailErrorRoutine& errors;
-  CompositionWindow& composition;
-};
-
 // What it asks of windows that come and go with other parts of the
 // program; an empty hook does nothing.
 struct MailListLinks {
@@ -87,7 +71,8 @@ class MailListWindow final : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MailListWindow(MailListContext context);
+  // `hut` chooses the character that carries an answer or a re-edit.
+  MailListWindow(const MailServices& services, ReceivingHut& hut, CompositionWindow& composition);
   ~MailListWindow() override;
 
   MailListLinks links;
@@ -198,7 +183,9 @@ class MailListWindow final : public QMainWindow {
   void OutboxFailed(const std::string& text);
   void OutboxClosed();
 
-  MailListContext context_;
+  MailServices context_;
+  ReceivingHut& hut_;
+  CompositionWindow& composition_;
   platform::LifetimeGuard guard_;
   std::unique_ptr<MailListModel> model_;
   std::unique_ptr<OutboxSender> outbox_;

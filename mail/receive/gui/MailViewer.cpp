@@ -65,8 +65,8 @@ QSize ScreenSize() {
 
 }  // namespace
 
-MailViewer::MailViewer(ViewerContext context)
-    : SpeechBubbleWindow(context.host, context.settingsFile), context_(std::move(context)) {
+MailViewer::MailViewer(const MailServices& services, CompositionWindow& composition)
+    : SpeechBubbleWindow(services.host, services.settingsFile), context_(services), composition_(composition) {
   setWindowTitle(Text("メール"));
   BuildControls();
   resize(kWidth, kHeight);
@@ -200,11 +200,11 @@ void MailViewer::PlaceAnswer() {
   const QSize screen = ScreenSize();
   ScreenPoint& position = context_.host.MailPosition();
   position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
-  context_.composition.move(BesideCarrier(position, pictureWidth));
+  composition_.move(BesideCarrier(position, pictureWidth));
 }
 
 void MailViewer::ReplyNow() {
-  CompositionWindow& composition = context_.composition;
+  CompositionWindow& composition = composition_;
   // An answer is already being written (the keyboard can still reach this
   // window's buttons under the modal composition).
   if (composition.isVisible()) return;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 
 class QAction;
@@ -25,16 +26,6 @@ class MailErrorRoutine;
 class CompositionWindow;
 struct ArrivedMail;
 
-// What the viewer works with. Everything must outlive it.
-struct ViewerContext {
-  MailHost& host;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [CharPosition]
-  CompositionWindow& composition;
-  MailErrorRoutine& errors;
-};
-
 // The mail viewer: a speech bubble in which a character
 // standing beside it presents a mail that has just arrived. The user answers
 // it at once through that character ("返信") or later ("後で返信"). There is
@@ -46,7 +37,7 @@ class MailViewer final : public SpeechBubbleWindow {
   static constexpr int kWidth = 470;
   static constexpr int kHeight = 330;
 
-  explicit MailViewer(ViewerContext context);
+  MailViewer(const MailServices& services, CompositionWindow& composition);
   ~MailViewer() override;
 
   // Every field emptied, no character lent.
@@ -100,7 +91,8 @@ class MailViewer final : public SpeechBubbleWindow {
   // The full path of an attachment row; empty when there is none.
   std::string AttachmentPath(int row) const;
 
-  ViewerContext context_;
+  MailServices context_;
+  CompositionWindow& composition_;
   QLabel* senderCaption_;
   std::vector<std::string> attachmentNames_;
   // The character lent by the receiving side; cleared once it has left with

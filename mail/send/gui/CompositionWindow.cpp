@@ -64,9 +64,9 @@ QLabel* Caption(QWidget* parent, const char* text, int left, int top) {
 
 }  // namespace
 
-CompositionWindow::CompositionWindow(CompositionContext context)
-    : SpeechBubbleWindow(context.host, context.settingsFile),
-      context_(std::move(context)),
+CompositionWindow::CompositionWindow(const MailServices& services)
+    : SpeechBubbleWindow(services.host, services.settingsFile),
+      context_(services),
       sender_(std::make_unique<SendController>(context_.loop, context_.settings, context_.store, context_.clock,
                                                context_.random)) {
   setWindowTitle(Text("メールの作成"));

@@ -7,6 +7,7 @@
 
 #include "mail/gui/CompositionOpener.h"
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 #include "mail/send/Composition.h"
 #include "mail/store/MailFolders.h"
@@ -36,21 +37,6 @@ class SendController;
 class TransferCommands;
 struct SendFailure;
 struct SentMail;
-
-// What the composition window works with. Everything must outlive it.
-struct CompositionContext {
-  MailHost& host;
-  platform::EventLoop& loop;
-  const LiveSettings& settings;
-  const MailStore& store;
-  const Clock& clock;
-  RandomGenerator& random;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [CharPosition]
-  TransferCommands& commands;
-  MailErrorRoutine& errors;
-};
 
 // What an opener asks the composition window to write, in one value: a new
 // mail, an answer to an inbox mail (reply or forward) or a stored mail
@@ -119,7 +105,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   static constexpr int kWidth = 470;
   static constexpr int kHeight = 362;
 
-  explicit CompositionWindow(CompositionContext context);
+  explicit CompositionWindow(const MailServices& services);
   ~CompositionWindow() override;
 
   CompositionLinks links;
@@ -214,7 +200,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   void Finish(int result);
   void EndRequest();
 
-  CompositionContext context_;
+  MailServices context_;
   platform::LifetimeGuard guard_;
   std::unique_ptr<SendController> sender_;
   std::vector<std::string> attachmentPaths_;

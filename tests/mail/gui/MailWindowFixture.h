@@ -182,7 +182,7 @@ class MailWindowTest : public ::testing::Test {
   FakeMailHost host_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  CompositionWindow window_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
+  CompositionWindow window_{MailServices{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
                                        platform::IniFile(folder_.Path() + "MFMail.ini"), commands_, errors_}};
   CompositionOutcome outcome_;
   int progressShown_ = 0;

@@ -109,9 +109,7 @@ class MailListWindowTest : public ::testing::Test {
   // Builds the window over what the folder holds now.
   MailListWindow& Window() {
     if (!window_) {
-      window_ = std::make_unique<MailListWindow>(MailListContext{host_, hut_, loop_, settings_, store_, clock_, random_,
-                                                         dialogs_, shell_, platform::IniFile(ini_), commands_,
-                                                         errors_, composition_});
+      window_ = std::make_unique<MailListWindow>(Services(), hut_, composition_);
       window_->links.addAddress = [this](const std::string& name, const std::string& address) {
         offered_.push_back({name, address});
       };
@@ -178,8 +176,11 @@ class MailListWindowTest : public ::testing::Test {
   testing::FakeReceivingHut hut_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  CompositionWindow composition_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
-                                            platform::IniFile(ini_), commands_, errors_}};
+  MailServices Services() {
+    return MailServices{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_, platform::IniFile(ini_),
+                        commands_, errors_};
+  }
+  CompositionWindow composition_{Services()};
   std::unique_ptr<MailListWindow> window_;
   std::vector<std::string> attachments_;
   std::vector<std::pair<std::string, std::string>> offered_;
