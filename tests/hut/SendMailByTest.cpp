@@ -76,6 +76,7 @@ class SendMailBy : public ::testing::Test {
     composition_ = std::make_unique<CompositionWindow>(
         MailServices{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
+    testing::StubLinks(composition_->links);
     composition_->links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
     hut_->SetCompositionWindow(composition_.get());
 

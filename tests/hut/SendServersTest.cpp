@@ -82,6 +82,7 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   store.Prepare();
   CompositionWindow composition(MailServices{hut, loop, settings, store, clock, random, dialogs, shell,
                                            platform::IniFile(home.Path() + "MFMail.ini"), commands, errors});
+  testing::StubLinks(composition.links);
   hut.SetCompositionWindow(&composition);
 
   std::string attachment;

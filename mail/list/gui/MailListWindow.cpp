@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "mail/answer/ComposeAttachments.h"
@@ -172,26 +173,26 @@ void MailListWindow::BuildActions() {
 
   connect(MailSend, &QAction::triggered, this, [this] { SendOutbox(); });
   auto receive = [this] {
-    if (links.receive) links.receive();
+    CallLink(links.receive, "receive");
   };
   connect(MailRcv, &QAction::triggered, this, receive);
   connect(mnMailRcv, &QAction::triggered, this, receive);
   connect(ControlHeader, &QAction::triggered, this, [this] { SwitchHeaders(); });
   connect(AddressButton, &QAction::triggered, this, [this] {
-    if (links.openAddressBook) links.openAddressBook();
+    CallLink(links.openAddressBook, "openAddressBook");
   });
   connect(newMailAction, &QAction::triggered, this, [this] { WriteNewMail(); });
   connect(mnSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
   connect(importMenu, &QAction::triggered, this, [this] { Import(); });
   connect(closeAction, &QAction::triggered, this, [this] { CloseList(); });
   connect(accountSettingsAction, &QAction::triggered, this, [this] {
-    if (links.openSettings) links.openSettings();
+    CallLink(links.openSettings, "openSettings");
   });
   connect(helpAction, &QAction::triggered, this, [this] {
-    if (links.openHelp) links.openHelp();
+    CallLink(links.openHelp, "openHelp");
   });
   connect(versionAction, &QAction::triggered, this, [this] {
-    if (links.showVersion) links.showVersion();
+    CallLink(links.showVersion, "showVersion");
   });
   connect(Menu_Re, &QAction::triggered, this, [this] { Reply(); });
   connect(Menu_Forward, &QAction::triggered, this, [this] { Forward(); });
@@ -362,10 +363,8 @@ void MailListWindow::ApplicationActivated() {
     context_.host.BringCarrierIntoView(composition.LentCarrier());
     return;
   }
-  if (links.viewerCarrier) {
-    const CarrierRef viewer = links.viewerCarrier();
-    if (!viewer.Empty()) context_.host.BringCarrierIntoView(viewer);
-  }
+  const CarrierRef viewer = CallLink(links.viewerCarrier, "viewerCarrier");
+  if (!viewer.Empty()) context_.host.BringCarrierIntoView(viewer);
 }
 
 // --- folders and the list -------------------------------------------------------------
@@ -489,7 +488,7 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
 }
 
 void MailListWindow::ShowSelectedMail() {
-  if (links.hideReturnNotice && !reselecting_) links.hideReturnNotice();
+  if (!reselecting_) CallLink(links.hideReturnNotice, "hideReturnNotice");
   mailText->clear();
   const QModelIndexList rows = mailList->selectionModel()->selectedRows();
   if (rows.size() > 1) {
@@ -668,7 +667,7 @@ void MailListWindow::AddSenderToAddressBook() {
   const HeaderFile file = context_.store.ReadHeaderFile(selectedFolder_);
   if (index >= file.size()) return;
   const SenderParts sender = SplitSender(file[index].from());
-  if (links.addAddress) links.addAddress(sender.name, sender.address);
+  CallLink(links.addAddress, "addAddress", sender.name, sender.address);
 }
 
 // --- sending the outbox -----------------------------------------------------------------
@@ -687,7 +686,7 @@ void MailListWindow::SendOutbox() {
   if (!platform::FileExists(context_.store.BodyPath(FolderKind::Outbox))) return;
   if (!outbox_->Start()) return;
   context_.commands.SetSendEnabled(false);
-  if (links.showSendingProgress) links.showSendingProgress();
+  CallLink(links.showSendingProgress, "showSendingProgress");
 }
 
 void MailListWindow::OutboxMailSent(const OutboxSent& sent) {
@@ -709,7 +708,7 @@ void MailListWindow::OutboxFailed(const std::string& text) {
 }
 
 void MailListWindow::OutboxClosed() {
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   ReloadIfShown(FolderKind::Outbox);
 }
@@ -809,7 +808,7 @@ void MailListWindow::Import() {
     return;
   }
   ReloadIfShown(FolderKind::Inbox);
-  if (links.presentMail) links.presentMail(*arrived);
+  CallLink(links.presentMail, "presentMail", *arrived);
 }
 
 void MailListWindow::SaveAs() {

@@ -44,7 +44,8 @@ struct ArrivedMail;
 struct OutboxSent;
 
 // What it asks of windows that come and go with other parts of the
-// program; an empty hook does nothing.
+// program; the program wires every one (a debug build stops on one it did
+// not wire).
 struct MailListLinks {
   std::function<void()> receive;               // "受信": the receiving side's run
   std::function<void()> showSendingProgress;

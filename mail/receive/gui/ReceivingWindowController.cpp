@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "character/CharacterEngine.h"
@@ -107,19 +108,19 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   }
 
   // The mail is stored already: the list shows it while the viewer does.
-  if (links.inboxChanged) links.inboxChanged();
+  CallLink(links.inboxChanged, "inboxChanged");
   viewer.ShowModal();
 
   // Unless it left with the answer, the character goes back to what it was doing.
   viewer.GiveBackCarrier();
-  if (links.inboxChanged) links.inboxChanged();
+  CallLink(links.inboxChanged, "inboxChanged");
 }
 
 void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
   switch (summary.end) {
     case ReceiveEnd::Done:
       Idle();
-      if (links.inboxChanged) links.inboxChanged();
+      CallLink(links.inboxChanged, "inboxChanged");
       break;
     case ReceiveEnd::NoNewMail:
       Idle();

@@ -21,7 +21,7 @@ class TransferCommands;
 struct ArrivedMail;
 
 // What it asks of windows that come and go with other parts of the program;
-// an empty hook does nothing.
+// the program wires every one (a debug build stops on one it did not wire).
 struct ReceivingLinks {
   std::function<void()> hideProgress;  // both progress windows
   std::function<bool()> sendBusy;      // a mail is on its way out

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QTextEdit>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "mail/gui/MailErrorRoutine.h"
@@ -242,7 +243,7 @@ void CompositionWindow::SendOut() {
   switch (sender_->SendNow(Current())) {
     case SendStart::Started:
       context_.commands.SetSendEnabled(false);
-      if (links.showSendingProgress) links.showSendingProgress();
+      CallLink(links.showSendingProgress, "showSendingProgress");
       break;
     case SendStart::NoRecipient:
       context_.dialogs.Error(NoRecipientText());
@@ -283,13 +284,13 @@ void CompositionWindow::Failed(const SendFailure& failure) {
   }
   // Nothing else holds the mail: the window stays open with it, so that the
   // user can mend what is wrong and send it or file it.
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
 }
 
 void CompositionWindow::Closed() {
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   Finish(QDialog::Accepted);
 }
@@ -360,7 +361,7 @@ void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carri
 }
 
 void CompositionWindow::ClearRecipientPicker() {
-  if (links.clearPickerSelection) links.clearPickerSelection();
+  CallLink(links.clearPickerSelection, "clearPickerSelection");
 }
 
 void CompositionWindow::showEvent(QShowEvent* event) {
@@ -375,7 +376,7 @@ void CompositionWindow::showEvent(QShowEvent* event) {
 }
 
 void CompositionWindow::ChooseRecipients() {
-  if (links.pickRecipients) links.pickRecipients();
+  CallLink(links.pickRecipients, "pickRecipients");
 }
 
 void CompositionWindow::Attach() {
@@ -422,7 +423,7 @@ bool CompositionWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CompositionWindow::Dragged() {
-  if (links.moveViewer) links.moveViewer(pos());
+  CallLink(links.moveViewer, "moveViewer", pos());
 }
 
 }  // namespace mf

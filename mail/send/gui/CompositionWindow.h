@@ -76,7 +76,9 @@ struct CompositionOutcome {
 };
 
 // What the composition window asks of windows that come and go with other
-// parts of the program; an empty hook does nothing.
+// parts of the program; the program wires every one (a debug build stops on
+// one it did not wire), except the mail list's two, which it wires itself
+// and which do nothing while there is no mail list.
 struct CompositionLinks {
   std::function<void()> showSendingProgress;
   std::function<void()> hideProgress;  // both progress windows

@@ -29,6 +29,7 @@
 #include "platform/Shell.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/LiveSettings.h"
+#include "tests/mail/gui/LinkStubs.h"
 
 namespace mf::testing {
 
@@ -116,6 +117,7 @@ class MailWindowTest : public ::testing::Test {
     settings_.mailAddress = "taro@example.jp";
     settings_.myName = Sj("山田太郎");
     store_.Prepare();
+    StubLinks(window_.links);
     window_.links.showSendingProgress = [this] { ++progressShown_; };
     window_.links.hideProgress = [this] { ++progressHidden_; };
     window_.links.deleteReEditedMail = [this] { ++reEditedDeleted_; };

@@ -45,6 +45,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/LiveSettings.h"
+#include "tests/mail/gui/LinkStubs.h"
 #include "tests/mail/receive/ReceiveFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
@@ -104,12 +105,14 @@ class MailListWindowTest : public ::testing::Test {
     hut_.charDB = {"1", host_.characterId};
     hut_.visibleDB = {host_.characterId};
     host_.composition = &composition_;
+    testing::StubLinks(composition_.links);
   }
 
   // Builds the window over what the folder holds now.
   MailListWindow& Window() {
     if (!window_) {
       window_ = std::make_unique<MailListWindow>(Services(), hut_, composition_);
+      testing::StubLinks(window_->links);
       window_->links.addAddress = [this](const std::string& name, const std::string& address) {
         offered_.push_back({name, address});
       };

@@ -120,6 +120,8 @@ class ReceivingWindowsTest : public ::testing::Test {
     hut_->SetCompositionWindow(composition_.get());
     viewer_ = std::make_unique<MailViewer>(services, *composition_);
     receiving_ = std::make_unique<ReceivingWindowController>(services, *hut_, progress_, *viewer_, notice_);
+    StubLinks(composition_->links);
+    StubLinks(receiving_->links);
     auto hideProgress = [this] {
       progress_.HideProgress();
       sendingProgress_.HideProgress();
