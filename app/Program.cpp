@@ -111,17 +111,16 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   returnNotice_ = std::make_unique<ReturnNotice>();
   addressPicker_ = std::make_unique<AddressPicker>(*addressFile_, *addressEntry_, *dialogs_);
 
-  composition_ = std::make_unique<CompositionWindow>(CompositionContext{*hut_, loop, *settings_, *store_, *clock_, *random_,
-                                                            *dialogs_, *shell_, platform::IniFile(settingsPath),
-                                                            *commands_, *errors_});
+  const MailServices mail{*hut_,    loop,    *settings_, *store_, *clock_, *random_, *dialogs_,
+                          *shell_, platform::IniFile(settingsPath), *commands_, *errors_};
+  composition_ = std::make_unique<CompositionWindow>(mail);
   hut_->SetCompositionWindow(composition_.get());
   composition_->links.pickRecipients = [this] { platform::ExecAbove(*addressPicker_); };
   composition_->links.clearPickerSelection = [this] { addressPicker_->ClearTo(); };
   addressPicker_->SetResultHook(
       [this](const PickedAddresses& picked) { composition_->SetRecipients(picked.to, picked.cc); });
   addressBook_ = std::make_unique<AddressBookWindow>(*addressFile_, *addressEntry_, *dialogs_);
-  viewer_ = std::make_unique<MailViewer>(
-      ViewerContext{*hut_, *dialogs_, *shell_, platform::IniFile(settingsPath), *composition_, *errors_});
+  viewer_ = std::make_unique<MailViewer>(mail, *composition_);
   // The answer and the mail it answers stand together.
   composition_->links.moveViewer = [this](QPoint topLeft) {
     if (viewer_->isVisible()) viewer_->move(topLeft);
@@ -137,15 +136,11 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   composition_->links.hideProgress = hideProgress;
   errors_->hooks.hideProgress = hideProgress;
 
-  receiving_ = std::make_unique<ReceivingWindowController>(
-      ReceivingContext{loop, *settings_, *store_, *hut_, *hut_, *random_, *clock_, *dialogs_, *commands_,
-                       *errors_, *receivingProgress_, *viewer_, *returnNotice_});
+  receiving_ = std::make_unique<ReceivingWindowController>(mail, *hut_, *receivingProgress_, *viewer_, *returnNotice_);
   receiving_->links.hideProgress = hideProgress;
   receiving_->links.sendBusy = [this] { return composition_->Sender().Busy() || (mailList_ && mailList_->Outbox().Busy()); };
 
-  mailList_ = std::make_unique<MailListWindow>(MailListContext{*hut_, *hut_, loop, *settings_, *store_, *clock_, *random_,
-                                                   *dialogs_, *shell_, platform::IniFile(settingsPath), *commands_,
-                                                   *errors_, *composition_});
+  mailList_ = std::make_unique<MailListWindow>(mail, *hut_, *composition_);
   // The mail list starts the mail position in the middle of the screen; the
   // place the user last left a character, read by the speech bubbles made
   // before it, wins.
@@ -163,7 +158,7 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   mailList_->links.openHelp = [this] { hut_->OpenHelp(); };
   mailList_->links.presentMail = [this](const ArrivedMail& mail) { receiving_->Present(mail); };
   mailList_->links.viewerCarrier = [this] {
-    return viewer_->isVisible() ? viewer_->LentCharacter : CarrierRef{};
+    return viewer_->isVisible() ? viewer_->LentCarrier() : CarrierRef{};
   };
   receiving_->links.inboxChanged = [this] { mailList_->ReloadIfShown(FolderKind::Inbox); };
 

@@ -95,10 +95,10 @@ int main(int argc, char** argv) {
   NullHut hut;
   mf::TransferCommands commands;
   mf::MailErrorRoutine errors(loop, dialogs, commands);
-  mf::CompositionWindow composition(mf::CompositionContext{host, loop, settings, store, clock, random, dialogs, shell,
-                                                   mf::platform::IniFile(ini), commands, errors});
-  mf::MailListWindow window(mf::MailListContext{host, hut, loop, settings, store, clock, random, dialogs, shell,
-                                        mf::platform::IniFile(ini), commands, errors, composition});
+  const mf::MailServices services{host,   loop, settings, store, clock, random, dialogs, shell,
+                                  mf::platform::IniFile(ini), commands, errors};
+  mf::CompositionWindow composition(services);
+  mf::MailListWindow window(services, hut, composition);
   window.show();
   application.processEvents();
 

@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "base/DateTime.h"
+#include "base/Link.h"
 #include "base/Identifiers.h"
 #include "character/gui/CharacterWindow.h"
 #include "hut/HutNotices.h"
@@ -403,7 +404,6 @@ void HutWindow::ForgetComposingCharacter() {
   // composition window.
   CompositionOpener* composition = Composer();
   if (composition && !CarrierWindow(composition->LentCarrier())) composition->ForgetCarrier();
-  if (links_.forgetComposingCharacter) links_.forgetComposingCharacter();
 }
 
 int HutWindow::FreeSlot() const {
@@ -534,7 +534,7 @@ void HutWindow::ArmReceiveTimer(int intervalMs, bool enabled) {
 }
 
 void HutWindow::ReceiveOnTimer() {
-  if (links_.clearReceivingFlag) links_.clearReceivingFlag();
+  CallLink(links_.clearReceivingFlag, "clearReceivingFlag");
   if (links_.receivePeriodically) {
     links_.receivePeriodically();
   } else if (links_.receive) {
@@ -633,15 +633,15 @@ void HutWindow::NewCharacter() {
 }
 
 void HutWindow::ReceiveMail() {
-  if (links_.receive) links_.receive();
+  CallLink(links_.receive, "receive");
 }
 
 void HutWindow::ShowMailList() {
-  if (links_.showMailList) links_.showMailList();
+  CallLink(links_.showMailList, "showMailList");
 }
 
 void HutWindow::ShowVersion() {
-  if (links_.showVersion) links_.showVersion();
+  CallLink(links_.showVersion, "showVersion");
 }
 
 void HutWindow::OpenHelp() {

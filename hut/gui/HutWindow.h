@@ -84,15 +84,14 @@ struct HutStartup {
   int trayWaitMs = 5000;
 };
 
-// What the hut reaches in the windows created after it. Until a window is
-// linked its commands do nothing.
+// What the hut reaches in the windows created after it; the program wires
+// every one (a debug build stops on a command whose link it did not wire).
 struct HutLinks {
   std::function<void()> showMailList;              // the mail list window
   std::function<void()> receive;                   // its receive command
   std::function<void()> receivePeriodically;       // the same, run by the timer (`receive` when empty)
   std::function<bool()> receiveEnabled;            // its receive button is enabled
   std::function<bool()> mailTransferBusy;          // it sends or receives
-  std::function<void()> forgetComposingCharacter;  // the composition window
   std::function<void()> clearReceivingFlag;        // the receiving progress window
   std::function<void()> showVersion;               // the version window, modal
   // A notice in passing where there is no tray for a balloon: the

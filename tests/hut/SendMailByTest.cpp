@@ -74,8 +74,9 @@ class SendMailBy : public ::testing::Test {
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
     composition_ = std::make_unique<CompositionWindow>(
-        CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
+        MailServices{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
                            platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
+    testing::StubLinks(composition_->links);
     composition_->links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
     hut_->SetCompositionWindow(composition_.get());
 
@@ -139,17 +140,17 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
     EXPECT_TRUE(carrier.IsTopmost()) << "in sight beside the bubble";
     EXPECT_FALSE(carrier.walkTimer->isActive());
     EXPECT_EQ(composition_->pos(), QPoint(mailPosition.x + 46, mailPosition.y - 50));
-    EXPECT_EQ(composition_->PackagePath, Package(2));
-    EXPECT_EQ(composition_->CharacterId, "<c2@test>");
-    EXPECT_EQ(composition_->CarrierForm, (CarrierRef{1, "<c2@test>"}));
+    EXPECT_EQ(composition_->Current().packagePath, Package(2));
+    EXPECT_EQ(composition_->Current().characterId, "<c2@test>");
+    EXPECT_EQ(composition_->LentCarrier(), (CarrierRef{1, "<c2@test>"}));
     EXPECT_TRUE(Sound(Package(2))) << "the package is made before the window opens";
     composition_->Cancel();
   });
   hut_->WriteMail();
 
   ASSERT_TRUE(checked);
-  EXPECT_TRUE(composition_->Cancelled);
-  EXPECT_TRUE(composition_->CarrierForm.Empty());
+  EXPECT_TRUE(composition_->Cancelled());
+  EXPECT_TRUE(composition_->LentCarrier().Empty());
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.isVisible());
@@ -166,7 +167,7 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   During([&] {
     // The outbox sends a mail carried by the first character meanwhile.
     hut_->DepartWithMail("<c1@test>");
-    EXPECT_EQ(composition_->CarrierForm, (CarrierRef{2, "<c3@test>"}));
+    EXPECT_EQ(composition_->LentCarrier(), (CarrierRef{2, "<c3@test>"}));
     composition_->Cancel();
   });
   hut_->WriteMail();
@@ -192,7 +193,7 @@ TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
 
   EXPECT_EQ(composition_->Title->text(), "half written");
   EXPECT_TRUE(composition_->isVisible());
-  EXPECT_TRUE(composition_->CarrierForm.Empty());
+  EXPECT_TRUE(composition_->LentCarrier().Empty());
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.walkTimer->isActive());
   composition_->hide();
@@ -271,7 +272,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.walkTimer->isActive());
-  EXPECT_TRUE(composition_->CarrierForm.Empty());
+  EXPECT_TRUE(composition_->LentCarrier().Empty());
 }
 
 // A completed send started from the character's own menu: with company in
@@ -288,13 +289,16 @@ class CompletedSend : public SendMailBy {
     const std::string id = carrier_->Id();
     // Left over from an earlier re-edit that went wrong; a character's mail
     // never replaces the outbox mail the mail list shows.
-    composition_->Add_s->setText("stale@example.jp");
-    composition_->ReEditMode = true;
+    CompositionRequest stale;
+    stale.kind = CompositionRequest::Kind::ReEdit;
+    stale.sourceFolder = FolderKind::Outbox;
+    stale.to = "stale@example.jp";
+    composition_->Fill(stale);
 
     test::ScriptedServer server;
     server.Do(testing::SmtpSink(log_)).Start();
     During([&] {
-      reset_ = composition_->Add_s->text().isEmpty() && !composition_->ReEditMode;
+      reset_ = composition_->Add_s->text().isEmpty() && !composition_->Current().reEditMode;
       SendTo(server);
     });
     carrier_->cmMail->trigger();
@@ -303,7 +307,7 @@ class CompletedSend : public SendMailBy {
     EXPECT_TRUE(reset_) << "a character's own menu opens a fresh mail";
     EXPECT_EQ(composition_->result(), QDialog::Accepted);
     EXPECT_EQ(reEditedDeleted_, 0);
-    EXPECT_TRUE(composition_->CarrierForm.Empty());
+    EXPECT_TRUE(composition_->LentCarrier().Empty());
     ASSERT_EQ(log_.messages.size(), 1u);
     EXPECT_NE(log_.messages[0].find("X-CharacterID: " + id), std::string::npos);
   }

@@ -80,8 +80,9 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   settings.myName = Sj("ボブ");
   MailStore store(home.Path());
   store.Prepare();
-  CompositionWindow composition(CompositionContext{hut, loop, settings, store, clock, random, dialogs, shell,
+  CompositionWindow composition(MailServices{hut, loop, settings, store, clock, random, dialogs, shell,
                                            platform::IniFile(home.Path() + "MFMail.ini"), commands, errors});
+  testing::StubLinks(composition.links);
   hut.SetCompositionWindow(&composition);
 
   std::string attachment;
@@ -120,8 +121,8 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   const std::string header = message.substr(0, message.find("\r\n\r\n") + 2);
   EXPECT_NE(header.find("\r\nX-Mailer: MofutanMail\r\n"), std::string::npos) << header;
   EXPECT_NE(header.find("\r\nX-CharacterID: <c2.77@mfmail.test>\r\n"), std::string::npos) << header;
-  ASSERT_FALSE(composition.MessageId.empty());
-  EXPECT_NE(header.find("\r\nMessage-Id: " + composition.MessageId + "\r\n"), std::string::npos) << header;
+  ASSERT_FALSE(composition.LastMessageId().empty());
+  EXPECT_NE(header.find("\r\nMessage-Id: " + composition.LastMessageId() + "\r\n"), std::string::npos) << header;
 
   const std::string mailFile = outside.Path() + "MailNo1.txt";
   ASSERT_TRUE(platform::WriteFileAtomic(mailFile, message));
@@ -144,7 +145,7 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   EXPECT_TRUE(CheckPackage(parts[3]).has_value()) << "the package fails its check";
 
   const std::string sentBody = platform::ReadFile(store.BodyPath(FolderKind::Sent)).value_or("");
-  EXPECT_NE(sentBody.find("\r\nMessage-ID: " + composition.MessageId + "\r\n"), std::string::npos);
+  EXPECT_NE(sentBody.find("\r\nMessage-ID: " + composition.LastMessageId() + "\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "mail/answer/ComposeAttachments.h"
@@ -70,6 +71,11 @@ QString PlainText(const std::string& sjis) {
   return text;
 }
 
+// Shift held deletes for good instead of moving to the trash.
+MailListWindow::Deletion DeletionFor(Qt::KeyboardModifiers modifiers) {
+  return modifiers.testFlag(Qt::ShiftModifier) ? MailListWindow::Deletion::ForGood : MailListWindow::Deletion::ToTrash;
+}
+
 // The tree node of each folder carries its position.
 FolderKind FolderOfNode(const QTreeWidgetItem* node) {
   return static_cast<FolderKind>(node->data(0, Qt::UserRole).toInt());
@@ -77,11 +83,13 @@ FolderKind FolderOfNode(const QTreeWidgetItem* node) {
 
 }  // namespace
 
-MailListWindow::MailListWindow(MailListContext context)
-    : context_(context),
+MailListWindow::MailListWindow(const MailServices& services, ReceivingHut& hut, CompositionWindow& composition)
+    : context_(services),
+      hut_(hut),
+      composition_(composition),
       model_(std::make_unique<MailListModel>()),
-      outbox_(std::make_unique<OutboxSender>(context.loop, context.settings, context.store, context.clock,
-                                             context.random)) {
+      outbox_(std::make_unique<OutboxSender>(services.loop, services.settings, services.store, services.clock,
+                                             services.random)) {
   setWindowTitle(Text("メール一覧"));
   resize(kDefaultWidth, kDefaultHeight);
   BuildActions();
@@ -111,8 +119,8 @@ MailListWindow::MailListWindow(MailListContext context)
   context_.commands.OnChange = [this] { UpdateTransferCommands(); };
   UpdateTransferCommands();
 
-  context_.composition.links.deleteReEditedMail = [this] { DeleteReEditedMail(); };
-  context_.composition.links.folderChanged = [this](FolderKind folder) { ReloadIfShown(folder); };
+  composition_.links.deleteReEditedMail = [this] { DeleteReEditedMail(); };
+  composition_.links.folderChanged = [this](FolderKind folder) { ReloadIfShown(folder); };
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) ApplicationActivated();
@@ -126,8 +134,8 @@ MailListWindow::~MailListWindow() {
   if (shownOnce_) KeepPlace();
   context_.commands.OnChange = nullptr;
   context_.errors.hooks.endMailListSessions = nullptr;
-  context_.composition.links.deleteReEditedMail = nullptr;
-  context_.composition.links.folderChanged = nullptr;
+  composition_.links.deleteReEditedMail = nullptr;
+  composition_.links.folderChanged = nullptr;
 }
 
 // --- building -------------------------------------------------------------------
@@ -165,31 +173,31 @@ void MailListWindow::BuildActions() {
 
   connect(MailSend, &QAction::triggered, this, [this] { SendOutbox(); });
   auto receive = [this] {
-    if (links.receive) links.receive();
+    CallLink(links.receive, "receive");
   };
   connect(MailRcv, &QAction::triggered, this, receive);
   connect(mnMailRcv, &QAction::triggered, this, receive);
   connect(ControlHeader, &QAction::triggered, this, [this] { SwitchHeaders(); });
   connect(AddressButton, &QAction::triggered, this, [this] {
-    if (links.openAddressBook) links.openAddressBook();
+    CallLink(links.openAddressBook, "openAddressBook");
   });
   connect(newMailAction, &QAction::triggered, this, [this] { WriteNewMail(); });
   connect(mnSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
   connect(importMenu, &QAction::triggered, this, [this] { Import(); });
   connect(closeAction, &QAction::triggered, this, [this] { CloseList(); });
   connect(accountSettingsAction, &QAction::triggered, this, [this] {
-    if (links.openSettings) links.openSettings();
+    CallLink(links.openSettings, "openSettings");
   });
   connect(helpAction, &QAction::triggered, this, [this] {
-    if (links.openHelp) links.openHelp();
+    CallLink(links.openHelp, "openHelp");
   });
   connect(versionAction, &QAction::triggered, this, [this] {
-    if (links.showVersion) links.showVersion();
+    CallLink(links.showVersion, "showVersion");
   });
   connect(Menu_Re, &QAction::triggered, this, [this] { Reply(); });
   connect(Menu_Forward, &QAction::triggered, this, [this] { Forward(); });
   connect(Menu_reEdit, &QAction::triggered, this, [this] { ReEdit(); });
-  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(); });
+  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(DeletionFor(QGuiApplication::queryKeyboardModifiers())); });
   connect(JoinAddressBook, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
   connect(puMnTrashEmpty, &QAction::triggered, this, [this] { EmptyTrash(); });
 }
@@ -350,15 +358,13 @@ void MailListWindow::CloseList() {
 }
 
 void MailListWindow::ApplicationActivated() {
-  CompositionWindow& composition = context_.composition;
-  if (composition.isVisible() && !composition.CarrierForm.Empty()) {
-    context_.host.BringCarrierIntoView(composition.CarrierForm);
+  CompositionWindow& composition = composition_;
+  if (composition.isVisible() && !composition.LentCarrier().Empty()) {
+    context_.host.BringCarrierIntoView(composition.LentCarrier());
     return;
   }
-  if (links.viewerCarrier) {
-    const CarrierRef viewer = links.viewerCarrier();
-    if (!viewer.Empty()) context_.host.BringCarrierIntoView(viewer);
-  }
+  const CarrierRef viewer = CallLink(links.viewerCarrier, "viewerCarrier");
+  if (!viewer.Empty()) context_.host.BringCarrierIntoView(viewer);
 }
 
 // --- folders and the list -------------------------------------------------------------
@@ -482,7 +488,7 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
 }
 
 void MailListWindow::ShowSelectedMail() {
-  if (links.hideReturnNotice && !reselecting_) links.hideReturnNotice();
+  if (!reselecting_) CallLink(links.hideReturnNotice, "hideReturnNotice");
   mailText->clear();
   const QModelIndexList rows = mailList->selectionModel()->selectedRows();
   if (rows.size() > 1) {
@@ -562,19 +568,16 @@ void MailListWindow::SaveAttachmentAs(int row) {
 
 void MailListWindow::SetReceiveCommandsEnabled(bool enabled) { context_.commands.SetReceiveEnabled(enabled); }
 
-void MailListWindow::DeleteSelected() { DeleteSelected(QGuiApplication::queryKeyboardModifiers()); }
-
-void MailListWindow::DeleteSelected(Qt::KeyboardModifiers modifiers) {
+void MailListWindow::DeleteSelected(Deletion deletion) {
   if (selectedFolder_ == FolderKind::Trash) return;
   const std::vector<std::size_t> indices = SelectedIndices();
   if (indices.empty()) return;
   SetReceiveCommandsEnabled(false);
-  if (!DeleteForGood) DeleteForGood = modifiers.testFlag(Qt::ShiftModifier);
-  const StoreResult result = DeleteForGood ? context_.store.DeleteMails(selectedFolder_, indices)
-                                           : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
+  const StoreResult result = deletion == Deletion::ForGood
+                                 ? context_.store.DeleteMails(selectedFolder_, indices)
+                                 : context_.store.MoveMails(selectedFolder_, FolderKind::Trash, indices);
   SetReceiveCommandsEnabled(true);
   LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
-  DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを削除できませんでした"));
 }
 
@@ -583,15 +586,13 @@ void MailListWindow::DropOnFolder(FolderKind target, Qt::KeyboardModifiers modif
   if (!CanMove(selectedFolder_, target)) return;
   const std::vector<std::size_t> indices = SelectedIndices();
   if (indices.empty()) return;
-  DeleteForGood = modifiers.testFlag(Qt::ShiftModifier);
   StoreResult result;
-  if (target == FolderKind::Trash && DeleteForGood) {
+  if (target == FolderKind::Trash && DeletionFor(modifiers) == Deletion::ForGood) {
     result = context_.store.DeleteMails(selectedFolder_, indices);
   } else {
     result = context_.store.MoveMails(selectedFolder_, target, indices);
   }
   LoadList(selectedFolder_, SelectionAfterLoad::Dropped);
-  DeleteForGood = false;
   if (result == StoreResult::Failed) context_.dialogs.Error(Sj("メールを移動できませんでした"));
 }
 
@@ -599,7 +600,7 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == mailList && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Delete) {
-      DeleteSelected(key->modifiers());
+      DeleteSelected(DeletionFor(key->modifiers()));
       return true;
     }
   }
@@ -666,7 +667,7 @@ void MailListWindow::AddSenderToAddressBook() {
   const HeaderFile file = context_.store.ReadHeaderFile(selectedFolder_);
   if (index >= file.size()) return;
   const SenderParts sender = SplitSender(file[index].from());
-  if (links.addAddress) links.addAddress(sender.name, sender.address);
+  CallLink(links.addAddress, "addAddress", sender.name, sender.address);
 }
 
 // --- sending the outbox -----------------------------------------------------------------
@@ -685,7 +686,7 @@ void MailListWindow::SendOutbox() {
   if (!platform::FileExists(context_.store.BodyPath(FolderKind::Outbox))) return;
   if (!outbox_->Start()) return;
   context_.commands.SetSendEnabled(false);
-  if (links.showSendingProgress) links.showSendingProgress();
+  CallLink(links.showSendingProgress, "showSendingProgress");
 }
 
 void MailListWindow::OutboxMailSent(const OutboxSent& sent) {
@@ -707,47 +708,44 @@ void MailListWindow::OutboxFailed(const std::string& text) {
 }
 
 void MailListWindow::OutboxClosed() {
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   ReloadIfShown(FolderKind::Outbox);
 }
 
 // --- answering, re-editing, importing, saving ---------------------------------------------
 
-void MailListWindow::OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,
-                                  const std::string& references, const std::string& inReplyTo, bool reply,
-                                  bool reEdit) {
+void MailListWindow::OpenThroughCharacter(CompositionRequest request, const std::string& characterId,
+                                          const std::string& packagePath, const std::string& references,
+                                          const std::string& inReplyTo) {
   std::vector<std::string> packages;
   if (!packagePath.empty() && platform::FileExists(packagePath)) packages.push_back(packagePath);
   const DeliveringCharacter chosen =
-      SelectDeliveringCharacter(context_.hut, context_.store, characterId, packages, references, inReplyTo);
+      SelectDeliveringCharacter(hut_, context_.store, characterId, packages, references, inReplyTo);
   if (chosen.id.empty() || !context_.host.ListsCharacter(chosen.id)) return;
-  CompositionWindow& composition = context_.composition;
-  composition.ReplyMode = reply;
-  composition.ReplyIndex = currentIndex_;
-  composition.ReEditMode = reEdit;
-  if (!context_.host.SendMailByCharacterId(chosen.id)) context_.dialogs.Error(Sj("送信できませんでした"));
-  composition.ReplyMode = false;
-  composition.ReEditMode = false;
+  request.carrierId = chosen.id;
+  if (!composition_.Open(request).opened) context_.dialogs.Error(Sj("送信できませんでした"));
 }
 
 void MailListWindow::Answer(bool reply) {
   if (currentFolderName_ != FolderKind::Inbox) return;
-  CompositionWindow& composition = context_.composition;
-  if (composition.isVisible()) return;
-  composition.Reset();
+  if (composition_.isVisible()) return;
   const StoredMailValues mail = ParseStoredMail(currentMailText_);
   const ComposeFill fill = reply ? MakeReply(mail) : MakeForward(mail);
-  composition.Add_s->setText(platform::ToQString(fill.to));
-  composition.Title->setText(platform::ToQString(fill.subject));
-  composition.setWindowTitle(platform::ToQString(fill.caption));
-  ShowColouredQuotes(*composition.MailBodyEdit, fill.body);
-  composition.EditInReplyTo = fill.inReplyTo;
-  composition.EditReferences = fill.references;
+  CompositionRequest request;
+  request.kind = reply ? CompositionRequest::Kind::Reply : CompositionRequest::Kind::Forward;
+  request.sourceFolder = FolderKind::Inbox;
+  request.sourceIndex = currentIndex_;
+  request.to = fill.to;
+  request.subject = fill.subject;
+  request.caption = fill.caption;
+  request.body = fill.body;
+  request.inReplyTo = fill.inReplyTo;
+  request.references = fill.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
-  for (const std::string& file : files.files) composition.AddAttachment(file);
-  OpenThroughCharacter(mail.characterId, files.packagePath.value_or(std::string()), mail.combinedReferences,
-                       mail.inReplyTo, reply, false);
+  request.attachments = files.files;
+  OpenThroughCharacter(std::move(request), mail.characterId, files.packagePath.value_or(std::string()),
+                       mail.combinedReferences, mail.inReplyTo);
 }
 
 void MailListWindow::Reply() { Answer(true); }
@@ -755,29 +753,30 @@ void MailListWindow::Forward() { Answer(false); }
 
 void MailListWindow::ReEdit() {
   if (!currentFolderName_ || currentFolderName_ == FolderKind::Inbox) return;
-  CompositionWindow& composition = context_.composition;
-  if (composition.isVisible()) return;
-  composition.Reset();
+  if (composition_.isVisible()) return;
   const ReEditValues mail = ReadForReEdit(currentMailText_);
-  composition.Title->setText(platform::ToQString(mail.subject));
-  composition.Add_s->setText(platform::ToQString(mail.to));
-  composition.Add_Cc = mail.cc;
-  composition.MailBodyEdit->setPlainText(PlainText(mail.text));
-  composition.EditInReplyTo = mail.inReplyTo;
-  composition.EditReferences = mail.references;
+  CompositionRequest request;
+  request.kind = CompositionRequest::Kind::ReEdit;
+  request.sourceFolder = selectedFolder_;
+  request.sourceIndex = currentIndex_;
+  request.subject = mail.subject;
+  request.to = mail.to;
+  request.cc = mail.cc;
+  request.body = mail.text;
+  request.inReplyTo = mail.inReplyTo;
+  request.references = mail.references;
   const ComposeAttachments files = CollectAttachmentsForCompose(mail.attachmentFiles, context_.store.StoreFolder());
-  for (const std::string& file : files.files) composition.AddAttachment(file);
+  request.attachments = files.files;
 
-  const bool fromOutbox = selectedFolder_ == FolderKind::Outbox;
   reEditedOutboxMail_.reset();
-  if (fromOutbox) {
+  if (selectedFolder_ == FolderKind::Outbox) {
     const HeaderFile outbox = context_.store.ReadHeaderFile(FolderKind::Outbox);
     if (currentIndex_ < outbox.size()) {
       reEditedOutboxMail_.emplace(currentIndex_, FormatHeaderRecord(outbox[currentIndex_].ToRecord()));
     }
   }
-  OpenThroughCharacter(mail.characterId, files.packagePath.value_or(std::string()), mail.references,
-                       mail.inReplyTo, false, fromOutbox);
+  OpenThroughCharacter(std::move(request), mail.characterId, files.packagePath.value_or(std::string()),
+                       mail.references, mail.inReplyTo);
   reEditedOutboxMail_.reset();
 }
 
@@ -794,7 +793,7 @@ void MailListWindow::DeleteReEditedMail() {
 }
 
 void MailListWindow::WriteNewMail() {
-  CompositionWindow& composition = context_.composition;
+  CompositionWindow& composition = composition_;
   composition.StartNewMail();
   composition.show();
 }
@@ -803,13 +802,13 @@ void MailListWindow::Import() {
   const auto path = context_.dialogs.OpenFile(Sj(kFileFilter), std::string());
   if (!path) return;
   const auto arrived =
-      ImportMailFile(context_.store, context_.hut, context_.random, context_.clock, *path);
+      ImportMailFile(context_.store, hut_, context_.random, context_.clock, *path);
   if (!arrived) {
     context_.dialogs.Error(ImportFailureText());
     return;
   }
   ReloadIfShown(FolderKind::Inbox);
-  if (links.presentMail) links.presentMail(*arrived);
+  CallLink(links.presentMail, "presentMail", *arrived);
 }
 
 void MailListWindow::SaveAs() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/list/MailListRules.h"
 #include "mail/store/MailFolders.h"
 #include "mail/store/MailListRows.h"
@@ -37,29 +38,14 @@ class OutboxSender;
 class RandomGenerator;
 class ReceivingHut;
 class CompositionWindow;
+struct CompositionRequest;
 class TransferCommands;
 struct ArrivedMail;
 struct OutboxSent;
 
-// What the mail list window works with. Everything must outlive it.
-struct MailListContext {
-  MailHost& host;
-  ReceivingHut& hut;  // chooses the character that carries an answer or a re-edit
-  platform::EventLoop& loop;
-  const LiveSettings& settings;
-  const MailStore& store;
-  const Clock& clock;
-  RandomGenerator& random;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [Window]
-  TransferCommands& commands;
-  MailErrorRoutine& errors;
-  CompositionWindow& composition;
-};
-
 // What it asks of windows that come and go with other parts of the
-// program; an empty hook does nothing.
+// program; the program wires every one (a debug build stops on one it did
+// not wire).
 struct MailListLinks {
   std::function<void()> receive;               // "受信": the receiving side's run
   std::function<void()> showSendingProgress;
@@ -86,7 +72,8 @@ class MailListWindow final : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MailListWindow(MailListContext context);
+  // `hut` chooses the character that carries an answer or a re-edit.
+  MailListWindow(const MailServices& services, ReceivingHut& hut, CompositionWindow& composition);
   ~MailListWindow() override;
 
   MailListLinks links;
@@ -102,10 +89,9 @@ class MailListWindow final : public QMainWindow {
   // Selects list rows as the user would (tests and keyboard).
   void SelectRows(const std::vector<int>& rows);
   void SwitchHeaders();
-  // Deletes the selected mails: to the trash, or for good when Shift is
-  // held or DeleteForGood is set already.
-  void DeleteSelected(Qt::KeyboardModifiers modifiers);
-  void DeleteSelected();
+  // Deletes the selected mails: to the trash, or for good (Shift held).
+  enum class Deletion { ToTrash, ForGood };
+  void DeleteSelected(Deletion deletion);
   // Drops the selected mails on a folder's node.
   void DropOnFolder(FolderKind target, Qt::KeyboardModifiers modifiers);
   void EmptyTrash();
@@ -125,9 +111,6 @@ class MailListWindow final : public QMainWindow {
   void CloseList();
   // The application became active: the lent characters come into view again.
   void ApplicationActivated();
-
-  // Set by the composition window to delete a re-edited outbox mail.
-  bool DeleteForGood = false;
 
   // What the window shows, for tests and the other windows.
   MailListModel& Model() { return *model_; }
@@ -193,15 +176,17 @@ class MailListWindow final : public QMainWindow {
   void KeepPlace();
   // Answers and re-edits: the composition window opened through a character.
   void Answer(bool reply);
-  void OpenThroughCharacter(const std::string& characterId, const std::string& packagePath,
-                            const std::string& references, const std::string& inReplyTo, bool reply,
-                            bool reEdit);
+  void OpenThroughCharacter(CompositionRequest request, const std::string& characterId,
+                            const std::string& packagePath, const std::string& references,
+                            const std::string& inReplyTo);
   void DeleteReEditedMail();
   void OutboxMailSent(const OutboxSent& sent);
   void OutboxFailed(const std::string& text);
   void OutboxClosed();
 
-  MailListContext context_;
+  MailServices context_;
+  ReceivingHut& hut_;
+  CompositionWindow& composition_;
   platform::LifetimeGuard guard_;
   std::unique_ptr<MailListModel> model_;
   std::unique_ptr<OutboxSender> outbox_;

@@ -65,8 +65,8 @@ QSize ScreenSize() {
 
 }  // namespace
 
-MailViewer::MailViewer(ViewerContext context)
-    : SpeechBubbleWindow(context.host, context.settingsFile), context_(std::move(context)) {
+MailViewer::MailViewer(const MailServices& services, CompositionWindow& composition)
+    : SpeechBubbleWindow(services.host, services.settingsFile), context_(services), composition_(composition) {
   setWindowTitle(Text("メール"));
   BuildControls();
   resize(kWidth, kHeight);
@@ -128,10 +128,11 @@ void MailViewer::Reset() {
   RecordIndex = 0;
   DeliveringId.clear();
   AttachDir.clear();
-  LentCharacter = CarrierRef{};
+  lentCharacter_ = CarrierRef{};
 }
 
-void MailViewer::Fill(const ArrivedMail& mail) {
+void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
+  lentCharacter_ = lent;
   // The name as a reader sees it; the answer takes the sender as a
   // recipient text, which keeps the quotes a name may need.
   senderEdit->setText(platform::ToQString(ShownMailboxes(mail.from)));
@@ -178,67 +179,63 @@ void MailViewer::SaveAttachmentAs(int row) {
 
 void MailViewer::ReplyLater() { done(QDialog::Rejected); }
 
+void MailViewer::GiveBackCarrier() {
+  if (lentCharacter_.Empty()) return;
+  context_.host.RestoreCarrier(lentCharacter_);
+  lentCharacter_ = CarrierRef{};
+}
+
 void MailViewer::ErrorRelease() {
-  if (!LentCharacter.Empty()) {
-    context_.host.RestoreCarrier(LentCharacter);
-    LentCharacter = CarrierRef{};
-  }
+  GiveBackCarrier();
   if (isVisible()) ReplyLater();
 }
 
-void MailViewer::PrepareAnswer() {
-  CompositionWindow& composition = context_.composition;
-  composition.Reset();
-
+void MailViewer::PlaceAnswer() {
   int pictureWidth = CharacterEngine::kWindowSize;
   int pictureHeight = CharacterEngine::kWindowSize;
-  if (auto place = context_.host.PlaceOf(LentCharacter)) {
+  if (auto place = context_.host.PlaceOf(lentCharacter_)) {
     pictureWidth = place->pictureWidth;
     pictureHeight = place->pictureHeight;
   }
   const QSize screen = ScreenSize();
   ScreenPoint& position = context_.host.MailPosition();
   position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
-  composition.move(BesideCarrier(position, pictureWidth));
-
-  composition.Add_s->setText(platform::ToQString(AnswerRecipients));
-  composition.Title->setText(platform::ToQString(ReplySubject(platform::FromQString(subjectEdit->text()))));
-  composition.EditInReplyTo = EditInReplyTo;
-  composition.EditReferences = EditReferences;
-  ShowColouredQuotes(*composition.MailBodyEdit, QuoteEveryLine(platform::FromQString(mailText->toPlainText())));
+  composition_.move(BesideCarrier(position, pictureWidth));
 }
 
 void MailViewer::ReplyNow() {
-  CompositionWindow& composition = context_.composition;
+  CompositionWindow& composition = composition_;
   // An answer is already being written (the keyboard can still reach this
   // window's buttons under the modal composition).
   if (composition.isVisible()) return;
-  PrepareAnswer();
+  PlaceAnswer();
 
+  CompositionRequest request;
+  request.kind = CompositionRequest::Kind::Reply;
+  request.sourceFolder = FolderKind::Inbox;
+  request.sourceIndex = RecordIndex;
+  request.to = AnswerRecipients;
+  request.subject = ReplySubject(platform::FromQString(subjectEdit->text()));
+  request.body = QuoteEveryLine(platform::FromQString(mailText->toPlainText()));
+  request.inReplyTo = EditInReplyTo;
+  request.references = EditReferences;
+  request.carrierId = DeliveringId;
+  request.carrierParked = true;
+  request.parkedCarrier = lentCharacter_;
   if (DeliveringId.empty() || !context_.host.ListsCharacter(DeliveringId)) {
+    composition.Fill(request);
     context_.dialogs.Error(Sj("適切なキャラクターを表示できないため送信できません"));
     return;
   }
-  composition.ReplyMode = true;
-  composition.ReplyIndex = RecordIndex;
-  composition.FromViewer = true;
-  composition.Cancelled = false;
-  composition.CarrierForm = LentCharacter;
-  const bool written = context_.host.SendMailByCharacterId(DeliveringId);
-  if (!written) context_.dialogs.Error(Sj("送信できませんでした"));
+  const CompositionOutcome outcome = composition.Open(request);
+  if (!outcome.opened) context_.dialogs.Error(Sj("送信できませんでした"));
   // A character that left with the answer is gone for good; one that is
   // still here (a cancelled answer, the last character, which never leaves)
   // stays lent, so that it is given back when this window closes.
-  if (!LentCharacter.Empty() && !context_.host.PlaceOf(LentCharacter)) LentCharacter = CarrierRef{};
-  composition.CarrierForm = CarrierRef{};
-  composition.FromViewer = false;
-  composition.ReplyMode = false;
-
-  const bool cancelled = composition.Cancelled;
-  composition.Cancelled = false;
+  if (!lentCharacter_.Empty() && !context_.host.PlaceOf(lentCharacter_)) lentCharacter_ = CarrierRef{};
   // The mail stays on view when it could not be answered or the answer was
   // dropped, so that the user can try again.
-  if (written && !cancelled) done(QDialog::Accepted);
+  if (outcome.opened && !outcome.cancelled) done(QDialog::Accepted);
 }
 
 }  // namespace mf

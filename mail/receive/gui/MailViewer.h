@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 
 class QAction;
@@ -25,16 +26,6 @@ class MailErrorRoutine;
 class CompositionWindow;
 struct ArrivedMail;
 
-// What the viewer works with. Everything must outlive it.
-struct ViewerContext {
-  MailHost& host;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [CharPosition]
-  CompositionWindow& composition;
-  MailErrorRoutine& errors;
-};
-
 // The mail viewer: a speech bubble in which a character
 // standing beside it presents a mail that has just arrived. The user answers
 // it at once through that character ("返信") or later ("後で返信"). There is
@@ -46,14 +37,18 @@ class MailViewer final : public SpeechBubbleWindow {
   static constexpr int kWidth = 470;
   static constexpr int kHeight = 330;
 
-  explicit MailViewer(ViewerContext context);
+  MailViewer(const MailServices& services, CompositionWindow& composition);
   ~MailViewer() override;
 
   // Every field emptied, no character lent.
   void Reset();
-  // Shows a mail that entered the inbox; the character that brings it is
-  // lent separately.
-  void Fill(const ArrivedMail& mail);
+  // Shows a mail that entered the inbox, presented by the character the
+  // receiving side lent (none when no window of it could be lent).
+  void Fill(const ArrivedMail& mail, const CarrierRef& lent = {});
+  // The lent character, until it left with the answer or went back.
+  CarrierRef LentCarrier() const { return lentCharacter_; }
+  // Gives the lent character back to what it was doing.
+  void GiveBackCarrier();
 
   // Shows the window modally: Accepted after a completed answer, Rejected
   // after "後で返信".
@@ -84,24 +79,25 @@ class MailViewer final : public SpeechBubbleWindow {
   std::size_t RecordIndex = 0;  // the shown mail's inbox record: the answer marks it "返信"
   std::string DeliveringId;     // the character that brings the mail
   std::string AttachDir;        // the attachment folder, with a trailing separator
-  // The character lent by the receiving side; cleared once it has left with
-  // the answer, so that it is not given back.
-  CarrierRef LentCharacter;
 
  protected:
-  CarrierRef Carrier() const override { return LentCharacter; }
+  CarrierRef Carrier() const override { return lentCharacter_; }
   void reject() override { ReplyLater(); }
 
  private:
   void BuildControls();
-  // Puts the answer into the composition window, beside the character.
-  void PrepareAnswer();
+  // Moves the composition window beside the character.
+  void PlaceAnswer();
   // The full path of an attachment row; empty when there is none.
   std::string AttachmentPath(int row) const;
 
-  ViewerContext context_;
+  MailServices context_;
+  CompositionWindow& composition_;
   QLabel* senderCaption_;
   std::vector<std::string> attachmentNames_;
+  // The character lent by the receiving side; cleared once it has left with
+  // the answer, so that it is not given back.
+  CarrierRef lentCharacter_;
 };
 
 }  // namespace mf

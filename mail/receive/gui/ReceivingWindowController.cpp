@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "character/CharacterEngine.h"
@@ -18,9 +19,15 @@
 
 namespace mf {
 
-ReceivingWindowController::ReceivingWindowController(ReceivingContext context)
-    : context_(context),
-      receiver_(context.loop, context.settings, context.store, context.hut, context.random, context.clock) {
+ReceivingWindowController::ReceivingWindowController(const MailServices& services, ReceivingHut& hut,
+                                                     ReceivingProgressWindow& progress, MailViewer& viewer,
+                                                     ReturnNotice& notice)
+    : context_(services),
+      hut_(hut),
+      progress_(progress),
+      viewer_(viewer),
+      notice_(notice),
+      receiver_(services.loop, services.settings, services.store, hut, services.random, services.clock) {
   receiver_.OnMailStored = [this](const ArrivedMail& mail) { Present(mail); };
   receiver_.OnMailRejected = [this](const std::string&) {
     context_.dialogs.Error(Sj("無効なメール形式です"));
@@ -42,14 +49,14 @@ void ReceivingWindowController::Receive(ReceiveTrigger trigger) {
   if (!ReceiveEnabled()) {
     // The periodic timer turned the switch off for a run that does not
     // happen; no hide would turn it on again before the user's next run.
-    context_.progress.SetShowSwitch(true);
+    progress_.SetShowSwitch(true);
     return;
   }
   // A run the user asked for shows its progress, whatever an earlier timer
   // left; a periodic one stays silent even when nothing turned it off.
-  context_.progress.SetShowSwitch(trigger == ReceiveTrigger::Manual);
+  progress_.SetShowSwitch(trigger == ReceiveTrigger::Manual);
   context_.commands.SetReceiveEnabled(false);
-  context_.progress.ShowProgress();
+  progress_.ShowProgress();
   switch (receiver_.Receive(trigger)) {
     case ReceiveStart::Started:
       break;
@@ -69,7 +76,7 @@ void ReceivingWindowController::HideProgress() {
   if (links.hideProgress) {
     links.hideProgress();
   } else {
-    context_.progress.HideProgress();
+    progress_.HideProgress();
   }
 }
 
@@ -79,7 +86,7 @@ void ReceivingWindowController::Idle() {
 }
 
 void ReceivingWindowController::Present(const ArrivedMail& mail) {
-  MailViewer& viewer = context_.viewer;
+  MailViewer& viewer = viewer_;
   MailHost& host = context_.host;
   viewer.Reset();
 
@@ -92,31 +99,28 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
   viewer.move(SpeechBubbleWindow::BesideCarrier(position, picture));
 
-  viewer.Fill(mail);
+  const CarrierRef lent = mail.deliveringId.empty() ? CarrierRef{} : host.LendCharacter(mail.deliveringId);
+  viewer.Fill(mail, lent);
   if (mail.answered) {
-    context_.notice.Fill(*mail.answered);
+    notice_.Fill(*mail.answered);
   } else {
-    context_.notice.Clear();
+    notice_.Clear();
   }
-  if (!mail.deliveringId.empty()) viewer.LentCharacter = host.LendCharacter(mail.deliveringId);
 
   // The mail is stored already: the list shows it while the viewer does.
-  if (links.inboxChanged) links.inboxChanged();
+  CallLink(links.inboxChanged, "inboxChanged");
   viewer.ShowModal();
 
   // Unless it left with the answer, the character goes back to what it was doing.
-  if (!viewer.LentCharacter.Empty()) {
-    host.RestoreCarrier(viewer.LentCharacter);
-    viewer.LentCharacter = CarrierRef{};
-  }
-  if (links.inboxChanged) links.inboxChanged();
+  viewer.GiveBackCarrier();
+  CallLink(links.inboxChanged, "inboxChanged");
 }
 
 void ReceivingWindowController::Finished(const ReceiveSummary& summary) {
   switch (summary.end) {
     case ReceiveEnd::Done:
       Idle();
-      if (links.inboxChanged) links.inboxChanged();
+      CallLink(links.inboxChanged, "inboxChanged");
       break;
     case ReceiveEnd::NoNewMail:
       Idle();

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "mail/gui/MailServices.h"
 #include "mail/receive/ReceiveController.h"
 
 namespace mf {
@@ -19,25 +20,8 @@ class MailViewer;
 class TransferCommands;
 struct ArrivedMail;
 
-// What the receiving windows work with. Everything must outlive them.
-struct ReceivingContext {
-  platform::EventLoop& loop;
-  LiveSettings& settings;  // the password prompt stores a new password
-  const MailStore& store;
-  ReceivingHut& hut;       // the registry arriving characters join
-  MailHost& host;          // lends the character that presents a mail
-  RandomGenerator& random;
-  const Clock& clock;
-  platform::Dialogs& dialogs;
-  TransferCommands& commands;
-  MailErrorRoutine& errors;
-  ReceivingProgressWindow& progress;
-  MailViewer& viewer;
-  ReturnNotice& notice;
-};
-
 // What it asks of windows that come and go with other parts of the program;
-// an empty hook does nothing.
+// the program wires every one (a debug build stops on one it did not wire).
 struct ReceivingLinks {
   std::function<void()> hideProgress;  // both progress windows
   std::function<bool()> sendBusy;      // a mail is on its way out
@@ -50,7 +34,10 @@ struct ReceivingLinks {
 // then the hut's commands run it.
 class ReceivingWindowController {
  public:
-  explicit ReceivingWindowController(ReceivingContext context);
+  // `hut` is the registry arriving characters join; the windows are the ones
+  // it shows.
+  ReceivingWindowController(const MailServices& services, ReceivingHut& hut, ReceivingProgressWindow& progress,
+                            MailViewer& viewer, ReturnNotice& notice);
   ~ReceivingWindowController();
   ReceivingWindowController(const ReceivingWindowController&) = delete;
   ReceivingWindowController& operator=(const ReceivingWindowController&) = delete;
@@ -76,7 +63,11 @@ class ReceivingWindowController {
   // The run is over: the commands work again.
   void Idle();
 
-  ReceivingContext context_;
+  MailServices context_;
+  ReceivingHut& hut_;
+  ReceivingProgressWindow& progress_;
+  MailViewer& viewer_;
+  ReturnNotice& notice_;
   ReceiveController receiver_;
   platform::LifetimeGuard guard_;
 };

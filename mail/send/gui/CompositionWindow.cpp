@@ -8,9 +8,11 @@
 #include <QMenu>
 #include <QTextEdit>
 
+#include "base/Link.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "mail/gui/MailErrorRoutine.h"
+#include "mail/gui/QuotedText.h"
 #include "mail/send/SendController.h"
 #include "mail/store/AttachmentActions.h"
 #include "platform/Dialogs.h"
@@ -63,9 +65,9 @@ QLabel* Caption(QWidget* parent, const char* text, int left, int top) {
 
 }  // namespace
 
-CompositionWindow::CompositionWindow(CompositionContext context)
-    : SpeechBubbleWindow(context.host, context.settingsFile),
-      context_(std::move(context)),
+CompositionWindow::CompositionWindow(const MailServices& services)
+    : SpeechBubbleWindow(services.host, services.settingsFile),
+      context_(services),
       sender_(std::make_unique<SendController>(context_.loop, context_.settings, context_.store, context_.clock,
                                                context_.random)) {
   setWindowTitle(Text("メールの作成"));
@@ -151,20 +153,19 @@ void CompositionWindow::BuildControls() {
 
 void CompositionWindow::Reset() {
   Add_s->clear();
-  Add_Cc.clear();
+  cc_.clear();
   Title->clear();
   MailBodyEdit->clear();
   attachmentPaths_.clear();
   attachmentList->clear();
-  EditInReplyTo.clear();
-  EditReferences.clear();
-  PackagePath.clear();
-  CharacterId.clear();
-  // Every ending clears these already; an opener that sets them does so
-  // after the reset, and one that does not must never answer or replace a
-  // mail left over from an earlier composition.
-  ReplyMode = false;
-  ReEditMode = false;
+  inReplyTo_.clear();
+  references_.clear();
+  packagePath_.clear();
+  characterId_.clear();
+  // Every ending forgets the request already; an opener that resets without
+  // one must never answer or replace a mail left over from an earlier
+  // composition.
+  request_ = CompositionRequest{};
 }
 
 void CompositionWindow::StartNewMail() {
@@ -176,25 +177,63 @@ void CompositionWindow::StartNewMail() {
   MailBodyEdit->moveCursor(QTextCursor::Start);
 }
 
+void CompositionWindow::Fill(const CompositionRequest& request) {
+  Reset();
+  Add_s->setText(platform::ToQString(request.to));
+  cc_ = request.cc;
+  Title->setText(platform::ToQString(request.subject));
+  if (!request.caption.empty()) setWindowTitle(platform::ToQString(request.caption));
+  switch (request.kind) {
+    case CompositionRequest::Kind::Reply:
+    case CompositionRequest::Kind::Forward:
+      ShowColouredQuotes(*MailBodyEdit, request.body);
+      break;
+    case CompositionRequest::Kind::ReEdit:
+    case CompositionRequest::Kind::New: {
+      QString text = platform::ToQString(request.body);
+      text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+      MailBodyEdit->setPlainText(text);
+      break;
+    }
+  }
+  inReplyTo_ = request.inReplyTo;
+  references_ = request.references;
+  for (const std::string& file : request.attachments) AddAttachment(file);
+}
+
+CompositionOutcome CompositionWindow::Open(const CompositionRequest& request) {
+  Fill(request);
+  request_ = request;
+  if (request.carrierParked) carrierForm_ = request.parkedCarrier;
+  cancelled_ = false;
+  CompositionOutcome outcome;
+  outcome.opened = context_.host.SendMailByCharacterId(request.carrierId);
+  outcome.cancelled = cancelled_;
+  if (request.carrierParked) carrierForm_ = CarrierRef{};
+  request_ = CompositionRequest{};
+  return outcome;
+}
+
 void CompositionWindow::SetRecipients(const std::string& to, const std::string& cc) {
   Add_s->setText(platform::ToQString(to));
-  Add_Cc = cc;
+  cc_ = cc;
 }
 
 Composition CompositionWindow::Current() const {
   Composition mail;
   mail.to = platform::FromQString(Add_s->text());
-  mail.cc = Add_Cc;
+  mail.cc = cc_;
   mail.subject = platform::FromQString(Title->text());
   mail.body = EditText(*MailBodyEdit);
-  mail.inReplyTo = EditInReplyTo;
-  mail.references = EditReferences;
+  mail.inReplyTo = inReplyTo_;
+  mail.references = references_;
   mail.attachments = attachmentPaths_;
-  mail.packagePath = PackagePath;
-  mail.characterId = CharacterId;
-  mail.replyMode = ReplyMode;
-  mail.replyIndex = ReplyIndex;
-  mail.reEditMode = ReEditMode;
+  mail.packagePath = packagePath_;
+  mail.characterId = characterId_;
+  mail.replyMode = request_.kind == CompositionRequest::Kind::Reply;
+  mail.replyIndex = request_.sourceIndex;
+  mail.reEditMode =
+      request_.kind == CompositionRequest::Kind::ReEdit && request_.sourceFolder == FolderKind::Outbox;
   return mail;
 }
 
@@ -204,7 +243,7 @@ void CompositionWindow::SendOut() {
   switch (sender_->SendNow(Current())) {
     case SendStart::Started:
       context_.commands.SetSendEnabled(false);
-      if (links.showSendingProgress) links.showSendingProgress();
+      CallLink(links.showSendingProgress, "showSendingProgress");
       break;
     case SendStart::NoRecipient:
       context_.dialogs.Error(NoRecipientText());
@@ -215,7 +254,7 @@ void CompositionWindow::SendOut() {
 }
 
 void CompositionWindow::Sent(const SentMail& sent) {
-  MessageId = sent.messageId;
+  messageId_ = sent.messageId;
   // The character goes with its mail; the hut makes this window forget it.
   if (!sent.characterId.empty()) context_.host.DepartWithMail(sent.characterId);
   if (sent.reEditMode && links.deleteReEditedMail) links.deleteReEditedMail();
@@ -223,8 +262,7 @@ void CompositionWindow::Sent(const SentMail& sent) {
     links.folderChanged(FolderKind::Sent);
     if (sent.replyMode) links.folderChanged(FolderKind::Inbox);
   }
-  ReplyMode = false;
-  ReEditMode = false;
+  EndRequest();
   if (!sent.filingError.empty()) {
     // The mail went out; only its copy in the sent folder is incomplete.
     const std::string text = sent.filingError;
@@ -246,13 +284,13 @@ void CompositionWindow::Failed(const SendFailure& failure) {
   }
   // Nothing else holds the mail: the window stays open with it, so that the
   // user can mend what is wrong and send it or file it.
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   context_.loop.Post(guard_.Bind([this, text] { context_.dialogs.Error(text); }));
 }
 
 void CompositionWindow::Closed() {
-  if (links.hideProgress) links.hideProgress();
+  CallLink(links.hideProgress, "hideProgress");
   context_.commands.SetSendEnabled(true);
   Finish(QDialog::Accepted);
 }
@@ -278,23 +316,30 @@ void CompositionWindow::Cancel() {
   // The session's end closes the window; cancelling under it would give the
   // character back while it may still leave with the mail.
   if (sender_->Busy()) return;
-  Cancelled = true;
+  cancelled_ = true;
   Finish(QDialog::Rejected);
 }
 
 void CompositionWindow::reject() { Cancel(); }
 
+void CompositionWindow::EndRequest() {
+  // The sender holds what it needs; the window no longer answers or
+  // replaces anything, though the hut may still ask where the character
+  // was parked.
+  const bool parked = request_.carrierParked;
+  request_ = CompositionRequest{};
+  request_.carrierParked = parked;
+}
+
 void CompositionWindow::Finish(int result) {
-  ReplyMode = false;
-  ReEditMode = false;
+  EndRequest();
   hide();
   QDialog::done(result);
 }
 
 void CompositionWindow::ErrorReset() {
-  ReplyMode = false;
-  ReEditMode = false;
-  Cancelled = false;
+  EndRequest();
+  cancelled_ = false;
   if (isVisible()) Finish(QDialog::Rejected);
 }
 
@@ -306,17 +351,17 @@ void CompositionWindow::BringForward() {
 }
 
 void CompositionWindow::SetCarrier(const std::string& packagePath, const std::string& characterId) {
-  PackagePath = packagePath;
-  CharacterId = characterId;
+  packagePath_ = packagePath;
+  characterId_ = characterId;
 }
 
 void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
   move(BesideCarrier(carrierTopLeft, pictureWidth));
-  CarrierForm = carrier;
+  carrierForm_ = carrier;
 }
 
 void CompositionWindow::ClearRecipientPicker() {
-  if (links.clearPickerSelection) links.clearPickerSelection();
+  CallLink(links.clearPickerSelection, "clearPickerSelection");
 }
 
 void CompositionWindow::showEvent(QShowEvent* event) {
@@ -331,7 +376,7 @@ void CompositionWindow::showEvent(QShowEvent* event) {
 }
 
 void CompositionWindow::ChooseRecipients() {
-  if (links.pickRecipients) links.pickRecipients();
+  CallLink(links.pickRecipients, "pickRecipients");
 }
 
 void CompositionWindow::Attach() {
@@ -378,7 +423,7 @@ bool CompositionWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CompositionWindow::Dragged() {
-  if (links.moveViewer) links.moveViewer(pos());
+  CallLink(links.moveViewer, "moveViewer", pos());
 }
 
 }  // namespace mf

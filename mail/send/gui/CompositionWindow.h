@@ -7,6 +7,7 @@
 
 #include "mail/gui/CompositionOpener.h"
 #include "mail/gui/MailHost.h"
+#include "mail/gui/MailServices.h"
 #include "mail/gui/SpeechBubbleWindow.h"
 #include "mail/send/Composition.h"
 #include "mail/store/MailFolders.h"
@@ -37,23 +38,47 @@ class TransferCommands;
 struct SendFailure;
 struct SentMail;
 
-// What the composition window works with. Everything must outlive it.
-struct CompositionContext {
-  MailHost& host;
-  platform::EventLoop& loop;
-  const LiveSettings& settings;
-  const MailStore& store;
-  const Clock& clock;
-  RandomGenerator& random;
-  platform::Dialogs& dialogs;
-  platform::Shell& shell;
-  platform::IniFile settingsFile;  // [CharPosition]
-  TransferCommands& commands;
-  MailErrorRoutine& errors;
+// What an opener asks the composition window to write, in one value: a new
+// mail, an answer to an inbox mail (reply or forward) or a stored mail
+// written anew, with the mail it comes from and the character that carries
+// it. Nothing of it stays with the window once the composition is over.
+struct CompositionRequest {
+  enum class Kind { New, Reply, Forward, ReEdit };
+  Kind kind = Kind::New;
+  // The mail it comes from: a reply marks its inbox record "返信"; a re-edit
+  // of an outbox mail replaces it when the new one goes.
+  FolderKind sourceFolder = FolderKind::Inbox;
+  std::size_t sourceIndex = 0;
+
+  // The fields, Shift_JIS. An answer's body is shown with its quotes
+  // coloured; an empty caption leaves the window's caption as it is.
+  std::string to;
+  std::string cc;
+  std::string subject;
+  std::string caption;
+  std::string body;
+  std::string inReplyTo;
+  std::string references;
+  std::vector<std::string> attachments;  // full paths
+
+  // The character the hut is asked to carry the mail.
+  std::string carrierId;
+  // A character the viewer lent and parked already: it stays with the
+  // viewer afterwards.
+  bool carrierParked = false;
+  CarrierRef parkedCarrier;
+};
+
+// How an opening ended.
+struct CompositionOutcome {
+  bool opened = false;     // the hut let a character carry the mail
+  bool cancelled = false;  // the user dropped it ("取り消し")
 };
 
 // What the composition window asks of windows that come and go with other
-// parts of the program; an empty hook does nothing.
+// parts of the program; the program wires every one (a debug build stops on
+// one it did not wire), except the mail list's two, which it wires itself
+// and which do nothing while there is no mail list.
 struct CompositionLinks {
   std::function<void()> showSendingProgress;
   std::function<void()> hideProgress;  // both progress windows
@@ -82,7 +107,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   static constexpr int kWidth = 470;
   static constexpr int kHeight = 362;
 
-  explicit CompositionWindow(CompositionContext context);
+  explicit CompositionWindow(const MailServices& services);
   ~CompositionWindow() override;
 
   CompositionLinks links;
@@ -93,6 +118,12 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   // A new mail, not an answer: reset, then, when the signature switch is
   // on, a blank line to write on and the signature under it.
   void StartNewMail() override;
+  // Resets and fills the window's fields as the request says, without
+  // showing it or taking on its reply or re-edit.
+  void Fill(const CompositionRequest& request);
+  // Prepares the window and lets the request's character carry the mail
+  // through the hut, modally; the request ends with the call.
+  CompositionOutcome Open(const CompositionRequest& request);
 
   // The recipient picker's result.
   void SetRecipients(const std::string& to, const std::string& cc);
@@ -121,7 +152,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   // and closes as if cancelled; the opener gives its character back.
   void ErrorReset();
   // The carrying character left with the mail.
-  void ForgetCarrier() override { CarrierForm = CarrierRef{}; }
+  void ForgetCarrier() override { carrierForm_ = CarrierRef{}; }
   // The sender, for the error routine and tests.
   SendController& Sender() { return *sender_; }
 
@@ -129,12 +160,17 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   // carries.
   bool Composing() const override { return isVisible(); }
   void BringForward() override;
-  bool OpenedFromViewer() const override { return FromViewer; }
+  bool OpenedFromViewer() const override { return request_.carrierParked; }
   void SetCarrier(const std::string& packagePath, const std::string& characterId) override;
   void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) override;
   void ClearRecipientPicker() override;
   void ComposeModally() override { ShowModal(); }
-  CarrierRef LentCarrier() const override { return CarrierForm; }
+  CarrierRef LentCarrier() const override { return carrierForm_; }
+
+  // The Message-ID of the last mail sent.
+  const std::string& LastMessageId() const { return messageId_; }
+  // Whether the last composition was dropped ("取り消し").
+  bool Cancelled() const { return cancelled_; }
 
   // Visible fields.
   QLineEdit* Add_s;
@@ -150,24 +186,8 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   QAction* pumnAttach;
   QAction* pumnDelete;
 
-  // Hidden fields.
-  std::string Add_Cc;
-  std::string EditInReplyTo;
-  std::string EditReferences;
-
-  // Per-composition state the openers set and read.
-  bool ReplyMode = false;
-  bool ReEditMode = false;
-  bool Cancelled = false;
-  bool FromViewer = false;
-  std::size_t ReplyIndex = 0;
-  std::string MessageId;    // of the last mail sent
-  std::string PackagePath;  // the carrying character's package, or empty
-  std::string CharacterId;  // the carrying character's id, or empty
-  CarrierRef CarrierForm;   // the carrying character's window, or none
-
  protected:
-  CarrierRef Carrier() const override { return CarrierForm; }
+  CarrierRef Carrier() const override { return carrierForm_; }
   void Dragged() override;
   void reject() override;
   void showEvent(QShowEvent* event) override;
@@ -180,12 +200,26 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   void Closed();
   // The ending of every way out: no reply or re-edit stays pending.
   void Finish(int result);
+  void EndRequest();
 
-  CompositionContext context_;
+  MailServices context_;
   platform::LifetimeGuard guard_;
   std::unique_ptr<SendController> sender_;
   std::vector<std::string> attachmentPaths_;
   QLabel* titleCaption_;
+
+  // Hidden fields.
+  std::string cc_;
+  std::string inReplyTo_;
+  std::string references_;
+
+  // The request being written; a default one (a new mail) between requests.
+  CompositionRequest request_;
+  bool cancelled_ = false;
+  std::string messageId_;    // of the last mail sent
+  std::string packagePath_;  // the carrying character's package, or empty
+  std::string characterId_;  // the carrying character's id, or empty
+  CarrierRef carrierForm_;   // the carrying character's window, or none
 };
 
 }  // namespace mf

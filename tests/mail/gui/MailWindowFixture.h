@@ -29,6 +29,7 @@
 #include "platform/Shell.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/LiveSettings.h"
+#include "tests/mail/gui/LinkStubs.h"
 
 namespace mf::testing {
 
@@ -51,7 +52,13 @@ class FakeMailHost final : public MailHost {
   void RestoreCarrier(const CarrierRef& carrier) override {
     if (Lent(carrier)) ++restored;
   }
-  bool SendMailByCharacterId(const std::string&) override { return false; }
+  // The hut's part of an opening: runs `compose` as the hut would show the
+  // window with its character.
+  bool SendMailByCharacterId(const std::string&) override {
+    if (!compose) return false;
+    compose();
+    return true;
+  }
   void DepartWithMail(const std::string& id) override {
     departed.push_back(id);
     if (id == characterId) present = false;
@@ -60,6 +67,7 @@ class FakeMailHost final : public MailHost {
 
   CarrierRef Carrier() const { return CarrierRef{0, characterId}; }
 
+  std::function<void()> compose;
   std::string characterId = "<carrier@test>";
   bool present = true;
   ScreenPoint place{300, 250};
@@ -109,6 +117,7 @@ class MailWindowTest : public ::testing::Test {
     settings_.mailAddress = "taro@example.jp";
     settings_.myName = Sj("山田太郎");
     store_.Prepare();
+    StubLinks(window_.links);
     window_.links.showSendingProgress = [this] { ++progressShown_; };
     window_.links.hideProgress = [this] { ++progressHidden_; };
     window_.links.deleteReEditedMail = [this] { ++reEditedDeleted_; };
@@ -126,13 +135,33 @@ class MailWindowTest : public ::testing::Test {
     return platform::ReadFile(store_.HeaderPath(folder)).value_or(std::string());
   }
   // The mail a user writes to one recipient, carried by the host's character.
+  CompositionRequest CarriedMail(CompositionRequest::Kind kind = CompositionRequest::Kind::New) const {
+    CompositionRequest request;
+    request.kind = kind;
+    request.to = "hanako@example.jp";
+    request.subject = Sj("こんにちは");
+    request.body = Sj("本文です") + "\r\nsecond line";
+    request.carrierId = host_.characterId;
+    return request;
+  }
   void WriteCarriedMail() {
-    window_.Reset();
-    window_.Add_s->setText("hanako@example.jp");
-    window_.Title->setText(QString::fromUtf8("こんにちは"));
-    window_.MailBodyEdit->setPlainText(QString::fromUtf8("本文です\nsecond line"));
-    window_.CharacterId = host_.characterId;
-    window_.CarrierForm = host_.Carrier();
+    window_.Fill(CarriedMail());
+    window_.SetCarrier("", host_.characterId);
+    window_.StandBeside(host_.Carrier(), host_.place, 46);
+  }
+  // Opens the request as the mail list or the viewer would, the hut showing
+  // the window with the host's character; `during` runs inside its modal
+  // loop. The modal result.
+  int OpenCarried(const CompositionRequest& request, const std::function<void()>& during) {
+    int result = -1;
+    host_.compose = [&] {
+      window_.SetCarrier("", host_.characterId);
+      window_.StandBeside(host_.Carrier(), host_.place, 46);
+      result = RunModal(window_, during);
+    };
+    outcome_ = window_.Open(request);
+    host_.compose = nullptr;
+    return result;
   }
   // Error boxes shown so far.
   std::vector<std::string> Errors() const {
@@ -155,8 +184,9 @@ class MailWindowTest : public ::testing::Test {
   FakeMailHost host_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  CompositionWindow window_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
+  CompositionWindow window_{MailServices{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
                                        platform::IniFile(folder_.Path() + "MFMail.ini"), commands_, errors_}};
+  CompositionOutcome outcome_;
   int progressShown_ = 0;
   int progressHidden_ = 0;
   int reEditedDeleted_ = 0;

@@ -45,6 +45,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventLoop.h"
 #include "settings/LiveSettings.h"
+#include "tests/mail/gui/LinkStubs.h"
 #include "tests/mail/receive/ReceiveFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
@@ -67,7 +68,8 @@ class ListHost final : public MailHost {
   bool SendMailByCharacterId(const std::string& id) override {
     carriers.push_back(id);
     if (composition == nullptr) return false;
-    composition->CharacterId = id;
+    composition->SetCarrier("", id);
+    composed.push_back(composition->Current());
     if (fileAtOnce) composition->SendLater();
     return true;
   }
@@ -80,6 +82,7 @@ class ListHost final : public MailHost {
   bool fileAtOnce = true;
   ScreenPoint mailPosition{0, 0};
   std::vector<std::string> carriers;
+  std::vector<Composition> composed;  // the mail as each opening found it
   std::vector<std::string> departed;
   std::vector<std::string> broughtIntoView;
 };
@@ -102,14 +105,14 @@ class MailListWindowTest : public ::testing::Test {
     hut_.charDB = {"1", host_.characterId};
     hut_.visibleDB = {host_.characterId};
     host_.composition = &composition_;
+    testing::StubLinks(composition_.links);
   }
 
   // Builds the window over what the folder holds now.
   MailListWindow& Window() {
     if (!window_) {
-      window_ = std::make_unique<MailListWindow>(MailListContext{host_, hut_, loop_, settings_, store_, clock_, random_,
-                                                         dialogs_, shell_, platform::IniFile(ini_), commands_,
-                                                         errors_, composition_});
+      window_ = std::make_unique<MailListWindow>(Services(), hut_, composition_);
+      testing::StubLinks(window_->links);
       window_->links.addAddress = [this](const std::string& name, const std::string& address) {
         offered_.push_back({name, address});
       };
@@ -176,8 +179,11 @@ class MailListWindowTest : public ::testing::Test {
   testing::FakeReceivingHut hut_;
   TransferCommands commands_;
   MailErrorRoutine errors_{loop_, dialogs_, commands_};
-  CompositionWindow composition_{CompositionContext{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_,
-                                            platform::IniFile(ini_), commands_, errors_}};
+  MailServices Services() {
+    return MailServices{host_, loop_, settings_, store_, clock_, random_, dialogs_, shell_, platform::IniFile(ini_),
+                        commands_, errors_};
+  }
+  CompositionWindow composition_{Services()};
   std::unique_ptr<MailListWindow> window_;
   std::vector<std::string> attachments_;
   std::vector<std::pair<std::string, std::string>> offered_;
@@ -250,7 +256,6 @@ TEST_F(MailListWindowTest, ShiftDeleteOnThreeMailsDeletesThemForGoodWithTheirFil
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"stays"}));
   for (const std::string& file : attachments_) EXPECT_FALSE(platform::FileExists(file)) << file;
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Trash)));
-  EXPECT_FALSE(window.DeleteForGood);
   EXPECT_TRUE(commands_.ReceiveEnabled());
 }
 
@@ -258,14 +263,14 @@ TEST_F(MailListWindowTest, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNot
   AddInbox("a", "x@y.jp", MailStatus::Read, true);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  window.DeleteSelected(Qt::NoModifier);
+  window.DeleteSelected(MailListWindow::Deletion::ToTrash);
   EXPECT_EQ(store_.RecordCount(FolderKind::Inbox), 0u);
   ASSERT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
   EXPECT_TRUE(platform::FileExists(attachments_[0]));
 
   window.ShowFolder(FolderKind::Trash);
   window.SelectRows({0});
-  window.DeleteSelected(Qt::ShiftModifier);
+  window.DeleteSelected(MailListWindow::Deletion::ForGood);
   EXPECT_EQ(store_.RecordCount(FolderKind::Trash), 1u);
 
   // Emptying the trash is its own command, offered only on the trash, and
@@ -367,7 +372,7 @@ TEST_F(MailListWindowTest, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   EXPECT_EQ(header->sortIndicatorSection(), 3);
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
   window.SelectRows({1});
-  window.DeleteSelected(Qt::NoModifier);
+  window.DeleteSelected(MailListWindow::Deletion::ToTrash);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"4", "6", "7"}));
   window.SortByColumn(3);  // newest first
   EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
@@ -475,7 +480,9 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   EXPECT_EQ(window.mailText->toPlainText(), QString("text of c"));
   window.Reply();
   EXPECT_EQ(composition_.Title->text(), QString("Re: c"));
-  EXPECT_EQ(composition_.ReplyIndex, 0u);
+  ASSERT_FALSE(host_.composed.empty());
+  EXPECT_TRUE(host_.composed.back().replyMode);
+  EXPECT_EQ(host_.composed.back().replyIndex, 0u);
 
   // Several selected: all stay selected through a reload.
   window.SelectRows({0, 2});  // "new" and "c"
@@ -719,7 +726,7 @@ TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotTheP
   EXPECT_EQ(platform::FromQString(composition_.Add_s->text()), Sj("花子 <hanako@example.jp>"));
   EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
   EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().contains("> text of Re: s"));
-  EXPECT_FALSE(composition_.ReplyMode) << "the reply mode outlived the opening";
+  EXPECT_FALSE(composition_.Current().replyMode) << "the reply mode outlived the opening";
 
   // Forwarding: no recipient and "Fwd: ".
   window.Forward();
@@ -751,7 +758,7 @@ TEST_F(MailListWindowTest, ActivatingTheProgramBringsTheLentCharacterIntoView) {
   EXPECT_EQ(host_.broughtIntoView, (std::vector<std::string>{"<viewer@test>"}));
 
   // The composition window's carrier comes first.
-  composition_.CarrierForm = CarrierRef{0, host_.characterId};
+  composition_.StandBeside(CarrierRef{0, host_.characterId}, ScreenPoint{0, 0}, 46);
   composition_.show();
   window.ApplicationActivated();
   composition_.hide();

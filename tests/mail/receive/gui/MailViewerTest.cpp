@@ -33,7 +33,9 @@ class Viewer : public testing::ReceivingWindowsTest {
   }
   // Shows a mail whose character the hut does not know, so that "返信"
   // prepares the answer and then stops.
-  void Show(const std::string& subject, const std::string& text, const std::string& from = "hanako@example.jp") {
+  // With `lentId`, the hut lends that character to present it.
+  void Show(const std::string& subject, const std::string& text, const std::string& from = "hanako@example.jp",
+            const std::string& lentId = {}) {
     ArrivedMail mail;
     mail.from = from;
     mail.subject = subject;
@@ -42,7 +44,7 @@ class Viewer : public testing::ReceivingWindowsTest {
     mail.references = "<r@example.jp>,<m@example.jp>";
     mail.deliveringId = "<gone@test>";
     viewer_->Reset();
-    viewer_->Fill(mail);
+    viewer_->Fill(mail, lentId.empty() ? CarrierRef{} : hut_->LendCharacter(lentId));
   }
   std::string AnsweredSubject() { return platform::FromQString(composition_->Title->text()); }
 };
@@ -72,8 +74,8 @@ TEST_F(Viewer, AnAnswerQuotesEveryLineInGreenAndTakesTheMailsIds) {
   viewer_->ReplyNow();
 
   EXPECT_EQ(composition_->Add_s->text(), "hanako@example.jp");
-  EXPECT_EQ(composition_->EditInReplyTo, "<m@example.jp>");
-  EXPECT_EQ(composition_->EditReferences, "<r@example.jp>,<m@example.jp>");
+  EXPECT_EQ(composition_->Current().inReplyTo, "<m@example.jp>");
+  EXPECT_EQ(composition_->Current().references, "<r@example.jp>,<m@example.jp>");
   EXPECT_EQ(composition_->MailBodyEdit->toPlainText(), "> first\n> second\n> third\n");
   QTextBlock block = composition_->MailBodyEdit->document()->begin();
   for (int line = 0; line < 3; ++line, block = block.next()) {
@@ -114,7 +116,7 @@ TEST_F(Viewer, WithoutTheCharacterInTheHutTheAnswerIsRefusedAndTheMailStays) {
   EXPECT_EQ(Dialogs("Error"), std::vector<std::string>{kNoCharacter});
   EXPECT_TRUE(viewer_->isVisible());
   EXPECT_FALSE(composition_->isVisible());
-  EXPECT_FALSE(composition_->ReplyMode);
+  EXPECT_FALSE(composition_->Current().replyMode);
   viewer_->hide();
 }
 
@@ -142,9 +144,8 @@ TEST_F(Viewer, AMailPositionOffTheScreenMovesToItsCentreBeforeTheAnswerOpens) {
 }
 
 TEST_F(Viewer, DraggingTakesTheLentCharacterAlongAndKeepsWhereItWasLeft) {
-  Show("hello", "text");
+  Show("hello", "text", "hanako@example.jp", "<c2@test>");
   CharacterWindow& carrier = testing::ReceivingWindowsTest::Window(1);
-  viewer_->LentCharacter = hut_->LendCharacter("<c2@test>");
   const ScreenPoint start = hut_->MailPosition();
   viewer_->move(SpeechBubbleWindow::BesideCarrier(start, 46));
   viewer_->show();
@@ -186,15 +187,14 @@ TEST_F(Viewer, AnAttachmentCanBeSavedElsewhereThroughItsMenu) {
 }
 
 TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
-  Show("hello", "text");
+  Show("hello", "text", "hanako@example.jp", "<c2@test>");
   CharacterWindow& carrier = testing::ReceivingWindowsTest::Window(1);
-  viewer_->LentCharacter = hut_->LendCharacter("<c2@test>");
-  ASSERT_FALSE(viewer_->LentCharacter.Empty());
+  ASSERT_FALSE(viewer_->LentCarrier().Empty());
   EXPECT_TRUE(carrier.IsTopmost());
   viewer_->show();
   errors_.Run();
   EXPECT_FALSE(viewer_->isVisible());
-  EXPECT_TRUE(viewer_->LentCharacter.Empty());
+  EXPECT_TRUE(viewer_->LentCarrier().Empty());
   EXPECT_EQ(carrier.pos(), QPoint(testing::kStood.x, testing::kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
 }

@@ -71,7 +71,7 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
   viewerScript_->actions = {[&] {
     shownSubject = platform::FromQString(viewer_->subjectEdit->text());
     shownText = platform::FromQString(viewer_->mailText->toPlainText());
-    presenter = viewer_->LentCharacter;
+    presenter = viewer_->LentCarrier();
     if (auto place = hut_->PlaceOf(presenter)) presenterParked = place->topLeft == hut_->MailPosition();
     viewer_->ReplyLater();
   }};

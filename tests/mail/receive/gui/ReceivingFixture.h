@@ -114,15 +114,14 @@ class ReceivingWindowsTest : public ::testing::Test {
     settings_->mailAddress = "taro@example.jp";
     store_ = std::make_unique<MailStore>(Home());
     store_->Prepare();
-    composition_ = std::make_unique<CompositionWindow>(
-        CompositionContext{*hut_, loop_, *settings_, *store_, clock_, random_, dialogs_, shell_,
-                           platform::IniFile(Home() + "MFMail.ini"), commands_, errors_});
+    const MailServices services{*hut_,  loop_,  *settings_, *store_, clock_, random_, dialogs_,
+                                shell_, platform::IniFile(Home() + "MFMail.ini"), commands_, errors_};
+    composition_ = std::make_unique<CompositionWindow>(services);
     hut_->SetCompositionWindow(composition_.get());
-    viewer_ = std::make_unique<MailViewer>(
-        ViewerContext{*hut_, dialogs_, shell_, platform::IniFile(Home() + "MFMail.ini"), *composition_, errors_});
-    receiving_ = std::make_unique<ReceivingWindowController>(
-        ReceivingContext{loop_, *settings_, *store_, *hut_, *hut_, random_, clock_, dialogs_, commands_, errors_,
-                         progress_, *viewer_, notice_});
+    viewer_ = std::make_unique<MailViewer>(services, *composition_);
+    receiving_ = std::make_unique<ReceivingWindowController>(services, *hut_, progress_, *viewer_, notice_);
+    StubLinks(composition_->links);
+    StubLinks(receiving_->links);
     auto hideProgress = [this] {
       progress_.HideProgress();
       sendingProgress_.HideProgress();

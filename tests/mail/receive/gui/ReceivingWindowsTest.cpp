@@ -89,7 +89,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   auto look = [&] {
     Seen now;
     now.subject = platform::FromQString(viewer_->subjectEdit->text());
-    now.lent = viewer_->LentCharacter;
+    now.lent = viewer_->LentCarrier();
     const int row = now.lent.id == "<c1@test>" ? 0 : 1;
     now.character = Window(row).pos();
     now.topmost = Window(row).IsTopmost();
@@ -201,7 +201,7 @@ TEST_F(Receiving, AnAnswerMarksTheShownRecordAndItsCharacterLeavesWithIt) {
   EXPECT_NE(log.messages[0].find("X-CharacterID: <c1@test>"), std::string::npos);
   // It left with the answer; the one outside is back where it stood.
   EXPECT_EQ(hut_->ItemCount(), 1);
-  EXPECT_TRUE(viewer_->LentCharacter.Empty());
+  EXPECT_TRUE(viewer_->LentCarrier().Empty());
   EXPECT_EQ(Window(0).pos(), QPoint(kStood.x, kStood.y));
 }
 
@@ -213,7 +213,7 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   viewerScript_->actions = {[&] {
     viewer_->ReplyNow();
     stillOpen = viewer_->isVisible();
-    lentAfterCancel = viewer_->LentCharacter;
+    lentAfterCancel = viewer_->LentCarrier();
     viewer_->ReplyLater();
   }};
   // The composition's fallback cancels the answer.
@@ -248,14 +248,14 @@ TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
   hut_->WriteMail();
   smtp.Finish();
   ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with its mail";
-  const std::string sentId = composition_->MessageId;
+  const std::string sentId = composition_->LastMessageId();
   ASSERT_FALSE(sentId.empty());
 
   // The answer names no character, only the mail it answers.
   mailbox_.Add("u1", PlainMail("Re: question", "In-Reply-To: " + sentId + "\r\n"));
   CarrierRef presenter;
   viewerScript_->actions = {[&] {
-    presenter = viewer_->LentCharacter;
+    presenter = viewer_->LentCarrier();
     viewer_->ReplyLater();
   }};
   RunManual();
@@ -286,7 +286,7 @@ TEST_F(Receiving, ACharacterPackedInAMailJoinsTheHutAndPresentsIt) {
   CarrierRef presenter;
   int listedAttachments = -1;
   viewerScript_->actions = {[&] {
-    presenter = viewer_->LentCharacter;
+    presenter = viewer_->LentCarrier();
     listedAttachments = viewer_->attachmentList->count();
     viewer_->ReplyLater();
   }};

@@ -24,56 +24,74 @@ using testing::RunUntil;
 class Composition : public MailWindowTest {};
 
 TEST_F(Composition, EveryOpenerStartsFromAnEmptyWindow) {
-  window_.Add_s->setText("old@example.jp");
-  window_.Add_Cc = "cc@example.jp";
-  window_.Title->setText("old");
-  window_.MailBodyEdit->setPlainText("old body");
-  window_.AddAttachment(UserFile("a.txt", "a"));
-  window_.EditInReplyTo = "<r@x>";
-  window_.EditReferences = "<r@x>";
-  window_.PackagePath = "/p/MofutanData.mfd";
-  window_.CharacterId = "<c>";
-  window_.ReplyMode = true;
-  window_.ReEditMode = true;
+  // A reset under a pending answer or re-edit (as the hut's new mail does)
+  // leaves nothing of it.
+  for (CompositionRequest::Kind kind : {CompositionRequest::Kind::Reply, CompositionRequest::Kind::ReEdit}) {
+    CompositionRequest old = CarriedMail(kind);
+    old.sourceFolder = kind == CompositionRequest::Kind::ReEdit ? FolderKind::Outbox : FolderKind::Inbox;
+    old.cc = "cc@example.jp";
+    old.inReplyTo = "<r@x>";
+    old.references = "<r@x>";
+    old.attachments = {UserFile("a.txt", "a")};
+    mf::Composition before;
+    mf::Composition after;
+    int shownAttachments = -1;
+    host_.compose = [&] {
+      window_.SetCarrier("/p/MofutanData.mfd", "<c>");
+      before = window_.Current();
+      window_.Reset();
+      after = window_.Current();
+      shownAttachments = window_.attachmentList->count();
+    };
+    window_.Open(old);
+    host_.compose = nullptr;
 
-  window_.Reset();
-
-  EXPECT_TRUE(window_.Add_s->text().isEmpty());
-  EXPECT_TRUE(window_.Add_Cc.empty());
-  EXPECT_TRUE(window_.Title->text().isEmpty());
-  EXPECT_TRUE(window_.MailBodyEdit->toPlainText().isEmpty());
-  EXPECT_TRUE(window_.AttachmentPaths().empty());
-  EXPECT_EQ(window_.attachmentList->count(), 0);
-  EXPECT_TRUE(window_.EditInReplyTo.empty());
-  EXPECT_TRUE(window_.EditReferences.empty());
-  EXPECT_TRUE(window_.PackagePath.empty());
-  EXPECT_TRUE(window_.CharacterId.empty());
-  // A mail written after a cancelled answer or re-edit answers nothing and
-  // replaces nothing.
-  EXPECT_FALSE(window_.ReplyMode);
-  EXPECT_FALSE(window_.ReEditMode);
+    EXPECT_TRUE(before.replyMode || before.reEditMode);
+    EXPECT_TRUE(after.to.empty());
+    EXPECT_TRUE(after.cc.empty());
+    EXPECT_TRUE(after.subject.empty());
+    EXPECT_TRUE(after.body.empty());
+    EXPECT_TRUE(after.attachments.empty());
+    EXPECT_EQ(shownAttachments, 0);
+    EXPECT_TRUE(after.inReplyTo.empty());
+    EXPECT_TRUE(after.references.empty());
+    EXPECT_TRUE(after.packagePath.empty());
+    EXPECT_TRUE(after.characterId.empty());
+    // A mail written after a cancelled answer or re-edit answers nothing and
+    // replaces nothing.
+    EXPECT_FALSE(after.replyMode);
+    EXPECT_FALSE(after.reEditMode);
+  }
 }
 
 TEST_F(Composition, TheMailIsTakenAsWrittenWithCrLfLines) {
-  WriteCarriedMail();
-  window_.Add_Cc = "jiro@example.jp";
+  CompositionRequest request = CarriedMail(CompositionRequest::Kind::Reply);
+  request.cc = "jiro@example.jp";
   const std::string file = UserFile("memo.txt", "memo");
-  window_.AddAttachment(file);
-  window_.PackagePath = "/somewhere/MofutanData.mfd";
-  window_.ReplyMode = true;
-  window_.ReplyIndex = 3;
+  request.attachments = {file};
+  request.sourceIndex = 3;
+  mf::Composition mail;
+  QString shownName;
+  host_.compose = [&] {
+    window_.SetCarrier("/somewhere/MofutanData.mfd", host_.characterId);
+    mail = window_.Current();
+    shownName = window_.attachmentList->item(0)->text();
+  };
+  window_.Open(request);
+  host_.compose = nullptr;
 
-  const mf::Composition mail = window_.Current();
   EXPECT_EQ(mail.to, "hanako@example.jp");
   EXPECT_EQ(mail.cc, "jiro@example.jp");
   EXPECT_EQ(mail.subject, Sj("こんにちは"));
+  // An answer's body goes through the quote colouring, which keeps its text.
   EXPECT_EQ(mail.body, Sj("本文です") + "\r\nsecond line");
   EXPECT_EQ(mail.attachments, std::vector<std::string>{file});
   EXPECT_EQ(mail.packagePath, "/somewhere/MofutanData.mfd");
   EXPECT_EQ(mail.characterId, host_.characterId);
   EXPECT_TRUE(mail.replyMode);
   EXPECT_EQ(mail.replyIndex, 3u);
-  EXPECT_EQ(window_.attachmentList->item(0)->text(), "memo.txt");
+  EXPECT_EQ(shownName, "memo.txt");
+  EXPECT_FALSE(window_.Current().replyMode) << "the reply outlived the opening";
 }
 
 TEST_F(Composition, SendingWithoutRecipientSaysSoAndKeepsTheMail) {
@@ -124,15 +142,15 @@ TEST_F(Composition, ACompletedSendLetsTheCarrierLeaveAndClosesWithOk) {
   EXPECT_EQ(progressHidden_, 1);
   EXPECT_EQ(host_.departed, std::vector<std::string>{host_.characterId});
   // The hut makes the window forget the character that left.
-  EXPECT_TRUE(window_.CarrierForm.Empty() || !host_.PlaceOf(window_.CarrierForm));
+  EXPECT_TRUE(window_.LentCarrier().Empty() || !host_.PlaceOf(window_.LentCarrier()));
   EXPECT_EQ(changed_, (std::vector<FolderKind>{FolderKind::Sent}));
   EXPECT_EQ(reEditedDeleted_, 0);
   EXPECT_TRUE(Errors().empty());
 
   ASSERT_EQ(log.messages.size(), 1u);
   EXPECT_NE(log.messages[0].find("X-CharacterID: " + host_.characterId), std::string::npos);
-  ASSERT_FALSE(window_.MessageId.empty());
-  EXPECT_NE(log.messages[0].find(window_.MessageId), std::string::npos);
+  ASSERT_FALSE(window_.LastMessageId().empty());
+  EXPECT_NE(log.messages[0].find(window_.LastMessageId()), std::string::npos);
   EXPECT_NE(StoreFile(FolderKind::Sent).find(Sj("送信済み")), std::string::npos);
 }
 
@@ -153,17 +171,16 @@ TEST_F(Composition, ARefusedMailWaitsInTheOutboxAndTheCharacterStaysHome) {
     }
   }).Start();
   settings_.smtpPort = server.PortText();
-  WriteCarriedMail();
-  window_.ReplyMode = true;
-  window_.ReEditMode = true;
+  CompositionRequest request = CarriedMail(CompositionRequest::Kind::ReEdit);
+  request.sourceFolder = FolderKind::Outbox;
 
-  const int result = RunModal(window_, [&] { window_.SendOut(); });
+  const int result = OpenCarried(request, [&] { window_.SendOut(); });
   ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
   server.Finish();
 
   EXPECT_EQ(result, QDialog::Rejected);
-  EXPECT_FALSE(window_.Cancelled);
-  EXPECT_FALSE(window_.ReplyMode);
+  EXPECT_FALSE(window_.Cancelled());
+  EXPECT_FALSE(window_.Current().reEditMode);
   EXPECT_TRUE(commands_.SendEnabled());
   EXPECT_TRUE(commands_.ReceiveEnabled());
   EXPECT_GE(progressHidden_, 1);
@@ -172,13 +189,13 @@ TEST_F(Composition, ARefusedMailWaitsInTheOutboxAndTheCharacterStaysHome) {
   const std::string shown = SjisToUtf8(Errors()[0]);
   EXPECT_NE(shown.find("サーバーの応答: 554 no thanks"), std::string::npos) << shown;
   EXPECT_NE(shown.find("「送信待ち」"), std::string::npos) << shown;
-  // Kept as "後で送る" keeps a reply that re-edits a waiting mail.
-  EXPECT_NE(StoreFile(FolderKind::Outbox).find(Sj("送信待ち返信")), std::string::npos);
+  // Kept as "後で送る" keeps a mail that re-edits a waiting one.
+  EXPECT_NE(StoreFile(FolderKind::Outbox).find(Sj("送信待ち")), std::string::npos);
   EXPECT_EQ(reEditedDeleted_, 1);
-  EXPECT_EQ(changed_, (std::vector<FolderKind>{FolderKind::Outbox, FolderKind::Inbox}));
+  EXPECT_EQ(changed_, (std::vector<FolderKind>{FolderKind::Outbox}));
   // The character stays and nothing was filed as sent.
   EXPECT_TRUE(host_.departed.empty());
-  EXPECT_EQ(window_.CarrierForm, host_.Carrier());
+  EXPECT_EQ(window_.LentCarrier(), host_.Carrier());
   EXPECT_TRUE(StoreFile(FolderKind::Sent).empty());
 }
 
@@ -229,20 +246,25 @@ TEST_F(Composition, AMailOnItsWayIsNeitherFiledAgainNorCancelled) {
   });
   EXPECT_TRUE(busy);
   EXPECT_EQ(result, QDialog::Rejected);
-  EXPECT_FALSE(window_.Cancelled);
+  EXPECT_FALSE(window_.Cancelled());
   EXPECT_TRUE(StoreFile(FolderKind::Outbox).empty());
 }
 
 TEST_F(Composition, SendLaterFilesTheMailAndTheCharacterStays) {
-  WriteCarriedMail();
-  window_.ReEditMode = true;
-  window_.show();
-  window_.SendLater();
+  CompositionRequest request = CarriedMail(CompositionRequest::Kind::ReEdit);
+  request.sourceFolder = FolderKind::Outbox;
+  bool reEditedWhenFiled = false;
+  const int result = OpenCarried(request, [&] {
+    reEditedWhenFiled = window_.Current().reEditMode;
+    window_.SendLater();
+  });
 
+  EXPECT_TRUE(reEditedWhenFiled);
   EXPECT_FALSE(window_.isVisible());
-  EXPECT_EQ(window_.result(), QDialog::Rejected);
-  EXPECT_FALSE(window_.Cancelled);
-  EXPECT_FALSE(window_.ReEditMode);
+  EXPECT_EQ(result, QDialog::Rejected);
+  EXPECT_FALSE(window_.Cancelled());
+  EXPECT_FALSE(outcome_.cancelled);
+  EXPECT_FALSE(window_.Current().reEditMode);
   EXPECT_NE(StoreFile(FolderKind::Outbox).find(Sj("送信待ち")), std::string::npos);
   EXPECT_EQ(reEditedDeleted_, 1);
   EXPECT_EQ(changed_, (std::vector<FolderKind>{FolderKind::Outbox}));
@@ -251,12 +273,12 @@ TEST_F(Composition, SendLaterFilesTheMailAndTheCharacterStays) {
 }
 
 TEST_F(Composition, CancelIsRememberedForTheViewer) {
-  WriteCarriedMail();
-  window_.ReplyMode = true;
-  const int result = RunModal(window_, [&] { window_.cancelButton->clicked(); });
+  const int result =
+      OpenCarried(CarriedMail(CompositionRequest::Kind::Reply), [&] { window_.cancelButton->clicked(); });
   EXPECT_EQ(result, QDialog::Rejected);
-  EXPECT_TRUE(window_.Cancelled);
-  EXPECT_FALSE(window_.ReplyMode);
+  EXPECT_TRUE(outcome_.opened);
+  EXPECT_TRUE(outcome_.cancelled);
+  EXPECT_FALSE(window_.Current().replyMode);
   EXPECT_TRUE(StoreFile(FolderKind::Outbox).empty());
 }
 
