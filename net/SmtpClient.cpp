@@ -573,7 +573,7 @@ void SmtpClient::AuthCramMd5Answer() {
     errorMessage_ = lastResponse_;
     return TriggerRequestDone(500);
   }
-  std::string challenge = DecodeBase64Text(std::string_view(lastResponse_).substr(4));
+  std::string challenge = Base64Decode(std::string_view(lastResponse_).substr(4));
   // RFC 2104 hashes a key longer than the block; cutting it would give a
   // digest no server accepts.
   std::string answer = Base64Encode(Username + " " + HmacMd5Hex(Password, challenge));
