@@ -30,7 +30,7 @@ int ParseStatusCode(const std::string& line, bool& continuation) {
   return static_cast<int>(negative ? -value : value);
 }
 
-std::string WinsockResponse(int error) { return NetErrorResponse("500 ", error); }
+std::string SocketErrorResponse(int error) { return NetErrorResponse("500 ", error); }
 
 // The mechanisms of an EHLO reply's AUTH line ("AUTH PLAIN LOGIN", or the
 // old "AUTH=PLAIN" form), upper-cased.
@@ -271,7 +271,7 @@ void SmtpClient::Connect() {
 void SmtpClient::SocketDnsLookupDone(std::uint16_t error) {
   if (state_ != smtpDnsLookup && state_ != smtpAbort) return;
   if (error != 0) {
-    lastResponse_ = WinsockResponse(error);
+    lastResponse_ = SocketErrorResponse(error);
     statusCode_ = 500;
     TriggerRequestDone(error);
     return;
@@ -295,7 +295,7 @@ void SmtpClient::SocketSessionConnected(std::uint16_t error) {
     ArmTimeout();
     return;
   }
-  lastResponse_ = WinsockResponse(error);
+  lastResponse_ = SocketErrorResponse(error);
   statusCode_ = 500;
   requestResult_ = 500;
   // A refused certificate is what the user must read about, not a detail.
@@ -368,7 +368,7 @@ void SmtpClient::SendInternal(const std::string& command, std::vector<int> okRes
 }
 
 void SmtpClient::FailConnect(int error) {
-  lastResponse_ = WinsockResponse(error);
+  lastResponse_ = SocketErrorResponse(error);
   statusCode_ = 500;
   requestResult_ = error;
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;
@@ -456,7 +456,7 @@ void SmtpClient::StopTimeout() { session_.StopTimeout(); }
 
 void SmtpClient::TimedOut() {
   if (requestDone_) return;
-  lastResponse_ = WinsockResponse(wsa::kTimedOut);
+  lastResponse_ = SocketErrorResponse(wsa::kTimedOut);
   statusCode_ = 500;
   requestResult_ = wsa::kTimedOut;
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;

@@ -125,16 +125,16 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
 TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
-  EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (Winsock error #10061)");
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (socket error #10061)");
   EXPECT_EQ(cli_.State(), smtpReady);
 
   cli_.Host = "no-such-host.invalid";
   int error = Run([&] { cli_.Connect(); }, smtpConnect);
   if (error == wsa::kTryAgain) {
-    EXPECT_EQ(cli_.LastResponse(), "500 Non-authoritative host not found (Winsock error #11002)");  // no resolver
+    EXPECT_EQ(cli_.LastResponse(), "500 Temporary failure in name resolution (socket error #11002)");  // no resolver
   } else {
     EXPECT_EQ(error, wsa::kHostNotFound);
-    EXPECT_EQ(cli_.LastResponse(), "500 Host not found (Winsock error #11001)");
+    EXPECT_EQ(cli_.LastResponse(), "500 Name or service not known (socket error #11001)");
   }
 
   cli_.Host = "127.0.0.1";
@@ -157,7 +157,7 @@ TEST_F(SmtpSessionTest, SilentServerTimesOut) {
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), wsa::kTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
-  EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (Winsock error #10060)");
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (socket error #10060)");
   EXPECT_FALSE(cli_.Connected());
   EXPECT_EQ(cli_.State(), smtpReady);
   WaitFor(server);
