@@ -469,7 +469,7 @@ void Pop3Client::HandleLine() {
         HandleMultiLine();
         break;
       }
-      if (!replyHandler_) throw Pop3Exception("Program error: FNext is nil");
+      if (!replyHandler_) throw Pop3Exception("No handler for the reply");
       // A copy: the handler may complete the request and replace itself.
       const Step handler = replyHandler_;
       handler();
