@@ -7,12 +7,6 @@
 // Each works on a line without its line end; none reads past `length`.
 namespace mf::mimedec {
 
-// Base64 in place: leading blanks skipped, decoding stops at the first blank
-// after the data. Characters outside the alphabet are ignored; "=" pads a
-// group, and a group cut short by the end of the line still gives the bytes
-// its characters hold. Returns the number of bytes left at `line`.
-std::size_t DecodeBase64InPlace(char* line, std::size_t length);
-
 // Quoted-printable into `out` (cleared first). A line that does not end in a
 // soft break gets CR LF. Blanks after a final "=" are transport padding
 // (RFC 2045 section 6.7) and do not spoil the soft break. A "=" that is not

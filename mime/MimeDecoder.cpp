@@ -4,6 +4,7 @@
 #include <ios>
 #include <stdexcept>
 
+#include "base/Base64.h"
 #include "mime/MimeDecCodecs.h"
 #include "mime/MimeDecLineBuffer.h"
 #include "mime/MimeDecParams.h"
@@ -386,7 +387,7 @@ void MimeDecoder::SinglePartLine(char* line, std::size_t length) {
 
 void MimeDecoder::DecodeData(char* line, std::size_t length, const std::string& encoding) {
   if (encoding == "base64") {
-    HandOver(line, mimedec::DecodeBase64InPlace(line, length));
+    HandOver(line, Base64DecodeInPlace(line, length));
   } else if (encoding == "quoted-printable") {
     mimedec::DecodeQuotedPrintable(line, length, scratch_);
     HandOver(scratch_.data(), scratch_.size());

@@ -53,7 +53,7 @@ bool IsTlsError(int error) { return error >= tls::kUntrusted && error <= tls::kN
 std::string NetErrorText(int error) {
   const ErrorText* entry = Find(error);
   if (entry != nullptr && entry->english != nullptr) return entry->english;
-  return WSocketErrorDesc(error);
+  return SocketErrorText(error);
 }
 
 std::string NetErrorTextJa(int error) {
@@ -62,7 +62,7 @@ std::string NetErrorTextJa(int error) {
 }
 
 std::string NetErrorResponse(const std::string& prefix, int error) {
-  const char* kind = IsTlsError(error) ? " (TLS error #" : " (Winsock error #";
+  const char* kind = IsTlsError(error) ? " (TLS error #" : " (socket error #";
   return prefix + NetErrorText(error) + kind + std::to_string(error) + ")";
 }
 

@@ -31,7 +31,7 @@ std::string NetErrorText(int error);
 // Empty for numbers without a text of their own.
 std::string NetErrorTextJa(int error);
 
-// "500 <text> (TLS error #12001)" or "... (Winsock error #10061)".
+// "500 <text> (TLS error #12001)" or "... (socket error #10061)".
 std::string NetErrorResponse(const std::string& prefix, int error);
 
 }  // namespace mf

@@ -31,7 +31,7 @@ int ReadNumber(const std::string& text, std::size_t& at) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-std::string SocketErrorText(int error) { return NetErrorResponse("-ERR ", error); }
+std::string ErrResponse(int error) { return NetErrorResponse("-ERR ", error); }
 
 std::string ExceptionText(const std::exception& error) {
   const char* name = "Exception";
@@ -115,7 +115,7 @@ void Pop3Client::SendCommand(const std::string& command, const std::string& show
 }
 
 void Pop3Client::FailSocketError(int error) {
-  lastResponse_ = SocketErrorText(error);
+  lastResponse_ = ErrResponse(error);
   statusCode_ = 500;
   requestResult_ = error;
   TriggerRequestDone(error);
@@ -172,16 +172,6 @@ void Pop3Client::Pass() {
   replyHandler_ = [this] { HandleSingleReply(); };
   // The display goes to logs and windows; the password never does.
   SendCommand("PASS " + Trim(passWord_), std::string("PASS ") + kHiddenPassword);
-}
-
-void Pop3Client::RPop() {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR RPOP command invalid now");
-  StartRequest(pop3RPop);
-  nextProtocolState_ = pop3Transaction;
-  replyHandler_ = [this] { HandleSingleReply(); };
-  SendCommand("RPOP " + Trim(passWord_), std::string("RPOP ") + kHiddenPassword);
 }
 
 void Pop3Client::APop() {
@@ -282,13 +272,6 @@ void Pop3Client::Dele() {
 }
 
 void Pop3Client::Noop() { StartTransactionCommand(pop3Noop, "NOOP", "NOOP", nullptr); }
-
-void Pop3Client::Last() {
-  StartTransactionCommand(pop3Last, "LAST", "LAST", [this] {
-    ParseNumbers(msgNum_, msgSize_);
-    TriggerRequestDone(0);
-  });
-}
 
 void Pop3Client::RSet() { StartTransactionCommand(pop3RSet, "RSET", "RSET", nullptr); }
 
@@ -439,7 +422,7 @@ void Pop3Client::DnsLookupDone(std::uint16_t error) {
 void Pop3Client::SocketConnected(std::uint16_t error) {
   if (error != 0) {
     // A refused certificate is what the user must read about, not a detail.
-    if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = SocketErrorText(error);
+    if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = ErrResponse(error);
     FailSocketError(error);
     if (session_.Open()) session_.Close();
     return;
@@ -486,7 +469,7 @@ void Pop3Client::HandleLine() {
         HandleMultiLine();
         break;
       }
-      if (!replyHandler_) throw Pop3Exception("Program error: FNext is nil");
+      if (!replyHandler_) throw Pop3Exception("No handler for the reply");
       // A copy: the handler may complete the request and replace itself.
       const Step handler = replyHandler_;
       handler();
@@ -565,7 +548,7 @@ void Pop3Client::UpgradeFinished(int error) {
 }
 
 void Pop3Client::FailConnect(int error) {
-  lastResponse_ = SocketErrorText(error);
+  lastResponse_ = ErrResponse(error);
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;
   Display(lastResponse_);
   FailSocketError(error);
@@ -712,7 +695,6 @@ void Pop3Client::NextChainStep(int stepError) {
         case pop3Connect: Connect(); break;
         case pop3User: User(); break;
         case pop3Pass: Pass(); break;
-        case pop3RPop: RPop(); break;
         case pop3Dele: Dele(); break;
         case pop3Noop: Noop(); break;
         case pop3List: List(); break;
@@ -722,7 +704,6 @@ void Pop3Client::NextChainStep(int stepError) {
         case pop3Top: Top(); break;
         case pop3Stat: Stat(); break;
         case pop3Uidl: Uidl(); break;
-        case pop3Last: Last(); break;
         case pop3Capa: Capa(); break;
         case pop3Quit: Quit(); break;
         case pop3Open: continue;
@@ -751,7 +732,7 @@ void Pop3Client::RestartTimer() {
 
 void Pop3Client::TimedOut() {
   if (requestDone_) return;
-  lastResponse_ = SocketErrorText(wsa::kTimedOut);
+  lastResponse_ = ErrResponse(wsa::kTimedOut);
   statusCode_ = 500;
   requestResult_ = wsa::kTimedOut;
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;

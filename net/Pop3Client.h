@@ -47,7 +47,6 @@ enum TPop3Request {
   pop3Connect = 0,
   pop3User = 1,
   pop3Pass = 2,
-  pop3RPop = 3,
   pop3Quit = 4,
   pop3Stat = 5,
   pop3List = 6,
@@ -55,7 +54,6 @@ enum TPop3Request {
   pop3Top = 8,
   pop3Dele = 9,
   pop3Noop = 10,
-  pop3Last = 11,
   pop3RSet = 12,
   pop3Uidl = 13,
   pop3APop = 14,
@@ -170,7 +168,6 @@ class Pop3Client {
   void Open();
   void User();
   void Pass();
-  void RPop();
   void APop();
   void Quit();
   void Stat();
@@ -179,7 +176,6 @@ class Pop3Client {
   void Top();
   void Dele();
   void Noop();
-  void Last();
   void RSet();
   void Uidl();
   void Capa();

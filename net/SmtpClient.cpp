@@ -30,7 +30,7 @@ int ParseStatusCode(const std::string& line, bool& continuation) {
   return static_cast<int>(negative ? -value : value);
 }
 
-std::string WinsockResponse(int error) { return NetErrorResponse("500 ", error); }
+std::string SocketErrorResponse(int error) { return NetErrorResponse("500 ", error); }
 
 // The mechanisms of an EHLO reply's AUTH line ("AUTH PLAIN LOGIN", or the
 // old "AUTH=PLAIN" form), upper-cased.
@@ -65,9 +65,9 @@ bool HasCapability(const std::vector<std::string>& capabilities, const std::stri
 
 }  // namespace
 
-SmtpClientBase::SmtpClientBase(platform::EventLoop& loop) : SmtpClientBase(loop, nullptr) {}
+SmtpClient::SmtpClient(platform::EventLoop& loop) : SmtpClient(loop, nullptr) {}
 
-SmtpClientBase::SmtpClientBase(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
+SmtpClient::SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
     : loop_(loop), session_(loop, std::move(transport)) {
   // A reply line must fit the receive buffer with its CR LF.
   session_.SetLineLimit(kReceiveBufferSize - 2, LineSession::LongLines::Fail);
@@ -81,26 +81,22 @@ SmtpClientBase::SmtpClientBase(platform::EventLoop& loop, std::unique_ptr<Transp
   session_.OnTimedOut = [this] { TimedOut(); };
 }
 
-SmtpClientBase::~SmtpClientBase() {
+SmtpClient::~SmtpClient() {
   session_.OnLookupDone = nullptr;
   session_.OnClosed = nullptr;
 }
 
-std::string SmtpClientBase::ContentTypeText(TSmtpContentType type) {
-  return type == smtpHTML ? "text/html" : "text/plain";
-}
-
 // --- request plumbing ---------------------------------------------------------
 
-void SmtpClientBase::CheckReady() const {
+void SmtpClient::CheckReady() const {
   if (state_ != smtpReady && state_ != smtpInternalReady) throw SmtpException("SMTP component not ready");
 }
 
-void SmtpClientBase::CheckConnected() const {
+void SmtpClient::CheckConnected() const {
   if (!connected_) throw SmtpException("SMTP component not connected");
 }
 
-void SmtpClientBase::BeginRequest(TSmtpRequest type) {
+void SmtpClient::BeginRequest(TSmtpRequest type) {
   // A step within the request in progress (the next recipient, the log-in
   // after Helo's EHLO) keeps the request's type.
   if (!chaining_ && requestDone_) requestType_ = type;
@@ -109,11 +105,11 @@ void SmtpClientBase::BeginRequest(TSmtpRequest type) {
   afterReply_ = nullptr;
 }
 
-void SmtpClientBase::Display(const std::string& text) {
+void SmtpClient::Display(const std::string& text) {
   if (OnDisplay) OnDisplay(*this, text);
 }
 
-void SmtpClientBase::SendCommand(const std::string& command, const std::string& shown) {
+void SmtpClient::SendCommand(const std::string& command, const std::string& shown) {
   readingCapabilities_ = command.compare(0, 5, "EHLO ") == 0;
   if (readingCapabilities_) capabilities_.clear();
   if (OnCommand) OnCommand(*this, command);
@@ -121,7 +117,7 @@ void SmtpClientBase::SendCommand(const std::string& command, const std::string& 
   if (session_.Connected()) session_.SendLine(command);
 }
 
-void SmtpClientBase::ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
+void SmtpClient::ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
                                   std::function<void()> afterReply, const std::string& shown) {
   CheckReady();
   CheckConnected();
@@ -135,7 +131,7 @@ void SmtpClientBase::ExecAsync(TSmtpRequest type, const std::string& command, st
 
 // A request that ends without talking to the server still completes later,
 // from the loop.
-void SmtpClientBase::FailWithoutCommand(int code, const std::string& response) {
+void SmtpClient::FailWithoutCommand(int code, const std::string& response) {
   lastResponse_ = response;
   statusCode_ = code;
   requestResult_ = code;
@@ -143,7 +139,7 @@ void SmtpClientBase::FailWithoutCommand(int code, const std::string& response) {
   TriggerRequestDone(code);
 }
 
-void SmtpClientBase::TriggerRequestDone(int error) {
+void SmtpClient::TriggerRequestDone(int error) {
   if (requestDone_) return;
   requestDone_ = true;
   if (chaining_) {
@@ -162,7 +158,7 @@ void SmtpClientBase::TriggerRequestDone(int error) {
 
 // --- chained requests -----------------------------------------------------------
 
-void SmtpClientBase::StartChain(TSmtpRequest type, unsigned steps) {
+void SmtpClient::StartChain(TSmtpRequest type, unsigned steps) {
   CheckReady();
   requestType_ = type;
   lastResponse_.clear();
@@ -182,8 +178,8 @@ void SmtpClientBase::StartChain(TSmtpRequest type, unsigned steps) {
   }
 }
 
-void SmtpClientBase::RunNextStep() {
-  static const unsigned order[] = {kStepConnect, kStepHelo,   kStepEhlo,   kStepAuth, kStepVrfy,
+void SmtpClient::RunNextStep() {
+  static const unsigned order[] = {kStepConnect,  kStepHelo, kStepEhlo, kStepAuth,
                                    kStepMailFrom, kStepRcptTo, kStepData, kStepQuit};
   for (unsigned step : order) {
     if (!(pendingSteps_ & step)) continue;
@@ -194,7 +190,6 @@ void SmtpClientBase::RunNextStep() {
       case kStepHelo: Helo(); break;
       case kStepEhlo: Ehlo(); break;
       case kStepAuth: Auth(); break;
-      case kStepVrfy: Vrfy(); break;
       case kStepMailFrom: MailFrom(); break;
       case kStepRcptTo: RcptTo(); break;
       case kStepData: Data(); break;
@@ -207,7 +202,7 @@ void SmtpClientBase::RunNextStep() {
   TriggerRequestDone(chainResult_);
 }
 
-void SmtpClientBase::AfterChainStep(int error) {
+void SmtpClient::AfterChainStep(int error) {
   if (state_ == smtpAbort || timedOut_) {
     pendingSteps_ = 0;
     if (state_ == smtpAbort) {
@@ -239,24 +234,24 @@ void SmtpClientBase::AfterChainStep(int error) {
   }
 }
 
-void SmtpClientBase::Open() {
+void SmtpClient::Open() {
   CheckReady();
   if (connected_) throw SmtpException("SMTP component already connected");
   StartChain(smtpOpen, AuthType == smtpAuthNone ? kStepConnect | kStepHelo : kStepConnect | kStepEhlo | kStepAuth);
 }
 
-void SmtpClientBase::Mail() {
+void SmtpClient::Mail() {
   CheckReady();
   CheckConnected();
   // Found now rather than halfway through the chain, where only the
   // completion could report it.
-  if (RcptName.empty()) throw SmtpException("RcptName list is empty");
+  if (EnvelopeTo.empty()) throw SmtpException("No recipients");
   StartChain(smtpMail, kStepMailFrom | kStepRcptTo | kStepData);
 }
 
 // --- connecting ---------------------------------------------------------------------
 
-void SmtpClientBase::Connect() {
+void SmtpClient::Connect() {
   CheckReady();
   if (connected_) throw SmtpException("SMTP component already connected");
   BeginRequest(smtpConnect);
@@ -273,10 +268,10 @@ void SmtpClientBase::Connect() {
   }
 }
 
-void SmtpClientBase::SocketDnsLookupDone(std::uint16_t error) {
+void SmtpClient::SocketDnsLookupDone(std::uint16_t error) {
   if (state_ != smtpDnsLookup && state_ != smtpAbort) return;
   if (error != 0) {
-    lastResponse_ = WinsockResponse(error);
+    lastResponse_ = SocketErrorResponse(error);
     statusCode_ = 500;
     TriggerRequestDone(error);
     return;
@@ -293,14 +288,14 @@ void SmtpClientBase::SocketDnsLookupDone(std::uint16_t error) {
   }
 }
 
-void SmtpClientBase::SocketSessionConnected(std::uint16_t error) {
+void SmtpClient::SocketSessionConnected(std::uint16_t error) {
   if (error == 0) {
     connected_ = true;
     state_ = smtpWaitingBanner;
     ArmTimeout();
     return;
   }
-  lastResponse_ = WinsockResponse(error);
+  lastResponse_ = SocketErrorResponse(error);
   statusCode_ = 500;
   requestResult_ = 500;
   // A refused certificate is what the user must read about, not a detail.
@@ -310,7 +305,7 @@ void SmtpClientBase::SocketSessionConnected(std::uint16_t error) {
   if (!chaining_) state_ = smtpReady;
 }
 
-void SmtpClientBase::SocketSessionClosed(std::uint16_t error) {
+void SmtpClient::SocketSessionClosed(std::uint16_t error) {
   connected_ = false;
   sendingData_ = false;
   if (OnSessionClosed) OnSessionClosed(*this, error);
@@ -320,7 +315,7 @@ void SmtpClientBase::SocketSessionClosed(std::uint16_t error) {
 
 // --- replies --------------------------------------------------------------------------
 
-void SmtpClientBase::HandleLine(const std::string& line) {
+void SmtpClient::HandleLine(const std::string& line) {
   lastResponse_ = line;
   if (OnResponse) OnResponse(*this, line);
   switch (state_) {
@@ -336,7 +331,7 @@ void SmtpClientBase::HandleLine(const std::string& line) {
   }
 }
 
-void SmtpClientBase::HandleBanner() {
+void SmtpClient::HandleBanner() {
   Display("< " + lastResponse_);
   bool continuation = false;
   statusCode_ = ParseStatusCode(lastResponse_, continuation);
@@ -357,14 +352,14 @@ void SmtpClientBase::HandleBanner() {
   ConnectionReady();
 }
 
-void SmtpClientBase::ConnectionReady() {
+void SmtpClient::ConnectionReady() {
   state_ = smtpConnected;
   if (OnSessionConnected) OnSessionConnected(*this, 0);
   TriggerRequestDone(0);
 }
 
 // A command the client says on its own within the request in progress.
-void SmtpClientBase::SendInternal(const std::string& command, std::vector<int> okResponses,
+void SmtpClient::SendInternal(const std::string& command, std::vector<int> okResponses,
                                      std::function<void()> afterReply) {
   okResponses_ = std::move(okResponses);
   afterReply_ = std::move(afterReply);
@@ -372,8 +367,8 @@ void SmtpClientBase::SendInternal(const std::string& command, std::vector<int> o
   SendCommand(command);
 }
 
-void SmtpClientBase::FailConnect(int error) {
-  lastResponse_ = WinsockResponse(error);
+void SmtpClient::FailConnect(int error) {
+  lastResponse_ = SocketErrorResponse(error);
   statusCode_ = 500;
   requestResult_ = error;
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;
@@ -383,7 +378,7 @@ void SmtpClientBase::FailConnect(int error) {
   if (!chaining_) state_ = smtpReady;
 }
 
-void SmtpClientBase::UpgradeEhloDone() {
+void SmtpClient::UpgradeEhloDone() {
   if (requestResult_ != 0) {
     // The server cannot even say what it offers: it offers no STARTTLS.
     return FailConnect(tls::kNotOffered);
@@ -392,7 +387,7 @@ void SmtpClientBase::UpgradeEhloDone() {
   SendInternal("STARTTLS", {220}, [this] { UpgradeAccepted(); });
 }
 
-void SmtpClientBase::UpgradeAccepted() {
+void SmtpClient::UpgradeAccepted() {
   if (requestResult_ != 0) return FailConnect(tls::kNotOffered);
   errorMessage_.clear();
   state_ = smtpConnecting;
@@ -400,7 +395,7 @@ void SmtpClientBase::UpgradeAccepted() {
   if (error != 0) FailConnect(error);
 }
 
-void SmtpClientBase::UpgradeFinished(int error) {
+void SmtpClient::UpgradeFinished(int error) {
   if (error != 0) return FailConnect(error);
   // What the server said before the upgrade no longer counts.
   capabilities_.clear();
@@ -409,7 +404,7 @@ void SmtpClientBase::UpgradeFinished(int error) {
   ConnectionReady();
 }
 
-void SmtpClientBase::StandardResponse() {
+void SmtpClient::StandardResponse() {
   Display("< " + lastResponse_);
   bool continuation = false;
   statusCode_ = ParseStatusCode(lastResponse_, continuation);
@@ -439,7 +434,7 @@ void SmtpClientBase::StandardResponse() {
 
 // A line that does not fit the receive buffer can never be taken out of it:
 // give the request up instead of waiting for ever.
-void SmtpClientBase::ReplyLineTooLong() {
+void SmtpClient::ReplyLineTooLong() {
   lastResponse_ = "500 Reply line too long (more than " + std::to_string(kReceiveBufferSize) +
                   " bytes without CR LF)";
   statusCode_ = 500;
@@ -455,13 +450,13 @@ void SmtpClientBase::ReplyLineTooLong() {
 
 // --- time-out -----------------------------------------------------------------------------
 
-void SmtpClientBase::ArmTimeout() { session_.ArmTimeout(Timeout); }
+void SmtpClient::ArmTimeout() { session_.ArmTimeout(Timeout); }
 
-void SmtpClientBase::StopTimeout() { session_.StopTimeout(); }
+void SmtpClient::StopTimeout() { session_.StopTimeout(); }
 
-void SmtpClientBase::TimedOut() {
+void SmtpClient::TimedOut() {
   if (requestDone_) return;
-  lastResponse_ = WinsockResponse(wsa::kTimedOut);
+  lastResponse_ = SocketErrorResponse(wsa::kTimedOut);
   statusCode_ = 500;
   requestResult_ = wsa::kTimedOut;
   if (errorMessage_.empty()) errorMessage_ = lastResponse_;
@@ -475,7 +470,7 @@ void SmtpClientBase::TimedOut() {
 
 // --- single commands ----------------------------------------------------------------------
 
-void SmtpClientBase::Helo() {
+void SmtpClient::Helo() {
   CheckReady();
   CheckConnected();
   // Inside Open the log-in is a step of its own; HELO there is the
@@ -494,7 +489,7 @@ void SmtpClientBase::Helo() {
   });
 }
 
-void SmtpClientBase::Ehlo() {
+void SmtpClient::Ehlo() {
   CheckReady();
   CheckConnected();
   ExecAsync(smtpEhlo, "EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] {
@@ -503,7 +498,7 @@ void SmtpClientBase::Ehlo() {
   });
 }
 
-void SmtpClientBase::Auth() {
+void SmtpClient::Auth() {
   CheckReady();
   CheckConnected();
   StartAuth(AuthType);
@@ -511,7 +506,7 @@ void SmtpClientBase::Auth() {
 
 // CRAM-MD5 never shows the password; PLAIN and LOGIN send it as it is, so
 // only over TLS.
-TSmtpAuthType SmtpClientBase::ChooseAuth() const {
+TSmtpAuthType SmtpClient::ChooseAuth() const {
   const std::vector<std::string> offered = OfferedMechanisms(capabilities_);
   auto offers = [&](const char* name) { return std::find(offered.begin(), offered.end(), name) != offered.end(); };
   if (offers("CRAM-MD5")) return smtpAuthCramMD5;
@@ -521,7 +516,7 @@ TSmtpAuthType SmtpClientBase::ChooseAuth() const {
   return smtpAuthNone;
 }
 
-void SmtpClientBase::StartAuth(TSmtpAuthType type) {
+void SmtpClient::StartAuth(TSmtpAuthType type) {
   if (!esmtp_) {
     BeginRequest(smtpAuth);
     return FailWithoutCommand(500, "500 ESMTP not supported.");
@@ -557,19 +552,19 @@ void SmtpClientBase::StartAuth(TSmtpAuthType type) {
   }
 }
 
-void SmtpClientBase::AuthLoginUser() {
+void SmtpClient::AuthLoginUser() {
   if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
   state_ = smtpInternalReady;
   ExecAsync(smtpAuth, Base64Encode(Username), {334}, [this] { AuthLoginPassword(); });
 }
 
-void SmtpClientBase::AuthLoginPassword() {
+void SmtpClient::AuthLoginPassword() {
   if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
   state_ = smtpInternalReady;
   ExecAsync(smtpAuth, Base64Encode(Password), {235}, nullptr, kHidden);
 }
 
-void SmtpClientBase::AuthCramMd5Answer() {
+void SmtpClient::AuthCramMd5Answer() {
   if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
   if (lastResponse_.size() <= 4) {
     requestResult_ = 500;
@@ -578,7 +573,7 @@ void SmtpClientBase::AuthCramMd5Answer() {
     errorMessage_ = lastResponse_;
     return TriggerRequestDone(500);
   }
-  std::string challenge = DecodeBase64Text(std::string_view(lastResponse_).substr(4));
+  std::string challenge = Base64Decode(std::string_view(lastResponse_).substr(4));
   // RFC 2104 hashes a key longer than the block; cutting it would give a
   // digest no server accepts.
   std::string answer = Base64Encode(Username + " " + HmacMd5Hex(Password, challenge));

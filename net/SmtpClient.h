@@ -1,14 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "base/DateTime.h"
 #include "net/LineSession.h"
 #include "net/NetErrors.h"
 #include "net/TcpSocket.h"
@@ -31,7 +29,6 @@ enum TSmtpRequest {
   smtpConnect = 0,
   smtpHelo = 1,
   smtpMailFrom = 2,
-  smtpVrfy = 3,
   smtpRcptTo = 4,
   smtpData = 5,
   smtpQuit = 6,
@@ -42,7 +39,6 @@ enum TSmtpRequest {
   smtpAuth = 11,
 };
 
-enum TSmtpContentType { smtpHTML = 0, smtpPlainText = 1 };
 // smtpAuthAuto picks the strongest mechanism the server offers of
 // CRAM-MD5, PLAIN and LOGIN, the latter two only on an encrypted connection.
 enum TSmtpAuthType {
@@ -60,24 +56,28 @@ class SmtpException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The SMTP protocol engine and the RFC 822 header generator. Every request
-// returns at once and completes exactly once through OnRequestDone, posted to
-// the event loop, so it never fires inside the call that started it.
-class SmtpClientBase {
+// The next line of a message without its CR LF (a header line may carry its
+// own folds); false after the last. Throwing gives the message up.
+using MessageLineSource = std::function<bool(std::string& line)>;
+
+// An SMTP client: it sends an envelope and a message its caller made. Every
+// request returns at once and completes exactly once through OnRequestDone,
+// posted to the event loop, so it never fires inside the call that started it.
+class SmtpClient {
  public:
-  using TextEvent = std::function<void(SmtpClientBase& sender, const std::string& msg)>;
-  using ErrorEvent = std::function<void(SmtpClientBase& sender, std::uint16_t error)>;
+  using TextEvent = std::function<void(SmtpClient& sender, const std::string& msg)>;
+  using ErrorEvent = std::function<void(SmtpClient& sender, std::uint16_t error)>;
 
   // The receive buffer; a reply line must fit in it.
   static constexpr int kReceiveBufferSize = 4096;
   static constexpr int kDefaultTimeoutSeconds = 120;
 
-  explicit SmtpClientBase(platform::EventLoop& loop);
+  explicit SmtpClient(platform::EventLoop& loop);
   // Over another transport than a TCP socket (tests, fuzzing).
-  SmtpClientBase(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
-  virtual ~SmtpClientBase();
-  SmtpClientBase(const SmtpClientBase&) = delete;
-  SmtpClientBase& operator=(const SmtpClientBase&) = delete;
+  SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
+  ~SmtpClient();
+  SmtpClient(const SmtpClient&) = delete;
+  SmtpClient& operator=(const SmtpClient&) = delete;
 
   // --- published properties ----------------------------------------------
   std::string Host;
@@ -87,19 +87,11 @@ class SmtpClientBase {
   std::string Username;
   std::string Password;
   TSmtpAuthType AuthType = smtpAuthNone;
-  std::string FromName;                  // envelope sender
-  std::vector<std::string> RcptName;     // envelope recipients
-  std::vector<std::string> MailMessage;  // body lines sent before OnGetData's
-  std::string HdrFrom;
-  std::string HdrFromName;
-  std::vector<std::string> HdrToAddress, HdrRcptName;
-  std::vector<std::string> HdrCcAddress, HdrCcName;
-  std::vector<std::string> RcptToAddress, RcptToName;
-  std::string HdrReplyTo, HdrReturnPath, HdrSubject, HdrSender, HdrXMailer, HdrXAnimationID;
-  std::string HdrInReplyTo, HdrReferences, HdrMessageId;
-  std::string CharSet = "iso-8859-1";
-  TSmtpContentType ContentType = smtpPlainText;
-  bool OwnHeaders = false;
+  std::string EnvelopeFrom;              // MAIL FROM
+  std::vector<std::string> EnvelopeTo;   // RCPT TO, one each
+  // What DATA sends, dot-stuffed and ended with "."; asked for a batch at a
+  // time as the connection takes it. Unset: an empty message.
+  MessageLineSource Message;
   // Seconds without any sign of life from the server before a pending
   // request is given up with 10060; 0 waits for ever.
   int Timeout = kDefaultTimeoutSeconds;
@@ -119,21 +111,11 @@ class SmtpClientBase {
   const std::string& LastResponse() const { return lastResponse_; }
   bool Connected() const { return connected_; }
 
-  // The date in the header and the multipart boundary read this clock.
-  void SetClock(const Clock& clock) { clock_ = &clock; }
-
   // --- events -------------------------------------------------------------
   TextEvent OnDisplay;
   TextEvent OnCommand;
   TextEvent OnResponse;
-  // `msgLine` is the line to send (at most `maxLen` bytes are used); clear
-  // `more` when the body is complete.
-  std::function<void(SmtpClientBase& sender, int lineNum, std::string& msgLine, int maxLen, bool& more)>
-      OnGetData;
-  // May rewrite the header line about to be sent; `size` is its buffer size.
-  std::function<void(SmtpClientBase& sender, std::string& msg, int size)> OnHeaderLine;
-  std::function<void(SmtpClientBase& sender, std::vector<std::string>& hdrLines)> OnProcessHeader;
-  std::function<void(SmtpClientBase& sender, TSmtpRequest rqType, std::uint16_t error)> OnRequestDone;
+  std::function<void(SmtpClient& sender, TSmtpRequest rqType, std::uint16_t error)> OnRequestDone;
   ErrorEvent OnSessionConnected;
   ErrorEvent OnSessionClosed;
 
@@ -145,10 +127,9 @@ class SmtpClientBase {
   void Helo();
   void Ehlo();
   void Auth();
-  void Vrfy();
   void MailFrom();
   void RcptTo();
-  virtual void Data();
+  void Data();
   void Quit();
   void Rset();
   void Open();
@@ -157,25 +138,16 @@ class SmtpClientBase {
   // Open and Mail).
   void Abort();
 
- protected:
-  // Produces the next body line; the base asks OnGetData.
-  virtual void TriggerGetData(int lineNum, std::string& msgLine, int maxLen, bool& more);
-  // Gives a subclass the chance to rewrite a header line before OnHeaderLine.
-  virtual void PrepareHeaderLine(std::string& line) { (void)line; }
-  const Clock& CurrentClock() const { return *clock_; }
-  static std::string ContentTypeText(TSmtpContentType type);
-
  private:
   enum Step : unsigned {
     kStepConnect = 1u << 0,
     kStepHelo = 1u << 1,
     kStepEhlo = 1u << 2,
     kStepAuth = 1u << 3,
-    kStepVrfy = 1u << 4,
-    kStepMailFrom = 1u << 5,
-    kStepRcptTo = 1u << 6,
-    kStepData = 1u << 7,
-    kStepQuit = 1u << 8,
+    kStepMailFrom = 1u << 4,
+    kStepRcptTo = 1u << 5,
+    kStepData = 1u << 6,
+    kStepQuit = 1u << 7,
   };
 
   void CheckReady() const;
@@ -214,7 +186,6 @@ class SmtpClientBase {
   void AuthLoginPassword();
   void AuthCramMd5Answer();
   void NextRecipient();
-  void NextVrfy();
   void DataAccepted();
   void SendNextDataLine();
   void AbandonMessage(const std::string& why);
@@ -223,16 +194,8 @@ class SmtpClientBase {
   void StopTimeout();
   void TimedOut();
 
-  // Builds the header for DATA; also settles CharSet to the charset the
-  // header encoder used, as the Content-Type line announces it.
-  std::vector<std::string> BuildHeaderLines();
-  std::string ListText(const std::vector<std::string>& addresses, const std::vector<std::string>& names) const;
-  std::string DateText() const;
-
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
-  SystemClock systemClock_;
-  const Clock* clock_ = &systemClock_;
   LineSession session_;
 
   TSmtpState state_ = smtpReady;
@@ -257,55 +220,8 @@ class SmtpClientBase {
   int chainResult_ = 0;
   bool timedOut_ = false;
 
-  // Recipient and VRFY progress.
   std::size_t rcptIndex_ = 0;
-  std::vector<std::string> vrfyLists_;
-  std::size_t vrfyIndex_ = 0;
-
-  // Message transfer.
-  std::vector<std::string> hdrLines_;
-  std::size_t hdrIndex_ = 0;
-  int lineNum_ = 0;
   bool sendingData_ = false;
-};
-
-// The SMTP client with MIME multipart bodies for attached files and encoded
-// header words.
-class SmtpClient : public SmtpClientBase {
- public:
-  explicit SmtpClient(platform::EventLoop& loop);
-  SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport);
-  ~SmtpClient() override;
-
-  // Blank entries are dropped; a missing file throws "File not found '...'".
-  void SetEmailFiles(const std::vector<std::string>& files);
-  const std::vector<std::string>& EmailFiles() const { return emailFiles_; }
-
-  std::function<void(SmtpClientBase& sender, int fileNumber, std::string& fileName, std::string& contentType)>
-      OnAttachContentType;
-  std::function<void(SmtpClientBase& sender, int fileNumber, const std::string& fileName,
-                     std::vector<std::string>& hdrLines)>
-      OnAttachHeader;
-
-  void Data() override;
-
- protected:
-  void TriggerGetData(int lineNum, std::string& msgLine, int maxLen, bool& more) override;
-  void PrepareHeaderLine(std::string& line) override;
-
- private:
-  void NextAttachmentLine(std::string& line);
-  void StartAttachment(std::string& line);
-
-  std::vector<std::string> emailFiles_;
-  std::vector<std::string> pending_;
-  std::string boundary_;
-  std::size_t fileIndex_ = 0;
-  std::ifstream file_;
-  std::uint64_t fileRemaining_ = 0;
-  bool askingCaller_ = false;
-  bool encodingFile_ = false;
-  int bodyLine_ = 0;
 };
 
 }  // namespace mf

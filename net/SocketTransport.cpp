@@ -46,9 +46,6 @@ void SocketTransport::Connect(const std::string& port, const std::string& localA
   socket_.SetLocalAddr(localAddr);
   socket_.SetProto("tcp");
   socket_.SetPort(port);
-  // Mail commands go out whole, one line or a batch of lines at a time;
-  // holding one back until the last is acknowledged only adds a round trip.
-  socket_.SetComponentOptions(socket_.ComponentOptions() | wsoTcpNoDelay);
   socket_.Connect();
 }
 

@@ -22,7 +22,7 @@ constexpr int kSendBlockSize = 1460;
 constexpr int kDiscardSize = 1024;
 
 const char* PropertyName(int which) {
-  static const char* const names[] = {"Addr", "Port", "Proto", "LocalAddr", "LocalPort"};
+  static const char* const names[] = {"Addr", "Port", "Proto", "LocalAddr"};
   return names[which];
 }
 
@@ -85,17 +85,12 @@ void TcpSocket::SetLocalAddr(const std::string& value) {
   localAddr_ = value;
 }
 
-void TcpSocket::SetLocalPort(const std::string& value) {
-  RequireClosed(state_, 4);
-  localPort_ = value;
-}
 
-bool TcpSocket::AllSent() const { return BufferedByteCount() == 0; }
-
-std::size_t TcpSocket::BufferedByteCount() const {
-  std::size_t total = 0;
-  for (const auto& block : sendQueue_) total += static_cast<std::size_t>(block.Unread());
-  return total;
+bool TcpSocket::AllSent() const {
+  for (const auto& block : sendQueue_) {
+    if (block.Unread() > 0) return false;
+  }
+  return true;
 }
 
 // --- lookup -----------------------------------------------------------------
@@ -156,13 +151,11 @@ void TcpSocket::Connect() {
   if (addr_.empty()) throw ESocketException("Connect: No IP Address Specified");
 
   int port = 0;
-  int localPort = 0;
   std::uint32_t address = 0;
   std::uint32_t localAddress = 0;
   try {
     WSocketResolveProto(proto_);
     port = WSocketResolvePort(port_, proto_);
-    localPort = WSocketResolvePort(localPort_.empty() ? "0" : localPort_, proto_);
     address = WSocketResolveHost(addr_);
     localAddress = WSocketResolveHost(localAddr_);
   } catch (const ESocketException& e) {
@@ -171,7 +164,7 @@ void TcpSocket::Connect() {
 
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) {
-    SocketError("Connect (socket)", WSocketErrorFromErrno(errno));
+    SocketError("Connect (socket)", SocketErrorFromErrno(errno));
     return;
   }
   ++session_;
@@ -182,29 +175,21 @@ void TcpSocket::Connect() {
   ChangeState(wsOpened);
 
   auto fail = [this](const char* call) {
-    int error = WSocketErrorFromErrno(errno);
+    int error = SocketErrorFromErrno(errno);
     CloseSocket(false);
     SocketError(call, error);
   };
   int on = 1;
   if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) return fail("setsockopt(SO_REUSEADDR)");
-  if ((componentOptions_ & wsoTcpNoDelay) && setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-    return fail("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
-  }
-  if (lingerOnOff_ != wsLingerNoSet) {
-    linger value{lingerOnOff_ == wsLingerOn ? 1 : 0, lingerTimeout_};
-    // Linger on with a time-out of 0 would make close() reset the
-    // connection and lose what is still queued. What callers want from it
-    // is that the system finishes sending in the background, which is what
-    // lingering off does.
-    if (value.l_onoff && value.l_linger == 0) value.l_onoff = 0;
-    if (setsockopt(fd_, SOL_SOCKET, SO_LINGER, &value, sizeof value) != 0) return fail("setsockopt(SO_LINGER)");
-  }
+  // Mail commands go out whole, one line or a batch of lines at a time;
+  // holding one back until the last is acknowledged only adds a round trip.
+  if (setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) return fail("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
+  // Lingering stays off, as the system has it: a close finishes sending in
+  // the background.
   if (setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) return fail("setsockopt(SO_KEEPALIVE)");
-  if (localPort != 0 || localAddress != 0) {
+  if (localAddress != 0) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<std::uint16_t>(localPort));
     local.sin_addr.s_addr = htonl(localAddress);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return fail("Bind");
     ChangeState(wsBound);
@@ -217,7 +202,7 @@ void TcpSocket::Connect() {
   int result = ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
   int error = result == 0 ? 0 : errno;
   if (error != 0 && error != EINPROGRESS) {
-    int code = WSocketErrorFromErrno(error);
+    int code = SocketErrorFromErrno(error);
     // Refusals and unreachable networks are answers from the network, not
     // misuse: they arrive as the connect notification, as they would have
     // had the system not known at once.
@@ -275,7 +260,7 @@ int TcpSocket::Receive(void* buffer, int length) {
     count = ::recv(fd_, buffer, static_cast<std::size_t>(length), 0);
   } while (count < 0 && errno == EINTR);
   if (count < 0) {
-    lastError_ = WSocketErrorFromErrno(errno);
+    lastError_ = SocketErrorFromErrno(errno);
     return -1;
   }
   readCount_ += static_cast<std::uint64_t>(count);
@@ -297,7 +282,7 @@ void TcpSocket::OnReadable() {
   } else if (count == 0) {
     PeerClosed(0);
   } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-    PeerClosed(WSocketErrorFromErrno(errno));
+    PeerClosed(SocketErrorFromErrno(errno));
   }
 }
 
@@ -314,7 +299,6 @@ void TcpSocket::ReceiveLoop() {
       char discard[kDiscardSize];
       if (Receive(discard, sizeof discard) < 0) readError = lastError_;
     }
-    if (componentOptions_ & wsoNoReceiveLoop) return;
     if (readError != 0 && readError != wsa::kWouldBlock) return;
     if (WaitingByteCount(fd_) == 0) return;
     if (readCount_ == before) {
@@ -383,7 +367,7 @@ void TcpSocket::TryToSend() {
         writeWatch_.Start(fd_, platform::EventLoop::Readiness::Write, [this] { OnWritable(); });
         return;
       }
-      int error = WSocketErrorFromErrno(errno);
+      int error = SocketErrorFromErrno(errno);
       lastError_ = error;
       if (EndsSession(error)) {
         sendQueue_.clear();
@@ -424,7 +408,7 @@ void TcpSocket::OnWritable() {
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-    ConnectCompleted(WSocketErrorFromErrno(error));
+    ConnectCompleted(SocketErrorFromErrno(error));
     return;
   }
   std::uint64_t session = session_;
@@ -499,7 +483,7 @@ void TcpSocket::ChangeState(TSocketState newState) {
 void TcpSocket::SocketError(const std::string& callName, int error) {
   lastError_ = error;
   std::string message =
-      "Error " + std::to_string(error) + " in function " + callName + "\r\n" + WSocketErrorDesc(error);
+      "Error " + std::to_string(error) + " in function " + callName + "\r\n" + SocketErrorText(error);
   if (error == wsa::kConnectionReset || error == wsa::kNotConnected) {
     std::weak_ptr<char> alive = alive_;
     Close();

@@ -14,7 +14,7 @@
 
 namespace mf {
 
-// Socket error numbers as the user sees them (" (Winsock error #10061)").
+// Socket error numbers as the user sees them (" (socket error #10061)").
 // POSIX errno values and resolver failures are mapped onto these.
 namespace wsa {
 constexpr int kNoError = 0;
@@ -41,13 +41,14 @@ constexpr int kNoRecovery = 11003;
 constexpr int kNoData = 11004;
 }  // namespace wsa
 
-// "Connection refused" for 10061, "No Error" for 0, "Not a WinSock error"
-// for a number outside the table.
-std::string WSocketErrorDesc(int error);
+// The system's own text for the errno value or resolver failure behind a
+// socket error number ("Connection refused" for 10061); "Unknown socket
+// error" for a number outside the table.
+std::string SocketErrorText(int error);
 
 // The socket number for an errno value, and for a getaddrinfo() result.
-int WSocketErrorFromErrno(int errnoValue);
-int WSocketErrorFromResolver(int gaiError);
+int SocketErrorFromErrno(int errnoValue);
+int SocketErrorFromResolver(int gaiError);
 
 // Misuse at the call and failing socket calls. `ErrorCode()` is the socket
 // error number when there is one, else 0.
@@ -72,22 +73,13 @@ enum TSocketState {
   wsClosed = 7,
 };
 
-enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
-
-// Bit flags of `ComponentOptions`.
-enum TWSocketOption : unsigned {
-  wsoNoReceiveLoop = 1u << 0,
-  wsoTcpNoDelay = 1u << 1,
-};
-using TWSocketOptions = unsigned;
-
 // Resolvers used by Connect; each throws ESocketException with the message
 // the user sees. Exposed for the clients and for tests.
 int WSocketResolvePort(const std::string& port, const std::string& proto);
 int WSocketResolveProto(const std::string& proto);
 // Returns the IPv4 address in host byte order. May block for a name lookup.
 std::uint32_t WSocketResolveHost(const std::string& host);
-// The local host name; throws "Winsock.GetHostName failed".
+// The local host name; throws "gethostname failed".
 std::string LocalHostName();
 
 // An event-driven TCP client socket. Nothing blocks: lookup, connection,
@@ -104,8 +96,8 @@ class TcpSocket {
   TcpSocket& operator=(const TcpSocket&) = delete;
 
   // --- properties ---------------------------------------------------------
-  // Addr, Port, Proto, LocalAddr and LocalPort may change only while the
-  // socket is wsClosed ("Cannot change Addr if not closed").
+  // Addr, Port, Proto and LocalAddr may change only while the socket is
+  // wsClosed ("Cannot change Addr if not closed").
   const std::string& Addr() const { return addr_; }
   void SetAddr(const std::string& value);
   const std::string& Port() const { return port_; }
@@ -114,28 +106,12 @@ class TcpSocket {
   void SetProto(const std::string& value);
   const std::string& LocalAddr() const { return localAddr_; }
   void SetLocalAddr(const std::string& value);  // dotted address only
-  const std::string& LocalPort() const { return localPort_; }
-  void SetLocalPort(const std::string& value);
 
   const std::string& DnsResult() const { return dnsResult_; }
   const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
   int LastError() const { return lastError_; }
   std::uint64_t ReadCount() const { return readCount_; }
   TSocketState State() const { return state_; }
-
-  TSocketLingerOnOff LingerOnOff() const { return lingerOnOff_; }
-  void SetLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
-  int LingerTimeout() const { return lingerTimeout_; }
-  void SetLingerTimeout(int seconds) { lingerTimeout_ = seconds; }
-  TWSocketOptions ComponentOptions() const { return componentOptions_; }
-  void SetComponentOptions(TWSocketOptions value) { componentOptions_ = value; }
-  int FlushTimeout() const { return flushTimeout_; }
-  void SetFlushTimeout(int seconds) { flushTimeout_ = seconds; }
-
-  // True when the send queue holds nothing unsent.
-  bool AllSent() const;
-  // Bytes waiting in the send queue.
-  std::size_t BufferedByteCount() const;
 
   // --- events -------------------------------------------------------------
   ErrorEvent OnDnsLookupDone;
@@ -163,13 +139,16 @@ class TcpSocket {
   // the socket error "Send" (10057): ESocketException, or -1 after OnError.
   int Send(const void* buffer, int length);
   int SendStr(std::string_view text);
-  // Queues without sending; the next Send or writable notification sends.
-  void PutDataInSendBuffer(const void* buffer, int length);
   void Close();
   void Abort();
 
  private:
   struct Lookup;
+
+  // Queues without sending; the next Send or writable notification sends.
+  void PutDataInSendBuffer(const void* buffer, int length);
+  // True when the send queue holds nothing unsent.
+  bool AllSent() const;
 
   void ChangeState(TSocketState newState);
   void SocketError(const std::string& callName, int error);
@@ -195,16 +174,11 @@ class TcpSocket {
   std::string port_;
   std::string proto_ = "tcp";
   std::string localAddr_ = "0.0.0.0";
-  std::string localPort_ = "0";
   std::string dnsResult_;
   std::vector<std::string> dnsResultList_;
   int lastError_ = 0;
   std::uint64_t readCount_ = 0;
   TSocketState state_ = wsClosed;
-  TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
-  int lingerTimeout_ = 0;
-  TWSocketOptions componentOptions_ = 0;
-  int flushTimeout_ = 60;
 
   int fd_ = -1;
   std::deque<SendBlock> sendQueue_;

@@ -15,114 +15,57 @@
 
 namespace mf {
 
-std::string WSocketErrorDesc(int error) {
-  switch (error) {
-    case 0: return "No Error";
-    case 10004: return "Interrupted system call";
-    case 10009: return "Bad file number";
-    case 10013: return "Permission denied";
-    case 10014: return "Bad address";
-    case 10022: return "Invalid argument";
-    case 10024: return "Too many open files";
-    case 10035: return "Operation would block";
-    case 10036: return "Operation now in progress";
-    case 10037: return "Operation already in progress";
-    case 10038: return "Socket operation on non-socket";
-    case 10039: return "Destination address required";
-    case 10040: return "Message too long";
-    case 10041: return "Protocol wrong type for socket";
-    case 10042: return "Protocol not available";
-    case 10043: return "Protocol not supported";
-    case 10044: return "Socket type not supported";
-    case 10045: return "Operation not supported on socket";
-    case 10046: return "Protocol family not supported";
-    case 10047: return "Address family not supported by protocol family";
-    case 10048: return "Address already in use";
-    case 10049: return "Address not available";
-    case 10050: return "Network is down";
-    case 10051: return "Network is unreachable";
-    case 10052: return "Network dropped connection on reset";
-    case 10053: return "Connection aborted";
-    case 10054: return "Connection reset by peer";
-    case 10055: return "No buffer space available";
-    case 10056: return "Socket is already connected";
-    case 10057: return "Socket is not connected";
-    case 10058: return "Can't send after socket shutdown";
-    case 10059: return "Too many references: can't splice";
-    case 10060: return "Connection timed out";
-    case 10061: return "Connection refused";
-    case 10062: return "Too many levels of symbolic links";
-    case 10063: return "File name too long";
-    case 10064: return "Host is down";
-    case 10065: return "No route to host";
-    case 10066: return "Directory not empty";
-    case 10067: return "Too many processes";
-    case 10068: return "Too many users";
-    case 10069: return "Disc quota exceeded";
-    case 10070: return "Stale NFS file handle";
-    case 10071: return "Too many levels of remote in path";
-    case 10091: return "Network sub-system is unusable";
-    case 10092: return "WinSock DLL cannot support this application";
-    case 10093: return "WinSock not initialized";
-    case 11001: return "Host not found";
-    case 11002: return "Non-authoritative host not found";
-    case 11003: return "Non-recoverable error";
-    case 11004: return "No Data";
-    default: return "Not a WinSock error";
-  }
-}
+namespace {
 
-int WSocketErrorFromErrno(int e) {
-  switch (e) {
-    case 0: return 0;
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: case ENFILE: return 10024;
-    case EAGAIN: return 10035;
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
+// Socket error numbers and the errno values they stand for; the first
+// entry of a number gives its text.
+struct ErrnoNumber {
+  int errnoValue;
+  int socketError;
+};
+
+constexpr ErrnoNumber kErrnoNumbers[] = {
+    {EINTR, 10004}, {EBADF, 10009}, {EACCES, 10013}, {EPERM, 10013}, {EFAULT, 10014}, {EINVAL, 10022},
+    {EMFILE, 10024}, {ENFILE, 10024}, {EAGAIN, 10035}, {EINPROGRESS, 10036}, {EALREADY, 10037},
+    {ENOTSOCK, 10038}, {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040}, {EPROTOTYPE, 10041}, {ENOPROTOOPT, 10042},
+    {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045}, {EPFNOSUPPORT, 10046},
+    {EAFNOSUPPORT, 10047}, {EADDRINUSE, 10048}, {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},
+    {ENETUNREACH, 10051}, {ENETRESET, 10052},
     // Writing to a connection the peer has torn down.
-    case ECONNABORTED: case EPIPE: return 10053;
-    case ECONNRESET: return 10054;
-    case ENOBUFS: case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case ETOOMANYREFS: return 10059;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case ELOOP: return 10062;
-    case ENAMETOOLONG: return 10063;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    case ENOTEMPTY: return 10066;
-    case EUSERS: return 10068;
-    case EDQUOT: return 10069;
-    case ESTALE: return 10070;
-    case EREMOTE: return 10071;
-    default: return 10022;  // unknown causes read as a bad argument
+    {ECONNABORTED, 10053}, {EPIPE, 10053}, {ECONNRESET, 10054}, {ENOBUFS, 10055}, {ENOMEM, 10055},
+    {EISCONN, 10056}, {ENOTCONN, 10057}, {ESHUTDOWN, 10058}, {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061}, {ELOOP, 10062}, {ENAMETOOLONG, 10063}, {EHOSTDOWN, 10064}, {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066}, {EUSERS, 10068}, {EDQUOT, 10069}, {ESTALE, 10070}, {EREMOTE, 10071},
+};
+
+}  // namespace
+
+std::string SocketErrorText(int error) {
+  switch (error) {
+    case 0: return std::strerror(0);
+    case wsa::kHostNotFound: return gai_strerror(EAI_NONAME);
+    case wsa::kTryAgain: return gai_strerror(EAI_AGAIN);
+    case wsa::kNoRecovery: return gai_strerror(EAI_FAIL);
+#ifdef EAI_NODATA
+    case wsa::kNoData: return gai_strerror(EAI_NODATA);
+#endif
+    default: break;
   }
+  for (const ErrnoNumber& entry : kErrnoNumbers) {
+    if (entry.socketError == error) return std::strerror(entry.errnoValue);
+  }
+  return "Unknown socket error";
 }
 
-int WSocketErrorFromResolver(int gaiError) {
+int SocketErrorFromErrno(int e) {
+  if (e == 0) return 0;
+  for (const ErrnoNumber& entry : kErrnoNumbers) {
+    if (entry.errnoValue == e) return entry.socketError;
+  }
+  return wsa::kInvalidArgument;  // unknown causes read as a bad argument
+}
+
+int SocketErrorFromResolver(int gaiError) {
   switch (gaiError) {
     case 0: return 0;
     case EAI_NONAME: return 11001;
@@ -134,7 +77,7 @@ int WSocketErrorFromResolver(int gaiError) {
 #endif
     case EAI_AGAIN: return 11002;
     case EAI_MEMORY: return 10055;
-    case EAI_SYSTEM: return WSocketErrorFromErrno(errno);
+    case EAI_SYSTEM: return SocketErrorFromErrno(errno);
     default: return 11003;
   }
 }
@@ -266,7 +209,7 @@ std::vector<std::uint32_t> LookUpHost(const std::string& host, int& error) {
   int result = getaddrinfo(host.c_str(), nullptr, &hints, &list);
   std::vector<std::uint32_t> addresses;
   if (result != 0) {
-    error = WSocketErrorFromResolver(result);
+    error = SocketErrorFromResolver(result);
     return addresses;
   }
   for (addrinfo* item = list; item; item = item->ai_next) {
@@ -284,7 +227,7 @@ std::vector<std::uint32_t> LookUpHost(const std::string& host, int& error) {
 
 std::string LocalHostName() {
   std::array<char, 256> name{};
-  if (gethostname(name.data(), name.size() - 1) != 0) throw ESocketException("Winsock.GetHostName failed");
+  if (gethostname(name.data(), name.size() - 1) != 0) throw ESocketException("gethostname failed");
   return name.data();
 }
 

@@ -19,7 +19,7 @@ TlsMode ToTlsMode(ConnectionSecurity security) {
 
 }  // namespace
 
-void ConfigureSmtpClient(const LiveSettings& settings, SmtpClientBase& client) {
+void ConfigureSmtpClient(const LiveSettings& settings, SmtpClient& client) {
   client.Host = Trim(settings.smtpServer);
   const std::string port = Trim(settings.smtpPort);
   client.Port = port.empty() ? LiveSettings::DefaultSmtpPort(settings.smtpSecurity) : port;

@@ -1,6 +1,7 @@
 #include <optional>
 #include <string>
 
+#include "base/Base64.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "text/Jconvert.h"
@@ -64,7 +65,7 @@ WordRead ReadEncodedWord(const std::string& text, std::size_t start, EncodedWord
   const std::size_t payloadEnd = text.find("?=", payloadStart);
   if (payloadEnd == std::string::npos) return WordRead::NoMoreWords;
   std::string_view payload = std::string_view(text).substr(payloadStart, payloadEnd - payloadStart);
-  word.bytes = encoding == 'B' || encoding == 'b' ? DecodeBase64Text(payload) : DecodeQ(payload);
+  word.bytes = encoding == 'B' || encoding == 'b' ? Base64Decode(payload) : DecodeQ(payload);
   const std::size_t language = charset.find('*');
   word.charset = UpperAscii(charset.substr(0, language));
   word.end = payloadEnd + 2;

@@ -66,10 +66,6 @@ std::string EucToSjis(std::string_view text);
 std::string SjisToJis(std::string_view text);
 std::string SjisToEuc(std::string_view text);
 
-// Base64 (RFC 2045 alphabet). Line breaks and stray characters are skipped,
-// "=" ends a group, and a group cut short yields the whole bytes it holds.
-std::string DecodeBase64Text(std::string_view text);
-
 // The language of the locale a header is written for; it picks the charset
 // of the encoded words. The program always writes Japanese.
 enum class HeaderLocale {

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -64,17 +65,18 @@ double SendOurs(const std::string& port, const std::string& attachment, bool& ok
   client.Host = "127.0.0.1";
   client.Port = port;
   client.SignOn = "bench";
-  client.CharSet = "iso-2022-JP";
-  client.FromName = "sender@example.jp";
-  client.RcptName = {"user@example.jp"};
-  client.HdrFrom = "sender@example.jp";
-  client.HdrToAddress = {"user@example.jp"};
-  client.HdrSubject = "bench";
-  client.MailMessage = {"See the attachment."};
-  client.SetEmailFiles({attachment});
+  client.EnvelopeFrom = "sender@example.jp";
+  client.EnvelopeTo = {"user@example.jp"};
+  mf::MessageFields fields;
+  fields.from = "sender@example.jp";
+  fields.to = {{"", "user@example.jp"}};
+  fields.subject = "bench";
+  fields.date = mf::SystemClock().Now();
+  mf::MessageBuilder message(fields, {"See the attachment."}, {attachment});
+  client.Message = [&message](std::string& line) { return message.NextLine(line); };
   bool finished = false;
   ok = false;
-  client.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
     if (error != 0 && type != mf::smtpQuit) {
       std::printf("bench_smtp: request %d failed: %s\n", type, sender.LastResponse().c_str());
       finished = true;

@@ -22,6 +22,7 @@
 
 #include "base/Base64.h"
 #include "net/Pop3Client.h"
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -180,19 +181,18 @@ bool SendOurs(const MailServers& servers, const std::string& attachment) {
   smtp.AuthType = mf::smtpAuthAuto;
   smtp.Username = "bob";
   smtp.Password = MailServers::kPassword;
-  smtp.FromName = MailServers::Address("bob");
-  smtp.RcptName = {MailServers::Address("alice")};
-  smtp.HdrFrom = MailServers::Address("bob");
-  smtp.HdrToAddress = {MailServers::Address("alice")};
-  smtp.HdrSubject = "attachment";
-  smtp.SetEmailFiles({attachment});
-  smtp.OnGetData = [](mf::SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-    more = lineNum == 1;
-    line = "The attachment follows.";
-  };
+  smtp.EnvelopeFrom = MailServers::Address("bob");
+  smtp.EnvelopeTo = {MailServers::Address("alice")};
+  mf::MessageFields fields;
+  fields.from = MailServers::Address("bob");
+  fields.to = {{"", MailServers::Address("alice")}};
+  fields.subject = "attachment";
+  fields.date = mf::SystemClock().Now();
+  mf::MessageBuilder message(fields, {"The attachment follows."}, {attachment});
+  smtp.Message = [&message](std::string& line) { return message.NextLine(line); };
   bool finished = false;
   bool failed = false;
-  smtp.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  smtp.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
     if (error != 0 && type != mf::smtpQuit) {
       std::fprintf(stderr, "bench_tls: send failed: %s\n", smtp.LastResponse().c_str());
       failed = true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Base64.h"
 #include "tests/text/CleanJis.h"
 #include "text/JapaneseStream.h"
 #include "text/Jconvert.h"
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mf::JisToSjis(text);
   mf::JisToEuc(text);
   mf::JisToSjis(fromSjis);
-  mf::DecodeBase64Text(text);
+  mf::Base64Decode(text);
 
   for (std::size_t i = 0; i < size; ++i) {
     std::size_t position = i;

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 // CAPA may announce PIPELINING, after which the RETRs of the announced
 // numbers go out ahead and every other command gives them up.
 const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3Capa, mf::pop3List, mf::pop3Uidl, mf::pop3Retr,
-                                      mf::pop3Retr, mf::pop3Top,  mf::pop3Last, mf::pop3Dele, mf::pop3Noop};
+                                      mf::pop3Retr, mf::pop3Top,  mf::pop3Dele, mf::pop3Noop};
 constexpr std::size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
 }  // namespace
@@ -93,7 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case mf::pop3Uidl: sender.Uidl(); break;
             case mf::pop3Retr: sender.Retr(); break;
             case mf::pop3Top: sender.Top(); break;
-            case mf::pop3Last: sender.Last(); break;
             case mf::pop3Dele: sender.Dele(); break;
             default: sender.Noop(); break;
           }

@@ -32,16 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Some inputs ask for STARTTLS: the greeting, EHLO and the upgrade, after
   // which the rest of the input meets the TLS handshake.
   if ((data[0] / 5) % 4 == 1) client.Security = mf::TlsMode::StartTls;
-  client.FromName = "a@example.jp";
-  client.RcptName = {"b@example.jp", "c@example.jp"};
-  client.HdrFrom = "a@example.jp";
-  client.HdrSubject = "fuzz";
-  client.OnGetData = [](mf::SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-    if (lineNum > 3) more = false;
+  client.EnvelopeFrom = "a@example.jp";
+  client.EnvelopeTo = {"b@example.jp", "c@example.jp"};
+  int lineNum = 0;
+  client.Message = [&lineNum](std::string& line) {
     line = ".line";
+    return ++lineNum <= 3;
   };
   bool finished = false;
-  client.OnRequestDone = [&](mf::SmtpClientBase& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
     try {
       if (type == mf::smtpQuit) {
         finished = true;

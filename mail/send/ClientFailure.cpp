@@ -32,7 +32,7 @@ bool IsServerReply(const std::string& line) {
 }
 
 // A server's refusal: a reply of the 4xx or 5xx kinds. The client words
-// its own failures as replies too ("500 ... (Winsock error #10054)").
+// its own failures as replies too ("500 ... (socket error #10054)").
 bool IsRefusal(const std::string& line) {
   return IsServerReply(line) && (line[0] == '4' || line[0] == '5') && line.find(" error #") == std::string::npos;
 }

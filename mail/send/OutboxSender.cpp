@@ -49,7 +49,7 @@ std::optional<OutboxMail> PrepareOutboxMail(const MailStore& store) {
 
 OutboxSender::OutboxSender(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
                            const Clock& clock, RandomGenerator& random)
-    : settings_(settings), store_(store), clock_(clock), session_(loop, random) {
+    : settings_(settings), store_(store), clock_(clock), session_(loop, clock, random) {
   session_.OnAccepted = [this] { MailAccepted(); };
   session_.OnFailed = [this](const SendingFailure& failure) {
     if (OnFailed) OnFailed(stuck_ ? failure.text : OutboxFailureText(failure));

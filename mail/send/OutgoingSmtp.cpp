@@ -1,6 +1,5 @@
 #include "mail/send/OutgoingSmtp.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "base/Identifiers.h"
@@ -21,7 +20,6 @@ namespace {
 // The value that marks mail written by this program; the receiving side
 // looks for it.
 constexpr const char* kXMailer = "MofutanMail";
-constexpr const char* kCharSet = "iso-2022-JP";
 
 }  // namespace
 
@@ -34,20 +32,20 @@ std::string MaybeDeliveredText() {
   return Sj("ただし、メールを渡し終えた後のことなので、相手に届いていることもあります。送り直すと二通届くことがあります。");
 }
 
-OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, RandomGenerator& random)
-    : loop_(loop), random_(random), smtp_(loop), popLogin_(loop) {
-  smtp_.CharSet = kCharSet;
-  smtp_.ContentType = smtpPlainText;
-  smtp_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, RandomGenerator& random)
+    : loop_(loop), clock_(clock), random_(random), smtp_(loop), popLogin_(loop) {
+  smtp_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
     RequestDone(type, error);
   };
   // While a mail is under way, the pending request completes with an error
   // and ends the attempt from there.
-  smtp_.OnSessionClosed = [this](SmtpClientBase&, std::uint16_t) {
+  smtp_.OnSessionClosed = [this](SmtpClient&, std::uint16_t) {
     if (phase_ == Phase::Quitting) FinishClosed();
   };
-  smtp_.OnGetData = [this](SmtpClientBase&, int lineNum, std::string& line, int maxLen, bool& more) {
-    GetData(lineNum, line, maxLen, more);
+  smtp_.Message = [this](std::string& line) {
+    if (builder_ && builder_->NextLine(line)) return true;
+    finalDotSent_ = true;  // the client ends the data with "." at once
+    return false;
   };
   popLogin_.OnLoggedIn = [this] {
     if (phase_ != Phase::PopLogin) return;
@@ -64,7 +62,7 @@ OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, RandomGenerator& random)
 OutgoingSmtp::~OutgoingSmtp() {
   smtp_.OnRequestDone = nullptr;
   smtp_.OnSessionClosed = nullptr;
-  smtp_.OnGetData = nullptr;
+  smtp_.Message = nullptr;
 }
 
 void OutgoingSmtp::Start(const LiveSettings& settings, OutgoingMessage first) {
@@ -95,7 +93,7 @@ void OutgoingSmtp::Send(OutgoingMessage next) {
 
 void OutgoingSmtp::SendMessage() {
   messageId_.clear();
-  wireLinesReady_ = false;
+  builder_.reset();
   finalDotSent_ = false;
   try {
     if (smtp_.Connected()) {
@@ -153,12 +151,7 @@ void OutgoingSmtp::Post(std::function<void()> event) {
 
 void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
   // The recipients of one mail must never reach the next.
-  smtp_.HdrToAddress.clear();
-  smtp_.HdrRcptName.clear();
-  smtp_.HdrCcAddress.clear();
-  smtp_.HdrCcName.clear();
-  smtp_.RcptToAddress.clear();
-  smtp_.RcptToName.clear();
+  smtp_.EnvelopeTo.clear();
 
   if (phase_ == Phase::Quitting) {
     // The mail is sent: a failing QUIT changes nothing for the user.
@@ -197,54 +190,31 @@ void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
 }
 
 void OutgoingSmtp::FillMessage() {
-  const std::vector<Recipient> to = ParseRecipients(message_.to);
-  const std::vector<Recipient> cc = ParseRecipients(message_.cc);
-  if (to.empty() && cc.empty()) {
+  MessageFields fields;
+  fields.to = ParseRecipients(message_.to);
+  fields.cc = ParseRecipients(message_.cc);
+  if (fields.to.empty() && fields.cc.empty()) {
     Fail(NoRecipientText());
     return;
   }
-  for (const Recipient& recipient : to) {
-    smtp_.HdrToAddress.push_back(recipient.address);
-    smtp_.HdrRcptName.push_back(recipient.name);
-    smtp_.RcptToAddress.push_back(recipient.address);
-    smtp_.RcptToName.push_back(recipient.name);
+  for (const auto* list : {&fields.to, &fields.cc}) {
+    for (const Recipient& recipient : *list) smtp_.EnvelopeTo.push_back(recipient.address);
   }
-  for (const Recipient& recipient : cc) {
-    smtp_.HdrCcAddress.push_back(recipient.address);
-    smtp_.HdrCcName.push_back(recipient.name);
-    smtp_.RcptToAddress.push_back(recipient.address);
-    smtp_.RcptToName.push_back(recipient.name);
-  }
-  smtp_.RcptName = smtp_.RcptToAddress;
-  smtp_.HdrFrom = senderAddress_;
-  smtp_.HdrFromName = senderName_;
-  smtp_.FromName = senderAddress_;
+  smtp_.EnvelopeFrom = senderAddress_;
+  fields.from = senderAddress_;
+  fields.fromName = senderName_;
   // In-Reply-To and References come from a received mail and the id from a
   // character that may have come by mail: none may add a header line.
-  smtp_.HdrSubject = SingleLine(message_.subject);
-  smtp_.HdrXMailer = kXMailer;
+  fields.subject = SingleLine(message_.subject);
+  fields.xMailer = kXMailer;
   messageId_ = MakeMessageId(message_.date, random_, host_);
-  smtp_.HdrMessageId = messageId_;
-  smtp_.HdrXAnimationID = SingleLine(message_.characterId);
-  smtp_.HdrInReplyTo = SingleLine(message_.inReplyTo);
-  smtp_.HdrReferences = SingleLine(message_.references);
-  wireLinesReady_ = false;
-  smtp_.SetEmailFiles(message_.files);
+  fields.messageId = messageId_;
+  fields.characterId = SingleLine(message_.characterId);
+  fields.inReplyTo = SingleLine(message_.inReplyTo);
+  fields.references = SingleLine(message_.references);
+  fields.date = clock_.Now();
+  builder_ = std::make_unique<MessageBuilder>(fields, BodyWireLines(TextWithFooter(message_.text)), message_.files);
   smtp_.Mail();
-}
-
-void OutgoingSmtp::GetData(int lineNum, std::string& line, int maxLen, bool& more) {
-  if (!wireLinesReady_) {
-    const std::size_t room = maxLen > 1 ? static_cast<std::size_t>(maxLen - 1) : kMaxWireLineBytes;
-    wireLines_ = BodyWireLines(TextWithFooter(message_.text), std::min(kMaxWireLineBytes, room));
-    wireLinesReady_ = true;
-  }
-  if (lineNum < 1 || static_cast<std::size_t>(lineNum) > wireLines_.size()) {
-    more = false;
-    finalDotSent_ = true;  // the client ends the data with "." at once
-    return;
-  }
-  line = wireLines_[static_cast<std::size_t>(lineNum - 1)];
 }
 
 }  // namespace mf

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/DateTime.h"
 #include "base/Random.h"
+#include "mail/send/MessageBuilder.h"
 #include "mail/send/PopBeforeSmtpLogin.h"
 #include "net/SmtpClient.h"
 #include "platform/EventLoop.h"
@@ -51,7 +53,8 @@ std::string MaybeDeliveredText();
 // and end the attempt.
 class OutgoingSmtp {
  public:
-  OutgoingSmtp(platform::EventLoop& loop, RandomGenerator& random);
+  // The Date line and the multipart boundary read `clock` as the mail goes out.
+  OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, RandomGenerator& random);
   ~OutgoingSmtp();
   OutgoingSmtp(const OutgoingSmtp&) = delete;
   OutgoingSmtp& operator=(const OutgoingSmtp&) = delete;
@@ -96,11 +99,11 @@ class OutgoingSmtp {
   void SendMessage();
   void RequestDone(TSmtpRequest type, std::uint16_t error);
   void FillMessage();
-  void GetData(int lineNum, std::string& line, int maxLen, bool& more);
   void FinishClosed();
 
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
+  const Clock& clock_;
   RandomGenerator& random_;
   SmtpClient smtp_;
   PopBeforeSmtpLogin popLogin_;
@@ -111,8 +114,7 @@ class OutgoingSmtp {
   std::string host_;
   OutgoingMessage message_;
   std::string messageId_;
-  std::vector<std::string> wireLines_;
-  bool wireLinesReady_ = false;
+  std::unique_ptr<MessageBuilder> builder_;
   bool finalDotSent_ = false;  // the mail's last line went; only the answer is awaited
 };
 

@@ -26,7 +26,7 @@ std::string SendFailureText(const SendFailure& failure) {
 
 SendController::SendController(platform::EventLoop& loop, const LiveSettings& settings, const MailStore& store,
                                const Clock& clock, RandomGenerator& random)
-    : settings_(settings), store_(store), clock_(clock), random_(random), session_(loop, random) {
+    : settings_(settings), store_(store), clock_(clock), random_(random), session_(loop, clock, random) {
   session_.OnAccepted = [this] { MailAccepted(); };
   session_.OnFailed = [this](const SendingFailure& failure) { AttemptFailed(failure); };
   session_.OnClosed = [this] {

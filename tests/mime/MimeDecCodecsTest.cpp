@@ -8,11 +8,6 @@
 namespace mf::mimedec {
 namespace {
 
-std::string Base64(std::string line) {
-  line.resize(DecodeBase64InPlace(line.data(), line.size()));
-  return line;
-}
-
 std::string QuotedPrintable(const std::string& line) {
   std::string out;
   DecodeQuotedPrintable(line.data(), line.size(), out);
@@ -23,28 +18,6 @@ std::string Uu(const std::string& line) {
   std::string out;
   DecodeUuLine(line.data(), line.size(), out);
   return out;
-}
-
-TEST(MimeDecBase64, DecodesGroupsAndPadding) {
-  EXPECT_EQ(Base64("TWFu"), "Man");
-  EXPECT_EQ(Base64("TQ=="), "M");
-  EXPECT_EQ(Base64("TWE="), "Ma");
-  EXPECT_EQ(Base64("   TWFuTWE="), "ManMa");  // leading blanks skipped
-  EXPECT_EQ(Base64("TWFu TWFu"), "Man");      // a blank ends the data
-  EXPECT_EQ(Base64("TQ==TWFu"), "MMan");      // padded group followed by more
-  EXPECT_EQ(Base64(""), "");
-  EXPECT_EQ(Base64("===="), "");
-}
-
-TEST(MimeDecBase64, SurvivesBadCharactersAndMissingPadding) {
-  EXPECT_EQ(Base64("TW*Fu"), "Man");  // outside the alphabet: ignored
-  EXPECT_EQ(Base64("TWFu\x80\xff"), "Man");
-  EXPECT_EQ(Base64("TQ"), "M");  // padding missing
-  EXPECT_EQ(Base64("TWE"), "Ma");
-  EXPECT_EQ(Base64("TWFuT"), "Man");  // one stray character holds no byte
-  std::string binary;
-  for (int i = 0; i < 256; ++i) binary.push_back(static_cast<char>(i));
-  EXPECT_LE(Base64(binary).size(), binary.size());
 }
 
 TEST(MimeDecQuotedPrintable, SoftBreaksEscapesAndLineEnds) {

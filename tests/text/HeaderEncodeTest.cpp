@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Base64.h"
 #include "base/ShiftJis.h"
 #include "base/Text.h"
 #include "tests/text/CleanJis.h"
@@ -53,7 +54,7 @@ TEST(EncodeHeaderTextTest, HalfWidthKanaGoesOutAsJis) {
   // A text of half-width kana alone looks like EUC-JP too; it is still ours.
   std::string encoded = EncodeHeaderText("\xB6\xDE\xB2\xC4\xDE");
   std::string payload = encoded.substr(kPrefix.size(), encoded.size() - kPrefix.size() - 2);
-  EXPECT_EQ(DecodeBase64Text(payload), std::string("\x1B$B%,%$%I\x1B(J"));
+  EXPECT_EQ(Base64Decode(payload), std::string("\x1B$B%,%$%I\x1B(J"));
 }
 
 TEST(EncodeHeaderTextTest, LongSubjectFoldsAtCharacterBoundaries) {
@@ -82,7 +83,7 @@ TEST(EncodeHeaderTextTest, LongSubjectFoldsAtCharacterBoundaries) {
     ASSERT_EQ(line.substr(0, kPrefix.size()), kPrefix);
     ASSERT_EQ(line.substr(line.size() - 2), "?=");
     // Every word stands alone: whole characters, back in single-byte mode.
-    std::string bytes = DecodeBase64Text(line.substr(kPrefix.size(), line.size() - kPrefix.size() - 2));
+    std::string bytes = Base64Decode(line.substr(kPrefix.size(), line.size() - kPrefix.size() - 2));
     EXPECT_EQ(bytes.substr(0, 3), "\x1B$B") << i;
     EXPECT_EQ(bytes.substr(bytes.size() - 3), "\x1B(J") << i;
     EXPECT_EQ(bytes.size() % 2, 0u) << i;
@@ -116,7 +117,7 @@ TEST(EncodeHeaderTextTest, VendorKanjiGoOutAsCleanWords) {
       const std::size_t start = line.find(kPrefix);
       ASSERT_NE(start, std::string::npos);
       ASSERT_EQ(line.substr(line.size() - 2), "?=");
-      const std::string word = DecodeBase64Text(line.substr(start + kPrefix.size(), line.size() - start - kPrefix.size() - 2));
+      const std::string word = Base64Decode(line.substr(start + kPrefix.size(), line.size() - start - kPrefix.size() - 2));
       EXPECT_EQ(testing::JisFault(word), "");
       jis += word;
     }
@@ -164,7 +165,7 @@ TEST(EncodeHeaderTextTest, DoubleByteCharsetsKeepCharactersWhole) {
     std::string line = i == 0 ? lines[i] : lines[i].substr(1);
     ASSERT_EQ(line.substr(0, 11), "=?EUC-KR?B?");
     EXPECT_LE(line.size(), 68u);
-    EXPECT_EQ(DecodeBase64Text(line.substr(11, line.size() - 13)).size() % 2, 0u);
+    EXPECT_EQ(Base64Decode(line.substr(11, line.size() - 13)).size() % 2, 0u);
   }
 }
 

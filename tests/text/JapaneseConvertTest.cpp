@@ -205,19 +205,5 @@ TEST(ConvertJapaneseCodeTest, ShiftJisJisShiftJisRoundTripOverAllKanji) {
   EXPECT_EQ(EucToSjis(SjisToEuc(sjis)), sjis);
 }
 
-TEST(DecodeBase64TextTest, GroupsPaddingAndBreaks) {
-  EXPECT_EQ(DecodeBase64Text(""), "");
-  EXPECT_EQ(DecodeBase64Text("QQ=="), "A");
-  EXPECT_EQ(DecodeBase64Text("QUI="), "AB");
-  EXPECT_EQ(DecodeBase64Text("QUJD"), "ABC");
-  EXPECT_EQ(DecodeBase64Text("QUJD\r\nREVG"), "ABCDEF");
-  EXPECT_EQ(DecodeBase64Text("GyRCRnxLXDhsGyhK"), kIn + "F|K\\8l" + kOut);
-  // Cut short: the whole bytes it holds, nothing read beyond the end.
-  EXPECT_EQ(DecodeBase64Text("QUJ"), "AB");
-  EXPECT_EQ(DecodeBase64Text("QU"), "A");
-  EXPECT_EQ(DecodeBase64Text("Q"), "");
-  EXPECT_EQ(DecodeBase64Text("QQ==QQ=="), "AA");
-}
-
 }  // namespace
 }  // namespace mf

@@ -14,6 +14,7 @@
 
 #include "base/ShiftJis.h"
 #include "net/Pop3Client.h"
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -103,21 +104,23 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers->SmtpPort());
   smtp.SignOn = "client.mfmail.test";
-  smtp.CharSet = "iso-2022-JP";
   // The program's own text goes out as the composition window sends it.
-  smtp.OnGetData = [&](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-    more = lineNum <= static_cast<int>(body.size());
-    if (more) line = ProgramTextToJis(Utf8ToSjis(body[static_cast<std::size_t>(lineNum - 1)]));
-  };
+  std::vector<std::string> wireBody;
+  for (const std::string& line : body) wireBody.push_back(ProgramTextToJis(Utf8ToSjis(line)));
+  std::unique_ptr<MessageBuilder> message;
+  smtp.Message = [&](std::string& line) { return message->NextLine(line); };
   const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
-               smtp.FromName = MailServers::Address("bob");
-               smtp.RcptName = {MailServers::Address("alice")};
-               smtp.HdrFrom = MailServers::Address("bob");
-               smtp.HdrFromName = Utf8ToSjis(name);
-               smtp.HdrToAddress = {MailServers::Address("alice")};
-               smtp.HdrSubject = Utf8ToSjis(subject);
+               smtp.EnvelopeFrom = MailServers::Address("bob");
+               smtp.EnvelopeTo = {MailServers::Address("alice")};
+               MessageFields fields;
+               fields.from = MailServers::Address("bob");
+               fields.fromName = Utf8ToSjis(name);
+               fields.to = {{"", MailServers::Address("alice")}};
+               fields.subject = Utf8ToSjis(subject);
+               fields.date = SystemClock().Now();
+               message = std::make_unique<MessageBuilder>(fields, wireBody, std::vector<std::string>{});
                smtp.Mail();
              },
              [&] { smtp.Quit(); }});

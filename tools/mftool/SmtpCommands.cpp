@@ -1,5 +1,6 @@
 #include <chrono>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "base/Text.h"
 #include "net/NetErrors.h"
 #include "net/Pop3Client.h"
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -42,26 +44,20 @@ struct PopLogin {
 // chained MAIL, QUIT, each started from the completion of the one before.
 class Sender {
  public:
-  Sender(platform::PollEventLoop& loop, std::vector<std::string> body)
-      : smtp_(loop), pop_(loop), body_(std::move(body)) {
-    smtp_.OnDisplay = [](SmtpClientBase&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
-    smtp_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+  explicit Sender(platform::PollEventLoop& loop) : smtp_(loop), pop_(loop) {
+    smtp_.OnDisplay = [](SmtpClient&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
+    smtp_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
       SmtpDone(type, error);
-    };
-    smtp_.OnGetData = [this](SmtpClientBase&, int lineNum, std::string& line, int maxLen, bool& more) {
-      if (lineNum > static_cast<int>(body_.size())) {
-        more = false;
-        return;
-      }
-      std::string text = body_[static_cast<std::size_t>(lineNum - 1)];
-      if (static_cast<int>(text.size()) >= maxLen) text.resize(static_cast<std::size_t>(maxLen - 1));
-      line = ProgramTextToJis(text);
     };
     pop_.OnDisplay = [](Pop3Client&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
     pop_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
   }
 
   SmtpClient& Smtp() { return smtp_; }
+  void SetMessage(std::unique_ptr<MessageBuilder> message) {
+    message_ = std::move(message);
+    smtp_.Message = [this](std::string& line) { return message_->NextLine(line); };
+  }
   bool Finished() const { return finished_; }
   int ExitCode() const { return exitCode_; }
 
@@ -144,7 +140,7 @@ class Sender {
 
   SmtpClient smtp_;
   Pop3Client pop_;
-  std::vector<std::string> body_;
+  std::unique_ptr<MessageBuilder> message_;
   bool finished_ = false;
   bool popFailed_ = false;
   int exitCode_ = 0;
@@ -195,7 +191,7 @@ int RunSend(const Arguments& arguments) {
   }
 
   platform::PollEventLoop loop;
-  Sender sender(loop, SplitLines(ReadStandardInput()));
+  Sender sender(loop);
   SmtpClient& smtp = sender.Smtp();
   smtp.Host = host;
   const char* defaultPort = security == TlsMode::Implicit ? "465" : security == TlsMode::StartTls ? "587" : "smtp";
@@ -207,27 +203,31 @@ int RunSend(const Arguments& arguments) {
     smtp.Username = authText.substr(0, authText.find(':'));
     smtp.Password = authText.substr(authText.find(':') + 1);
   }
-  smtp.CharSet = "iso-2022-JP";
-  smtp.HdrFrom = from;
-  smtp.HdrFromName = Utf8ToSjis(OptionValue(arguments, "--from-name"));
-  smtp.FromName = from;
-  smtp.HdrToAddress = to;
-  smtp.HdrRcptName.assign(to.size(), std::string());
-  smtp.HdrCcAddress = cc;
-  smtp.HdrCcName.assign(cc.size(), std::string());
-  smtp.RcptToAddress = to;
-  smtp.RcptToAddress.insert(smtp.RcptToAddress.end(), cc.begin(), cc.end());
-  smtp.RcptToName.assign(smtp.RcptToAddress.size(), std::string());
-  smtp.RcptName = smtp.RcptToAddress;
-  smtp.HdrSubject = Utf8ToSjis(OptionValue(arguments, "--subject"));
-  smtp.HdrXMailer = OptionValue(arguments, "--x-mailer");
-  smtp.HdrXAnimationID = OptionValue(arguments, "--character-id");
-  smtp.HdrMessageId = OptionValue(arguments, "--message-id");
+  MessageFields fields;
+  fields.from = from;
+  fields.fromName = Utf8ToSjis(OptionValue(arguments, "--from-name"));
+  for (const auto& address : to) fields.to.push_back(Recipient{"", address});
+  for (const auto& address : cc) fields.cc.push_back(Recipient{"", address});
+  smtp.EnvelopeFrom = from;
+  smtp.EnvelopeTo = to;
+  smtp.EnvelopeTo.insert(smtp.EnvelopeTo.end(), cc.begin(), cc.end());
+  fields.subject = Utf8ToSjis(OptionValue(arguments, "--subject"));
+  fields.xMailer = OptionValue(arguments, "--x-mailer");
+  fields.characterId = OptionValue(arguments, "--character-id");
+  fields.messageId = OptionValue(arguments, "--message-id");
+  fields.date = SystemClock().Now();
+  // Lines of the body as the program kept them, each cut to what a wire
+  // line holds before it is converted.
+  std::vector<std::string> body;
+  for (std::string text : SplitLines(ReadStandardInput())) {
+    if (text.size() >= MessageBuilder::kMaxTextLine) text.resize(MessageBuilder::kMaxTextLine - 1);
+    body.push_back(ProgramTextToJis(text));
+  }
   std::vector<std::string> files;
   for (const auto& path : OptionValues(arguments, "--attach")) files.push_back(platform::FromNativePath(path));
   try {
-    smtp.SetEmailFiles(files);
-  } catch (const SmtpException& error) {
+    sender.SetMessage(std::make_unique<MessageBuilder>(fields, body, files));
+  } catch (const std::exception& error) {
     std::cerr << "mftool send: " << SjisToUtf8(error.what()) << "\n";
     return 1;
   }

@@ -270,7 +270,7 @@ TEST_F(Pop3ClientTest, ConnectionRefused) {
   { ScriptedServer gone; client.SetPort(gone.PortText()); }  // bound, then closed: nobody listens
   Request([this] { client.Connect(); });
   EXPECT_EQ(events.back(), "done 0 10061");
-  EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (Winsock error #10061)");
+  EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (socket error #10061)");
   EXPECT_EQ(client.State(), pop3Ready);
 }
 
@@ -318,7 +318,7 @@ TEST_F(Pop3ClientTest, SilentServerTimesOut) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, 900ms);
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 5 10060"}));
-  EXPECT_EQ(client.LastResponse(), "-ERR Connection timed out (Winsock error #10060)");
+  EXPECT_EQ(client.LastResponse(), "-ERR Connection timed out (socket error #10060)");
   EXPECT_FALSE(client.Connected());
 }
 

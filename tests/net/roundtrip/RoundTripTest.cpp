@@ -16,6 +16,7 @@
 #include "base/Text.h"
 #include "mime/MimeDecoder.h"
 #include "net/Pop3Client.h"
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -71,21 +72,22 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   smtp.Host = "127.0.0.1";
   smtp.Port = std::to_string(servers->SmtpPort());
   smtp.SignOn = "client.mfmail.test";
-  smtp.CharSet = "iso-2022-JP";
-  smtp.OnGetData = [&](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-    more = lineNum <= static_cast<int>(body.size());
-    if (more) line = ConvertJapaneseCode(body[static_cast<std::size_t>(lineNum - 1)], jcJis);
-  };
+  std::vector<std::string> wireBody;
+  for (const std::string& line : body) wireBody.push_back(ConvertJapaneseCode(line, jcJis));
+  std::unique_ptr<MessageBuilder> message;
+  smtp.Message = [&](std::string& line) { return message->NextLine(line); };
   const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
-               smtp.FromName = MailServers::Address("bob");
-               smtp.RcptName = {MailServers::Address("alice")};
-               smtp.HdrFrom = MailServers::Address("bob");
-               smtp.HdrToAddress = {MailServers::Address("alice")};
-               smtp.HdrSubject = subject;
-               smtp.HdrXMailer = "MofutanMail";
-               smtp.SetEmailFiles({attachmentPath});
+               smtp.EnvelopeFrom = MailServers::Address("bob");
+               smtp.EnvelopeTo = {MailServers::Address("alice")};
+               MessageFields fields;
+               fields.from = MailServers::Address("bob");
+               fields.to = {{"", MailServers::Address("alice")}};
+               fields.subject = subject;
+               fields.xMailer = "MofutanMail";
+               fields.date = SystemClock().Now();
+               message = std::make_unique<MessageBuilder>(fields, wireBody, std::vector<std::string>{attachmentPath});
                smtp.Mail();
              },
              [&] { smtp.Quit(); }});

@@ -15,6 +15,7 @@
 
 #include "net/NetErrors.h"
 #include "net/Pop3Client.h"
+#include "mail/send/MessageBuilder.h"
 #include "net/SmtpClient.h"
 #include "platform/Files.h"
 #include "platform/PollEventLoop.h"
@@ -64,23 +65,21 @@ class TlsRoundTripTest : public ::testing::Test {
     smtp.AuthType = auth;
     smtp.Username = "bob";
     smtp.Password = password;
-    smtp.SetClock(clock_);
-    smtp.CharSet = "iso-2022-JP";
-    smtp.FromName = MailServers::Address("bob");
-    smtp.RcptName = {MailServers::Address("alice")};
-    smtp.HdrFrom = MailServers::Address("bob");
-    smtp.HdrToAddress = {MailServers::Address("alice")};
-    smtp.HdrSubject = "same every time";
-    smtp.HdrMessageId = "<fixed@mfmail.test>";
-    smtp.OnGetData = [](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-      more = lineNum <= 3;
-      line = lineNum == 2 ? ".a line with a dot" : "body line " + std::to_string(lineNum);
-    };
+    smtp.EnvelopeFrom = MailServers::Address("bob");
+    smtp.EnvelopeTo = {MailServers::Address("alice")};
+    MessageFields fields;
+    fields.from = MailServers::Address("bob");
+    fields.to = {{"", MailServers::Address("alice")}};
+    fields.subject = "same every time";
+    fields.messageId = "<fixed@mfmail.test>";
+    fields.date = clock_.Now();
+    MessageBuilder message(fields, {"body line 1", ".a line with a dot", "body line 3"}, {});
+    smtp.Message = [&message](std::string& line) { return message.NextLine(line); };
     int failed = 0;
     bool finished = false;
     std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
     std::size_t next = 0;
-    smtp.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+    smtp.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
       if (error != 0 && failed == 0 && type != smtpQuit) {
         failed = error;
         lastResponse_ = smtp.LastResponse();
@@ -192,18 +191,27 @@ TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
   smtp.AuthType = smtpAuthAuto;
   smtp.Username = "bob";
   smtp.Password = MailServers::kPassword;
-  smtp.FromName = MailServers::Address("bob");
-  smtp.RcptName = {MailServers::Address("alice")};
-  smtp.HdrFrom = MailServers::Address("bob");
-  smtp.HdrToAddress = {MailServers::Address("alice")};
+  smtp.EnvelopeFrom = MailServers::Address("bob");
+  smtp.EnvelopeTo = {MailServers::Address("alice")};
+  // Each Mail sends the same header and an empty text.
+  MessageFields fields;
+  fields.from = MailServers::Address("bob");
+  fields.to = {{"", MailServers::Address("alice")}};
+  std::unique_ptr<MessageBuilder> message;
+  smtp.Message = [&](std::string& line) {
+    if (!message) message = std::make_unique<MessageBuilder>(fields, std::vector<std::string>{}, std::vector<std::string>{});
+    if (message->NextLine(line)) return true;
+    message.reset();
+    return false;
+  };
   std::vector<std::string> commands;
-  smtp.OnCommand = [&](SmtpClientBase&, const std::string& command) { commands.push_back(command.substr(0, 4)); };
+  smtp.OnCommand = [&](SmtpClient&, const std::string& command) { commands.push_back(command.substr(0, 4)); };
   std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Helo(); },
                                               [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
   std::size_t next = 0;
   std::string failure;
   bool finished = false;
-  smtp.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+  smtp.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
     if (error != 0) failure = std::to_string(type) + ": " + smtp.LastResponse();
     if (error != 0 || next >= steps.size()) {
       finished = true;

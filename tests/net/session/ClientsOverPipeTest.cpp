@@ -85,16 +85,16 @@ TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
   SmtpClient client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
   client.Host = "smtp.example.jp";
   client.SignOn = "client.test";
-  client.FromName = "a@example.jp";
-  client.RcptName = {"b@example.jp"};
-  client.OwnHeaders = true;
+  client.EnvelopeFrom = "a@example.jp";
+  client.EnvelopeTo = {"b@example.jp"};
   // More lines than one batch holds, one of them a lone dot.
-  client.OnGetData = [](SmtpClientBase&, int lineNum, std::string& line, int, bool& more) {
-    more = lineNum <= 2000;
+  client.Message = [lineNum = 0](std::string& line) mutable {
+    ++lineNum;
     line = lineNum == 1000 ? "." : std::string(40, 'b');
+    return lineNum <= 2000;
   };
   std::vector<std::pair<int, int>> done;
-  client.OnRequestDone = [&](SmtpClientBase& c, TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](SmtpClient& c, TSmtpRequest type, std::uint16_t error) {
     done.emplace_back(type, error);
     if (error != 0) return;
     if (type == smtpConnect) c.Helo();

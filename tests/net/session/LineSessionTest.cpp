@@ -191,7 +191,7 @@ TEST(NetErrorsTest, EveryTlsFailureHasItsOwnNumberAndJapaneseText) {
     seen.push_back(japanese);
     EXPECT_NE(NetErrorResponse("500 ", error).find("(TLS error #" + std::to_string(error) + ")"), std::string::npos);
   }
-  EXPECT_EQ(NetErrorResponse("-ERR ", 10061), "-ERR Connection refused (Winsock error #10061)");
+  EXPECT_EQ(NetErrorResponse("-ERR ", 10061), "-ERR Connection refused (socket error #10061)");
   EXPECT_FALSE(IsTlsError(10061));
 }
 

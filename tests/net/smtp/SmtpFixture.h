@@ -50,16 +50,14 @@ class SmtpTestBase : public ::testing::Test {
   SmtpTestBase() {
     cli_.Host = "127.0.0.1";
     cli_.SignOn = "client.test";
-    cli_.CharSet = "iso-2022-JP";
-    cli_.SetClock(clock_);
-    cli_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
       events_.push_back("done " + std::to_string(type) + " " + std::to_string(error));
     };
-    cli_.OnSessionClosed = [this](SmtpClientBase&, std::uint16_t error) {
+    cli_.OnSessionClosed = [this](SmtpClient&, std::uint16_t error) {
       events_.push_back("closed " + std::to_string(error));
     };
-    cli_.OnDisplay = [this](SmtpClientBase&, const std::string& text) { display_.push_back(text); };
+    cli_.OnDisplay = [this](SmtpClient&, const std::string& text) { display_.push_back(text); };
   }
 
   // Starts a request, checks that it does not complete inside the call, and

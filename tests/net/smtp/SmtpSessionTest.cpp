@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
 
 #include "base/Base64.h"
 #include "net/Md5.h"
@@ -56,10 +57,10 @@ TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
       .Say("553 bad\r\n")
       .Start();
   ConnectAndHelo(server);
-  cli_.RcptName = {"a@example.jp", " <b@example.jp> ", "Carol <c@example.jp>"};
+  cli_.EnvelopeTo = {"a@example.jp", " <b@example.jp> ", "Carol <c@example.jp>"};
   EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 0) << "the last reply decides";
   EXPECT_EQ(cli_.ErrorMessage(), "550 no such user");
-  cli_.RcptName = {"d@example.jp"};
+  cli_.EnvelopeTo = {"d@example.jp"};
   EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 553);
   EXPECT_EQ(cli_.ErrorMessage(), "550 no such user") << "the first refusal is kept";
   cli_.Abort();
@@ -74,8 +75,12 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
   ScriptedServer server;
   server.Do(SmtpSink(log)).Start();
   ConnectAndHelo(server);
-  cli_.FromName = "taro@example.jp";
-  cli_.RcptName = {"hanako@example.jp"};
+  cli_.EnvelopeFrom = "taro@example.jp";
+  cli_.EnvelopeTo = {"hanako@example.jp"};
+  cli_.Message = [sent = false](std::string& line) mutable {
+    line = "Subject: one line";
+    return !std::exchange(sent, true);
+  };
   EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
   events_.clear();
   EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
@@ -97,8 +102,8 @@ TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
   ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 hello\r\n").ExpectLine().Say("451 try later\r\n").Start();
   ConnectAndHelo(server);
-  cli_.FromName = "Taro <taro@example.jp>";
-  cli_.RcptName = {"hanako@example.jp"};
+  cli_.EnvelopeFrom = "Taro <taro@example.jp>";
+  cli_.EnvelopeTo = {"hanako@example.jp"};
   EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 451);
   EXPECT_EQ(cli_.ErrorMessage(), "451 try later");
   cli_.Abort();
@@ -120,16 +125,16 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
 TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
-  EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (Winsock error #10061)");
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (socket error #10061)");
   EXPECT_EQ(cli_.State(), smtpReady);
 
   cli_.Host = "no-such-host.invalid";
   int error = Run([&] { cli_.Connect(); }, smtpConnect);
   if (error == wsa::kTryAgain) {
-    EXPECT_EQ(cli_.LastResponse(), "500 Non-authoritative host not found (Winsock error #11002)");  // no resolver
+    EXPECT_EQ(cli_.LastResponse(), "500 Temporary failure in name resolution (socket error #11002)");  // no resolver
   } else {
     EXPECT_EQ(error, wsa::kHostNotFound);
-    EXPECT_EQ(cli_.LastResponse(), "500 Host not found (Winsock error #11001)");
+    EXPECT_EQ(cli_.LastResponse(), "500 Name or service not known (socket error #11001)");
   }
 
   cli_.Host = "127.0.0.1";
@@ -152,7 +157,7 @@ TEST_F(SmtpSessionTest, SilentServerTimesOut) {
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), wsa::kTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
-  EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (Winsock error #10060)");
+  EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (socket error #10060)");
   EXPECT_FALSE(cli_.Connected());
   EXPECT_EQ(cli_.State(), smtpReady);
   WaitFor(server);
@@ -192,9 +197,6 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   };
   EXPECT_EQ(message([&] { cli_.Helo(); }), "SMTP component not connected");
   EXPECT_EQ(message([&] { cli_.Mail(); }), "SMTP component not connected");
-  EXPECT_EQ(message([&] { cli_.SetEmailFiles({"/no/such/file.bin"}); }), "File not found '/no/such/file.bin'");
-  cli_.SetEmailFiles({"  ", ""});
-  EXPECT_TRUE(cli_.EmailFiles().empty());
 
   SinkLog log;
   ScriptedServer server;
@@ -205,8 +207,8 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   ASSERT_TRUE(loop_.RunUntil([&] { return !done_.empty(); }, 10s));
   EXPECT_EQ(message([&] { cli_.Connect(); }), "SMTP component already connected");
   EXPECT_EQ(message([&] { cli_.Open(); }), "SMTP component already connected");
-  EXPECT_EQ(message([&] { cli_.RcptTo(); }), "RcptName list is empty");
-  EXPECT_EQ(message([&] { cli_.Mail(); }), "RcptName list is empty");
+  EXPECT_EQ(message([&] { cli_.RcptTo(); }), "No recipients");
+  EXPECT_EQ(message([&] { cli_.Mail(); }), "No recipients");
   EXPECT_EQ(cli_.State(), smtpReady);
   EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
   WaitFor(server);
@@ -220,9 +222,9 @@ TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
       .ExpectLine()  // MAIL FROM, never answered
       .Start();
   ConnectAndHelo(server);
-  cli_.FromName = "a@example.jp";
-  cli_.RcptName = {"b@example.jp"};
-  cli_.OnCommand = [&](SmtpClientBase&, const std::string& command) {
+  cli_.EnvelopeFrom = "a@example.jp";
+  cli_.EnvelopeTo = {"b@example.jp"};
+  cli_.OnCommand = [&](SmtpClient&, const std::string& command) {
     if (command.rfind("MAIL", 0) == 0) {
       loop_.Post([&] { cli_.Abort(); });
     }
@@ -289,7 +291,7 @@ TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
   ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 sink\r\n").ExpectLine().Say("535 denied\r\n").Start();
   cli_.AuthType = smtpAuthPlain;
-  cli_.FromName = "<tim@example.jp>";
+  cli_.EnvelopeFrom = "<tim@example.jp>";
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 535);
   EXPECT_EQ(cli_.ErrorMessage(), "535 denied");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -92,16 +93,18 @@ TEST(TcpSocketResolve, PortsProtocolsAndHosts) {
   EXPECT_EQ(message([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
 }
 
-TEST(WSocketErrors, TextsAndMappings) {
-  EXPECT_EQ(WSocketErrorDesc(10061), "Connection refused");
-  EXPECT_EQ(WSocketErrorDesc(11001), "Host not found");
-  EXPECT_EQ(WSocketErrorDesc(0), "No Error");
-  EXPECT_EQ(WSocketErrorDesc(12345), "Not a WinSock error");
-  EXPECT_EQ(WSocketErrorFromErrno(ECONNREFUSED), 10061);
-  EXPECT_EQ(WSocketErrorFromErrno(ETIMEDOUT), 10060);
-  EXPECT_EQ(WSocketErrorFromErrno(ECONNRESET), 10054);
-  EXPECT_EQ(WSocketErrorFromErrno(EHOSTUNREACH), 10065);
-  EXPECT_EQ(WSocketErrorFromErrno(ENOTCONN), 10057);
+// The numbers stay those the user has always seen; the texts are the system's.
+TEST(SocketErrors, TextsAndMappings) {
+  EXPECT_EQ(SocketErrorText(10061), "Connection refused");
+  EXPECT_EQ(SocketErrorText(10060), std::strerror(ETIMEDOUT));
+  EXPECT_EQ(SocketErrorText(11001), "Name or service not known");
+  EXPECT_EQ(SocketErrorText(0), "Success");
+  EXPECT_EQ(SocketErrorText(12345), "Unknown socket error");
+  EXPECT_EQ(SocketErrorFromErrno(ECONNREFUSED), 10061);
+  EXPECT_EQ(SocketErrorFromErrno(ETIMEDOUT), 10060);
+  EXPECT_EQ(SocketErrorFromErrno(ECONNRESET), 10054);
+  EXPECT_EQ(SocketErrorFromErrno(EHOSTUNREACH), 10065);
+  EXPECT_EQ(SocketErrorFromErrno(ENOTCONN), 10057);
 }
 
 TEST_F(TcpSocketTest, PropertiesAreLockedWhileOpenAndResetByClose) {
@@ -152,7 +155,7 @@ TEST_F(TcpSocketTest, SendingNeedsAConnection) {
     FAIL();
   } catch (const ESocketException& e) {
     EXPECT_EQ(e.ErrorCode(), wsa::kNotConnected);
-    EXPECT_STREQ(e.what(), "Error 10057 in function Send\r\nSocket is not connected");
+    EXPECT_EQ(std::string(e.what()), "Error 10057 in function Send\r\n" + std::string(std::strerror(ENOTCONN)));
   }
   int reported = 0;
   socket_.OnError = [&](TcpSocket&) { ++reported; };

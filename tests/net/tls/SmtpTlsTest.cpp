@@ -22,7 +22,7 @@ class SmtpTlsTest : public testing::TlsTestBase {
     cli_.SignOn = "client.test";
     cli_.Username = "tim";
     cli_.Password = "secret";
-    cli_.OnRequestDone = [this](SmtpClientBase&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
     };
   }
@@ -133,7 +133,7 @@ TEST_F(SmtpTlsTest, CertificateRefusalsHaveTheirOwnNumbersAndNothingGoesInClear)
     cli.Security = c.mode;
     cli.AuthType = smtpAuthAuto;
     int error = -1;
-    cli.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest, std::uint16_t e) { error = e; };
+    cli.OnRequestDone = [&](SmtpClient&, TSmtpRequest, std::uint16_t e) { error = e; };
     cli.Connect();
     ASSERT_TRUE(RunUntil([&] { return error >= 0; }));
     EXPECT_EQ(error, c.error) << cli.LastResponse();
@@ -185,7 +185,7 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
     cli.Password = "secret";
     std::vector<int> errors;
     std::vector<TSmtpRequest> types;
-    cli.OnRequestDone = [&](SmtpClientBase&, TSmtpRequest type, std::uint16_t e) {
+    cli.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t e) {
       errors.push_back(e);
       types.push_back(type);
     };
