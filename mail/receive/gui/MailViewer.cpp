@@ -25,6 +25,7 @@
 #include "platform/qt/QtShell.h"
 #include "text/Mailbox.h"
 #include "widgets/LabelButton.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -198,8 +199,12 @@ void MailViewer::PrepareAnswer() {
   }
   const QSize screen = ScreenSize();
   ScreenPoint& position = context_.host.MailPosition();
-  position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
-  composition.move(BesideCarrier(position, pictureWidth));
+  const QPoint carrier(position.x, position.y);
+  if (!QGuiApplication::screenAt(carrier)) {
+    position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
+  }
+  composition.move(
+      platform::OntoScreenOf(QRect(BesideCarrier(position, pictureWidth), composition.size()), carrier).topLeft());
 
   composition.Add_s->setText(platform::ToQString(AnswerRecipients));
   composition.Title->setText(platform::ToQString(ReplySubject(platform::FromQString(subjectEdit->text()))));

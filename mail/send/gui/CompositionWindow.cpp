@@ -21,6 +21,7 @@
 #include "platform/qt/QtShell.h"
 #include "settings/LiveSettings.h"
 #include "widgets/LabelButton.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -311,7 +312,10 @@ void CompositionWindow::SetCarrier(const std::string& packagePath, const std::st
 }
 
 void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
-  move(BesideCarrier(carrierTopLeft, pictureWidth));
+  // On the carrier's monitor, whole.
+  move(platform::OntoScreenOf(QRect(BesideCarrier(carrierTopLeft, pictureWidth), size()),
+                              QPoint(carrierTopLeft.x, carrierTopLeft.y))
+           .topLeft());
   CarrierForm = carrier;
 }
 
