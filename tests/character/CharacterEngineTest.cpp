@@ -246,7 +246,9 @@ TEST_F(Engine, WalkingToTheBorderOfTwoMonitors) {
     EXPECT_EQ(engine.Left(), c.expectedLeft);
     EXPECT_EQ(engine.Width(), c.expectedSize);
     EXPECT_EQ(engine.Top() + engine.Height(), c.feet);
-    if (c.mode == Place::AtWindowEdge) EXPECT_EQ(engine.Mirrored(), !c.mirrored);
+    if (c.mode == Place::AtWindowEdge) {
+      EXPECT_EQ(engine.Mirrored(), !c.mirrored);
+    }
   }
 }
 
