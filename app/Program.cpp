@@ -46,11 +46,17 @@ namespace mf {
 namespace {
 
 // The desktop's windows from the display Qt talks to; without X11 the
-// characters only know the screen's bottom edge.
-std::unique_ptr<platform::DesktopWindows> OpenDesktop() {
-  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
-    auto desktop = std::make_unique<platform::X11DesktopWindows>(x11->connection());
-    if (desktop->Connected()) return desktop;
+// characters only know the screen's bottom edge. The list has a connection
+// of its own, which follows the windows through the server's events (on
+// Qt's connection those events would make Qt re-read the monitors).
+std::unique_ptr<platform::DesktopWindows> OpenDesktop(platform::EventLoop& loop) {
+  if (qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    // $DISPLAY, as Qt's.
+    auto desktop = std::make_unique<platform::X11DesktopWindows>();
+    if (desktop->Connected()) {
+      desktop->FollowEvents(loop);
+      return desktop;
+    }
   }
   auto fake = std::make_unique<platform::FakeDesktopWindows>();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -76,7 +82,7 @@ class ModalCharacterEditor final : public CharacterEditorLauncher {
 }  // namespace
 
 Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
-    : desktop_(OpenDesktop()), edges_(std::make_unique<WindowEdgeSearch>(*desktop_)) {
+    : desktop_(OpenDesktop(loop)), edges_(std::make_unique<WindowEdgeSearch>(*desktop_)) {
   std::string settingsPath = platform::SettingsPath();
   hut_ = std::make_unique<HutWindow>(
       HutStartup{platform::ProgramFolder(), settingsPath, firstArgument}, *edges_);

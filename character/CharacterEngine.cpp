@@ -1,6 +1,7 @@
 #include "character/CharacterEngine.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 #include "character/WindowEdgeSearch.h"
@@ -38,12 +39,53 @@ bool BitmapFileCheck::Append(const std::string& path) {
 }
 
 CharacterEngine::CharacterEngine(WindowEdgeSearch& edges, PictureList& pictures,
-                                 RandomGenerator& random, int screenWidth, int screenHeight)
-    : edges_(edges),
-      pictureList_(pictures),
-      random_(random),
-      screenWidth_(screenWidth),
-      screenHeight_(screenHeight) {}
+                                 RandomGenerator& random)
+    : edges_(edges), pictureList_(pictures), random_(random) {}
+
+int CharacterEngine::Scaled(int value) const {
+  if (scale_ == 1.0) return value;
+  double scaled = std::round(value * scale_);
+  if (scaled <= INT_MIN) return INT_MIN;
+  if (scaled >= INT_MAX) return INT_MAX;
+  return static_cast<int>(scaled);
+}
+
+void CharacterEngine::SetScale(double scale) {
+  scale_ = scale > 0 ? scale : 1.0;
+  width_ = Scaled(kWindowSize);
+  height_ = width_;
+}
+
+void CharacterEngine::FollowMonitorScale() {
+  std::int64_t middle = std::int64_t{left_} + width_ / 2;
+  std::int64_t feet = std::int64_t{top_} + height_;
+  if (middle < INT_MIN || middle > INT_MAX || feet - 1 < INT_MIN || feet > INT_MAX) return;
+  const MonitorLayout& monitors = edges_.Monitors();
+  int index = monitors.MonitorAt(static_cast<int>(middle), static_cast<int>(feet - 1));
+  if (index < 0 || monitors.Monitors()[index].scale == scale_) return;
+  SetScale(monitors.Monitors()[index].scale);
+  left_ = ClampToInt(middle - width_ / 2);
+  top_ = ClampToInt(feet - height_);
+}
+
+void CharacterEngine::KeepOnMonitors() {
+  const MonitorLayout& monitors = edges_.Monitors();
+  platform::Rect rect{left_, top_, left_ + width_, top_ + height_};
+  int index = monitors.NearestMonitor(rect);
+  if (index < 0) return;
+  bool shownInFull = false;
+  for (const auto& m : monitors.Monitors()) {
+    shownInFull = shownInFull || (m.area.left <= rect.left && rect.right <= m.area.right &&
+                                  m.area.top <= rect.top && rect.bottom <= m.area.bottom);
+  }
+  if (!shownInFull) {
+    SetScale(monitors.Monitors()[index].scale);
+    rect = monitors.BringOnto(platform::Rect{left_, top_, left_ + width_, top_ + height_}, index);
+    left_ = rect.left;
+    top_ = rect.top;
+  }
+  FollowMonitorScale();
+}
 
 const Scene* CharacterEngine::CurrentScene() const {
   if (currentScene_ < 0 || currentScene_ >= static_cast<int>(scenes_.size())) return nullptr;
@@ -165,20 +207,37 @@ void CharacterEngine::PlaceOnEntry() {
   if (frames_.empty()) return;
   int dx = frames_[0].dx;
   int dy = frames_[0].dy;
-  auto randomLeft = [this] {
-    return RandomBelow(random_, screenWidth_ * 8 / 10) + screenWidth_ / 10;
+  const MonitorLayout& monitors = edges_.Monitors();
+  if (monitors.Empty()) return;
+  const platform::Rect& bounds = monitors.Bounds();
+  // A character comes in from the outside: across an outer edge of the
+  // desktop, onto a monitor that reaches that edge, never out of a part of
+  // the desktop that no monitor shows.
+  const bool still = dx == 0 && dy == 0;
+  const bool sideways = !still && Magnitude(dx) > Magnitude(dy);
+  std::vector<const Monitor*> entries;
+  for (const auto& m : monitors.Monitors()) {
+    bool reaches = still || (sideways ? (dx > 0 ? m.area.left == bounds.left : m.area.right == bounds.right)
+                                      : (dy > 0 ? m.area.top == bounds.top : m.area.bottom == bounds.bottom));
+    if (reaches) entries.push_back(&m);
+  }
+  const Monitor& monitor = *entries[entries.size() > 1 ? RandomBelow(random_, static_cast<int>(entries.size())) : 0];
+  SetScale(monitor.scale);
+  const platform::Rect& work = monitor.work;
+  auto randomLeft = [this, &work] {
+    return work.left + RandomBelow(random_, work.Width() * 8 / 10) + work.Width() / 10;
   };
-  auto randomTop = [this] {
-    return RandomBelow(random_, screenHeight_ * 8 / 10) + screenHeight_ / 10;
+  auto randomTop = [this, &work] {
+    return work.top + RandomBelow(random_, work.Height() * 8 / 10) + work.Height() / 10;
   };
-  if (dx == 0 && dy == 0) {
+  if (still) {
     top_ = randomTop();
     left_ = randomLeft();
-  } else if (Magnitude(dx) > Magnitude(dy)) {
+  } else if (sideways) {
     top_ = randomTop();
-    left_ = dx > 0 ? -width_ : screenWidth_;
+    left_ = dx > 0 ? bounds.left - width_ : bounds.right;
   } else {
-    top_ = dy > 0 ? -height_ : screenHeight_;
+    top_ = dy > 0 ? bounds.top - height_ : bounds.bottom;
     left_ = randomLeft();
   }
 }
@@ -187,12 +246,19 @@ void CharacterEngine::FrameOffsets(int& dx, int& dy) const {
   dx = 0;
   dy = 0;
   if (frameIndex_ < 0 || frameIndex_ >= static_cast<int>(frames_.size())) return;
-  dx = frames_[frameIndex_].dx;
-  dy = frames_[frameIndex_].dy;
+  dx = Scaled(frames_[frameIndex_].dx);
+  dy = Scaled(frames_[frameIndex_].dy);
 }
 
-bool CharacterEngine::OffScreen() const {
-  return left_ < -width_ || left_ > screenWidth_ || top_ < -height_ || top_ > screenHeight_;
+bool CharacterEngine::OffScreen() {
+  const MonitorLayout& monitors = edges_.Monitors();
+  const platform::Rect& bounds = monitors.Bounds();
+  if (left_ < bounds.left - width_ || left_ > bounds.right || top_ < bounds.top - height_ ||
+      top_ > bounds.bottom) {
+    return true;
+  }
+  // Inside the desktop, a place no monitor shows counts as outside too.
+  return !monitors.Shows(platform::Rect{left_, top_, left_ + width_, top_ + height_});
 }
 
 void CharacterEngine::ReEnter() {
@@ -230,9 +296,15 @@ TickResult CharacterEngine::Tick() {
       Floor floor = edges_.FindFloor(x, top_ + height_ - 1);
       std::int64_t nl = std::int64_t{left_} + dx;
       int feet = top_ + height_;
-      if (nl < 0 || nl + width_ > screenWidth_) {
-        left_ = ClampToInt(nl);
-      } else if (floor.y > feet + kFootingTolerance || floor.y < feet - kFootingTolerance) {
+      const int tolerance = Scaled(kFootingTolerance);
+      const MonitorLayout& monitors = edges_.Monitors();
+      const platform::Rect& bounds = monitors.Bounds();
+      const int stepLeft = ClampToInt(nl);
+      const bool stepShown =
+          monitors.Shows(platform::Rect{stepLeft, top_, ClampToInt(nl + width_), top_ + height_});
+      if ((nl < bounds.left || nl + width_ > bounds.right) && stepShown) {
+        left_ = stepLeft;
+      } else if (floor.y > feet + tolerance || floor.y < feet - tolerance) {
         mode_ = Place::Falling;
         PickScene();
       } else if (nl <= floor.left) {
@@ -245,6 +317,11 @@ TickResult CharacterEngine::Tick() {
         mirrored_ = true;
         mode_ = Place::AtWindowEdge;
         PickScene();
+      } else if (!stepShown) {
+        // Walking on a window across into a part no monitor shows: a wall.
+        mirrored_ = dx > 0;
+        mode_ = Place::AtWindowEdge;
+        PickScene();
       } else {
         left_ = ClampToInt(nl);
         top_ = ClampToInt(std::int64_t{top_} + dy);
@@ -252,7 +329,7 @@ TickResult CharacterEngine::Tick() {
       break;
     }
     case Place::Falling: {
-      fallSpeed_ += kFallAcceleration;
+      fallSpeed_ += Scaled(kFallAcceleration);
       int floorY = edges_.FindFloor(x, top_ + height_).y;
       if (std::int64_t{floorY} < std::int64_t{top_} + height_ + fallSpeed_) {
         top_ = floorY - height_;
@@ -289,6 +366,8 @@ TickResult CharacterEngine::Tick() {
   if (OffScreen()) {
     ReEnter();
     result.reentered = true;
+  } else {
+    FollowMonitorScale();
   }
   return result;
 }

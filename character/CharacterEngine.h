@@ -55,10 +55,10 @@ class CharacterEngine {
   static constexpr int kWindowSize = 46;
   static constexpr int kOffScreen = -4000;
 
-  // `edges` is shared by every character; `screenWidth`/`screenHeight` are
-  // taken when the window is created.
-  CharacterEngine(WindowEdgeSearch& edges, PictureList& pictures, RandomGenerator& random,
-                  int screenWidth, int screenHeight);
+  // `edges` is shared by every character; it also knows the monitors. The
+  // engine works in the X server's pixels: on a monitor of scale 2 the
+  // window, its steps and its falls are twice as large.
+  CharacterEngine(WindowEdgeSearch& edges, PictureList& pictures, RandomGenerator& random);
 
   // The character's main folder, without trailing separator.
   void SetFolder(std::string folder) { folder_ = std::move(folder); }
@@ -81,6 +81,15 @@ class CharacterEngine {
     left_ = left;
     top_ = top;
   }
+  // The scale of the monitor the character is on (see MonitorLayout); its
+  // size follows it.
+  double Scale() const { return scale_; }
+  void SetScale(double scale);
+  // After the monitors changed or the character was dropped: a character
+  // that no monitor shows in full any more (its monitor went away, it hangs
+  // into a part no monitor shows) is brought onto the nearest monitor, and
+  // takes that monitor's scale.
+  void KeepOnMonitors();
 
   // The picture to show: an index into the picture list, -1 when there is
   // none (keep showing what is shown).
@@ -117,16 +126,20 @@ class CharacterEngine {
   void StartCurrentScene();
   void FrameOffsets(int& dx, int& dy) const;
   void PlaceFromSum(std::int64_t left, std::int64_t top);
-  bool OffScreen() const;
+  bool OffScreen();
   void ReEnter();
+  // The window size and step length on a monitor of this scale.
+  int Scaled(int value) const;
+  // Takes the scale of the monitor under the character's feet, growing or
+  // shrinking about them so it neither jumps nor sinks into its floor.
+  void FollowMonitorScale();
 
   WindowEdgeSearch& edges_;
   PictureList& pictureList_;
   RandomGenerator& random_;
   std::string folder_;
 
-  int screenWidth_;
-  int screenHeight_;
+  double scale_ = 1.0;
   int width_ = kWindowSize;
   int height_ = kWindowSize;
   int left_ = kOffScreen;

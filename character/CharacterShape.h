@@ -27,6 +27,18 @@ struct PixelView {
 std::vector<platform::Rect> BuildRegionRects(const PixelView& picture, std::uint32_t transparent,
                                              int offsetX = 0, int offsetY = 0);
 
+// A picture enlarged (or shrunk) to `size` x `size` pixels with square
+// pixels and no blending: pixel d of the result shows pixel
+// floor(d * width / size) of the picture, so a character keeps its crisp
+// pixel art at any scale.
+std::vector<std::uint32_t> ScalePicture(const PixelView& picture, int size);
+
+// Shape rectangles of the picture (BuildRegionRects without offsets) in the
+// pixels of the same picture scaled by ScalePicture: each covers exactly the
+// scaled pixels that show the pixels it covered.
+std::vector<platform::Rect> ScaleRects(const std::vector<platform::Rect>& rects, int pictureWidth,
+                                       int pictureHeight, int size);
+
 // The pixel area the rectangles cover (they never overlap).
 long long RegionArea(const std::vector<platform::Rect>& rects);
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "character/MonitorLayout.h"
 #include "platform/DesktopWindows.h"
 
 namespace mf {
@@ -24,15 +25,17 @@ class WindowEdgeSearch {
   explicit WindowEdgeSearch(platform::DesktopWindows& desktop);
 
   // The highest visible top edge below y (y < edge) over column x; the
-  // bottom of the screen, reaching 300 pixels beyond both sides, when none.
+  // floor of the monitors (MonitorLayout::FloorBelow) when none.
   Floor FindFloor(int x, int y);
 
-  // The lowest visible top edge above y (edge < y) over column x; -500
-  // when none.
+  // The lowest visible top edge above y (edge < y) over column x; 500
+  // pixels above the desktop when none.
   int FindCeiling(int x, int y);
 
-  int ScreenWidth() const { return screenWidth_; }
-  int ScreenHeight() const { return screenHeight_; }
+  // The monitors the characters live on. Until they are given, the desktop's
+  // screen is taken as one monitor (and asked again now and then).
+  void SetMonitors(MonitorLayout monitors);
+  const MonitorLayout& Monitors();
   // Room kept for windows between calls (grows by 100 at a time).
   std::size_t Capacity() const { return edges_.capacity(); }
 
@@ -46,14 +49,15 @@ class WindowEdgeSearch {
 
   // Fills edges_ with the windows that count over column x, topmost first.
   void Collect(int x);
+  void ReadScreen();
   // Whether a window higher in Z order than `index` covers height t.
   bool Hidden(std::size_t index, int t) const;
 
   platform::DesktopWindows& desktop_;
   std::vector<platform::DesktopWindow> windows_;
   std::vector<Edges> edges_;
-  int screenWidth_ = 0;
-  int screenHeight_ = 0;
+  MonitorLayout monitors_;
+  bool monitorsGiven_ = false;
 };
 
 }  // namespace mf

@@ -45,7 +45,7 @@ mfmail_layer(addressbook FOLDER addressbook USES settings text)
 # 9. Widgets shared by several windows, then the windows, each library
 #    above the windows it opens.
 mfmail_layer(widgets FOLDER widgets WINDOWS USES platform_gui)
-mfmail_layer(character_gui FOLDER character/gui WINDOWS USES character platform_gui)
+mfmail_layer(character_gui FOLDER character/gui WINDOWS USES character platform_gui platform_x11)
 mfmail_layer(charedit_gui FOLDER charedit/gui WINDOWS USES charedit character_gui widgets)
 mfmail_layer(settings_gui FOLDER settings/gui WINDOWS USES settings widgets)
 mfmail_layer(mail_gui FOLDER mail/gui WINDOWS USES mail_answer widgets)

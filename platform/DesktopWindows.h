@@ -21,6 +21,7 @@ struct DesktopWindow {
   // False for windows a character must not stand on even though they are
   // shown: maximised and full-screen windows, docks, panels, the desktop.
   bool counts = true;
+  bool operator==(const DesktopWindow&) const = default;
 };
 
 // The shown top-level windows of the desktop, topmost first.

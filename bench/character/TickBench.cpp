@@ -93,7 +93,7 @@ struct Walker {
   mf::WindowEdgeSearch search{Desktop()};
   mf::BitmapFileCheck pictures;
   mf::MersenneRandom random{1};
-  mf::CharacterEngine engine{search, pictures, random, 1024, 768};
+  mf::CharacterEngine engine{search, pictures, random};
 };
 
 void EngineTick(benchmark::State& state) {

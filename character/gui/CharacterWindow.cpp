@@ -11,6 +11,8 @@
 
 #include "base/ShiftJis.h"
 #include "character/NumberedPictures.h"
+#include "character/WindowEdgeSearch.h"
+#include "character/gui/ScreenMonitors.h"
 #include "character/gui/ShapedPicture.h"
 #include "platform/Files.h"
 #include "platform/qt/AccessibleControls.h"
@@ -24,7 +26,7 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 // ShowFirstImage looks no further than this picture number.
 constexpr long long kHighestFirstPicture = 100000;
 
-QSize ScreenSize() {
+QSize PrimaryScreenSize() {
   QScreen* screen = QGuiApplication::primaryScreen();
   return screen ? screen->geometry().size() : QSize(0, 0);
 }
@@ -45,7 +47,8 @@ QImage LoadPicture(const std::string& path) {
 CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       host_(host),
-      engine_(edges, *this, random_, ScreenSize().width(), ScreenSize().height()) {
+      edges_(edges),
+      engine_(edges, *this, random_) {
   setWindowTitle(Text("モフタンキャラクター"));
   // A character coming onto the screen must not take the keyboard away
   // from what the user is typing in.
@@ -74,15 +77,13 @@ CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
   });
 
   SetUpWindow();
+  FollowScreens();
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
 CharacterWindow::~CharacterWindow() = default;
 
 void CharacterWindow::SetUpWindow() {
-  QSize screen = ScreenSize();
-  screenWidth_ = screen.width();
-  screenHeight_ = screen.height();
   setFixedSize(kPictureSize, kPictureSize);
   pictureView->resize(kPictureSize, kPictureSize);
   // Nothing is loaded yet: an empty picture of the right size, whose shape
@@ -93,6 +94,42 @@ void CharacterWindow::SetUpWindow() {
   random_.SeedFromClock();
 }
 
+void CharacterWindow::FollowScreens() {
+  edges_.SetMonitors(ScreenMonitors());
+  connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+    WatchScreen(screen);
+    MonitorsChangedLater();
+  });
+  connect(qApp, &QGuiApplication::screenRemoved, this, [this] { MonitorsChangedLater(); });
+  connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this] { MonitorsChangedLater(); });
+  for (QScreen* screen : QGuiApplication::screens()) WatchScreen(screen);
+}
+
+void CharacterWindow::WatchScreen(QScreen* screen) {
+  connect(screen, &QScreen::geometryChanged, this, [this] { MonitorsChangedLater(); });
+  connect(screen, &QScreen::availableGeometryChanged, this, [this] { MonitorsChangedLater(); });
+}
+
+void CharacterWindow::MonitorsChangedLater() {
+  // Posted: a screen that goes away is still listed while it is announced,
+  // and one change often brings several signals.
+  if (relayoutPosted_) return;
+  relayoutPosted_ = true;
+  QTimer::singleShot(0, this, [this] {
+    relayoutPosted_ = false;
+    MonitorsChanged();
+  });
+}
+
+void CharacterWindow::MonitorsChanged() {
+  edges_.SetMonitors(ScreenMonitors());
+  // Only a character out on the desktop moves; one held by the mouse or
+  // parked beside a mail stays where the user or the mail put it.
+  if (!isVisible() || !walkTimer->isActive() || dragging_) return;
+  engine_.KeepOnMonitors();
+  PlaceWindow();
+}
+
 void CharacterWindow::SetIdentity(int index, std::string id, std::string folder) {
   index_ = index;
   id_ = std::move(id);
@@ -101,7 +138,7 @@ void CharacterWindow::SetIdentity(int index, std::string id, std::string folder)
 
 bool CharacterWindow::LoadScenes() {
   bool ok = engine_.LoadScenes();
-  MoveWindow(engine_.Left(), engine_.Top());
+  PlaceWindow();
   ShowCurrentFrame();
   return ok;
 }
@@ -122,7 +159,7 @@ void CharacterWindow::TakeStep() {
     if (!givingWay_) SetTopmost(engine_.Topmost());
     show();
   }
-  MoveWindow(engine_.Left(), engine_.Top());
+  PlaceWindow();
   GiveWayToActiveWindow();
   ShowCurrentFrame();
 }
@@ -161,6 +198,18 @@ void CharacterWindow::GiveWayToActiveWindow() {
 
 void CharacterWindow::MoveWindow(int left, int top) {
   if (pos() != QPoint(left, top)) move(left, top);
+}
+
+void CharacterWindow::PlaceWindow() {
+  QRect device(engine_.Left(), engine_.Top(), engine_.Width(), engine_.Height());
+  QPoint logical = DeviceToLogical(device.topLeft(), ScreenAtDevicePoint(device.center()));
+  MoveWindow(logical.x(), logical.y());
+}
+
+void CharacterWindow::TellEngine(QPoint logical, const QScreen* screen) {
+  QPoint device = LogicalToDevice(logical, screen);
+  if (screen) engine_.SetScale(screen->devicePixelRatio());
+  engine_.MoveTo(device.x(), device.y());
 }
 
 void CharacterWindow::ShowPicture(const QImage& picture) {
@@ -208,16 +257,20 @@ void CharacterWindow::PictureMouseDown(QMouseEvent* event) {
 
 void CharacterWindow::PictureMouseMove(QMouseEvent* event) {
   if (!dragging_) return;
-  QPoint screen = event->globalPosition().toPoint();
-  int left = screen.x() - pressPoint_.x();
-  int top = screen.y() - pressPoint_.y();
+  QPoint pointer = event->globalPosition().toPoint();
+  int left = pointer.x() - pressPoint_.x();
+  int top = pointer.y() - pressPoint_.y();
   MoveWindow(left, top);
-  engine_.MoveTo(left, top);
+  TellEngine(QPoint(left, top), ScreenAtLogicalPoint(pointer));
 }
 
 void CharacterWindow::PictureMouseUp(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !dragging_) return;
   dragging_ = false;
+  // Dropped hanging over the edge of a monitor into a part no monitor
+  // shows, it comes onto the monitor it was dropped on.
+  engine_.KeepOnMonitors();
+  PlaceWindow();
   if (timerBeforeDrag_) walkTimer->start();
 }
 
@@ -234,16 +287,22 @@ void CharacterWindow::ParkForMail() {
   // band, whatever its scene chose, until it is put back.
   SetTopmost(true);
   ScreenPoint& position = host_.MailPosition();
-  position = CorrectMailPosition(position, screenWidth_, screenHeight_, pictureView->width(),
-                                 pictureView->height());
+  // A point on any monitor stays; one that no monitor shows any more goes to
+  // the middle of the main screen.
+  const QPoint asked(position.x, position.y);
+  if (!QGuiApplication::screenAt(asked)) {
+    QSize screen = PrimaryScreenSize();
+    position = CorrectMailPosition(position, screen.width(), screen.height(), pictureView->width(),
+                                   pictureView->height());
+  }
   MoveWindow(position.x, position.y);
-  engine_.MoveTo(position.x, position.y);
+  TellEngine(QPoint(position.x, position.y), ScreenAtLogicalPoint(QPoint(position.x, position.y)));
 }
 
 void CharacterWindow::RestoreAfterMail() {
   SetTopmost(engine_.Topmost());
   MoveWindow(parkedLeft_, parkedTop_);
-  engine_.MoveTo(parkedLeft_, parkedTop_);
+  TellEngine(QPoint(parkedLeft_, parkedTop_), ScreenAtLogicalPoint(QPoint(parkedLeft_, parkedTop_)));
   setVisible(parkedVisible_);
   if (parkedTimer_) walkTimer->start();
 }

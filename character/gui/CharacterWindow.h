@@ -14,6 +14,7 @@
 class QAction;
 class QMenu;
 class QMouseEvent;
+class QScreen;
 class QTimer;
 
 namespace mf {
@@ -49,6 +50,11 @@ class CharacterWindow final : public QWidget, private PictureList {
 
   // The 200 ms step.
   void TakeStep();
+
+  // The monitors changed (one came, went, moved or changed its work area):
+  // the shared edge search learns the new layout, and a character out on a
+  // monitor that went away moves onto a remaining one.
+  void MonitorsChanged();
 
   // Right-click menu commands.
   void ComeIn();
@@ -104,17 +110,25 @@ class CharacterWindow final : public QWidget, private PictureList {
   bool Append(const std::string& path) override;
 
   void SetUpWindow();
+  void FollowScreens();
+  void WatchScreen(QScreen* screen);
+  void MonitorsChangedLater();
   void ShowPicture(const QImage& picture);
   void MoveWindow(int left, int top);
+  // Puts the window where the engine has the character (device pixels).
+  void PlaceWindow();
+  // Tells the engine where the window is, `logical` being its top-left
+  // corner on `screen`.
+  void TellEngine(QPoint logical, const QScreen* screen);
 
   CharacterHost& host_;
+  WindowEdgeSearch& edges_;
   MersenneRandom random_;
   CharacterEngine engine_;
   std::vector<QImage> imageList_;
   int index_ = -1;
   std::string id_;
-  int screenWidth_ = 0;
-  int screenHeight_ = 0;
+  bool relayoutPosted_ = false;
 
   bool dragging_ = false;
   QPoint pressPoint_;

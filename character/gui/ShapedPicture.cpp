@@ -1,13 +1,34 @@
 #include "character/gui/ShapedPicture.h"
 
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtGui/qguiapplication_platform.h>
 
 #include "character/CharacterShape.h"
 #include "platform/qt/AccessibleControls.h"
+#include "platform/x11/X11WindowShape.h"
 
 namespace mf {
+namespace {
+
+PixelView ViewOf(const QImage& picture) {
+  PixelView view;
+  if (picture.isNull()) return view;
+  view.width = picture.width();
+  view.height = picture.height();
+  view.pixels = reinterpret_cast<const std::uint32_t*>(picture.constBits());
+  view.stride = picture.bytesPerLine() / 4;
+  return view;
+}
+
+xcb_connection_t* X11Connection() {
+  auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+}  // namespace
 
 ShapedPicture::ShapedPicture(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -16,35 +37,68 @@ ShapedPicture::ShapedPicture(QWidget* parent) : QWidget(parent) {
 }
 
 void ShapedPicture::SetPicture(const QImage& picture) {
+  // Most frames of a scene show the picture already shown: drawing it again
+  // would only cost the display server a copy.
+  if (!picture_.isNull() && picture.cacheKey() == shownKey_) return;
+  shownKey_ = picture.cacheKey();
   picture_ = picture.format() == QImage::Format_RGB32 ? picture
                                                       : picture.convertToFormat(QImage::Format_RGB32);
   if (!picture_.isNull() && size() != picture_.size()) resize(picture_.size());
+  scaled_ = QImage();
   update();
+}
+
+int ShapedPicture::DeviceSize() const {
+  // The toolkit rounds a scaled window size the same way.
+  return qRound(picture_.width() * devicePixelRatioF());
+}
+
+const QImage& ShapedPicture::ShownPicture() {
+  const int size = DeviceSize();
+  if (picture_.isNull() || size == picture_.width()) return picture_;
+  if (scaled_.isNull() || scaled_.width() != size) {
+    std::vector<std::uint32_t> pixels = ScalePicture(ViewOf(picture_), size);
+    scaled_ = QImage(size, size, QImage::Format_RGB32);
+    for (int y = 0; y < size; ++y) {
+      std::copy_n(pixels.data() + static_cast<std::size_t>(y) * size, size,
+                  reinterpret_cast<std::uint32_t*>(scaled_.scanLine(y)));
+    }
+    scaled_.setDevicePixelRatio(devicePixelRatioF());
+  }
+  return scaled_;
 }
 
 void ShapedPicture::BuildRegion() {
   // Everything in RGB32 carries alpha 0xFF; compare colours only.
   const QRgb transparent = TransparentColor | 0xFF000000u;
-  PixelView view;
-  if (!picture_.isNull()) {
-    view.width = picture_.width();
-    view.height = picture_.height();
-    view.pixels = reinterpret_cast<const std::uint32_t*>(picture_.constBits());
-    view.stride = picture_.bytesPerLine() / 4;
-  }
   // The picture's place in the window; a borderless window has no frame to
   // add, so this is the picture's own position.
   QPoint origin = mapTo(window(), QPoint(0, 0));
+  const RegionKey key{picture_.cacheKey(), transparent, DeviceSize(), origin};
+  if (hasRegion_ && key == regionKey_) return;
+  regionKey_ = key;
+  std::vector<platform::Rect> rects = BuildRegionRects(ViewOf(picture_), transparent, origin.x(), origin.y());
   QRegion region;
-  for (const auto& rect : BuildRegionRects(view, transparent, origin.x(), origin.y())) {
-    region += QRect(rect.left, rect.top, rect.Width(), rect.Height());
-  }
+  for (const auto& rect : rects) region += QRect(rect.left, rect.top, rect.Width(), rect.Height());
   region_ = region;
+  deviceSize_ = DeviceSize();
+  deviceRects_ = deviceSize_ == picture_.width()
+                     ? std::move(rects)
+                     : ScaleRects(rects, picture_.width(), picture_.height(), deviceSize_);
   hasRegion_ = true;
 }
 
 void ShapedPicture::ApplyRegion() {
   if (!hasRegion_) return;
+  if (xcb_connection_t* connection = X11Connection()) {
+    // On X11 the shape goes to the server in its own pixels, exact at any
+    // scale; the toolkit's mask stays unset so it never adds its own.
+    if (applied_valid_ && appliedDevice_ == deviceRects_) return;
+    platform::SetWindowShape(connection, static_cast<std::uint32_t>(window()->winId()), deviceRects_);
+    appliedDevice_ = deviceRects_;
+    applied_valid_ = true;
+    return;
+  }
   if (applied_valid_ && applied_ == region_) return;
   // An empty mask means "no mask" to the toolkit, which would show the whole
   // square; a picture without opaque pixels must show nothing, so it gets a
@@ -54,13 +108,26 @@ void ShapedPicture::ApplyRegion() {
   applied_valid_ = true;
 }
 
+bool ShapedPicture::event(QEvent* event) {
+  // Moved onto a screen of another scale: a picture and a shape in its
+  // pixels.
+  if (event->type() == QEvent::ScreenChangeInternal && hasRegion_ && deviceSize_ != DeviceSize()) {
+    BuildRegion();
+    ApplyRegion();
+    update();
+  }
+  return QWidget::event(event);
+}
+
 void ShapedPicture::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (picture_.isNull()) {
     painter.fillRect(rect(), Qt::black);
     return;
   }
-  painter.drawImage(0, 0, picture_);
+  // Drawn one to one into the device pixels: the enlarged picture already
+  // carries the screen's scale.
+  painter.drawImage(QPointF(0, 0), ShownPicture());
 }
 
 void ShapedPicture::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,9 @@
 #include <QRgb>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "platform/DesktopWindows.h"
 
 class QMouseEvent;
 
@@ -12,6 +15,9 @@ namespace mf {
 
 // The picture of a character window that also cuts the window to the
 // picture's opaque pixels: everything of the TransparentColor is outside.
+// On a screen with a device pixel ratio above 1 the picture is enlarged with
+// square pixels (no blur) and the shape follows the enlarged picture pixel
+// for pixel.
 class ShapedPicture final : public QWidget {
   Q_OBJECT
 
@@ -31,6 +37,8 @@ class ShapedPicture final : public QWidget {
   void ApplyRegion();
   const QRegion& Region() const { return region_; }
   bool HasRegion() const { return hasRegion_; }
+  // The picture as drawn on the screen the window is on (device pixels).
+  const QImage& ShownPicture();
 
   // Mouse handlers of the window that owns the picture.
   std::function<void(QMouseEvent*)> OnMouseDown;
@@ -39,6 +47,7 @@ class ShapedPicture final : public QWidget {
   std::function<void(const QPoint& globalPos)> OnContextMenu;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -46,12 +55,30 @@ class ShapedPicture final : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // The device pixels across the picture on the window's screen.
+  int DeviceSize() const;
+
+  // What the shape was last worked out from.
+  struct RegionKey {
+    qint64 picture = 0;
+    QRgb transparent = 0;
+    int deviceSize = 0;
+    QPoint origin;
+    bool operator==(const RegionKey&) const = default;
+  };
+
   QImage picture_;
+  qint64 shownKey_ = 0;
+  RegionKey regionKey_;
+  QImage scaled_;
   QRegion region_;
+  std::vector<platform::Rect> deviceRects_;
+  int deviceSize_ = 0;
   bool hasRegion_ = false;
   // The shape last handed to the window: most frames of a scene share one,
   // and an unchanged shape is not sent to the display again.
   QRegion applied_;
+  std::vector<platform::Rect> appliedDevice_;
   bool applied_valid_ = false;
 };
 

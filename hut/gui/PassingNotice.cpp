@@ -10,6 +10,7 @@
 
 #include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -53,15 +54,7 @@ void PassingNotice::Show(const std::string& title, const std::string& text, QPoi
   titleLabel->setText(platform::ToQString(title));
   textLabel->setText(platform::ToQString(text));
   adjustSize();
-  QScreen* screen = QGuiApplication::screenAt(near);
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  QPoint at = near;
-  if (screen) {
-    const QRect area = screen->availableGeometry();
-    at.setX(std::clamp(near.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
-    at.setY(std::clamp(near.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
-  }
-  move(at);
+  move(platform::OntoScreenOf(QRect(near, size()), near).topLeft());
   show();
   raise();
   hideTimer->start();

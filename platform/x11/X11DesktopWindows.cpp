@@ -38,6 +38,10 @@ constexpr std::uint32_t kAtomsRead = 32;
 // may stand on the old edge for this long; asking on every tick of every
 // character cost the program and the server several per cent of a core.
 constexpr auto kDescriptionLifetime = std::chrono::seconds(1);
+// Following the structure events, a window that is maximised or goes full
+// screen changes size and is described again at once; the age only catches
+// a state changed without a change of size.
+constexpr auto kFollowedDescriptionLifetime = std::chrono::seconds(10);
 constexpr auto kScreenLifetime = std::chrono::seconds(1);
 
 xcb_get_property_cookie_t AskProperty(xcb_connection_t* connection, xcb_window_t window,
@@ -134,8 +138,47 @@ void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows)
     return;
   }
   listed_ = false;
+  std::vector<DesktopWindow>& bottomUp = scratch_;
+  bottomUp.clear();
+  if (following_) {
+    ReadEvents();
+    if (!treeKnown_) {
+      if (!ReadTree(bottomUp)) return;
+      treeKnown_ = true;
+    }
+    // Windows created since the last list: whether they can be seen at all.
+    std::vector<std::pair<Child*, xcb_get_window_attributes_cookie_t>> asked;
+    for (auto& child : children_) {
+      if (child.classKnown) continue;
+      asked.emplace_back(&child, xcb_get_window_attributes(connection_, child.id));
+      ++requests_;
+    }
+    for (auto& [child, cookie] : asked) {
+      auto attributes = Take(xcb_get_window_attributes_reply, connection_, cookie);
+      child->classKnown = true;
+      if (!attributes) continue;
+      child->inputOnly = attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY;
+      child->mapped = attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+    }
+    bottomUp.clear();
+    for (const auto& child : children_) {
+      if (child.mapped && !child.inputOnly) bottomUp.push_back(DesktopWindow{child.id, child.rect, true});
+    }
+  } else if (!ReadTree(bottomUp)) {
+    return;
+  }
+
+  ApplyDescriptions(bottomUp);
+  listed_ = true;
+  listedAt_ = now;
+  // The server lists the root's children bottom to top.
+  windows.assign(bottomUp.rbegin(), bottomUp.rend());
+}
+
+bool X11DesktopWindows::ReadTree(std::vector<DesktopWindow>& bottomUp) {
   auto tree = Take(xcb_query_tree_reply, connection_, xcb_query_tree(connection_, root_));
-  if (!tree) return;
+  ++requests_;
+  if (!tree) return false;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   int count = xcb_query_tree_children_length(tree.get());
 
@@ -145,29 +188,144 @@ void X11DesktopWindows::ListTopLevelWindows(std::vector<DesktopWindow>& windows)
     attributeCookies[i] = xcb_get_window_attributes(connection_, children[i]);
     geometryCookies[i] = xcb_get_geometry(connection_, children[i]);
   }
-  std::vector<DesktopWindow>& bottomUp = scratch_;
+  requests_ += 2 * static_cast<std::uint64_t>(count);
   bottomUp.clear();
+  if (following_) children_.clear();
   for (int i = 0; i < count; ++i) {
     auto attributes = Take(xcb_get_window_attributes_reply, connection_, attributeCookies[i]);
     auto geometry = Take(xcb_get_geometry_reply, connection_, geometryCookies[i]);
-    // Input-only windows cannot be seen, so nothing can stand on them.
-    if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
-        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
-      continue;
-    }
+    if (!attributes || !geometry) continue;
     int border = geometry->border_width;
-    bottomUp.push_back(DesktopWindow{
-        children[i],
-        Rect{geometry->x, geometry->y, geometry->x + geometry->width + 2 * border,
-             geometry->y + geometry->height + 2 * border},
-        true});
+    Rect rect{geometry->x, geometry->y, geometry->x + geometry->width + 2 * border,
+              geometry->y + geometry->height + 2 * border};
+    const bool inputOnly = attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY;
+    const bool viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    if (following_) children_.push_back(Child{children[i], rect, viewable, inputOnly, true});
+    // Input-only windows cannot be seen, so nothing can stand on them.
+    if (!viewable || inputOnly) continue;
+    bottomUp.push_back(DesktopWindow{children[i], rect, true});
   }
+  return true;
+}
 
-  ApplyDescriptions(bottomUp);
-  listed_ = true;
-  listedAt_ = now;
-  // The server lists the root's children bottom to top.
-  windows.assign(bottomUp.rbegin(), bottomUp.rend());
+bool X11DesktopWindows::FollowEvents(EventLoop& loop) {
+  if (!connection_ || !ownsConnection_) return false;
+  const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection_);
+  following_ = true;
+  treeKnown_ = false;
+  listed_ = false;
+  eventWatch_ = std::make_unique<FdWatch>(loop);
+  eventWatch_->Start(xcb_get_file_descriptor(connection_), EventLoop::Readiness::Read, [this] { ReadEvents(); });
+  return true;
+}
+
+void X11DesktopWindows::ReadEvents() {
+  if (!connection_) return;
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+    if (following_ && treeKnown_) ApplyEvent(event);
+    std::free(event);
+    listed_ = false;
+  }
+}
+
+std::vector<X11DesktopWindows::Child>::iterator X11DesktopWindows::FindChild(std::uint32_t id) {
+  return std::find_if(children_.begin(), children_.end(), [id](const Child& c) { return c.id == id; });
+}
+
+void X11DesktopWindows::Restack(std::uint32_t id, std::uint32_t above, bool top) {
+  auto it = FindChild(id);
+  if (it == children_.end()) return;
+  Child child = *it;
+  children_.erase(it);
+  if (top) {
+    children_.push_back(child);
+    return;
+  }
+  // Right above its sibling; at the bottom when it has none.
+  auto sibling = above == XCB_NONE ? children_.end() : FindChild(above);
+  children_.insert(sibling == children_.end() ? children_.begin() : sibling + 1, child);
+}
+
+void X11DesktopWindows::ApplyEvent(const void* generic) {
+  const auto* event = static_cast<const xcb_generic_event_t*>(generic);
+  // Several notifications carry the window they are about at the same place
+  // as their own kinds; each is read through its own layout.
+  switch (event->response_type & 0x7F) {
+    case XCB_CREATE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
+      if (e->parent != root_) break;
+      Rect rect{e->x, e->y, e->x + e->width + 2 * e->border_width, e->y + e->height + 2 * e->border_width};
+      auto it = FindChild(e->window);
+      if (it != children_.end()) children_.erase(it);
+      // A new window starts unmapped on top of its siblings.
+      children_.push_back(Child{e->window, rect, false, false, false});
+      break;
+    }
+    case XCB_DESTROY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (it != children_.end()) children_.erase(it);
+      break;
+    }
+    case XCB_MAP_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (it != children_.end()) it->mapped = true;
+      break;
+    }
+    case XCB_UNMAP_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (it != children_.end()) it->mapped = false;
+      break;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (e->parent != root_) {
+        if (it != children_.end()) children_.erase(it);
+      } else if (it == children_.end()) {
+        // Back on the root (its window manager let it go): its size and
+        // state are asked with the next list.
+        children_.push_back(Child{e->window, Rect{e->x, e->y, e->x, e->y}, false, false, false});
+        treeKnown_ = false;
+      }
+      break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+      if (e->event != root_) break;
+      auto it = FindChild(e->window);
+      if (it == children_.end()) break;
+      it->rect = Rect{e->x, e->y, e->x + e->width + 2 * e->border_width, e->y + e->height + 2 * e->border_width};
+      Restack(e->window, e->above_sibling, false);
+      break;
+    }
+    case XCB_GRAVITY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_gravity_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (it == children_.end()) break;
+      it->rect = Rect{e->x, e->y, e->x + it->rect.Width(), e->y + it->rect.Height()};
+      break;
+    }
+    case XCB_CIRCULATE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
+      auto it = FindChild(e->window);
+      if (it == children_.end()) break;
+      if (e->place == XCB_PLACE_ON_TOP) {
+        Restack(e->window, XCB_NONE, true);
+      } else {
+        Child child = *it;
+        children_.erase(it);
+        children_.insert(children_.begin(), child);
+      }
+      break;
+    }
+    default:
+      break;
+  }
 }
 
 std::vector<std::uint32_t> X11DesktopWindows::ClientWindows(
@@ -185,6 +343,7 @@ std::vector<std::uint32_t> X11DesktopWindows::ClientWindows(
       stateCookies.push_back(AskProperty(connection_, window, atoms_.wmState));
       treeCookies.push_back(xcb_query_tree(connection_, window));
     }
+    requests_ += 2 * level.size();
     std::vector<std::pair<std::size_t, xcb_window_t>> next;
     for (std::size_t k = 0; k < level.size(); ++k) {
       auto [frame, window] = level[k];
@@ -217,7 +376,8 @@ void X11DesktopWindows::ApplyDescriptions(std::vector<DesktopWindow>& windows) {
     auto [entry, added] = described_.try_emplace(id);
     Description& description = entry->second;
     description.lastList = lists_;
-    if (added || now - description.when >= kDescriptionLifetime ||
+    const auto lifetime = following_ ? kFollowedDescriptionLifetime : kDescriptionLifetime;
+    if (added || now - description.when >= lifetime ||
         description.width != window.rect.Width() || description.height != window.rect.Height()) {
       unknown.push_back(id);
       toDescribe.push_back(&description);
@@ -254,6 +414,7 @@ void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& clients,
     stateCookies.push_back(AskProperty(connection_, client, atoms_.state));
     extentCookies.push_back(AskProperty(connection_, client, atoms_.gtkFrameExtents));
   }
+  requests_ += 3 * clients.size();
   for (std::size_t i = 0; i < clients.size(); ++i) {
     auto type = Take(xcb_get_property_reply, connection_, typeCookies[i]);
     auto state = Take(xcb_get_property_reply, connection_, stateCookies[i]);

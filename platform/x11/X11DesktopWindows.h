@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/DesktopWindows.h"
+#include "platform/EventLoop.h"
 
 struct xcb_connection_t;
 
@@ -55,6 +57,20 @@ class X11DesktopWindows final : public DesktopWindows {
 
   // False when the display could not be opened; the lists are then empty.
   bool Connected() const { return connection_ != nullptr; }
+
+  // On a connection of its own: follows the root's children through the
+  // server's structure events (created, destroyed, mapped, moved,
+  // restacked) instead of asking for the whole list each time, so a list
+  // costs the server nothing but the descriptions of windows that are new or
+  // changed size. `loop` reads the events as they come, so they never pile
+  // up while no character asks. False on a borrowed connection (its events
+  // belong to its owner) or without a display.
+  bool FollowEvents(EventLoop& loop);
+  // Reads the structure events that have arrived.
+  void ReadEvents();
+  // Requests sent to the server since this object was made, for tests and
+  // the desktop benchmark.
+  std::uint64_t Requests() const { return requests_; }
 
   std::vector<DesktopWindow> TopLevelWindows() override;
   void ListTopLevelWindows(std::vector<DesktopWindow>& windows) override;
@@ -105,8 +121,28 @@ class X11DesktopWindows final : public DesktopWindows {
   // description has aged.
   void ApplyDescriptions(std::vector<DesktopWindow>& windows);
 
+  // One of the root's children as the structure events describe it.
+  struct Child {
+    std::uint32_t id = 0;
+    Rect rect;
+    bool mapped = false;
+    bool inputOnly = false;
+    bool classKnown = false;  // created since the last list: ask once
+  };
+  // The whole list read afresh (the only way without events).
+  bool ReadTree(std::vector<DesktopWindow>& bottomUp);
+  // `event` is an xcb_generic_event_t.
+  void ApplyEvent(const void* event);
+  std::vector<Child>::iterator FindChild(std::uint32_t id);
+  void Restack(std::uint32_t id, std::uint32_t above, bool top);
+
   xcb_connection_t* connection_ = nullptr;
   bool ownsConnection_ = false;
+  std::unique_ptr<FdWatch> eventWatch_;
+  bool following_ = false;
+  bool treeKnown_ = false;
+  std::vector<Child> children_;  // bottom to top
+  std::uint64_t requests_ = 0;
   std::uint32_t root_ = 0;
   Atoms atoms_;
   std::chrono::milliseconds listReuse_;

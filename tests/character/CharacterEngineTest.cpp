@@ -48,7 +48,7 @@ class Engine : public ::testing::Test {
   WindowEdgeSearch edges{desktop};
   BitmapFileCheck pictures;
   ScriptedRandom random;
-  CharacterEngine engine{edges, pictures, random, kScreenWidth, kScreenHeight};
+  CharacterEngine engine{edges, pictures, random};
 };
 
 TEST_F(Engine, LoadScenesNeedsAWeightedFreeScene) {
@@ -196,6 +196,112 @@ TEST_F(Engine, WalksOffTheScreenSideWithoutTurning) {
   EXPECT_EQ(engine.Mode(), Place::OnWindowTop);
 }
 
+Monitor Screen(Rect area, double scale = 1.0) { return Monitor{area, area, scale}; }
+
+// Walking along a floor up to the border of two monitors: across where the
+// floor goes on, a wall where it does not.
+struct BorderCase {
+  const char* name;
+  std::vector<Monitor> monitors;
+  std::vector<DesktopWindow> windows;
+  int left;
+  int feet;
+  bool mirrored;  // walking left
+  int ticks;
+  Place mode;     // after the ticks
+  int expectedLeft;
+  int expectedSize;
+};
+
+TEST_F(Engine, WalkingToTheBorderOfTwoMonitors) {
+  const Rect left{0, 0, 1280, 800};
+  const BorderCase cases[] = {
+      {"taller to smaller", {Screen(left), Screen({1280, 0, 2304, 768})}, {}, 1228, 800, false, 3,
+       Place::AtWindowEdge, 1280 - kSize, kSize},
+      {"smaller to taller", {Screen(left), Screen({1280, 0, 2304, 768})}, {}, 1288, 768, true, 3,
+       Place::AtWindowEdge, 1280, kSize},
+      {"apart", {Screen(left), Screen({1400, 0, 2424, 800})}, {}, 1228, 800, false, 3,
+       Place::AtWindowEdge, 1280 - kSize, kSize},
+      {"one height", {Screen(left), Screen({1280, 0, 2560, 800})}, {}, 1228, 800, false, 5,
+       Place::OnWindowTop, 1248, kSize},
+      // On a window reaching across, into the part below the smaller one.
+      {"window across", {Screen(left), Screen({1280, 0, 2304, 768})}, {DesktopWindow{1, Rect{1000, 780, 1600, 900}}},
+       1228, 780, false, 3, Place::AtWindowEdge, 1232, kSize},
+      // Onto a monitor of scale 2: twice the size once its middle is over,
+      // grown about its feet.
+      {"onto scale 2", {Screen(left), Screen({1280, 0, 2560, 800}, 2.0)}, {}, 1228, 800, false, 9,
+       Place::OnWindowTop, 1283 - kSize + 8, 2 * kSize},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Load({"idle\\1\\4\\1\\\\1\\1:0:0\\", "walk\\99\\0\\1\\\\1\\1:4:0\\", "edge\\1\\1\\1\\\\3\\1:0:0\\"});
+    edges.SetMonitors(MonitorLayout(c.monitors));
+    desktop.windows = c.windows;
+    Start(Place::OnWindowTop, c.left, c.feet - kSize, c.mirrored);
+    for (int i = 0; i < c.ticks; ++i) {
+      random.PushAll(0, 0);
+      engine.Tick();
+    }
+    EXPECT_EQ(engine.Mode(), c.mode);
+    EXPECT_EQ(engine.Left(), c.expectedLeft);
+    EXPECT_EQ(engine.Width(), c.expectedSize);
+    EXPECT_EQ(engine.Top() + engine.Height(), c.feet);
+    if (c.mode == Place::AtWindowEdge) {
+      EXPECT_EQ(engine.Mirrored(), !c.mirrored);
+    }
+  }
+}
+
+TEST_F(Engine, AMonitorSwitchedOffShedsItsCharacters) {
+  Load({"idle\\1\\4\\1\\\\1\\1:0:0\\", "walk\\99\\0\\1\\\\1\\1:4:0\\", "fall\\1\\2\\1\\\\1\\1:0:0\\"});
+  edges.SetMonitors(MonitorLayout({Screen({0, 0, 1280, 800}), Screen({1280, 0, 2304, 768}, 2.0)}));
+  Start(Place::OnWindowTop, 1500, 768 - 2 * kSize, /*mirrored=*/true);
+  engine.SetScale(2.0);
+  edges.SetMonitors(MonitorLayout({Screen({0, 0, 1280, 800})}));
+  engine.KeepOnMonitors();
+  EXPECT_EQ(engine.Left(), 1280 - kSize);
+  EXPECT_EQ(engine.Top(), 768 - 2 * kSize);
+  EXPECT_EQ(engine.Width(), kSize);
+  // And it falls to the floor of the monitor it is on now.
+  for (int i = 0; i < 10; ++i) {
+    random.PushAll(0, 0);
+    engine.Tick();
+  }
+  EXPECT_EQ(engine.Top() + engine.Height(), 800);
+}
+
+TEST_F(Engine, CharactersComeInOverAnOuterEdgeOfTheDesktop) {
+  // Two monitors apart: a character coming in from the left enters the left
+  // one from outside, one from the right the right one; one that appears
+  // in place lands on either monitor, never in the gap.
+  Load({"in\\1\\4\\1\\\\1\\1:4:0\\", "out\\1\\4\\1\\\\1\\1:-4:0\\", "here\\1\\4\\1\\\\1\\1:0:0\\"});
+  edges.SetMonitors(MonitorLayout({Screen({0, 0, 1280, 800}), Screen({1400, 100, 2424, 868}, 2.0)}));
+  struct Entry {
+    int scene;
+    std::vector<int> draws;  // monitor (when there is a choice), top and/or left
+    int left;
+    int top;
+    int size;
+  };
+  const Entry entries[] = {
+      {0, {0}, -kSize, 80, kSize},                      // only the left one reaches the left edge
+      {1, {0}, 2424, 100 + 76, 2 * kSize},              // only the right one the right edge
+      {2, {0, 0, 0}, 128, 80, kSize},                   // either
+      {2, {1, 0, 0}, 1400 + 102, 100 + 76, 2 * kSize},
+  };
+  for (const auto& entry : entries) {
+    engine.SetMode(Place::Free);
+    random.PushAll(0, entry.scene);
+    for (int draw : entry.draws) random.PushAll(draw);
+    engine.PickScene();
+    engine.PlaceOnEntry();
+    SCOPED_TRACE(engine.CurrentScene()->name);
+    EXPECT_EQ(engine.Left(), entry.left);
+    EXPECT_EQ(engine.Top(), entry.top);
+    EXPECT_EQ(engine.Width(), entry.size);
+  }
+}
+
 TEST_F(Engine, DraggedIntoTheAirFalls) {
   Load({"idle\\1\\4\\1\\\\1\\1:0:0\\", "walk\\9\\0\\1\\\\1\\1:4:0\\",
         "fall\\1\\2\\1\\\\2\\1:0:0\\"});
@@ -310,7 +416,8 @@ TEST_F(Engine, HugeOffsetsAndATinyScreenStayDefined) {
   EXPECT_EQ(engine.Frames()[0].dy, -INT_MAX);
   engine.Tick();
 
-  CharacterEngine tiny{edges, pictures, random, 1, 1};
+  edges.SetMonitors(MonitorLayout::Single(Rect{0, 0, 1, 1}));
+  CharacterEngine tiny{edges, pictures, random};
   tiny.SetFolder(character.Path());
   character.WriteScenes({"idle\\1\\4\\1\\\\1\\1:0:0\\"});
   EXPECT_TRUE(tiny.LoadScenes());

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "platform/PollEventLoop.h"
 #include "tests/support/PrivateXServer.h"
 
 namespace mf::platform {
@@ -243,6 +245,58 @@ TEST_F(X11Windows, ListIsSharedForAShortTime) {
   shared.ListTopLevelWindows(again);
   ASSERT_NE(Find(again, window), nullptr);
   EXPECT_EQ(Find(again, window)->rect, (Rect{300, 400, 500, 600}));
+}
+
+// Following the structure events, each list equals one read afresh from
+// the server, and a list with nothing changed asks the server nothing.
+TEST_F(X11Windows, FollowingEventsListsWhatTheServerHas) {
+  PollEventLoop loop;
+  ASSERT_TRUE(desktop_->FollowEvents(loop));
+  X11DesktopWindows fresh(server_->Name(), std::chrono::milliseconds(0));
+  auto same = [&] {
+    // Events reach the followed connection a moment after the change.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      if (desktop_->TopLevelWindows() == fresh.TopLevelWindows()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  };
+  xcb_window_t a = MakeWindow(root_, 10, 300, 200, 100);
+  xcb_window_t b = MakeWindow(root_, 100, 350, 200, 100, 2);
+  xcb_window_t c = MakeWindow(root_, 500, 400, 100, 100, 0, /*map=*/false);
+  Sync();
+  ASSERT_TRUE(same());
+  const std::uint32_t moved[] = {40, 320, 250, 90};
+  const std::uint32_t raised[] = {XCB_STACK_MODE_ABOVE};
+  const std::uint32_t lowered[] = {XCB_STACK_MODE_BELOW};
+  const std::function<void()> steps[] = {
+      [&] { xcb_map_window(connection_, c); },
+      [&] {
+        xcb_configure_window(connection_, a,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                 XCB_CONFIG_WINDOW_HEIGHT,
+                             moved);
+      },
+      [&] { xcb_configure_window(connection_, a, XCB_CONFIG_WINDOW_STACK_MODE, raised); },
+      [&] { xcb_configure_window(connection_, c, XCB_CONFIG_WINDOW_STACK_MODE, lowered); },
+      [&] { xcb_circulate_window(connection_, XCB_CIRCULATE_RAISE_LOWEST, root_); },
+      [&] { xcb_unmap_window(connection_, b); },
+      [&] { xcb_reparent_window(connection_, c, a, 0, 0); },
+      [&] { xcb_map_window(connection_, b); },
+      [&] { xcb_destroy_window(connection_, a); },
+      [&] { MakeWindow(root_, 0, 600, 1024, 100); },
+  };
+  int step = 0;
+  for (const auto& change : steps) {
+    change();
+    Sync();
+    EXPECT_TRUE(same()) << "after step " << step;
+    ++step;
+  }
+  const std::uint64_t before = desktop_->Requests();
+  for (int i = 0; i < 10; ++i) desktop_->TopLevelWindows();
+  EXPECT_EQ(desktop_->Requests(), before);
+  desktop_.reset();  // its event watch goes before the loop
 }
 
 TEST_F(X11Windows, NoDisplayGivesAnEmptyList) {

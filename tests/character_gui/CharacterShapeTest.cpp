@@ -86,6 +86,37 @@ TEST(CharacterShape, DegeneratePicturesHaveNoShape) {
   EXPECT_TRUE(blank.Shape().empty());
 }
 
+// At any scale the shape covers exactly the scaled pixels that show the
+// character: every pixel of the enlarged picture is inside the scaled shape
+// when it shows an opaque pixel outside row 0 and column 0, else outside.
+TEST(CharacterShape, ScaledShapeFollowsTheScaledPictureExactly) {
+  Picture picture({
+      "X....",
+      ".XXX.",
+      ".X.XX",
+      "XXXX.",
+  });
+  const int width = 5;
+  const int height = 4;
+  for (int size : {4, 5, 7, 8, 10, 12, 13}) {
+    SCOPED_TRACE(size);
+    std::vector<std::uint32_t> scaled = ScalePicture(picture.View(), size);
+    ASSERT_EQ(scaled.size(), static_cast<std::size_t>(size * size));
+    std::vector<Rect> shape = ScaleRects(picture.Shape(), width, height, size);
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        int sourceX = x * width / size;
+        int sourceY = y * height / size;
+        EXPECT_EQ(scaled[y * size + x], picture.View().At(sourceX, sourceY));
+        bool opaque = scaled[y * size + x] != picture.pixels_[0] && sourceX > 0 && sourceY > 0;
+        bool inside = false;
+        for (const auto& r : shape) inside = inside || (r.left <= x && x < r.right && r.top <= y && y < r.bottom);
+        EXPECT_EQ(inside, opaque) << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(MailPosition, OffScreenCoordinatesMoveToTheCentreEachOnItsOwn) {
   EXPECT_EQ(CorrectMailPosition({100, 200}, 800, 600, 46, 46), (ScreenPoint{100, 200}));
   EXPECT_EQ(CorrectMailPosition({-46, -46}, 800, 600, 46, 46), (ScreenPoint{-46, -46}));

@@ -46,6 +46,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "settings/LiveSettings.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 
@@ -335,7 +336,9 @@ void MailListWindow::showEvent(QShowEvent* event) {
   const int left = file.ReadInteger(kWindowSection, "Left", x());
   const int width = file.ReadInteger(kWindowSection, "Width", this->width());
   const int height = file.ReadInteger(kWindowSection, "Height", this->height());
-  setGeometry(left, top, std::max(width, 200), std::max(height, 150));
+  // A place saved on a monitor that is gone (or half on one) comes back
+  // onto one monitor.
+  setGeometry(platform::OntoOneScreen(QRect(left, top, std::max(width, 200), std::max(height, 150))));
 }
 
 void MailListWindow::KeepPlace() {

@@ -25,6 +25,7 @@
 #include "platform/qt/QtShell.h"
 #include "text/Mailbox.h"
 #include "widgets/LabelButton.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -199,8 +200,12 @@ void MailViewer::PlaceAnswer() {
   }
   const QSize screen = ScreenSize();
   ScreenPoint& position = context_.host.MailPosition();
-  position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
-  composition_.move(BesideCarrier(position, pictureWidth));
+  const QPoint carrier(position.x, position.y);
+  if (!QGuiApplication::screenAt(carrier)) {
+    position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
+  }
+  composition_.move(
+      platform::OntoScreenOf(QRect(BesideCarrier(position, pictureWidth), composition_.size()), carrier).topLeft());
 }
 
 void MailViewer::ReplyNow() {

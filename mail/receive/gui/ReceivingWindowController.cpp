@@ -16,6 +16,7 @@
 #include "mail/receive/gui/MailViewer.h"
 #include "platform/Dialogs.h"
 #include "settings/LiveSettings.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 
@@ -96,8 +97,13 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   QSize screen(0, 0);
   if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry().size();
   ScreenPoint& position = host.MailPosition();
-  position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
-  viewer.move(SpeechBubbleWindow::BesideCarrier(position, picture));
+  if (!QGuiApplication::screenAt(QPoint(position.x, position.y))) {
+    position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
+  }
+  // On the character's monitor, whole.
+  viewer.move(platform::OntoScreenOf(QRect(SpeechBubbleWindow::BesideCarrier(position, picture), viewer.size()),
+                                     QPoint(position.x, position.y))
+                  .topLeft());
 
   const CarrierRef lent = mail.deliveringId.empty() ? CarrierRef{} : host.LendCharacter(mail.deliveringId);
   viewer.Fill(mail, lent);

@@ -23,6 +23,7 @@
 #include "platform/qt/QtShell.h"
 #include "settings/LiveSettings.h"
 #include "widgets/LabelButton.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -356,7 +357,10 @@ void CompositionWindow::SetCarrier(const std::string& packagePath, const std::st
 }
 
 void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
-  move(BesideCarrier(carrierTopLeft, pictureWidth));
+  // On the carrier's monitor, whole.
+  move(platform::OntoScreenOf(QRect(BesideCarrier(carrierTopLeft, pictureWidth), size()),
+                              QPoint(carrierTopLeft.x, carrierTopLeft.y))
+           .topLeft());
   carrierForm_ = carrier;
 }
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +22,14 @@
 
 namespace mf {
 namespace {
+
+// Beside the character at `at` (its picture 46 wide), kept whole on the
+// screen: a bubble never reaches over the screen's edge.
+inline QPoint BesideOnScreen(ScreenPoint at, QSize bubble) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  return QPoint(std::max(area.left(), std::min(at.x + 46, area.right() + 1 - bubble.width())),
+                std::max(area.top(), std::min(at.y - 50, area.bottom() + 1 - bubble.height())));
+}
 
 using testing::kStood;
 using testing::PlainMail;
@@ -110,7 +122,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   for (const Seen& one : seen) {
     EXPECT_EQ(one.character, QPoint(position.x, position.y));
     EXPECT_TRUE(one.topmost) << "in sight beside the viewer";
-    EXPECT_EQ(one.viewer, QPoint(position.x + 46, position.y - 50));
+    EXPECT_EQ(one.viewer, BesideOnScreen(position, viewer_->size()));
   }
   EXPECT_TRUE(Dialogs("Information").empty());
   // Given back: the character in the hut is hidden again, the one outside
