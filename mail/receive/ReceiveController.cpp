@@ -29,6 +29,24 @@ std::string WriteFailureText(const std::string& path, int error) {
          Sj("メールは失われていません。空きを作ってからもう一度受信すると、続きから保存します。");
 }
 
+// The step of the session a request failed at (ServerFailure::step).
+std::string StepOf(TPop3Request type, int error, const std::string& lastResponse) {
+  switch (type) {
+    // Connect takes in the greeting, and STLS with its handshake when asked
+    // for: a connect that failed after a greeting failed there.
+    case pop3Connect: return IsTlsError(error) || lastResponse.rfind("+OK", 0) == 0 ? "STLS" : "greeting";
+    case pop3User: return "USER";
+    case pop3Pass: return "PASS";
+    case pop3Capa: return "CAPA";
+    case pop3Stat: return "STAT";
+    case pop3Uidl: return "UIDL";
+    case pop3Retr: return "RETR";
+    case pop3Dele: return "DELE";
+    case pop3Quit: return "QUIT";
+    default: return {};
+  }
+}
+
 std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
 
 bool IsTemporaryFileName(const std::string& name) {
@@ -179,7 +197,9 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
     return SessionOver();
   }
   if (error != 0) {
-    if (type == pop3Pass) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
+    // Only the server's refusal is a wrong password; a connection lost on
+    // the way is a failure like any other, told with its step.
+    if (type == pop3Pass && error < 600) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
     // CAPA is RFC 2449's; an older server simply fetches one message at a time.
     if (type == pop3Capa && pop_.Connected()) return Request(pop3Stat, [this] { pop_.Stat(); });
     if (type == pop3Uidl && pop_.Connected()) {
@@ -193,7 +213,7 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
     // failed send tells of the SMTP server.
     return Fail(reply + " (error " + std::to_string(error) + ")",
                 ServerFailureText(ServerFailure{"POP3", pop_.Host(), pop_.Port(), error, pop_.ErrorMessage(),
-                                                pop_.LastResponse()}));
+                                                pop_.LastResponse(), StepOf(type, error, pop_.LastResponse())}));
   }
   switch (type) {
     case pop3Connect: return Request(pop3User, [this] { pop_.User(); });

@@ -1,6 +1,8 @@
 #include "mail/send/ClientFailure.h"
 
+#include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "base/ShiftJis.h"
 #include "net/NetErrors.h"
@@ -60,9 +62,13 @@ bool IsUnreadableAttachment(const std::string& message) {
   return false;
 }
 
-}  // namespace
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
-std::string ServerFailureText(const ServerFailure& failure) {
+// The failure without its step.
+std::string FailureText(const ServerFailure& failure) {
   const int error = failure.error;
   if (IsLookupFailure(error)) {
     return std::string(failure.serverKind) + Sj("サーバー「") + failure.host +
@@ -100,6 +106,59 @@ std::string ServerFailureText(const ServerFailure& failure) {
   std::string text = Server(failure) + Sj(" との通信に失敗しました。");
   const std::string& detail = failure.errorMessage.empty() ? failure.lastResponse : failure.errorMessage;
   if (!detail.empty()) text += "\r\n" + detail;
+  return text;
+}
+
+}  // namespace
+
+std::string SessionStepOf(const std::string& command) {
+  const std::string upper = Upper(command);
+  for (const char* twoWords : {"MAIL FROM", "RCPT TO"}) {
+    if (upper.rfind(twoWords, 0) == 0) return twoWords;
+  }
+  return upper.substr(0, upper.find(' '));
+}
+
+std::string SessionStepText(const std::string& step) {
+  static const std::pair<const char*, const char*> kSteps[] = {
+      {"greeting", "接続直後のあいさつ（グリーティング）の受信"},
+      {"tls", "暗号化の準備（TLS のハンドシェイク）"},
+      {"body", "本文の送信中"},
+      {".", "本文の終わり（.）の応答待ち"},
+      {"EHLO", "EHLO（あいさつ）の応答待ち"},
+      {"HELO", "HELO（あいさつ）の応答待ち"},
+      {"STARTTLS", "STARTTLS（暗号化の開始）の応答待ち"},
+      {"AUTH", "AUTH（ログイン）の応答待ち"},
+      {"MAIL FROM", "MAIL FROM（差出人の指定）の応答待ち"},
+      {"RCPT TO", "RCPT TO（宛先の指定）の応答待ち"},
+      {"DATA", "DATA（本文の送信開始）の応答待ち"},
+      {"RSET", "RSET（取り消し）の応答待ち"},
+      {"QUIT", "QUIT（終了）の応答待ち"},
+      {"CAPA", "CAPA（機能の問い合わせ）の応答待ち"},
+      {"STLS", "STLS（暗号化の開始）の応答待ち"},
+      {"USER", "USER（ユーザー名）の応答待ち"},
+      {"PASS", "PASS（パスワード）の応答待ち"},
+      {"APOP", "APOP（ログイン）の応答待ち"},
+      {"STAT", "STAT（メール数の問い合わせ）の応答待ち"},
+      {"UIDL", "UIDL（メールの識別子の問い合わせ）の応答待ち"},
+      {"LIST", "LIST（メールの大きさの問い合わせ）の応答待ち"},
+      {"RETR", "RETR（メールの受け取り）の途中"},
+      {"DELE", "DELE（サーバーのメールの削除）の応答待ち"},
+  };
+  for (const auto& [key, text] : kSteps) {
+    if (step == key) return Sj(text);
+  }
+  return {};
+}
+
+std::string ServerFailureText(const ServerFailure& failure) {
+  std::string text = FailureText(failure);
+  const int error = failure.error;
+  // A server never reached has no step to tell of.
+  const bool reached = !IsLookupFailure(error) && error != wsa::kConnectionRefused && error != wsa::kHostUnreachable &&
+                       error != wsa::kNetworkUnreachable && error != wsa::kNetworkDown;
+  const std::string step = SessionStepText(failure.step);
+  if (reached && !step.empty()) text += "\r\n" + Sj("止まったところ: ") + step;
   return text;
 }
 

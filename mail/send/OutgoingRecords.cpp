@@ -25,7 +25,10 @@ std::string DistinctName(const std::string& name, const std::set<std::string>& t
   }
 }
 
-MailStatus StatusFor(OutgoingFolder folder, bool reply) {
+MailStatus StatusFor(OutgoingFolder folder, bool reply, bool unconfirmed) {
+  if (folder == OutgoingFolder::Outbox && unconfirmed) {
+    return reply ? MailStatus::UnconfirmedReply : MailStatus::Unconfirmed;
+  }
   if (folder == OutgoingFolder::Outbox) return reply ? MailStatus::WaitingReply : MailStatus::Waiting;
   return reply ? MailStatus::SentReply : MailStatus::Sent;
 }
@@ -36,7 +39,7 @@ OutgoingRecords::OutgoingRecords(const MailStore& store, const Clock& clock, Ran
     : store_(store), clock_(clock), random_(random) {}
 
 bool OutgoingRecords::File(OutgoingFolder folder, const Composition& mail, const std::string& senderAddress,
-                           const std::string& messageId, std::string& error) const {
+                           const std::string& messageId, std::string& error, bool unconfirmed) const {
   error.clear();
   const std::vector<std::string> files = OutgoingFiles(mail);
   if (!platform::CreateFolders(store_.StoreFolder())) {
@@ -87,7 +90,7 @@ bool OutgoingRecords::File(OutgoingFolder folder, const Composition& mail, const
   }
 
   HeaderRecord header;
-  header.status = StatusWord(StatusFor(folder, mail.replyMode));
+  header.status = StatusWord(StatusFor(folder, mail.replyMode, unconfirmed));
   header.subject = mail.subject;
   header.from = senderAddress;
   header.date = Rfc822DateText(clock_.Now());

@@ -25,9 +25,10 @@ class OutgoingRecords {
   // all: the folder made for the copies is removed, nothing is written and
   // `error` names the file. A sent mail has gone out already, so its copy
   // is filed without that file, which `error` names (the call is true).
-  // `messageId` is used for the sent folder only.
+  // `messageId` is used for the sent folder only. An `unconfirmed` outbox
+  // mail is marked "送信不明": it went out and may have arrived.
   bool File(OutgoingFolder folder, const Composition& mail, const std::string& senderAddress,
-            const std::string& messageId, std::string& error) const;
+            const std::string& messageId, std::string& error, bool unconfirmed = false) const;
 
  private:
   const MailStore& store_;

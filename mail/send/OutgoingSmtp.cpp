@@ -1,6 +1,7 @@
 #include "mail/send/OutgoingSmtp.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "base/Identifiers.h"
 #include "base/ShiftJis.h"
@@ -32,6 +33,12 @@ std::string MaybeDeliveredText() {
   return Sj("ただし、メールを渡し終えた後のことなので、相手に届いていることもあります。送り直すと二通届くことがあります。");
 }
 
+std::string UnconfirmedMailText() {
+  return Sj("メールを渡し終えた後で接続が切れたため、相手に届いたかどうか分かりません。") + "\r\n" +
+         Sj("このメールは「送信待ち」に「送信不明」として残し、「送信」でも送り直しません。"
+            "届いていないと分かったら、再編集して送ってください（そのまま送ると二通届くことがあります）。");
+}
+
 OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, RandomGenerator& random)
     : loop_(loop), clock_(clock), random_(random), smtp_(loop), popLogin_(loop) {
   smtp_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
@@ -43,9 +50,20 @@ OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, Random
     if (phase_ == Phase::Quitting) FinishClosed();
   };
   smtp_.Message = [this](std::string& line) {
+    if (!finalDotSent_) EnterStep("body");
     if (builder_ && builder_->NextLine(line)) return true;
+    if (!finalDotSent_ && OnFinalDot) {
+      withheldDot_ = OnFinalDot();
+      // The client drops the connection, so that the server throws the
+      // part it has away.
+      if (!withheldDot_.empty()) throw std::runtime_error("the final dot is withheld");
+    }
     finalDotSent_ = true;  // the client ends the data with "." at once
     return false;
+  };
+  smtp_.OnCommand = [this](SmtpClient&, const std::string& command) { EnterStep(SessionStepOf(command)); };
+  smtp_.OnResponse = [this](SmtpClient&, const std::string& line) {
+    if (step_ == "STARTTLS" && line.rfind("220", 0) == 0) EnterStep("tls");
   };
   popLogin_.OnLoggedIn = [this] {
     if (phase_ != Phase::PopLogin) return;
@@ -63,6 +81,8 @@ OutgoingSmtp::~OutgoingSmtp() {
   smtp_.OnRequestDone = nullptr;
   smtp_.OnSessionClosed = nullptr;
   smtp_.Message = nullptr;
+  smtp_.OnCommand = nullptr;
+  smtp_.OnResponse = nullptr;
 }
 
 void OutgoingSmtp::Start(const LiveSettings& settings, OutgoingMessage first) {
@@ -95,15 +115,23 @@ void OutgoingSmtp::SendMessage() {
   messageId_.clear();
   builder_.reset();
   finalDotSent_ = false;
+  withheldDot_.clear();
   try {
     if (smtp_.Connected()) {
       smtp_.Helo();
     } else {
+      EnterStep("greeting");
       smtp_.Connect();
     }
   } catch (const std::exception& error) {
     Fail(error.what());
   }
+}
+
+void OutgoingSmtp::EnterStep(std::string step) {
+  if (step == step_) return;
+  step_ = std::move(step);
+  if (OnStep) OnStep(step_);
 }
 
 void OutgoingSmtp::Quit() {
@@ -159,10 +187,11 @@ void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
     return;
   }
   if (phase_ != Phase::Smtp) return;
+  if (error != 0 && !withheldDot_.empty()) return Fail(std::move(withheldDot_));
   if (error != 0) {
     SendingFailure failure;
     failure.text = ServerFailureText(
-        ServerFailure{"SMTP", smtp_.Host, smtp_.Port, error, smtp_.ErrorMessage(), smtp_.LastResponse()});
+        ServerFailure{"SMTP", smtp_.Host, smtp_.Port, error, smtp_.ErrorMessage(), smtp_.LastResponse(), step_});
     // A reply, whatever it says, is the server's answer to the mail: only
     // silence or a lost connection after the last line leaves it open.
     const bool answered = error < 600;

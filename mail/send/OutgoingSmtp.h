@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/DateTime.h"
@@ -42,6 +43,9 @@ struct SendingFailure {
 
 // What the user is told of a mail that may have arrived (Shift_JIS).
 std::string MaybeDeliveredText();
+// What the user is told of a mail kept in the outbox as "送信不明": it may
+// have arrived, so it is not sent again unless the user says so (Shift_JIS).
+std::string UnconfirmedMailText();
 
 // One sending attempt, the same for a mail sent at once and for the whole
 // outbox: the optional POP-before-SMTP login, then the SMTP session —
@@ -84,6 +88,13 @@ class OutgoingSmtp {
   Pop3Client& PopClient() { return popLogin_.Client(); }
 
   std::function<void()> OnAccepted;                      // the server took the mail
+  // The mail's last line is handed over; the "." that ends it goes right
+  // after this returns empty. Else it never goes and the attempt fails
+  // with the text returned (Shift_JIS).
+  std::function<std::string()> OnFinalDot;
+  // The session enters a step (ServerFailure::step: "greeting", "MAIL
+  // FROM", "body", ...), before its command goes out.
+  std::function<void(std::string_view step)> OnStep;
   std::function<void(const SendingFailure& failure)> OnFailed;
   std::function<void()> OnClosed;                        // the session after the last mail is over
 
@@ -100,6 +111,7 @@ class OutgoingSmtp {
   void RequestDone(TSmtpRequest type, std::uint16_t error);
   void FillMessage();
   void FinishClosed();
+  void EnterStep(std::string step);
 
   platform::EventLoop& loop_;
   platform::LifetimeGuard guard_;
@@ -116,6 +128,8 @@ class OutgoingSmtp {
   std::string messageId_;
   std::unique_ptr<MessageBuilder> builder_;
   bool finalDotSent_ = false;  // the mail's last line went; only the answer is awaited
+  std::string step_;           // of the session, for the user's text (ServerFailure::step)
+  std::string withheldDot_;    // why OnFinalDot kept the "." back
 };
 
 // "宛先が指定されていません", the text for a blank recipient list.

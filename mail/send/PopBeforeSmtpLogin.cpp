@@ -29,6 +29,7 @@ void PopBeforeSmtpLogin::Start(const LiveSettings& settings) {
   connected_ = false;
   ConfigurePop3Client(settings, client_);
   active_ = true;
+  step_ = "greeting";
   try {
     client_.Connect();
   } catch (...) {
@@ -53,6 +54,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
       connected_ = true;
       try {
         client_.SetUserName(settings_->pop3User);
+        step_ = "USER";
         client_.User();
       } catch (const std::exception&) {
         Fail(Sj("ユーザー名エラー"));
@@ -61,6 +63,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
     case pop3User:
       try {
         client_.SetPassWord(settings_->pop3Password);
+        step_ = "PASS";
         client_.Pass();
       } catch (const std::exception&) {
         Fail(Sj("パスワードエラー"));
@@ -68,6 +71,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
       return;
     case pop3Pass:
       loginDone_ = true;
+      step_ = "QUIT";
       try {
         client_.Quit();
       } catch (const std::exception&) {
@@ -97,9 +101,12 @@ void PopBeforeSmtpLogin::Succeed() {
 }
 
 void PopBeforeSmtpLogin::FailWith(int error) {
+  // The greeting is in when a connect fails after it: at STLS.
+  const bool greeted = IsTlsError(error) || client_.LastResponse().rfind("+OK", 0) == 0;
+  const std::string step = step_ == "greeting" && greeted ? "STLS" : step_;
   Fail(Sj("POP before SMTPのログインができませんでした。") + "\r\n" +
-       ServerFailureText(
-           ServerFailure{"POP3", client_.Host(), client_.Port(), error, client_.ErrorMessage(), client_.LastResponse()}));
+       ServerFailureText(ServerFailure{"POP3", client_.Host(), client_.Port(), error, client_.ErrorMessage(),
+                                       client_.LastResponse(), step}));
 }
 
 void PopBeforeSmtpLogin::Fail(const std::string& text) {

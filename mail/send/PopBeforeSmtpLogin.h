@@ -41,7 +41,7 @@ class PopBeforeSmtpLogin {
   void SessionClosed(std::uint16_t error);
   void Succeed();
   void Fail(const std::string& text);
-  // Fails naming the POP3 server and what went wrong with it.
+  // Fails naming the POP3 server, the step and what went wrong.
   void FailWith(int error);
 
   Pop3Client client_;
@@ -49,6 +49,7 @@ class PopBeforeSmtpLogin {
   bool active_ = false;
   bool loginDone_ = false;
   bool connected_ = false;  // the connection was made
+  std::string step_;        // ServerFailure::step of the request under way
 };
 
 }  // namespace mf

@@ -10,6 +10,9 @@ namespace mf {
 
 std::string SendFailureText(const SendFailure& failure) {
   std::string text = failure.reason;
+  if (failure.keptInOutbox && failure.maybeDelivered) {
+    return text + "\r\n\r\n" + UnconfirmedMailText();
+  }
   if (failure.keptInOutbox) {
     text += "\r\n\r\n" + Sj("メールは「送信待ち」に入れました。メール一覧の「送信」で送り直せます。");
   } else if (!failure.missingFiles.empty()) {
@@ -92,10 +95,11 @@ void SendController::AttemptFailed(const SendingFailure& attempt) {
     // The server has the mail: a copy in the outbox would send it twice.
     failure.filingError = Sj("サーバーはメールを受け取っています。");
   } else if (failure.missingFiles.empty()) {
-    // Kept as "後で送る" keeps it, so that the outbox's "送信" sends it.
+    // Kept as "後で送る" keeps it, so that the outbox's "送信" sends it;
+    // one that may have arrived is kept marked, for the user to decide.
     failure.keptInOutbox = OutgoingRecords(store_, clock_, random_)
                                .File(OutgoingFolder::Outbox, mail_, session_.SenderAddress(), std::string(),
-                                     failure.filingError);
+                                     failure.filingError, failure.maybeDelivered);
   }
   if (OnFailed) OnFailed(failure);
 }

@@ -40,7 +40,9 @@ int TrashIcon(std::optional<MailStatus> status) {
     case MailStatus::Unread: return kUnreadIcon;
     case MailStatus::Sent: return kSentIcon;
     case MailStatus::Waiting:
-    case MailStatus::WaitingReply: return kWaitingIcon;
+    case MailStatus::WaitingReply:
+    case MailStatus::Unconfirmed:
+    case MailStatus::UnconfirmedReply: return kWaitingIcon;
     case MailStatus::Replied: return kRepliedIcon;
     case MailStatus::SentReply: return kSentReplyIcon;
     case MailStatus::Imported: return kImportedIcon;

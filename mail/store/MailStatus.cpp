@@ -7,10 +7,11 @@
 namespace mf {
 namespace {
 
-const std::array<std::string, 8>& Words() {
-  static const std::array<std::string, 8> words = {
+const std::array<std::string, 10>& Words() {
+  static const std::array<std::string, 10> words = {
       Sj("未読"), Sj("既読"), Sj("返信"), Sj("送信待ち"),
       Sj("送信待ち返信"), Sj("送信済み"), Sj("送信済み返信"), Sj("インポート"),
+      Sj("送信不明"), Sj("送信不明返信"),
   };
   return words;
 }

@@ -18,6 +18,10 @@ enum class MailStatus {
   Sent,          // "送信済み", 8 bytes
   SentReply,     // "送信済み返信", 12 bytes
   Imported,      // "インポート", 10 bytes
+  // In the outbox: its "." went to the server and no answer came back, so
+  // it may have arrived. The outbox run leaves it for the user to decide.
+  Unconfirmed,       // "送信不明", 8 bytes, as long as "送信待ち"
+  UnconfirmedReply,  // "送信不明返信", 12 bytes, as long as "送信待ち返信"
 };
 
 // The Shift_JIS word of a status.

@@ -331,12 +331,34 @@ StoreResult MailStore::DeleteMails(FolderKind from, std::vector<std::size_t> ind
   return Transfer(from, std::nullopt, std::move(indices));
 }
 
-StoreResult MailStore::TakeFirstOutboxToSent(const DateTime& now, const std::string& messageId) const {
+StoreResult MailStore::MarkOutboxUnconfirmed(std::size_t index, bool unconfirmed) const {
+  const std::string path = HeaderPath(FolderKind::Outbox);
+  if (!platform::FileExists(path)) return StoreResult::Unchanged;
+  auto file = platform::ReadFile(path);
+  if (!file) return StoreResult::Failed;
+  auto offset = FindHeaderRecordByBytes(*file, index);
+  if (!offset) return StoreResult::Unchanged;
+  std::size_t end = file->find('\n', *offset);
+  if (end == std::string::npos) return StoreResult::Unchanged;
+  if (end > *offset && (*file)[end - 1] == '\r') --end;
+  const auto current = StatusFromWord(std::string_view(*file).substr(*offset, end - *offset));
+  if (!current) return StoreResult::Unchanged;
+  const bool reply = current == MailStatus::WaitingReply || current == MailStatus::UnconfirmedReply;
+  if (!reply && current != MailStatus::Waiting && current != MailStatus::Unconfirmed) return StoreResult::Unchanged;
+  const MailStatus wanted = unconfirmed ? (reply ? MailStatus::UnconfirmedReply : MailStatus::Unconfirmed)
+                                        : (reply ? MailStatus::WaitingReply : MailStatus::Waiting);
+  if (current == wanted) return StoreResult::Unchanged;
+  // The words of a pair are equally long, so the record keeps its size.
+  return platform::OverwriteAt(path, *offset, StatusWord(wanted)) ? StoreResult::Done : StoreResult::Failed;
+}
+
+StoreResult MailStore::TakeOutboxToSent(std::size_t index, const DateTime& now, const std::string& messageId) const {
   const std::string date = Rfc822DateText(now);
   auto sentHeader = [&](std::string_view content) {
     HeaderRecord record = ParseHeaderRecord(content);
-    record.status = StatusWord(record.status == StatusWord(MailStatus::Waiting) ? MailStatus::Sent
-                                                                                : MailStatus::SentReply);
+    const bool plain =
+        record.status == StatusWord(MailStatus::Waiting) || record.status == StatusWord(MailStatus::Unconfirmed);
+    record.status = StatusWord(plain ? MailStatus::Sent : MailStatus::SentReply);
     record.date = date;
     std::string formatted = FormatHeaderRecord(record);
     // Without its separator line: the move adds it back.
@@ -361,8 +383,8 @@ StoreResult MailStore::TakeFirstOutboxToSent(const DateTime& now, const std::str
     }
     return JoinLines(lines);
   };
-  auto header = PlanRemoval(HeaderPath(FolderKind::Outbox), HeaderPath(FolderKind::Sent), {0}, sentHeader);
-  auto body = PlanRemoval(BodyPath(FolderKind::Outbox), BodyPath(FolderKind::Sent), {0}, sentBody);
+  auto header = PlanRemoval(HeaderPath(FolderKind::Outbox), HeaderPath(FolderKind::Sent), {index}, sentHeader);
+  auto body = PlanRemoval(BodyPath(FolderKind::Outbox), BodyPath(FolderKind::Sent), {index}, sentBody);
   if (!header || !body) return StoreResult::Failed;
   std::vector<FilePlan> plans;
   plans.push_back(std::move(*header));

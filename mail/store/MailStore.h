@@ -89,7 +89,14 @@ class MailStore {
 
   // After the first outbox mail went out: moves it to the sent folder with
   // its sent status, `now` as its date and the Message-ID it was sent with.
-  StoreResult TakeFirstOutboxToSent(const DateTime& now, const std::string& messageId) const;
+  StoreResult TakeFirstOutboxToSent(const DateTime& now, const std::string& messageId) const {
+    return TakeOutboxToSent(0, now, messageId);
+  }
+  // The same for outbox mail i.
+  StoreResult TakeOutboxToSent(std::size_t index, const DateTime& now, const std::string& messageId) const;
+  // Rewrites the status of outbox header record i in place: "送信不明"
+  // ("送信不明返信") when `unconfirmed`, else "送信待ち" ("送信待ち返信").
+  StoreResult MarkOutboxUnconfirmed(std::size_t index, bool unconfirmed) const;
 
   // Deletes the attachments of every trash mail and both trash files; does
   // nothing when the trash has no body file.

@@ -15,6 +15,7 @@
 #include "platform/secret/SecretServiceKeyring.h"
 #include "settings/LiveSettings.h"
 #include "tools/mftool/Command.h"
+#include "tools/mftool/CrashPoint.h"
 #include "tools/mftool/HeadlessHut.h"
 
 namespace mf::tool {
@@ -44,6 +45,8 @@ int RunSendOutbox(const Arguments& arguments) {
   random.SeedFromClock();
   platform::PollEventLoop loop;
   OutboxSender sender(loop, settings, store, clock, random);
+  CrashPoint crash;
+  sender.OnCheckpoint = [&crash](std::string_view point) { crash.Reached(point); };
   int exitCode = -1;
   sender.OnSent = [](const OutboxSent& sent) {
     std::cout << "sent " << sent.messageId << "\t" << SjisToUtf8(sent.subject) << "\n";
