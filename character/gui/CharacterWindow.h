@@ -49,6 +49,9 @@ class CharacterWindow final : public QWidget, private PictureList {
 
   // The 200 ms step.
   void TakeStep();
+  // Starts and stops the steps.
+  void StartWalking();
+  void StopWalking();
 
   // Right-click menu commands.
   void ComeIn();
@@ -91,13 +94,6 @@ class CharacterWindow final : public QWidget, private PictureList {
   const std::vector<QImage>& Pictures() const { return imageList_; }
   bool Dragging() const { return dragging_; }
 
-  // Controls.
-  ShapedPicture* pictureView;
-  QTimer* walkTimer;
-  QMenu* characterMenu;
-  QAction* cmIn;
-  QAction* cmMail;
-
  private:
   // The engine's picture list: the pictures of the current scene.
   void Clear() override;
@@ -127,6 +123,13 @@ class CharacterWindow final : public QWidget, private PictureList {
 
   bool givingWay_ = false;
   QPointer<QWidget> yieldedTo_;
+
+  // Controls.
+  ShapedPicture* pictureView_;
+  QTimer* walkTimer_;
+  QMenu* characterMenu_;
+  QAction* comeInAction_;
+  QAction* writeMailAction_;
 };
 
 // Loads a picture file as the program's pictures are kept (Windows bitmap);
