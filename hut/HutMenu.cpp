@@ -275,17 +275,17 @@ bool HutMenu::Key(MenuKey key, char letter, std::optional<MenuCommand>& command,
 
 PopupEnabling CharacterMenuEnabling(const PopupSituation& s) {
   PopupEnabling e;
-  e.cmMailRcv = s.receiveEnabled;
+  e.receive = s.receiveEnabled;
   if (!s.selected) {
-    e.cmNewCharacter = true;
+    e.newCharacter = true;
     return e;
   }
-  e.cmOut = !s.out;
-  e.cmReturnHome = s.out;
-  e.cmMail = true;
-  e.cmEdit = !s.out;
-  e.cmExtend = true;
-  e.cmDelete = !s.out && s.itemCount > 1;
+  e.goOut = !s.out;
+  e.returnHome = s.out;
+  e.writeMail = true;
+  e.evolve = !s.out;
+  e.haveChild = true;
+  e.leaveForGood = !s.out && s.itemCount > 1;
   return e;
 }
 

@@ -125,14 +125,14 @@ struct PopupSituation {
 };
 
 struct PopupEnabling {
-  bool cmOut = false;
-  bool cmReturnHome = false;
-  bool cmMail = false;
-  bool cmEdit = false;
-  bool cmExtend = false;
-  bool cmDelete = false;
-  bool cmNewCharacter = false;
-  bool cmMailRcv = false;
+  bool goOut = false;
+  bool returnHome = false;
+  bool writeMail = false;
+  bool evolve = false;
+  bool haveChild = false;
+  bool leaveForGood = false;
+  bool newCharacter = false;
+  bool receive = false;
   bool operator==(const PopupEnabling&) const = default;
 };
 

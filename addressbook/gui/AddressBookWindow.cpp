@@ -22,44 +22,55 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 AddressBookWindow::AddressBookWindow(AddressFile& file, AddressEntryDialog& entry, platform::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), file_(file), entry_(entry), dialogs_(dialogs) {
   setWindowTitle(Text("アドレス帳"));
-  addressList = new AddressListView(entry.Icons(), {Text("名前"), Text("電子メールアドレス"), Text("連絡先")}, this);
-  addressList->setContextMenuPolicy(Qt::CustomContextMenu);
-  newButton = new QPushButton(Text("新規作成"), this);
-  deleteButton = new QPushButton(Text("削除"), this);
+  addressList_ = new AddressListView(entry.Icons(), {Text("名前"), Text("電子メールアドレス"), Text("連絡先")}, this);
+  addressList_->setObjectName("addressList");
+  addressList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  newButton_ = new QPushButton(Text("新規作成"), this);
+  newButton_->setObjectName("newButton");
+  deleteButton_ = new QPushButton(Text("削除"), this);
+  deleteButton_->setObjectName("deleteButton");
   BuildMenus();
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(newButton);
-  buttons->addWidget(deleteButton);
+  buttons->addWidget(newButton_);
+  buttons->addWidget(deleteButton_);
   buttons->addStretch();
   auto* layout = new QVBoxLayout(this);
-  layout->setMenuBar(mainMenu);
+  layout->setMenuBar(mainMenu_);
   layout->addLayout(buttons);
-  layout->addWidget(addressList);
+  layout->addWidget(addressList_);
   resize(520, 360);
 
-  connect(newButton, &QPushButton::clicked, this, &AddressBookWindow::NewEntry);
-  connect(deleteButton, &QPushButton::clicked, this, &AddressBookWindow::DeleteEntries);
-  connect(addressList, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
-  connect(addressList, &QTreeWidget::itemSelectionChanged, this, &AddressBookWindow::SelectionChanged);
-  connect(addressList, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { popupMenu->popup(addressList->viewport()->mapToGlobal(at)); });
+  connect(newButton_, &QPushButton::clicked, this, &AddressBookWindow::NewEntry);
+  connect(deleteButton_, &QPushButton::clicked, this, &AddressBookWindow::DeleteEntries);
+  connect(addressList_, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
+  connect(addressList_, &QTreeWidget::itemSelectionChanged, this, &AddressBookWindow::SelectionChanged);
+  connect(addressList_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { popupMenu_->popup(addressList_->viewport()->mapToGlobal(at)); });
   connect(&entry_, &QDialog::finished, this, &AddressBookWindow::Reload);
   SelectionChanged();
 }
 
 void AddressBookWindow::BuildMenus() {
-  mainMenu = new QMenuBar(this);
-  QMenu* fileMenu = mainMenu->addMenu(Text("ファイル(&F)"));
-  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressBookWindow::NewEntry);
-  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
-  deleteAction->setShortcut(QKeySequence::Delete);
-  reloadAction = fileMenu->addAction(Text("再表示(&R)"), this, &AddressBookWindow::Reload);
+  mainMenu_ = new QMenuBar(this);
+  mainMenu_->setObjectName("mainMenu");
+  QMenu* fileMenu = mainMenu_->addMenu(Text("ファイル(&F)"));
+  newAction_ = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressBookWindow::NewEntry);
+  newAction_->setObjectName("newAction");
+  deleteAction_ = fileMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
+  deleteAction_->setObjectName("deleteAction");
+  deleteAction_->setShortcut(QKeySequence::Delete);
+  reloadAction_ = fileMenu->addAction(Text("再表示(&R)"), this, &AddressBookWindow::Reload);
+  reloadAction_->setObjectName("reloadAction");
   fileMenu->addSeparator();
-  closeAction = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
-  popupMenu = new QMenu(this);
-  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressBookWindow::EditEntry);
-  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
+  closeAction_ = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
+  closeAction_->setObjectName("closeAction");
+  popupMenu_ = new QMenu(this);
+  popupMenu_->setObjectName("popupMenu");
+  editPopupAction_ = popupMenu_->addAction(Text("編集(&E)"), this, &AddressBookWindow::EditEntry);
+  editPopupAction_->setObjectName("editPopupAction");
+  deletePopupAction_ = popupMenu_->addAction(Text("削除(&D)"), this, &AddressBookWindow::DeleteEntries);
+  deletePopupAction_->setObjectName("deletePopupAction");
 }
 
 AddressBookWindow::~AddressBookWindow() { entry_.ForgetOpener(this); }
@@ -70,27 +81,27 @@ void AddressBookWindow::showEvent(QShowEvent* event) {
 }
 
 void AddressBookWindow::Reload() {
-  addressList->Reload(file_.Load());
+  addressList_->Reload(file_.Load());
   SelectionChanged();
 }
 
 void AddressBookWindow::SelectionChanged() {
-  const bool selected = !addressList->selectedItems().isEmpty();
-  for (QAction* action : {deleteAction, editPopupAction, deletePopupAction}) action->setEnabled(selected);
-  deleteButton->setEnabled(selected);
+  const bool selected = !addressList_->selectedItems().isEmpty();
+  for (QAction* action : {deleteAction_, editPopupAction_, deletePopupAction_}) action->setEnabled(selected);
+  deleteButton_->setEnabled(selected);
 }
 
 void AddressBookWindow::NewEntry() { entry_.OpenNew(this, Sj("新しいアドレス帳データの入力")); }
 
 void AddressBookWindow::EditEntry() {
-  auto row = addressList->SelectedRow();
+  auto row = addressList_->SelectedRow();
   if (!row) return;
   // A record that vanished under the list: show the file as it is now.
   if (!entry_.OpenEdit(this, row->index, AddressEntryDialog::EditCaption::WithName)) Reload();
 }
 
 void AddressBookWindow::DeleteEntries() {
-  const auto indexes = addressList->SelectedIndexes();
+  const auto indexes = addressList_->SelectedIndexes();
   if (indexes.empty()) return;
   if (!file_.Delete(indexes)) dialogs_.Error(Sj(kAddressWriteError));
   Reload();

@@ -37,19 +37,6 @@ class AddressBookWindow final : public QDialog {
   // "削除" and both "削除(&D)": the selected entries go, without asking.
   void DeleteEntries();
 
-  // Controls.
-  QMenuBar* mainMenu;
-  AddressListView* addressList;
-  QPushButton* newButton;
-  QPushButton* deleteButton;
-  QAction* newAction;
-  QAction* deleteAction;  // main menu, Del
-  QAction* reloadAction;
-  QAction* closeAction;
-  QMenu* popupMenu;
-  QAction* editPopupAction;
-  QAction* deletePopupAction;
-
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -60,6 +47,19 @@ class AddressBookWindow final : public QDialog {
   AddressFile& file_;
   AddressEntryDialog& entry_;
   platform::Dialogs& dialogs_;
+
+  // Controls.
+  QMenuBar* mainMenu_;
+  AddressListView* addressList_;
+  QPushButton* newButton_;
+  QPushButton* deleteButton_;
+  QAction* newAction_;
+  QAction* deleteAction_;  // main menu, Del
+  QAction* reloadAction_;
+  QAction* closeAction_;
+  QMenu* popupMenu_;
+  QAction* editPopupAction_;
+  QAction* deletePopupAction_;
 };
 
 }  // namespace mf

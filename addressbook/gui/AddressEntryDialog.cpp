@@ -31,35 +31,43 @@ const QColor kButtonHoverColour(221, 255, 255);
 AddressEntryDialog::AddressEntryDialog(AddressFile& file, platform::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), file_(file), dialogs_(dialogs) {
   setWindowTitle(Text("アドレス帳データ"));
-  ParsonName = new QLabel(this);
-  QFont heading = ParsonName->font();
+  headingLabel_ = new QLabel(this);
+  headingLabel_->setObjectName("headingLabel");
+  QFont heading = headingLabel_->font();
   heading.setBold(true);
   heading.setPointSizeF(heading.pointSizeF() * 1.2);
-  ParsonName->setFont(heading);
-  wName = new QLineEdit(this);
-  wAdd = new QLineEdit(this);
-  wTel = new QLineEdit(this);
-  addressProblem = new QLabel(this);
-  QPalette red = addressProblem->palette();
+  headingLabel_->setFont(heading);
+  nameEdit_ = new QLineEdit(this);
+  nameEdit_->setObjectName("nameEdit");
+  addressEdit_ = new QLineEdit(this);
+  addressEdit_->setObjectName("addressEdit");
+  contactEdit_ = new QLineEdit(this);
+  contactEdit_->setObjectName("contactEdit");
+  addressProblem_ = new QLabel(this);
+  addressProblem_->setObjectName("addressProblem");
+  QPalette red = addressProblem_->palette();
   red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
-  addressProblem->setPalette(red);
+  addressProblem_->setPalette(red);
   // Its line is kept, wide enough for any text, whether or not it shows:
   // nothing under it moves while the user mends the address.
-  QSizePolicy keptRoom = addressProblem->sizePolicy();
+  QSizePolicy keptRoom = addressProblem_->sizePolicy();
   keptRoom.setRetainSizeWhenHidden(true);
-  addressProblem->setSizePolicy(keptRoom);
+  addressProblem_->setSizePolicy(keptRoom);
   int widest = 0;
   for (const std::string& text : ProblemTexts()) {
-    widest = std::max(widest, addressProblem->fontMetrics().horizontalAdvance(ToQString(text)));
+    widest = std::max(widest, addressProblem_->fontMetrics().horizontalAdvance(ToQString(text)));
   }
-  addressProblem->setMinimumSize(widest, addressProblem->fontMetrics().height());
-  addressProblem->hide();
-  iconBox = new QComboBox(this);
-  iconBox->setIconSize(QSize(16, 16));
-  for (int number = 0; number < icons_.Count(); ++number) iconBox->addItem(icons_.Icon(number), QString());
-  okButton = new LabelButton(Text("OK"), kButtonColour, kButtonHoverColour, this);
-  cancelButton = new LabelButton(Text("取り消し"), kButtonColour, kButtonHoverColour, this);
-  for (LabelButton* button : {okButton, cancelButton}) button->setMinimumSize(80, 24);
+  addressProblem_->setMinimumSize(widest, addressProblem_->fontMetrics().height());
+  addressProblem_->hide();
+  iconBox_ = new QComboBox(this);
+  iconBox_->setObjectName("iconBox");
+  iconBox_->setIconSize(QSize(16, 16));
+  for (int number = 0; number < icons_.Count(); ++number) iconBox_->addItem(icons_.Icon(number), QString());
+  okButton_ = new LabelButton(Text("OK"), kButtonColour, kButtonHoverColour, this);
+  okButton_->setObjectName("okButton");
+  cancelButton_ = new LabelButton(Text("取り消し"), kButtonColour, kButtonHoverColour, this);
+  cancelButton_->setObjectName("cancelButton");
+  for (LabelButton* button : {okButton_, cancelButton_}) button->setMinimumSize(80, 24);
 
   auto* fields = new QGridLayout;
   auto caption = [this](const char* text, QWidget* field) {
@@ -67,57 +75,57 @@ AddressEntryDialog::AddressEntryDialog(AddressFile& file, platform::Dialogs& dia
     label->setBuddy(field);
     return label;
   };
-  iconBox->setAccessibleName(Text("アイコン"));
-  fields->addWidget(caption("名前", wName), 0, 0);
-  fields->addWidget(wName, 0, 1);
-  fields->addWidget(iconBox, 0, 2);
-  fields->addWidget(caption("メールアドレス", wAdd), 1, 0);
-  fields->addWidget(wAdd, 1, 1, 1, 2);
-  fields->addWidget(addressProblem, 2, 1, 1, 2);
-  fields->addWidget(caption("連絡先", wTel), 3, 0);
-  fields->addWidget(wTel, 3, 1, 1, 2);
+  iconBox_->setAccessibleName(Text("アイコン"));
+  fields->addWidget(caption("名前", nameEdit_), 0, 0);
+  fields->addWidget(nameEdit_, 0, 1);
+  fields->addWidget(iconBox_, 0, 2);
+  fields->addWidget(caption("メールアドレス", addressEdit_), 1, 0);
+  fields->addWidget(addressEdit_, 1, 1, 1, 2);
+  fields->addWidget(addressProblem_, 2, 1, 1, 2);
+  fields->addWidget(caption("連絡先", contactEdit_), 3, 0);
+  fields->addWidget(contactEdit_, 3, 1, 1, 2);
   fields->setColumnStretch(1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
-  buttons->addWidget(okButton);
-  buttons->addWidget(cancelButton);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(ParsonName);
+  layout->addWidget(headingLabel_);
   layout->addLayout(fields);
   layout->addLayout(buttons);
   resize(380, 170);
 
-  connect(wName, &QLineEdit::textChanged, this,
-          [this](const QString& name) { ParsonName->setText(name + Text(" のデータ")); });
+  connect(nameEdit_, &QLineEdit::textChanged, this,
+          [this](const QString& name) { headingLabel_->setText(name + Text(" のデータ")); });
   // A refused address says so until it is mended, as the user types.
-  connect(wAdd, &QLineEdit::textChanged, this, [this] {
-    if (addressProblem->isVisibleTo(this)) ShowAddressProblem();
+  connect(addressEdit_, &QLineEdit::textChanged, this, [this] {
+    if (addressProblem_->isVisibleTo(this)) ShowAddressProblem();
   });
-  connect(okButton, &LabelButton::clicked, this, &AddressEntryDialog::Accept);
-  connect(cancelButton, &LabelButton::clicked, this, &AddressEntryDialog::Cancel);
+  connect(okButton_, &LabelButton::clicked, this, &AddressEntryDialog::Accept);
+  connect(cancelButton_, &LabelButton::clicked, this, &AddressEntryDialog::Cancel);
   ResetFields();
 }
 
 void AddressEntryDialog::ResetFields() {
-  addressProblem->hide();
-  wName->clear();
-  wAdd->clear();
-  wTel->clear();
-  ParsonName->setText(Text("新しいアドレス帳データ"));
-  iconBox->setCurrentIndex(0);
-  wName->setFocus();
+  addressProblem_->hide();
+  nameEdit_->clear();
+  addressEdit_->clear();
+  contactEdit_->clear();
+  headingLabel_->setText(Text("新しいアドレス帳データ"));
+  iconBox_->setCurrentIndex(0);
+  nameEdit_->setFocus();
 }
 
 void AddressEntryDialog::Fill(const AddressRecord& record) {
-  wName->setText(ToQString(record.name));
-  wAdd->setText(ToQString(record.address));
-  wTel->setText(ToQString(record.contact));
-  iconBox->setCurrentIndex(record.icon);
+  nameEdit_->setText(ToQString(record.name));
+  addressEdit_->setText(ToQString(record.address));
+  contactEdit_->setText(ToQString(record.contact));
+  iconBox_->setCurrentIndex(record.icon);
 }
 
 AddressRecord AddressEntryDialog::Entered() const {
-  return {FromQString(wName->text()), FromQString(wAdd->text()), FromQString(wTel->text()),
-          iconBox->currentIndex() < 0 ? 0 : iconBox->currentIndex()};
+  return {FromQString(nameEdit_->text()), FromQString(addressEdit_->text()), FromQString(contactEdit_->text()),
+          iconBox_->currentIndex() < 0 ? 0 : iconBox_->currentIndex()};
 }
 
 void AddressEntryDialog::ShowOver(QWidget* opener) {
@@ -138,8 +146,8 @@ void AddressEntryDialog::OpenNew(QWidget* opener, const std::optional<std::strin
   mode_ = Mode::Add;
   if (caption) setWindowTitle(ToQString(*caption));
   ResetFields();
-  if (!name.empty()) wName->setText(ToQString(name));
-  wAdd->setText(ToQString(address));
+  if (!name.empty()) nameEdit_->setText(ToQString(name));
+  addressEdit_->setText(ToQString(address));
   setWindowModality(Qt::ApplicationModal);
   ShowOver(opener);
 }
@@ -216,15 +224,15 @@ void AddressEntryDialog::Change() {
 
 bool AddressEntryDialog::ShowAddressProblem() {
   const auto problem = AddressEntryProblem(Entered());
-  addressProblem->setText(problem ? ToQString(*problem) : QString());
-  addressProblem->setVisible(problem.has_value());
+  addressProblem_->setText(problem ? ToQString(*problem) : QString());
+  addressProblem_->setVisible(problem.has_value());
   return !problem;
 }
 
 void AddressEntryDialog::Accept() {
   // Nothing is written while the address is refused.
   if (!ShowAddressProblem()) {
-    wAdd->setFocus();
+    addressEdit_->setFocus();
     return;
   }
   if (mode_ == Mode::Change) {

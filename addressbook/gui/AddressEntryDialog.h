@@ -65,16 +65,6 @@ class AddressEntryDialog final : public QDialog {
   void Accept();
   void Cancel();
 
-  // Controls.
-  QLabel* ParsonName;  // heading
-  QLineEdit* wName;
-  QLineEdit* wAdd;
-  QLineEdit* wTel;
-  QLabel* addressProblem;  // red, under the address while it is refused
-  QComboBox* iconBox;
-  LabelButton* okButton;
-  LabelButton* cancelButton;
-
  private:
   void ShowOver(QWidget* opener);
   void ResetFields();
@@ -92,6 +82,16 @@ class AddressEntryDialog final : public QDialog {
   Mode mode_ = Mode::Add;
   std::size_t editIndex_ = 0;
   AddressRecord editOriginal_;
+
+  // Controls.
+  QLabel* headingLabel_;  // heading
+  QLineEdit* nameEdit_;
+  QLineEdit* addressEdit_;
+  QLineEdit* contactEdit_;
+  QLabel* addressProblem_;  // red, under the address while it is refused
+  QComboBox* iconBox_;
+  LabelButton* okButton_;
+  LabelButton* cancelButton_;
 };
 
 }  // namespace mf

@@ -62,96 +62,112 @@ QTreeWidget* AddressPicker::MakeRecipientView() {
   view->installEventFilter(this);
   view->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view, &QTreeWidget::itemSelectionChanged, this, [this, view] {
-    if (!view->selectedItems().isEmpty()) focus_ = view == ToSelect ? Focus::To : Focus::Cc;
+    if (!view->selectedItems().isEmpty()) focus_ = view == toList_ ? Focus::To : Focus::Cc;
     SelectionChanged();
   });
   connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
-    focus_ = view == ToSelect ? Focus::To : Focus::Cc;
+    focus_ = view == toList_ ? Focus::To : Focus::Cc;
     PrepareMenu();
-    popupMenu->popup(view->viewport()->mapToGlobal(at));
+    popupMenu_->popup(view->viewport()->mapToGlobal(at));
   });
   return view;
 }
 
 void AddressPicker::BuildControls() {
-  AddressBook = new AddressListView(entry_.Icons(), {Text("名前"), Text("アドレス"), Text("連絡先")}, this);
-  AddressBook->setDragEnabled(true);
-  AddressBook->setDragDropMode(QAbstractItemView::DragOnly);
-  AddressBook->setContextMenuPolicy(Qt::CustomContextMenu);
-  AddressBook->installEventFilter(this);
-  AddressBook->setColumnWidth(1, 90);  // the narrower half of this window
-  ToSelect = MakeRecipientView();
-  CcSelect = MakeRecipientView();
-  ToSelect->setAccessibleName(Text("宛先"));
-  CcSelect->setAccessibleName(Text("Cc"));
-  CcButton = new QPushButton(Text("Cc"), this);
-  CcButton->setVisible(false);
-  chooseButton = new LabelButton(Text("<<選択"), kButtonColour, kButtonHoverColour, this);
-  okButton = new LabelButton(Text("OK"), kButtonColour, kButtonHoverColour, this);
-  cancelButton = new LabelButton(Text("取り消し"), kButtonColour, kButtonHoverColour, this);
-  for (LabelButton* button : {chooseButton, okButton, cancelButton}) button->setMinimumSize(80, 24);
-  newButton = new QPushButton(Text("新規項目"), this);
-  deleteButton = new QPushButton(Text("削除"), this);
-  for (QPushButton* button : {newButton, deleteButton}) button->setFocusPolicy(Qt::NoFocus);
+  addressList_ = new AddressListView(entry_.Icons(), {Text("名前"), Text("アドレス"), Text("連絡先")}, this);
+  addressList_->setObjectName("addressList");
+  addressList_->setDragEnabled(true);
+  addressList_->setDragDropMode(QAbstractItemView::DragOnly);
+  addressList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  addressList_->installEventFilter(this);
+  addressList_->setColumnWidth(1, 90);  // the narrower half of this window
+  toList_ = MakeRecipientView();
+  toList_->setObjectName("toList");
+  ccList_ = MakeRecipientView();
+  ccList_->setObjectName("ccList");
+  toList_->setAccessibleName(Text("宛先"));
+  ccList_->setAccessibleName(Text("Cc"));
+  ccButton_ = new QPushButton(Text("Cc"), this);
+  ccButton_->setObjectName("ccButton");
+  ccButton_->setVisible(false);
+  chooseButton_ = new LabelButton(Text("<<選択"), kButtonColour, kButtonHoverColour, this);
+  chooseButton_->setObjectName("chooseButton");
+  okButton_ = new LabelButton(Text("OK"), kButtonColour, kButtonHoverColour, this);
+  okButton_->setObjectName("okButton");
+  cancelButton_ = new LabelButton(Text("取り消し"), kButtonColour, kButtonHoverColour, this);
+  cancelButton_->setObjectName("cancelButton");
+  for (LabelButton* button : {chooseButton_, okButton_, cancelButton_}) button->setMinimumSize(80, 24);
+  newButton_ = new QPushButton(Text("新規項目"), this);
+  newButton_->setObjectName("newButton");
+  deleteButton_ = new QPushButton(Text("削除"), this);
+  deleteButton_->setObjectName("deleteButton");
+  for (QPushButton* button : {newButton_, deleteButton_}) button->setFocusPolicy(Qt::NoFocus);
 
-  // The Cc list shares ToSelect's place and stays behind it.
+  // The Cc list shares the To list's place and stays behind it.
   auto* recipients = new QStackedLayout;
-  recipients->addWidget(ToSelect);
-  recipients->addWidget(CcSelect);
-  recipients->setCurrentWidget(ToSelect);
+  recipients->addWidget(toList_);
+  recipients->addWidget(ccList_);
+  recipients->setCurrentWidget(toList_);
 
   auto* middle = new QVBoxLayout;
   middle->addStretch();
-  middle->addWidget(chooseButton);
-  middle->addWidget(CcButton);
+  middle->addWidget(chooseButton_);
+  middle->addWidget(ccButton_);
   middle->addStretch();
   auto* lists = new QHBoxLayout;
   lists->addLayout(recipients, 1);
   lists->addLayout(middle);
-  lists->addWidget(AddressBook, 1);
+  lists->addWidget(addressList_, 1);
   auto* top = new QHBoxLayout;
-  top->addWidget(newButton);
-  top->addWidget(deleteButton);
+  top->addWidget(newButton_);
+  top->addWidget(deleteButton_);
   top->addStretch();
   auto* bottom = new QHBoxLayout;
   bottom->addStretch();
-  bottom->addWidget(okButton);
-  bottom->addWidget(cancelButton);
+  bottom->addWidget(okButton_);
+  bottom->addWidget(cancelButton_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(lists, 1);
   layout->addLayout(bottom);
   resize(760, 380);
 
-  connect(chooseButton, &LabelButton::clicked, this, [this] { Choose(Target::To); });
-  connect(okButton, &LabelButton::clicked, this, &AddressPicker::Accept);
-  connect(cancelButton, &LabelButton::clicked, this, &QDialog::reject);
-  connect(newButton, &QPushButton::clicked, this, &AddressPicker::NewEntry);
-  connect(deleteButton, &QPushButton::clicked, this, &AddressPicker::DeleteEntries);
-  connect(AddressBook, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
-  connect(AddressBook, &QTreeWidget::itemSelectionChanged, this, [this] {
-    if (!AddressBook->selectedItems().isEmpty()) focus_ = Focus::Addresses;
+  connect(chooseButton_, &LabelButton::clicked, this, [this] { Choose(Target::To); });
+  connect(okButton_, &LabelButton::clicked, this, &AddressPicker::Accept);
+  connect(cancelButton_, &LabelButton::clicked, this, &QDialog::reject);
+  connect(newButton_, &QPushButton::clicked, this, &AddressPicker::NewEntry);
+  connect(deleteButton_, &QPushButton::clicked, this, &AddressPicker::DeleteEntries);
+  connect(addressList_, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
+  connect(addressList_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    if (!addressList_->selectedItems().isEmpty()) focus_ = Focus::Addresses;
     SelectionChanged();
   });
-  connect(AddressBook, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+  connect(addressList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     focus_ = Focus::Addresses;
     PrepareMenu();
-    popupMenu->popup(AddressBook->viewport()->mapToGlobal(at));
+    popupMenu_->popup(addressList_->viewport()->mapToGlobal(at));
   });
 }
 
 void AddressPicker::BuildMenus() {
-  mainMenu = new QMenuBar(this);
-  QMenu* fileMenu = mainMenu->addMenu(Text("ファイル(&F)"));
-  newAction = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressPicker::NewEntry);
-  deleteAction = fileMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
-  deleteAction->setShortcut(QKeySequence::Delete);
+  mainMenu_ = new QMenuBar(this);
+  mainMenu_->setObjectName("mainMenu");
+  QMenu* fileMenu = mainMenu_->addMenu(Text("ファイル(&F)"));
+  newAction_ = fileMenu->addAction(Text("新しい項目(&N)"), this, &AddressPicker::NewEntry);
+  newAction_->setObjectName("newAction");
+  deleteAction_ = fileMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
+  deleteAction_->setObjectName("deleteAction");
+  deleteAction_->setShortcut(QKeySequence::Delete);
   fileMenu->addSeparator();
-  closeAction = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
-  layout()->setMenuBar(mainMenu);
-  popupMenu = new QMenu(this);
-  editPopupAction = popupMenu->addAction(Text("編集(&E)"), this, &AddressPicker::EditEntry);
-  deletePopupAction = popupMenu->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
+  closeAction_ = fileMenu->addAction(Text("閉じる(&C)"), this, &QDialog::reject);
+  closeAction_->setObjectName("closeAction");
+  layout()->setMenuBar(mainMenu_);
+  popupMenu_ = new QMenu(this);
+  popupMenu_->setObjectName("popupMenu");
+  editPopupAction_ = popupMenu_->addAction(Text("編集(&E)"), this, &AddressPicker::EditEntry);
+  editPopupAction_->setObjectName("editPopupAction");
+  deletePopupAction_ = popupMenu_->addAction(Text("削除(&D)"), this, &AddressPicker::DeleteEntries);
+  deletePopupAction_->setObjectName("deletePopupAction");
 }
 
 AddressPicker::~AddressPicker() { entry_.ForgetOpener(this); }
@@ -163,12 +179,12 @@ void AddressPicker::showEvent(QShowEvent* event) {
 
 bool AddressPicker::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
-    if (watched == AddressBook) focus_ = Focus::Addresses;
-    if (watched == ToSelect) focus_ = Focus::To;
-    if (watched == CcSelect) focus_ = Focus::Cc;
+    if (watched == addressList_) focus_ = Focus::Addresses;
+    if (watched == toList_) focus_ = Focus::To;
+    if (watched == ccList_) focus_ = Focus::Cc;
   }
-  const bool toView = watched == ToSelect->viewport();
-  const bool ccView = watched == CcSelect->viewport();
+  const bool toView = watched == toList_->viewport();
+  const bool ccView = watched == ccList_->viewport();
   if (!toView && !ccView) return QDialog::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::DragEnter:
@@ -186,18 +202,18 @@ bool AddressPicker::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void AddressPicker::ReloadAddresses() {
-  AddressBook->Reload(file_.Load());
+  addressList_->Reload(file_.Load());
   SelectionChanged();
 }
 
 void AddressPicker::ClearTo() {
   to_.Clear();
-  ShowRecipients(ToSelect, to_);
+  ShowRecipients(toList_, to_);
 }
 
 void AddressPicker::ClearCc() {
   cc_.Clear();
-  ShowRecipients(CcSelect, cc_);
+  ShowRecipients(ccList_, cc_);
 }
 
 void AddressPicker::ShowRecipients(QTreeWidget* view, const RecipientList& list) {
@@ -213,20 +229,20 @@ void AddressPicker::ShowRecipients(QTreeWidget* view, const RecipientList& list)
 }
 
 void AddressPicker::Choose(Target target) {
-  auto row = AddressBook->SelectedRow();
+  auto row = addressList_->SelectedRow();
   if (!row) {
     dialogs_.Error(Sj("宛先を選択して下さい"));
     return;
   }
   RecipientList& list = target == Target::To ? to_ : cc_;
   list.Add(row->record);
-  ShowRecipients(target == Target::To ? ToSelect : CcSelect, list);
+  ShowRecipients(target == Target::To ? toList_ : ccList_, list);
 }
 
 void AddressPicker::NewEntry() { entry_.OpenNew(this, std::nullopt); }
 
 void AddressPicker::EditEntry() {
-  auto row = AddressBook->SelectedRow();
+  auto row = addressList_->SelectedRow();
   if (!row) return;
   if (!entry_.OpenEdit(this, row->index, AddressEntryDialog::EditCaption::Unchanged)) ReloadAddresses();
 }
@@ -234,17 +250,17 @@ void AddressPicker::EditEntry() {
 void AddressPicker::DeleteEntries() {
   switch (focus_) {
     case Focus::Addresses: {
-      const auto indexes = AddressBook->SelectedIndexes();
+      const auto indexes = addressList_->SelectedIndexes();
       if (!indexes.empty() && !file_.Delete(indexes)) dialogs_.Error(Sj(kAddressWriteError));
       break;
     }
     case Focus::To:
-      to_.Remove(SelectedRows(ToSelect));
-      ShowRecipients(ToSelect, to_);
+      to_.Remove(SelectedRows(toList_));
+      ShowRecipients(toList_, to_);
       break;
     case Focus::Cc:
-      cc_.Remove(SelectedRows(CcSelect));
-      ShowRecipients(CcSelect, cc_);
+      cc_.Remove(SelectedRows(ccList_));
+      ShowRecipients(ccList_, cc_);
       break;
   }
   ReloadAddresses();
@@ -257,20 +273,20 @@ void AddressPicker::Accept() {
 
 void AddressPicker::PrepareMenu() {
   if (focus_ == Focus::Addresses) {
-    const bool selected = !AddressBook->selectedItems().isEmpty();
-    editPopupAction->setEnabled(selected);
-    deletePopupAction->setEnabled(selected);
+    const bool selected = !addressList_->selectedItems().isEmpty();
+    editPopupAction_->setEnabled(selected);
+    deletePopupAction_->setEnabled(selected);
     return;
   }
-  editPopupAction->setEnabled(false);
-  deletePopupAction->setEnabled(!(focus_ == Focus::To ? ToSelect : CcSelect)->selectedItems().isEmpty());
+  editPopupAction_->setEnabled(false);
+  deletePopupAction_->setEnabled(!(focus_ == Focus::To ? toList_ : ccList_)->selectedItems().isEmpty());
 }
 
 void AddressPicker::SelectionChanged() {
-  chooseButton->setEnabled(!AddressBook->selectedItems().isEmpty());
+  chooseButton_->setEnabled(!addressList_->selectedItems().isEmpty());
   PrepareMenu();
-  deleteButton->setEnabled(deletePopupAction->isEnabled());
-  deleteAction->setEnabled(deletePopupAction->isEnabled());
+  deleteButton_->setEnabled(deletePopupAction_->isEnabled());
+  deleteAction_->setEnabled(deletePopupAction_->isEnabled());
 }
 
 }  // namespace mf

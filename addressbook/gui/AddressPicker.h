@@ -65,24 +65,6 @@ class AddressPicker final : public QDialog {
   const RecipientList& ToRecipients() const { return to_; }
   const RecipientList& CcRecipients() const { return cc_; }
 
-  // Controls, with the names the other windows use.
-  QMenuBar* mainMenu;
-  AddressListView* AddressBook;
-  QTreeWidget* ToSelect;
-  QTreeWidget* CcSelect;  // lies hidden behind ToSelect
-  QPushButton* CcButton;  // hidden
-  LabelButton* chooseButton;
-  LabelButton* okButton;
-  LabelButton* cancelButton;
-  QPushButton* newButton;
-  QPushButton* deleteButton;
-  QAction* newAction;
-  QAction* deleteAction;
-  QAction* closeAction;
-  QMenu* popupMenu;
-  QAction* editPopupAction;
-  QAction* deletePopupAction;
-
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +85,24 @@ class AddressPicker final : public QDialog {
   RecipientList cc_;
   Focus focus_ = Focus::Addresses;
   std::function<void(const PickedAddresses&)> resultHook_;
+
+  // Controls; their object names are these names without the underscore.
+  QMenuBar* mainMenu_;
+  AddressListView* addressList_;
+  QTreeWidget* toList_;
+  QTreeWidget* ccList_;    // lies hidden behind toList_
+  QPushButton* ccButton_;  // hidden
+  LabelButton* chooseButton_;
+  LabelButton* okButton_;
+  LabelButton* cancelButton_;
+  QPushButton* newButton_;
+  QPushButton* deleteButton_;
+  QAction* newAction_;
+  QAction* deleteAction_;
+  QAction* closeAction_;
+  QMenu* popupMenu_;
+  QAction* editPopupAction_;
+  QAction* deletePopupAction_;
 };
 
 }  // namespace mf

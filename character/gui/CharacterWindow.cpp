@@ -54,22 +54,27 @@ CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
   // from what the user is typing in.
   setAttribute(Qt::WA_ShowWithoutActivating);
 
-  pictureView = new ShapedPicture(this);
-  pictureView->move(0, 0);
-  pictureView->OnMouseDown = [this](QMouseEvent* e) { PictureMouseDown(e); };
-  pictureView->OnMouseMove = [this](QMouseEvent* e) { PictureMouseMove(e); };
-  pictureView->OnMouseUp = [this](QMouseEvent* e) { PictureMouseUp(e); };
-  pictureView->OnContextMenu = [this](const QPoint& at) { characterMenu->popup(at); };
+  pictureView_ = new ShapedPicture(this);
+  pictureView_->setObjectName("pictureView");
+  pictureView_->move(0, 0);
+  pictureView_->OnMouseDown = [this](QMouseEvent* e) { PictureMouseDown(e); };
+  pictureView_->OnMouseMove = [this](QMouseEvent* e) { PictureMouseMove(e); };
+  pictureView_->OnMouseUp = [this](QMouseEvent* e) { PictureMouseUp(e); };
+  pictureView_->OnContextMenu = [this](const QPoint& at) { characterMenu_->popup(at); };
 
-  walkTimer = new QTimer(this);
-  walkTimer->setInterval(kTickMs);
-  connect(walkTimer, &QTimer::timeout, this, [this] { TakeStep(); });
+  walkTimer_ = new QTimer(this);
+  walkTimer_->setObjectName("walkTimer");
+  walkTimer_->setInterval(kTickMs);
+  connect(walkTimer_, &QTimer::timeout, this, [this] { TakeStep(); });
 
-  characterMenu = new QMenu(this);
-  cmIn = characterMenu->addAction(Text("小屋に戻す(&R)"));
-  cmMail = characterMenu->addAction(Text("メールを送る(&M)"));
-  connect(cmIn, &QAction::triggered, this, [this] { ComeIn(); });
-  connect(cmMail, &QAction::triggered, this, [this] { WriteMail(); });
+  characterMenu_ = new QMenu(this);
+  characterMenu_->setObjectName("characterMenu");
+  comeInAction_ = characterMenu_->addAction(Text("小屋に戻す(&R)"));
+  comeInAction_->setObjectName("comeInAction");
+  writeMailAction_ = characterMenu_->addAction(Text("メールを送る(&M)"));
+  writeMailAction_->setObjectName("writeMailAction");
+  connect(comeInAction_, &QAction::triggered, this, [this] { ComeIn(); });
+  connect(writeMailAction_, &QAction::triggered, this, [this] { WriteMail(); });
   // A dialog opening under a character must not wait for its next step.
   connect(qApp, &QApplication::focusChanged, this, [this] {
     // Posted: the newly active window is known once the change is done.
@@ -85,7 +90,7 @@ CharacterWindow::~CharacterWindow() = default;
 
 void CharacterWindow::SetUpWindow() {
   setFixedSize(kPictureSize, kPictureSize);
-  pictureView->resize(kPictureSize, kPictureSize);
+  pictureView_->resize(kPictureSize, kPictureSize);
   // Nothing is loaded yet: an empty picture of the right size, whose shape
   // is empty, so an unplaced window shows nothing.
   QImage blank(kPictureSize, kPictureSize, QImage::Format_RGB32);
@@ -125,7 +130,7 @@ void CharacterWindow::MonitorsChanged() {
   edges_.SetMonitors(ScreenMonitors());
   // Only a character out on the desktop moves; one held by the mouse or
   // parked beside a mail stays where the user or the mail put it.
-  if (!isVisible() || !walkTimer->isActive() || dragging_) return;
+  if (!isVisible() || !walkTimer_->isActive() || dragging_) return;
   engine_.KeepOnMonitors();
   PlaceWindow();
 }
@@ -151,6 +156,10 @@ bool CharacterWindow::Append(const std::string& path) {
   imageList_.push_back(std::move(picture));
   return true;
 }
+
+void CharacterWindow::StartWalking() { walkTimer_->start(); }
+
+void CharacterWindow::StopWalking() { walkTimer_->stop(); }
 
 void CharacterWindow::TakeStep() {
   TickResult result = engine_.Tick();
@@ -178,7 +187,7 @@ QWidget* ActiveProgramWindow() {
 void CharacterWindow::GiveWayToActiveWindow() {
   // Only a character walking the desktop: one carried home, held by the
   // mouse or parked beside a mail keeps its place.
-  const bool walking = isVisible() && walkTimer->isActive();
+  const bool walking = isVisible() && walkTimer_->isActive();
   QWidget* active = walking ? ActiveProgramWindow() : nullptr;
   const bool covers = active && active->frameGeometry().intersects(frameGeometry());
   if (covers) {
@@ -213,16 +222,16 @@ void CharacterWindow::TellEngine(QPoint logical, const QScreen* screen) {
 }
 
 void CharacterWindow::ShowPicture(const QImage& picture) {
-  pictureView->SetPicture(picture);
+  pictureView_->SetPicture(picture);
   Reshape();
 }
 
 void CharacterWindow::Reshape() {
-  const QImage& picture = pictureView->Picture();
+  const QImage& picture = pictureView_->Picture();
   if (picture.isNull()) return;
-  pictureView->TransparentColor = picture.pixel(0, 0);
-  pictureView->BuildRegion();
-  pictureView->ApplyRegion();
+  pictureView_->TransparentColor = picture.pixel(0, 0);
+  pictureView_->BuildRegion();
+  pictureView_->ApplyRegion();
 }
 
 void CharacterWindow::ShowCurrentFrame() {
@@ -251,8 +260,8 @@ void CharacterWindow::PictureMouseDown(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   dragging_ = true;
   pressPoint_ = mapFromGlobal(event->globalPosition().toPoint());
-  timerBeforeDrag_ = walkTimer->isActive();
-  walkTimer->stop();
+  timerBeforeDrag_ = walkTimer_->isActive();
+  walkTimer_->stop();
 }
 
 void CharacterWindow::PictureMouseMove(QMouseEvent* event) {
@@ -271,7 +280,7 @@ void CharacterWindow::PictureMouseUp(QMouseEvent* event) {
   // shows, it comes onto the monitor it was dropped on.
   engine_.KeepOnMonitors();
   PlaceWindow();
-  if (timerBeforeDrag_) walkTimer->start();
+  if (timerBeforeDrag_) walkTimer_->start();
 }
 
 void CharacterWindow::ParkForMail() {
@@ -280,8 +289,8 @@ void CharacterWindow::ParkForMail() {
   parkedLeft_ = x();
   parkedTop_ = y();
   parkedVisible_ = isVisible();
-  parkedTimer_ = walkTimer->isActive();
-  walkTimer->stop();
+  parkedTimer_ = walkTimer_->isActive();
+  walkTimer_->stop();
   // The bubble beside it points at it: behind the mail list or the hut the
   // user would read a mail that nobody brought. It stands in the topmost
   // band, whatever its scene chose, until it is put back.
@@ -292,8 +301,8 @@ void CharacterWindow::ParkForMail() {
   const QPoint asked(position.x, position.y);
   if (!QGuiApplication::screenAt(asked)) {
     QSize screen = PrimaryScreenSize();
-    position = CorrectMailPosition(position, screen.width(), screen.height(), pictureView->width(),
-                                   pictureView->height());
+    position = CorrectMailPosition(position, screen.width(), screen.height(), pictureView_->width(),
+                                   pictureView_->height());
   }
   MoveWindow(position.x, position.y);
   TellEngine(QPoint(position.x, position.y), ScreenAtLogicalPoint(QPoint(position.x, position.y)));
@@ -304,7 +313,7 @@ void CharacterWindow::RestoreAfterMail() {
   MoveWindow(parkedLeft_, parkedTop_);
   TellEngine(QPoint(parkedLeft_, parkedTop_), ScreenAtLogicalPoint(QPoint(parkedLeft_, parkedTop_)));
   setVisible(parkedVisible_);
-  if (parkedTimer_) walkTimer->start();
+  if (parkedTimer_) walkTimer_->start();
 }
 
 void CharacterWindow::SetTopmost(bool topmost) {

@@ -50,6 +50,9 @@ class CharacterWindow final : public QWidget, private PictureList {
 
   // The 200 ms step.
   void TakeStep();
+  // Starts and stops the steps.
+  void StartWalking();
+  void StopWalking();
 
   // The monitors changed (one came, went, moved or changed its work area):
   // the shared edge search learns the new layout, and a character out on a
@@ -97,13 +100,6 @@ class CharacterWindow final : public QWidget, private PictureList {
   const std::vector<QImage>& Pictures() const { return imageList_; }
   bool Dragging() const { return dragging_; }
 
-  // Controls.
-  ShapedPicture* pictureView;
-  QTimer* walkTimer;
-  QMenu* characterMenu;
-  QAction* cmIn;
-  QAction* cmMail;
-
  private:
   // The engine's picture list: the pictures of the current scene.
   void Clear() override;
@@ -141,6 +137,13 @@ class CharacterWindow final : public QWidget, private PictureList {
 
   bool givingWay_ = false;
   QPointer<QWidget> yieldedTo_;
+
+  // Controls.
+  ShapedPicture* pictureView_;
+  QTimer* walkTimer_;
+  QMenu* characterMenu_;
+  QAction* comeInAction_;
+  QAction* writeMailAction_;
 };
 
 // Loads a picture file as the program's pictures are kept (Windows bitmap);

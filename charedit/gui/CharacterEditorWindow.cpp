@@ -66,17 +66,22 @@ void CharacterEditorWindow::BuildControls() {
 
   auto* character = new QFormLayout;
   nameEdit_ = new QLineEdit(this);
+  nameEdit_->setObjectName("nameEdit");
   character->addRow(Text("キャラクター名"), nameEdit_);
   modestyCombo_ = new QComboBox(this);
+  modestyCombo_->setObjectName("modestyCombo");
   for (const char* item : {"5", "4", "3", "2", "1"}) modestyCombo_->addItem(Text(item));
   character->addRow(Text("謙虚さ"), modestyCombo_);
   sceneCombo_ = new QComboBox(this);
+  sceneCombo_->setObjectName("sceneCombo");
   character->addRow(Text("シーン"), sceneCombo_);
   layout->addLayout(character);
 
   auto* sceneButtons = new QHBoxLayout;
   newSceneButton_ = new QPushButton(Text("新規シーンの作成"), this);
+  newSceneButton_->setObjectName("newSceneButton");
   deleteSceneButton_ = new QPushButton(Text("シーンを削除"), this);
+  deleteSceneButton_->setObjectName("deleteSceneButton");
   sceneButtons->addWidget(newSceneButton_);
   sceneButtons->addWidget(deleteSceneButton_);
   sceneButtons->addStretch();
@@ -85,23 +90,29 @@ void CharacterEditorWindow::BuildControls() {
   auto* sceneBox = new QGroupBox(this);
   auto* scene = new QFormLayout(sceneBox);
   sceneNameLabel_ = new QLabel(sceneBox);
+  sceneNameLabel_->setObjectName("sceneNameLabel");
   scene->addRow(Text("シーン名："), sceneNameLabel_);
   repeatEdit_ = NumberEdit(sceneBox);
+  repeatEdit_->setObjectName("repeatEdit");
   repeatUpDown_ = new UpDown(0, kMostRepeat, sceneBox);
   scene->addRow(Text("繰り返し回数"), WithUpDown(repeatEdit_, repeatUpDown_));
   repeatEdit_->setAccessibleName(Text("繰り返し回数"));
   placeCombo_ = new QComboBox(sceneBox);
+  placeCombo_->setObjectName("placeCombo");
   for (const char* item : {"ウィンドウ上部", "ウィンドウ端", "落下中", "上昇中", "自由"}) {
     placeCombo_->addItem(Text(item));
   }
   scene->addRow(Text("場所"), placeCombo_);
   frequencyEdit_ = NumberEdit(sceneBox);
+  frequencyEdit_->setObjectName("frequencyEdit");
   frequencyUpDown_ = new UpDown(0, kMostFrequency, sceneBox);
   scene->addRow(Text("出現頻度"), WithUpDown(frequencyEdit_, frequencyUpDown_));
   frequencyEdit_->setAccessibleName(Text("出現頻度"));
   nextCombo_ = new QComboBox(sceneBox);
+  nextCombo_->setObjectName("nextCombo");
   scene->addRow(Text("終了後に移るシーン"), nextCombo_);
   frameList_ = new QListWidget(sceneBox);
+  frameList_->setObjectName("frameList");
   frameList_->setViewMode(QListView::IconMode);
   frameList_->setIconSize(QSize(CharacterWindow::kPictureSize, CharacterWindow::kPictureSize));
   frameList_->setGridSize(QSize(kFrameGrid, kFrameGrid));
@@ -113,7 +124,9 @@ void CharacterEditorWindow::BuildControls() {
   scene->addRow(frameList_);
   auto* pictureButtons = new QHBoxLayout;
   addPictureButton_ = new QPushButton(Text("画像を追加"), sceneBox);
+  addPictureButton_->setObjectName("addPictureButton");
   deletePictureButton_ = new QPushButton(Text("画像を削除"), sceneBox);
+  deletePictureButton_->setObjectName("deletePictureButton");
   pictureButtons->addWidget(addPictureButton_);
   pictureButtons->addWidget(deletePictureButton_);
   pictureButtons->addStretch();
@@ -137,33 +150,33 @@ void CharacterEditorWindow::BuildControls() {
 
   // The user's changes go to the core; refilling the controls does not.
   connect(nameEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (Loading) return;
+    if (loading_) return;
     editor_.SetName(FromQString(text));
     UpdateEnabling();
   });
   connect(modestyCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (!Loading) editor_.SetModestyChoice(index);
+    if (!loading_) editor_.SetModestyChoice(index);
   });
   connect(sceneCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (!Loading) ChooseScene(index);
+    if (!loading_) ChooseScene(index);
   });
   connect(repeatEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (Loading) return;
+    if (loading_) return;
     editor_.SetRepeat(FromQString(text));
     ShowScene();
   });
   repeatUpDown_->onChanged = [this](int position) { repeatEdit_->setText(QString::number(position)); };
   connect(placeCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (!Loading) editor_.SetPlace(index);
+    if (!loading_) editor_.SetPlace(index);
   });
   connect(frequencyEdit_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (Loading) return;
+    if (loading_) return;
     editor_.SetFrequency(FromQString(text));
     ShowScene();
   });
   frequencyUpDown_->onChanged = [this](int position) { frequencyEdit_->setText(QString::number(position)); };
   connect(nextCombo_, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (Loading) return;
+    if (loading_) return;
     editor_.SetNext(index <= 0 ? std::string() : FromQString(nextCombo_->itemText(index)));
   });
   connect(frameList_, &QListWidget::currentRowChanged, this, [this](int) { UpdateEnabling(); });
@@ -186,7 +199,7 @@ void CharacterEditorWindow::Open(EditorOpening opening) {
 }
 
 void CharacterEditorWindow::ShowCharacter() {
-  Loading = true;
+  loading_ = true;
   nameEdit_->setText(ToQString(editor_.Name()));
   modestyCombo_->setCurrentIndex(editor_.ModestyChoice());
   sceneCombo_->clear();
@@ -196,12 +209,12 @@ void CharacterEditorWindow::ShowCharacter() {
     sceneCombo_->addItem(ToQString(name));
     nextCombo_->addItem(ToQString(name));
   }
-  Loading = false;
+  loading_ = false;
   ShowScene();
 }
 
 void CharacterEditorWindow::ShowScene() {
-  Loading = true;
+  loading_ = true;
   const SceneFields& scene = editor_.Scene();
   sceneCombo_->setCurrentIndex(editor_.SelectedScene());
   sceneNameLabel_->setText(ToQString(scene.name));
@@ -213,7 +226,7 @@ void CharacterEditorWindow::ShowScene() {
   frequencyUpDown_->SetPosition(ToIntegerOr(scene.frequency, 0));
   const int next = scene.next.empty() ? 0 : nextCombo_->findText(ToQString(scene.next));
   nextCombo_->setCurrentIndex(next < 0 ? 0 : next);
-  Loading = false;
+  loading_ = false;
   ShowFrames();
 }
 

@@ -59,21 +59,6 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
   // A scene chosen in the scene list (-1: none).
   void ChooseScene(int index);
 
-  // Controls, for the tests.
-  QLineEdit* NameEdit() const { return nameEdit_; }
-  QComboBox* ModestyCombo() const { return modestyCombo_; }
-  QComboBox* SceneCombo() const { return sceneCombo_; }
-  QLabel* SceneNameLabel() const { return sceneNameLabel_; }
-  QLineEdit* RepeatEdit() const { return repeatEdit_; }
-  QComboBox* PlaceCombo() const { return placeCombo_; }
-  QLineEdit* FrequencyEdit() const { return frequencyEdit_; }
-  QComboBox* NextCombo() const { return nextCombo_; }
-  QListWidget* FrameList() const { return frameList_; }
-  QPushButton* NewSceneButton() const { return newSceneButton_; }
-  QPushButton* DeleteSceneButton() const { return deleteSceneButton_; }
-  QPushButton* AddPictureButton() const { return addPictureButton_; }
-  QPushButton* DeletePictureButton() const { return deletePictureButton_; }
-
   // Every way of closing ends the editing: a new character's folders go
   // unless OK has kept them.
   void done(int result) override;
@@ -83,7 +68,7 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
 
  private:
   void BuildControls();
-  // Shows the core's state in the controls, with `Loading` on.
+  // Shows the core's state in the controls, with `loading_` on.
   void ShowCharacter();
   void ShowScene();
   void ShowFrames();
@@ -91,8 +76,9 @@ class CharacterEditorWindow final : public QDialog, public PictureHost {
 
   CharacterEditor editor_;
   PictureImportWindow* importWindow_ = nullptr;
-  bool Loading = false;
+  bool loading_ = false;
 
+  // Controls; the tests find them by these names without the underscore.
   QLineEdit* nameEdit_;
   QComboBox* modestyCombo_;
   QComboBox* sceneCombo_;

@@ -34,6 +34,7 @@ constexpr int kIconSide = PixelEditor::kSide;
 QLineEdit* MakeField(QWidget* parent, const char* name, const char* initial, UpDown*& upDown, int minimum,
                      int maximum) {
   auto* edit = new QLineEdit(Text(initial), parent);
+  edit->setObjectName(QString(name) + "Edit");
   edit->setFixedWidth(60);
   upDown = new UpDown(minimum, maximum, parent);
   upDown->setObjectName(QString(name) + "UpDown");
@@ -110,7 +111,7 @@ PictureImportWindow::PictureImportWindow(PictureHost& host, platform::Dialogs& d
   layout->addLayout(buttons);
   resize(420, 380);
 
-  createImage_ = new NewPictureWindow(host_, dialogs_, this);
+  pictureEditor_ = new NewPictureWindow(host_, dialogs_, this);
   SelectionChanged();
 }
 
@@ -130,7 +131,7 @@ void PictureImportWindow::Prepare(bool sceneOnWindowTop) {
   SelectionChanged();
 }
 
-bool PictureImportWindow::PictureWindowShowing() const { return isVisible() || createImage_->isVisible(); }
+bool PictureImportWindow::PictureWindowShowing() const { return isVisible() || pictureEditor_->isVisible(); }
 
 void PictureImportWindow::SelectionChanged() {
   bool selected = SelectedPicture() > 0;
@@ -196,8 +197,8 @@ void PictureImportWindow::DeletePicture() {
 }
 
 void PictureImportWindow::NewPicture() {
-  createImage_->Reset();
-  platform::ExecAbove(*createImage_);
+  pictureEditor_->Reset();
+  platform::ExecAbove(*pictureEditor_);
 }
 
 bool PictureImportWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -39,10 +39,8 @@ class PictureImportWindow : public QDialog {
   // The picture numbers listed, in order.
   std::vector<int> ListedPictures() const;
 
-  QLineEdit* SpeedEdit() const { return speedEdit_; }
-  QLineEdit* DxEdit() const { return dxEdit_; }
-  QLineEdit* DyEdit() const { return dyEdit_; }
-  NewPictureWindow& CreateImageWindow() const { return *createImage_; }
+  // The pixel editor ("新規画像作成") NewPicture opens.
+  NewPictureWindow& PictureEditor() const { return *pictureEditor_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,7 +64,7 @@ class PictureImportWindow : public QDialog {
   QPushButton* deleteButton_;
   QAction* addAction_;
   QAction* deleteAction_;
-  NewPictureWindow* createImage_;
+  NewPictureWindow* pictureEditor_;
 };
 
 }  // namespace mf

@@ -113,35 +113,43 @@ void MenuLabel::paintEvent(QPaintEvent*) {
 HutMenuBar::HutMenuBar(QWidget& hut, QWidget& strip, QWidget& body, std::function<bool()> receiveEnabled,
                        std::function<void(MenuCommand)> run)
     : hut_(hut), strip_(strip), menu_(std::move(receiveEnabled)), run_(std::move(run)) {
-  fileMenuHolder = new QWidget(&strip);
-  fileMenuHolder->setGeometry(3, 3, 70, 17);
-  fileMenuLabel = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, fileMenuHolder);
-  fileMenuLabel->setGeometry(0, 0, 70, 17);
-  helpMenuHolder = new QWidget(&strip);
-  helpMenuHolder->setGeometry(80, 3, 62, 17);
-  helpMenuLabel = new MenuLabel(Utf8("ヘルプ(&H)"), Qt::AlignHCenter, helpMenuHolder);
-  helpMenuLabel->setGeometry(0, 0, 62, 17);
+  fileMenuHolder_ = new QWidget(&strip);
+  fileMenuHolder_->setObjectName("fileMenuHolder");
+  fileMenuHolder_->setGeometry(3, 3, 70, 17);
+  fileMenuLabel_ = new MenuLabel(Utf8("ファイル(&F)"), Qt::AlignHCenter, fileMenuHolder_);
+  fileMenuLabel_->setObjectName("fileMenuLabel");
+  fileMenuLabel_->setGeometry(0, 0, 70, 17);
+  helpMenuHolder_ = new QWidget(&strip);
+  helpMenuHolder_->setObjectName("helpMenuHolder");
+  helpMenuHolder_->setGeometry(80, 3, 62, 17);
+  helpMenuLabel_ = new MenuLabel(Utf8("ヘルプ(&H)"), Qt::AlignHCenter, helpMenuHolder_);
+  helpMenuLabel_->setObjectName("helpMenuLabel");
+  helpMenuLabel_->setGeometry(0, 0, 62, 17);
 
-  closePicture = new QLabel(&strip);
-  closePicture->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
-  closeButton = new QWidget(&strip);
-  closeButton->setGeometry(closePicture->geometry());
-  closeButton->setToolTip(Utf8("閉じる"));
+  closePicture_ = new QLabel(&strip);
+  closePicture_->setObjectName("closePicture");
+  closePicture_->setGeometry(kCloseButtonLeft, kCloseButtonTop, kCloseButtonSize, kCloseButtonSize);
+  closeButton_ = new QWidget(&strip);
+  closeButton_->setObjectName("closeButton");
+  closeButton_->setGeometry(closePicture_->geometry());
+  closeButton_->setToolTip(Utf8("閉じる"));
   DrawCloseButton(false);
 
   BuildDropDowns(body);
   MakeAccessible();
 
-  CheckMouseLeaveTimer = new QTimer(this);
-  CheckMouseLeaveTimer->setInterval(kHoverCheckMs);
-  connect(CheckMouseLeaveTimer, &QTimer::timeout, this, [this] { CheckMouseLeave(); });
+  hoverTimer_ = new QTimer(this);
+  hoverTimer_->setObjectName("hoverTimer");
+  hoverTimer_->setInterval(kHoverCheckMs);
+  connect(hoverTimer_, &QTimer::timeout, this, [this] { CheckMouseLeave(); });
 
-  for (QObject* watched : {static_cast<QObject*>(fileMenuLabel), static_cast<QObject*>(helpMenuLabel),
-                           static_cast<QObject*>(closeButton), static_cast<QObject*>(&strip),
-                           static_cast<QObject*>(&hut)}) {
+  for (QObject* watched :
+       {static_cast<QObject*>(fileMenuLabel_), static_cast<QObject*>(helpMenuLabel_),
+        static_cast<QObject*>(closeButton_), static_cast<QObject*>(&strip), static_cast<QObject*>(&hut)}) {
     watched->installEventFilter(this);
   }
-  for (MenuLabel* item : {mailListItem, newCharacterItem, receiveMailItem, closeItem, helpItem, versionItem}) item->installEventFilter(this);
+  for (MenuLabel* item : {mailListItem_, newCharacterItem_, receiveMailItem_, closeItem_, helpItem_, versionItem_})
+    item->installEventFilter(this);
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state != Qt::ApplicationActive) CloseMenus();
   });
@@ -178,32 +186,40 @@ void HutMenuBar::BuildDropDowns(QWidget& body) {
     y += kSeparatorHeight;
   };
 
-  mnFileMenuPanel = makePanel(kFileMenuWidth);
+  fileDropDown_ = makePanel(kFileMenuWidth);
+  fileDropDown_->setObjectName("fileDropDown");
   int y = 1;
-  mailListItem = addItem(mnFileMenuPanel, y, "  メール一覧(&M)");
-  newCharacterItem = addItem(mnFileMenuPanel, y, "  新規キャラクター(&N)  ");
-  addSeparator(mnFileMenuPanel, y);
-  receiveMailItem = addItem(mnFileMenuPanel, y, "  メール受信(&J)");
-  addSeparator(mnFileMenuPanel, y);
-  closeItem = addItem(mnFileMenuPanel, y, "  閉じる(&C)");
-  mnFileMenuPanel->setFixedHeight(y + 1);
+  mailListItem_ = addItem(fileDropDown_, y, "  メール一覧(&M)");
+  mailListItem_->setObjectName("mailListItem");
+  newCharacterItem_ = addItem(fileDropDown_, y, "  新規キャラクター(&N)  ");
+  newCharacterItem_->setObjectName("newCharacterItem");
+  addSeparator(fileDropDown_, y);
+  receiveMailItem_ = addItem(fileDropDown_, y, "  メール受信(&J)");
+  receiveMailItem_->setObjectName("receiveMailItem");
+  addSeparator(fileDropDown_, y);
+  closeItem_ = addItem(fileDropDown_, y, "  閉じる(&C)");
+  closeItem_->setObjectName("closeItem");
+  fileDropDown_->setFixedHeight(y + 1);
 
-  mnHelpMenuPanel = makePanel(kHelpMenuWidth);
+  helpDropDown_ = makePanel(kHelpMenuWidth);
+  helpDropDown_->setObjectName("helpDropDown");
   y = 1;
-  helpItem = addItem(mnHelpMenuPanel, y, "  ヘルプ(&H)　　　　　　F1");
-  versionItem = addItem(mnHelpMenuPanel, y, "  バージョン情報(&V)");
-  mnHelpMenuPanel->setFixedHeight(y + 1);
+  helpItem_ = addItem(helpDropDown_, y, "  ヘルプ(&H)　　　　　　F1");
+  helpItem_->setObjectName("helpItem");
+  versionItem_ = addItem(helpDropDown_, y, "  バージョン情報(&V)");
+  versionItem_->setObjectName("versionItem");
+  helpDropDown_->setFixedHeight(y + 1);
 }
 
 void HutMenuBar::MakeAccessible() {
   using platform::AccessibleControl;
   platform::MakeAccessible(strip_, AccessibleControl{QAccessible::MenuBar, {}, {}, {}});
-  for (auto [label, title] : {std::pair{fileMenuLabel, MenuTitle::File}, std::pair{helpMenuLabel, MenuTitle::Help}}) {
+  for (auto [label, title] : {std::pair{fileMenuLabel_, MenuTitle::File}, std::pair{helpMenuLabel_, MenuTitle::Help}}) {
     platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
                                                        [label] { return platform::AccessibleCaption(label->Text()); },
                                                        [this, title] { PressTitle(title); }, {}});
   }
-  for (auto [panel, title] : {std::pair{mnFileMenuPanel, fileMenuLabel}, std::pair{mnHelpMenuPanel, helpMenuLabel}}) {
+  for (auto [panel, title] : {std::pair{fileDropDown_, fileMenuLabel_}, std::pair{helpDropDown_, helpMenuLabel_}}) {
     platform::MakeAccessible(*panel, AccessibleControl{QAccessible::PopupMenu,
                                                        [title] { return platform::AccessibleCaption(title->Text()); },
                                                        {}, {}});
@@ -215,8 +231,10 @@ void HutMenuBar::MakeAccessible() {
                                                        [label] { return ItemName(label->Text()); },
                                                        [this, code] { ChooseItem(code); }, usable});
   }
-  platform::MakeAccessible(*closeButton, AccessibleControl{QAccessible::Button, [] { return Utf8("閉じる"); },
-                                                      [this] { Run(MenuCommand::CloseHut); }, {}});
+  platform::MakeAccessible(
+      *closeButton_,
+      AccessibleControl{
+          QAccessible::Button, [] { return Utf8("閉じる"); }, [this] { Run(MenuCommand::CloseHut); }, {}});
 }
 
 void HutMenuBar::PressTitle(MenuTitle title) {
@@ -264,18 +282,22 @@ MenuTarget HutMenuBar::TargetAt(const QPoint& global) const {
   auto over = [&global](const QWidget* widget) {
     return widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(global));
   };
-  if (over(mnFileMenuPanel)) return MenuTarget::FileDropDown;
-  if (over(mnHelpMenuPanel)) return MenuTarget::HelpDropDown;
-  if (over(closeButton)) return MenuTarget::CloseButton;
-  if (over(fileMenuHolder)) return MenuTarget::FileTitle;
-  if (over(helpMenuHolder)) return MenuTarget::HelpTitle;
+  if (over(fileDropDown_)) return MenuTarget::FileDropDown;
+  if (over(helpDropDown_)) return MenuTarget::HelpDropDown;
+  if (over(closeButton_)) return MenuTarget::CloseButton;
+  if (over(fileMenuHolder_)) return MenuTarget::FileTitle;
+  if (over(helpMenuHolder_)) return MenuTarget::HelpTitle;
   if (over(&strip_)) return MenuTarget::Strip;
   return MenuTarget::Elsewhere;
 }
 
 std::array<std::pair<MenuLabel*, int>, 6> HutMenuBar::Items() const {
-  return {{{mailListItem, kMailList}, {newCharacterItem, kNewCharacter}, {receiveMailItem, kReceive},
-           {closeItem, kCloseHut}, {helpItem, kHelp}, {versionItem, kVersion}}};
+  return {{{mailListItem_, kMailList},
+           {newCharacterItem_, kNewCharacter},
+           {receiveMailItem_, kReceive},
+           {closeItem_, kCloseHut},
+           {helpItem_, kHelp},
+           {versionItem_, kVersion}}};
 }
 
 int HutMenuBar::ItemAt(const QPoint& global) const {
@@ -301,8 +323,8 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
                     : nullptr;
   const QPoint global = mouse ? mouse->globalPosition().toPoint() : QPoint();
 
-  if (watched == fileMenuLabel || watched == helpMenuLabel) {
-    const MenuTitle title = watched == fileMenuLabel ? MenuTitle::File : MenuTitle::Help;
+  if (watched == fileMenuLabel_ || watched == helpMenuLabel_) {
+    const MenuTitle title = watched == fileMenuLabel_ ? MenuTitle::File : MenuTitle::Help;
     switch (type) {
       case QEvent::Enter:
         menu_.TitleEnter(title);
@@ -344,7 +366,7 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
     return type != QEvent::Enter && type != QEvent::Leave;
   }
 
-  if (watched == closeButton) {
+  if (watched == closeButton_) {
     switch (type) {
       case QEvent::Enter:
         menu_.CloseButtonEnter();
@@ -354,7 +376,7 @@ bool HutMenuBar::eventFilter(QObject* watched, QEvent* event) {
         if (menu_.MenuOpen() || menu_.KeyboardMode()) CloseMenus();
         return true;
       case QEvent::MouseButtonRelease:
-        if (mouse->button() == Qt::LeftButton && closeButton->rect().contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton && closeButton_->rect().contains(mouse->position().toPoint())) {
           Run(MenuCommand::CloseHut);
         }
         return true;
@@ -441,8 +463,8 @@ void HutMenuBar::Refresh() {
   auto paintTitle = [](MenuLabel* label, TitleLook look) {
     label->SetLook(look, look == TitleLook::Plain ? kHutNormalColour : kHutHighlightColour, Qt::black);
   };
-  paintTitle(fileMenuLabel, menu_.Look(MenuTitle::File));
-  paintTitle(helpMenuLabel, menu_.Look(MenuTitle::Help));
+  paintTitle(fileMenuLabel_, menu_.Look(MenuTitle::File));
+  paintTitle(helpMenuLabel_, menu_.Look(MenuTitle::Help));
   DrawCloseButton(menu_.CloseButtonHover());
 
   for (const auto& [label, code] : Items()) {
@@ -462,13 +484,13 @@ void HutMenuBar::Refresh() {
     panel->raise();
   };
   const auto open = menu_.DropDown();
-  place(mnFileMenuPanel, fileMenuHolder, open == MenuTitle::File);
-  place(mnHelpMenuPanel, helpMenuHolder, open == MenuTitle::Help);
+  place(fileDropDown_, fileMenuHolder_, open == MenuTitle::File);
+  place(helpDropDown_, helpMenuHolder_, open == MenuTitle::Help);
 
   if (menu_.HoverTimerRunning()) {
-    if (!CheckMouseLeaveTimer->isActive()) CheckMouseLeaveTimer->start();
+    if (!hoverTimer_->isActive()) hoverTimer_->start();
   } else {
-    CheckMouseLeaveTimer->stop();
+    hoverTimer_->stop();
   }
 }
 
@@ -492,7 +514,7 @@ void HutMenuBar::DrawCloseButton(bool hover) {
   painter.drawLine(w / 4 - 1, h / 4 - 1, w - w / 4 - 1, h - h / 4 - 1);
   painter.drawLine(w / 4 - 1, h - h / 4 - 1, w - w / 4 - 1, h / 4 - 1);
   painter.end();
-  closePicture->setPixmap(glyph);
+  closePicture_->setPixmap(glyph);
 }
 
 }  // namespace mf

@@ -66,23 +66,6 @@ class HutMenuBar final : public QObject {
 
   const HutMenu& State() const { return menu_; }
 
-  // Controls.
-  QWidget* fileMenuHolder;   // holds fileMenuLabel
-  QWidget* helpMenuHolder;   // holds helpMenuLabel
-  MenuLabel* fileMenuLabel;  // "ファイル(&F)"
-  MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
-  QLabel* closePicture;      // close button picture
-  QWidget* closeButton;      // transparent, over closePicture; takes the mouse
-  QWidget* mnFileMenuPanel;
-  QWidget* mnHelpMenuPanel;
-  MenuLabel* mailListItem;      // メール一覧
-  MenuLabel* newCharacterItem;  // 新規キャラクター
-  MenuLabel* receiveMailItem;   // メール受信
-  MenuLabel* closeItem;         // 閉じる
-  MenuLabel* helpItem;          // ヘルプ
-  MenuLabel* versionItem;       // バージョン情報
-  QTimer* CheckMouseLeaveTimer;
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -116,6 +99,23 @@ class HutMenuBar final : public QObject {
   std::function<void(MenuCommand)> run_;
   int closeDrawn_ = -1;  // the close button look last drawn
   bool titlePressed_ = false;  // the left button went down on a title and is still down
+
+  // Controls.
+  QWidget* fileMenuHolder_;   // holds fileMenuLabel
+  QWidget* helpMenuHolder_;   // holds helpMenuLabel
+  MenuLabel* fileMenuLabel_;  // "ファイル(&F)"
+  MenuLabel* helpMenuLabel_;  // "ヘルプ(&H)"
+  QLabel* closePicture_;      // close button picture
+  QWidget* closeButton_;      // transparent, over closePicture; takes the mouse
+  QWidget* fileDropDown_;
+  QWidget* helpDropDown_;
+  MenuLabel* mailListItem_;      // メール一覧
+  MenuLabel* newCharacterItem_;  // 新規キャラクター
+  MenuLabel* receiveMailItem_;   // メール受信
+  MenuLabel* closeItem_;         // 閉じる
+  MenuLabel* helpItem_;          // ヘルプ
+  MenuLabel* versionItem_;       // バージョン情報
+  QTimer* hoverTimer_;
 };
 
 }  // namespace mf

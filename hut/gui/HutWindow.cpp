@@ -146,74 +146,82 @@ HutWindow::~HutWindow() {
 void HutWindow::BuildControls() {
   setFixedSize(kWidth, kHeight);
 
-  roofPanel = new QWidget(this);
-  roofPanel->setGeometry(0, 0, kWidth, kRoofHeight);
-  roofPanel->installEventFilter(this);
+  roofPanel_ = new QWidget(this);
+  roofPanel_->setObjectName("roofPanel");
+  roofPanel_->setGeometry(0, 0, kWidth, kRoofHeight);
+  roofPanel_->installEventFilter(this);
 
-  leftStrip = new QWidget(this);
-  leftStrip->setGeometry(0, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
-  rightStrip = new QWidget(this);
-  rightStrip->setGeometry(kWidth - kSideWidth, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+  leftStrip_ = new QWidget(this);
+  leftStrip_->setObjectName("leftStrip");
+  leftStrip_->setGeometry(0, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
+  rightStrip_ = new QWidget(this);
+  rightStrip_->setObjectName("rightStrip");
+  rightStrip_->setGeometry(kWidth - kSideWidth, kRoofHeight, kSideWidth, kHeight - kRoofHeight);
 
-  bodyPanel = new QWidget(this);
-  bodyPanel->setGeometry(kSideWidth, kRoofHeight, kWidth - 2 * kSideWidth, kHeight - kRoofHeight);
+  bodyPanel_ = new QWidget(this);
+  bodyPanel_->setObjectName("bodyPanel");
+  bodyPanel_->setGeometry(kSideWidth, kRoofHeight, kWidth - 2 * kSideWidth, kHeight - kRoofHeight);
 
-  menuStrip = new QWidget(bodyPanel);
-  menuStrip->setGeometry(0, 0, bodyPanel->width(), kMenuHeight);
-  menuStrip->setAutoFillBackground(true);
-  QPalette strip = menuStrip->palette();
+  menuStrip_ = new QWidget(bodyPanel_);
+  menuStrip_->setObjectName("menuStrip");
+  menuStrip_->setGeometry(0, 0, bodyPanel_->width(), kMenuHeight);
+  menuStrip_->setAutoFillBackground(true);
+  QPalette strip = menuStrip_->palette();
   strip.setColor(QPalette::Window, kMenuStripColour);
-  menuStrip->setPalette(strip);
+  menuStrip_->setPalette(strip);
 
-  characterList = new QListWidget(bodyPanel);
-  characterList->setGeometry(0, kMenuHeight, bodyPanel->width(), bodyPanel->height() - kMenuHeight);
-  characterList->setViewMode(QListView::IconMode);
-  characterList->setIconSize(QSize(CharacterWindow::kPictureSize, CharacterWindow::kPictureSize));
-  characterList->setGridSize(QSize(80, 76));
-  characterList->setMovement(QListView::Static);
-  characterList->setResizeMode(QListView::Adjust);
-  characterList->setWordWrap(true);
-  characterList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  characterList->setSelectionMode(QAbstractItemView::SingleSelection);
-  characterList->setFrameShape(QFrame::NoFrame);
-  QPalette list = characterList->palette();
+  characterList_ = new QListWidget(bodyPanel_);
+  characterList_->setObjectName("characterList");
+  characterList_->setGeometry(0, kMenuHeight, bodyPanel_->width(), bodyPanel_->height() - kMenuHeight);
+  characterList_->setViewMode(QListView::IconMode);
+  characterList_->setIconSize(QSize(CharacterWindow::kPictureSize, CharacterWindow::kPictureSize));
+  characterList_->setGridSize(QSize(80, 76));
+  characterList_->setMovement(QListView::Static);
+  characterList_->setResizeMode(QListView::Adjust);
+  characterList_->setWordWrap(true);
+  characterList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  characterList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  characterList_->setFrameShape(QFrame::NoFrame);
+  QPalette list = characterList_->palette();
   list.setColor(QPalette::Base, kListColour);
   list.setColor(QPalette::Text, Qt::black);
   // Keep the selection visible when the hut is not the active window.
   list.setColor(QPalette::Inactive, QPalette::Highlight, list.color(QPalette::Active, QPalette::Highlight));
   list.setColor(QPalette::Inactive, QPalette::HighlightedText,
                 list.color(QPalette::Active, QPalette::HighlightedText));
-  characterList->setPalette(list);
+  characterList_->setPalette(list);
 
-  characterList->viewport()->installEventFilter(this);
-  characterList->setAccessibleName(Text("キャラクター"));
+  characterList_->viewport()->installEventFilter(this);
+  characterList_->setAccessibleName(Text("キャラクター"));
 
   // Built after the list, so that the drop-downs lie above it.
   menuBar_ = std::make_unique<HutMenuBar>(
-      *this, *menuStrip, *bodyPanel, [this] { return ReceiveEnabled(); },
+      *this, *menuStrip_, *bodyPanel_, [this] { return ReceiveEnabled(); },
       [this](MenuCommand command) { RunMenuCommand(command); });
-  fileMenuLabel = menuBar_->fileMenuLabel;
-  helpMenuLabel = menuBar_->helpMenuLabel;
-  closePicture = menuBar_->closePicture;
-  CheckMouseLeaveTimer = menuBar_->CheckMouseLeaveTimer;
 
   BuildPopupMenu();
 
-  receiveTimer = new QTimer(this);
-  connect(receiveTimer, &QTimer::timeout, this, [this] { ReceiveOnTimer(); });
-  resurrTimer = new QTimer(this);
-  resurrTimer->setInterval(CharacterLifecycle::kReturnCheckMs);
-  connect(resurrTimer, &QTimer::timeout, this, [this] { ReturnDueCharacters(); });
+  receiveTimer_ = new QTimer(this);
+  receiveTimer_->setObjectName("receiveTimer");
+  connect(receiveTimer_, &QTimer::timeout, this, [this] { ReceiveOnTimer(); });
+  returnTimer_ = new QTimer(this);
+  returnTimer_->setObjectName("returnTimer");
+  returnTimer_->setInterval(CharacterLifecycle::kReturnCheckMs);
+  connect(returnTimer_, &QTimer::timeout, this, [this] { ReturnDueCharacters(); });
 
-  trayWait = new QTimer(this);
-  trayWait->setSingleShot(true);
-  connect(trayWait, &QTimer::timeout, this, [this] { ShowIfNoTray(); });
+  trayWaitTimer_ = new QTimer(this);
+  trayWaitTimer_->setObjectName("trayWaitTimer");
+  trayWaitTimer_->setSingleShot(true);
+  connect(trayWaitTimer_, &QTimer::timeout, this, [this] { ShowIfNoTray(); });
 
-  TaskTrayPopupMenu = new QMenu(this);
-  ttpmOpen = TaskTrayPopupMenu->addAction(Text("小屋を開く(&O)"));
-  ttpmExit = TaskTrayPopupMenu->addAction(Text("終了(&X)"));
-  connect(ttpmOpen, &QAction::triggered, this, [this] { OpenHut(); });
-  connect(ttpmExit, &QAction::triggered, this, [this] { Quit(); });
+  trayMenu_ = new QMenu(this);
+  trayMenu_->setObjectName("trayMenu");
+  openHutAction_ = trayMenu_->addAction(Text("小屋を開く(&O)"));
+  openHutAction_->setObjectName("openHutAction");
+  exitAction_ = trayMenu_->addAction(Text("終了(&X)"));
+  exitAction_->setObjectName("exitAction");
+  connect(openHutAction_, &QAction::triggered, this, [this] { OpenHut(); });
+  connect(exitAction_, &QAction::triggered, this, [this] { Quit(); });
 }
 
 void HutWindow::Start() {
@@ -230,14 +238,14 @@ void HutWindow::Start() {
   showAtStart_ = startup_.firstArgument != "/s";
   if (!showAtStart_) {
     SaveHutHandle();
-    if (!TrayAvailable()) trayWait->start(std::max(0, startup_.trayWaitMs));
+    if (!TrayAvailable()) trayWaitTimer_->start(std::max(0, startup_.trayWaitMs));
   }
 
   // 2. No taskbar button: the hut is a tool window (set at construction).
 
   // 3.-4. Fresh lists, then the saved ones.
   characterWindows_.clear();
-  characterList->clear();
+  characterList_->clear();
   characterIcons_.clear();
   registry_.ClearLists();
   registry_.LoadLists();
@@ -250,7 +258,7 @@ void HutWindow::Start() {
     CharacterWindow& window = *characterWindows_[item->data.index];
     if (character.out && window.LoadScenes()) {
       window.show();
-      window.walkTimer->start();
+      window.StartWalking();
     }
   }
 
@@ -278,7 +286,7 @@ void HutWindow::Start() {
   // 11.
   exitPermitted_ = false;
 
-  resurrTimer->start();
+  returnTimer_->start();
 }
 
 CharacterItem* HutWindow::AddCharacter(const std::string& name, const std::string& folder,
@@ -292,7 +300,7 @@ CharacterItem* HutWindow::AddCharacter(const std::string& name, const std::strin
 
 void HutWindow::AddItem(const std::string& caption, const CharacterRecord& data, const std::string& iconPath) {
   auto* item = new CharacterItem(platform::ToQString(caption), data);
-  characterList->addItem(item);
+  characterList_->addItem(item);
   // An unreadable picture leaves the character without an icon rather than
   // out of the hut.
   QImage picture = LoadPicture(iconPath);
@@ -313,7 +321,7 @@ void HutWindow::DeleteItem(int row, IconFate icon) {
   if (!item) return;
   const int image = item->imageIndex;
   DropItemRecord(item);
-  delete characterList->takeItem(row);
+  delete characterList_->takeItem(row);
   if (icon == IconFate::Keep || image < 0 || image >= static_cast<int>(characterIcons_.size())) return;
   characterIcons_.erase(characterIcons_.begin() + image);
   // Icons behind the removed one move down by one. Icon numbers are not
@@ -333,17 +341,17 @@ void HutWindow::SetItemCaption(int row, const std::string& caption) {
   if (CharacterItem* item = Item(row)) item->setText(platform::ToQString(caption));
 }
 
-void HutWindow::ArrangeIcons() { characterList->doItemsLayout(); }
+void HutWindow::ArrangeIcons() { characterList_->doItemsLayout(); }
 
 CharacterRecord& HutWindow::ItemData(int row) { return Item(row)->data; }
 
 int HutWindow::SelectedRow() const {
   CharacterItem* item = SelectedItem();
-  return item ? characterList->row(item) : -1;
+  return item ? characterList_->row(item) : -1;
 }
 
 CharacterItem* HutWindow::SelectedItem() const {
-  const auto selected = characterList->selectedItems();
+  const auto selected = characterList_->selectedItems();
   return selected.isEmpty() ? nullptr : static_cast<CharacterItem*>(selected.front());
 }
 
@@ -363,7 +371,7 @@ void HutWindow::DestroyCharacterWindow(int slot) {
   // The slot empties now; the window itself goes later, as it may be the
   // one whose menu started what made it leave.
   characterWindows_[slot]->hide();
-  characterWindows_[slot]->walkTimer->stop();
+  characterWindows_[slot]->StopWalking();
   retired_.push_back(std::move(characterWindows_[slot]));
   ScheduleRetiredDeletion();
 }
@@ -382,14 +390,14 @@ bool HutWindow::LoadScenes(int slot) { return HasWindow(slot) && characterWindow
 
 void HutWindow::ShowOnDesktop(int slot) {
   if (!HasWindow(slot)) return;
-  characterWindows_[slot]->walkTimer->start();
+  characterWindows_[slot]->StartWalking();
   characterWindows_[slot]->show();
 }
 
 void HutWindow::HideFromDesktop(int slot) {
   if (!HasWindow(slot)) return;
   characterWindows_[slot]->hide();
-  characterWindows_[slot]->walkTimer->stop();
+  characterWindows_[slot]->StopWalking();
 }
 
 void HutWindow::SetWindowId(int slot, const std::string& id) {
@@ -414,24 +422,24 @@ int HutWindow::FreeSlot() const {
 }
 
 void HutWindow::ShapeHut() {
-  QRect roof = roofPanel->geometry();
+  QRect roof = roofPanel_->geometry();
   QRegion shape(RoofTriangle(roof), Qt::WindingFill);
   shape &= QRegion(rect());
-  shape += QRegion(bodyPanel->geometry());
+  shape += QRegion(bodyPanel_->geometry());
   hutRegion_ = shape;
   setMask(hutRegion_);
 }
 
 void HutWindow::AddTrayIcon() {
-  TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
-  TrayIcon->setToolTip(platform::ToQString(ProgramTitle()));
-  connect(TrayIcon, &QSystemTrayIcon::activated, this,
-          [this](QSystemTrayIcon::ActivationReason reason) {
-            WindowMessage(WM_TRAYNOTIFY, kTrayIconId, TrayMouseMessage(reason));
-          });
+  trayIcon_ = new QSystemTrayIcon(ApplicationIcon(), this);
+  trayIcon_->setObjectName("trayIcon");
+  trayIcon_->setToolTip(platform::ToQString(ProgramTitle()));
+  connect(trayIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    WindowMessage(WM_TRAYNOTIFY, kTrayIconId, TrayMouseMessage(reason));
+  });
   // Shown even when no tray is there yet: a program started with the session
   // often comes up before the panel, and the icon joins the tray once it does.
-  TrayIcon->show();
+  trayIcon_->show();
 }
 
 bool HutWindow::TrayAvailable() const {
@@ -443,15 +451,15 @@ void HutWindow::ShowIfNoTray() {
 }
 
 void HutWindow::RemoveTrayIcon() {
-  if (!TrayIcon) return;
-  TrayIcon->hide();
-  delete TrayIcon;
-  TrayIcon = nullptr;
+  if (!trayIcon_) return;
+  trayIcon_->hide();
+  delete trayIcon_;
+  trayIcon_ = nullptr;
 }
 
-CharacterItem* HutWindow::Item(int row) const { return static_cast<CharacterItem*>(characterList->item(row)); }
+CharacterItem* HutWindow::Item(int row) const { return static_cast<CharacterItem*>(characterList_->item(row)); }
 
-int HutWindow::ItemCount() const { return characterList->count(); }
+int HutWindow::ItemCount() const { return characterList_->count(); }
 
 void HutWindow::SaveHutHandle() {
   platform::IniFile settings(startup_.settingsPath);
@@ -502,7 +510,7 @@ void HutWindow::WindowMessage(std::uint32_t message, std::int32_t, std::int32_t 
 void HutWindow::WMShowHut() { OpenHut(); }
 
 void HutWindow::WMTrayNotify(std::int32_t mouseMessage) {
-  if (mouseMessage == kTrayRightButtonUp) TaskTrayPopupMenu->popup(QCursor::pos());
+  if (mouseMessage == kTrayRightButtonUp) trayMenu_->popup(QCursor::pos());
 }
 
 void HutWindow::OpenHut() {
@@ -525,11 +533,11 @@ void HutWindow::EndSession() {
 }
 
 void HutWindow::ArmReceiveTimer(int intervalMs, bool enabled) {
-  receiveTimer->setInterval(intervalMs);
+  receiveTimer_->setInterval(intervalMs);
   if (enabled) {
-    receiveTimer->start();
+    receiveTimer_->start();
   } else {
-    receiveTimer->stop();
+    receiveTimer_->stop();
   }
 }
 
@@ -545,28 +553,29 @@ void HutWindow::ReceiveOnTimer() {
 void HutWindow::ReturnHome(int index) { lifecycle_.ReturnHome(index); }
 
 void HutWindow::BuildPopupMenu() {
-  characterListMenu = new QMenu(characterList);
+  characterMenu_ = new QMenu(characterList_);
+  characterMenu_->setObjectName("characterMenu");
   auto add = [this](const char* name, const char* text, void (HutWindow::*command)()) {
-    QAction* action = characterListMenu->addAction(Text(text));
+    QAction* action = characterMenu_->addAction(Text(text));
     action->setObjectName(QString::fromLatin1(name));
     connect(action, &QAction::triggered, this, [this, command] { (this->*command)(); });
     return action;
   };
-  cmOut = add("cmOut", "外に出る(&O)", &HutWindow::GoOut);
-  cmReturnHome = add("cmReturnHome", "小屋に戻る(&R)", &HutWindow::ReturnSelectedHome);
-  cmMail = add("cmMail", "メールを送る(&M)", &HutWindow::WriteMail);
-  characterListMenu->addSeparator();
-  cmEdit = add("cmEdit", "進化(&C)", &HutWindow::EditCharacter);
-  cmExtend = add("cmExtend", "子供を産む(&K)", &HutWindow::HaveChild);
-  cmDelete = add("cmDelete", "旅に出る(&T)", &HutWindow::LeaveForGood);
-  characterListMenu->addSeparator();
-  cmNewCharacter = add("cmNewCharacter", "新規キャラクター(&N)", &HutWindow::NewCharacter);
-  cmMailRcv = add("cmMailRcv", "メール受信(&J)", &HutWindow::ReceiveMail);
+  goOutAction_ = add("goOutAction", "外に出る(&O)", &HutWindow::GoOut);
+  returnHomeAction_ = add("returnHomeAction", "小屋に戻る(&R)", &HutWindow::ReturnSelectedHome);
+  writeMailAction_ = add("writeMailAction", "メールを送る(&M)", &HutWindow::WriteMail);
+  characterMenu_->addSeparator();
+  evolveAction_ = add("evolveAction", "進化(&C)", &HutWindow::EditCharacter);
+  haveChildAction_ = add("haveChildAction", "子供を産む(&K)", &HutWindow::HaveChild);
+  leaveForGoodAction_ = add("leaveForGoodAction", "旅に出る(&T)", &HutWindow::LeaveForGood);
+  characterMenu_->addSeparator();
+  newCharacterAction_ = add("newCharacterAction", "新規キャラクター(&N)", &HutWindow::NewCharacter);
+  receiveAction_ = add("receiveAction", "メール受信(&J)", &HutWindow::ReceiveMail);
 
-  characterList->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(characterList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+  characterList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(characterList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     PrepareCharacterMenu();
-    characterListMenu->popup(characterList->viewport()->mapToGlobal(at));
+    characterMenu_->popup(characterList_->viewport()->mapToGlobal(at));
   });
 }
 
@@ -574,14 +583,14 @@ void HutWindow::PrepareCharacterMenu() {
   CharacterItem* item = SelectedItem();
   PopupEnabling on = mf::CharacterMenuEnabling(
       PopupSituation{item != nullptr, item && item->data.out, ItemCount(), ReceiveEnabled()});
-  cmOut->setEnabled(on.cmOut);
-  cmReturnHome->setEnabled(on.cmReturnHome);
-  cmMail->setEnabled(on.cmMail);
-  cmEdit->setEnabled(on.cmEdit);
-  cmExtend->setEnabled(on.cmExtend);
-  cmDelete->setEnabled(on.cmDelete);
-  cmNewCharacter->setEnabled(on.cmNewCharacter);
-  cmMailRcv->setEnabled(on.cmMailRcv);
+  goOutAction_->setEnabled(on.goOut);
+  returnHomeAction_->setEnabled(on.returnHome);
+  writeMailAction_->setEnabled(on.writeMail);
+  evolveAction_->setEnabled(on.evolve);
+  haveChildAction_->setEnabled(on.haveChild);
+  leaveForGoodAction_->setEnabled(on.leaveForGood);
+  newCharacterAction_->setEnabled(on.newCharacter);
+  receiveAction_->setEnabled(on.receive);
 }
 
 void HutWindow::ReturnSelectedHome() {
@@ -685,8 +694,8 @@ QPoint HutWindow::NoticePlace(int slot) const {
 }
 
 void HutWindow::Notify(const std::string& title, const std::string& text, QPoint near) {
-  if (TrayIcon && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
-    TrayIcon->showMessage(platform::ToQString(title), platform::ToQString(text), ApplicationIcon());
+  if (trayIcon_ && TrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    trayIcon_->showMessage(platform::ToQString(title), platform::ToQString(text), ApplicationIcon());
     return;
   }
   // Never a message box: the user is told, not asked.
@@ -836,10 +845,10 @@ bool HutWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr*
 }
 
 bool HutWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == roofPanel) {
+  if (watched == roofPanel_) {
     switch (event->type()) {
       case QEvent::Paint:
-        PaintRoof(roofPanel);
+        PaintRoof(roofPanel_);
         return true;
       case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
@@ -859,7 +868,7 @@ bool HutWindow::eventFilter(QObject* watched, QEvent* event) {
       default:
         break;
     }
-  } else if (watched == characterList->viewport() && event->type() == QEvent::MouseButtonPress) {
+  } else if (watched == characterList_->viewport() && event->type() == QEvent::MouseButtonPress) {
     if (menuBar_) menuBar_->CloseMenus();
   }
   return QWidget::eventFilter(watched, event);

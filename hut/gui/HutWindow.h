@@ -243,34 +243,6 @@ class HutWindow final : public QWidget,
   // The hut's shape in window coordinates.
   const QRegion& HutRegion() const { return hutRegion_; }
 
-  // Controls.
-  QWidget* roofPanel;        // roof
-  QWidget* leftStrip;        // left strip, outside the shape
-  QWidget* rightStrip;       // right strip, outside the shape
-  QWidget* bodyPanel;        // body
-  QWidget* menuStrip;        // menu bar strip
-  MenuLabel* fileMenuLabel;  // "ファイル(&F)"
-  MenuLabel* helpMenuLabel;  // "ヘルプ(&H)"
-  QLabel* closePicture;      // close button picture
-  QListWidget* characterList;
-  QMenu* characterListMenu;
-  QAction* cmOut;
-  QAction* cmReturnHome;
-  QAction* cmMail;
-  QAction* cmEdit;
-  QAction* cmExtend;
-  QAction* cmDelete;
-  QAction* cmNewCharacter;
-  QAction* cmMailRcv;
-  QTimer* receiveTimer;
-  QTimer* resurrTimer;
-  QTimer* CheckMouseLeaveTimer;
-  QTimer* trayWait;  // a start with "/s" waits this long for a tray
-  QSystemTrayIcon* TrayIcon = nullptr;
-  QMenu* TaskTrayPopupMenu;
-  QAction* ttpmOpen;
-  QAction* ttpmExit;
-
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
@@ -362,6 +334,30 @@ class HutWindow final : public QWidget,
   // Roof dragging.
   bool roofDragging_ = false;
   QPoint roofPress_;
+
+  // Controls.
+  QWidget* roofPanel_;   // roof
+  QWidget* leftStrip_;   // left strip, outside the shape
+  QWidget* rightStrip_;  // right strip, outside the shape
+  QWidget* bodyPanel_;   // body
+  QWidget* menuStrip_;   // menu bar strip
+  QListWidget* characterList_;
+  QMenu* characterMenu_;
+  QAction* goOutAction_;
+  QAction* returnHomeAction_;
+  QAction* writeMailAction_;
+  QAction* evolveAction_;
+  QAction* haveChildAction_;
+  QAction* leaveForGoodAction_;
+  QAction* newCharacterAction_;
+  QAction* receiveAction_;
+  QTimer* receiveTimer_;
+  QTimer* returnTimer_;
+  QTimer* trayWaitTimer_;  // a start with "/s" waits this long for a tray
+  QSystemTrayIcon* trayIcon_ = nullptr;
+  QMenu* trayMenu_;
+  QAction* openHutAction_;
+  QAction* exitAction_;
 };
 
 }  // namespace mf

@@ -27,41 +27,45 @@ PassingNotice::PassingNotice()
   // It must not take the keyboard from what the user is typing in.
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFocusPolicy(Qt::NoFocus);
-  titleLabel = new QLabel(this);
-  QFont bold = titleLabel->font();
+  titleLabel_ = new QLabel(this);
+  titleLabel_->setObjectName("titleLabel");
+  QFont bold = titleLabel_->font();
   bold.setBold(true);
-  titleLabel->setFont(bold);
-  textLabel = new QLabel(this);
-  textLabel->setWordWrap(true);
-  textLabel->setMaximumWidth(kMaxTextWidth);
+  titleLabel_->setFont(bold);
+  textLabel_ = new QLabel(this);
+  textLabel_->setObjectName("textLabel");
+  textLabel_->setWordWrap(true);
+  textLabel_->setMaximumWidth(kMaxTextWidth);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 8, 12, 10);
-  layout->addWidget(titleLabel);
-  layout->addWidget(textLabel);
+  layout->addWidget(titleLabel_);
+  layout->addWidget(textLabel_);
 
-  hideTimer = new QTimer(this);
-  hideTimer->setSingleShot(true);
-  hideTimer->setInterval(kShownMs);
-  connect(hideTimer, &QTimer::timeout, this, &QWidget::hide);
+  hideTimer_ = new QTimer(this);
+  hideTimer_->setObjectName("hideTimer");
+  hideTimer_->setSingleShot(true);
+  hideTimer_->setInterval(kShownMs);
+  connect(hideTimer_, &QTimer::timeout, this, &QWidget::hide);
   setWindowTitle(QString::fromUtf8("お知らせ"));
-  platform::MakeAccessible(*this, {QAccessible::Notification, [this] {
-                                     return textLabel->text().isEmpty() ? windowTitle() : textLabel->text();
-                                   }, {}, {}});
+  platform::MakeAccessible(*this, {QAccessible::Notification,
+                                   [this] { return textLabel_->text().isEmpty() ? windowTitle() : textLabel_->text(); },
+                                   {},
+                                   {}});
 }
 
 void PassingNotice::Show(const std::string& title, const std::string& text, QPoint near) {
   setWindowTitle(platform::ToQString(title));
-  titleLabel->setText(platform::ToQString(title));
-  textLabel->setText(platform::ToQString(text));
+  titleLabel_->setText(platform::ToQString(title));
+  textLabel_->setText(platform::ToQString(text));
   adjustSize();
   move(platform::OntoScreenOf(QRect(near, size()), near).topLeft());
   show();
   raise();
-  hideTimer->start();
+  hideTimer_->start();
 }
 
 void PassingNotice::mousePressEvent(QMouseEvent*) {
-  hideTimer->stop();
+  hideTimer_->stop();
   hide();
 }
 

@@ -26,13 +26,15 @@ class PassingNotice final : public QWidget {
   // is replaced.
   void Show(const std::string& title, const std::string& text, QPoint near);
 
-  QLabel* titleLabel;
-  QLabel* textLabel;
-  QTimer* hideTimer;
-
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Controls.
+  QLabel* titleLabel_;
+  QLabel* textLabel_;
+  QTimer* hideTimer_;
 };
 
 }  // namespace mf

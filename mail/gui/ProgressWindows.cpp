@@ -34,23 +34,26 @@ ProgressWindow::ProgressWindow(const QString& caption, const QPixmap& fixedPictu
   colours.setColor(QPalette::Window, kColour);
   setPalette(colours);
 
-  stillPicture = new QLabel(this);
-  stillPicture->setGeometry(kFixedLeft, kFixedTop, kFixedPictureSide, kFixedPictureSide);
-  stillPicture->setPixmap(fixedPicture);
-  flyingLetter = new QLabel(this);
-  flyingLetter->resize(kLetterFrameWidth, kLetterFrameHeight);
+  stillPicture_ = new QLabel(this);
+  stillPicture_->setObjectName("stillPicture");
+  stillPicture_->setGeometry(kFixedLeft, kFixedTop, kFixedPictureSide, kFixedPictureSide);
+  stillPicture_->setPixmap(fixedPicture);
+  flyingLetter_ = new QLabel(this);
+  flyingLetter_->setObjectName("flyingLetter");
+  flyingLetter_->resize(kLetterFrameWidth, kLetterFrameHeight);
 
-  frameTimer = new QTimer(this);
-  frameTimer->setInterval(frameMs);
-  connect(frameTimer, &QTimer::timeout, this, [this] { NextFrame(); });
+  frameTimer_ = new QTimer(this);
+  frameTimer_->setObjectName("frameTimer");
+  frameTimer_->setInterval(frameMs);
+  connect(frameTimer_, &QTimer::timeout, this, [this] { NextFrame(); });
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
 
-bool ProgressWindow::Running() const { return frameTimer->isActive(); }
+bool ProgressWindow::Running() const { return frameTimer_->isActive(); }
 
 void ProgressWindow::DrawFrame() {
-  flyingLetter->move(animation_.Left(), stillPicture->y() + kLetterDrop);
-  flyingLetter->setPixmap(frames_[animation_.Frame()]);
+  flyingLetter_->move(animation_.Left(), stillPicture_->y() + kLetterDrop);
+  flyingLetter_->setPixmap(frames_[animation_.Frame()]);
 }
 
 void ProgressWindow::ShowProgress() {
@@ -66,7 +69,7 @@ void ProgressWindow::ShowProgress() {
   }
   animation_.Start();
   DrawFrame();
-  frameTimer->start();
+  frameTimer_->start();
   show();
 }
 
@@ -76,7 +79,7 @@ void ProgressWindow::NextFrame() {
 }
 
 void ProgressWindow::HideProgress() {
-  frameTimer->stop();
+  frameTimer_->stop();
   hide();
 }
 

@@ -33,10 +33,6 @@ class ProgressWindow : public QWidget {
   int FrameIndex() const { return animation_.Frame(); }
   bool Running() const;
 
-  QLabel* stillPicture;  // the fixed picture
-  QLabel* flyingLetter;  // the moving letter
-  QTimer* frameTimer;
-
  protected:
   ProgressWindow(const QString& caption, const QPixmap& fixedPicture, ProgressAnimation::Direction direction,
                  int frameMs);
@@ -48,6 +44,11 @@ class ProgressWindow : public QWidget {
   ProgressAnimation animation_;
   std::vector<QPixmap> frames_;
   bool placed_ = false;
+
+  // Controls.
+  QLabel* stillPicture_;  // the fixed picture
+  QLabel* flyingLetter_;  // the moving letter
+  QTimer* frameTimer_;
 };
 
 // "送信中": a letter flies away from the post box, one frame in 200 ms.

@@ -29,20 +29,23 @@ VersionWindow::VersionWindow(const QIcon& programIcon)
   colours.setColor(QPalette::Window, kColour);
   setPalette(colours);
 
-  iconLabel = new QLabel(this);
-  iconLabel->setGeometry(16, 20, kIconSize, kIconSize);
-  iconLabel->setPixmap(programIcon.pixmap(kIconSize, kIconSize));
+  iconLabel_ = new QLabel(this);
+  iconLabel_->setObjectName("iconLabel");
+  iconLabel_->setGeometry(16, 20, kIconSize, kIconSize);
+  iconLabel_->setPixmap(programIcon.pixmap(kIconSize, kIconSize));
 
-  productLabel = new QLabel(QString::fromUtf8("モフタンメール　　Version   1.4"), this);
-  QFont font = productLabel->font();
+  productLabel_ = new QLabel(QString::fromUtf8("モフタンメール　　Version   1.4"), this);
+  productLabel_->setObjectName("productLabel");
+  QFont font = productLabel_->font();
   font.setPixelSize(kProductFontPixels);
-  productLabel->setFont(font);
-  productLabel->move(64, 26);
-  productLabel->adjustSize();
+  productLabel_->setFont(font);
+  productLabel_->move(64, 26);
+  productLabel_->adjustSize();
 
-  okButton = new LabelButton(QStringLiteral("OK"), kButtonColour, kButtonHoverColour, this);
-  okButton->setGeometry(kWidth - 90, kHeight - 38, 70, 24);
-  connect(okButton, &LabelButton::clicked, this, &QDialog::accept);
+  okButton_ = new LabelButton(QStringLiteral("OK"), kButtonColour, kButtonHoverColour, this);
+  okButton_->setObjectName("okButton");
+  okButton_->setGeometry(kWidth - 90, kHeight - 38, 70, 24);
+  connect(okButton_, &LabelButton::clicked, this, &QDialog::accept);
 }
 
 }  // namespace mf

@@ -22,9 +22,11 @@ class VersionWindow final : public QDialog {
 
   explicit VersionWindow(const QIcon& programIcon);
 
-  QLabel* iconLabel;
-  QLabel* productLabel;  // "モフタンメール　　Version   1.4"
-  LabelButton* okButton;
+ private:
+  // Controls.
+  QLabel* iconLabel_;
+  QLabel* productLabel_;  // "モフタンメール　　Version   1.4"
+  LabelButton* okButton_;
 };
 
 }  // namespace mf

@@ -102,9 +102,10 @@ SettingsDialog::SettingsDialog(LiveSettings& settings, QWidget* parent) : QDialo
 
 void SettingsDialog::BuildControls() {
   auto* layout = new QVBoxLayout(this);
-  MailSetUp = new QTabWidget(this);
-  MailSetUp->setAccessibleName(Label("設定の種類"));
-  layout->addWidget(MailSetUp);
+  pageTabs_ = new QTabWidget(this);
+  pageTabs_->setObjectName("pageTabs");
+  pageTabs_->setAccessibleName(Label("設定の種類"));
+  layout->addWidget(pageTabs_);
 
   // Tab "基本".
   auto* basic = new QWidget;
@@ -116,90 +117,122 @@ void SettingsDialog::BuildControls() {
       if (!showing_) field = FromQString(text);
     };
   };
-  ACOUNT = Edit(requiredForm, "アカウント名", bind(settings_.account), this);
-  E_SMTP_SV = Edit(requiredForm, "SMTPサーバー名", bind(settings_.smtpServer), this);
-  smtpSecurityBox = SecurityBox(requiredForm, "SMTPセキュリティ", this);
-  E_POP3_SV = Edit(requiredForm, "POP3サーバー名", bind(settings_.pop3Server), this);
-  pop3SecurityBox = SecurityBox(requiredForm, "POP3セキュリティ", this);
-  E_POP3USERID = Edit(requiredForm, "POP3ユーザーID", bind(settings_.pop3User), this);
-  E_POP3USEPASS = Edit(requiredForm, "POP3パスワード", bind(settings_.pop3Password), this);
-  E_POP3USEPASS->setEchoMode(QLineEdit::Password);
-  E_NAME = Edit(requiredForm, "名前", bind(settings_.myName), this);
-  E_MAILADD = Edit(requiredForm, "メールアドレス", bind(settings_.mailAddress), this);
-  mailAddressProblem = ProblemLabel(requiredForm, this);
-  passwordPlace = new QLabel(required);
-  passwordPlace->setObjectName("passwordPlace");
-  passwordPlace->setWordWrap(true);
-  requiredForm->addRow(passwordPlace);
+  accountEdit_ = Edit(requiredForm, "アカウント名", bind(settings_.account), this);
+  accountEdit_->setObjectName("accountEdit");
+  smtpServerEdit_ = Edit(requiredForm, "SMTPサーバー名", bind(settings_.smtpServer), this);
+  smtpServerEdit_->setObjectName("smtpServerEdit");
+  smtpSecurityBox_ = SecurityBox(requiredForm, "SMTPセキュリティ", this);
+  smtpSecurityBox_->setObjectName("smtpSecurityBox");
+  pop3ServerEdit_ = Edit(requiredForm, "POP3サーバー名", bind(settings_.pop3Server), this);
+  pop3ServerEdit_->setObjectName("pop3ServerEdit");
+  pop3SecurityBox_ = SecurityBox(requiredForm, "POP3セキュリティ", this);
+  pop3SecurityBox_->setObjectName("pop3SecurityBox");
+  pop3UserEdit_ = Edit(requiredForm, "POP3ユーザーID", bind(settings_.pop3User), this);
+  pop3UserEdit_->setObjectName("pop3UserEdit");
+  pop3PasswordEdit_ = Edit(requiredForm, "POP3パスワード", bind(settings_.pop3Password), this);
+  pop3PasswordEdit_->setObjectName("pop3PasswordEdit");
+  pop3PasswordEdit_->setEchoMode(QLineEdit::Password);
+  nameEdit_ = Edit(requiredForm, "名前", bind(settings_.myName), this);
+  nameEdit_->setObjectName("nameEdit");
+  mailAddressEdit_ = Edit(requiredForm, "メールアドレス", bind(settings_.mailAddress), this);
+  mailAddressEdit_->setObjectName("mailAddressEdit");
+  mailAddressProblem_ = ProblemLabel(requiredForm, this);
+  mailAddressProblem_->setObjectName("mailAddressProblem");
+  passwordPlace_ = new QLabel(required);
+  passwordPlace_->setObjectName("passwordPlace");
+  passwordPlace_->setObjectName("passwordPlace");
+  passwordPlace_->setWordWrap(true);
+  requiredForm->addRow(passwordPlace_);
   auto* options = new QGroupBox(Label("オプション"), basic);
   auto* optionsForm = new QFormLayout(options);
-  SMTPPORT = Edit(optionsForm, "SMTPポート", bind(settings_.smtpPort), this);
-  smtpPortProblem = ProblemLabel(optionsForm, this);
-  POP3PORT = Edit(optionsForm, "POP3ポート", bind(settings_.pop3Port), this);
-  pop3PortProblem = ProblemLabel(optionsForm, this);
-  for (auto* port : {SMTPPORT, POP3PORT}) port->installEventFilter(new KeyFilter(port, LiveSettings::AcceptPortKey));
-  cbAlwaysRunning = new QCheckBox(Label("自動起動する"), options);
-  optionsForm->addRow(cbAlwaysRunning);
+  smtpPortEdit_ = Edit(optionsForm, "SMTPポート", bind(settings_.smtpPort), this);
+  smtpPortEdit_->setObjectName("smtpPortEdit");
+  smtpPortProblem_ = ProblemLabel(optionsForm, this);
+  smtpPortProblem_->setObjectName("smtpPortProblem");
+  pop3PortEdit_ = Edit(optionsForm, "POP3ポート", bind(settings_.pop3Port), this);
+  pop3PortEdit_->setObjectName("pop3PortEdit");
+  pop3PortProblem_ = ProblemLabel(optionsForm, this);
+  pop3PortProblem_->setObjectName("pop3PortProblem");
+  for (auto* port : {smtpPortEdit_, pop3PortEdit_})
+    port->installEventFilter(new KeyFilter(port, LiveSettings::AcceptPortKey));
+  autostartBox_ = new QCheckBox(Label("自動起動する"), options);
+  autostartBox_->setObjectName("autostartBox");
+  optionsForm->addRow(autostartBox_);
   basicLayout->addWidget(required);
   basicLayout->addWidget(options);
-  MailSetUp->addTab(basic, Label("基本"));
+  pageTabs_->addTab(basic, Label("基本"));
 
   // Tab "送信".
   auto* sending = new QWidget;
   auto* sendingLayout = new QVBoxLayout(sending);
-  CheckSine = new QCheckBox(Label("署名をつける"), sending);
-  MemoSine = new QPlainTextEdit(sending);
-  MemoSine->setLineWrapMode(QPlainTextEdit::NoWrap);
-  cbPopBeforeSMTP = new QCheckBox(Label("POP Before SMTP"), sending);
-  sendingLayout->addWidget(CheckSine);
+  signatureBox_ = new QCheckBox(Label("署名をつける"), sending);
+  signatureBox_->setObjectName("signatureBox");
+  signatureEdit_ = new QPlainTextEdit(sending);
+  signatureEdit_->setObjectName("signatureEdit");
+  signatureEdit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  popBeforeSmtpBox_ = new QCheckBox(Label("POP Before SMTP"), sending);
+  popBeforeSmtpBox_->setObjectName("popBeforeSmtpBox");
+  sendingLayout->addWidget(signatureBox_);
   auto* signatureCaption = new QLabel(Label("署名"), sending);
-  signatureCaption->setBuddy(MemoSine);
+  signatureCaption->setBuddy(signatureEdit_);
   sendingLayout->addWidget(signatureCaption);
-  sendingLayout->addWidget(MemoSine);
-  sendingLayout->addWidget(cbPopBeforeSMTP);
-  smtpAuthBox = new QCheckBox(Label("SMTP認証"), sending);
+  sendingLayout->addWidget(signatureEdit_);
+  sendingLayout->addWidget(popBeforeSmtpBox_);
+  smtpAuthBox_ = new QCheckBox(Label("SMTP認証"), sending);
+  smtpAuthBox_->setObjectName("smtpAuthBox");
   auto* authForm = new QFormLayout;
-  smtpUserEdit = Edit(authForm, "SMTPユーザーID", bind(settings_.smtpUser), this);
-  smtpPasswordEdit = Edit(authForm, "SMTPパスワード", bind(settings_.smtpPassword), this);
-  smtpPasswordEdit->setEchoMode(QLineEdit::Password);
+  smtpUserEdit_ = Edit(authForm, "SMTPユーザーID", bind(settings_.smtpUser), this);
+  smtpUserEdit_->setObjectName("smtpUserEdit");
+  smtpPasswordEdit_ = Edit(authForm, "SMTPパスワード", bind(settings_.smtpPassword), this);
+  smtpPasswordEdit_->setObjectName("smtpPasswordEdit");
+  smtpPasswordEdit_->setEchoMode(QLineEdit::Password);
   auto* authHint = new QLabel(Label("空欄のときはPOP3のユーザーIDとパスワードでログインします"), sending);
   authHint->setWordWrap(true);
   authForm->addRow(authHint);
-  sendingLayout->addWidget(smtpAuthBox);
+  sendingLayout->addWidget(smtpAuthBox_);
   sendingLayout->addLayout(authForm);
-  MailSetUp->addTab(sending, Label("送信"));
+  pageTabs_->addTab(sending, Label("送信"));
 
   // Tab "受信".
   auto* receiving = new QWidget;
   auto* receivingLayout = new QVBoxLayout(receiving);
-  MailLeave = new QCheckBox(Label("サーバーにメールを残す"), receiving);
-  cbLeaveOtherMailer = new QCheckBox(Label("モフタンメール以外から送られたメールをサーバーに残す"), receiving);
-  cbRcvOnlyFromThisMailer = new QCheckBox(Label("モフタンメールから送られたメールのみを受信する"), receiving);
-  cbRcvPeriodically = new QCheckBox(Label("定期的に受信する"), receiving);
+  leaveOnServerBox_ = new QCheckBox(Label("サーバーにメールを残す"), receiving);
+  leaveOnServerBox_->setObjectName("leaveOnServerBox");
+  leaveOtherMailersBox_ = new QCheckBox(Label("モフタンメール以外から送られたメールをサーバーに残す"), receiving);
+  leaveOtherMailersBox_->setObjectName("leaveOtherMailersBox");
+  onlyThisMailerBox_ = new QCheckBox(Label("モフタンメールから送られたメールのみを受信する"), receiving);
+  onlyThisMailerBox_->setObjectName("onlyThisMailerBox");
+  receivePeriodicallyBox_ = new QCheckBox(Label("定期的に受信する"), receiving);
+  receivePeriodicallyBox_->setObjectName("receivePeriodicallyBox");
   auto* periodRow = new QHBoxLayout;
-  edRcvPeriod = new QLineEdit(receiving);
-  edRcvPeriod->setMaximumWidth(60);
-  edRcvPeriod->installEventFilter(new KeyFilter(edRcvPeriod, LiveSettings::AcceptPeriodKey));
-  periodUpDown = new UpDown(1, 60, receiving);
-  periodLabel = new QLabel(Label("分ごとに受信"), receiving);
-  periodLabel->setBuddy(edRcvPeriod);
-  periodRow->addWidget(edRcvPeriod);
-  periodRow->addWidget(periodUpDown);
-  periodRow->addWidget(periodLabel);
+  periodEdit_ = new QLineEdit(receiving);
+  periodEdit_->setObjectName("periodEdit");
+  periodEdit_->setMaximumWidth(60);
+  periodEdit_->installEventFilter(new KeyFilter(periodEdit_, LiveSettings::AcceptPeriodKey));
+  periodUpDown_ = new UpDown(1, 60, receiving);
+  periodUpDown_->setObjectName("periodUpDown");
+  periodLabel_ = new QLabel(Label("分ごとに受信"), receiving);
+  periodLabel_->setObjectName("periodLabel");
+  periodLabel_->setBuddy(periodEdit_);
+  periodRow->addWidget(periodEdit_);
+  periodRow->addWidget(periodUpDown_);
+  periodRow->addWidget(periodLabel_);
   periodRow->addStretch();
-  for (auto* box : {MailLeave, cbLeaveOtherMailer, cbRcvOnlyFromThisMailer, cbRcvPeriodically}) {
+  for (auto* box : {leaveOnServerBox_, leaveOtherMailersBox_, onlyThisMailerBox_, receivePeriodicallyBox_}) {
     receivingLayout->addWidget(box);
   }
   receivingLayout->addLayout(periodRow);
   receivingLayout->addStretch();
-  MailSetUp->addTab(receiving, Label("受信"));
+  pageTabs_->addTab(receiving, Label("受信"));
 
   auto* buttons = new QHBoxLayout;
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
-  Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  okButton_ = new QPushButton(QStringLiteral("OK"), this);
+  okButton_->setObjectName("okButton");
+  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancelButton_->setObjectName("cancelButton");
   buttons->addStretch();
-  buttons->addWidget(OKButton);
-  buttons->addWidget(Cancel);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
   layout->addLayout(buttons);
 
   auto toggle = [this](QCheckBox* box, bool& field) {
@@ -209,60 +242,60 @@ void SettingsDialog::BuildControls() {
       ApplyEnabling();
     });
   };
-  toggle(cbAlwaysRunning, settings_.alwaysRunning);
-  toggle(CheckSine, settings_.mailSign);
-  toggle(cbPopBeforeSMTP, settings_.popBeforeSmtp);
-  toggle(smtpAuthBox, settings_.smtpAuth);
+  toggle(autostartBox_, settings_.alwaysRunning);
+  toggle(signatureBox_, settings_.mailSign);
+  toggle(popBeforeSmtpBox_, settings_.popBeforeSmtp);
+  toggle(smtpAuthBox_, settings_.smtpAuth);
   // A port the user left at the usual value follows the choice.
-  connect(smtpSecurityBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+  connect(smtpSecurityBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (showing_) return;
     settings_.SetSmtpSecurity(static_cast<ConnectionSecurity>(index));
-    SMTPPORT->setText(ToQString(settings_.smtpPort));
+    smtpPortEdit_->setText(ToQString(settings_.smtpPort));
   });
-  connect(pop3SecurityBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+  connect(pop3SecurityBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (showing_) return;
     settings_.SetPop3Security(static_cast<ConnectionSecurity>(index));
-    POP3PORT->setText(ToQString(settings_.pop3Port));
+    pop3PortEdit_->setText(ToQString(settings_.pop3Port));
   });
-  toggle(MailLeave, settings_.mailLeave);
-  toggle(cbLeaveOtherMailer, settings_.leaveOtherMailer);
-  toggle(cbRcvOnlyFromThisMailer, settings_.rcvOnlyFromThisMailer);
-  toggle(cbRcvPeriodically, settings_.rcvPeriodically);
-  connect(MemoSine, &QPlainTextEdit::textChanged, this, [this] {
+  toggle(leaveOnServerBox_, settings_.mailLeave);
+  toggle(leaveOtherMailersBox_, settings_.leaveOtherMailer);
+  toggle(onlyThisMailerBox_, settings_.rcvOnlyFromThisMailer);
+  toggle(receivePeriodicallyBox_, settings_.rcvPeriodically);
+  connect(signatureEdit_, &QPlainTextEdit::textChanged, this, [this] {
     if (showing_) return;
-    QString text = MemoSine->toPlainText();
+    QString text = signatureEdit_->toPlainText();
     settings_.signature = text.isEmpty() ? std::vector<std::string>{} : SplitLines(FromQString(text));
     if (text.endsWith('\n')) settings_.signature.push_back("");
   });
-  connect(edRcvPeriod, &QLineEdit::textChanged, this, [this] { TidyPeriodText(); });
-  periodUpDown->onChanged = [this](int value) {
+  connect(periodEdit_, &QLineEdit::textChanged, this, [this] { TidyPeriodText(); });
+  periodUpDown_->onChanged = [this](int value) {
     if (showing_) return;
     settings_.upDownPosition = value;
-    edRcvPeriod->setText(QString::number(value));
+    periodEdit_->setText(QString::number(value));
   };
-  connect(MailSetUp, &QTabWidget::currentChanged, this, [this](int index) {
-    if (index == 0) OKButton->setFocus();
+  connect(pageTabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == 0) okButton_->setFocus();
   });
   // A refused field says so until it is mended, as the user types.
-  for (QLineEdit* checked : {E_SMTP_SV, E_POP3_SV, E_MAILADD, SMTPPORT, POP3PORT}) {
+  for (QLineEdit* checked : {smtpServerEdit_, pop3ServerEdit_, mailAddressEdit_, smtpPortEdit_, pop3PortEdit_}) {
     connect(checked, &QLineEdit::textChanged, this, [this] {
       if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
     });
   }
-  for (QComboBox* security : {smtpSecurityBox, pop3SecurityBox}) {
+  for (QComboBox* security : {smtpSecurityBox_, pop3SecurityBox_}) {
     connect(security, &QComboBox::currentIndexChanged, this, [this] {
       if (!showing_ && problemsShown_) ShowProblems(ProblemFocus::Stay);
     });
   }
-  connect(OKButton, &QPushButton::clicked, this, [this] { Save(); });
-  connect(Cancel, &QPushButton::clicked, this, [this] { Dismiss(); });
+  connect(okButton_, &QPushButton::clicked, this, [this] { Save(); });
+  connect(cancelButton_, &QPushButton::clicked, this, [this] { Dismiss(); });
 }
 
 void SettingsDialog::TidyPeriodText() {
-  QString text = edRcvPeriod->text();
+  QString text = periodEdit_->text();
   std::string normal = LiveSettings::NormalizePeriodText(FromQString(text));
   if (ToQString(normal) != text) {
-    edRcvPeriod->setText(ToQString(normal));  // runs this handler again with the normal text
+    periodEdit_->setText(ToQString(normal));  // runs this handler again with the normal text
     return;
   }
   if (showing_) return;
@@ -270,52 +303,53 @@ void SettingsDialog::TidyPeriodText() {
   // The arrows step on from what was typed.
   if (auto value = ToInteger(normal); value && *value >= 1 && *value <= 60) {
     settings_.upDownPosition = *value;
-    periodUpDown->SetPosition(*value);
+    periodUpDown_->SetPosition(*value);
   }
 }
 
 void SettingsDialog::ApplyEnabling() {
-  cbLeaveOtherMailer->setEnabled(settings_.LeaveOtherMailerEnabled());
-  edRcvPeriod->setEnabled(settings_.PeriodEnabled());
-  periodUpDown->setEnabled(settings_.PeriodEnabled());
-  periodLabel->setEnabled(settings_.PeriodEnabled());
-  smtpUserEdit->setEnabled(settings_.smtpAuth);
-  smtpPasswordEdit->setEnabled(settings_.smtpAuth);
+  leaveOtherMailersBox_->setEnabled(settings_.LeaveOtherMailerEnabled());
+  periodEdit_->setEnabled(settings_.PeriodEnabled());
+  periodUpDown_->setEnabled(settings_.PeriodEnabled());
+  periodLabel_->setEnabled(settings_.PeriodEnabled());
+  smtpUserEdit_->setEnabled(settings_.smtpAuth);
+  smtpPasswordEdit_->setEnabled(settings_.smtpAuth);
 }
 
 void SettingsDialog::ShowSettings() {
   showing_ = true;
-  passwordPlace->setText(settings_.PasswordsInKeyring() ? Label("パスワードはデスクトップのキーリングに保存されます")
-                                                        : Label("パスワードは設定ファイル (MFMail.ini) に保存されます"));
-  ACOUNT->setText(ToQString(settings_.account));
-  E_SMTP_SV->setText(ToQString(settings_.smtpServer));
-  E_POP3_SV->setText(ToQString(settings_.pop3Server));
-  E_POP3USERID->setText(ToQString(settings_.pop3User));
-  E_POP3USEPASS->setText(ToQString(settings_.pop3Password));
-  E_NAME->setText(ToQString(settings_.myName));
-  E_MAILADD->setText(ToQString(settings_.mailAddress));
-  SMTPPORT->setText(ToQString(settings_.smtpPort));
-  POP3PORT->setText(ToQString(settings_.pop3Port));
-  cbAlwaysRunning->setChecked(settings_.alwaysRunning);
-  CheckSine->setChecked(settings_.mailSign);
-  cbPopBeforeSMTP->setChecked(settings_.popBeforeSmtp);
-  smtpSecurityBox->setCurrentIndex(static_cast<int>(settings_.smtpSecurity));
-  pop3SecurityBox->setCurrentIndex(static_cast<int>(settings_.pop3Security));
-  smtpAuthBox->setChecked(settings_.smtpAuth);
-  smtpUserEdit->setText(ToQString(settings_.smtpUser));
-  smtpPasswordEdit->setText(ToQString(settings_.smtpPassword));
-  MailLeave->setChecked(settings_.mailLeave);
-  cbLeaveOtherMailer->setChecked(settings_.leaveOtherMailer);
-  cbRcvOnlyFromThisMailer->setChecked(settings_.rcvOnlyFromThisMailer);
-  cbRcvPeriodically->setChecked(settings_.rcvPeriodically);
-  edRcvPeriod->setText(ToQString(settings_.rcvPeriod));
-  periodUpDown->SetPosition(settings_.upDownPosition);
+  passwordPlace_->setText(settings_.PasswordsInKeyring()
+                              ? Label("パスワードはデスクトップのキーリングに保存されます")
+                              : Label("パスワードは設定ファイル (MFMail.ini) に保存されます"));
+  accountEdit_->setText(ToQString(settings_.account));
+  smtpServerEdit_->setText(ToQString(settings_.smtpServer));
+  pop3ServerEdit_->setText(ToQString(settings_.pop3Server));
+  pop3UserEdit_->setText(ToQString(settings_.pop3User));
+  pop3PasswordEdit_->setText(ToQString(settings_.pop3Password));
+  nameEdit_->setText(ToQString(settings_.myName));
+  mailAddressEdit_->setText(ToQString(settings_.mailAddress));
+  smtpPortEdit_->setText(ToQString(settings_.smtpPort));
+  pop3PortEdit_->setText(ToQString(settings_.pop3Port));
+  autostartBox_->setChecked(settings_.alwaysRunning);
+  signatureBox_->setChecked(settings_.mailSign);
+  popBeforeSmtpBox_->setChecked(settings_.popBeforeSmtp);
+  smtpSecurityBox_->setCurrentIndex(static_cast<int>(settings_.smtpSecurity));
+  pop3SecurityBox_->setCurrentIndex(static_cast<int>(settings_.pop3Security));
+  smtpAuthBox_->setChecked(settings_.smtpAuth);
+  smtpUserEdit_->setText(ToQString(settings_.smtpUser));
+  smtpPasswordEdit_->setText(ToQString(settings_.smtpPassword));
+  leaveOnServerBox_->setChecked(settings_.mailLeave);
+  leaveOtherMailersBox_->setChecked(settings_.leaveOtherMailer);
+  onlyThisMailerBox_->setChecked(settings_.rcvOnlyFromThisMailer);
+  receivePeriodicallyBox_->setChecked(settings_.rcvPeriodically);
+  periodEdit_->setText(ToQString(settings_.rcvPeriod));
+  periodUpDown_->SetPosition(settings_.upDownPosition);
   QString memo;
   for (std::size_t i = 0; i < settings_.signature.size(); ++i) {
     if (i > 0) memo += '\n';
     memo += ToQString(settings_.signature[i]);
   }
-  MemoSine->setPlainText(memo);
+  signatureEdit_->setPlainText(memo);
   ApplyEnabling();
   showing_ = false;
 }
@@ -323,14 +357,14 @@ void SettingsDialog::ShowSettings() {
 void SettingsDialog::Load() {
   settings_.Load();
   ShowSettings();
-  for (QLabel* label : {smtpPortProblem, pop3PortProblem, mailAddressProblem}) label->hide();
+  for (QLabel* label : {smtpPortProblem_, pop3PortProblem_, mailAddressProblem_}) label->hide();
   problemsShown_ = false;
 }
 
 bool SettingsDialog::ShowProblems(ProblemFocus focus) {
   // In the order of SettingsField.
-  QLabel* const labels[] = {smtpPortProblem, pop3PortProblem, mailAddressProblem};
-  QLineEdit* const fields[] = {SMTPPORT, POP3PORT, E_MAILADD};
+  QLabel* const labels[] = {smtpPortProblem_, pop3PortProblem_, mailAddressProblem_};
+  QLineEdit* const fields[] = {smtpPortEdit_, pop3PortEdit_, mailAddressEdit_};
   for (QLabel* label : labels) label->hide();
   const std::vector<SettingsProblem> problems = CheckSettings(settings_);
   for (const SettingsProblem& problem : problems) {
@@ -342,7 +376,7 @@ bool SettingsDialog::ShowProblems(ProblemFocus focus) {
   // Only OK takes the user to what is refused; typing stays where it is.
   if (problemsShown_ && focus == ProblemFocus::FirstRefused) {
     // They all live on the first page.
-    MailSetUp->setCurrentIndex(0);
+    pageTabs_->setCurrentIndex(0);
     fields[static_cast<int>(problems.front().field)]->setFocus();
   }
   return problems.empty();
@@ -354,7 +388,7 @@ void SettingsDialog::showEvent(QShowEvent* event) {
 }
 
 void SettingsDialog::ShowModalOnFirstTab() {
-  MailSetUp->setCurrentIndex(0);
+  pageTabs_->setCurrentIndex(0);
   platform::ExecAbove(*this);
 }
 

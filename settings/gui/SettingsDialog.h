@@ -33,43 +33,6 @@ class SettingsDialog final : public QDialog {
   void Save();
   void Dismiss();
 
-  // Controls, named as the forms name them.
-  QTabWidget* MailSetUp;
-  QLineEdit* ACOUNT;
-  QLineEdit* E_SMTP_SV;
-  QLineEdit* E_POP3_SV;
-  QLineEdit* E_POP3USERID;
-  QLineEdit* E_POP3USEPASS;
-  QLineEdit* E_NAME;
-  QLineEdit* E_MAILADD;
-  QLineEdit* SMTPPORT;
-  QLineEdit* POP3PORT;
-  QCheckBox* cbAlwaysRunning;
-  QCheckBox* CheckSine;
-  QPlainTextEdit* MemoSine;
-  QCheckBox* cbPopBeforeSMTP;
-  QCheckBox* MailLeave;
-  QCheckBox* cbLeaveOtherMailer;
-  QCheckBox* cbRcvOnlyFromThisMailer;
-  QCheckBox* cbRcvPeriodically;
-  QLineEdit* edRcvPeriod;
-  UpDown* periodUpDown;
-  QLabel* periodLabel;
-  QPushButton* OKButton;
-  QPushButton* Cancel;
-  // Encryption beside each server, and the SMTP log-in on the sending tab.
-  QComboBox* smtpSecurityBox;
-  QComboBox* pop3SecurityBox;
-  QCheckBox* smtpAuthBox;
-  QLineEdit* smtpUserEdit;
-  QLineEdit* smtpPasswordEdit;
-  // Red lines under the fields whose values are refused, hidden otherwise.
-  QLabel* smtpPortProblem;
-  QLabel* pop3PortProblem;
-  QLabel* mailAddressProblem;
-  // Where the passwords are kept: the desktop's keyring or the settings file.
-  QLabel* passwordPlace;
-
  protected:
   void showEvent(QShowEvent* event) override;
   void done(int result) override;
@@ -87,6 +50,43 @@ class SettingsDialog final : public QDialog {
   bool showing_ = false;  // controls are being filled: do not echo back
   bool closing_ = false;
   bool problemsShown_ = false;  // a refused field is shown: it is checked again as it changes
+
+  // Controls; their object names are these names without the underscore.
+  QTabWidget* pageTabs_;
+  QLineEdit* accountEdit_;
+  QLineEdit* smtpServerEdit_;
+  QLineEdit* pop3ServerEdit_;
+  QLineEdit* pop3UserEdit_;
+  QLineEdit* pop3PasswordEdit_;
+  QLineEdit* nameEdit_;
+  QLineEdit* mailAddressEdit_;
+  QLineEdit* smtpPortEdit_;
+  QLineEdit* pop3PortEdit_;
+  QCheckBox* autostartBox_;
+  QCheckBox* signatureBox_;
+  QPlainTextEdit* signatureEdit_;
+  QCheckBox* popBeforeSmtpBox_;
+  QCheckBox* leaveOnServerBox_;
+  QCheckBox* leaveOtherMailersBox_;
+  QCheckBox* onlyThisMailerBox_;
+  QCheckBox* receivePeriodicallyBox_;
+  QLineEdit* periodEdit_;
+  UpDown* periodUpDown_;
+  QLabel* periodLabel_;
+  QPushButton* okButton_;
+  QPushButton* cancelButton_;
+  // Encryption beside each server, and the SMTP log-in on the sending tab.
+  QComboBox* smtpSecurityBox_;
+  QComboBox* pop3SecurityBox_;
+  QCheckBox* smtpAuthBox_;
+  QLineEdit* smtpUserEdit_;
+  QLineEdit* smtpPasswordEdit_;
+  // Red lines under the fields whose values are refused, hidden otherwise.
+  QLabel* smtpPortProblem_;
+  QLabel* pop3PortProblem_;
+  QLabel* mailAddressProblem_;
+  // Where the passwords are kept: the desktop's keyring or the settings file.
+  QLabel* passwordPlace_;
 };
 
 }  // namespace mf

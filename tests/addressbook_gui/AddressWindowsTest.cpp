@@ -3,10 +3,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -15,14 +15,15 @@
 #include <vector>
 
 #include "addressbook/AddressFile.h"
-#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressBookWindow.h"
 #include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressPicker.h"
 #include "base/ShiftJis.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/qt/QtDialogs.h"
+#include "tests/support/Controls.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -50,10 +51,10 @@ class AddressWindowsTest : public ::testing::Test {
     book.NewEntry();
     ASSERT_TRUE(entry.isVisible());
     ASSERT_EQ(entry.windowTitle(), U("新しいアドレス帳データの入力"));
-    entry.wName->setText(ToQString(name));
-    entry.wAdd->setText(ToQString(address));
-    entry.wTel->setText(ToQString(contact));
-    entry.iconBox->setCurrentIndex(icon);
+    Control<QLineEdit>(entry, "nameEdit")->setText(ToQString(name));
+    Control<QLineEdit>(entry, "addressEdit")->setText(ToQString(address));
+    Control<QLineEdit>(entry, "contactEdit")->setText(ToQString(contact));
+    Control<QComboBox>(entry, "iconBox")->setCurrentIndex(icon);
     entry.Accept();
     ASSERT_FALSE(entry.isVisible());
   }
@@ -92,39 +93,39 @@ class AddressWindowsTest : public ::testing::Test {
 TEST_F(AddressWindowsTest, EntriesListNewestFirstAndDeletingOneKeepsTheOthersWorking) {
   AddABC();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C"}));
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"C", "B", "A"}));
-  EXPECT_FALSE(book.deleteButton->isEnabled());
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{"C", "B", "A"}));
+  EXPECT_FALSE(Control<QPushButton>(book, "deleteButton")->isEnabled());
 
-  book.addressList->SelectIndex(1);  // B
-  EXPECT_TRUE(book.deleteButton->isEnabled());
-  EXPECT_TRUE(book.deleteAction->isEnabled());
+  Control<AddressListView>(book, "addressList")->SelectIndex(1);  // B
+  EXPECT_TRUE(Control<QPushButton>(book, "deleteButton")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(book, "deleteAction")->isEnabled());
   book.DeleteEntries();
   EXPECT_TRUE(dialogs.calls.empty());  // no question asked
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"C", "A"}));
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{"C", "A"}));
 
   // C, now record 1, still opens and changes as itself.
-  book.addressList->SelectIndex(1);
+  Control<AddressListView>(book, "addressList")->SelectIndex(1);
   book.EditEntry();
   ASSERT_TRUE(entry.isVisible());
   EXPECT_FALSE(entry.isModal());
   EXPECT_EQ(entry.windowTitle(), U("Cのアドレスデータ帳変更"));
-  EXPECT_EQ(entry.wAdd->text(), U("c@x"));
-  EXPECT_EQ(entry.wTel->text(), U("2"));
-  EXPECT_EQ(entry.ParsonName->text(), U("C のデータ"));
-  entry.wName->setText(U("シー"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "addressEdit")->text(), U("c@x"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "contactEdit")->text(), U("2"));
+  EXPECT_EQ(Control<QLabel>(entry, "headingLabel")->text(), U("C のデータ"));
+  Control<QLineEdit>(entry, "nameEdit")->setText(U("シー"));
   dialogs.answers = {Answer::Yes};
   entry.Accept();
   EXPECT_FALSE(entry.isVisible());
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", Sj("シー")}));
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{Sj("シー"), "A"}));
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{Sj("シー"), "A"}));
 }
 
 TEST_F(AddressWindowsTest, SelectedEntriesAreDeletedWhateverTheirOrder) {
   AddABC();
-  book.addressList->topLevelItem(2)->setSelected(true);  // A
-  book.addressList->topLevelItem(0)->setSelected(true);  // C
-  book.deleteAction->trigger();  // the main menu's "削除(&D)" deletes too
+  Control<AddressListView>(book, "addressList")->topLevelItem(2)->setSelected(true);  // A
+  Control<AddressListView>(book, "addressList")->topLevelItem(0)->setSelected(true);  // C
+  Control<QAction>(book, "deleteAction")->trigger();  // the main menu's "削除(&D)" deletes too
   EXPECT_EQ(FileNames(), std::vector<std::string>{"B"});
   EXPECT_EQ(FileBytes(), "B\r\nb@x\r\n1\r\n0\r\n\x01\x01\r\n");
 }
@@ -137,9 +138,9 @@ TEST_F(AddressWindowsTest, AChangeAnsweredNoOrCancelLeavesTheFile) {
     bool staysOpen;
   };
   for (const Case& c : {Case{Answer::No, false}, Case{Answer::Cancel, true}}) {
-    book.addressList->SelectIndex(0);
+    Control<AddressListView>(book, "addressList")->SelectIndex(0);
     book.EditEntry();
-    entry.wName->setText(U("changed"));
+    Control<QLineEdit>(entry, "nameEdit")->setText(U("changed"));
     dialogs.answers = {c.answer};
     dialogs.calls.clear();
     entry.Accept();
@@ -155,13 +156,13 @@ TEST_F(AddressWindowsTest, AChangeAnsweredNoOrCancelLeavesTheFile) {
 
 TEST_F(AddressWindowsTest, AnOpenChangeWritesTheRecordItStartedWith) {
   AddABC();
-  book.addressList->SelectIndex(2);  // C
+  Control<AddressListView>(book, "addressList")->SelectIndex(2);  // C
   book.EditEntry();
-  entry.wTel->setText(U("new contact"));
+  Control<QLineEdit>(entry, "contactEdit")->setText(U("new contact"));
   // While the change is open the user selects A and deletes B.
-  book.addressList->SelectIndex(1);
+  Control<AddressListView>(book, "addressList")->SelectIndex(1);
   book.DeleteEntries();
-  book.addressList->SelectIndex(0);
+  Control<AddressListView>(book, "addressList")->SelectIndex(0);
   dialogs.answers = {Answer::Yes};
   entry.Accept();
   auto records = file.Load();
@@ -185,32 +186,33 @@ TEST_F(AddressWindowsTest, ARefusedAddressIsNamedBesideItAndNothingIsWrittenUnti
       SCOPED_TRACE(std::string(change ? "change" : "new entry") + " of '" + refused.address + "'");
       const std::string before = FileBytes();
       if (change) {
-        book.addressList->SelectIndex(0);
+        Control<AddressListView>(book, "addressList")->SelectIndex(0);
         book.EditEntry();
       } else {
         book.NewEntry();
-        entry.wName->setText(U("D"));
+        Control<QLineEdit>(entry, "nameEdit")->setText(U("D"));
       }
       QCoreApplication::processEvents();
       const QRect dialog = entry.geometry();
-      const QPoint contact = entry.wTel->pos();
-      EXPECT_FALSE(entry.addressProblem->isVisible());
-      entry.wAdd->setText(U(refused.address));
+      const QPoint contact = Control<QLineEdit>(entry, "contactEdit")->pos();
+      EXPECT_FALSE(Control<QLabel>(entry, "addressProblem")->isVisible());
+      Control<QLineEdit>(entry, "addressEdit")->setText(U(refused.address));
       dialogs.calls.clear();
       entry.Accept();
       QCoreApplication::processEvents();
       EXPECT_TRUE(entry.isVisible());
-      EXPECT_TRUE(entry.addressProblem->isVisible());
-      EXPECT_TRUE(entry.addressProblem->text().contains(U(refused.said))) << entry.addressProblem->text().toStdString();
+      EXPECT_TRUE(Control<QLabel>(entry, "addressProblem")->isVisible());
+      EXPECT_TRUE(Control<QLabel>(entry, "addressProblem")->text().contains(U(refused.said)))
+          << Control<QLabel>(entry, "addressProblem")->text().toStdString();
       EXPECT_TRUE(dialogs.calls.empty()) << "asked about a change that cannot be written";
       EXPECT_EQ(FileBytes(), before);
-      EXPECT_EQ(entry.wTel->pos(), contact) << "the field under the address moved";
+      EXPECT_EQ(Control<QLineEdit>(entry, "contactEdit")->pos(), contact) << "the field under the address moved";
       EXPECT_EQ(entry.geometry(), dialog);
 
-      entry.wAdd->setText(U("d@example.jp"));
+      Control<QLineEdit>(entry, "addressEdit")->setText(U("d@example.jp"));
       QCoreApplication::processEvents();
-      EXPECT_FALSE(entry.addressProblem->isVisible()) << "the mended address is still refused";
-      EXPECT_EQ(entry.wTel->pos(), contact);
+      EXPECT_FALSE(Control<QLabel>(entry, "addressProblem")->isVisible()) << "the mended address is still refused";
+      EXPECT_EQ(Control<QLineEdit>(entry, "contactEdit")->pos(), contact);
       EXPECT_EQ(entry.geometry(), dialog);
       dialogs.answers = {Answer::Yes};
       entry.Accept();
@@ -240,7 +242,7 @@ TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAdde
   entry.OpenForSender(nullptr, "Bee", "b@x");
   ASSERT_TRUE(entry.isVisible());
   EXPECT_EQ(entry.EditedIndex(), std::optional<std::size_t>(1));
-  EXPECT_EQ(entry.wName->text(), U("B"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "nameEdit")->text(), U("B"));
   EXPECT_EQ(entry.windowTitle(), U("Bのアドレスデータ帳変更"));
   entry.Cancel();
 
@@ -250,7 +252,7 @@ TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAdde
   ASSERT_TRUE(entry.isVisible());
   EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
   EXPECT_EQ(entry.windowTitle(), U("アドレス帳データ"));
-  EXPECT_EQ(entry.wAdd->text(), U("d@x"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "addressEdit")->text(), U("d@x"));
   entry.Accept();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", "Dee"}));
 }
@@ -258,37 +260,37 @@ TEST_F(AddressWindowsTest, ASenderAlreadyInTheBookIsOfferedForChangeAndNeverAdde
 TEST_F(AddressWindowsTest, ANewEntryFromAMailIsFilledAfterTheResetAndNeverChangesARecord) {
   AddABC();
   // A change was started and left open; then the sender of a mail is added.
-  book.addressList->SelectIndex(0);
+  Control<AddressListView>(book, "addressList")->SelectIndex(0);
   book.EditEntry();
   entry.OpenNew(nullptr, std::nullopt, Sj("山田 "), "yamada@example.jp");
   EXPECT_EQ(entry.CurrentMode(), AddressEntryDialog::Mode::Add);
-  EXPECT_EQ(entry.wName->text(), U("山田 "));
-  EXPECT_EQ(entry.wAdd->text(), U("yamada@example.jp"));
-  EXPECT_EQ(entry.wTel->text(), QString());
-  EXPECT_EQ(entry.iconBox->currentIndex(), 0);
-  EXPECT_EQ(entry.ParsonName->text(), U("山田  のデータ"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "nameEdit")->text(), U("山田 "));
+  EXPECT_EQ(Control<QLineEdit>(entry, "addressEdit")->text(), U("yamada@example.jp"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "contactEdit")->text(), QString());
+  EXPECT_EQ(Control<QComboBox>(entry, "iconBox")->currentIndex(), 0);
+  EXPECT_EQ(Control<QLabel>(entry, "headingLabel")->text(), U("山田  のデータ"));
   entry.Accept();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C", Sj("山田 ")}));
   EXPECT_TRUE(dialogs.calls.empty());
 
   // A fresh entry dialog shows the reset heading.
   entry.OpenNew(nullptr, std::nullopt);
-  EXPECT_EQ(entry.ParsonName->text(), U("新しいアドレス帳データ"));
-  EXPECT_EQ(entry.wName->text(), QString());
+  EXPECT_EQ(Control<QLabel>(entry, "headingLabel")->text(), U("新しいアドレス帳データ"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "nameEdit")->text(), QString());
 }
 
 TEST_F(AddressWindowsTest, HeaderClicksSortByTheirColumn) {
   AddABC();
-  book.addressList->SortByColumn(3);  // 連絡先: descending first
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"A", "C", "B"}));
-  book.addressList->SortByColumn(3);
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
-  book.addressList->SortByColumn(0);  // the icon column does nothing
-  EXPECT_EQ(ListNames(*book.addressList), (std::vector<std::string>{"B", "C", "A"}));
+  Control<AddressListView>(book, "addressList")->SortByColumn(3);  // 連絡先: descending first
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{"A", "C", "B"}));
+  Control<AddressListView>(book, "addressList")->SortByColumn(3);
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{"B", "C", "A"}));
+  Control<AddressListView>(book, "addressList")->SortByColumn(0);  // the icon column does nothing
+  EXPECT_EQ(ListNames(*Control<AddressListView>(book, "addressList")), (std::vector<std::string>{"B", "C", "A"}));
   // Editing still reaches the right record after sorting.
-  book.addressList->SelectIndex(2);
+  Control<AddressListView>(book, "addressList")->SelectIndex(2);
   book.EditEntry();
-  EXPECT_EQ(entry.wName->text(), U("C"));
+  EXPECT_EQ(Control<QLineEdit>(entry, "nameEdit")->text(), U("C"));
 }
 
 TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
@@ -297,19 +299,20 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
   std::vector<PickedAddresses> results;
   picker.SetResultHook([&](const PickedAddresses& picked) { results.push_back(picked); });
 
-  picker.AddressBook->clearSelection();
-  EXPECT_FALSE(picker.chooseButton->isEnabled());
+  Control<AddressListView>(picker, "addressList")->clearSelection();
+  EXPECT_FALSE(Control<LabelButton>(picker, "chooseButton")->isEnabled());
   picker.Choose(AddressPicker::Target::To);
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls[0].kind, "Error");
   EXPECT_EQ(dialogs.calls[0].text, Sj("宛先を選択して下さい"));
 
   for (std::size_t index : {2u, 0u, 1u}) {  // C, A, B
-    picker.AddressBook->SelectIndex(index);
-    EXPECT_TRUE(picker.chooseButton->isEnabled());
+    Control<AddressListView>(picker, "addressList")->SelectIndex(index);
+    EXPECT_TRUE(Control<LabelButton>(picker, "chooseButton")->isEnabled());
     picker.Choose(AddressPicker::Target::To);
   }
-  EXPECT_EQ(ListNames(*picker.ToSelect), (std::vector<std::string>{"C <c@x>", "A <a@x>", "B <b@x>"}));
+  EXPECT_EQ(ListNames(*Control<QTreeWidget>(picker, "toList")),
+            (std::vector<std::string>{"C <c@x>", "A <a@x>", "B <b@x>"}));
   picker.Accept();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].to, "C <c@x>, A <a@x>, B <b@x>");
@@ -317,10 +320,10 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
 
   // Removing the picked A (selected in the recipient list) leaves C and B.
   picker.show();
-  EXPECT_EQ(picker.ToSelect->topLevelItemCount(), 3);  // kept between showings
-  picker.ToSelect->topLevelItem(1)->setSelected(true);
-  EXPECT_TRUE(picker.deletePopupAction->isEnabled());
-  EXPECT_FALSE(picker.editPopupAction->isEnabled());
+  EXPECT_EQ(Control<QTreeWidget>(picker, "toList")->topLevelItemCount(), 3);  // kept between showings
+  Control<QTreeWidget>(picker, "toList")->topLevelItem(1)->setSelected(true);
+  EXPECT_TRUE(Control<QAction>(picker, "deletePopupAction")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(picker, "editPopupAction")->isEnabled());
   picker.DeleteEntries();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "B", "C"}));  // the book is untouched
   picker.Accept();
@@ -334,43 +337,43 @@ TEST_F(AddressWindowsTest, PickerBuildsTheRecipientTextInTheOrderPicked) {
 TEST_F(AddressWindowsTest, PickerDeletesFromTheBookWhenTheBookHasTheFocusAndFillsTheCcList) {
   AddABC();
   picker.show();
-  picker.AddressBook->SelectIndex(0);
+  Control<AddressListView>(picker, "addressList")->SelectIndex(0);
   picker.Choose(AddressPicker::Target::Cc);
   EXPECT_EQ(picker.Result().cc, "A <a@x>");
-  EXPECT_FALSE(picker.CcSelect->isVisible());
-  EXPECT_FALSE(picker.CcButton->isVisible());
+  EXPECT_FALSE(Control<QTreeWidget>(picker, "ccList")->isVisible());
+  EXPECT_FALSE(Control<QPushButton>(picker, "ccButton")->isVisible());
 
   // Anything dropped on the To list adds the selected entry.
-  picker.AddressBook->SelectIndex(2);
+  Control<AddressListView>(picker, "addressList")->SelectIndex(2);
   QMimeData dragged;
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(picker.ToSelect->viewport(), &enter);
+  QCoreApplication::sendEvent(Control<QTreeWidget>(picker, "toList")->viewport(), &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(picker.ToSelect->viewport(), &drop);
+  QCoreApplication::sendEvent(Control<QTreeWidget>(picker, "toList")->viewport(), &drop);
   EXPECT_TRUE(drop.isAccepted());
   EXPECT_EQ(picker.Result().to, "C <c@x>");
 
-  picker.AddressBook->SelectIndex(1);
-  EXPECT_TRUE(picker.editPopupAction->isEnabled());
+  Control<AddressListView>(picker, "addressList")->SelectIndex(1);
+  EXPECT_TRUE(Control<QAction>(picker, "editPopupAction")->isEnabled());
   picker.DeleteEntries();
   EXPECT_EQ(FileNames(), (std::vector<std::string>{"A", "C"}));
-  EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"C", "A"}));
+  EXPECT_EQ(ListNames(*Control<AddressListView>(picker, "addressList")), (std::vector<std::string>{"C", "A"}));
   EXPECT_EQ(picker.Result().cc, "A <a@x>");  // the picked stay picked
 
   // A change made from the picker keeps the caption and reloads its list.
   const QString caption = entry.windowTitle();
-  picker.AddressBook->SelectIndex(1);
+  Control<AddressListView>(picker, "addressList")->SelectIndex(1);
   picker.EditEntry();
   EXPECT_EQ(entry.windowTitle(), caption);
-  entry.wName->setText(U("Cee"));
+  Control<QLineEdit>(entry, "nameEdit")->setText(U("Cee"));
   dialogs.answers = {Answer::Yes};
   entry.Accept();
-  EXPECT_EQ(ListNames(*picker.AddressBook), (std::vector<std::string>{"Cee", "A"}));
+  EXPECT_EQ(ListNames(*Control<AddressListView>(picker, "addressList")), (std::vector<std::string>{"Cee", "A"}));
 }
 
 TEST_F(AddressWindowsTest, EveryEntryPictureIsDrawnAndOfferedInOrder) {
-  ASSERT_EQ(entry.iconBox->count(), 11);
+  ASSERT_EQ(Control<QComboBox>(entry, "iconBox")->count(), 11);
   std::vector<QImage> images;
   for (int number = 0; number < 11; ++number) {
     QImage image = entry.Icons().Icon(number).pixmap(16, 16).toImage();
@@ -384,7 +387,8 @@ TEST_F(AddressWindowsTest, EveryEntryPictureIsDrawnAndOfferedInOrder) {
   }
   file.Append({"X", "x@x", "", 10});
   book.show();
-  EXPECT_EQ(book.addressList->topLevelItem(0)->icon(0).pixmap(16, 16).toImage(), images[10]);
+  EXPECT_EQ(Control<AddressListView>(book, "addressList")->topLevelItem(0)->icon(0).pixmap(16, 16).toImage(),
+            images[10]);
 }
 
 }  // namespace

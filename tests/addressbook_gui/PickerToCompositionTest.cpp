@@ -5,10 +5,11 @@
 #include <QTimer>
 
 #include "addressbook/AddressFile.h"
-#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressPicker.h"
 #include "tests/mail/gui/MailWindowFixture.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -38,23 +39,23 @@ class PickerToCompositionTest : public testing::MailWindowTest {
 
 TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemovedLeavesTheOther) {
   window_.Reset();
-  window_.Add_s->setText("typed@before");
+  Control<QLineEdit>(window_, "toEdit")->setText("typed@before");
   PickThroughWindow([this] {
     for (std::size_t index : {0u, 1u}) {
-      picker_.AddressBook->SelectIndex(index);
+      Control<AddressListView>(picker_, "addressList")->SelectIndex(index);
       picker_.Choose(AddressPicker::Target::To);
     }
-    picker_.AddressBook->SelectIndex(2);
+    Control<AddressListView>(picker_, "addressList")->SelectIndex(2);
     picker_.Choose(AddressPicker::Target::Cc);
   });
-  EXPECT_EQ(window_.Add_s->text(), QString("A <A@x.jp>, B <B@x.jp>"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "toEdit")->text(), QString("A <A@x.jp>, B <B@x.jp>"));
   EXPECT_EQ(window_.Current().cc, "C <C@x.jp>");
 
   PickThroughWindow([this] {
-    picker_.ToSelect->topLevelItem(0)->setSelected(true);
+    Control<QTreeWidget>(picker_, "toList")->topLevelItem(0)->setSelected(true);
     picker_.DeleteEntries();
   });
-  EXPECT_EQ(window_.Add_s->text(), QString("B <B@x.jp>"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "toEdit")->text(), QString("B <B@x.jp>"));
   EXPECT_TRUE(Errors().empty());
 }
 

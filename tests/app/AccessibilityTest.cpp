@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTextEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,6 +25,7 @@
 #include "platform/Files.h"
 #include "platform/qt/QtEventLoop.h"
 #include "tests/app/ProgramFixture.h"
+#include "tests/support/Controls.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -167,12 +168,12 @@ struct HutPressCase {
 TEST_F(AccessibilityTest, PressingTheHutsMenusDoesWhatAClickDoes) {
   HutWindow& hut = program_->Hut();
   hut.show();
-  auto dropDownShown = [](Program& program) { return program.Hut().MenuBar().mnFileMenuPanel->isVisible(); };
+  auto dropDownShown = [](Program& program) { return Control<QWidget>(program.Hut(), "fileDropDown")->isVisible(); };
   const HutPressCase cases[] = {
       {"ファイル(F)", QAccessible::MenuItem, dropDownShown},
       {"ファイル(F)", QAccessible::MenuItem, [&](Program& p) { return !dropDownShown(p); }},
       {"ヘルプ(H)", QAccessible::MenuItem,
-       [](Program& p) { return p.Hut().MenuBar().mnHelpMenuPanel->isVisible(); }},
+       [](Program& p) { return Control<QWidget>(p.Hut(), "helpDropDown")->isVisible(); }},
       // An item pressed while another drop-down is open still runs.
       {"メール一覧(M)", QAccessible::MenuItem, [](Program& p) { return p.MailList().isVisible(); }},
       {"閉じる", QAccessible::Button, [](Program& p) { return !p.Hut().isVisible(); }},
@@ -188,21 +189,21 @@ TEST_F(AccessibilityTest, PressingTheHutsMenusDoesWhatAClickDoes) {
 TEST_F(AccessibilityTest, ALabelButtonIsPressedAsItIsClicked) {
   CompositionWindow& composition = program_->Composition();
   int clicks = 0;
-  QObject::connect(composition.cancelButton, &LabelButton::clicked, [&] { ++clicks; });
+  QObject::connect(Control<LabelButton>(composition, "cancelButton"), &LabelButton::clicked, [&] { ++clicks; });
   QAccessibleInterface* cancel =
       Find(Interface(&composition), QAccessible::Button, QString::fromUtf8("取り消し"));
   ASSERT_NE(cancel, nullptr);
   Press(cancel);
   EXPECT_EQ(clicks, 1);
   // A disabled button says so and does nothing when pressed.
-  composition.cancelButton->setEnabled(false);
+  Control<LabelButton>(composition, "cancelButton")->setEnabled(false);
   EXPECT_TRUE(cancel->state().disabled);
   Press(cancel);
   EXPECT_EQ(clicks, 1);
   // Fields are named by the caption in front of them.
-  EXPECT_EQ(NameOf(composition.Add_s), QString::fromUtf8("宛先"));
-  EXPECT_EQ(NameOf(composition.Title), QString::fromUtf8("題名"));
-  EXPECT_EQ(NameOf(composition.MailBodyEdit), QString::fromUtf8("本文"));
+  EXPECT_EQ(NameOf(Control<QLineEdit>(composition, "toEdit")), QString::fromUtf8("宛先"));
+  EXPECT_EQ(NameOf(Control<QLineEdit>(composition, "subjectEdit")), QString::fromUtf8("題名"));
+  EXPECT_EQ(NameOf(Control<QTextEdit>(composition, "bodyEdit")), QString::fromUtf8("本文"));
 }
 
 }  // namespace

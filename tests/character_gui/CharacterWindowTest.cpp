@@ -1,5 +1,3 @@
-#include "character/gui/CharacterWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,10 +10,12 @@
 #include <QWindow>
 
 #include "character/WindowEdgeSearch.h"
+#include "character/gui/CharacterWindow.h"
 #include "character/gui/ShapedPicture.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Files.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -69,11 +69,11 @@ TEST_F(CharacterWindowTest, IsASmallBorderlessToolWindow) {
   EXPECT_EQ(form_.size(), QSize(46, 46));
   EXPECT_TRUE(form_.windowFlags().testFlag(Qt::FramelessWindowHint));
   EXPECT_EQ(form_.windowType(), Qt::Tool);
-  EXPECT_FALSE(form_.walkTimer->isActive());
-  EXPECT_EQ(form_.walkTimer->interval(), 200);
-  ASSERT_EQ(form_.characterMenu->actions().size(), 2);
-  EXPECT_EQ(form_.cmIn->text(), QString::fromUtf8("小屋に戻す(&R)"));
-  EXPECT_EQ(form_.cmMail->text(), QString::fromUtf8("メールを送る(&M)"));
+  EXPECT_FALSE(Control<QTimer>(form_, "walkTimer")->isActive());
+  EXPECT_EQ(Control<QTimer>(form_, "walkTimer")->interval(), 200);
+  ASSERT_EQ(Control<QMenu>(form_, "characterMenu")->actions().size(), 2);
+  EXPECT_EQ(Control<QAction>(form_, "comeInAction")->text(), QString::fromUtf8("小屋に戻す(&R)"));
+  EXPECT_EQ(Control<QAction>(form_, "writeMailAction")->text(), QString::fromUtf8("メールを送る(&M)"));
 }
 
 TEST_F(CharacterWindowTest, ShapeIsTheOpaquePartOfTheShownPicture) {
@@ -82,7 +82,7 @@ TEST_F(CharacterWindowTest, ShapeIsTheOpaquePartOfTheShownPicture) {
   EXPECT_EQ(shape.boundingRect(), QRect(10, 10, 26, 26));
   EXPECT_TRUE(shape.contains(QPoint(20, 20)));
   EXPECT_FALSE(shape.contains(QPoint(5, 5)));
-  EXPECT_EQ(form_.pictureView->TransparentColor & 0xFFFFFF, testing::kBackground);
+  EXPECT_EQ(Control<ShapedPicture>(form_, "pictureView")->TransparentColor & 0xFFFFFF, testing::kBackground);
 }
 
 TEST_F(CharacterWindowTest, TicksMoveTheWindowWithTheEngine) {
@@ -99,28 +99,28 @@ TEST_F(CharacterWindowTest, DraggingPausesTheAnimationUntilRelease) {
   form_.move(100, 100);
   form_.Engine().MoveTo(100, 100);
   form_.show();
-  form_.walkTimer->start();
+  Control<QTimer>(form_, "walkTimer")->start();
 
   Press(Qt::RightButton, QPoint(20, 20));
   EXPECT_FALSE(form_.Dragging());
-  EXPECT_TRUE(form_.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(form_, "walkTimer")->isActive());
 
   Press(Qt::LeftButton, QPoint(20, 20));
   EXPECT_TRUE(form_.Dragging());
-  EXPECT_FALSE(form_.walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(form_, "walkTimer")->isActive());
   MoveTo(QPoint(320, 420));
   EXPECT_EQ(form_.pos(), QPoint(300, 400));
   EXPECT_EQ(form_.Engine().Left(), 300);
   EXPECT_EQ(form_.Engine().Top(), 400);
   Release(QPoint(320, 420));
   EXPECT_FALSE(form_.Dragging());
-  EXPECT_TRUE(form_.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(form_, "walkTimer")->isActive());
 
   // A character that stood still stays still after a drag.
-  form_.walkTimer->stop();
+  Control<QTimer>(form_, "walkTimer")->stop();
   Press(Qt::LeftButton, QPoint(20, 20));
   Release(QPoint(330, 430));
-  EXPECT_FALSE(form_.walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(form_, "walkTimer")->isActive());
 }
 
 TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
@@ -133,7 +133,7 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
   ASSERT_FALSE(form_.IsTopmost());
   form_.move(100, 150);
   form_.Engine().MoveTo(100, 150);
-  form_.walkTimer->start();
+  Control<QTimer>(form_, "walkTimer")->start();
   // A mail position left beyond the right edge of a smaller screen.
   host_.position = ScreenPoint{100000, 120};
 
@@ -141,7 +141,7 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
   QSize screen = QGuiApplication::primaryScreen()->geometry().size();
   EXPECT_EQ(host_.position, (ScreenPoint{screen.width() / 2, 120}));
   EXPECT_EQ(form_.pos(), QPoint(screen.width() / 2, 120));
-  EXPECT_FALSE(form_.walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(form_, "walkTimer")->isActive());
   EXPECT_TRUE(form_.isVisible());
   // Above the program's windows beside its bubble, even a modest one ...
   ASSERT_FALSE(form_.TopmostFlag());
@@ -149,18 +149,18 @@ TEST_F(CharacterWindowTest, ParkingForMailAndBack) {
 
   form_.RestoreAfterMail();
   EXPECT_EQ(form_.pos(), QPoint(100, 150));
-  EXPECT_TRUE(form_.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(form_, "walkTimer")->isActive());
   EXPECT_TRUE(form_.isVisible());
   // ... which walks on where its scene puts it.
   EXPECT_FALSE(form_.IsTopmost());
 
   // A hidden character is hidden again afterwards.
   form_.hide();
-  form_.walkTimer->stop();
+  Control<QTimer>(form_, "walkTimer")->stop();
   form_.ParkForMail();
   form_.RestoreAfterMail();
   EXPECT_FALSE(form_.isVisible());
-  EXPECT_FALSE(form_.walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(form_, "walkTimer")->isActive());
 }
 
 TEST_F(CharacterWindowTest, TopmostSwitchKeepsTheWindow) {
@@ -204,7 +204,7 @@ TEST_P(GivingWay, OnlyAWalkingCharacterOverTheActiveProgramWindowPassesBehindIt)
   form_.Engine().MoveTo(at.x(), at.y());
   form_.show();
   ASSERT_TRUE(form_.IsTopmost());
-  if (GetParam().walking) form_.walkTimer->start();
+  if (GetParam().walking) Control<QTimer>(form_, "walkTimer")->start();
   const std::string active = GetParam().active;
   if (active == "dialog") {
     QApplication::setActiveWindow(&dialog);
@@ -238,7 +238,7 @@ TEST_F(CharacterWindowTest, GivingWayStartsWithTheDialogAndEndsOnceClear) {
   form_.move(300, 300);
   form_.Engine().MoveTo(300, 300);
   form_.show();
-  form_.walkTimer->start();
+  Control<QTimer>(form_, "walkTimer")->start();
 
   // A dialog opening under it: no step needed.
   dialog.show();
@@ -271,7 +271,7 @@ TEST_F(CharacterWindowTest, FirstImagePassesOverUnreadableFiles) {
   platform::WriteFileAtomic(folder + "/image2.bmp",
                             testing::BitmapBytes(46, 46, [](int, int) { return 0x123456u; }));
   form_.ShowFirstImage();
-  EXPECT_EQ(form_.pictureView->Picture().pixel(5, 5) & 0xFFFFFF, 0x123456u);
+  EXPECT_EQ(Control<ShapedPicture>(form_, "pictureView")->Picture().pixel(5, 5) & 0xFFFFFF, 0x123456u);
 }
 
 TEST_F(CharacterWindowTest, PictureWithoutOpaquePixelsShowsNothing) {
@@ -284,8 +284,8 @@ TEST_F(CharacterWindowTest, PictureWithoutOpaquePixelsShowsNothing) {
 }
 
 TEST_F(CharacterWindowTest, MenuCommandsGoToTheHut) {
-  form_.cmIn->trigger();
-  form_.cmMail->trigger();
+  Control<QAction>(form_, "comeInAction")->trigger();
+  Control<QAction>(form_, "writeMailAction")->trigger();
   EXPECT_EQ(host_.returned, std::vector<int>{4});
   EXPECT_EQ(host_.mailed, std::vector<std::string>{"<1@test>"});
 }

@@ -1,5 +1,3 @@
-#include "charedit/gui/CharacterEditorWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -13,10 +11,12 @@
 #include "base/ShiftJis.h"
 #include "character/CharacterPackage.h"
 #include "character/SceneScript.h"
+#include "charedit/gui/CharacterEditorWindow.h"
 #include "charedit/gui/PictureImportWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -73,48 +73,48 @@ class EditorWindow : public ::testing::Test {
 TEST_F(EditorWindow, NewCharacterStartsEmptyWithOnlyTheNameToFillIn) {
   OpenNew();
   EXPECT_EQ(window_.windowTitle(), Q("キャラクターの作成・編集"));
-  EXPECT_TRUE(window_.NameEdit()->text().isEmpty());
-  EXPECT_EQ(window_.ModestyCombo()->currentText(), "3");
-  EXPECT_EQ(window_.SceneCombo()->count(), 0);
-  EXPECT_EQ(window_.PlaceCombo()->currentText(), Q("自由"));
-  EXPECT_EQ(window_.RepeatEdit()->text(), "0");
-  EXPECT_EQ(window_.FrequencyEdit()->text(), "0");
-  EXPECT_FALSE(window_.NewSceneButton()->isEnabled());
-  EXPECT_FALSE(window_.AddPictureButton()->isEnabled());
-  EXPECT_FALSE(window_.RepeatEdit()->isEnabled());
+  EXPECT_TRUE(Control<QLineEdit>(window_, "nameEdit")->text().isEmpty());
+  EXPECT_EQ(Control<QComboBox>(window_, "modestyCombo")->currentText(), "3");
+  EXPECT_EQ(Control<QComboBox>(window_, "sceneCombo")->count(), 0);
+  EXPECT_EQ(Control<QComboBox>(window_, "placeCombo")->currentText(), Q("自由"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "repeatEdit")->text(), "0");
+  EXPECT_EQ(Control<QLineEdit>(window_, "frequencyEdit")->text(), "0");
+  EXPECT_FALSE(Control<QPushButton>(window_, "newSceneButton")->isEnabled());
+  EXPECT_FALSE(Control<QPushButton>(window_, "addPictureButton")->isEnabled());
+  EXPECT_FALSE(Control<QLineEdit>(window_, "repeatEdit")->isEnabled());
 
-  QTest::keyClicks(window_.NameEdit(), "Pochi");
-  EXPECT_TRUE(window_.NewSceneButton()->isEnabled());
+  QTest::keyClicks(Control<QLineEdit>(window_, "nameEdit"), "Pochi");
+  EXPECT_TRUE(Control<QPushButton>(window_, "newSceneButton")->isEnabled());
   EXPECT_EQ(window_.Editor().ScriptLines()[1], "Pochi");
-  window_.ModestyCombo()->setCurrentIndex(0);
+  Control<QComboBox>(window_, "modestyCombo")->setCurrentIndex(0);
   EXPECT_EQ(window_.Editor().ScriptLines()[2], "0") << "modesty 5 stores 0";
 }
 
 TEST_F(EditorWindow, CharacterMadeThroughTheControlsIsSavedAndRegistered) {
   OpenNew();
-  QTest::keyClicks(window_.NameEdit(), "Pochi");
+  QTest::keyClicks(Control<QLineEdit>(window_, "nameEdit"), "Pochi");
   DrawPicture(1);
   DrawPicture(2);
   const std::string sofa = Sj("ソファで寝る");
   dialogs_.texts.push_back(sofa);
   window_.CreateScene();
-  EXPECT_EQ(window_.SceneCombo()->currentText(), Q("ソファで寝る"));
-  EXPECT_EQ(window_.SceneNameLabel()->text(), Q("ソファで寝る"));
-  EXPECT_EQ(window_.RepeatEdit()->text(), "5");
-  EXPECT_EQ(window_.PlaceCombo()->currentText(), Q("ウィンドウ上部"));
-  EXPECT_EQ(window_.FrequencyEdit()->text(), "3");
-  EXPECT_TRUE(window_.AddPictureButton()->isEnabled());
+  EXPECT_EQ(Control<QComboBox>(window_, "sceneCombo")->currentText(), Q("ソファで寝る"));
+  EXPECT_EQ(Control<QLabel>(window_, "sceneNameLabel")->text(), Q("ソファで寝る"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "repeatEdit")->text(), "5");
+  EXPECT_EQ(Control<QComboBox>(window_, "placeCombo")->currentText(), Q("ウィンドウ上部"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "frequencyEdit")->text(), "3");
+  EXPECT_TRUE(Control<QPushButton>(window_, "addPictureButton")->isEnabled());
 
   PictureHost& host = window_;
   host.AddFrame(1, "2:4:0");
   host.AddFrame(2, "2:4:0");
-  EXPECT_EQ(window_.FrameList()->count(), 2);
-  EXPECT_EQ(window_.FrameList()->item(1)->text(), "2:4:0");
-  EXPECT_FALSE(window_.FrameList()->item(0)->icon().isNull());
-  window_.RepeatEdit()->selectAll();
-  QTest::keyClicks(window_.RepeatEdit(), "2");
-  window_.PlaceCombo()->setCurrentIndex(4);
-  window_.NextCombo()->setCurrentIndex(1);
+  EXPECT_EQ(Control<QListWidget>(window_, "frameList")->count(), 2);
+  EXPECT_EQ(Control<QListWidget>(window_, "frameList")->item(1)->text(), "2:4:0");
+  EXPECT_FALSE(Control<QListWidget>(window_, "frameList")->item(0)->icon().isNull());
+  Control<QLineEdit>(window_, "repeatEdit")->selectAll();
+  QTest::keyClicks(Control<QLineEdit>(window_, "repeatEdit"), "2");
+  Control<QComboBox>(window_, "placeCombo")->setCurrentIndex(4);
+  Control<QComboBox>(window_, "nextCombo")->setCurrentIndex(1);
   EXPECT_EQ(window_.Editor().ScriptLines()[4], sofa + "\\2\\4\\3\\" + sofa + "\\1\\2:4:0\\2\\2:4:0\\");
 
   QTest::mouseClick(Button("OK"), Qt::LeftButton);
@@ -142,73 +142,73 @@ TEST_F(EditorWindow, EveryOtherClosingRemovesTheNewFolders) {
 
 TEST_F(EditorWindow, RepeatAndFrequencyTakeOnlyWhatTheyMayHold) {
   OpenExisting(testing::StandingScenes());
-  window_.SceneCombo()->setCurrentIndex(1);
-  window_.RepeatEdit()->clear();
-  EXPECT_EQ(window_.RepeatEdit()->text(), "0") << "an emptied repeat shows 0";
-  window_.RepeatEdit()->selectAll();
-  QTest::keyClicks(window_.RepeatEdit(), "1x-2");
-  EXPECT_EQ(window_.RepeatEdit()->text(), "12");
-  window_.FrequencyEdit()->clear();
-  QTest::keyClicks(window_.FrequencyEdit(), "5");
-  EXPECT_TRUE(window_.FrequencyEdit()->text().isEmpty());
-  QTest::keyClicks(window_.FrequencyEdit(), "32");
-  EXPECT_EQ(window_.FrequencyEdit()->text(), "3");
-  window_.FrequencyEdit()->selectAll();
-  QTest::keyClicks(window_.FrequencyEdit(), "4");
-  EXPECT_EQ(window_.FrequencyEdit()->text(), "4") << "a digit replaces the selected one";
-  QTest::keyClick(window_.FrequencyEdit(), Qt::Key_Backspace);
-  QTest::keyClicks(window_.FrequencyEdit(), "3");
+  Control<QComboBox>(window_, "sceneCombo")->setCurrentIndex(1);
+  Control<QLineEdit>(window_, "repeatEdit")->clear();
+  EXPECT_EQ(Control<QLineEdit>(window_, "repeatEdit")->text(), "0") << "an emptied repeat shows 0";
+  Control<QLineEdit>(window_, "repeatEdit")->selectAll();
+  QTest::keyClicks(Control<QLineEdit>(window_, "repeatEdit"), "1x-2");
+  EXPECT_EQ(Control<QLineEdit>(window_, "repeatEdit")->text(), "12");
+  Control<QLineEdit>(window_, "frequencyEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(window_, "frequencyEdit"), "5");
+  EXPECT_TRUE(Control<QLineEdit>(window_, "frequencyEdit")->text().isEmpty());
+  QTest::keyClicks(Control<QLineEdit>(window_, "frequencyEdit"), "32");
+  EXPECT_EQ(Control<QLineEdit>(window_, "frequencyEdit")->text(), "3");
+  Control<QLineEdit>(window_, "frequencyEdit")->selectAll();
+  QTest::keyClicks(Control<QLineEdit>(window_, "frequencyEdit"), "4");
+  EXPECT_EQ(Control<QLineEdit>(window_, "frequencyEdit")->text(), "4") << "a digit replaces the selected one";
+  QTest::keyClick(Control<QLineEdit>(window_, "frequencyEdit"), Qt::Key_Backspace);
+  QTest::keyClicks(Control<QLineEdit>(window_, "frequencyEdit"), "3");
   EXPECT_EQ(window_.Editor().ScriptLines()[5], "walk\\12\\0\\3\\\\1\\1:4:0\\2\\1:4:0\\");
 }
 
 TEST_F(EditorWindow, ChosenSceneFillsTheFieldsAndFrames) {
   OpenExisting(testing::StandingScenes());
-  EXPECT_EQ(window_.ModestyCombo()->currentText(), "1");
-  ASSERT_EQ(window_.SceneCombo()->count(), 2);
-  EXPECT_EQ(window_.SceneCombo()->currentIndex(), -1);
-  window_.SceneCombo()->setCurrentIndex(0);
-  EXPECT_EQ(window_.SceneNameLabel()->text(), "stand");
-  EXPECT_EQ(window_.RepeatEdit()->text(), "1");
-  EXPECT_EQ(window_.PlaceCombo()->currentText(), Q("自由"));
-  EXPECT_EQ(window_.FrequencyEdit()->text(), "1");
-  EXPECT_EQ(window_.NextCombo()->currentIndex(), 0);
-  ASSERT_EQ(window_.FrameList()->count(), 2);
-  EXPECT_EQ(window_.FrameList()->item(0)->data(Qt::UserRole).toString(), "1");
-  EXPECT_FALSE(window_.DeletePictureButton()->isEnabled());
+  EXPECT_EQ(Control<QComboBox>(window_, "modestyCombo")->currentText(), "1");
+  ASSERT_EQ(Control<QComboBox>(window_, "sceneCombo")->count(), 2);
+  EXPECT_EQ(Control<QComboBox>(window_, "sceneCombo")->currentIndex(), -1);
+  Control<QComboBox>(window_, "sceneCombo")->setCurrentIndex(0);
+  EXPECT_EQ(Control<QLabel>(window_, "sceneNameLabel")->text(), "stand");
+  EXPECT_EQ(Control<QLineEdit>(window_, "repeatEdit")->text(), "1");
+  EXPECT_EQ(Control<QComboBox>(window_, "placeCombo")->currentText(), Q("自由"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "frequencyEdit")->text(), "1");
+  EXPECT_EQ(Control<QComboBox>(window_, "nextCombo")->currentIndex(), 0);
+  ASSERT_EQ(Control<QListWidget>(window_, "frameList")->count(), 2);
+  EXPECT_EQ(Control<QListWidget>(window_, "frameList")->item(0)->data(Qt::UserRole).toString(), "1");
+  EXPECT_FALSE(Control<QPushButton>(window_, "deletePictureButton")->isEnabled());
 
   // Deleting both frames says nothing and leaves the scene empty.
   for (int i = 0; i < 2; ++i) {
-    window_.FrameList()->setCurrentRow(0);
-    ASSERT_TRUE(window_.DeletePictureButton()->isEnabled());
+    Control<QListWidget>(window_, "frameList")->setCurrentRow(0);
+    ASSERT_TRUE(Control<QPushButton>(window_, "deletePictureButton")->isEnabled());
     window_.RemoveScenePicture();
   }
-  EXPECT_EQ(window_.FrameList()->count(), 0);
+  EXPECT_EQ(Control<QListWidget>(window_, "frameList")->count(), 0);
   EXPECT_EQ(Errors(), 0);
   EXPECT_EQ(window_.Editor().ScriptLines()[4], "stand\\1\\4\\1\\\\");
 }
 
 TEST_F(EditorWindow, DeletedSceneLeavesTheChoicesAndNothingSelected) {
   OpenExisting(testing::StandingScenes());
-  window_.SceneCombo()->setCurrentIndex(0);
+  Control<QComboBox>(window_, "sceneCombo")->setCurrentIndex(0);
   dialogs_.yesNo.push_back(true);
   window_.RemoveScene();
-  ASSERT_EQ(window_.SceneCombo()->count(), 1);
-  EXPECT_EQ(window_.SceneCombo()->currentIndex(), -1);
-  EXPECT_EQ(window_.NextCombo()->count(), 2);  // none and "walk"
-  EXPECT_FALSE(window_.RepeatEdit()->isEnabled());
-  EXPECT_EQ(window_.FrameList()->count(), 0);
+  ASSERT_EQ(Control<QComboBox>(window_, "sceneCombo")->count(), 1);
+  EXPECT_EQ(Control<QComboBox>(window_, "sceneCombo")->currentIndex(), -1);
+  EXPECT_EQ(Control<QComboBox>(window_, "nextCombo")->count(), 2);  // none and "walk"
+  EXPECT_FALSE(Control<QLineEdit>(window_, "repeatEdit")->isEnabled());
+  EXPECT_EQ(Control<QListWidget>(window_, "frameList")->count(), 0);
 }
 
 TEST_F(EditorWindow, AddPictureOffersTheUsablePicturesInTheImportWindow) {
   OpenExisting(testing::StandingScenes());
   PictureImportWindow import(window_, dialogs_, &window_);
   window_.SetImportWindow(&import);
-  window_.SceneCombo()->setCurrentIndex(1);  // walk, on a window's top
+  Control<QComboBox>(window_, "sceneCombo")->setCurrentIndex(1);  // walk, on a window's top
   std::vector<int> listed;
   QString dy;
   QTimer::singleShot(0, &import, [&] {
     listed = import.ListedPictures();
-    dy = import.DyEdit()->text();
+    dy = Control<QLineEdit>(import, "dyEdit")->text();
     import.reject();
   });
   window_.AddScenePicture();

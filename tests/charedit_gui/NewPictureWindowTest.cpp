@@ -25,7 +25,7 @@ constexpr Colour kRed = MakeColour(255, 0, 0);
 // The centre of a cell of the magnified view.
 QPoint CellCentre(int x, int y) { return {x * 12 + 6, y * 12 + 6}; }
 
-class CreateImageWindow : public ::testing::Test {
+class NewPictureWindowTest : public ::testing::Test {
  protected:
   QWidget* View() { return window_.findChild<QWidget*>("magnifiedView"); }
 
@@ -58,7 +58,7 @@ class CreateImageWindow : public ::testing::Test {
   NewPictureWindow window_{host_, dialogs_};
 };
 
-TEST_F(CreateImageWindow, ShowsTheMagnifiedGridThePaletteAndNoTool) {
+TEST_F(NewPictureWindowTest, ShowsTheMagnifiedGridThePaletteAndNoTool) {
   EXPECT_EQ(window_.windowTitle(), QString::fromUtf8("新規画像作成"));
   ASSERT_NE(View(), nullptr);
   EXPECT_EQ(View()->size(), QSize(553, 553));
@@ -70,7 +70,7 @@ TEST_F(CreateImageWindow, ShowsTheMagnifiedGridThePaletteAndNoTool) {
   EXPECT_EQ(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
 }
 
-TEST_F(CreateImageWindow, TheMouseOnTheViewDraws) {
+TEST_F(NewPictureWindowTest, TheMouseOnTheViewDraws) {
   window_.PickPaletteColour(QPoint(5, 5));  // black
   window_.SelectTool(DrawingTool::Freehand);
   QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, CellCentre(4, 7));
@@ -80,7 +80,7 @@ TEST_F(CreateImageWindow, TheMouseOnTheViewDraws) {
   EXPECT_EQ(window_.Editor().Picture().At(5, 7), kWhite);
 }
 
-TEST_F(CreateImageWindow, ADiagonalLineSavedWithOkBecomesTheFirstPictureAndItsMirror) {
+TEST_F(NewPictureWindowTest, ADiagonalLineSavedWithOkBecomesTheFirstPictureAndItsMirror) {
   window_.PickPaletteColour(QPoint(45, 5));  // red, the third cell
   EXPECT_EQ(window_.Editor().CurrentColour(), kRed);
   Drag(DrawingTool::Line, CellCentre(0, 0), QPoint(552, 552));
@@ -98,7 +98,7 @@ TEST_F(CreateImageWindow, ADiagonalLineSavedWithOkBecomesTheFirstPictureAndItsMi
   EXPECT_EQ(host_.refreshes, 1);
 }
 
-TEST_F(CreateImageWindow, OkWhenThePictureCannotBeSavedSaysSoAndStaysOpen) {
+TEST_F(NewPictureWindowTest, OkWhenThePictureCannotBeSavedSaysSoAndStaysOpen) {
   ASSERT_TRUE(platform::RemoveFolderInside(host_.folder.Path(), host_.MirrorDir()));
   window_.Accept();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
@@ -108,7 +108,7 @@ TEST_F(CreateImageWindow, OkWhenThePictureCannotBeSavedSaysSoAndStaysOpen) {
   EXPECT_EQ(host_.refreshes, 0);
 }
 
-TEST_F(CreateImageWindow, CtrlZUndoesTheLastFill) {
+TEST_F(NewPictureWindowTest, CtrlZUndoesTheLastFill) {
   window_.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
   window_.PickPaletteColour(QPoint(5, 5));
@@ -121,7 +121,7 @@ TEST_F(CreateImageWindow, CtrlZUndoesTheLastFill) {
   EXPECT_EQ(window_.Editor().Picture(), beforeFill);
 }
 
-TEST_F(CreateImageWindow, OtherColourFillsTheLastPaletteCellAndBecomesCurrent) {
+TEST_F(NewPictureWindowTest, OtherColourFillsTheLastPaletteCellAndBecomesCurrent) {
   dialogs_.colours.push_back(0x00332211u);  // blue 0x33, green 0x22, red 0x11
   window_.PickOtherColour();
   EXPECT_EQ(window_.Editor().CurrentColour(), MakeColour(0x11, 0x22, 0x33));
@@ -132,7 +132,7 @@ TEST_F(CreateImageWindow, OtherColourFillsTheLastPaletteCellAndBecomesCurrent) {
   EXPECT_EQ(window_.Editor().CurrentColour(), kBlack);
 }
 
-TEST_F(CreateImageWindow, LoadingABitmapFillsOnlyItsCorner) {
+TEST_F(NewPictureWindowTest, LoadingABitmapFillsOnlyItsCorner) {
   OfferFile("small.bmp", EncodeBitmapFile(Bitmap(30, 20, kRed)));
   window_.LoadPicture();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
@@ -144,7 +144,7 @@ TEST_F(CreateImageWindow, LoadingABitmapFillsOnlyItsCorner) {
   EXPECT_EQ(picture.At(29, 20), kWhite);
 }
 
-TEST_F(CreateImageWindow, LoadingAJpegByItsNamePutsItsColoursInTheCorner) {
+TEST_F(NewPictureWindowTest, LoadingAJpegByItsNamePutsItsColoursInTheCorner) {
   OfferFile("photo.jpg", testing::MakeJpeg(40, 40, testing::JpegKind::Colour));
   window_.LoadPicture();
   Colour topLeft = window_.Editor().Picture().At(3, 3);
@@ -153,7 +153,7 @@ TEST_F(CreateImageWindow, LoadingAJpegByItsNamePutsItsColoursInTheCorner) {
   EXPECT_EQ(window_.Editor().Picture().At(45, 45), kWhite);
 }
 
-TEST_F(CreateImageWindow, FilesThatAreNotPicturesShowAnErrorAndChangeNothing) {
+TEST_F(NewPictureWindowTest, FilesThatAreNotPicturesShowAnErrorAndChangeNothing) {
   window_.PickPaletteColour(QPoint(5, 5));
   Drag(DrawingTool::Line, CellCentre(0, 0), CellCentre(10, 0));
   std::string jpeg = testing::MakeJpeg(46, 46, testing::JpegKind::Colour);
@@ -167,7 +167,7 @@ TEST_F(CreateImageWindow, FilesThatAreNotPicturesShowAnErrorAndChangeNothing) {
   ExpectLoadRefused();
 }
 
-TEST_F(CreateImageWindow, CancelSavesNothingAndAShowingStartsAfresh) {
+TEST_F(NewPictureWindowTest, CancelSavesNothingAndAShowingStartsAfresh) {
   window_.PickPaletteColour(QPoint(5, 5));
   Drag(DrawingTool::Fill, CellCentre(1, 1), CellCentre(1, 1));
   QTimer::singleShot(0, &window_, [this] { window_.reject(); });

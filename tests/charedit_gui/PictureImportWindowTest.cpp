@@ -1,5 +1,3 @@
-#include "charedit/gui/PictureImportWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -11,9 +9,11 @@
 #include "character/BitmapFile.h"
 #include "charedit/PictureFiles.h"
 #include "charedit/gui/NewPictureWindow.h"
+#include "charedit/gui/PictureImportWindow.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "tests/charedit/FakePictureHost.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -47,26 +47,26 @@ TEST_F(AddImageWindow, ListsThePicturesWithBothFilesUpToTheCountWithTheFieldsOff
   window_.Prepare(false);
   EXPECT_EQ(window_.windowTitle(), QString::fromUtf8("画像の追加"));
   EXPECT_EQ(window_.ListedPictures(), (std::vector<int>{1, 3}));
-  EXPECT_FALSE(window_.SpeedEdit()->isEnabled());
-  EXPECT_FALSE(window_.DxEdit()->isEnabled());
-  EXPECT_EQ(window_.SpeedEdit()->text(), "2");
-  EXPECT_EQ(window_.DxEdit()->text(), "-10");
-  EXPECT_EQ(window_.DyEdit()->text(), "0");
+  EXPECT_FALSE(Control<QLineEdit>(window_, "speedEdit")->isEnabled());
+  EXPECT_FALSE(Control<QLineEdit>(window_, "dxEdit")->isEnabled());
+  EXPECT_EQ(Control<QLineEdit>(window_, "speedEdit")->text(), "2");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "-10");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dyEdit")->text(), "0");
 }
 
 TEST_F(AddImageWindow, ASceneOnTheWindowTopGetsNoVerticalMovement) {
-  window_.DyEdit()->setText("7");
+  Control<QLineEdit>(window_, "dyEdit")->setText("7");
   window_.Prepare(false);
-  EXPECT_EQ(window_.DyEdit()->text(), "7");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dyEdit")->text(), "7");
   window_.Prepare(true);
-  EXPECT_EQ(window_.DyEdit()->text(), "0");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dyEdit")->text(), "0");
 }
 
 TEST_F(AddImageWindow, AddingASelectedPictureAppendsTheFrameAsTypedAndCloses) {
   window_.Prepare(false);
   ASSERT_TRUE(window_.SelectPicture(3));
-  EXPECT_TRUE(window_.DxEdit()->isEnabled());
-  window_.DxEdit()->setText("-5");
+  EXPECT_TRUE(Control<QLineEdit>(window_, "dxEdit")->isEnabled());
+  Control<QLineEdit>(window_, "dxEdit")->setText("-5");
   window_.AddSelectedPicture();
   ASSERT_EQ(host_.frames.size(), 1u);
   EXPECT_EQ(host_.frames[0], (std::pair<int, std::string>{3, "2:-5:0"}));
@@ -78,9 +78,9 @@ TEST_F(AddImageWindow, BadFieldsAreRefusedWithTheMessageAndNoFrame) {
   window_.Prepare(false);
   ASSERT_TRUE(window_.SelectPicture(1));
   for (auto [speed, dx, dy] : {std::tuple{"2", "-", "0"}, std::tuple{"", "1", "0"}, std::tuple{"2", "1", "-"}}) {
-    window_.SpeedEdit()->setText(speed);
-    window_.DxEdit()->setText(dx);
-    window_.DyEdit()->setText(dy);
+    Control<QLineEdit>(window_, "speedEdit")->setText(speed);
+    Control<QLineEdit>(window_, "dxEdit")->setText(dx);
+    Control<QLineEdit>(window_, "dyEdit")->setText(dy);
     dialogs_.calls.clear();
     window_.AddSelectedPicture();
     ASSERT_EQ(dialogs_.calls.size(), 1u) << speed << "|" << dx << "|" << dy;
@@ -94,23 +94,23 @@ TEST_F(AddImageWindow, BadFieldsAreRefusedWithTheMessageAndNoFrame) {
 TEST_F(AddImageWindow, TypedKeysAreFiltered) {
   window_.Prepare(false);
   ASSERT_TRUE(window_.SelectPicture(1));
-  window_.SpeedEdit()->clear();
-  QTest::keyClicks(window_.SpeedEdit(), "0-a15");
-  EXPECT_EQ(window_.SpeedEdit()->text(), "15");
-  window_.DxEdit()->clear();
-  QTest::keyClicks(window_.DxEdit(), "-0-3");
-  EXPECT_EQ(window_.DxEdit()->text(), "-03");
-  QTest::keyClick(window_.DxEdit(), Qt::Key_Backspace);
-  EXPECT_EQ(window_.DxEdit()->text(), "-0");
+  Control<QLineEdit>(window_, "speedEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(window_, "speedEdit"), "0-a15");
+  EXPECT_EQ(Control<QLineEdit>(window_, "speedEdit")->text(), "15");
+  Control<QLineEdit>(window_, "dxEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(window_, "dxEdit"), "-0-3");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "-03");
+  QTest::keyClick(Control<QLineEdit>(window_, "dxEdit"), Qt::Key_Backspace);
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "-0");
   // Typing over the whole field judges the key as if the field were empty.
-  window_.DxEdit()->setText("-10");
-  window_.DxEdit()->selectAll();
-  QTest::keyClicks(window_.DxEdit(), "-");
-  EXPECT_EQ(window_.DxEdit()->text(), "-");
-  window_.SpeedEdit()->setText("15");
-  window_.SpeedEdit()->selectAll();
-  QTest::keyClicks(window_.SpeedEdit(), "0");
-  EXPECT_EQ(window_.SpeedEdit()->text(), "15");
+  Control<QLineEdit>(window_, "dxEdit")->setText("-10");
+  Control<QLineEdit>(window_, "dxEdit")->selectAll();
+  QTest::keyClicks(Control<QLineEdit>(window_, "dxEdit"), "-");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "-");
+  Control<QLineEdit>(window_, "speedEdit")->setText("15");
+  Control<QLineEdit>(window_, "speedEdit")->selectAll();
+  QTest::keyClicks(Control<QLineEdit>(window_, "speedEdit"), "0");
+  EXPECT_EQ(Control<QLineEdit>(window_, "speedEdit")->text(), "15");
 }
 
 TEST_F(AddImageWindow, TheArrowsStepFromTheTypedNumberWithinTheirRange) {
@@ -118,14 +118,14 @@ TEST_F(AddImageWindow, TheArrowsStepFromTheTypedNumberWithinTheirRange) {
   ASSERT_TRUE(window_.SelectPicture(1));
   auto arrows = window_.findChild<QWidget*>("dxUpDown")->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
-  window_.DxEdit()->setText("-5");
+  Control<QLineEdit>(window_, "dxEdit")->setText("-5");
   arrows[0]->click();
-  EXPECT_EQ(window_.DxEdit()->text(), "-4");
-  window_.DxEdit()->setText("100");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "-4");
+  Control<QLineEdit>(window_, "dxEdit")->setText("100");
   arrows[0]->click();
-  EXPECT_EQ(window_.DxEdit()->text(), "100");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "100");
   arrows[1]->click();
-  EXPECT_EQ(window_.DxEdit()->text(), "99");
+  EXPECT_EQ(Control<QLineEdit>(window_, "dxEdit")->text(), "99");
 }
 
 TEST_F(AddImageWindow, DeletingAPictureRemovesBothFilesAndRefillsTheList) {
@@ -144,7 +144,7 @@ TEST_F(AddImageWindow, ANewPictureIsSavedAsTheNextFreeNumberAndListed) {
   bool showing = false;
   QTimer::singleShot(0, &window_, [this, &showing] {
     showing = window_.PictureWindowShowing();
-    window_.CreateImageWindow().Accept();
+    window_.PictureEditor().Accept();
   });
   window_.NewPicture();
   EXPECT_TRUE(showing);

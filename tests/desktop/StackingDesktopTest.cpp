@@ -11,17 +11,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QFileDialog>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -34,17 +34,17 @@
 #include <vector>
 
 #include "addressbook/AddressFile.h"
-#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressBookWindow.h"
 #include "addressbook/gui/AddressEntryDialog.h"
+#include "addressbook/gui/AddressListView.h"
 #include "addressbook/gui/AddressPicker.h"
 #include "app/JapaneseInterface.h"
 #include "app/Program.h"
 #include "base/ShiftJis.h"
 #include "character/gui/CharacterWindow.h"
 #include "charedit/gui/CharacterEditorWindow.h"
-#include "charedit/gui/PictureImportWindow.h"
 #include "charedit/gui/NewPictureWindow.h"
+#include "charedit/gui/PictureImportWindow.h"
 #include "hut/gui/HutWindow.h"
 #include "mail/list/gui/MailListWindow.h"
 #include "mail/receive/gui/MailViewer.h"
@@ -55,6 +55,7 @@
 #include "platform/qt/QtEventLoop.h"
 #include "settings/gui/SettingsDialog.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 #include "widgets/LabelButton.h"
 
 extern char** environ;
@@ -260,7 +261,8 @@ TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
   bool checked = false;
   WhenModalOpens(&list, [&](QWidget&) {
     EXPECT_TRUE(WaitFor([&] { return view_.Shown(book); }));
-    book.addressList->setCurrentItem(book.addressList->topLevelItem(0));
+    Control<AddressListView>(book, "addressList")
+        ->setCurrentItem(Control<AddressListView>(book, "addressList")->topLevelItem(0));
     book.EditEntry();
     EXPECT_TRUE(Activate(entry));
     EXPECT_TRUE(view_.InAboveLayer(entry));
@@ -272,7 +274,8 @@ TEST_F(Stacking, TheChangeConfirmationIsAboveTheEntryDialog) {
       qobject_cast<QMessageBox*>(&box)->done(QMessageBox::Cancel);
     });
     // The user's click on "OK".
-    EXPECT_TRUE(Click(entry.okButton->mapToGlobal(entry.okButton->rect().center())));
+    EXPECT_TRUE(Click(Control<LabelButton>(entry, "okButton")
+                          ->mapToGlobal(Control<LabelButton>(entry, "okButton")->rect().center())));
     EXPECT_TRUE(WaitFor([&] { return checked; }));
     entry.Cancel();
     book.reject();
@@ -333,16 +336,16 @@ TEST_P(StayOnTopWindows, ADialogOpenedFromItComesAboveIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, StayOnTopWindows,
-    ::testing::Values(
-        KeptOnTop{"AddressEntry", [](Program& p) -> QWidget& { return p.AddressEntry(); }},
-        KeptOnTop{"AddressBook", [](Program& p) -> QWidget& { return p.AddressBook(); }},
-        KeptOnTop{"RecipientPicker", [](Program& p) -> QWidget& { return p.RecipientPicker(); }},
-        KeptOnTop{"Settings", [](Program& p) -> QWidget& { return p.Settings(); }},
-        KeptOnTop{"CharacterEditor", [](Program& p) -> QWidget& { return p.CharacterEditor(); }},
-        KeptOnTop{"PictureImport", [](Program& p) -> QWidget& { return p.PictureImport(); }},
-        KeptOnTop{"PictureCreation", [](Program& p) -> QWidget& { return p.PictureImport().CreateImageWindow(); }},
-        KeptOnTop{"Composition", [](Program& p) -> QWidget& { return p.Composition(); }},
-        KeptOnTop{"Viewer", [](Program& p) -> QWidget& { return p.Viewer(); }}),
+    ::testing::Values(KeptOnTop{"AddressEntry", [](Program& p) -> QWidget& { return p.AddressEntry(); }},
+                      KeptOnTop{"AddressBook", [](Program& p) -> QWidget& { return p.AddressBook(); }},
+                      KeptOnTop{"RecipientPicker", [](Program& p) -> QWidget& { return p.RecipientPicker(); }},
+                      KeptOnTop{"Settings", [](Program& p) -> QWidget& { return p.Settings(); }},
+                      KeptOnTop{"CharacterEditor", [](Program& p) -> QWidget& { return p.CharacterEditor(); }},
+                      KeptOnTop{"PictureImport", [](Program& p) -> QWidget& { return p.PictureImport(); }},
+                      KeptOnTop{"PictureCreation",
+                                [](Program& p) -> QWidget& { return p.PictureImport().PictureEditor(); }},
+                      KeptOnTop{"Composition", [](Program& p) -> QWidget& { return p.Composition(); }},
+                      KeptOnTop{"Viewer", [](Program& p) -> QWidget& { return p.Viewer(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A character standing over the settings dialog took the click meant for a
@@ -357,7 +360,7 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
   bool checked = false;
   WhenModalOpens(&list, [&](QWidget&) {
     EXPECT_TRUE(Activate(settings));
-    QLineEdit* port = settings.SMTPPORT;
+    QLineEdit* port = Control<QLineEdit>(settings, "smtpPortEdit");
     const QPoint field = port->mapToGlobal(port->rect().center());
     // Put down over the field, as a user might drop it or it might walk in.
     character.Engine().MoveTo(field.x() - CharacterWindow::kPictureSize / 2, field.y() - CharacterWindow::kPictureSize / 2);

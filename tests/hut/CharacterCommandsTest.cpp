@@ -20,6 +20,7 @@
 #include "platform/qt/QtDialogs.h"
 #include "roster/CharacterMaking.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -66,7 +67,7 @@ class CharacterCommands : public ::testing::Test {
   std::vector<std::string> Lines(const std::string& path) const {
     return SplitLines(platform::ReadFile(path).value_or(""));
   }
-  void Select(int row) { hut_->characterList->setCurrentRow(row); }
+  void Select(int row) { Control<QListWidget>(*hut_, "characterList")->setCurrentRow(row); }
 
   platform::TemporaryFolder folder_;
   platform::FakeDesktopWindows desktop_;
@@ -81,10 +82,10 @@ class CharacterCommands : public ::testing::Test {
 TEST_F(CharacterCommands, EvolutionKeepsFolderPicturesAndPlaceUnderANewId) {
   const auto picture = platform::ReadFile(Dir(1) + "/image1.bmp");
   launcher_.user = [](CharacterEditorWindow& editor) {
-    EXPECT_EQ(editor.NameEdit()->text(), "Home");
-    EXPECT_EQ(editor.ModestyCombo()->currentIndex(), 3);
-    EXPECT_EQ(editor.SceneCombo()->count(), 2);
-    editor.ModestyCombo()->setCurrentIndex(0);
+    EXPECT_EQ(Control<QLineEdit>(editor, "nameEdit")->text(), "Home");
+    EXPECT_EQ(Control<QComboBox>(editor, "modestyCombo")->currentIndex(), 3);
+    EXPECT_EQ(Control<QComboBox>(editor, "sceneCombo")->count(), 2);
+    Control<QComboBox>(editor, "modestyCombo")->setCurrentIndex(0);
     editor.Accept();
   };
   Select(0);
@@ -167,7 +168,7 @@ TEST_F(CharacterCommands, EmptyAddressLeavesAnEmptyPairAndTheNextAttemptTakesThe
 
 TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
   launcher_.user = [this](CharacterEditorWindow& editor) {
-    editor.NameEdit()->setText("Pochi");
+    Control<QLineEdit>(editor, "nameEdit")->setText("Pochi");
     platform::WriteFileAtomic(Dir(3) + "/image1.bmp", testing::SquarePicture());
     platform::WriteFileAtomic(Dir(3) + "r/image1r.bmp", testing::SquarePicture());
     PictureHost& host = editor;
@@ -175,7 +176,7 @@ TEST_F(CharacterCommands, NewCharacterMadeInTheEditorJoinsTheHut) {
     dialogs_.texts.push_back(std::string("fly"));
     editor.CreateScene();
     host.AddFrame(1, "2:3:0");
-    editor.PlaceCombo()->setCurrentIndex(4);
+    Control<QComboBox>(editor, "placeCombo")->setCurrentIndex(4);
     editor.Accept();
   };
   hut_->NewCharacter();

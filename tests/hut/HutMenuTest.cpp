@@ -10,19 +10,31 @@ using namespace menu_cursor;
 TEST(PopupMenu, EnablingFollowsSelectionPlaceAndCount) {
   // In the hut, with others beside it.
   EXPECT_EQ(CharacterMenuEnabling({.selected = true, .out = false, .itemCount = 2, .receiveEnabled = true}),
-            (PopupEnabling{.cmOut = true, .cmReturnHome = false, .cmMail = true, .cmEdit = true,
-                           .cmExtend = true, .cmDelete = true, .cmNewCharacter = false, .cmMailRcv = true}));
+            (PopupEnabling{.goOut = true,
+                           .returnHome = false,
+                           .writeMail = true,
+                           .evolve = true,
+                           .haveChild = true,
+                           .leaveForGood = true,
+                           .newCharacter = false,
+                           .receive = true}));
   // The only one cannot go on a journey.
-  EXPECT_FALSE(CharacterMenuEnabling({.selected = true, .out = false, .itemCount = 1}).cmDelete);
+  EXPECT_FALSE(CharacterMenuEnabling({.selected = true, .out = false, .itemCount = 1}).leaveForGood);
   // Out on the desktop.
   EXPECT_EQ(CharacterMenuEnabling({.selected = true, .out = true, .itemCount = 3, .receiveEnabled = false}),
-            (PopupEnabling{.cmOut = false, .cmReturnHome = true, .cmMail = true, .cmEdit = false,
-                           .cmExtend = true, .cmDelete = false, .cmNewCharacter = false, .cmMailRcv = false}));
+            (PopupEnabling{.goOut = false,
+                           .returnHome = true,
+                           .writeMail = true,
+                           .evolve = false,
+                           .haveChild = true,
+                           .leaveForGood = false,
+                           .newCharacter = false,
+                           .receive = false}));
   // Nothing selected: only a new character, and receiving when possible.
   EXPECT_EQ(CharacterMenuEnabling({.selected = false, .itemCount = 3, .receiveEnabled = true}),
-            (PopupEnabling{.cmNewCharacter = true, .cmMailRcv = true}));
+            (PopupEnabling{.newCharacter = true, .receive = true}));
   EXPECT_EQ(CharacterMenuEnabling({.selected = false, .itemCount = 3, .receiveEnabled = false}),
-            (PopupEnabling{.cmNewCharacter = true}));
+            (PopupEnabling{.newCharacter = true}));
 }
 
 TEST(HutMenu, TitlesSwitchAndCloseWithTheMouse) {

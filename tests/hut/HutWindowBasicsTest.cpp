@@ -1,28 +1,28 @@
-#include "hut/gui/HutWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
 #include "base/DateTime.h"
 #include "base/ShiftJis.h"
+#include "base/Text.h"
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/CharacterWindow.h"
+#include "hut/gui/HutWindow.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
-#include "base/Text.h"
 #include "platform/Shell.h"
 #include "roster/StarterIds.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -99,11 +99,11 @@ TEST_F(Hut, StartUpListsVisibleCharactersAndPutsOutOnesOnTheDesktop) {
 
   EXPECT_TRUE(hut->Item(1)->data.out);
   EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
-  EXPECT_TRUE(hut->CharacterWindows()[1]->walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(*hut->CharacterWindows()[1], "walkTimer")->isActive());
 
   EXPECT_TRUE(hut->Item(2)->data.out);
   EXPECT_FALSE(hut->CharacterWindows()[2]->isVisible());
-  EXPECT_FALSE(hut->CharacterWindows()[2]->walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(*hut->CharacterWindows()[2], "walkTimer")->isActive());
 
   EXPECT_EQ(hut->Registry().charDB.size(), 8u);
   EXPECT_EQ(hut->HelpFile(), Home() + "guide/help/index.html");
@@ -312,18 +312,18 @@ TEST_F(Hut, SignalEndsTheProgramEvenWithTheHutHidden) {
 TEST_F(Hut, TrayMenuOpensOnRightButtonOnlyAndExitEnds) {
   auto hut = Start();
   hut->show();
-  ASSERT_EQ(hut->TaskTrayPopupMenu->actions().size(), 2);
-  EXPECT_EQ(hut->ttpmOpen->text(), QString::fromUtf8("小屋を開く(&O)"));
-  EXPECT_EQ(hut->ttpmExit->text(), QString::fromUtf8("終了(&X)"));
+  ASSERT_EQ(Control<QMenu>(*hut, "trayMenu")->actions().size(), 2);
+  EXPECT_EQ(Control<QAction>(*hut, "openHutAction")->text(), QString::fromUtf8("小屋を開く(&O)"));
+  EXPECT_EQ(Control<QAction>(*hut, "exitAction")->text(), QString::fromUtf8("終了(&X)"));
 
   hut->WindowMessage(WM_TRAYNOTIFY, HutWindow::kTrayIconId, kTrayLeftButtonUp);
   hut->WindowMessage(WM_TRAYNOTIFY, HutWindow::kTrayIconId, kTrayLeftDoubleClick);
-  EXPECT_FALSE(hut->TaskTrayPopupMenu->isVisible());
+  EXPECT_FALSE(Control<QMenu>(*hut, "trayMenu")->isVisible());
   hut->WindowMessage(WM_TRAYNOTIFY, HutWindow::kTrayIconId, kTrayRightButtonUp);
-  EXPECT_TRUE(hut->TaskTrayPopupMenu->isVisible());
-  hut->TaskTrayPopupMenu->hide();
+  EXPECT_TRUE(Control<QMenu>(*hut, "trayMenu")->isVisible());
+  Control<QMenu>(*hut, "trayMenu")->hide();
 
-  hut->ttpmExit->trigger();
+  Control<QAction>(*hut, "exitAction")->trigger();
   EXPECT_FALSE(hut->isVisible());
   EXPECT_EQ(ended_, 1);
 }
@@ -347,15 +347,15 @@ TEST_F(Hut, CharacterMenuBringsItHome) {
   CharacterWindow& out = *hut->CharacterWindows()[1];
   ASSERT_TRUE(out.isVisible());
 
-  out.cmIn->trigger();
+  Control<QAction>(out, "comeInAction")->trigger();
   EXPECT_FALSE(out.isVisible());
-  EXPECT_FALSE(out.walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(out, "walkTimer")->isActive());
   EXPECT_FALSE(hut->Item(1)->data.out);
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 
   // Mail by a character the hut no longer lists: nothing happens.
   out.SetId("<unknown>");
-  out.cmMail->trigger();
+  Control<QAction>(out, "writeMailAction")->trigger();
   EXPECT_FALSE(out.isVisible());
 }
 

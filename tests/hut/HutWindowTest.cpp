@@ -17,12 +17,13 @@
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/CharacterWindow.h"
 #include "hut/gui/HutMenuBar.h"
-#include "hut/gui/PassingNotice.h"
 #include "hut/gui/HutWindow.h"
+#include "hut/gui/PassingNotice.h"
 #include "platform/DesktopWindows.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -94,9 +95,9 @@ class HutWindowTest : public ::testing::Test {
 TEST_F(HutWindowTest, DropDownItemsLineUp) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
-  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  ASSERT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
   // Where the text of an item starts: its first column holding a pixel of
   // the text's colour.
   auto textStart = [](MenuLabel* item) {
@@ -109,7 +110,9 @@ TEST_F(HutWindowTest, DropDownItemsLineUp) {
     return -1;
   };
   std::vector<int> starts;
-  for (MenuLabel* item : {bar.mailListItem, bar.newCharacterItem, bar.receiveMailItem, bar.closeItem}) starts.push_back(textStart(item));
+  for (MenuLabel* item : {Control<MenuLabel>(*hut, "mailListItem"), Control<MenuLabel>(*hut, "newCharacterItem"),
+                          Control<MenuLabel>(*hut, "receiveMailItem"), Control<MenuLabel>(*hut, "closeItem")})
+    starts.push_back(textStart(item));
   for (int start : starts) {
     EXPECT_GT(start, 4) << "indented";
     EXPECT_NEAR(start, starts.front(), 2) << ::testing::PrintToString(starts);
@@ -119,30 +122,32 @@ TEST_F(HutWindowTest, DropDownItemsLineUp) {
 TEST_F(HutWindowTest, PressOnFileMoveToMailListAndReleaseOpensTheMailList) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
-  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  ASSERT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
   // Under the title: one pixel right of its left edge, one below its bottom.
-  QPoint title = bar.fileMenuHolder->mapTo(hut->bodyPanel, QPoint(0, bar.fileMenuHolder->height()));
-  EXPECT_EQ(bar.mnFileMenuPanel->pos(), title + QPoint(1, 1));
-  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Lowered);
+  QPoint title =
+      Control<QWidget>(*hut, "fileMenuHolder")
+          ->mapTo(Control<QWidget>(*hut, "bodyPanel"), QPoint(0, Control<QWidget>(*hut, "fileMenuHolder")->height()));
+  EXPECT_EQ(Control<QWidget>(*hut, "fileDropDown")->pos(), title + QPoint(1, 1));
+  EXPECT_EQ(Control<MenuLabel>(*hut, "fileMenuLabel")->Look(), TitleLook::Lowered);
 
-  QTest::mouseMove(bar.mailListItem);
-  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.newCharacterItem), kHutNormalColour);
-  QTest::mouseRelease(bar.mailListItem, Qt::LeftButton);
+  QTest::mouseMove(Control<MenuLabel>(*hut, "mailListItem"));
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "mailListItem")), kHutHighlightColour);
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "newCharacterItem")), kHutNormalColour);
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "mailListItem"), Qt::LeftButton);
   EXPECT_EQ(mailLists_, 1);
-  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
   EXPECT_EQ(bar.State().Cursor(), kClosed);
 
   // The same gesture ending on the title itself chooses nothing.
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  QTest::mouseRelease(bar.fileMenuLabel, Qt::LeftButton);
-  EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  EXPECT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
   EXPECT_EQ(mailLists_, 1);
   // A press on the list closes the menu.
-  QTest::mousePress(hut->characterList->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
-  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  QTest::mousePress(Control<QListWidget>(*hut, "characterList")->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  EXPECT_FALSE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
 }
 
 TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
@@ -150,28 +155,28 @@ TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   HutMenuBar& bar = hut->MenuBar();
   QTest::keyPress(hut.get(), Qt::Key_Alt);
   QTest::keyRelease(hut.get(), Qt::Key_Alt);
-  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Raised);
-  EXPECT_EQ(Fill(bar.fileMenuLabel), kHutHighlightColour);
+  EXPECT_EQ(Control<MenuLabel>(*hut, "fileMenuLabel")->Look(), TitleLook::Raised);
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "fileMenuLabel")), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Right);
-  EXPECT_EQ(bar.fileMenuLabel->Look(), TitleLook::Plain);
-  EXPECT_EQ(bar.helpMenuLabel->Look(), TitleLook::Raised);
+  EXPECT_EQ(Control<MenuLabel>(*hut, "fileMenuLabel")->Look(), TitleLook::Plain);
+  EXPECT_EQ(Control<MenuLabel>(*hut, "helpMenuLabel")->Look(), TitleLook::Raised);
   QTest::keyClick(hut.get(), Qt::Key_Down);
-  ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.helpItem), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.versionItem), kHutNormalColour);
+  ASSERT_TRUE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "helpItem")), kHutHighlightColour);
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "versionItem")), kHutNormalColour);
 
   // To the File menu, then up from its first item.
   QTest::keyClick(hut.get(), Qt::Key_Left);
-  ASSERT_TRUE(bar.mnFileMenuPanel->isVisible());
-  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
-  EXPECT_EQ(Fill(bar.mailListItem), kHutHighlightColour);
+  ASSERT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "mailListItem")), kHutHighlightColour);
   QTest::keyClick(hut.get(), Qt::Key_Up);
-  EXPECT_EQ(Fill(bar.closeItem), kHutHighlightColour);
-  EXPECT_EQ(Fill(bar.mailListItem), kHutNormalColour);
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "closeItem")), kHutHighlightColour);
+  EXPECT_EQ(Fill(Control<MenuLabel>(*hut, "mailListItem")), kHutNormalColour);
 
   // Esc closes; the arrows then go to the list again.
   QTest::keyClick(hut.get(), Qt::Key_Escape);
-  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
   EXPECT_FALSE(bar.State().KeyboardMode());
 
   // Version by keys.
@@ -180,38 +185,38 @@ TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
   QTest::keyClick(hut.get(), Qt::Key_H);
   QTest::keyClick(hut.get(), Qt::Key_V);
   EXPECT_EQ(versions_, 1);
-  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
 }
 
 TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
   receiveEnabled_ = false;
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  EXPECT_EQ(bar.receiveMailItem->TextColour(), kHutDisabledTextColour);
-  QTest::mouseMove(bar.receiveMailItem);
-  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  EXPECT_EQ(Control<MenuLabel>(*hut, "receiveMailItem")->TextColour(), kHutDisabledTextColour);
+  QTest::mouseMove(Control<MenuLabel>(*hut, "receiveMailItem"));
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "receiveMailItem"), Qt::LeftButton);
   EXPECT_EQ(receives_, 0);
-  EXPECT_TRUE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
   // Chosen by its key it runs nothing either, and the menu closes.
   QTest::keyClick(hut.get(), Qt::Key_J);
   EXPECT_EQ(receives_, 0);
-  EXPECT_FALSE(bar.mnFileMenuPanel->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
 
   receiveEnabled_ = true;
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  EXPECT_EQ(bar.receiveMailItem->TextColour(), QColor(Qt::black));
-  QTest::mouseMove(bar.receiveMailItem);
-  QTest::mouseRelease(bar.receiveMailItem, Qt::LeftButton);
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  EXPECT_EQ(Control<MenuLabel>(*hut, "receiveMailItem")->TextColour(), QColor(Qt::black));
+  QTest::mouseMove(Control<MenuLabel>(*hut, "receiveMailItem"));
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "receiveMailItem"), Qt::LeftButton);
   EXPECT_EQ(receives_, 1);
 
   // The close item and the close button hide the hut.
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
-  QTest::mouseMove(bar.closeItem);
-  QTest::mouseRelease(bar.closeItem, Qt::LeftButton);
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
+  QTest::mouseMove(Control<MenuLabel>(*hut, "closeItem"));
+  QTest::mouseRelease(Control<MenuLabel>(*hut, "closeItem"), Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
   hut->show();
-  QTest::mouseClick(bar.closeButton, Qt::LeftButton);
+  QTest::mouseClick(Control<QWidget>(*hut, "closeButton"), Qt::LeftButton);
   EXPECT_FALSE(hut->isVisible());
 }
 
@@ -221,18 +226,18 @@ TEST_F(HutWindowTest, RightClickMenuFollowsTheSelection) {
   auto enabled = [&hut] {
     hut->PrepareCharacterMenu();
     std::string on;
-    for (QAction* action : hut->characterListMenu->actions()) {
+    for (QAction* action : Control<QMenu>(*hut, "characterMenu")->actions()) {
       if (!action->isSeparator() && action->isEnabled()) on += action->objectName().toStdString() + " ";
     }
     return on;
   };
-  EXPECT_EQ(enabled(), "cmNewCharacter cmMailRcv ");
+  EXPECT_EQ(enabled(), "newCharacterAction receiveAction ");
   busy_ = true;
   receiveEnabled_ = false;
-  EXPECT_EQ(enabled(), "cmNewCharacter ");
-  hut->characterList->setCurrentRow(0);
+  EXPECT_EQ(enabled(), "newCharacterAction ");
+  Control<QListWidget>(*hut, "characterList")->setCurrentRow(0);
   // The only character: no journey.
-  EXPECT_EQ(enabled(), "cmOut cmMail cmEdit cmExtend ");
+  EXPECT_EQ(enabled(), "goOutAction writeMailAction evolveAction haveChildAction ");
 }
 
 // Neither a tray nor a notification service: the departure is still told,
@@ -247,11 +252,12 @@ TEST_F(HutWindowTest, WithoutTrayOrNotificationsTheProgramTellsOfADepartureItsel
   carrier.move(300, 250);
   carrier.show();
   PassingNotice& notice = hut->OwnNotice();
-  notice.hideTimer->setInterval(100);
+  Control<QTimer>(notice, "hideTimer")->setInterval(100);
 
   hut->DepartWithMail("<2>");
   ASSERT_TRUE(notice.isVisible());
-  EXPECT_EQ(notice.textLabel->text(), QString::fromUtf8("C2がメールを届けに出かけました。明日の10:00ごろ戻ります。"));
+  EXPECT_EQ(Control<QLabel>(notice, "textLabel")->text(),
+            QString::fromUtf8("C2がメールを届けに出かけました。明日の10:00ごろ戻ります。"));
   EXPECT_EQ(notice.pos(), QPoint(300, 250));
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(QApplication::activeWindow(), hut.get());
@@ -265,12 +271,12 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   auto hut = Start();
   ASSERT_EQ(hut->ItemCount(), 3);
 
-  hut->characterList->setCurrentRow(1);
-  hut->cmOut->trigger();
+  Control<QListWidget>(*hut, "characterList")->setCurrentRow(1);
+  Control<QAction>(*hut, "goOutAction")->trigger();
   EXPECT_TRUE(hut->CharacterWindows()[1]->isVisible());
-  EXPECT_TRUE(hut->CharacterWindows()[1]->walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(*hut->CharacterWindows()[1], "walkTimer")->isActive());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "<2>\r\n");
-  hut->cmReturnHome->trigger();
+  Control<QAction>(*hut, "returnHomeAction")->trigger();
   EXPECT_FALSE(hut->CharacterWindows()[1]->isVisible());
   EXPECT_EQ(*platform::ReadFile(Home() + "outDB.dat"), "");
 
@@ -286,9 +292,9 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   tray_ = true;
 
   // The journey of <2> takes its icon and moves <3>'s icon number down.
-  hut->characterList->setCurrentRow(0);
+  Control<QListWidget>(*hut, "characterList")->setCurrentRow(0);
   dialogs_.yesNo = {true};
-  hut->cmDelete->trigger();
+  Control<QAction>(*hut, "leaveForGoodAction")->trigger();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
   EXPECT_EQ(dialogs_.calls[0].text, Sj("旅に出ると二度と戻ってきません。よろしいですか。"));
   ASSERT_EQ(hut->ItemCount(), 1);
@@ -306,8 +312,8 @@ TEST_F(HutWindowTest, OutHomeAwayAndJourneyThroughTheWindow) {
   ASSERT_NE(hut->CharacterWindows()[0], nullptr);
   EXPECT_EQ(hut->CharacterWindows()[0]->Id(), "<1>");
   EXPECT_FALSE(hut->CharacterWindows()[0]->isVisible());
-  EXPECT_EQ(hut->resurrTimer->interval(), 900000);
-  EXPECT_TRUE(hut->resurrTimer->isActive());
+  EXPECT_EQ(Control<QTimer>(*hut, "returnTimer")->interval(), 900000);
+  EXPECT_TRUE(Control<QTimer>(*hut, "returnTimer")->isActive());
 }
 
 TEST_F(HutWindowTest, EvolutionRenamesTheItemAndItsWindow) {
@@ -326,19 +332,19 @@ TEST_F(HutWindowTest, EvolutionRenamesTheItemAndItsWindow) {
 TEST_F(HutWindowTest, MenusCloseWhenTheHutGoesAndHelpWithoutAFileDoesNothing) {
   auto hut = Start();
   HutMenuBar& bar = hut->MenuBar();
-  QTest::mousePress(bar.helpMenuLabel, Qt::LeftButton);
-  ASSERT_TRUE(bar.mnHelpMenuPanel->isVisible());
+  QTest::mousePress(Control<MenuLabel>(*hut, "helpMenuLabel"), Qt::LeftButton);
+  ASSERT_TRUE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
   // F1 closes the menu; the help file is not there, so nothing opens.
   QTest::keyClick(hut.get(), Qt::Key_F1);
-  EXPECT_FALSE(bar.mnHelpMenuPanel->isVisible());
+  EXPECT_FALSE(Control<QWidget>(*hut, "helpDropDown")->isVisible());
   EXPECT_FALSE(platform::FileExists(hut->HelpFile()));
 
-  QTest::mousePress(bar.fileMenuLabel, Qt::LeftButton);
+  QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
   ASSERT_TRUE(bar.State().MenuOpen());
   hut->hide();
   EXPECT_FALSE(bar.State().MenuOpen());
   EXPECT_EQ(bar.State().Cursor(), kClosed);
-  EXPECT_FALSE(bar.CheckMouseLeaveTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(bar, "hoverTimer")->isActive());
 }
 
 }  // namespace

@@ -38,6 +38,7 @@
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
 #include "tests/roster/CharacterFolders.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -117,7 +118,7 @@ class SendMailBy : public ::testing::Test {
   }
   void SendTo(test::ScriptedServer& server) {
     settings_->smtpPort = server.PortText();
-    composition_->Add_s->setText("hanako@example.jp");
+    Control<QLineEdit>(*composition_, "toEdit")->setText("hanako@example.jp");
     composition_->SendOut();
   }
 
@@ -143,14 +144,14 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   Start();
   CharacterWindow& carrier = Window(1);
   const ScreenPoint mailPosition = hut_->MailPosition();
-  hut_->characterList->setCurrentRow(1);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(1);
 
   bool checked = false;
   During([&] {
     checked = true;
     EXPECT_EQ(carrier.pos(), QPoint(mailPosition.x, mailPosition.y));
     EXPECT_TRUE(carrier.IsTopmost()) << "in sight beside the bubble";
-    EXPECT_FALSE(carrier.walkTimer->isActive());
+    EXPECT_FALSE(Control<QTimer>(carrier, "walkTimer")->isActive());
     EXPECT_EQ(composition_->pos(), BesideOnScreen(mailPosition, composition_->size()));
     EXPECT_EQ(composition_->Current().packagePath, Package(2));
     EXPECT_EQ(composition_->Current().characterId, "<c2@test>");
@@ -166,7 +167,7 @@ TEST_F(SendMailBy, CancelPutsTheCharacterBackWhereItStoodTopmostAgain) {
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
   EXPECT_TRUE(carrier.isVisible());
-  EXPECT_TRUE(carrier.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(carrier, "walkTimer")->isActive());
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_TRUE(dialogs_.calls.empty());
 }
@@ -175,7 +176,7 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   MakeCharacters(3);
   Start();
   CharacterWindow& carrier = Window(2);
-  hut_->characterList->setCurrentRow(2);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(2);
   During([&] {
     // The outbox sends a mail carried by the first character meanwhile.
     hut_->DepartWithMail("<c1@test>");
@@ -187,7 +188,7 @@ TEST_F(SendMailBy, AnotherCharacterLeavingWithAMailLeavesTheCarrierInPlace) {
   EXPECT_EQ(hut_->ItemCount(), 2);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(carrier, "walkTimer")->isActive());
 }
 
 TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
@@ -196,18 +197,18 @@ TEST_F(SendMailBy, AMailBeingWrittenIsBroughtForwardNotEmptied) {
   CharacterWindow& carrier = Window(1);
   // A new mail from the mail list, modeless and carried by no character.
   composition_->Reset();
-  composition_->Title->setText("half written");
+  Control<QLineEdit>(*composition_, "subjectEdit")->setText("half written");
   composition_->show();
 
-  hut_->characterList->setCurrentRow(1);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(1);
   hut_->WriteMail();
-  carrier.cmMail->trigger();
+  Control<QAction>(carrier, "writeMailAction")->trigger();
 
-  EXPECT_EQ(composition_->Title->text(), "half written");
+  EXPECT_EQ(Control<QLineEdit>(*composition_, "subjectEdit")->text(), "half written");
   EXPECT_TRUE(composition_->isVisible());
   EXPECT_TRUE(composition_->LentCarrier().Empty());
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
-  EXPECT_TRUE(carrier.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(carrier, "walkTimer")->isActive());
   composition_->hide();
 }
 
@@ -221,17 +222,17 @@ TEST_F(SendMailBy, ANewMailThroughACharacterStartsWithTheSignature) {
   settings_->signature = {"--", Sj("山田太郎")};
   std::vector<QString> bodies;
   auto look = [&] {
-    bodies.push_back(composition_->MailBodyEdit->toPlainText());
+    bodies.push_back(Control<QTextEdit>(*composition_, "bodyEdit")->toPlainText());
     composition_->Cancel();
   };
-  hut_->characterList->setCurrentRow(1);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(1);
   During(look);
   hut_->WriteMail();
   During(look);
-  Window(1).cmMail->trigger();
+  Control<QAction>(Window(1), "writeMailAction")->trigger();
   // The viewer's reply fills the window and opens it through the character.
   composition_->Reset();
-  composition_->MailBodyEdit->setPlainText(QString::fromUtf8("> quoted"));
+  Control<QTextEdit>(*composition_, "bodyEdit")->setPlainText(QString::fromUtf8("> quoted"));
   During(look);
   hut_->SendMailByCharacterId("<c2@test>");
   const QString signed_ = QString::fromUtf8("\n\n--\n山田太郎");
@@ -248,7 +249,7 @@ TEST_F(SendMailBy, ABrokenPackageIsMadeAgain) {
   MakeCharacters(2);
   ASSERT_TRUE(platform::WriteFileAtomic(Package(1), "not a package"));
   Start();
-  hut_->characterList->setCurrentRow(0);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(0);
 
   bool sound = false;
   During([&] {
@@ -283,7 +284,7 @@ TEST_F(SendMailBy, APackageThatCannotBeMadeIsReportedAndNothingMoves) {
   EXPECT_EQ(dialogs_.calls[0].text, Sj("正常に処理できません。データが破損している可能性があります。"));
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(carrier, "walkTimer")->isActive());
   EXPECT_TRUE(composition_->LentCarrier().Empty());
 }
 
@@ -310,10 +311,10 @@ class CompletedSend : public SendMailBy {
     test::ScriptedServer server;
     server.Do(testing::SmtpSink(log_)).Start();
     During([&] {
-      reset_ = composition_->Add_s->text().isEmpty() && !composition_->Current().reEditMode;
+      reset_ = Control<QLineEdit>(*composition_, "toEdit")->text().isEmpty() && !composition_->Current().reEditMode;
       SendTo(server);
     });
-    carrier_->cmMail->trigger();
+    Control<QAction>(*carrier_, "writeMailAction")->trigger();
     server.Finish();
 
     EXPECT_TRUE(reset_) << "a character's own menu opens a fresh mail";
@@ -336,7 +337,7 @@ TEST_F(CompletedSend, WithTwoCharactersTheCarrierLeaves) {
   EXPECT_FALSE(hut_->CharacterWindows()[slot_]);
   ASSERT_FALSE(carrier_.isNull()) << "deleted inside its own menu's call";
   EXPECT_FALSE(carrier_->isVisible());
-  EXPECT_FALSE(carrier_->walkTimer->isActive());
+  EXPECT_FALSE(Control<QTimer>(*carrier_, "walkTimer")->isActive());
   EXPECT_TRUE(testing::RunUntil([&] { return carrier_.isNull(); }, std::chrono::seconds(5)));
   EXPECT_NE(platform::ReadFile(Home() + "resurrDB.dat").value_or("").find("<c2@test>"), std::string::npos);
 }
@@ -348,7 +349,7 @@ TEST_F(CompletedSend, TheLastCharacterStays) {
   EXPECT_EQ(hut_->CharacterWindows()[slot_].get(), carrier_.data());
   EXPECT_EQ(carrier_->pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier_->IsTopmost());
-  EXPECT_TRUE(carrier_->walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(*carrier_, "walkTimer")->isActive());
 }
 
 TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAgain) {
@@ -357,7 +358,7 @@ TEST_F(SendMailBy, AFailedSendKeepsTheMailGivesTheCharacterBackAndSendingWorksAg
   CharacterWindow& carrier = Window(1);
   test::ScriptedServer server;
   server.Say("554 not today\r\n").Start();
-  hut_->characterList->setCurrentRow(1);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(1);
   During([&] { SendTo(server); });
   hut_->WriteMail();
   server.Finish();

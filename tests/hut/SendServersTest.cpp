@@ -33,6 +33,7 @@
 #include "tests/mail/gui/MailWindowFixture.h"
 #include "tests/roster/CharacterFolders.h"
 #include "tests/servers/MailServers.h"
+#include "tests/support/Controls.h"
 #include "text/Jconvert.h"
 
 namespace mf {
@@ -91,12 +92,12 @@ TEST(SendThroughWindows, ACarriedMailReachesTheRealServerAndTheSentFolder) {
   ASSERT_TRUE(platform::WriteFileAtomic(attachmentPath, attachment));
   dialogs.paths.push_back(attachmentPath);
 
-  hut.characterList->setCurrentRow(1);
+  Control<QListWidget>(hut, "characterList")->setCurrentRow(1);
   QTimer::singleShot(0, &composition, [&] {
-    composition.Add_s->setText(QString::fromUtf8("アリス <") + QString::fromStdString(MailServers::Address("alice")) +
-                               ">");
-    composition.Title->setText(QString::fromUtf8("キャラクターが運ぶメール"));
-    composition.MailBodyEdit->setPlainText(QString::fromUtf8("こんにちは。\nまたね"));
+    Control<QLineEdit>(composition, "toEdit")
+        ->setText(QString::fromUtf8("アリス <") + QString::fromStdString(MailServers::Address("alice")) + ">");
+    Control<QLineEdit>(composition, "subjectEdit")->setText(QString::fromUtf8("キャラクターが運ぶメール"));
+    Control<QTextEdit>(composition, "bodyEdit")->setPlainText(QString::fromUtf8("こんにちは。\nまたね"));
     composition.Attach();
     composition.SendOut();
   });

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,10 +10,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdlib>
 
 #include "platform/Files.h"
 #include "platform/qt/QtDialogs.h"
 #include "settings/gui/SettingsDialog.h"
+#include "tests/support/Controls.h"
 #include "widgets/UpDown.h"
 
 namespace mf {
@@ -32,90 +32,90 @@ class SettingsDialogTest : public ::testing::Test {
 TEST_F(SettingsDialogTest, FirstStartShowsTheDefaults) {
   SettingsDialog dialog(settings);
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("基本設定"));
-  EXPECT_EQ(dialog.SMTPPORT->text(), "25");
-  EXPECT_EQ(dialog.POP3PORT->text(), "110");
-  EXPECT_TRUE(dialog.cbAlwaysRunning->isChecked());
-  EXPECT_TRUE(dialog.cbRcvPeriodically->isChecked());
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "20");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "smtpPortEdit")->text(), "25");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "pop3PortEdit")->text(), "110");
+  EXPECT_TRUE(Control<QCheckBox>(dialog, "autostartBox")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(dialog, "receivePeriodicallyBox")->isChecked());
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "20");
   EXPECT_EQ(timer, std::make_pair(1200000, true));
-  EXPECT_EQ(dialog.MailSetUp->count(), 3);
+  EXPECT_EQ(Control<QTabWidget>(dialog, "pageTabs")->count(), 3);
 }
 
 TEST_F(SettingsDialogTest, TypingIntoThePeriodFieldIsFilteredAndNormalised) {
   SettingsDialog dialog(settings);
-  dialog.edRcvPeriod->clear();
-  QTest::keyClicks(dialog.edRcvPeriod, "7a5");
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "60");  // "75" is shown as "60" at once
-  dialog.edRcvPeriod->setText("2.");
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "20");
-  dialog.SMTPPORT->clear();
-  QTest::keyClicks(dialog.SMTPPORT, "2x5.");
-  EXPECT_EQ(dialog.SMTPPORT->text(), "25");
+  Control<QLineEdit>(dialog, "periodEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "periodEdit"), "7a5");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "60");  // "75" is shown as "60" at once
+  Control<QLineEdit>(dialog, "periodEdit")->setText("2.");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "20");
+  Control<QLineEdit>(dialog, "smtpPortEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "smtpPortEdit"), "2x5.");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "smtpPortEdit")->text(), "25");
 }
 
 TEST_F(SettingsDialogTest, ArrowsStepThePeriodWithinOneToSixty) {
   SettingsDialog dialog(settings);
-  auto arrows = dialog.periodUpDown->findChildren<QToolButton*>();
+  auto arrows = Control<UpDown>(dialog, "periodUpDown")->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   arrows[0]->click();
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "21");
-  dialog.edRcvPeriod->setText("60");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "21");
+  Control<QLineEdit>(dialog, "periodEdit")->setText("60");
   arrows[0]->click();
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "60");
-  dialog.edRcvPeriod->setText("2");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "60");
+  Control<QLineEdit>(dialog, "periodEdit")->setText("2");
   arrows[1]->click();
   arrows[1]->click();
-  EXPECT_EQ(dialog.edRcvPeriod->text(), "1");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "1");
   EXPECT_EQ(settings.rcvPeriod, "1");
 }
 
 TEST_F(SettingsDialogTest, LeaveOnServerGreysOutTheOtherMailerBox) {
   SettingsDialog dialog(settings);
-  EXPECT_TRUE(dialog.cbLeaveOtherMailer->isEnabled());
-  dialog.MailLeave->setChecked(true);
-  EXPECT_FALSE(dialog.cbLeaveOtherMailer->isEnabled());
-  dialog.cbRcvPeriodically->setChecked(false);
-  EXPECT_FALSE(dialog.edRcvPeriod->isEnabled());
+  EXPECT_TRUE(Control<QCheckBox>(dialog, "leaveOtherMailersBox")->isEnabled());
+  Control<QCheckBox>(dialog, "leaveOnServerBox")->setChecked(true);
+  EXPECT_FALSE(Control<QCheckBox>(dialog, "leaveOtherMailersBox")->isEnabled());
+  Control<QCheckBox>(dialog, "receivePeriodicallyBox")->setChecked(false);
+  EXPECT_FALSE(Control<QLineEdit>(dialog, "periodEdit")->isEnabled());
   EXPECT_FALSE(settings.rcvPeriodically);
 }
 
 TEST_F(SettingsDialogTest, CancelRestoresTheServerAndKeepsPopBeforeSmtp) {
   SettingsDialog dialog(settings);
   QTimer::singleShot(0, &dialog, [&] {
-    QTest::keyClicks(dialog.E_SMTP_SV, "smtp.example.jp");
-    dialog.OKButton->click();
+    QTest::keyClicks(Control<QLineEdit>(dialog, "smtpServerEdit"), "smtp.example.jp");
+    Control<QPushButton>(dialog, "okButton")->click();
   });
   dialog.ShowModalOnFirstTab();
   EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
 
   QTimer::singleShot(0, &dialog, [&] {
-    dialog.E_SMTP_SV->clear();
-    QTest::keyClicks(dialog.E_SMTP_SV, "typo");
-    dialog.cbPopBeforeSMTP->click();
-    dialog.Cancel->click();
+    Control<QLineEdit>(dialog, "smtpServerEdit")->clear();
+    QTest::keyClicks(Control<QLineEdit>(dialog, "smtpServerEdit"), "typo");
+    Control<QCheckBox>(dialog, "popBeforeSmtpBox")->click();
+    Control<QPushButton>(dialog, "cancelButton")->click();
   });
   dialog.ShowModalOnFirstTab();
   EXPECT_EQ(settings.smtpServer, "smtp.example.jp");
-  EXPECT_EQ(dialog.E_SMTP_SV->text(), "smtp.example.jp");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "smtpServerEdit")->text(), "smtp.example.jp");
   EXPECT_TRUE(settings.popBeforeSmtp);
 }
 
 TEST_F(SettingsDialogTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
   SettingsDialog dialog(settings);
-  EXPECT_EQ(dialog.smtpSecurityBox->currentText(), QString::fromUtf8("なし"));
-  EXPECT_FALSE(dialog.smtpUserEdit->isEnabled());
-  dialog.smtpSecurityBox->setCurrentIndex(1);
-  EXPECT_EQ(dialog.SMTPPORT->text(), "587");
-  dialog.POP3PORT->clear();
-  QTest::keyClicks(dialog.POP3PORT, "1110");
-  dialog.pop3SecurityBox->setCurrentIndex(2);
-  EXPECT_EQ(dialog.pop3SecurityBox->currentText(), "SSL/TLS");
-  EXPECT_EQ(dialog.POP3PORT->text(), "1110") << "a typed port stays";
+  EXPECT_EQ(Control<QComboBox>(dialog, "smtpSecurityBox")->currentText(), QString::fromUtf8("なし"));
+  EXPECT_FALSE(Control<QLineEdit>(dialog, "smtpUserEdit")->isEnabled());
+  Control<QComboBox>(dialog, "smtpSecurityBox")->setCurrentIndex(1);
+  EXPECT_EQ(Control<QLineEdit>(dialog, "smtpPortEdit")->text(), "587");
+  Control<QLineEdit>(dialog, "pop3PortEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "pop3PortEdit"), "1110");
+  Control<QComboBox>(dialog, "pop3SecurityBox")->setCurrentIndex(2);
+  EXPECT_EQ(Control<QComboBox>(dialog, "pop3SecurityBox")->currentText(), "SSL/TLS");
+  EXPECT_EQ(Control<QLineEdit>(dialog, "pop3PortEdit")->text(), "1110") << "a typed port stays";
 
-  dialog.smtpAuthBox->click();
-  EXPECT_TRUE(dialog.smtpUserEdit->isEnabled());
-  QTest::keyClicks(dialog.smtpUserEdit, "tim");
-  QTest::keyClicks(dialog.smtpPasswordEdit, "secret");
+  Control<QCheckBox>(dialog, "smtpAuthBox")->click();
+  EXPECT_TRUE(Control<QLineEdit>(dialog, "smtpUserEdit")->isEnabled());
+  QTest::keyClicks(Control<QLineEdit>(dialog, "smtpUserEdit"), "tim");
+  QTest::keyClicks(Control<QLineEdit>(dialog, "smtpPasswordEdit"), "secret");
   dialog.Save();
 
   LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
@@ -131,10 +131,10 @@ TEST_F(SettingsDialogTest, SecurityChoiceMovesAnUntouchedPortAndLogInIsStored) {
 
 struct RefusedCase {
   const char* name;
-  QLineEdit* SettingsDialog::*field;
+  const char* field;  // object names
   const char* bad;
   const char* good;
-  QLabel* SettingsDialog::*problem;
+  const char* problem;
   const char* said;  // UTF-8, part of the refusal
 };
 
@@ -151,21 +151,22 @@ TEST_P(RefusedField, IsShownBesideItsFieldAndNothingIsSavedUntilMended) {
   bool hiddenWhenMended = false;
   bool savedWhileRefused = true;
   QTimer::singleShot(0, &dialog, [&] {
-    QTest::keyClicks(dialog.E_SMTP_SV, "mail.example.jp");
-    QTest::keyClicks(dialog.E_POP3_SV, "mail.example.jp");
-    dialog.MailSetUp->setCurrentIndex(2);
-    QLineEdit* field = dialog.*c.field;
+    QTest::keyClicks(Control<QLineEdit>(dialog, "smtpServerEdit"), "mail.example.jp");
+    QTest::keyClicks(Control<QLineEdit>(dialog, "pop3ServerEdit"), "mail.example.jp");
+    Control<QTabWidget>(dialog, "pageTabs")->setCurrentIndex(2);
+    QLineEdit* field = Control<QLineEdit>(dialog, c.field);
     field->clear();
     QTest::keyClicks(field, c.bad);
-    dialog.OKButton->click();
+    Control<QPushButton>(dialog, "okButton")->click();
     openAfterOk = dialog.isVisible();
-    shownAfterOk = (dialog.*c.problem)->isVisible() && dialog.MailSetUp->currentIndex() == 0;
-    problem = (dialog.*c.problem)->text();
+    shownAfterOk =
+        Control<QLabel>(dialog, c.problem)->isVisible() && Control<QTabWidget>(dialog, "pageTabs")->currentIndex() == 0;
+    problem = Control<QLabel>(dialog, c.problem)->text();
     savedWhileRefused = platform::FileExists(folder.Path() + "MFMail.ini");
     field->clear();
     QTest::keyClicks(field, c.good);
-    hiddenWhenMended = !(dialog.*c.problem)->isVisible();
-    dialog.OKButton->click();
+    hiddenWhenMended = !Control<QLabel>(dialog, c.problem)->isVisible();
+    Control<QPushButton>(dialog, "okButton")->click();
   });
   dialog.ShowModalOnFirstTab();
 
@@ -177,43 +178,41 @@ TEST_P(RefusedField, IsShownBesideItsFieldAndNothingIsSavedUntilMended) {
   LiveSettings stored{platform::IniFile(folder.Path() + "MFMail.ini"), nullptr, nullptr};
   stored.Load();
   EXPECT_EQ(stored.smtpServer, "mail.example.jp") << "saved once mended";
-  EXPECT_EQ(platform::FromQString((dialog.*c.field)->text()), c.good);
+  EXPECT_EQ(platform::FromQString(Control<QLineEdit>(dialog, c.field)->text()), c.good);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedField,
-    ::testing::Values(
-        RefusedCase{"SmtpPortZero", &SettingsDialog::SMTPPORT, "0", "587", &SettingsDialog::smtpPortProblem, "1から65535"},
-        RefusedCase{"Pop3PortTooHigh", &SettingsDialog::POP3PORT, "70000", "995", &SettingsDialog::pop3PortProblem,
-                    "1から65535"},
-        RefusedCase{"SmtpPortIsThePop3Port", &SettingsDialog::SMTPPORT, "110", "25", &SettingsDialog::smtpPortProblem,
-                    "POP3ポートと同じ"},
-        RefusedCase{"AddressWithoutAt", &SettingsDialog::E_MAILADD, "taro.example.jp", "taro@example.jp",
-                    &SettingsDialog::mailAddressProblem, "@"}),
+    ::testing::Values(RefusedCase{"SmtpPortZero", "smtpPortEdit", "0", "587", "smtpPortProblem", "1から65535"},
+                      RefusedCase{"Pop3PortTooHigh", "pop3PortEdit", "70000", "995", "pop3PortProblem", "1から65535"},
+                      RefusedCase{"SmtpPortIsThePop3Port", "smtpPortEdit", "110", "25", "smtpPortProblem",
+                                  "POP3ポートと同じ"},
+                      RefusedCase{"AddressWithoutAt", "mailAddressEdit", "taro.example.jp", "taro@example.jp",
+                                  "mailAddressProblem", "@"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsDialogTest, OkGoesToTheFirstRefusedFieldAndMendingAnotherKeepsTheFocus) {
   SettingsDialog dialog(settings);
   dialog.show();
-  dialog.SMTPPORT->clear();
-  QTest::keyClicks(dialog.SMTPPORT, "0");
-  QTest::keyClicks(dialog.E_MAILADD, "taro");
-  dialog.MailSetUp->setCurrentIndex(1);
+  Control<QLineEdit>(dialog, "smtpPortEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "smtpPortEdit"), "0");
+  QTest::keyClicks(Control<QLineEdit>(dialog, "mailAddressEdit"), "taro");
+  Control<QTabWidget>(dialog, "pageTabs")->setCurrentIndex(1);
   dialog.Save();
-  EXPECT_EQ(dialog.MailSetUp->currentIndex(), 0);
-  EXPECT_EQ(dialog.focusWidget(), dialog.SMTPPORT);
-  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
-  EXPECT_TRUE(dialog.mailAddressProblem->isVisible());
+  EXPECT_EQ(Control<QTabWidget>(dialog, "pageTabs")->currentIndex(), 0);
+  EXPECT_EQ(dialog.focusWidget(), Control<QLineEdit>(dialog, "smtpPortEdit"));
+  EXPECT_TRUE(Control<QLabel>(dialog, "smtpPortProblem")->isVisible());
+  EXPECT_TRUE(Control<QLabel>(dialog, "mailAddressProblem")->isVisible());
 
   // The user mends the address first: every key stays in the address.
-  dialog.E_MAILADD->setFocus();
-  dialog.E_MAILADD->clear();
+  Control<QLineEdit>(dialog, "mailAddressEdit")->setFocus();
+  Control<QLineEdit>(dialog, "mailAddressEdit")->clear();
   QTest::keyClicks(dialog.focusWidget(), "taro@example.jp");
-  EXPECT_EQ(dialog.E_MAILADD->text(), "taro@example.jp");
-  EXPECT_FALSE(dialog.mailAddressProblem->isVisible());
-  EXPECT_TRUE(dialog.smtpPortProblem->isVisible());
-  EXPECT_EQ(dialog.focusWidget(), dialog.E_MAILADD);
-  dialog.Cancel->click();
+  EXPECT_EQ(Control<QLineEdit>(dialog, "mailAddressEdit")->text(), "taro@example.jp");
+  EXPECT_FALSE(Control<QLabel>(dialog, "mailAddressProblem")->isVisible());
+  EXPECT_TRUE(Control<QLabel>(dialog, "smtpPortProblem")->isVisible());
+  EXPECT_EQ(dialog.focusWidget(), Control<QLineEdit>(dialog, "mailAddressEdit"));
+  Control<QPushButton>(dialog, "cancelButton")->click();
 }
 
 // Red lines come and go under the fields while the user mends them: every
@@ -224,34 +223,38 @@ TEST_F(SettingsDialogTest, FieldsStayInPlaceWhileRefusedValuesAreShownAndMended)
   QApplication::processEvents();
   auto places = [&] {
     std::vector<QRect> seen{QRect(QPoint(), dialog.size())};
-    for (QWidget* widget : std::initializer_list<QWidget*>{dialog.E_MAILADD, dialog.SMTPPORT, dialog.POP3PORT,
-                                                           dialog.cbAlwaysRunning, dialog.OKButton}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             Control<QLineEdit>(dialog, "mailAddressEdit"), Control<QLineEdit>(dialog, "smtpPortEdit"),
+             Control<QLineEdit>(dialog, "pop3PortEdit"), Control<QCheckBox>(dialog, "autostartBox"),
+             Control<QPushButton>(dialog, "okButton")}) {
       seen.push_back(QRect(widget->mapTo(&dialog, QPoint()), widget->size()));
     }
     return seen;
   };
   const std::vector<QRect> before = places();
-  dialog.SMTPPORT->clear();
-  QTest::keyClicks(dialog.SMTPPORT, "0");
-  dialog.POP3PORT->clear();
-  QTest::keyClicks(dialog.POP3PORT, "70000");
-  QTest::keyClicks(dialog.E_MAILADD, "taro @example.jp");
+  Control<QLineEdit>(dialog, "smtpPortEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "smtpPortEdit"), "0");
+  Control<QLineEdit>(dialog, "pop3PortEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "pop3PortEdit"), "70000");
+  QTest::keyClicks(Control<QLineEdit>(dialog, "mailAddressEdit"), "taro @example.jp");
   dialog.Save();
   QApplication::processEvents();
-  ASSERT_TRUE(dialog.smtpPortProblem->isVisible());
-  ASSERT_TRUE(dialog.pop3PortProblem->isVisible());
-  ASSERT_TRUE(dialog.mailAddressProblem->isVisible());
+  ASSERT_TRUE(Control<QLabel>(dialog, "smtpPortProblem")->isVisible());
+  ASSERT_TRUE(Control<QLabel>(dialog, "pop3PortProblem")->isVisible());
+  ASSERT_TRUE(Control<QLabel>(dialog, "mailAddressProblem")->isVisible());
   EXPECT_EQ(places(), before) << "a refusal moved the fields";
   // The widest text fits its line whole.
-  EXPECT_GE(dialog.mailAddressProblem->width(),
-            dialog.mailAddressProblem->fontMetrics().horizontalAdvance(dialog.mailAddressProblem->text()));
+  EXPECT_GE(Control<QLabel>(dialog, "mailAddressProblem")->width(),
+            Control<QLabel>(dialog, "mailAddressProblem")
+                ->fontMetrics()
+                .horizontalAdvance(Control<QLabel>(dialog, "mailAddressProblem")->text()));
 
-  dialog.E_MAILADD->clear();
-  QTest::keyClicks(dialog.E_MAILADD, "taro@example.jp");
+  Control<QLineEdit>(dialog, "mailAddressEdit")->clear();
+  QTest::keyClicks(Control<QLineEdit>(dialog, "mailAddressEdit"), "taro@example.jp");
   QApplication::processEvents();
-  EXPECT_FALSE(dialog.mailAddressProblem->isVisible());
+  EXPECT_FALSE(Control<QLabel>(dialog, "mailAddressProblem")->isVisible());
   EXPECT_EQ(places(), before) << "mending one field moved the others";
-  dialog.Cancel->click();
+  Control<QPushButton>(dialog, "cancelButton")->click();
 }
 
 }  // namespace

@@ -143,131 +143,131 @@ MailListWindow::~MailListWindow() {
 
 void MailListWindow::BuildActions() {
   QStyle* look = style();
-  auto action = [this](const char* text, const QIcon& icon = QIcon()) {
+  auto action = [this](const char* name, const char* text, const QIcon& icon = QIcon()) {
     auto* made = new QAction(icon, Text(text), this);
+    made->setObjectName(QString::fromLatin1(name));
     return made;
   };
-  MailSend = action("送信", look->standardIcon(QStyle::SP_ArrowUp));
-  MailRcv = action("受信", look->standardIcon(QStyle::SP_ArrowDown));
-  ControlHeader = action("ヘッダー表示", look->standardIcon(QStyle::SP_FileDialogDetailedView));
-  AddressButton = action("アドレス帳", look->standardIcon(QStyle::SP_DirHomeIcon));
-  newMailAction = action("新規作成", look->standardIcon(QStyle::SP_FileIcon));
-  for (QAction* tool : {MailSend, MailRcv, ControlHeader, AddressButton, newMailAction}) tool->setToolTip(tool->text());
-  ControlHeader->setEnabled(false);
-  newMailAction->setVisible(false);
+  sendAction_ = action("sendAction", "送信", look->standardIcon(QStyle::SP_ArrowUp));
+  receiveAction_ = action("receiveAction", "受信", look->standardIcon(QStyle::SP_ArrowDown));
+  headersAction_ = action("headersAction", "ヘッダー表示", look->standardIcon(QStyle::SP_FileDialogDetailedView));
+  addressBookAction_ = action("addressBookAction", "アドレス帳", look->standardIcon(QStyle::SP_DirHomeIcon));
+  newMailAction_ = action("newMailAction", "新規作成", look->standardIcon(QStyle::SP_FileIcon));
+  for (QAction* tool : {sendAction_, receiveAction_, headersAction_, addressBookAction_, newMailAction_})
+    tool->setToolTip(tool->text());
+  headersAction_->setEnabled(false);
+  newMailAction_->setVisible(false);
 
-  mnSaveAs = action("名前を付けて保存(&S)");
-  mnSaveAs->setEnabled(false);
-  importMenu = action("インポート(&I)");
-  mnMailRcv = action("メール受信(&J)");
-  closeAction = action("閉じる(&C)");
-  accountSettingsAction = action("アカウント設定(&A)");
-  helpAction = action("ヘルプ(&H)");
-  versionAction = action("バージョン情報(&V)");
+  saveAsAction_ = action("saveAsAction", "名前を付けて保存(&S)");
+  saveAsAction_->setEnabled(false);
+  importAction_ = action("importAction", "インポート(&I)");
+  receiveMenuAction_ = action("receiveMenuAction", "メール受信(&J)");
+  closeAction_ = action("closeAction", "閉じる(&C)");
+  accountSettingsAction_ = action("accountSettingsAction", "アカウント設定(&A)");
+  helpAction_ = action("helpAction", "ヘルプ(&H)");
+  versionAction_ = action("versionAction", "バージョン情報(&V)");
 
-  Menu_Re = action("差出人へ返信");
-  Menu_Forward = action("転送");
-  Menu_reEdit = action("再編集");
-  Menu_Delete = action("削除");
-  JoinAddressBook = action("送信者をアドレス帳に追加");
-  puMnTrashEmpty = action("ごみ箱を空にする");
+  replyAction_ = action("replyAction", "差出人へ返信");
+  forwardAction_ = action("forwardAction", "転送");
+  reEditAction_ = action("reEditAction", "再編集");
+  deleteAction_ = action("deleteAction", "削除");
+  addSenderAction_ = action("addSenderAction", "送信者をアドレス帳に追加");
+  emptyTrashAction_ = action("emptyTrashAction", "ごみ箱を空にする");
 
-  connect(MailSend, &QAction::triggered, this, [this] { SendOutbox(); });
+  connect(sendAction_, &QAction::triggered, this, [this] { SendOutbox(); });
   auto receive = [this] {
     CallLink(links.receive, "receive");
   };
-  connect(MailRcv, &QAction::triggered, this, receive);
-  connect(mnMailRcv, &QAction::triggered, this, receive);
-  connect(ControlHeader, &QAction::triggered, this, [this] { SwitchHeaders(); });
-  connect(AddressButton, &QAction::triggered, this, [this] {
-    CallLink(links.openAddressBook, "openAddressBook");
-  });
-  connect(newMailAction, &QAction::triggered, this, [this] { WriteNewMail(); });
-  connect(mnSaveAs, &QAction::triggered, this, [this] { SaveAs(); });
-  connect(importMenu, &QAction::triggered, this, [this] { Import(); });
-  connect(closeAction, &QAction::triggered, this, [this] { CloseList(); });
-  connect(accountSettingsAction, &QAction::triggered, this, [this] {
-    CallLink(links.openSettings, "openSettings");
-  });
-  connect(helpAction, &QAction::triggered, this, [this] {
-    CallLink(links.openHelp, "openHelp");
-  });
-  connect(versionAction, &QAction::triggered, this, [this] {
-    CallLink(links.showVersion, "showVersion");
-  });
-  connect(Menu_Re, &QAction::triggered, this, [this] { Reply(); });
-  connect(Menu_Forward, &QAction::triggered, this, [this] { Forward(); });
-  connect(Menu_reEdit, &QAction::triggered, this, [this] { ReEdit(); });
-  connect(Menu_Delete, &QAction::triggered, this, [this] { DeleteSelected(DeletionFor(QGuiApplication::queryKeyboardModifiers())); });
-  connect(JoinAddressBook, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
-  connect(puMnTrashEmpty, &QAction::triggered, this, [this] { EmptyTrash(); });
+  connect(receiveAction_, &QAction::triggered, this, receive);
+  connect(receiveMenuAction_, &QAction::triggered, this, receive);
+  connect(headersAction_, &QAction::triggered, this, [this] { SwitchHeaders(); });
+  connect(addressBookAction_, &QAction::triggered, this,
+          [this] { CallLink(links.openAddressBook, "openAddressBook"); });
+  connect(newMailAction_, &QAction::triggered, this, [this] { WriteNewMail(); });
+  connect(saveAsAction_, &QAction::triggered, this, [this] { SaveAs(); });
+  connect(importAction_, &QAction::triggered, this, [this] { Import(); });
+  connect(closeAction_, &QAction::triggered, this, [this] { CloseList(); });
+  connect(accountSettingsAction_, &QAction::triggered, this, [this] { CallLink(links.openSettings, "openSettings"); });
+  connect(helpAction_, &QAction::triggered, this, [this] { CallLink(links.openHelp, "openHelp"); });
+  connect(versionAction_, &QAction::triggered, this, [this] { CallLink(links.showVersion, "showVersion"); });
+  connect(replyAction_, &QAction::triggered, this, [this] { Reply(); });
+  connect(forwardAction_, &QAction::triggered, this, [this] { Forward(); });
+  connect(reEditAction_, &QAction::triggered, this, [this] { ReEdit(); });
+  connect(deleteAction_, &QAction::triggered, this,
+          [this] { DeleteSelected(DeletionFor(QGuiApplication::queryKeyboardModifiers())); });
+  connect(addSenderAction_, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
+  connect(emptyTrashAction_, &QAction::triggered, this, [this] { EmptyTrash(); });
 }
 
 void MailListWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(Text("ファイル(&F)"));
-  file->addActions({mnSaveAs, importMenu, mnMailRcv});
+  file->addActions({saveAsAction_, importAction_, receiveMenuAction_});
   file->addSeparator();
-  file->addAction(closeAction);
-  menuBar()->addMenu(Text("設定(&S)"))->addAction(accountSettingsAction);
+  file->addAction(closeAction_);
+  menuBar()->addMenu(Text("設定(&S)"))->addAction(accountSettingsAction_);
   QMenu* help = menuBar()->addMenu(Text("ヘルプ(&H)"));
-  help->addActions({helpAction, versionAction});
+  help->addActions({helpAction_, versionAction_});
 
   QToolBar* tools = addToolBar(Text("ツールバー"));
   tools->setMovable(false);
   tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  tools->addActions({MailSend, MailRcv, ControlHeader, AddressButton, newMailAction});
+  tools->addActions({sendAction_, receiveAction_, headersAction_, addressBookAction_, newMailAction_});
 
-  mailMenu = new QMenu(this);
-  mailMenu->addAction(Menu_Re);
-  mailMenu->addSeparator();
-  mailMenu->addActions({Menu_Forward, Menu_reEdit});
-  mailMenu->addSeparator();
-  mailMenu->addAction(Menu_Delete);
-  mailMenu->addSeparator();
-  mailMenu->addAction(JoinAddressBook);
-  connect(mailMenu, &QMenu::aboutToShow, this, [this] { PrepareMailMenu(); });
+  mailMenu_ = new QMenu(this);
+  mailMenu_->setObjectName("mailMenu");
+  mailMenu_->addAction(replyAction_);
+  mailMenu_->addSeparator();
+  mailMenu_->addActions({forwardAction_, reEditAction_});
+  mailMenu_->addSeparator();
+  mailMenu_->addAction(deleteAction_);
+  mailMenu_->addSeparator();
+  mailMenu_->addAction(addSenderAction_);
+  connect(mailMenu_, &QMenu::aboutToShow, this, [this] { PrepareMailMenu(); });
 
-  folderMenu = new QMenu(this);
-  folderMenu->addAction(puMnTrashEmpty);
-  connect(folderMenu, &QMenu::aboutToShow, this, [this] { PrepareFolderMenu(); });
+  folderMenu_ = new QMenu(this);
+  folderMenu_->setObjectName("folderMenu");
+  folderMenu_->addAction(emptyTrashAction_);
+  connect(folderMenu_, &QMenu::aboutToShow, this, [this] { PrepareFolderMenu(); });
 }
 
 void MailListWindow::BuildControls() {
   auto* panes = new QSplitter(Qt::Horizontal, this);
-  folderTree = new QTreeWidget(panes);
-  folderTree->setHeaderHidden(true);
-  folderTree->setRootIsDecorated(false);
-  folderTree->setContextMenuPolicy(Qt::CustomContextMenu);
-  folderTree->setAcceptDrops(true);
-  folderTree->viewport()->installEventFilter(this);
-  folderTree->setAccessibleName(Text("フォルダー"));
+  folderTree_ = new QTreeWidget(panes);
+  folderTree_->setObjectName("folderTree");
+  folderTree_->setHeaderHidden(true);
+  folderTree_->setRootIsDecorated(false);
+  folderTree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  folderTree_->setAcceptDrops(true);
+  folderTree_->viewport()->installEventFilter(this);
+  folderTree_->setAccessibleName(Text("フォルダー"));
   const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
   for (FolderKind folder : {FolderKind::Inbox, FolderKind::Sent, FolderKind::Outbox, FolderKind::Kept,
                             FolderKind::Trash}) {
-    auto* node = new QTreeWidgetItem(folderTree, {platform::ToQString(TreeCaption(folder))});
+    auto* node = new QTreeWidgetItem(folderTree_, {platform::ToQString(TreeCaption(folder))});
     node->setIcon(0, folderIcon);
     node->setData(0, Qt::UserRole, static_cast<int>(folder));
   }
-  connect(folderTree, &QTreeWidget::itemClicked, this,
+  connect(folderTree_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* node) { ShowFolder(FolderOfNode(node)); });
-  connect(folderTree, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { folderMenu->popup(folderTree->viewport()->mapToGlobal(at)); });
+  connect(folderTree_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { folderMenu_->popup(folderTree_->viewport()->mapToGlobal(at)); });
 
   auto* right = new QSplitter(Qt::Vertical, panes);
   right->setChildrenCollapsible(false);
-  mailList = new QTreeView(right);
-  mailList->setModel(model_.get());
-  mailList->setRootIsDecorated(false);
-  mailList->setUniformRowHeights(true);
-  mailList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  mailList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  mailList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  mailList->setDragEnabled(true);
-  mailList->setDragDropMode(QAbstractItemView::DragOnly);
-  mailList->setContextMenuPolicy(Qt::CustomContextMenu);
+  mailList_ = new QTreeView(right);
+  mailList_->setObjectName("mailList");
+  mailList_->setModel(model_.get());
+  mailList_->setRootIsDecorated(false);
+  mailList_->setUniformRowHeights(true);
+  mailList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  mailList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  mailList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  mailList_->setDragEnabled(true);
+  mailList_->setDragDropMode(QAbstractItemView::DragOnly);
+  mailList_->setContextMenuPolicy(Qt::CustomContextMenu);
   // The subject takes what the other columns leave, so that the date is
   // always in view and wide enough for its text.
-  QHeaderView* header = mailList->header();
+  QHeaderView* header = mailList_->header();
   header->setSectionsClickable(true);
   header->setSortIndicatorShown(true);
   header->setStretchLastSection(false);
@@ -275,39 +275,41 @@ void MailListWindow::BuildControls() {
   header->setSectionResizeMode(1, QHeaderView::Stretch);
   header->setSectionResizeMode(2, QHeaderView::Interactive);
   header->setSectionResizeMode(3, QHeaderView::Interactive);
-  mailList->setColumnWidth(0, kIconColumnWidth);
-  mailList->setColumnWidth(2, kSecondWidth);
-  mailList->setColumnWidth(3, DateColumnWidth());
+  mailList_->setColumnWidth(0, kIconColumnWidth);
+  mailList_->setColumnWidth(2, kSecondWidth);
+  mailList_->setColumnWidth(3, DateColumnWidth());
   UpdateSortIndicator();
-  mailList->installEventFilter(this);
-  mailList->setAccessibleName(Text("メール"));
-  connect(mailList->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });
-  connect(mailList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this] { ShowSelectedMail(); });
-  connect(mailList, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { mailMenu->popup(mailList->viewport()->mapToGlobal(at)); });
+  mailList_->installEventFilter(this);
+  mailList_->setAccessibleName(Text("メール"));
+  connect(mailList_->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });
+  connect(mailList_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ShowSelectedMail(); });
+  connect(mailList_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { mailMenu_->popup(mailList_->viewport()->mapToGlobal(at)); });
 
   // The selected mail: its text, and under it one strip of its attachments.
   auto* reading = new QWidget(right);
   auto* readingLayout = new QVBoxLayout(reading);
   readingLayout->setContentsMargins(0, 0, 0, 0);
   readingLayout->setSpacing(2);
-  mailText = new QTextEdit(reading);
-  mailText->setReadOnly(true);
-  mailText->setAcceptRichText(false);
-  mailText->setAccessibleName(Text("本文"));
-  attachmentList = new QListWidget(reading);
-  attachmentList->setViewMode(QListView::ListMode);
-  attachmentList->setIconSize(QSize(16, 16));
-  attachmentList->setFlow(QListView::LeftToRight);
-  attachmentList->setWrapping(true);
-  attachmentList->setSpacing(2);
-  attachmentList->setAccessibleName(Text("添付ファイル"));
-  attachmentList->setFixedHeight(2 * attachmentList->fontMetrics().height() + 16);
-  readingLayout->addWidget(mailText, 1);
-  readingLayout->addWidget(attachmentList);
-  saveAttachmentAs = WireAttachmentList(
-      *attachmentList, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
+  mailText_ = new QTextEdit(reading);
+  mailText_->setObjectName("mailText");
+  mailText_->setReadOnly(true);
+  mailText_->setAcceptRichText(false);
+  mailText_->setAccessibleName(Text("本文"));
+  attachmentList_ = new QListWidget(reading);
+  attachmentList_->setObjectName("attachmentList");
+  attachmentList_->setViewMode(QListView::ListMode);
+  attachmentList_->setIconSize(QSize(16, 16));
+  attachmentList_->setFlow(QListView::LeftToRight);
+  attachmentList_->setWrapping(true);
+  attachmentList_->setSpacing(2);
+  attachmentList_->setAccessibleName(Text("添付ファイル"));
+  attachmentList_->setFixedHeight(2 * attachmentList_->fontMetrics().height() + 16);
+  readingLayout->addWidget(mailText_, 1);
+  readingLayout->addWidget(attachmentList_);
+  saveAttachmentAsAction_ = WireAttachmentList(
+      *attachmentList_, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
+  saveAttachmentAsAction_->setObjectName("saveAttachmentAsAction");
 
   // The list gets the larger share: it is what the window is for.
   right->setStretchFactor(0, 3);
@@ -320,7 +322,7 @@ void MailListWindow::BuildControls() {
 
 void MailListWindow::AddImportNodeWhenPresent() {
   if (!context_.store.HasImportFolder()) return;
-  auto* node = new QTreeWidgetItem(folderTree, {platform::ToQString(TreeCaption(FolderKind::Import))});
+  auto* node = new QTreeWidgetItem(folderTree_, {platform::ToQString(TreeCaption(FolderKind::Import))});
   node->setIcon(0, style()->standardIcon(QStyle::SP_DirLinkIcon));
   node->setData(0, Qt::UserRole, static_cast<int>(FolderKind::Import));
 }
@@ -373,12 +375,12 @@ void MailListWindow::ApplicationActivated() {
 // --- folders and the list -------------------------------------------------------------
 
 void MailListWindow::ShowFolder(FolderKind folder) {
-  for (int i = 0; i < folderTree->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* node = folderTree->topLevelItem(i);
-    if (FolderOfNode(node) == folder) folderTree->setCurrentItem(node);
+  for (int i = 0; i < folderTree_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* node = folderTree_->topLevelItem(i);
+    if (FolderOfNode(node) == folder) folderTree_->setCurrentItem(node);
   }
   selectedFolder_ = folder;
-  attachmentList->setVisible(true);
+  attachmentList_->setVisible(true);
   setWindowTitle(platform::ToQString(WindowCaption(folder)));
   model_->SetSecondCaption(SecondColumnCaption(folder));
   LoadList(folder);
@@ -392,9 +394,9 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
   // What the user selected in this list, the current mail last.
   std::vector<ListedMail> selected;
   if (selection == SelectionAfterLoad::Kept && listedFolder_ == folder) {
-    const QModelIndex current = mailList->selectionModel()->currentIndex();
+    const QModelIndex current = mailList_->selectionModel()->currentIndex();
     std::optional<ListedMail> currentMail;
-    for (const QModelIndex& row : mailList->selectionModel()->selectedRows()) {
+    for (const QModelIndex& row : mailList_->selectionModel()->selectedRows()) {
       ListedMail mail = ListedMailAt(model_->Rows(), model_->RecordIndexAt(row.row()));
       if (row.row() == current.row()) {
         currentMail = std::move(mail);
@@ -404,16 +406,16 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
     }
     if (currentMail) selected.push_back(std::move(*currentMail));
   }
-  mailText->clear();
-  attachmentList->clear();
+  mailText_->clear();
+  attachmentList_->clear();
   attachmentPaths_.clear();
   model_->Load(context_.store.ReadListRows(folder));
   listedFolder_ = folder;
-  ControlHeader->setEnabled(false);
-  mnSaveAs->setEnabled(false);
+  headersAction_->setEnabled(false);
+  saveAsAction_->setEnabled(false);
   SelectAgain(selected);
   // No command may act on a mail the list no longer shows.
-  if (!mailList->selectionModel()->hasSelection()) currentFolderName_.reset();
+  if (!mailList_->selectionModel()->hasSelection()) currentFolderName_.reset();
 }
 
 // Selecting shows the mail again as the user left it, except that a notice
@@ -432,8 +434,8 @@ void MailListWindow::SelectAgain(const std::vector<ListedMail>& mails) {
 }
 
 void MailListWindow::ScrollToCurrent() {
-  const QModelIndex current = mailList->selectionModel()->currentIndex();
-  if (current.isValid() && mailList->selectionModel()->isSelected(current)) mailList->scrollTo(current);
+  const QModelIndex current = mailList_->selectionModel()->currentIndex();
+  if (current.isValid() && mailList_->selectionModel()->isSelected(current)) mailList_->scrollTo(current);
 }
 
 void MailListWindow::SortByColumn(int column) {
@@ -446,20 +448,20 @@ void MailListWindow::SortByColumn(int column) {
 void MailListWindow::UpdateSortIndicator() {
   const auto sorted = model_->SortedBy();
   if (!sorted) {
-    mailList->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    mailList_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     return;
   }
-  mailList->header()->setSortIndicator(static_cast<int>(sorted->column),
+  mailList_->header()->setSortIndicator(static_cast<int>(sorted->column),
                                         sorted->ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // Wide enough for the longest date ("2026/12/08 23:40") in the bold of an
 // unread mail, and for its caption with the sort arrow.
 int MailListWindow::DateColumnWidth() const {
-  QFont bold = mailList->font();
+  QFont bold = mailList_->font();
   bold.setBold(true);
   const int dates = QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000/00/00 00:00")) + 2 * kCellMargin;
-  const int caption = mailList->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
+  const int caption = mailList_->header()->fontMetrics().horizontalAdvance(QString::fromUtf8("日付")) +
                       2 * kCellMargin + kSortArrowWidth;
   return std::max(dates, caption);
 }
@@ -467,15 +469,15 @@ int MailListWindow::DateColumnWidth() const {
 void MailListWindow::SelectRows(const std::vector<int>& rows) {
   QItemSelection selection;
   for (int row : rows) selection.select(model_->index(row, 0), model_->index(row, 3));
-  mailList->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  mailList_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   if (!rows.empty()) {
-    mailList->selectionModel()->setCurrentIndex(model_->index(rows.back(), 0), QItemSelectionModel::NoUpdate);
+    mailList_->selectionModel()->setCurrentIndex(model_->index(rows.back(), 0), QItemSelectionModel::NoUpdate);
   }
 }
 
 std::vector<std::size_t> MailListWindow::SelectedIndices() const {
   std::vector<std::size_t> indices;
-  for (const QModelIndex& row : mailList->selectionModel()->selectedRows()) {
+  for (const QModelIndex& row : mailList_->selectionModel()->selectedRows()) {
     indices.push_back(model_->RecordIndexAt(row.row()));
   }
   std::sort(indices.rbegin(), indices.rend());
@@ -483,32 +485,32 @@ std::vector<std::size_t> MailListWindow::SelectedIndices() const {
 }
 
 void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
-  Menu_Re->setEnabled(commands.reply);
-  Menu_Forward->setEnabled(commands.forward);
-  Menu_reEdit->setEnabled(commands.reEdit);
-  Menu_Delete->setEnabled(commands.deleteMail);
-  JoinAddressBook->setEnabled(commands.joinAddressBook);
+  replyAction_->setEnabled(commands.reply);
+  forwardAction_->setEnabled(commands.forward);
+  reEditAction_->setEnabled(commands.reEdit);
+  deleteAction_->setEnabled(commands.deleteMail);
+  addSenderAction_->setEnabled(commands.joinAddressBook);
 }
 
 void MailListWindow::ShowSelectedMail() {
   if (!reselecting_) CallLink(links.hideReturnNotice, "hideReturnNotice");
-  mailText->clear();
-  const QModelIndexList rows = mailList->selectionModel()->selectedRows();
+  mailText_->clear();
+  const QModelIndexList rows = mailList_->selectionModel()->selectedRows();
   if (rows.size() > 1) {
-    Menu_Re->setEnabled(false);
-    Menu_reEdit->setEnabled(false);
-    Menu_Forward->setEnabled(false);
-    JoinAddressBook->setEnabled(false);
+    replyAction_->setEnabled(false);
+    reEditAction_->setEnabled(false);
+    forwardAction_->setEnabled(false);
+    addSenderAction_->setEnabled(false);
     return;
   }
   currentFolderName_.reset();
   if (rows.isEmpty()) {
-    ControlHeader->setEnabled(false);
-    mnSaveAs->setEnabled(false);
+    headersAction_->setEnabled(false);
+    saveAsAction_->setEnabled(false);
     return;
   }
-  ControlHeader->setEnabled(true);
-  mnSaveAs->setEnabled(true);
+  headersAction_->setEnabled(true);
+  saveAsAction_->setEnabled(true);
   const int row = rows.front().row();
   currentIndex_ = model_->RecordIndexAt(row);
   currentHasAttachment_ = model_->HasAttachmentAt(row);
@@ -520,7 +522,7 @@ void MailListWindow::ShowSelectedMail() {
   model_->MarkRead(row);
 
   currentMailText_ = context_.store.ReadBodyRecord(selectedFolder_, currentIndex_);
-  attachmentList->clear();
+  attachmentList_->clear();
   attachmentPaths_.clear();
   // The text shows beside the attachments: a mail with files has words too.
   if (currentHasAttachment_) ShowAttachments();
@@ -533,16 +535,16 @@ void MailListWindow::ShowAttachments() {
     const std::string name = platform::ExtractFileName(path);
     if (name == kPackageName) continue;
     attachmentPaths_.push_back(path);
-    attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+    attachmentList_->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
   }
 }
 
 void MailListWindow::ShowCurrentText() {
-  mailText->clear();
+  mailText_->clear();
   for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    mailText->append(PlainText(piece));
+    mailText_->append(PlainText(piece));
   }
-  mailText->moveCursor(QTextCursor::Start);
+  mailText_->moveCursor(QTextCursor::Start);
 }
 
 void MailListWindow::SwitchHeaders() {
@@ -600,20 +602,20 @@ void MailListWindow::DropOnFolder(FolderKind target, Qt::KeyboardModifiers modif
 }
 
 bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == mailList && event->type() == QEvent::KeyPress) {
+  if (watched == mailList_ && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Delete) {
       DeleteSelected(DeletionFor(key->modifiers()));
       return true;
     }
   }
-  if (watched == folderTree->viewport()) {
+  if (watched == folderTree_->viewport()) {
     switch (event->type()) {
       case QEvent::DragEnter:
       case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
         // Only mails of this list are dropped here.
-        if (drag->source() == mailList && drag->mimeData()->hasFormat(MailListModel::kMimeType)) {
+        if (drag->source() == mailList_ && drag->mimeData()->hasFormat(MailListModel::kMimeType)) {
           drag->acceptProposedAction();
         } else {
           drag->ignore();
@@ -622,8 +624,8 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
       }
       case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        QTreeWidgetItem* node = folderTree->itemAt(drop->position().toPoint());
-        if (node && drop->source() == mailList) {
+        QTreeWidgetItem* node = folderTree_->itemAt(drop->position().toPoint());
+        if (node && drop->source() == mailList_) {
           drop->setDropAction(Qt::CopyAction);  // the list's rows are reloaded, not removed by the view
           drop->accept();
           const FolderKind target = FolderOfNode(node);
@@ -640,7 +642,7 @@ bool MailListWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void MailListWindow::PrepareFolderMenu() { puMnTrashEmpty->setEnabled(selectedFolder_ == FolderKind::Trash); }
+void MailListWindow::PrepareFolderMenu() { emptyTrashAction_->setEnabled(selectedFolder_ == FolderKind::Trash); }
 
 void MailListWindow::EmptyTrash() {
   // Nothing in the trash comes back: the user says so first.
@@ -657,14 +659,14 @@ void MailListWindow::EmptyTrash() {
 }
 
 void MailListWindow::PrepareMailMenu() {
-  if (!mailList->selectionModel()->selectedRows().isEmpty()) return;
+  if (!mailList_->selectionModel()->selectedRows().isEmpty()) return;
   SetCommandsEnabled(MailCommands{});
 }
 
 // The sender comes from the selected folder's own header record: an
 // imported mail's index says nothing about the inbox.
 void MailListWindow::AddSenderToAddressBook() {
-  const QModelIndexList rows = mailList->selectionModel()->selectedRows();
+  const QModelIndexList rows = mailList_->selectionModel()->selectedRows();
   if (rows.size() != 1) return;
   const std::size_t index = model_->RecordIndexAt(rows.front().row());
   const HeaderFile file = context_.store.ReadHeaderFile(selectedFolder_);
@@ -678,10 +680,10 @@ void MailListWindow::AddSenderToAddressBook() {
 bool MailListWindow::SendEnabled() const { return context_.commands.SendEnabled() && !outbox_->Busy(); }
 
 void MailListWindow::UpdateTransferCommands() {
-  MailSend->setEnabled(context_.commands.SendEnabled());
+  sendAction_->setEnabled(context_.commands.SendEnabled());
   const bool receive = context_.commands.ReceiveEnabled();
-  MailRcv->setEnabled(receive);
-  mnMailRcv->setEnabled(receive);
+  receiveAction_->setEnabled(receive);
+  receiveMenuAction_->setEnabled(receive);
 }
 
 void MailListWindow::SendOutbox() {
@@ -825,7 +827,7 @@ void MailListWindow::SaveAs() {
     context_.dialogs.Error(Sj("ファイルを保存できませんでした: ") + *path);
     return;
   }
-  mailText->document()->setModified(false);
+  mailText_->document()->setModified(false);
   if (!saved.missingFiles.empty()) {
     std::string names;
     for (const std::string& file : saved.missingFiles) names += "\r\n" + file;

@@ -119,33 +119,6 @@ class MailListWindow final : public QMainWindow {
   bool SendEnabled() const;
   OutboxSender& Outbox() { return *outbox_; }
 
-  // Controls, named as the other windows and the tests know them.
-  QTreeWidget* folderTree;
-  QTreeView* mailList;
-  QTextEdit* mailText;
-  QListWidget* attachmentList;
-  QAction* MailSend;
-  QAction* MailRcv;
-  QAction* ControlHeader;
-  QAction* AddressButton;
-  QAction* newMailAction;
-  QAction* mnSaveAs;
-  QAction* importMenu;
-  QAction* mnMailRcv;
-  QAction* closeAction;
-  QAction* accountSettingsAction;
-  QAction* helpAction;
-  QAction* versionAction;
-  QMenu* mailMenu;
-  QAction* Menu_Re;
-  QAction* Menu_Forward;
-  QAction* Menu_reEdit;
-  QAction* Menu_Delete;
-  QAction* JoinAddressBook;
-  QMenu* folderMenu;
-  QAction* puMnTrashEmpty;
-  QAction* saveAttachmentAs;
-
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -204,6 +177,33 @@ class MailListWindow final : public QMainWindow {
   // only that mail goes when the new one is queued.
   std::optional<std::pair<std::size_t, std::string>> reEditedOutboxMail_;
   bool shownOnce_ = false;
+
+  // Controls; their object names are these names without the underscore.
+  QTreeWidget* folderTree_;
+  QTreeView* mailList_;
+  QTextEdit* mailText_;
+  QListWidget* attachmentList_;
+  QAction* sendAction_;
+  QAction* receiveAction_;
+  QAction* headersAction_;
+  QAction* addressBookAction_;
+  QAction* newMailAction_;
+  QAction* saveAsAction_;
+  QAction* importAction_;
+  QAction* receiveMenuAction_;
+  QAction* closeAction_;
+  QAction* accountSettingsAction_;
+  QAction* helpAction_;
+  QAction* versionAction_;
+  QMenu* mailMenu_;
+  QAction* replyAction_;
+  QAction* forwardAction_;
+  QAction* reEditAction_;
+  QAction* deleteAction_;
+  QAction* addSenderAction_;
+  QMenu* folderMenu_;
+  QAction* emptyTrashAction_;
+  QAction* saveAttachmentAsAction_;
 };
 
 }  // namespace mf

@@ -72,7 +72,7 @@ MailViewer::MailViewer(const MailServices& services, CompositionWindow& composit
   BuildControls();
   resize(kWidth, kHeight);
   SetBodyLeft(senderCaption_->x() - 24);
-  ScrollOneLinePerNotch(mailText);
+  ScrollOneLinePerNotch(mailText_);
   context_.errors.hooks.releaseViewer = [this] { ErrorRelease(); };
 }
 
@@ -80,55 +80,62 @@ MailViewer::~MailViewer() { context_.errors.hooks.releaseViewer = nullptr; }
 
 void MailViewer::BuildControls() {
   senderCaption_ = Caption(this, "差出人", 27);
-  senderEdit = ReadOnlyField(this, 25);
-  senderCaption_->setBuddy(senderEdit);
+  senderEdit_ = ReadOnlyField(this, 25);
+  senderEdit_->setObjectName("senderEdit");
+  senderCaption_->setBuddy(senderEdit_);
   QLabel* subjectCaption = Caption(this, "表題", 55);
-  subjectEdit = ReadOnlyField(this, 53);
-  subjectCaption->setBuddy(subjectEdit);
+  subjectEdit_ = ReadOnlyField(this, 53);
+  subjectEdit_->setObjectName("subjectEdit");
+  subjectCaption->setBuddy(subjectEdit_);
 
-  mailText = new QPlainTextEdit(this);
-  mailText->setReadOnly(true);
-  mailText->setFrameShape(QFrame::NoFrame);
-  mailText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  mailText->setGeometry(kCaptionLeft, 84, kAreaWidth, 170);
-  QPalette white = mailText->palette();
+  mailText_ = new QPlainTextEdit(this);
+  mailText_->setObjectName("mailText");
+  mailText_->setReadOnly(true);
+  mailText_->setFrameShape(QFrame::NoFrame);
+  mailText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  mailText_->setGeometry(kCaptionLeft, 84, kAreaWidth, 170);
+  QPalette white = mailText_->palette();
   white.setColor(QPalette::Base, Qt::white);
-  mailText->setPalette(white);
-  mailText->setAccessibleName(Text("本文"));
+  mailText_->setPalette(white);
+  mailText_->setAccessibleName(Text("本文"));
 
-  attachmentList = new QListWidget(this);
-  attachmentList->setGeometry(kCaptionLeft, 260, kAreaWidth, 30);
-  attachmentList->setViewMode(QListView::ListMode);
-  attachmentList->setFlow(QListView::LeftToRight);
-  attachmentList->setWrapping(true);
-  attachmentList->setIconSize(QSize(16, 16));
-  attachmentList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  attachmentList->setFrameShape(QFrame::NoFrame);
-  attachmentList->setAccessibleName(Text("添付ファイル"));
-  saveAttachmentAs = WireAttachmentList(
-      *attachmentList, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
+  attachmentList_ = new QListWidget(this);
+  attachmentList_->setObjectName("attachmentList");
+  attachmentList_->setGeometry(kCaptionLeft, 260, kAreaWidth, 30);
+  attachmentList_->setViewMode(QListView::ListMode);
+  attachmentList_->setFlow(QListView::LeftToRight);
+  attachmentList_->setWrapping(true);
+  attachmentList_->setIconSize(QSize(16, 16));
+  attachmentList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  attachmentList_->setFrameShape(QFrame::NoFrame);
+  attachmentList_->setAccessibleName(Text("添付ファイル"));
+  saveAttachmentAsAction_ = WireAttachmentList(
+      *attachmentList_, [this](int row) { OpenAttachment(row); }, [this](int row) { SaveAttachmentAs(row); });
+  saveAttachmentAsAction_->setObjectName("saveAttachmentAsAction");
 
   const int buttonsTop = 298;
-  answerButton = new LabelButton(Text("返信"), kButtonColour, kButtonHoverColour, this);
-  answerButton->setGeometry(kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop, kButtonWidth, kButtonHeight);
-  answerLaterButton = new LabelButton(Text("後で返信"), kButtonColour, kButtonHoverColour, this);
-  answerLaterButton->setGeometry(kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  connect(answerButton, &LabelButton::clicked, this, [this] { ReplyNow(); });
-  connect(answerLaterButton, &LabelButton::clicked, this, [this] { ReplyLater(); });
+  answerButton_ = new LabelButton(Text("返信"), kButtonColour, kButtonHoverColour, this);
+  answerButton_->setObjectName("answerButton");
+  answerButton_->setGeometry(kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop, kButtonWidth, kButtonHeight);
+  answerLaterButton_ = new LabelButton(Text("後で返信"), kButtonColour, kButtonHoverColour, this);
+  answerLaterButton_->setObjectName("answerLaterButton");
+  answerLaterButton_->setGeometry(kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
+  connect(answerButton_, &LabelButton::clicked, this, [this] { ReplyNow(); });
+  connect(answerLaterButton_, &LabelButton::clicked, this, [this] { ReplyLater(); });
 }
 
 void MailViewer::Reset() {
-  senderEdit->clear();
-  subjectEdit->clear();
-  mailText->clear();
-  attachmentList->clear();
+  senderEdit_->clear();
+  subjectEdit_->clear();
+  mailText_->clear();
+  attachmentList_->clear();
   attachmentNames_.clear();
-  AnswerRecipients.clear();
-  EditInReplyTo.clear();
-  EditReferences.clear();
-  RecordIndex = 0;
-  DeliveringId.clear();
-  AttachDir.clear();
+  answerRecipients_.clear();
+  inReplyTo_.clear();
+  references_.clear();
+  recordIndex_ = 0;
+  deliveringId_.clear();
+  attachmentFolder_.clear();
   lentCharacter_ = CarrierRef{};
 }
 
@@ -136,36 +143,36 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
   lentCharacter_ = lent;
   // The name as a reader sees it; the answer takes the sender as a
   // recipient text, which keeps the quotes a name may need.
-  senderEdit->setText(platform::ToQString(ShownMailboxes(mail.from)));
-  AnswerRecipients = MailboxListText(mail.from);
-  senderEdit->setCursorPosition(0);
-  subjectEdit->setText(platform::ToQString(mail.subject));
-  subjectEdit->setCursorPosition(0);
-  mailText->setPlainText(platform::ToQString(mail.text));
-  EditInReplyTo = mail.inReplyTo;
-  EditReferences = mail.references;
-  RecordIndex = mail.recordIndex;
-  DeliveringId = mail.deliveringId;
-  AttachDir = mail.attachmentFolder;
-  attachmentList->clear();
+  senderEdit_->setText(platform::ToQString(ShownMailboxes(mail.from)));
+  answerRecipients_ = MailboxListText(mail.from);
+  senderEdit_->setCursorPosition(0);
+  subjectEdit_->setText(platform::ToQString(mail.subject));
+  subjectEdit_->setCursorPosition(0);
+  mailText_->setPlainText(platform::ToQString(mail.text));
+  inReplyTo_ = mail.inReplyTo;
+  references_ = mail.references;
+  recordIndex_ = mail.recordIndex;
+  deliveringId_ = mail.deliveringId;
+  attachmentFolder_ = mail.attachmentFolder;
+  attachmentList_->clear();
   attachmentNames_.clear();
   for (const std::string& path : mail.attachments) {
     const std::string name = platform::ExtractFileName(path);
     attachmentNames_.push_back(name);
-    attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+    attachmentList_->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
   }
   // An empty list would look like a field waiting for input.
-  attachmentList->setVisible(!attachmentNames_.empty());
+  attachmentList_->setVisible(!attachmentNames_.empty());
 }
 
 int MailViewer::ShowModal() {
-  mailText->moveCursor(QTextCursor::Start);
+  mailText_->moveCursor(QTextCursor::Start);
   return platform::ExecAbove(*this);
 }
 
 std::string MailViewer::AttachmentPath(int row) const {
-  if (row < 0 || row >= static_cast<int>(attachmentNames_.size()) || AttachDir.empty()) return {};
-  return AttachDir + attachmentNames_[static_cast<std::size_t>(row)];
+  if (row < 0 || row >= static_cast<int>(attachmentNames_.size()) || attachmentFolder_.empty()) return {};
+  return attachmentFolder_ + attachmentNames_[static_cast<std::size_t>(row)];
 }
 
 void MailViewer::OpenAttachment(int row) {
@@ -218,16 +225,16 @@ void MailViewer::ReplyNow() {
   CompositionRequest request;
   request.kind = CompositionRequest::Kind::Reply;
   request.sourceFolder = FolderKind::Inbox;
-  request.sourceIndex = RecordIndex;
-  request.to = AnswerRecipients;
-  request.subject = ReplySubject(platform::FromQString(subjectEdit->text()));
-  request.body = QuoteEveryLine(platform::FromQString(mailText->toPlainText()));
-  request.inReplyTo = EditInReplyTo;
-  request.references = EditReferences;
-  request.carrierId = DeliveringId;
+  request.sourceIndex = recordIndex_;
+  request.to = answerRecipients_;
+  request.subject = ReplySubject(platform::FromQString(subjectEdit_->text()));
+  request.body = QuoteEveryLine(platform::FromQString(mailText_->toPlainText()));
+  request.inReplyTo = inReplyTo_;
+  request.references = references_;
+  request.carrierId = deliveringId_;
   request.carrierParked = true;
   request.parkedCarrier = lentCharacter_;
-  if (DeliveringId.empty() || !context_.host.ListsCharacter(DeliveringId)) {
+  if (deliveringId_.empty() || !context_.host.ListsCharacter(deliveringId_)) {
     composition.Fill(request);
     context_.dialogs.Error(Sj("適切なキャラクターを表示できないため送信できません"));
     return;

@@ -63,23 +63,6 @@ class MailViewer final : public SpeechBubbleWindow {
   // visible viewer is dismissed as by "後で返信".
   void ErrorRelease();
 
-  // Visible fields.
-  QLineEdit* senderEdit;   // "差出人"
-  QLineEdit* subjectEdit;  // "表題"
-  QPlainTextEdit* mailText;
-  QListWidget* attachmentList;  // file names with their icons
-  QAction* saveAttachmentAs;
-  LabelButton* answerButton;       // "返信"
-  LabelButton* answerLaterButton;  // "後で返信"
-
-  // Hidden fields for the answer.
-  std::string AnswerRecipients;  // the sender as a recipient text (quoted where needed)
-  std::string EditInReplyTo;
-  std::string EditReferences;
-  std::size_t RecordIndex = 0;  // the shown mail's inbox record: the answer marks it "返信"
-  std::string DeliveringId;     // the character that brings the mail
-  std::string AttachDir;        // the attachment folder, with a trailing separator
-
  protected:
   CarrierRef Carrier() const override { return lentCharacter_; }
   void reject() override { ReplyLater(); }
@@ -98,6 +81,23 @@ class MailViewer final : public SpeechBubbleWindow {
   // The character lent by the receiving side; cleared once it has left with
   // the answer, so that it is not given back.
   CarrierRef lentCharacter_;
+
+  // Visible fields.
+  QLineEdit* senderEdit_;   // "差出人"
+  QLineEdit* subjectEdit_;  // "表題"
+  QPlainTextEdit* mailText_;
+  QListWidget* attachmentList_;  // file names with their icons
+  QAction* saveAttachmentAsAction_;
+  LabelButton* answerButton_;       // "返信"
+  LabelButton* answerLaterButton_;  // "後で返信"
+
+  // Hidden fields for the answer.
+  std::string answerRecipients_;  // the sender as a recipient text (quoted where needed)
+  std::string inReplyTo_;
+  std::string references_;
+  std::size_t recordIndex_ = 0;   // the shown mail's inbox record: the answer marks it "返信"
+  std::string deliveringId_;      // the character that brings the mail
+  std::string attachmentFolder_;  // the attachment folder, with a trailing separator
 };
 
 }  // namespace mf

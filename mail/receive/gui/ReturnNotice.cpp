@@ -34,24 +34,30 @@ ReturnNotice::ReturnNotice() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHi
   setAutoFillBackground(true);
   SetColour(kColour);
 
-  headingLabel = Line(this, QString::fromUtf8("あなたが送ったメールへの返事です"), kCaptionLeft, 14, 280);
+  headingLabel_ = Line(this, QString::fromUtf8("あなたが送ったメールへの返事です"), kCaptionLeft, 14, 280);
+  headingLabel_->setObjectName("headingLabel");
   Line(this, QString::fromUtf8("件名"), kCaptionLeft, 40, 48);
-  LabelTitleText = Line(this, {}, kValueLeft, 40, kValueWidth);
-  QFont title = LabelTitleText->font();
+  subjectLabel_ = Line(this, {}, kValueLeft, 40, kValueWidth);
+  subjectLabel_->setObjectName("subjectLabel");
+  QFont title = subjectLabel_->font();
   title.setBold(true);
   title.setItalic(true);
   title.setUnderline(true);
-  LabelTitleText->setFont(title);
+  subjectLabel_->setFont(title);
   Line(this, QString::fromUtf8("宛先"), kCaptionLeft, 64, 48);
-  LabelToName = Line(this, {}, kValueLeft, 64, kValueWidth);
+  recipientLabel_ = Line(this, {}, kValueLeft, 64, kValueWidth);
+  recipientLabel_->setObjectName("recipientLabel");
   Line(this, QString::fromUtf8("本文"), kCaptionLeft, 88, 48);
-  LabelBodyLine = Line(this, {}, kValueLeft, 88, kValueWidth);
-  LabelCharacter = Line(this, {}, kValueLeft, 112, kValueWidth);
-  LabelCharacter->hide();  // read by receiving, not shown
+  bodyLineLabel_ = Line(this, {}, kValueLeft, 88, kValueWidth);
+  bodyLineLabel_->setObjectName("bodyLineLabel");
+  characterLabel_ = Line(this, {}, kValueLeft, 112, kValueWidth);
+  characterLabel_->setObjectName("characterLabel");
+  characterLabel_->hide();  // read by receiving, not shown
 
-  closeButton = new QPushButton(QStringLiteral("Close"), this);
-  closeButton->setGeometry(kWidth - 100, kHeight - 36, 70, 24);
-  connect(closeButton, &QPushButton::clicked, this, &QWidget::hide);
+  closeButton_ = new QPushButton(QStringLiteral("Close"), this);
+  closeButton_->setObjectName("closeButton");
+  closeButton_->setGeometry(kWidth - 100, kHeight - 36, 70, 24);
+  connect(closeButton_, &QPushButton::clicked, this, &QWidget::hide);
   resize(kWidth, kHeight);
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
@@ -65,24 +71,24 @@ void ReturnNotice::SetColour(const QColor& colour) {
 QColor ReturnNotice::Colour() const { return palette().color(QPalette::Window); }
 
 void ReturnNotice::Fill(const AnsweredMail& answered) {
-  LabelTitleText->setText(platform::ToQString(answered.title));
-  LabelToName->setText(platform::ToQString(answered.recipient));
-  LabelBodyLine->setText(platform::ToQString(answered.bodyLine));
-  LabelCharacter->setText(platform::ToQString(answered.character));
+  subjectLabel_->setText(platform::ToQString(answered.title));
+  recipientLabel_->setText(platform::ToQString(answered.recipient));
+  bodyLineLabel_->setText(platform::ToQString(answered.bodyLine));
+  characterLabel_->setText(platform::ToQString(answered.character));
   SetColour(answered.foundByReference ? kReferenceColour : kColour);
 }
 
 void ReturnNotice::Clear() {
-  LabelTitleText->clear();
-  LabelToName->clear();
-  LabelBodyLine->clear();
-  LabelCharacter->clear();
+  subjectLabel_->clear();
+  recipientLabel_->clear();
+  bodyLineLabel_->clear();
+  characterLabel_->clear();
   SetColour(kColour);
 }
 
 void ReturnNotice::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const int left = headingLabel->x() - kShapeInset;
+  const int left = headingLabel_->x() - kShapeInset;
   QPainterPath path;
   path.addRoundedRect(QRectF(left, 0, width() - left, height()), kCornerSize / 2.0, kCornerSize / 2.0);
   shape_ = QRegion(path.toFillPolygon().toPolygon(), Qt::WindingFill);

@@ -33,13 +33,6 @@ class ReturnNotice final : public QWidget {
   const QRegion& Shape() const { return shape_; }
   QColor Colour() const;
 
-  QLabel* LabelTitleText;
-  QLabel* LabelToName;
-  QLabel* LabelBodyLine;
-  QLabel* LabelCharacter;
-  QLabel* headingLabel;
-  QPushButton* closeButton;
-
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
@@ -47,6 +40,14 @@ class ReturnNotice final : public QWidget {
   void SetColour(const QColor& colour);
 
   QRegion shape_;
+
+  // Controls.
+  QLabel* subjectLabel_;
+  QLabel* recipientLabel_;
+  QLabel* bodyLineLabel_;
+  QLabel* characterLabel_;
+  QLabel* headingLabel_;
+  QPushButton* closeButton_;
 };
 
 }  // namespace mf

@@ -75,7 +75,7 @@ CompositionWindow::CompositionWindow(const MailServices& services)
   BuildControls();
   resize(kWidth, kHeight);
   SetBodyLeft(titleCaption_->x() - 24);
-  ScrollOneLinePerNotch(MailBodyEdit);
+  ScrollOneLinePerNotch(bodyEdit_);
 
   sender_->OnSent = [this](const SentMail& sent) { Sent(sent); };
   sender_->OnFailed = [this](const SendFailure& failure) { Failed(failure); };
@@ -98,67 +98,79 @@ void CompositionWindow::BuildControls() {
     return label;
   };
 
-  recipientsButton = button("宛先", kCaptionLeft, 24);
-  Add_s = BorderlessEdit(this, 25);
+  recipientsButton_ = button("宛先", kCaptionLeft, 24);
+  recipientsButton_->setObjectName("recipientsButton");
+  toEdit_ = BorderlessEdit(this, 25);
+  toEdit_->setObjectName("toEdit");
   // The field's caption is the button in front of it.
-  Add_s->setAccessibleName(Text("宛先"));
+  toEdit_->setAccessibleName(Text("宛先"));
   titleCaption_ = Caption(this, "題名", kCaptionLeft, 58);
-  Title = BorderlessEdit(this, 56);
-  titleCaption_->setBuddy(Title);
+  subjectEdit_ = BorderlessEdit(this, 56);
+  subjectEdit_->setObjectName("subjectEdit");
+  titleCaption_->setBuddy(subjectEdit_);
   QLabel* bodyCaption = Caption(this, "本文", kCaptionLeft, 86);
 
-  MailBodyEdit = new QTextEdit(this);
-  MailBodyEdit->setAcceptRichText(false);
-  MailBodyEdit->setFrameShape(QFrame::NoFrame);
-  MailBodyEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  MailBodyEdit->setGeometry(kCaptionLeft, 104, kAreaWidth, 170);
-  bodyCaption->setBuddy(MailBodyEdit);
+  bodyEdit_ = new QTextEdit(this);
+  bodyEdit_->setObjectName("bodyEdit");
+  bodyEdit_->setAcceptRichText(false);
+  bodyEdit_->setFrameShape(QFrame::NoFrame);
+  bodyEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  bodyEdit_->setGeometry(kCaptionLeft, 104, kAreaWidth, 170);
+  bodyCaption->setBuddy(bodyEdit_);
 
-  attachmentList = new QListWidget(this);
-  attachmentList->setGeometry(kCaptionLeft, 280, kAreaWidth, 38);
-  attachmentList->setViewMode(QListView::ListMode);
-  attachmentList->setFlow(QListView::LeftToRight);
-  attachmentList->setWrapping(true);
-  attachmentList->setIconSize(QSize(16, 16));
-  attachmentList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  attachmentList->setSelectionMode(QAbstractItemView::SingleSelection);
-  attachmentList->setFrameShape(QFrame::NoFrame);
-  attachmentList->setContextMenuPolicy(Qt::CustomContextMenu);
-  attachmentList->setAccessibleName(Text("添付ファイル"));
-  attachmentList->installEventFilter(this);
-  connect(attachmentList, &QListWidget::itemDoubleClicked, this,
-          [this](QListWidgetItem* item) { OpenAttachment(attachmentList->row(item)); });
+  attachmentList_ = new QListWidget(this);
+  attachmentList_->setObjectName("attachmentList");
+  attachmentList_->setGeometry(kCaptionLeft, 280, kAreaWidth, 38);
+  attachmentList_->setViewMode(QListView::ListMode);
+  attachmentList_->setFlow(QListView::LeftToRight);
+  attachmentList_->setWrapping(true);
+  attachmentList_->setIconSize(QSize(16, 16));
+  attachmentList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  attachmentList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  attachmentList_->setFrameShape(QFrame::NoFrame);
+  attachmentList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  attachmentList_->setAccessibleName(Text("添付ファイル"));
+  attachmentList_->installEventFilter(this);
+  connect(attachmentList_, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { OpenAttachment(attachmentList_->row(item)); });
 
-  attachmentMenu = new QMenu(attachmentList);
-  pumnAttach = attachmentMenu->addAction(Text("添付(&A)"));
-  pumnDelete = attachmentMenu->addAction(Text("削除(&D)"));
-  connect(pumnAttach, &QAction::triggered, this, [this] { Attach(); });
-  connect(pumnDelete, &QAction::triggered, this, [this] { RemoveAttachments(); });
-  connect(attachmentList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+  attachmentMenu_ = new QMenu(attachmentList_);
+  attachmentMenu_->setObjectName("attachmentMenu");
+  attachAction_ = attachmentMenu_->addAction(Text("添付(&A)"));
+  attachAction_->setObjectName("attachAction");
+  removeAttachmentAction_ = attachmentMenu_->addAction(Text("削除(&D)"));
+  removeAttachmentAction_->setObjectName("removeAttachmentAction");
+  connect(attachAction_, &QAction::triggered, this, [this] { Attach(); });
+  connect(removeAttachmentAction_, &QAction::triggered, this, [this] { RemoveAttachments(); });
+  connect(attachmentList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     PrepareAttachmentMenu();
-    attachmentMenu->popup(attachmentList->viewport()->mapToGlobal(at));
+    attachmentMenu_->popup(attachmentList_->viewport()->mapToGlobal(at));
   });
 
   const int buttonsTop = 326;
-  attachButton = button("添付", kCaptionLeft, buttonsTop);
-  sendButton = button("送る", kFieldLeft + kFieldWidth - 3 * kButtonWidth - 16, buttonsTop);
-  sendLaterButton = button("後で送る", kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop);
-  cancelButton = button("取り消し", kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop);
+  attachButton_ = button("添付", kCaptionLeft, buttonsTop);
+  attachButton_->setObjectName("attachButton");
+  sendButton_ = button("送る", kFieldLeft + kFieldWidth - 3 * kButtonWidth - 16, buttonsTop);
+  sendButton_->setObjectName("sendButton");
+  sendLaterButton_ = button("後で送る", kFieldLeft + kFieldWidth - 2 * kButtonWidth - 8, buttonsTop);
+  sendLaterButton_->setObjectName("sendLaterButton");
+  cancelButton_ = button("取り消し", kFieldLeft + kFieldWidth - kButtonWidth, buttonsTop);
+  cancelButton_->setObjectName("cancelButton");
 
-  connect(recipientsButton, &LabelButton::clicked, this, [this] { ChooseRecipients(); });
-  connect(attachButton, &LabelButton::clicked, this, [this] { Attach(); });
-  connect(sendButton, &LabelButton::clicked, this, [this] { SendOut(); });
-  connect(sendLaterButton, &LabelButton::clicked, this, [this] { SendLater(); });
-  connect(cancelButton, &LabelButton::clicked, this, [this] { Cancel(); });
+  connect(recipientsButton_, &LabelButton::clicked, this, [this] { ChooseRecipients(); });
+  connect(attachButton_, &LabelButton::clicked, this, [this] { Attach(); });
+  connect(sendButton_, &LabelButton::clicked, this, [this] { SendOut(); });
+  connect(sendLaterButton_, &LabelButton::clicked, this, [this] { SendLater(); });
+  connect(cancelButton_, &LabelButton::clicked, this, [this] { Cancel(); });
 }
 
 void CompositionWindow::Reset() {
-  Add_s->clear();
+  toEdit_->clear();
   cc_.clear();
-  Title->clear();
-  MailBodyEdit->clear();
+  subjectEdit_->clear();
+  bodyEdit_->clear();
   attachmentPaths_.clear();
-  attachmentList->clear();
+  attachmentList_->clear();
   inReplyTo_.clear();
   references_.clear();
   packagePath_.clear();
@@ -174,26 +186,26 @@ void CompositionWindow::StartNewMail() {
   if (!context_.settings.mailSign) return;
   QString text = platform::ToQString("\r\n\r\n" + context_.settings.SignatureText());
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  MailBodyEdit->setPlainText(text);
-  MailBodyEdit->moveCursor(QTextCursor::Start);
+  bodyEdit_->setPlainText(text);
+  bodyEdit_->moveCursor(QTextCursor::Start);
 }
 
 void CompositionWindow::Fill(const CompositionRequest& request) {
   Reset();
-  Add_s->setText(platform::ToQString(request.to));
+  toEdit_->setText(platform::ToQString(request.to));
   cc_ = request.cc;
-  Title->setText(platform::ToQString(request.subject));
+  subjectEdit_->setText(platform::ToQString(request.subject));
   if (!request.caption.empty()) setWindowTitle(platform::ToQString(request.caption));
   switch (request.kind) {
     case CompositionRequest::Kind::Reply:
     case CompositionRequest::Kind::Forward:
-      ShowColouredQuotes(*MailBodyEdit, request.body);
+      ShowColouredQuotes(*bodyEdit_, request.body);
       break;
     case CompositionRequest::Kind::ReEdit:
     case CompositionRequest::Kind::New: {
       QString text = platform::ToQString(request.body);
       text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-      MailBodyEdit->setPlainText(text);
+      bodyEdit_->setPlainText(text);
       break;
     }
   }
@@ -216,16 +228,16 @@ CompositionOutcome CompositionWindow::Open(const CompositionRequest& request) {
 }
 
 void CompositionWindow::SetRecipients(const std::string& to, const std::string& cc) {
-  Add_s->setText(platform::ToQString(to));
+  toEdit_->setText(platform::ToQString(to));
   cc_ = cc;
 }
 
 Composition CompositionWindow::Current() const {
   Composition mail;
-  mail.to = platform::FromQString(Add_s->text());
+  mail.to = platform::FromQString(toEdit_->text());
   mail.cc = cc_;
-  mail.subject = platform::FromQString(Title->text());
-  mail.body = EditText(*MailBodyEdit);
+  mail.subject = platform::FromQString(subjectEdit_->text());
+  mail.body = EditText(*bodyEdit_);
   mail.inReplyTo = inReplyTo_;
   mail.references = references_;
   mail.attachments = attachmentPaths_;
@@ -372,10 +384,10 @@ void CompositionWindow::showEvent(QShowEvent* event) {
   SpeechBubbleWindow::showEvent(event);
   // Typing starts where the mail still needs something: the recipient of a
   // new mail, the text of an answer.
-  if (Add_s->text().trimmed().isEmpty()) {
-    Add_s->setFocus();
+  if (toEdit_->text().trimmed().isEmpty()) {
+    toEdit_->setFocus();
   } else {
-    MailBodyEdit->setFocus();
+    bodyEdit_->setFocus();
   }
 }
 
@@ -390,7 +402,7 @@ void CompositionWindow::Attach() {
 void CompositionWindow::AddAttachment(const std::string& path) {
   attachmentPaths_.push_back(path);
   const std::string name = platform::ExtractFileName(path);
-  attachmentList->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+  attachmentList_->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
 }
 
 void CompositionWindow::OpenAttachment(int row) {
@@ -398,27 +410,30 @@ void CompositionWindow::OpenAttachment(int row) {
   const std::string& path = attachmentPaths_[row];
   // The list and the paths go together; a mismatch means they drifted
   // apart, and the wrong file must not be opened.
-  if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(path)) return;
+  if (platform::FromQString(attachmentList_->item(row)->text()) != platform::ExtractFileName(path)) return;
   OpenAttachmentFile(context_.shell, context_.dialogs, path);
 }
 
-void CompositionWindow::PrepareAttachmentMenu() { pumnDelete->setEnabled(attachmentList->currentRow() >= 0 && !attachmentList->selectedItems().isEmpty()); }
+void CompositionWindow::PrepareAttachmentMenu() {
+  removeAttachmentAction_->setEnabled(attachmentList_->currentRow() >= 0 &&
+                                      !attachmentList_->selectedItems().isEmpty());
+}
 
 void CompositionWindow::RemoveAttachments() {
-  const int row = attachmentList->currentRow();
-  if (row < 0 || attachmentList->selectedItems().isEmpty()) return;
+  const int row = attachmentList_->currentRow();
+  if (row < 0 || attachmentList_->selectedItems().isEmpty()) return;
   if (!context_.dialogs.Question(Sj("ファイルを添付から外してよろしいですか"), platform::DefaultButton::No, Sj("確認"))) return;
   if (row >= static_cast<int>(attachmentPaths_.size())) return;
-  if (platform::FromQString(attachmentList->item(row)->text()) != platform::ExtractFileName(attachmentPaths_[row])) {
+  if (platform::FromQString(attachmentList_->item(row)->text()) != platform::ExtractFileName(attachmentPaths_[row])) {
     return;
   }
   attachmentPaths_.erase(attachmentPaths_.begin() + row);
-  delete attachmentList->takeItem(row);
-  attachmentList->doItemsLayout();
+  delete attachmentList_->takeItem(row);
+  attachmentList_->doItemsLayout();
 }
 
 bool CompositionWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == attachmentList && event->type() == QEvent::KeyPress &&
+  if (watched == attachmentList_ && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
     RemoveAttachments();
     return true;

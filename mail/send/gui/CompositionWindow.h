@@ -172,20 +172,6 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   // Whether the last composition was dropped ("取り消し").
   bool Cancelled() const { return cancelled_; }
 
-  // Visible fields.
-  QLineEdit* Add_s;
-  QLineEdit* Title;
-  QTextEdit* MailBodyEdit;
-  QListWidget* attachmentList;  // the attachments shown: file name and icon
-  LabelButton* recipientsButton;  // "宛先"
-  LabelButton* attachButton;      // "添付"
-  LabelButton* sendButton;        // "送る"
-  LabelButton* sendLaterButton;   // "後で送る"
-  LabelButton* cancelButton;      // "取り消し"
-  QMenu* attachmentMenu;
-  QAction* pumnAttach;
-  QAction* pumnDelete;
-
  protected:
   CarrierRef Carrier() const override { return carrierForm_; }
   void Dragged() override;
@@ -220,6 +206,20 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   std::string packagePath_;  // the carrying character's package, or empty
   std::string characterId_;  // the carrying character's id, or empty
   CarrierRef carrierForm_;   // the carrying character's window, or none
+
+  // Visible fields.
+  QLineEdit* toEdit_;
+  QLineEdit* subjectEdit_;
+  QTextEdit* bodyEdit_;
+  QListWidget* attachmentList_;    // the attachments shown: file name and icon
+  LabelButton* recipientsButton_;  // "宛先"
+  LabelButton* attachButton_;      // "添付"
+  LabelButton* sendButton_;        // "送る"
+  LabelButton* sendLaterButton_;   // "後で送る"
+  LabelButton* cancelButton_;      // "取り消し"
+  QMenu* attachmentMenu_;
+  QAction* attachAction_;
+  QAction* removeAttachmentAction_;
 };
 
 }  // namespace mf

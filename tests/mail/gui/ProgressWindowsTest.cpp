@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "mail/gui/ProgressWindows.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -13,10 +14,10 @@ TEST(ProgressWindows, TheirLookAndTiming) {
   ReceivingProgressWindow receiving;
   EXPECT_EQ(sending.windowTitle(), QString::fromUtf8("送信中"));
   EXPECT_EQ(receiving.windowTitle(), QString::fromUtf8("受信中"));
-  EXPECT_EQ(sending.frameTimer->interval(), 200);
-  EXPECT_EQ(receiving.frameTimer->interval(), 500);
+  EXPECT_EQ(Control<QTimer>(sending, "frameTimer")->interval(), 200);
+  EXPECT_EQ(Control<QTimer>(receiving, "frameTimer")->interval(), 500);
   EXPECT_EQ(sending.palette().color(QPalette::Window), QColor(250, 191, 255));
-  EXPECT_FALSE(sending.stillPicture->pixmap().isNull());
+  EXPECT_FALSE(Control<QLabel>(sending, "stillPicture")->pixmap().isNull());
   EXPECT_FALSE(sending.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(sending.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
@@ -26,13 +27,13 @@ TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
   sending.ShowProgress();
   EXPECT_TRUE(sending.isVisible());
   EXPECT_TRUE(sending.Running());
-  const int start = sending.stillPicture->x() + sending.stillPicture->width();
-  EXPECT_EQ(sending.flyingLetter->x(), start);
-  EXPECT_EQ(sending.flyingLetter->y(), sending.stillPicture->y() + 10);
-  EXPECT_EQ(sending.flyingLetter->size(), QSize(55, 44));
+  const int start = Control<QLabel>(sending, "stillPicture")->x() + Control<QLabel>(sending, "stillPicture")->width();
+  EXPECT_EQ(Control<QLabel>(sending, "flyingLetter")->x(), start);
+  EXPECT_EQ(Control<QLabel>(sending, "flyingLetter")->y(), Control<QLabel>(sending, "stillPicture")->y() + 10);
+  EXPECT_EQ(Control<QLabel>(sending, "flyingLetter")->size(), QSize(55, 44));
   EXPECT_EQ(sending.FrameIndex(), 0);
   sending.NextFrame();
-  EXPECT_EQ(sending.flyingLetter->x(), start + 10);
+  EXPECT_EQ(Control<QLabel>(sending, "flyingLetter")->x(), start + 10);
   EXPECT_EQ(sending.FrameIndex(), 1);
   // Closing by the title bar only hides it.
   sending.close();
@@ -40,13 +41,13 @@ TEST(ProgressWindows, TheSendingLetterAdvancesTenPixelsATick) {
   EXPECT_FALSE(sending.Running());
   // Shown again, it starts over.
   sending.ShowProgress();
-  EXPECT_EQ(sending.flyingLetter->x(), start);
+  EXPECT_EQ(Control<QLabel>(sending, "flyingLetter")->x(), start);
   sending.HideProgress();
 }
 
 TEST(ProgressWindows, APeriodicReceiveRunsSilentlyOnce) {
   ReceivingProgressWindow receiving;
-  EXPECT_EQ(receiving.flyingLetter->x(), 0);
+  EXPECT_EQ(Control<QLabel>(receiving, "flyingLetter")->x(), 0);
   receiving.SetShowSwitch(false);
   receiving.ShowProgress();
   EXPECT_FALSE(receiving.isVisible());
@@ -57,9 +58,9 @@ TEST(ProgressWindows, APeriodicReceiveRunsSilentlyOnce) {
   receiving.ShowProgress();
   EXPECT_TRUE(receiving.isVisible());
   const int start = ProgressWindow::kClientWidth - 55 - 10;
-  EXPECT_EQ(receiving.flyingLetter->x(), start);
+  EXPECT_EQ(Control<QLabel>(receiving, "flyingLetter")->x(), start);
   receiving.NextFrame();
-  EXPECT_EQ(receiving.flyingLetter->x(), start - 10);
+  EXPECT_EQ(Control<QLabel>(receiving, "flyingLetter")->x(), start - 10);
   receiving.HideProgress();
   EXPECT_FALSE(receiving.isVisible());
 }

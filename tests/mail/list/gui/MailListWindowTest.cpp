@@ -8,10 +8,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QHeaderView>
-#include <QRegularExpression>
-#include <QStyle>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
+#include <QStyle>
 #include <QTest>
 #include <QTextEdit>
 #include <QTreeView>
@@ -50,6 +50,7 @@
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
 #include "tests/servers/MailServers.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -192,20 +193,20 @@ class MailListWindowTest : public ::testing::Test {
 
 TEST_F(MailListWindowTest, AFreshInstallShowsAnEmptyInboxAndNoImportFolder) {
   MailListWindow& window = Window();
-  EXPECT_EQ(window.folderTree->topLevelItemCount(), 5);
+  EXPECT_EQ(Control<QTreeWidget>(window, "folderTree")->topLevelItemCount(), 5);
   EXPECT_EQ(window.SelectedFolder(), FolderKind::Inbox);
   EXPECT_EQ(window.Model().rowCount(), 0);
   EXPECT_EQ(window.windowTitle(), QString::fromUtf8("受信"));
   EXPECT_TRUE(platform::FileExists(store_.BodyPath(FolderKind::Inbox)));
-  EXPECT_FALSE(window.ControlHeader->isEnabled());
-  EXPECT_FALSE(window.mnSaveAs->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "headersAction")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "saveAsAction")->isEnabled());
 }
 
 TEST_F(MailListWindowTest, TheImportFolderIsListedWhenItsHeaderFileExists) {
   ASSERT_TRUE(platform::WriteFileAtomic(store_.HeaderPath(FolderKind::Import), ""));
   MailListWindow& window = Window();
-  ASSERT_EQ(window.folderTree->topLevelItemCount(), 6);
-  EXPECT_EQ(window.folderTree->topLevelItem(5)->text(0), QString::fromUtf8("インポート"));
+  ASSERT_EQ(Control<QTreeWidget>(window, "folderTree")->topLevelItemCount(), 6);
+  EXPECT_EQ(Control<QTreeWidget>(window, "folderTree")->topLevelItem(5)->text(0), QString::fromUtf8("インポート"));
 }
 
 TEST_F(MailListWindowTest, EachFolderShowsItsCaptionAndNewestMailFirst) {
@@ -236,15 +237,15 @@ TEST_F(MailListWindowTest, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsT
   EXPECT_EQ(inbox[0].status, StatusWord(MailStatus::Unread));
   EXPECT_FALSE(window.Model().data(top, Qt::FontRole).value<QFont>().bold());
   EXPECT_EQ(window.Model().IconAt(0), 0);
-  EXPECT_TRUE(window.ControlHeader->isEnabled());
-  EXPECT_TRUE(window.Menu_Re->isEnabled());
-  EXPECT_FALSE(window.Menu_reEdit->isEnabled());
-  EXPECT_EQ(window.mailText->toPlainText(), QString::fromUtf8("text of new"));
+  EXPECT_TRUE(Control<QAction>(window, "headersAction")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window, "replyAction")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "reEditAction")->isEnabled());
+  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), QString::fromUtf8("text of new"));
 
   // Several selected: the single-mail commands go grey.
   window.SelectRows({0, 1});
-  EXPECT_FALSE(window.Menu_Re->isEnabled());
-  EXPECT_FALSE(window.JoinAddressBook->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "replyAction")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "addSenderAction")->isEnabled());
 }
 
 TEST_F(MailListWindowTest, ShiftDeleteOnThreeMailsDeletesThemForGoodWithTheirFilesAndLeavesTheTrashAlone) {
@@ -252,7 +253,7 @@ TEST_F(MailListWindowTest, ShiftDeleteOnThreeMailsDeletesThemForGoodWithTheirFil
   AddInbox("stays", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({1, 2, 3});
-  QTest::keyClick(window.mailList, Qt::Key_Delete, Qt::ShiftModifier);
+  QTest::keyClick(Control<QTreeView>(window, "mailList"), Qt::Key_Delete, Qt::ShiftModifier);
   EXPECT_EQ(Subjects(), (std::vector<std::string>{"stays"}));
   for (const std::string& file : attachments_) EXPECT_FALSE(platform::FileExists(file)) << file;
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Trash)));
@@ -276,7 +277,7 @@ TEST_F(MailListWindowTest, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNot
   // Emptying the trash is its own command, offered only on the trash, and
   // asks first: No (the default) keeps every mail.
   window.PrepareFolderMenu();
-  EXPECT_TRUE(window.puMnTrashEmpty->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window, "emptyTrashAction")->isEnabled());
   dialogs_.calls.clear();
   window.EmptyTrash();
   ASSERT_EQ(dialogs_.calls.size(), 1u);
@@ -293,7 +294,7 @@ TEST_F(MailListWindowTest, DeleteWithoutShiftMovesToTheTrashWhereDeletingDoesNot
   EXPECT_TRUE(dialogs_.calls.empty());
   window.ShowFolder(FolderKind::Inbox);
   window.PrepareFolderMenu();
-  EXPECT_FALSE(window.puMnTrashEmpty->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "emptyTrashAction")->isEnabled());
 }
 
 TEST_F(MailListWindowTest, DropsMoveOnlyWhereTheTargetTakesTheSource) {
@@ -353,17 +354,21 @@ TEST_F(MailListWindowTest, TheSortShowsItsArrowAndOutlivesDeletesAndReloads) {
   MailListWindow& window = Window();
   window.show();
   QApplication::processEvents();
-  QHeaderView* header = window.mailList->header();
+  QHeaderView* header = Control<QTreeView>(window, "mailList")->header();
   const QString shown = window.Model().data(window.Model().index(0, 3), Qt::DisplayRole).toString();
   EXPECT_TRUE(QRegularExpression("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}$").match(shown).hasMatch())
       << shown.toStdString();
   const QFont bold = window.Model().data(window.Model().index(0, 3), Qt::FontRole).value<QFont>();
   EXPECT_TRUE(bold.bold());
   // What a cell leaves for its text, as the view's style draws it.
-  const int textMargin = window.mailList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
-                                                                window.mailList) + 1;
+  const int textMargin =
+      Control<QTreeView>(window, "mailList")
+          ->style()
+          ->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Control<QTreeView>(window, "mailList")) +
+      1;
   EXPECT_GE(header->sectionSize(3) - 2 * textMargin, QFontMetrics(bold).horizontalAdvance(shown));
-  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), window.mailList->viewport()->width())
+  EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3),
+            Control<QTreeView>(window, "mailList")->viewport()->width())
       << "the date is out of view";
   EXPECT_EQ(header->sortIndicatorSection(), -1) << "an arrow before any sort";
 
@@ -421,21 +426,22 @@ TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
   QApplication::processEvents();
   window.SelectRows({kMails / 2});
   const std::string shown(window.Model().SubjectAt(kMails / 2));
-  const QString text = window.mailText->toPlainText();
+  const QString text = Control<QTextEdit>(window, "mailText")->toPlainText();
   ASSERT_EQ(text, QString::fromStdString("text of " + shown));
 
   for (int click = 0; click < GetParam().clicks; ++click) window.SortByColumn(GetParam().column);
   QApplication::processEvents();
 
-  const QModelIndexList selected = window.mailList->selectionModel()->selectedRows();
+  const QModelIndexList selected = Control<QTreeView>(window, "mailList")->selectionModel()->selectedRows();
   ASSERT_EQ(selected.size(), 1);
   EXPECT_EQ(std::string(window.Model().SubjectAt(selected[0].row())), shown);
-  EXPECT_EQ(window.mailList->selectionModel()->currentIndex().row(), selected[0].row());
-  EXPECT_EQ(window.mailText->toPlainText(), text);
-  const QRect place = window.mailList->visualRect(selected[0]);
-  EXPECT_TRUE(window.mailList->viewport()->rect().contains(place)) << "the shown mail is out of view";
+  EXPECT_EQ(Control<QTreeView>(window, "mailList")->selectionModel()->currentIndex().row(), selected[0].row());
+  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), text);
+  const QRect place = Control<QTreeView>(window, "mailList")->visualRect(selected[0]);
+  EXPECT_TRUE(Control<QTreeView>(window, "mailList")->viewport()->rect().contains(place))
+      << "the shown mail is out of view";
 
-  QTest::keyClick(window.mailList, Qt::Key_Delete);
+  QTest::keyClick(Control<QTreeView>(window, "mailList"), Qt::Key_Delete);
   const auto trash = store_.ReadHeaderRecords(FolderKind::Trash);
   ASSERT_EQ(trash.size(), 1u);
   EXPECT_EQ(trash[0].subject, shown);
@@ -462,7 +468,7 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   noticeHidden = 0;
   auto selectedSubjects = [&] {
     std::vector<std::string> subjects;
-    for (const QModelIndex& row : window.mailList->selectionModel()->selectedRows()) {
+    for (const QModelIndex& row : Control<QTreeView>(window, "mailList")->selectionModel()->selectedRows()) {
       subjects.emplace_back(window.Model().SubjectAt(row.row()));
     }
     return subjects;
@@ -477,9 +483,9 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {1, 0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
-  EXPECT_EQ(window.mailText->toPlainText(), QString("text of c"));
+  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), QString("text of c"));
   window.Reply();
-  EXPECT_EQ(composition_.Title->text(), QString("Re: c"));
+  EXPECT_EQ(Control<QLineEdit>(composition_, "subjectEdit")->text(), QString("Re: c"));
   ASSERT_FALSE(host_.composed.empty());
   EXPECT_TRUE(host_.composed.back().replyMode);
   EXPECT_EQ(host_.composed.back().replyIndex, 0u);
@@ -498,8 +504,8 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_TRUE(selectedSubjects().empty());
-  EXPECT_TRUE(window.mailText->toPlainText().isEmpty());
-  EXPECT_FALSE(window.ControlHeader->isEnabled());
+  EXPECT_TRUE(Control<QTextEdit>(window, "mailText")->toPlainText().isEmpty());
+  EXPECT_FALSE(Control<QAction>(window, "headersAction")->isEnabled());
   host_.carriers.clear();
   window.Reply();
   EXPECT_TRUE(host_.carriers.empty()) << "answered a mail the list no longer shows";
@@ -509,17 +515,17 @@ TEST_F(MailListWindowTest, TheHeaderButtonStepsThroughTheModesAndBackAfterThreeP
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const std::vector<QString> shown = {window.mailText->toPlainText()};
+  const std::vector<QString> shown = {Control<QTextEdit>(window, "mailText")->toPlainText()};
   window.SwitchHeaders();
-  const QString fields = window.mailText->toPlainText();
+  const QString fields = Control<QTextEdit>(window, "mailText")->toPlainText();
   EXPECT_TRUE(fields.startsWith("Subject: s\nDate: ")) << fields.toStdString();
   EXPECT_TRUE(fields.contains("From: x@y.jp")) << fields.toStdString();
   EXPECT_FALSE(fields.contains("To: ")) << fields.toStdString();
   window.SwitchHeaders();
-  EXPECT_TRUE(window.mailText->toPlainText().contains("Content-Type: text/plain"));
+  EXPECT_TRUE(Control<QTextEdit>(window, "mailText")->toPlainText().contains("Content-Type: text/plain"));
   window.SwitchHeaders();
   EXPECT_EQ(window.CurrentHeaderMode(), HeaderMode::TextOnly);
-  EXPECT_EQ(window.mailText->toPlainText(), shown[0]);
+  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), shown[0]);
 }
 
 TEST_F(MailListWindowTest, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideTheStore) {
@@ -571,14 +577,14 @@ TEST_F(MailListWindowTest, AMailWithAttachmentsShowsItsTextInEveryHeaderMode) {
       while (window.CurrentHeaderMode() != mode) window.SwitchHeaders();
       window.ShowFolder(mail.folder);  // the mode outlives the selection
       window.SelectRows({0});
-      const QString text = window.mailText->toPlainText();
+      const QString text = Control<QTextEdit>(window, "mailText")->toPlainText();
       EXPECT_TRUE(text.contains(mail.text)) << text.toStdString();
       EXPECT_EQ(text.contains("Subject: "), mode != HeaderMode::TextOnly) << text.toStdString();
       if (mode != HeaderMode::MainFields) {
         EXPECT_EQ(text.contains("X-Attachments-File: "), mode == HeaderMode::Whole) << text.toStdString();
       }
-      ASSERT_EQ(window.attachmentList->count(), 1);
-      EXPECT_EQ(window.attachmentList->item(0)->text(), QString(mail.file));
+      ASSERT_EQ(Control<QListWidget>(window, "attachmentList")->count(), 1);
+      EXPECT_EQ(Control<QListWidget>(window, "attachmentList")->item(0)->text(), QString(mail.file));
     }
   }
 }
@@ -592,10 +598,10 @@ TEST_F(MailListWindowTest, AnAttachmentNobodyCanOpenIsReportedAndCanBeSavedElsew
   ASSERT_EQ(Errors().size(), 1u);
   EXPECT_NE(Errors()[0].find(attachments_[0]), std::string::npos);
 
-  EXPECT_EQ(window.saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
+  EXPECT_EQ(Control<QAction>(window, "saveAttachmentAsAction")->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
   dialogs_.folders = {outside_.Path()};
-  window.attachmentList->setCurrentRow(0);
-  window.saveAttachmentAs->trigger();
+  Control<QListWidget>(window, "attachmentList")->setCurrentRow(0);
+  Control<QAction>(window, "saveAttachmentAsAction")->trigger();
   EXPECT_EQ(platform::ReadFile(outside_.Path() + "a.txt").value_or(""), "bytes");
 }
 
@@ -610,7 +616,7 @@ TEST_F(MailListWindowTest, TheSenderOfferedToTheAddressBookComesFromTheSelectedF
 
   window.ShowFolder(FolderKind::Import);
   window.SelectRows({0});
-  ASSERT_TRUE(window.JoinAddressBook->isEnabled());
+  ASSERT_TRUE(Control<QAction>(window, "addSenderAction")->isEnabled());
   window.AddSenderToAddressBook();
   window.ShowFolder(FolderKind::Inbox);
   window.SelectRows({0});  // "bare", the newest
@@ -630,9 +636,9 @@ TEST_F(MailListWindowTest, SendSendsTheWholeOutboxOverOneSessionAndTheCharacters
   EXPECT_EQ(window.Model().rowCount(), 3);
 
   window.SendOutbox();
-  EXPECT_FALSE(window.MailSend->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window, "sendAction")->isEnabled());
   ASSERT_TRUE(RunUntil([&] { return commands_.SendEnabled() && server.Finished(); }));
-  EXPECT_TRUE(window.MailSend->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window, "sendAction")->isEnabled());
   EXPECT_EQ(log.messages.size(), 3u);
   EXPECT_FALSE(platform::FileExists(store_.HeaderPath(FolderKind::Outbox)));
   EXPECT_FALSE(platform::FileExists(store_.BodyPath(FolderKind::Outbox)));
@@ -645,7 +651,7 @@ TEST_F(MailListWindowTest, SendSendsTheWholeOutboxOverOneSessionAndTheCharacters
 
   // An empty outbox: the button does nothing.
   window.SendOutbox();
-  EXPECT_TRUE(window.MailSend->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window, "sendAction")->isEnabled());
 }
 
 TEST_F(MailListWindowTest, AFailedOutboxRunEndsThroughTheCommonErrorRoutineSayingWhatFailed) {
@@ -659,7 +665,7 @@ TEST_F(MailListWindowTest, AFailedOutboxRunEndsThroughTheCommonErrorRoutineSayin
   const std::string shown = SjisToUtf8(Errors()[0]);
   EXPECT_NE(shown.find("127.0.0.1 のポート " + port + " に接続できません"), std::string::npos) << shown;
   EXPECT_NE(shown.find("「送信待ち」に残っています"), std::string::npos) << shown;
-  EXPECT_TRUE(window.MailSend->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window, "sendAction")->isEnabled());
   EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 1u);
 }
 
@@ -722,31 +728,31 @@ TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotTheP
   window.SelectRows({0});
   window.Reply();
   EXPECT_EQ(host_.carriers, (std::vector<std::string>{host_.characterId}));
-  EXPECT_EQ(composition_.Title->text(), QString("Re: s"));
-  EXPECT_EQ(platform::FromQString(composition_.Add_s->text()), Sj("花子 <hanako@example.jp>"));
+  EXPECT_EQ(Control<QLineEdit>(composition_, "subjectEdit")->text(), QString("Re: s"));
+  EXPECT_EQ(platform::FromQString(Control<QLineEdit>(composition_, "toEdit")->text()), Sj("花子 <hanako@example.jp>"));
   EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
-  EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().contains("> text of Re: s"));
+  EXPECT_TRUE(Control<QTextEdit>(composition_, "bodyEdit")->toPlainText().contains("> text of Re: s"));
   EXPECT_FALSE(composition_.Current().replyMode) << "the reply mode outlived the opening";
 
   // Forwarding: no recipient and "Fwd: ".
   window.Forward();
-  EXPECT_EQ(composition_.Title->text(), QString("Fwd: Re: s"));
-  EXPECT_TRUE(composition_.Add_s->text().isEmpty());
+  EXPECT_EQ(Control<QLineEdit>(composition_, "subjectEdit")->text(), QString("Fwd: Re: s"));
+  EXPECT_TRUE(Control<QLineEdit>(composition_, "toEdit")->text().isEmpty());
   EXPECT_EQ(composition_.AttachmentPaths(), (std::vector<std::string>{attachments_[0]}));
 }
 
 TEST_F(MailListWindowTest, ANewMailStartsEmptyOrWithTheSignatureWhenItsSwitchIsOn) {
   MailListWindow& window = Window();
-  composition_.Title->setText("left over");
+  Control<QLineEdit>(composition_, "subjectEdit")->setText("left over");
   window.WriteNewMail();
-  EXPECT_TRUE(composition_.Title->text().isEmpty());
-  EXPECT_TRUE(composition_.MailBodyEdit->toPlainText().isEmpty());
+  EXPECT_TRUE(Control<QLineEdit>(composition_, "subjectEdit")->text().isEmpty());
+  EXPECT_TRUE(Control<QTextEdit>(composition_, "bodyEdit")->toPlainText().isEmpty());
   composition_.hide();
 
   settings_.mailSign = true;
   settings_.signature = {"--", Sj("山田太郎")};
   window.WriteNewMail();
-  EXPECT_EQ(composition_.MailBodyEdit->toPlainText(), QString::fromUtf8("\n\n--\n山田太郎"));
+  EXPECT_EQ(Control<QTextEdit>(composition_, "bodyEdit")->toPlainText(), QString::fromUtf8("\n\n--\n山田太郎"));
   composition_.hide();
 }
 
@@ -773,10 +779,10 @@ TEST_F(MailListWindowTest, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const QString shown = window.mailText->toPlainText();
+  const QString shown = Control<QTextEdit>(window, "mailText")->toPlainText();
   dialogs_.paths = {outside_.Path() + "saved"};
   window.SaveAs();
-  EXPECT_EQ(window.mailText->toPlainText(), shown) << "saving changed what the pane shows";
+  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), shown) << "saving changed what the pane shows";
   const auto saved = platform::ReadFile(outside_.Path() + "saved.txt");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, window.CurrentMailText() + "\r\n");
@@ -846,9 +852,9 @@ TEST_F(MailListWindowTest, SendDeliversThreeMailsQueuedInTheCompositionWindowThr
   const std::string line = std::string(1200, 'y');
   for (int n = 1; n <= 3; ++n) {
     composition_.Reset();
-    composition_.Add_s->setText(QString::fromStdString(test::MailServers::Address("alice")));
-    composition_.Title->setText(QString::fromUtf8("後で送るメール") + QString::number(n));
-    composition_.MailBodyEdit->setPlainText(QString::fromStdString(line + std::to_string(n)));
+    Control<QLineEdit>(composition_, "toEdit")->setText(QString::fromStdString(test::MailServers::Address("alice")));
+    Control<QLineEdit>(composition_, "subjectEdit")->setText(QString::fromUtf8("後で送るメール") + QString::number(n));
+    Control<QTextEdit>(composition_, "bodyEdit")->setPlainText(QString::fromStdString(line + std::to_string(n)));
     composition_.SendLater();
   }
   MailListWindow& window = Window();

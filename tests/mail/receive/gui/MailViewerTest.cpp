@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QAction>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -18,6 +18,7 @@
 #include "mail/receive/AnsweredMail.h"
 #include "mail/receive/InboxIntake.h"
 #include "tests/mail/receive/gui/ReceivingFixture.h"
+#include "tests/support/Controls.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -54,7 +55,9 @@ class Viewer : public testing::ReceivingWindowsTest {
     viewer_->Reset();
     viewer_->Fill(mail, lentId.empty() ? CarrierRef{} : hut_->LendCharacter(lentId));
   }
-  std::string AnsweredSubject() { return platform::FromQString(composition_->Title->text()); }
+  std::string AnsweredSubject() {
+    return platform::FromQString(Control<QLineEdit>(*composition_, "subjectEdit")->text());
+  }
 };
 
 struct SubjectCase {
@@ -81,11 +84,11 @@ TEST_F(Viewer, AnAnswerQuotesEveryLineInGreenAndTakesTheMailsIds) {
   Show("hello", "first\r\nsecond\r\nthird");
   viewer_->ReplyNow();
 
-  EXPECT_EQ(composition_->Add_s->text(), "hanako@example.jp");
+  EXPECT_EQ(Control<QLineEdit>(*composition_, "toEdit")->text(), "hanako@example.jp");
   EXPECT_EQ(composition_->Current().inReplyTo, "<m@example.jp>");
   EXPECT_EQ(composition_->Current().references, "<r@example.jp>,<m@example.jp>");
-  EXPECT_EQ(composition_->MailBodyEdit->toPlainText(), "> first\n> second\n> third\n");
-  QTextBlock block = composition_->MailBodyEdit->document()->begin();
+  EXPECT_EQ(Control<QTextEdit>(*composition_, "bodyEdit")->toPlainText(), "> first\n> second\n> third\n");
+  QTextBlock block = Control<QTextEdit>(*composition_, "bodyEdit")->document()->begin();
   for (int line = 0; line < 3; ++line, block = block.next()) {
     ASSERT_TRUE(block.isValid());
     QTextCursor cursor(block);
@@ -111,9 +114,9 @@ TEST_F(Viewer, TheSenderShowsItsNameUnquotedAndTheAnswerGoesToAValidRecipient) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.from);
     Show("hello", "text", c.from);
-    EXPECT_EQ(platform::FromQString(viewer_->senderEdit->text()), c.shown);
+    EXPECT_EQ(platform::FromQString(Control<QLineEdit>(*viewer_, "senderEdit")->text()), c.shown);
     viewer_->ReplyNow();
-    EXPECT_EQ(platform::FromQString(composition_->Add_s->text()), c.to);
+    EXPECT_EQ(platform::FromQString(Control<QLineEdit>(*composition_, "toEdit")->text()), c.to);
   }
 }
 
@@ -157,7 +160,8 @@ TEST_F(Viewer, DraggingTakesTheLentCharacterAlongAndKeepsWhereItWasLeft) {
   const ScreenPoint start = hut_->MailPosition();
   viewer_->move(SpeechBubbleWindow::BesideCarrier(start, 46));
   viewer_->show();
-  EXPECT_FALSE(viewer_->attachmentList->isVisible()) << "a mail without attachments shows no empty list";
+  EXPECT_FALSE(Control<QListWidget>(*viewer_, "attachmentList")->isVisible())
+      << "a mail without attachments shows no empty list";
 
   const QPoint surface(40, 200);
   QTest::mousePress(viewer_.get(), Qt::LeftButton, {}, surface);
@@ -187,10 +191,10 @@ TEST_F(Viewer, AnAttachmentCanBeSavedElsewhereThroughItsMenu) {
   viewer_->Reset();
   viewer_->Fill(mail);
 
-  EXPECT_EQ(viewer_->saveAttachmentAs->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
+  EXPECT_EQ(Control<QAction>(*viewer_, "saveAttachmentAsAction")->text(), QString::fromUtf8("名前を付けて保存(&S)..."));
   dialogs_.folders = {chosen.Path()};
-  viewer_->attachmentList->setCurrentRow(0);
-  viewer_->saveAttachmentAs->trigger();
+  Control<QListWidget>(*viewer_, "attachmentList")->setCurrentRow(0);
+  Control<QAction>(*viewer_, "saveAttachmentAsAction")->trigger();
   EXPECT_EQ(platform::ReadFile(chosen.Path() + "plan.xyz").value_or(""), "plan");
 }
 
@@ -210,17 +214,18 @@ TEST_F(Viewer, TheErrorRoutineGivesTheCharacterBackAndDismissesTheViewer) {
 TEST_F(Viewer, TheReturnNoticeShowsTheAnsweredMailAndCloseHidesIt) {
   AnsweredMail answered{Sj("件名です"), "hanako@example.jp", "<c1@test>", Sj("本文"), false};
   notice_.Fill(answered);
-  EXPECT_EQ(notice_.LabelTitleText->text(), QString::fromUtf8("件名です"));
-  EXPECT_TRUE(notice_.LabelTitleText->font().bold() && notice_.LabelTitleText->font().italic() &&
-              notice_.LabelTitleText->font().underline());
-  EXPECT_EQ(notice_.LabelCharacter->text(), "<c1@test>");
+  EXPECT_EQ(Control<QLabel>(notice_, "subjectLabel")->text(), QString::fromUtf8("件名です"));
+  EXPECT_TRUE(Control<QLabel>(notice_, "subjectLabel")->font().bold() &&
+              Control<QLabel>(notice_, "subjectLabel")->font().italic() &&
+              Control<QLabel>(notice_, "subjectLabel")->font().underline());
+  EXPECT_EQ(Control<QLabel>(notice_, "characterLabel")->text(), "<c1@test>");
   EXPECT_EQ(notice_.Colour(), ReturnNotice::kColour);
   answered.foundByReference = true;
   notice_.Fill(answered);
   EXPECT_EQ(notice_.Colour(), ReturnNotice::kReferenceColour);
   EXPECT_FALSE(notice_.Shape().contains(QPoint(2, 2)));
   notice_.show();
-  QTest::mouseClick(notice_.closeButton, Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>(notice_, "closeButton"), Qt::LeftButton);
   EXPECT_FALSE(notice_.isVisible());
 }
 
@@ -231,14 +236,14 @@ TEST_F(Viewer, TheHutsVersionCommandShowsTheVersionWindowUntilOk) {
   hut_->SetLinks(std::move(links));
   QString product;
   QTimer::singleShot(0, &version, [&] {
-    product = version.productLabel->text();
-    QTest::mouseClick(version.okButton, Qt::LeftButton);
+    product = Control<QLabel>(version, "productLabel")->text();
+    QTest::mouseClick(Control<LabelButton>(version, "okButton"), Qt::LeftButton);
   });
   hut_->ShowVersion();
   EXPECT_EQ(product, QString::fromUtf8("モフタンメール　　Version   1.4"));
   EXPECT_EQ(version.result(), QDialog::Accepted);
   EXPECT_EQ(version.palette().color(QPalette::Window), QColor(254, 222, 239));
-  EXPECT_EQ(version.productLabel->font().pixelSize(), 16);
+  EXPECT_EQ(Control<QLabel>(version, "productLabel")->font().pixelSize(), 16);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "mail/send/MailFooter.h"
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/servers/MailServers.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -48,12 +49,12 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
   // Written and sent by the character in the hut, which leaves with it.
   const QString typed = QString::fromUtf8("こんにちは。\n\nまたね\n最後の行");
   compositionScript_->actions = {[&] {
-    composition_->Add_s->setText(QString::fromStdString(MailServers::Address("alice")));
-    composition_->Title->setText(QString::fromUtf8("自分へ"));
-    composition_->MailBodyEdit->setPlainText(typed);
+    Control<QLineEdit>(*composition_, "toEdit")->setText(QString::fromStdString(MailServers::Address("alice")));
+    Control<QLineEdit>(*composition_, "subjectEdit")->setText(QString::fromUtf8("自分へ"));
+    Control<QTextEdit>(*composition_, "bodyEdit")->setPlainText(typed);
     composition_->SendOut();
   }};
-  hut_->characterList->setCurrentRow(0);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(0);
   hut_->WriteMail();
   ASSERT_EQ(composition_->result(), QDialog::Accepted) << (dialogs_.calls.empty() ? "" : dialogs_.calls[0].text);
   ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with the mail";
@@ -69,8 +70,8 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
   CarrierRef presenter;
   bool presenterParked = false;
   viewerScript_->actions = {[&] {
-    shownSubject = platform::FromQString(viewer_->subjectEdit->text());
-    shownText = platform::FromQString(viewer_->mailText->toPlainText());
+    shownSubject = platform::FromQString(Control<QLineEdit>(*viewer_, "subjectEdit")->text());
+    shownText = platform::FromQString(Control<QPlainTextEdit>(*viewer_, "mailText")->toPlainText());
     presenter = viewer_->LentCarrier();
     if (auto place = hut_->PlaceOf(presenter)) presenterParked = place->topLeft == hut_->MailPosition();
     viewer_->ReplyLater();

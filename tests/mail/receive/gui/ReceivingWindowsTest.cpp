@@ -19,6 +19,7 @@
 #include "mail/receive/gui/ReturnNotice.h"
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
+#include "tests/support/Controls.h"
 
 namespace mf {
 namespace {
@@ -74,14 +75,14 @@ TEST_F(Receiving, ReceivingIsGreyedWhileARunGoesOnAndASecondClickDoesNothing) {
     hut_->ReceiveMail();
     greyedDuringRun = !receiving_->ReceiveEnabled();
     hut_->PrepareCharacterMenu();
-    EXPECT_FALSE(hut_->cmMailRcv->isEnabled());
+    EXPECT_FALSE(Control<QAction>(*hut_, "receiveAction")->isEnabled());
     hut_->ReceiveMail();
   });
   EXPECT_TRUE(greyedDuringRun);
   EXPECT_EQ(mailbox_.sessions, 1);
   EXPECT_EQ(Inbox().size(), 1u);
   hut_->PrepareCharacterMenu();
-  EXPECT_TRUE(hut_->cmMailRcv->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*hut_, "receiveAction")->isEnabled());
 }
 
 TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnother) {
@@ -100,7 +101,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   std::vector<Seen> seen;
   auto look = [&] {
     Seen now;
-    now.subject = platform::FromQString(viewer_->subjectEdit->text());
+    now.subject = platform::FromQString(Control<QLineEdit>(*viewer_, "subjectEdit")->text());
     now.lent = viewer_->LentCarrier();
     const int row = now.lent.id == "<c1@test>" ? 0 : 1;
     now.character = Window(row).pos();
@@ -130,7 +131,7 @@ TEST_F(Receiving, EachMailIsPresentedByItsCharacterBesideTheViewerOneAfterAnothe
   EXPECT_FALSE(Window(0).isVisible());
   EXPECT_EQ(Window(1).pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(Window(1).IsTopmost());
-  EXPECT_TRUE(Window(1).walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(Window(1), "walkTimer")->isActive());
 }
 
 // The mail list reloads the inbox as soon as a mail is stored, so that it
@@ -166,8 +167,8 @@ TEST_F(Receiving, TheViewerShowsTheMailAndOpensItsAttachment) {
   std::string text;
   int listed = 0;
   viewerScript_->actions = {[&] {
-    text = platform::FromQString(viewer_->mailText->toPlainText());
-    listed = viewer_->attachmentList->count();
+    text = platform::FromQString(Control<QPlainTextEdit>(*viewer_, "mailText")->toPlainText());
+    listed = Control<QListWidget>(*viewer_, "attachmentList")->count();
     viewer_->OpenAttachment(0);
     viewer_->OpenAttachment(5);
     viewer_->ReplyLater();
@@ -194,8 +195,8 @@ TEST_F(Receiving, AnAnswerMarksTheShownRecordAndItsCharacterLeavesWithIt) {
   std::string to, subject;
   viewerScript_->actions = {[this] { viewer_->ReplyLater(); }, [this] { viewer_->ReplyNow(); }};
   compositionScript_->actions = {[&] {
-    to = platform::FromQString(composition_->Add_s->text());
-    subject = platform::FromQString(composition_->Title->text());
+    to = platform::FromQString(Control<QLineEdit>(*composition_, "toEdit")->text());
+    subject = platform::FromQString(Control<QLineEdit>(*composition_, "subjectEdit")->text());
     composition_->SendOut();
   }};
 
@@ -240,7 +241,7 @@ TEST_F(Receiving, ACancelledAnswerLeavesTheViewerOpenAndTheCharacterIsGivenBackW
   CharacterWindow& carrier = Window(1);
   EXPECT_EQ(carrier.pos(), QPoint(kStood.x, kStood.y));
   EXPECT_TRUE(carrier.IsTopmost());
-  EXPECT_TRUE(carrier.walkTimer->isActive());
+  EXPECT_TRUE(Control<QTimer>(carrier, "walkTimer")->isActive());
 }
 
 TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
@@ -251,12 +252,12 @@ TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
   smtp.Do(testing::SmtpSink(log)).Start();
   settings_->smtpPort = smtp.PortText();
   compositionScript_->actions = {[this] {
-    composition_->Add_s->setText("hanako@example.jp");
-    composition_->Title->setText("question");
-    composition_->MailBodyEdit->setPlainText("how are you?");
+    Control<QLineEdit>(*composition_, "toEdit")->setText("hanako@example.jp");
+    Control<QLineEdit>(*composition_, "subjectEdit")->setText("question");
+    Control<QTextEdit>(*composition_, "bodyEdit")->setPlainText("how are you?");
     composition_->SendOut();
   }};
-  hut_->characterList->setCurrentRow(1);
+  Control<QListWidget>(*hut_, "characterList")->setCurrentRow(1);
   hut_->WriteMail();
   smtp.Finish();
   ASSERT_EQ(hut_->ItemCount(), 1) << "the carrier left with its mail";
@@ -274,9 +275,9 @@ TEST_F(Receiving, AnAnswerToASentMailIsBroughtBackByTheCharacterThatCarriedIt) {
 
   EXPECT_EQ(presenter.id, "<c2@test>");
   EXPECT_EQ(hut_->ItemCount(), 2) << "the carrier is back in the hut";
-  EXPECT_EQ(notice_.LabelTitleText->text(), "question");
-  EXPECT_EQ(notice_.LabelToName->text(), "hanako@example.jp");
-  EXPECT_EQ(notice_.LabelCharacter->text(), "<c2@test>");
+  EXPECT_EQ(Control<QLabel>(notice_, "subjectLabel")->text(), "question");
+  EXPECT_EQ(Control<QLabel>(notice_, "recipientLabel")->text(), "hanako@example.jp");
+  EXPECT_EQ(Control<QLabel>(notice_, "characterLabel")->text(), "<c2@test>");
   EXPECT_NE(store_->ReadBodyRecord(FolderKind::Inbox, 0).find("\r\nX-Character: <c2@test>\r\n"), std::string::npos);
 }
 
@@ -299,7 +300,7 @@ TEST_F(Receiving, ACharacterPackedInAMailJoinsTheHutAndPresentsIt) {
   int listedAttachments = -1;
   viewerScript_->actions = {[&] {
     presenter = viewer_->LentCarrier();
-    listedAttachments = viewer_->attachmentList->count();
+    listedAttachments = Control<QListWidget>(*viewer_, "attachmentList")->count();
     viewer_->ReplyLater();
   }};
 

@@ -12,6 +12,7 @@
 #include "tests/mail/gui/MailWindowFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/net/support/ScriptedServer.h"
+#include "tests/support/Controls.h"
 #include "widgets/LabelButton.h"
 
 namespace mf {
@@ -41,7 +42,7 @@ TEST_F(Composition, EveryOpenerStartsFromAnEmptyWindow) {
       before = window_.Current();
       window_.Reset();
       after = window_.Current();
-      shownAttachments = window_.attachmentList->count();
+      shownAttachments = Control<QListWidget>(window_, "attachmentList")->count();
     };
     window_.Open(old);
     host_.compose = nullptr;
@@ -75,7 +76,7 @@ TEST_F(Composition, TheMailIsTakenAsWrittenWithCrLfLines) {
   host_.compose = [&] {
     window_.SetCarrier("/somewhere/MofutanData.mfd", host_.characterId);
     mail = window_.Current();
-    shownName = window_.attachmentList->item(0)->text();
+    shownName = Control<QListWidget>(window_, "attachmentList")->item(0)->text();
   };
   window_.Open(request);
   host_.compose = nullptr;
@@ -96,14 +97,14 @@ TEST_F(Composition, TheMailIsTakenAsWrittenWithCrLfLines) {
 
 TEST_F(Composition, SendingWithoutRecipientSaysSoAndKeepsTheMail) {
   WriteCarriedMail();
-  window_.Add_s->setText("   ");
+  Control<QLineEdit>(window_, "toEdit")->setText("   ");
   window_.show();
   window_.SendOut();
   EXPECT_EQ(Errors(), std::vector<std::string>{Sj("宛先が指定されていません")});
   EXPECT_TRUE(window_.isVisible());
   EXPECT_TRUE(commands_.SendEnabled());
   EXPECT_EQ(progressShown_, 0);
-  EXPECT_EQ(window_.Title->text(), QString::fromUtf8("こんにちは"));
+  EXPECT_EQ(Control<QLineEdit>(window_, "subjectEdit")->text(), QString::fromUtf8("こんにちは"));
 
   window_.SendLater();
   EXPECT_EQ(Errors().size(), 2u);
@@ -210,7 +211,7 @@ TEST_F(Composition, AnAttachmentGoneBeforeSendingIsNamedAndTheMailStaysInTheWind
     window_.SendOut();
     ASSERT_TRUE(RunUntil([&] { return !Errors().empty(); }));
     stillOpen = window_.isVisible();
-    to = platform::FromQString(window_.Add_s->text());
+    to = platform::FromQString(Control<QLineEdit>(window_, "toEdit")->text());
     EXPECT_TRUE(commands_.SendEnabled());
     EXPECT_EQ(progressShown_, progressHidden_);
     window_.Cancel();
@@ -273,8 +274,8 @@ TEST_F(Composition, SendLaterFilesTheMailAndTheCharacterStays) {
 }
 
 TEST_F(Composition, CancelIsRememberedForTheViewer) {
-  const int result =
-      OpenCarried(CarriedMail(CompositionRequest::Kind::Reply), [&] { window_.cancelButton->clicked(); });
+  const int result = OpenCarried(CarriedMail(CompositionRequest::Kind::Reply),
+                                 [&] { Control<LabelButton>(window_, "cancelButton")->clicked(); });
   EXPECT_EQ(result, QDialog::Rejected);
   EXPECT_TRUE(outcome_.opened);
   EXPECT_TRUE(outcome_.cancelled);
@@ -290,7 +291,7 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   dialogs_.paths.push_back(kept);
   window_.Attach();
   window_.AddAttachment(other);
-  ASSERT_EQ(window_.attachmentList->count(), 2);
+  ASSERT_EQ(Control<QListWidget>(window_, "attachmentList")->count(), 2);
 
   window_.OpenAttachment(0);
   EXPECT_EQ(shell_.opened, std::vector<std::string>{kept});
@@ -298,9 +299,9 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   window_.OpenAttachment(1);
   EXPECT_EQ(shell_.opened.size(), 1u) << "a vanished file is not opened";
 
-  window_.attachmentList->setCurrentRow(1);
+  Control<QListWidget>(window_, "attachmentList")->setCurrentRow(1);
   window_.PrepareAttachmentMenu();
-  EXPECT_TRUE(window_.pumnDelete->isEnabled());
+  EXPECT_TRUE(Control<QAction>(window_, "removeAttachmentAction")->isEnabled());
   dialogs_.yesNo = {false};
   window_.RemoveAttachments();
   EXPECT_EQ(window_.AttachmentPaths().size(), 2u);
@@ -308,14 +309,14 @@ TEST_F(Composition, AttachmentsOpenAndComeOffOnlyAsAsked) {
   EXPECT_EQ(dialogs_.calls.back().caption, Sj("確認"));
 
   dialogs_.yesNo = {true};
-  QTest::keyClick(window_.attachmentList, Qt::Key_Delete);
+  QTest::keyClick(Control<QListWidget>(window_, "attachmentList"), Qt::Key_Delete);
   EXPECT_EQ(window_.AttachmentPaths(), std::vector<std::string>{kept});
-  ASSERT_EQ(window_.attachmentList->count(), 1);
-  EXPECT_EQ(window_.attachmentList->item(0)->text(), "photo.jpg");
+  ASSERT_EQ(Control<QListWidget>(window_, "attachmentList")->count(), 1);
+  EXPECT_EQ(Control<QListWidget>(window_, "attachmentList")->item(0)->text(), "photo.jpg");
 
-  window_.attachmentList->clearSelection();
+  Control<QListWidget>(window_, "attachmentList")->clearSelection();
   window_.PrepareAttachmentMenu();
-  EXPECT_FALSE(window_.pumnDelete->isEnabled());
+  EXPECT_FALSE(Control<QAction>(window_, "removeAttachmentAction")->isEnabled());
 }
 
 TEST_F(Composition, DraggingTakesTheCharacterAlongAndKeepsItsPlace) {
@@ -359,33 +360,33 @@ TEST_F(Composition, ADragWithoutCharacterLeavesTheMailPositionAlone) {
 
 TEST_F(Composition, ActivationBringsTheCharacterIntoViewAndFocusesWhatIsMissing) {
   WriteCarriedMail();
-  window_.Add_s->clear();
+  Control<QLineEdit>(window_, "toEdit")->clear();
   window_.show();
   window_.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
   EXPECT_GE(host_.broughtIntoView, 1);
-  EXPECT_EQ(window_.focusWidget(), window_.Add_s);
+  EXPECT_EQ(window_.focusWidget(), Control<QLineEdit>(window_, "toEdit"));
   window_.hide();
 
-  window_.Add_s->setText("hanako@example.jp");
+  Control<QLineEdit>(window_, "toEdit")->setText("hanako@example.jp");
   window_.show();
-  EXPECT_EQ(window_.focusWidget(), window_.MailBodyEdit);
+  EXPECT_EQ(window_.focusWidget(), Control<QTextEdit>(window_, "bodyEdit"));
   window_.hide();
 }
 
 TEST_F(Composition, TheWheelScrollsTheBodyOneLinePerNotch) {
   QStringList lines;
   for (int i = 0; i < 200; ++i) lines << QString::number(i);
-  window_.MailBodyEdit->setPlainText(lines.join('\n'));
+  Control<QTextEdit>(window_, "bodyEdit")->setPlainText(lines.join('\n'));
   window_.show();
-  QScrollBar* bar = window_.MailBodyEdit->verticalScrollBar();
+  QScrollBar* bar = Control<QTextEdit>(window_, "bodyEdit")->verticalScrollBar();
   bar->setValue(0);
-  const int line = window_.MailBodyEdit->fontMetrics().lineSpacing();
+  const int line = Control<QTextEdit>(window_, "bodyEdit")->fontMetrics().lineSpacing();
 
   auto turn = [&](int notches) {
     QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120 * notches), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(window_.MailBodyEdit->viewport(), &wheel);
+    QApplication::sendEvent(Control<QTextEdit>(window_, "bodyEdit")->viewport(), &wheel);
   };
   turn(1);
   EXPECT_EQ(bar->value(), line);
@@ -398,10 +399,10 @@ TEST_F(Composition, TheWheelScrollsTheBodyOneLinePerNotch) {
 
 TEST_F(Composition, TheBubbleHasItsColoursAndShape) {
   EXPECT_EQ(window_.palette().color(QPalette::Window), QColor(255, 255, 140));
-  EXPECT_EQ(window_.sendButton->Colour(), QColor(255, 221, 255));
-  window_.sendButton->SetHovered(true);
-  EXPECT_EQ(window_.sendButton->Colour(), QColor(221, 255, 255));
-  window_.sendButton->SetHovered(false);
+  EXPECT_EQ(Control<LabelButton>(window_, "sendButton")->Colour(), QColor(255, 221, 255));
+  Control<LabelButton>(window_, "sendButton")->SetHovered(true);
+  EXPECT_EQ(Control<LabelButton>(window_, "sendButton")->Colour(), QColor(221, 255, 255));
+  Control<LabelButton>(window_, "sendButton")->SetHovered(false);
   // The tail points left at the character, at the height of its head.
   EXPECT_TRUE(window_.Shape().contains(QPoint(30, 65)));
   EXPECT_FALSE(window_.Shape().contains(QPoint(10, 30)));
