@@ -10,6 +10,7 @@
 
 #include "net/LineSession.h"
 #include "net/NetErrors.h"
+#include "net/RequestEngine.h"
 #include "net/TcpSocket.h"
 #include "platform/EventLoop.h"
 
@@ -20,19 +21,6 @@ namespace mf {
 class Pop3Exception : public std::runtime_error {
  public:
   explicit Pop3Exception(const std::string& message) : std::runtime_error(message) {}
-};
-
-// Where the component is in carrying out a request; same values as the SMTP
-// client's states.
-enum TPop3State {
-  pop3Ready = 0,
-  pop3DnsLookup = 1,
-  pop3Connecting = 2,
-  pop3Connected = 3,
-  pop3InternalReady = 4,
-  pop3WaitingBanner = 5,
-  pop3WaitingResponse = 6,
-  pop3Abort = 7,
 };
 
 // Where the session is in RFC 1939's terms.
@@ -95,14 +83,14 @@ class Pop3Client {
   const std::string& PassWord() const { return passWord_; }
   void SetPassWord(const std::string& value) { passWord_ = value; }
 
-  const std::string& ErrorMessage() const { return errorMessage_; }
+  const std::string& ErrorMessage() const { return engine_.errorMessage; }
   // True while the line in hand was cut at kMaxLineLength: the rest of it
   // comes in the next piece.
   bool LineContinues() const { return lineIsCut_; }
-  const std::string& LastResponse() const { return lastResponse_; }
+  const std::string& LastResponse() const { return engine_.lastResponse; }
   TPop3ProtocolState ProtocolState() const { return protocolState_; }
-  TPop3State State() const { return state_; }
-  bool Connected() const { return connected_; }
+  ClientState State() const { return engine_.State(); }
+  bool Connected() const { return engine_.connected; }
   // The APOP time stamp of the current connection's greeting, brackets included.
   const std::string& Timestamp() const { return timestamp_; }
 
@@ -185,11 +173,9 @@ class Pop3Client {
 
  private:
   using Step = std::function<void()>;
+  using Engine = RequestEngine<TPop3Request, Pop3Exception>;
 
-  void SetState(TPop3State state);
-  void Display(const std::string& text);
-  void CheckReady() const;
-  void CheckConnected() const;
+  void RunStep(TPop3Request step);
   void RaiseInvalid(const std::string& message);
   void StartRequest(TPop3Request type);
   void SendCommand(const std::string& command, const std::string& shown);
@@ -223,24 +209,18 @@ class Pop3Client {
   void ParseUidl();
 
   void TriggerRequestDone(int error);
-  void FinishRequest(TPop3Request type, int error);
-  void NextChainStep(int stepError);
   void RestartTimer();
   void TimedOut();
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   LineSession session_;
+  Engine engine_;
 
   std::string host_;
   std::string localAddr_ = "0.0.0.0";
   std::string port_ = "pop3";
   std::string userName_;
   std::string passWord_;
-  std::string errorMessage_;
-  std::string lastResponse_;
   TPop3ProtocolState protocolState_ = pop3Disconnected;
-  TPop3State state_ = pop3Ready;
   int msgCount_ = 0;
   int msgSize_ = 0;
   int msgLines_ = 0;
@@ -253,11 +233,6 @@ class Pop3Client {
   bool lineIsCut_ = false;
   bool lineIsTail_ = false;
 
-  int statusCode_ = 0;     // 0 after "+...", 500 otherwise
-  int requestResult_ = 0;
-  TPop3Request requestType_ = pop3Connect;
-  bool requestDone_ = true;
-  bool connected_ = false;
   bool quitSent_ = false;  // QUIT's reply is held back until the session closes
   std::string timestamp_;
   TPop3ProtocolState nextProtocolState_ = pop3Disconnected;
@@ -268,11 +243,6 @@ class Pop3Client {
   NotifyEvent Pop3Client::*lineEvent_ = nullptr;
   NotifyEvent Pop3Client::*endEvent_ = nullptr;
   Step lineParser_;
-
-  // Open: the steps still to run, the chain's result.
-  bool chainActive_ = false;
-  std::deque<TPop3Request> chainSteps_;
-  int chainResult_ = 0;
 
   std::vector<std::string> capabilities_;
   // Announced by SetRetrAhead and not sent yet / sent and not yet claimed

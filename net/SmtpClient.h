@@ -9,21 +9,11 @@
 
 #include "net/LineSession.h"
 #include "net/NetErrors.h"
+#include "net/RequestEngine.h"
 #include "net/TcpSocket.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
-
-enum TSmtpState {
-  smtpReady = 0,
-  smtpDnsLookup = 1,
-  smtpConnecting = 2,
-  smtpConnected = 3,
-  smtpInternalReady = 4,
-  smtpWaitingBanner = 5,
-  smtpWaitingResponse = 6,
-  smtpAbort = 7,
-};
 
 enum TSmtpRequest {
   smtpConnect = 0,
@@ -102,14 +92,14 @@ class SmtpClient {
   // fails Connect with its TLS error number; nothing is sent in clear.
   TlsMode Security = TlsMode::None;
 
-  TSmtpState State() const { return state_; }
+  ClientState State() const { return engine_.State(); }
   // The connection is encrypted.
   bool Secure() const { return session_.Secure(); }
   // The lines of the last successful EHLO reply, codes removed.
   const std::vector<std::string>& Capabilities() const { return capabilities_; }
-  const std::string& ErrorMessage() const { return errorMessage_; }
-  const std::string& LastResponse() const { return lastResponse_; }
-  bool Connected() const { return connected_; }
+  const std::string& ErrorMessage() const { return engine_.errorMessage; }
+  const std::string& LastResponse() const { return engine_.lastResponse; }
+  bool Connected() const { return engine_.connected; }
 
   // --- events -------------------------------------------------------------
   TextEvent OnDisplay;
@@ -139,29 +129,29 @@ class SmtpClient {
   void Abort();
 
  private:
-  enum Step : unsigned {
-    kStepConnect = 1u << 0,
-    kStepHelo = 1u << 1,
-    kStepEhlo = 1u << 2,
-    kStepAuth = 1u << 3,
-    kStepMailFrom = 1u << 4,
-    kStepRcptTo = 1u << 5,
-    kStepData = 1u << 6,
-    kStepQuit = 1u << 7,
+  // What the awaited reply answers, and so what follows it.
+  enum class Phase {
+    Command,            // the request's own command: its reply completes it
+    UpgradeEhlo,        // EHLO before STARTTLS
+    UpgradeStartTls,    // STARTTLS
+    GreetingBeforeAuth, // Helo's EHLO, the log-in follows
+    Ehlo,
+    AuthLogin,          // AUTH LOGIN, the user name goes next
+    AuthLoginUser,      // the user name, the password goes next
+    AuthCramMd5,        // AUTH CRAM-MD5, the challenge arrives
+    Recipient,          // one RCPT TO, the next recipient goes next
+    Data,               // DATA, the message goes next
   };
 
-  void CheckReady() const;
-  void CheckConnected() const;
-  void BeginRequest(TSmtpRequest type);
+  using Engine = RequestEngine<TSmtpRequest, SmtpException>;
+
   void ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
-                 std::function<void()> afterReply = nullptr, const std::string& shown = std::string());
+                 Phase phase = Phase::Command, const std::string& shown = std::string());
   void SendCommand(const std::string& command, const std::string& shown = std::string());
-  void Display(const std::string& text);
   void FailWithoutCommand(int code, const std::string& response);
-  void TriggerRequestDone(int error);
-  void StartChain(TSmtpRequest type, unsigned steps);
-  void RunNextStep();
-  void AfterChainStep(int error);
+  void RunStep(TSmtpRequest step);
+  bool StepFailed(TSmtpRequest step, int error);
+  std::string Greeting() const;
 
   // Session events.
   void SocketDnsLookupDone(std::uint16_t error);
@@ -176,7 +166,7 @@ class SmtpClient {
   void UpgradeAccepted();
   void UpgradeFinished(int error);
   void FailConnect(int error);
-  void SendInternal(const std::string& command, std::vector<int> okResponses, std::function<void()> afterReply);
+  void SendInternal(const std::string& command, std::vector<int> okResponses, Phase phase);
   void StandardResponse();
   void ReplyLineTooLong();
 
@@ -191,34 +181,17 @@ class SmtpClient {
   void AbandonMessage(const std::string& why);
 
   void ArmTimeout();
-  void StopTimeout();
   void TimedOut();
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   LineSession session_;
+  Engine engine_;
 
-  TSmtpState state_ = smtpReady;
-  std::string errorMessage_;
-  std::string lastResponse_;
-  int statusCode_ = 0;
-  int requestResult_ = 0;
-  TSmtpRequest requestType_ = smtpConnect;
   std::vector<int> okResponses_;
-  std::function<void()> afterReply_;
-  bool connected_ = false;
+  Phase phase_ = Phase::Command;
   bool esmtp_ = false;
-  bool requestDone_ = true;
   std::vector<std::string> capabilities_;
   bool readingCapabilities_ = false;
   bool loggedIn_ = false;  // AUTH succeeded on this connection
-
-  // Chained requests (Open, Mail).
-  bool chaining_ = false;
-  unsigned pendingSteps_ = 0;
-  unsigned currentStep_ = 0;
-  int chainResult_ = 0;
-  bool timedOut_ = false;
 
   std::size_t rcptIndex_ = 0;
   bool sendingData_ = false;

@@ -388,7 +388,7 @@ void ReceiveController::FailToWrite(const std::string& path) {
 }
 
 void ReceiveController::Fail(std::string why, std::string userText) {
-  if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  if (pop_.Connected() || pop_.State() != ClientState::Ready) pop_.Abort();
   userText_ = std::move(userText);
   Finish(ReceiveEnd::Failed, std::move(why));
 }

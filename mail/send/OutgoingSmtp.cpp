@@ -119,7 +119,7 @@ void OutgoingSmtp::Fail(const std::string& text) { Fail(SendingFailure{text, fal
 
 void OutgoingSmtp::Fail(SendingFailure failure) {
   phase_ = Phase::Ending;
-  if (smtp_.Connected() || smtp_.State() != smtpReady) smtp_.Abort();
+  if (smtp_.Connected() || smtp_.State() != ClientState::Ready) smtp_.Abort();
   popLogin_.Abort();
   Post([this, failure = std::move(failure)] {
     phase_ = Phase::Idle;

@@ -39,7 +39,7 @@ void PopBeforeSmtpLogin::Start(const LiveSettings& settings) {
 
 void PopBeforeSmtpLogin::Abort() {
   active_ = false;
-  if (client_.Connected() || client_.State() != pop3Ready) client_.Abort();
+  if (client_.Connected() || client_.State() != ClientState::Ready) client_.Abort();
 }
 
 void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {

@@ -271,7 +271,7 @@ TEST_F(Pop3ClientTest, ConnectionRefused) {
   Request([this] { client.Connect(); });
   EXPECT_EQ(events.back(), "done 0 10061");
   EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (socket error #10061)");
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
 }
 
 TEST_F(Pop3ClientTest, NegativeGreetingClosesThenCompletesWith10004) {
@@ -292,9 +292,9 @@ TEST_F(Pop3ClientTest, EmptyHostFailsThroughTheCompletion) {
 TEST_F(Pop3ClientTest, AbortDuringTheNameLookupStillCompletes) {
   client.SetHost("localhost");
   client.Connect();
-  ASSERT_EQ(client.State(), pop3DnsLookup);
+  ASSERT_EQ(client.State(), ClientState::DnsLookup);
   client.Abort();
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
   ASSERT_TRUE(loop.RunUntil([this] { return done; }, 1s));
   loop.RunFor(200ms);  // a late lookup result must change nothing
   EXPECT_EQ(events, (std::vector<std::string>{"done 0 10004"}));
@@ -339,7 +339,7 @@ TEST_F(Pop3ClientTest, WithoutTimeoutOnlyAbortEndsTheWait) {
   loop.RunFor(1300ms);
   EXPECT_TRUE(events.empty());
   client.Abort();
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
   ASSERT_TRUE(loop.RunUntil([this] { return done; }, 1s));
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 10 10004"}));
 }
@@ -364,7 +364,7 @@ TEST_F(Pop3ClientTest, AbortInsideOpenGives426) {
   server.Say(kGreeting).Expect("USER alice\r\n").StaySilent();
   server.Start();
   client.OnStateChange = [this](Pop3Client& c) {
-    if (c.State() == pop3WaitingResponse) loop.Post([this] { client.Abort(); });
+    if (c.State() == ClientState::WaitingResponse) loop.Post([this] { client.Abort(); });
   };
   Request([this] { client.Open(); });
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 15 426"}));

@@ -31,7 +31,7 @@ TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
       .Start();
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   EXPECT_EQ(Run([&] { cli_.Ehlo(); }, smtpEhlo), 0);
   EXPECT_EQ(cli_.LastResponse(), "250 HELP");
   loop_.RunFor(100ms);
@@ -126,7 +126,7 @@ TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (socket error #10061)");
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
 
   cli_.Host = "no-such-host.invalid";
   int error = Run([&] { cli_.Connect(); }, smtpConnect);
@@ -159,7 +159,7 @@ TEST_F(SmtpSessionTest, SilentServerTimesOut) {
   EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (socket error #10060)");
   EXPECT_FALSE(cli_.Connected());
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
   loop_.RunFor(50ms);
   EXPECT_EQ(done_.size(), 2u) << "the lost session must not complete the request again";
@@ -171,7 +171,7 @@ TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
   cli_.Timeout = 1;
   cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen, 5s), wsa::kTimedOut);
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
 }
 
@@ -209,7 +209,7 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   EXPECT_EQ(message([&] { cli_.Open(); }), "SMTP component already connected");
   EXPECT_EQ(message([&] { cli_.RcptTo(); }), "No recipients");
   EXPECT_EQ(message([&] { cli_.Mail(); }), "No recipients");
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
   WaitFor(server);
 }
@@ -231,7 +231,7 @@ TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
   };
   EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 426);
   EXPECT_EQ(cli_.ErrorMessage(), "426 Operation aborted.");
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
 }
 

@@ -220,7 +220,7 @@ TEST_F(SmtpTlsTest, HandshakeThatStallsTimesOutAndOneCutShortFailsCleanly) {
     server.Pause(std::chrono::milliseconds(100)).CloseConnection().Start();
     cli_.Timeout = 10;
     EXPECT_EQ(Connect(server), tls::kClosedInHandshake) << cli_.LastResponse();
-    EXPECT_EQ(cli_.State(), smtpReady);
+    EXPECT_EQ(cli_.State(), ClientState::Ready);
     WaitFor(server);
   }
 }
