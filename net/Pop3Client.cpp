@@ -44,7 +44,7 @@ Pop3Client::Pop3Client(platform::EventLoop& loop) : Pop3Client(loop, nullptr) {}
 
 Pop3Client::Pop3Client(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
     : session_(loop, std::move(transport)),
-      engine_(loop, session_, "POP3", "-ERR ", pop3Quit, Engine::ChainRules{}) {
+      engine_(loop, session_, "POP3", "-ERR ", Pop3Request::Quit, Engine::ChainRules{}) {
   session_.SetLineLimit(kMaxLineLength, LineSession::LongLines::Split);
   session_.OnLookupDone = [this](std::uint16_t error) { DnsLookupDone(error); };
   session_.OnConnected = [this](std::uint16_t error) { SocketConnected(error); };
@@ -52,10 +52,10 @@ Pop3Client::Pop3Client(platform::EventLoop& loop, std::unique_ptr<Transport> tra
   session_.OnSecured = [this](int error) { UpgradeFinished(error); };
   session_.OnClosed = [this](std::uint16_t error) { SessionClosed(error); };
   session_.OnTimedOut = [this] { TimedOut(); };
-  engine_.hooks.completed = [this](TPop3Request type, std::uint16_t error) {
+  engine_.hooks.completed = [this](Pop3Request type, std::uint16_t error) {
     if (OnRequestDone) OnRequestDone(*this, type, error);
   };
-  engine_.hooks.runStep = [this](TPop3Request step) { RunStep(step); };
+  engine_.hooks.runStep = [this](Pop3Request step) { RunStep(step); };
   engine_.hooks.display = [this](const std::string& text) {
     if (OnDisplay) OnDisplay(*this, text);
   };
@@ -84,7 +84,7 @@ void Pop3Client::RaiseInvalid(const std::string& message) {
   throw Pop3Exception(message);
 }
 
-void Pop3Client::StartRequest(TPop3Request type) {
+void Pop3Client::StartRequest(Pop3Request type) {
   engine_.Begin(type);
   // A failure of an earlier request must not pass for this one's. Inside Open
   // the first failing step's message is the one kept.
@@ -117,7 +117,7 @@ void Pop3Client::FailSocketError(int error) {
 void Pop3Client::Connect() {
   engine_.CheckReady();
   if (engine_.connected) throw Pop3Exception("POP3 component already connected");
-  StartRequest(pop3Connect);
+  StartRequest(Pop3Request::Connect);
   engine_.errorMessage.clear();
   timestamp_.clear();
   capabilities_.clear();
@@ -133,38 +133,38 @@ void Pop3Client::Connect() {
 }
 
 // The steps of Open.
-void Pop3Client::RunStep(TPop3Request step) {
+void Pop3Client::RunStep(Pop3Request step) {
   switch (step) {
-    case pop3Connect: Connect(); break;
-    case pop3User: User(); break;
-    case pop3Pass: Pass(); break;
-    case pop3Dele: Dele(); break;
-    case pop3Noop: Noop(); break;
-    case pop3List: List(); break;
-    case pop3RSet: RSet(); break;
-    case pop3APop: APop(); break;
-    case pop3Retr: Retr(); break;
-    case pop3Top: Top(); break;
-    case pop3Stat: Stat(); break;
-    case pop3Uidl: Uidl(); break;
-    case pop3Capa: Capa(); break;
-    case pop3Quit: Quit(); break;
-    case pop3Open: break;
+    case Pop3Request::Connect: Connect(); break;
+    case Pop3Request::User: User(); break;
+    case Pop3Request::Pass: Pass(); break;
+    case Pop3Request::Dele: Dele(); break;
+    case Pop3Request::Noop: Noop(); break;
+    case Pop3Request::List: List(); break;
+    case Pop3Request::Rset: RSet(); break;
+    case Pop3Request::Apop: APop(); break;
+    case Pop3Request::Retr: Retr(); break;
+    case Pop3Request::Top: Top(); break;
+    case Pop3Request::Stat: Stat(); break;
+    case Pop3Request::Uidl: Uidl(); break;
+    case Pop3Request::Capa: Capa(); break;
+    case Pop3Request::Quit: Quit(); break;
+    case Pop3Request::Open: break;
   }
 }
 
 void Pop3Client::Open() {
   engine_.CheckReady();
   if (engine_.connected) throw Pop3Exception("pop3 component already connected");
-  engine_.StartChain(pop3Open, {pop3Connect, pop3User, pop3Pass});
+  engine_.StartChain(Pop3Request::Open, {Pop3Request::Connect, Pop3Request::User, Pop3Request::Pass});
 }
 
 void Pop3Client::User() {
   engine_.CheckReady();
   engine_.CheckConnected();
-  if (protocolState_ > pop3WaitingUser) RaiseInvalid("-ERR USER command invalid now");
-  StartRequest(pop3User);
-  nextProtocolState_ = pop3WaitingPass;
+  if (protocolState_ > Pop3SessionState::WaitingUser) RaiseInvalid("-ERR USER command invalid now");
+  StartRequest(Pop3Request::User);
+  nextProtocolState_ = Pop3SessionState::WaitingPass;
   replyHandler_ = [this] { HandleSingleReply(); };
   const std::string command = "USER " + Trim(userName_);
   SendCommand(command, command);
@@ -173,9 +173,9 @@ void Pop3Client::User() {
 void Pop3Client::Pass() {
   engine_.CheckReady();
   engine_.CheckConnected();
-  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
-  StartRequest(pop3Pass);
-  nextProtocolState_ = pop3Transaction;
+  if (protocolState_ > Pop3SessionState::WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
+  StartRequest(Pop3Request::Pass);
+  nextProtocolState_ = Pop3SessionState::Transaction;
   replyHandler_ = [this] { HandleSingleReply(); };
   // The display goes to logs and windows; the password never does.
   SendCommand("PASS " + Trim(passWord_), std::string("PASS ") + kHiddenPassword);
@@ -184,10 +184,10 @@ void Pop3Client::Pass() {
 void Pop3Client::APop() {
   engine_.CheckReady();
   engine_.CheckConnected();
-  if (protocolState_ != pop3WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
+  if (protocolState_ != Pop3SessionState::WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
   if (timestamp_.empty()) RaiseInvalid("-ERR Server do not support APOP (no timestamp)");
-  StartRequest(pop3APop);
-  nextProtocolState_ = pop3Transaction;
+  StartRequest(Pop3Request::Apop);
+  nextProtocolState_ = Pop3SessionState::Transaction;
   replyHandler_ = [this] { HandleSingleReply(); };
   // RFC 1939 section 7: the digest covers the password exactly as given.
   const std::string command = "APOP " + Trim(userName_) + " " + Md5Hex(timestamp_ + passWord_);
@@ -196,12 +196,12 @@ void Pop3Client::APop() {
 
 void Pop3Client::Quit() {
   engine_.CheckReady();
-  StartRequest(pop3Quit);
+  StartRequest(Pop3Request::Quit);
   if (!engine_.connected) {
     TriggerRequestDone(0);
     return;
   }
-  nextProtocolState_ = pop3Disconnected;
+  nextProtocolState_ = Pop3SessionState::Disconnected;
   quitSent_ = true;
   retrAhead_.clear();
   DropRepliesAhead();
@@ -209,21 +209,21 @@ void Pop3Client::Quit() {
   SendCommand("QUIT", "QUIT");
 }
 
-void Pop3Client::StartTransactionCommand(TPop3Request type, const std::string& word,
+void Pop3Client::StartTransactionCommand(Pop3Request type, const std::string& word,
                                              const std::string& command, Step afterOk) {
   engine_.CheckReady();
   engine_.CheckConnected();
-  if (protocolState_ != pop3Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
+  if (protocolState_ != Pop3SessionState::Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
   StartRequest(type);
-  nextProtocolState_ = pop3Transaction;
+  nextProtocolState_ = Pop3SessionState::Transaction;
   afterOk_ = std::move(afterOk);
   replyHandler_ = [this] { HandleSingleReply(); };
-  if (type == pop3Retr && ClaimRetrSentAhead()) {
+  if (type == Pop3Request::Retr && ClaimRetrSentAhead()) {
     // Its command went out before; the reply is in the buffer or on its way.
     engine_.SetState(ClientState::WaitingResponse);
     session_.ReleaseLines();
   } else {
-    const bool asAnnounced = type == pop3Retr && retrSent_.empty() && !retrAhead_.empty() &&
+    const bool asAnnounced = type == Pop3Request::Retr && retrSent_.empty() && !retrAhead_.empty() &&
                              retrAhead_.front() == msgNum_;
     if (asAnnounced) {
       retrAhead_.pop_front();
@@ -233,11 +233,11 @@ void Pop3Client::StartTransactionCommand(TPop3Request type, const std::string& w
     DropRepliesAhead();
     SendCommand(command, command);
   }
-  if (type == pop3Retr && !engine_.Done()) SendRetrAhead();
+  if (type == Pop3Request::Retr && !engine_.Done()) SendRetrAhead();
 }
 
 void Pop3Client::Stat() {
-  StartTransactionCommand(pop3Stat, "STAT", "STAT", [this] {
+  StartTransactionCommand(Pop3Request::Stat, "STAT", "STAT", [this] {
     ParseNumbers(msgCount_, msgSize_);
     TriggerRequestDone(0);
   });
@@ -245,20 +245,20 @@ void Pop3Client::Stat() {
 
 void Pop3Client::List() {
   if (msgNum_ > 0) {
-    StartTransactionCommand(pop3List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
+    StartTransactionCommand(Pop3Request::List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
       ParseNumbers(msgNum_, msgSize_);
       TriggerRequestDone(0);
     });
     return;
   }
-  StartTransactionCommand(pop3List, "LIST", "LIST", [this] {
+  StartTransactionCommand(Pop3Request::List, "LIST", "LIST", [this] {
     StartMultiLine(&Pop3Client::OnListBegin, &Pop3Client::OnListLine, &Pop3Client::OnListEnd,
                    [this] { ParseNumbers(msgNum_, msgSize_); });
   });
 }
 
 void Pop3Client::Retr() {
-  StartTransactionCommand(pop3Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
+  StartTransactionCommand(Pop3Request::Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
     StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
                    &Pop3Client::OnMessageEnd, nullptr);
   });
@@ -267,7 +267,7 @@ void Pop3Client::Retr() {
 void Pop3Client::Top() {
   engine_.CheckReady();
   if (msgLines_ < 0) throw Pop3Exception("Invalid MsgLines for TOP command");
-  StartTransactionCommand(pop3Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
+  StartTransactionCommand(Pop3Request::Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
                           [this] {
                             StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
                                            &Pop3Client::OnMessageEnd, nullptr);
@@ -275,22 +275,22 @@ void Pop3Client::Top() {
 }
 
 void Pop3Client::Dele() {
-  StartTransactionCommand(pop3Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
+  StartTransactionCommand(Pop3Request::Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
 }
 
-void Pop3Client::Noop() { StartTransactionCommand(pop3Noop, "NOOP", "NOOP", nullptr); }
+void Pop3Client::Noop() { StartTransactionCommand(Pop3Request::Noop, "NOOP", "NOOP", nullptr); }
 
-void Pop3Client::RSet() { StartTransactionCommand(pop3RSet, "RSET", "RSET", nullptr); }
+void Pop3Client::RSet() { StartTransactionCommand(Pop3Request::Rset, "RSET", "RSET", nullptr); }
 
 void Pop3Client::Uidl() {
   if (msgNum_ > 0) {
-    StartTransactionCommand(pop3Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
+    StartTransactionCommand(Pop3Request::Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
       ParseUidl();
       TriggerRequestDone(0);
     });
     return;
   }
-  StartTransactionCommand(pop3Uidl, "UIDL", "UIDL", [this] {
+  StartTransactionCommand(Pop3Request::Uidl, "UIDL", "UIDL", [this] {
     StartMultiLine(&Pop3Client::OnUidlBegin, &Pop3Client::OnUidlLine, &Pop3Client::OnUidlEnd,
                    [this] { ParseUidl(); });
   });
@@ -299,8 +299,8 @@ void Pop3Client::Uidl() {
 void Pop3Client::Capa() {
   engine_.CheckReady();
   engine_.CheckConnected();
-  if (protocolState_ == pop3Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
-  StartRequest(pop3Capa);
+  if (protocolState_ == Pop3SessionState::Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
+  StartRequest(Pop3Request::Capa);
   capabilities_.clear();
   nextProtocolState_ = protocolState_;
   afterOk_ = [this] {
@@ -438,7 +438,7 @@ void Pop3Client::SessionClosed(std::uint16_t error) {
   } else {
     TriggerRequestDone(wsa::kInterrupted);
   }
-  protocolState_ = pop3Disconnected;
+  protocolState_ = Pop3SessionState::Disconnected;
 }
 
 // --- replies ----------------------------------------------------------------
@@ -520,7 +520,7 @@ void Pop3Client::HandleGreeting() {
 }
 
 void Pop3Client::GreetingAccepted() {
-  protocolState_ = pop3WaitingUser;
+  protocolState_ = Pop3SessionState::WaitingUser;
   engine_.SetState(ClientState::Connected);
   if (OnSessionConnected) OnSessionConnected(*this, 0);
   TriggerRequestDone(0);

@@ -24,29 +24,30 @@ class Pop3Exception : public std::runtime_error {
 };
 
 // Where the session is in RFC 1939's terms.
-enum TPop3ProtocolState {
-  pop3Disconnected = 0,
-  pop3WaitingUser = 1,
-  pop3WaitingPass = 2,
-  pop3Transaction = 3,
+enum class Pop3SessionState {
+  Disconnected = 0,
+  WaitingUser = 1,
+  WaitingPass = 2,
+  Transaction = 3,
 };
 
-enum TPop3Request {
-  pop3Connect = 0,
-  pop3User = 1,
-  pop3Pass = 2,
-  pop3Quit = 4,
-  pop3Stat = 5,
-  pop3List = 6,
-  pop3Retr = 7,
-  pop3Top = 8,
-  pop3Dele = 9,
-  pop3Noop = 10,
-  pop3RSet = 12,
-  pop3Uidl = 13,
-  pop3APop = 14,
-  pop3Open = 15,
-  pop3Capa = 16,
+// What OnRequestDone reports as done.
+enum class Pop3Request {
+  Connect = 0,
+  User = 1,
+  Pass = 2,
+  Quit = 4,
+  Stat = 5,
+  List = 6,
+  Retr = 7,
+  Top = 8,
+  Dele = 9,
+  Noop = 10,
+  Rset = 12,
+  Uidl = 13,
+  Apop = 14,
+  Open = 15,
+  Capa = 16,
 };
 
 // A POP3 client (RFC 1939). Every request returns at once; its completion is
@@ -58,7 +59,7 @@ class Pop3Client {
   using TextEvent = std::function<void(Pop3Client& sender, const std::string& msg)>;
   using SessionEvent = std::function<void(Pop3Client& sender, std::uint16_t error)>;
   using RequestDoneEvent =
-      std::function<void(Pop3Client& sender, TPop3Request rqType, std::uint16_t error)>;
+      std::function<void(Pop3Client& sender, Pop3Request rqType, std::uint16_t error)>;
 
   // Longest line handed out whole; longer lines come in pieces of this size.
   static constexpr std::size_t kMaxLineLength = 4093;
@@ -88,7 +89,7 @@ class Pop3Client {
   // comes in the next piece.
   bool LineContinues() const { return lineIsCut_; }
   const std::string& LastResponse() const { return engine_.lastResponse; }
-  TPop3ProtocolState ProtocolState() const { return protocolState_; }
+  Pop3SessionState ProtocolState() const { return protocolState_; }
   ClientState State() const { return engine_.State(); }
   bool Connected() const { return engine_.connected; }
   // The APOP time stamp of the current connection's greeting, brackets included.
@@ -173,13 +174,13 @@ class Pop3Client {
 
  private:
   using Step = std::function<void()>;
-  using Engine = RequestEngine<TPop3Request, Pop3Exception>;
+  using Engine = RequestEngine<Pop3Request, Pop3Exception>;
 
-  void RunStep(TPop3Request step);
+  void RunStep(Pop3Request step);
   void RaiseInvalid(const std::string& message);
-  void StartRequest(TPop3Request type);
+  void StartRequest(Pop3Request type);
   void SendCommand(const std::string& command, const std::string& shown);
-  void StartTransactionCommand(TPop3Request type, const std::string& word, const std::string& command,
+  void StartTransactionCommand(Pop3Request type, const std::string& word, const std::string& command,
                                Step afterOk);
 
   void DnsLookupDone(std::uint16_t error);
@@ -220,7 +221,7 @@ class Pop3Client {
   std::string port_ = "pop3";
   std::string userName_;
   std::string passWord_;
-  TPop3ProtocolState protocolState_ = pop3Disconnected;
+  Pop3SessionState protocolState_ = Pop3SessionState::Disconnected;
   int msgCount_ = 0;
   int msgSize_ = 0;
   int msgLines_ = 0;
@@ -235,7 +236,7 @@ class Pop3Client {
 
   bool quitSent_ = false;  // QUIT's reply is held back until the session closes
   std::string timestamp_;
-  TPop3ProtocolState nextProtocolState_ = pop3Disconnected;
+  Pop3SessionState nextProtocolState_ = Pop3SessionState::Disconnected;
 
   Step replyHandler_;  // runs on each line while waiting for a reply
   bool inMultiLine_ = false;  // the reply's lines go straight to HandleMultiLine

@@ -51,7 +51,7 @@ SmtpClient::SmtpClient(platform::EventLoop& loop) : SmtpClient(loop, nullptr) {}
 
 SmtpClient::SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
     : session_(loop, std::move(transport)),
-      engine_(loop, session_, "SMTP", "500 ", smtpQuit,
+      engine_(loop, session_, "SMTP", "500 ", SmtpRequest::Quit,
               Engine::ChainRules{/*lastErrorCounts=*/true, /*refusalEndsChain=*/true, "500 "}) {
   // A reply line must fit the receive buffer with its CR LF.
   session_.SetLineLimit(kReceiveBufferSize - 2, LineSession::LongLines::Fail);
@@ -63,11 +63,11 @@ SmtpClient::SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> tra
   session_.OnSecured = [this](int error) { UpgradeFinished(error); };
   session_.OnClosed = [this](std::uint16_t error) { SocketSessionClosed(error); };
   session_.OnTimedOut = [this] { TimedOut(); };
-  engine_.hooks.completed = [this](TSmtpRequest type, std::uint16_t error) {
+  engine_.hooks.completed = [this](SmtpRequest type, std::uint16_t error) {
     if (OnRequestDone) OnRequestDone(*this, type, error);
   };
-  engine_.hooks.runStep = [this](TSmtpRequest step) { RunStep(step); };
-  engine_.hooks.stepFailed = [this](TSmtpRequest step, int error) { return StepFailed(step, error); };
+  engine_.hooks.runStep = [this](SmtpRequest step) { RunStep(step); };
+  engine_.hooks.stepFailed = [this](SmtpRequest step, int error) { return StepFailed(step, error); };
   engine_.hooks.display = [this](const std::string& text) {
     if (OnDisplay) OnDisplay(*this, text);
   };
@@ -90,7 +90,7 @@ void SmtpClient::SendCommand(const std::string& command, const std::string& show
   if (session_.Connected()) session_.SendLine(command);
 }
 
-void SmtpClient::ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
+void SmtpClient::ExecAsync(SmtpRequest type, const std::string& command, std::vector<int> okResponses,
                            Phase phase, const std::string& shown) {
   engine_.CheckReady();
   engine_.CheckConnected();
@@ -114,33 +114,33 @@ void SmtpClient::FailWithoutCommand(int code, const std::string& response) {
 
 // --- chained requests -----------------------------------------------------------
 
-void SmtpClient::RunStep(TSmtpRequest step) {
+void SmtpClient::RunStep(SmtpRequest step) {
   switch (step) {
-    case smtpConnect: Connect(); break;
-    case smtpHelo: Helo(); break;
-    case smtpEhlo: Ehlo(); break;
-    case smtpAuth: Auth(); break;
-    case smtpMailFrom: MailFrom(); break;
-    case smtpRcptTo: RcptTo(); break;
-    case smtpData: Data(); break;
-    case smtpQuit: Quit(); break;
+    case SmtpRequest::Connect: Connect(); break;
+    case SmtpRequest::Helo: Helo(); break;
+    case SmtpRequest::Ehlo: Ehlo(); break;
+    case SmtpRequest::Auth: Auth(); break;
+    case SmtpRequest::MailFrom: MailFrom(); break;
+    case SmtpRequest::RcptTo: RcptTo(); break;
+    case SmtpRequest::Data: Data(); break;
+    case SmtpRequest::Quit: Quit(); break;
     default: break;
   }
 }
 
-bool SmtpClient::StepFailed(TSmtpRequest step, int) {
-  if (step != smtpEhlo) return false;
-  engine_.ReplaceSteps({smtpHelo});  // an old server: greet it the old way
+bool SmtpClient::StepFailed(SmtpRequest step, int) {
+  if (step != SmtpRequest::Ehlo) return false;
+  engine_.ReplaceSteps({SmtpRequest::Helo});  // an old server: greet it the old way
   return true;
 }
 
 void SmtpClient::Open() {
   engine_.CheckReady();
   if (engine_.connected) throw SmtpException("SMTP component already connected");
-  if (AuthType == smtpAuthNone) {
-    engine_.StartChain(smtpOpen, {smtpConnect, smtpHelo});
+  if (AuthType == SmtpAuth::None) {
+    engine_.StartChain(SmtpRequest::Open, {SmtpRequest::Connect, SmtpRequest::Helo});
   } else {
-    engine_.StartChain(smtpOpen, {smtpConnect, smtpEhlo, smtpAuth});
+    engine_.StartChain(SmtpRequest::Open, {SmtpRequest::Connect, SmtpRequest::Ehlo, SmtpRequest::Auth});
   }
 }
 
@@ -150,7 +150,7 @@ void SmtpClient::Mail() {
   // Found now rather than halfway through the chain, where only the
   // completion could report it.
   if (EnvelopeTo.empty()) throw SmtpException("No recipients");
-  engine_.StartChain(smtpMail, {smtpMailFrom, smtpRcptTo, smtpData});
+  engine_.StartChain(SmtpRequest::Mail, {SmtpRequest::MailFrom, SmtpRequest::RcptTo, SmtpRequest::Data});
 }
 
 // --- connecting ---------------------------------------------------------------------
@@ -158,7 +158,7 @@ void SmtpClient::Mail() {
 void SmtpClient::Connect() {
   engine_.CheckReady();
   if (engine_.connected) throw SmtpException("SMTP component already connected");
-  engine_.Begin(smtpConnect);
+  engine_.Begin(SmtpRequest::Connect);
   esmtp_ = false;
   loggedIn_ = false;
   capabilities_.clear();
@@ -391,17 +391,17 @@ void SmtpClient::Helo() {
   engine_.CheckConnected();
   // Inside Open the log-in is a step of its own; HELO there is the
   // fall-back for a server that does not know EHLO.
-  if (AuthType == smtpAuthNone || engine_.Chaining()) {
-    ExecAsync(smtpHelo, "HELO " + Greeting(), {250});
+  if (AuthType == SmtpAuth::None || engine_.Chaining()) {
+    ExecAsync(SmtpRequest::Helo, "HELO " + Greeting(), {250});
     return;
   }
-  ExecAsync(smtpHelo, "EHLO " + Greeting(), {250}, Phase::GreetingBeforeAuth);
+  ExecAsync(SmtpRequest::Helo, "EHLO " + Greeting(), {250}, Phase::GreetingBeforeAuth);
 }
 
 void SmtpClient::Ehlo() {
   engine_.CheckReady();
   engine_.CheckConnected();
-  ExecAsync(smtpEhlo, "EHLO " + Greeting(), {250}, Phase::Ehlo);
+  ExecAsync(SmtpRequest::Ehlo, "EHLO " + Greeting(), {250}, Phase::Ehlo);
 }
 
 void SmtpClient::Auth() {
@@ -412,48 +412,48 @@ void SmtpClient::Auth() {
 
 // CRAM-MD5 never shows the password; PLAIN and LOGIN send it as it is, so
 // only over TLS.
-TSmtpAuthType SmtpClient::ChooseAuth() const {
+SmtpAuth SmtpClient::ChooseAuth() const {
   const std::vector<std::string> offered = OfferedMechanisms(capabilities_);
   auto offers = [&](const char* name) { return std::find(offered.begin(), offered.end(), name) != offered.end(); };
-  if (offers("CRAM-MD5")) return smtpAuthCramMD5;
-  if (!session_.Secure()) return smtpAuthNone;
-  if (offers("PLAIN")) return smtpAuthPlain;
-  if (offers("LOGIN")) return smtpAuthLogin;
-  return smtpAuthNone;
+  if (offers("CRAM-MD5")) return SmtpAuth::CramMd5;
+  if (!session_.Secure()) return SmtpAuth::None;
+  if (offers("PLAIN")) return SmtpAuth::Plain;
+  if (offers("LOGIN")) return SmtpAuth::Login;
+  return SmtpAuth::None;
 }
 
-void SmtpClient::StartAuth(TSmtpAuthType type) {
+void SmtpClient::StartAuth(SmtpAuth type) {
   if (!esmtp_) {
-    engine_.Begin(smtpAuth);
+    engine_.Begin(SmtpRequest::Auth);
     return FailWithoutCommand(500, "500 ESMTP not supported.");
   }
-  if (type == smtpAuthAuto) {
+  if (type == SmtpAuth::Auto) {
     type = ChooseAuth();
-    if (type == smtpAuthNone) {
-      engine_.Begin(smtpAuth);
+    if (type == SmtpAuth::None) {
+      engine_.Begin(SmtpRequest::Auth);
       return FailWithoutCommand(tls::kNoAuthMechanism, NetErrorResponse("500 ", tls::kNoAuthMechanism));
     }
   }
   switch (type) {
-    case smtpAuthNone:
-      engine_.Begin(smtpAuth);
+    case SmtpAuth::None:
+      engine_.Begin(SmtpRequest::Auth);
       return FailWithoutCommand(500, "500 No Authorization Type Selected.");
-    case smtpAuthPlain: {
+    case SmtpAuth::Plain: {
       // RFC 4616: authorization identity, authentication identity, password.
       // Both identities are the log-in name: the envelope sender is an
       // address, which servers refuse as a log-in name.
       std::string secret = Username + '\0' + Username + '\0' + Password;
-      ExecAsync(smtpAuth, "AUTH PLAIN " + Base64Encode(secret), {235}, Phase::Command,
+      ExecAsync(SmtpRequest::Auth, "AUTH PLAIN " + Base64Encode(secret), {235}, Phase::Command,
                 std::string("AUTH PLAIN ") + kHidden);
       return;
     }
-    case smtpAuthLogin:
-      ExecAsync(smtpAuth, "AUTH LOGIN", {334}, Phase::AuthLogin);
+    case SmtpAuth::Login:
+      ExecAsync(SmtpRequest::Auth, "AUTH LOGIN", {334}, Phase::AuthLogin);
       return;
-    case smtpAuthCramMD5:
-      ExecAsync(smtpAuth, "AUTH CRAM-MD5", {334}, Phase::AuthCramMd5);
+    case SmtpAuth::CramMd5:
+      ExecAsync(SmtpRequest::Auth, "AUTH CRAM-MD5", {334}, Phase::AuthCramMd5);
       return;
-    case smtpAuthAuto:
+    case SmtpAuth::Auto:
       return;  // chosen above
   }
 }
@@ -461,13 +461,13 @@ void SmtpClient::StartAuth(TSmtpAuthType type) {
 void SmtpClient::AuthLoginUser() {
   if (engine_.result != 0) return engine_.Complete(engine_.result);
   engine_.SetState(ClientState::InternalReady);
-  ExecAsync(smtpAuth, Base64Encode(Username), {334}, Phase::AuthLoginUser);
+  ExecAsync(SmtpRequest::Auth, Base64Encode(Username), {334}, Phase::AuthLoginUser);
 }
 
 void SmtpClient::AuthLoginPassword() {
   if (engine_.result != 0) return engine_.Complete(engine_.result);
   engine_.SetState(ClientState::InternalReady);
-  ExecAsync(smtpAuth, Base64Encode(Password), {235}, Phase::Command, kHidden);
+  ExecAsync(SmtpRequest::Auth, Base64Encode(Password), {235}, Phase::Command, kHidden);
 }
 
 void SmtpClient::AuthCramMd5Answer() {
@@ -484,6 +484,6 @@ void SmtpClient::AuthCramMd5Answer() {
   // digest no server accepts.
   std::string answer = Base64Encode(Username + " " + HmacMd5Hex(Password, challenge));
   engine_.SetState(ClientState::InternalReady);
-  ExecAsync(smtpAuth, answer, {235}, Phase::Command, kHidden);
+  ExecAsync(SmtpRequest::Auth, answer, {235}, Phase::Command, kHidden);
 }
 }  // namespace mf

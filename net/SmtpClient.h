@@ -15,28 +15,29 @@
 
 namespace mf {
 
-enum TSmtpRequest {
-  smtpConnect = 0,
-  smtpHelo = 1,
-  smtpMailFrom = 2,
-  smtpRcptTo = 4,
-  smtpData = 5,
-  smtpQuit = 6,
-  smtpRset = 7,
-  smtpOpen = 8,
-  smtpMail = 9,
-  smtpEhlo = 10,
-  smtpAuth = 11,
+// What OnRequestDone reports as done.
+enum class SmtpRequest {
+  Connect = 0,
+  Helo = 1,
+  MailFrom = 2,
+  RcptTo = 4,
+  Data = 5,
+  Quit = 6,
+  Rset = 7,
+  Open = 8,
+  Mail = 9,
+  Ehlo = 10,
+  Auth = 11,
 };
 
-// smtpAuthAuto picks the strongest mechanism the server offers of
+// SmtpAuth::Auto picks the strongest mechanism the server offers of
 // CRAM-MD5, PLAIN and LOGIN, the latter two only on an encrypted connection.
-enum TSmtpAuthType {
-  smtpAuthNone = 0,
-  smtpAuthPlain = 1,
-  smtpAuthLogin = 2,
-  smtpAuthCramMD5 = 3,
-  smtpAuthAuto = 4,
+enum class SmtpAuth {
+  None = 0,
+  Plain = 1,
+  Login = 2,
+  CramMd5 = 3,
+  Auto = 4,
 };
 
 // Misuse at the call ("SMTP component not ready", ...). Network and protocol
@@ -76,7 +77,7 @@ class SmtpClient {
   std::string SignOn;  // HELO/EHLO argument; empty: the local host name
   std::string Username;
   std::string Password;
-  TSmtpAuthType AuthType = smtpAuthNone;
+  SmtpAuth AuthType = SmtpAuth::None;
   std::string EnvelopeFrom;              // MAIL FROM
   std::vector<std::string> EnvelopeTo;   // RCPT TO, one each
   // What DATA sends, dot-stuffed and ended with "."; asked for a batch at a
@@ -105,13 +106,13 @@ class SmtpClient {
   TextEvent OnDisplay;
   TextEvent OnCommand;
   TextEvent OnResponse;
-  std::function<void(SmtpClient& sender, TSmtpRequest rqType, std::uint16_t error)> OnRequestDone;
+  std::function<void(SmtpClient& sender, SmtpRequest rqType, std::uint16_t error)> OnRequestDone;
   ErrorEvent OnSessionConnected;
   ErrorEvent OnSessionClosed;
 
   // --- requests -----------------------------------------------------------
   void Connect();
-  // With a log-in asked for (AuthType other than smtpAuthNone) the greeting
+  // With a log-in asked for (AuthType other than SmtpAuth::None) the greeting
   // is EHLO and the log-in follows within the same request, so that a
   // caller's Connect, Helo, Mail, Quit works with a server that wants one.
   void Helo();
@@ -143,14 +144,14 @@ class SmtpClient {
     Data,               // DATA, the message goes next
   };
 
-  using Engine = RequestEngine<TSmtpRequest, SmtpException>;
+  using Engine = RequestEngine<SmtpRequest, SmtpException>;
 
-  void ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
+  void ExecAsync(SmtpRequest type, const std::string& command, std::vector<int> okResponses,
                  Phase phase = Phase::Command, const std::string& shown = std::string());
   void SendCommand(const std::string& command, const std::string& shown = std::string());
   void FailWithoutCommand(int code, const std::string& response);
-  void RunStep(TSmtpRequest step);
-  bool StepFailed(TSmtpRequest step, int error);
+  void RunStep(SmtpRequest step);
+  bool StepFailed(SmtpRequest step, int error);
   std::string Greeting() const;
 
   // Session events.
@@ -170,8 +171,8 @@ class SmtpClient {
   void StandardResponse();
   void ReplyLineTooLong();
 
-  void StartAuth(TSmtpAuthType type);
-  TSmtpAuthType ChooseAuth() const;
+  void StartAuth(SmtpAuth type);
+  SmtpAuth ChooseAuth() const;
   void AuthLoginUser();
   void AuthLoginPassword();
   void AuthCramMd5Answer();

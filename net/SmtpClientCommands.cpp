@@ -19,7 +19,7 @@ constexpr std::size_t kDataBatch = 32 * 1024;
 }  // namespace
 
 void SmtpClient::MailFrom() {
-  ExecAsync(smtpMailFrom, "MAIL FROM:" + EnvelopeAddress(EnvelopeFrom), {250});
+  ExecAsync(SmtpRequest::MailFrom, "MAIL FROM:" + EnvelopeAddress(EnvelopeFrom), {250});
 }
 
 void SmtpClient::RcptTo() {
@@ -27,7 +27,7 @@ void SmtpClient::RcptTo() {
   engine_.CheckConnected();
   if (EnvelopeTo.empty()) throw SmtpException("No recipients");
   rcptIndex_ = 0;
-  ExecAsync(smtpRcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[0]), {250, 251}, Phase::Recipient);
+  ExecAsync(SmtpRequest::RcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[0]), {250, 251}, Phase::Recipient);
 }
 
 // Every recipient is tried whatever the server said about the one before.
@@ -35,14 +35,14 @@ void SmtpClient::NextRecipient() {
   ++rcptIndex_;
   if (rcptIndex_ >= EnvelopeTo.size() || !engine_.connected) return engine_.Complete(engine_.result);
   engine_.SetState(ClientState::InternalReady);
-  ExecAsync(smtpRcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[rcptIndex_]), {250, 251}, Phase::Recipient);
+  ExecAsync(SmtpRequest::RcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[rcptIndex_]), {250, 251}, Phase::Recipient);
 }
 
 void SmtpClient::Data() {
   engine_.CheckReady();
   engine_.CheckConnected();
   sendingData_ = false;
-  ExecAsync(smtpData, "DATA", {354}, Phase::Data);
+  ExecAsync(SmtpRequest::Data, "DATA", {354}, Phase::Data);
 }
 
 void SmtpClient::DataAccepted() {
@@ -69,7 +69,7 @@ void SmtpClient::SendNextDataLine() {
     if (!more) {
       sendingData_ = false;
       if (!batch.empty()) session_.Send(batch);
-      ExecAsync(smtpData, ".", {250});
+      ExecAsync(SmtpRequest::Data, ".", {250});
       return;
     }
     if (!line.empty() && line[0] == '.') line = "." + line;  // RFC 5321 transparency
@@ -102,14 +102,14 @@ void SmtpClient::SocketDataSent() {
 void SmtpClient::Quit() {
   engine_.CheckReady();
   if (!engine_.connected) {
-    engine_.Begin(smtpQuit);
+    engine_.Begin(SmtpRequest::Quit);
     engine_.Complete(0);
     return;
   }
-  ExecAsync(smtpQuit, "QUIT", {221});
+  ExecAsync(SmtpRequest::Quit, "QUIT", {221});
 }
 
-void SmtpClient::Rset() { ExecAsync(smtpRset, "RSET", {250}); }
+void SmtpClient::Rset() { ExecAsync(SmtpRequest::Rset, "RSET", {250}); }
 
 void SmtpClient::Abort() {
   sendingData_ = false;

@@ -62,15 +62,15 @@ class ESocketException : public std::runtime_error {
   int errorCode_;
 };
 
-enum TSocketState {
-  wsInvalidState = 0,
-  wsOpened = 1,
-  wsBound = 2,
-  wsConnecting = 3,
-  wsConnected = 4,
-  wsAccepting = 5,
-  wsListening = 6,
-  wsClosed = 7,
+enum class SocketState {
+  Invalid = 0,
+  Opened = 1,
+  Bound = 2,
+  Connecting = 3,
+  Connected = 4,
+  Accepting = 5,
+  Listening = 6,
+  Closed = 7,
 };
 
 // Resolvers used by Connect; each throws ESocketException with the message
@@ -97,7 +97,7 @@ class TcpSocket {
 
   // --- properties ---------------------------------------------------------
   // Addr, Port, Proto and LocalAddr may change only while the socket is
-  // wsClosed ("Cannot change Addr if not closed").
+  // SocketState::Closed ("Cannot change Addr if not closed").
   const std::string& Addr() const { return addr_; }
   void SetAddr(const std::string& value);
   const std::string& Port() const { return port_; }
@@ -111,7 +111,7 @@ class TcpSocket {
   const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
   int LastError() const { return lastError_; }
   std::uint64_t ReadCount() const { return readCount_; }
-  TSocketState State() const { return state_; }
+  SocketState State() const { return state_; }
 
   // --- events -------------------------------------------------------------
   ErrorEvent OnDnsLookupDone;
@@ -120,7 +120,7 @@ class TcpSocket {
   ErrorEvent OnDataSent;
   ErrorEvent OnSessionClosed;
   std::function<void(TcpSocket& sender, int bytesSent)> OnSendData;
-  std::function<void(TcpSocket& sender, TSocketState oldState, TSocketState newState)> OnChangeState;
+  std::function<void(TcpSocket& sender, SocketState oldState, SocketState newState)> OnChangeState;
   // When assigned, failing socket calls report here (LastError holds the
   // number) instead of throwing ESocketException.
   std::function<void(TcpSocket& sender)> OnError;
@@ -150,7 +150,7 @@ class TcpSocket {
   // True when the send queue holds nothing unsent.
   bool AllSent() const;
 
-  void ChangeState(TSocketState newState);
+  void ChangeState(SocketState newState);
   void SocketError(const std::string& callName, int error);
   void OnReadable();
   void OnWritable();
@@ -178,7 +178,7 @@ class TcpSocket {
   std::vector<std::string> dnsResultList_;
   int lastError_ = 0;
   std::uint64_t readCount_ = 0;
-  TSocketState state_ = wsClosed;
+  SocketState state_ = SocketState::Closed;
 
   int fd_ = -1;
   std::deque<SendBlock> sendQueue_;

@@ -11,7 +11,7 @@
 namespace mf {
 
 PopBeforeSmtpLogin::PopBeforeSmtpLogin(platform::EventLoop& loop) : client_(loop) {
-  client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+  client_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
     RequestDone(type, error);
   };
   client_.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) { SessionClosed(error); };
@@ -42,10 +42,10 @@ void PopBeforeSmtpLogin::Abort() {
   if (client_.Connected() || client_.State() != ClientState::Ready) client_.Abort();
 }
 
-void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
+void PopBeforeSmtpLogin::RequestDone(Pop3Request type, std::uint16_t error) {
   if (!active_) return;
   switch (type) {
-    case pop3Connect:
+    case Pop3Request::Connect:
       if (error != 0 || !client_.Connected()) {
         FailWith(error == 0 ? wsa::kInterrupted : error);
         return;
@@ -58,7 +58,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Fail(Sj("ユーザー名エラー"));
       }
       return;
-    case pop3User:
+    case Pop3Request::User:
       try {
         client_.SetPassWord(settings_->pop3Password);
         client_.Pass();
@@ -66,7 +66,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Fail(Sj("パスワードエラー"));
       }
       return;
-    case pop3Pass:
+    case Pop3Request::Pass:
       loginDone_ = true;
       try {
         client_.Quit();
@@ -74,7 +74,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Succeed();
       }
       return;
-    case pop3Quit:
+    case Pop3Request::Quit:
       if (loginDone_) {
         Succeed();
       } else {

@@ -124,7 +124,7 @@ TEST_F(TcpSocketTest, PropertiesAreLockedWhileOpenAndResetByClose) {
   socket_.Close();
   socket_.Close();
   EXPECT_EQ(closed, 1);
-  EXPECT_EQ(socket_.State(), wsClosed);
+  EXPECT_EQ(socket_.State(), SocketState::Closed);
   EXPECT_TRUE(socket_.Addr().empty());
   EXPECT_TRUE(socket_.Port().empty());
   try {
@@ -137,16 +137,16 @@ TEST_F(TcpSocketTest, PropertiesAreLockedWhileOpenAndResetByClose) {
 
 TEST_F(TcpSocketTest, RefusedConnectionReportsThroughSessionConnected) {
   int connected = -1;
-  std::vector<TSocketState> states;
+  std::vector<SocketState> states;
   socket_.OnSessionConnected = [&](TcpSocket&, std::uint16_t e) { connected = e; };
-  socket_.OnChangeState = [&](TcpSocket&, TSocketState, TSocketState s) { states.push_back(s); };
+  socket_.OnChangeState = [&](TcpSocket&, SocketState, SocketState s) { states.push_back(s); };
   ConnectTo(ScriptedServer::ClosedPort());
   EXPECT_EQ(connected, -1);
   ASSERT_TRUE(RunUntil([&] { return connected != -1; }));
   EXPECT_EQ(connected, wsa::kConnectionRefused);
-  EXPECT_EQ(socket_.State(), wsClosed);
-  EXPECT_EQ(states.front(), wsOpened);
-  EXPECT_EQ(states.back(), wsClosed);
+  EXPECT_EQ(socket_.State(), SocketState::Closed);
+  EXPECT_EQ(states.front(), SocketState::Opened);
+  EXPECT_EQ(states.back(), SocketState::Closed);
 }
 
 TEST_F(TcpSocketTest, SendingNeedsAConnection) {
@@ -222,7 +222,7 @@ TEST_F(TcpSocketTest, DataBeforePeerCloseArrivesFirst) {
   };
   socket_.OnSessionClosed = [&](TcpSocket&, std::uint16_t e) { order.push_back("closed " + std::to_string(e)); };
   ConnectTo(server.Port());
-  ASSERT_TRUE(RunUntil([&] { return socket_.State() == wsClosed && !order.empty(); }));
+  ASSERT_TRUE(RunUntil([&] { return socket_.State() == SocketState::Closed && !order.empty(); }));
   EXPECT_EQ(received.size(), payload.size());
   EXPECT_EQ(order, (std::vector<std::string>{"data", "closed 0"}));
   EXPECT_EQ(socket_.ReadCount(), payload.size());
@@ -235,7 +235,7 @@ TEST_F(TcpSocketTest, HandlerExceptionAbortsTheSocket) {
   socket_.OnDataAvailable = [](TcpSocket&, std::uint16_t) { throw std::runtime_error("boom"); };
   socket_.OnBgException = [&](TcpSocket&, const std::exception& e, bool&) { caught = e.what(); };
   ConnectTo(server.Port());
-  ASSERT_TRUE(RunUntil([&] { return socket_.State() == wsClosed; }));
+  ASSERT_TRUE(RunUntil([&] { return socket_.State() == SocketState::Closed; }));
   EXPECT_EQ(caught, "boom");
 }
 
