@@ -51,7 +51,6 @@ TcpSocket::~TcpSocket() {
   CancelDnsLookup();
   // Owners are being torn down: no events reach them any more.
   OnSessionClosed = nullptr;
-  OnChangeState = nullptr;
   if (fd_ >= 0) CloseSocket(true);
 }
 
@@ -99,19 +98,13 @@ void TcpSocket::DnsLookup(const std::string& host) {
   if (host.empty()) {
     lastError_ = wsa::kInvalidArgument;
     if (OnDnsLookupDone) OnDnsLookupDone(*this, wsa::kInvalidArgument);
-    if (OnError) {
-      OnError(*this);
-      return;
-    }
     throw ESocketException("DNS lookup: invalid host name.", wsa::kInvalidArgument);
   }
   if (lookupId_ != 0) lookupId_ = 0;  // a newer lookup replaces it silently
   dnsResult_.clear();
-  dnsResultList_.clear();
   std::uint32_t address = 0;
   if (ParseDottedAddress(host, address)) {
     dnsResult_ = DottedText(address);
-    dnsResultList_.push_back(dnsResult_);
     if (OnDnsLookupDone) OnDnsLookupDone(*this, 0);
     return;
   }
@@ -122,10 +115,10 @@ void TcpSocket::DnsLookup(const std::string& host) {
   platform::EventLoop::Callback deliver = guard_.Bind([this, id, result] {
     if (lookupId_ != id) return;  // cancelled or replaced
     lookupId_ = 0;
-    for (auto address : result->addresses) dnsResultList_.push_back(DottedText(address));
-    if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
+    // The first address is the one connected to.
+    if (!result->addresses.empty()) dnsResult_ = DottedText(result->addresses.front());
     int error = result->error;
-    if (error == 0 && dnsResultList_.empty()) error = wsa::kNoData;
+    if (error == 0 && result->addresses.empty()) error = wsa::kNoData;
     lastError_ = error;
     DeliverSafely([&] {
       if (OnDnsLookupDone) OnDnsLookupDone(*this, static_cast<std::uint16_t>(error));
@@ -381,7 +374,6 @@ void TcpSocket::TryToSend() {
     }
     bool partial = sent < block.Unread();
     block.Remove(static_cast<int>(sent));
-    if (OnSendData) OnSendData(*this, static_cast<int>(sent));
     if (fd_ < 0) return;
     if (partial) {
       writeWatch_.Start(fd_, platform::EventLoop::Readiness::Write, [this] { OnWritable(); });
@@ -474,11 +466,7 @@ void TcpSocket::ResetDefaults() {
 
 // --- helpers ----------------------------------------------------------------
 
-void TcpSocket::ChangeState(SocketState newState) {
-  SocketState old = state_;
-  state_ = newState;
-  if (old != newState && OnChangeState) OnChangeState(*this, old, newState);
-}
+void TcpSocket::ChangeState(SocketState newState) { state_ = newState; }
 
 void TcpSocket::SocketError(const std::string& callName, int error) {
   lastError_ = error;
@@ -489,10 +477,6 @@ void TcpSocket::SocketError(const std::string& callName, int error) {
     Close();
     if (!StillAlive(alive)) return;
   }
-  if (OnError) {
-    OnError(*this);
-    return;
-  }
   throw ESocketException(message, error);
 }
 
@@ -500,11 +484,9 @@ void TcpSocket::DeliverSafely(const std::function<void()>& notify) {
   std::weak_ptr<char> alive = alive_;
   try {
     notify();
-  } catch (const std::exception& e) {
+  } catch (const std::exception&) {
     if (!StillAlive(alive)) return;
-    bool canClose = true;
-    if (OnBgException) OnBgException(*this, e, canClose);
-    if (canClose && StillAlive(alive)) Abort();
+    Abort();
   }
 }
 

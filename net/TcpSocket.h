@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "net/SendBlock.h"
 #include "platform/EventLoop.h"
@@ -63,14 +62,11 @@ class ESocketException : public std::runtime_error {
 };
 
 enum class SocketState {
-  Invalid = 0,
-  Opened = 1,
-  Bound = 2,
-  Connecting = 3,
-  Connected = 4,
-  Accepting = 5,
-  Listening = 6,
-  Closed = 7,
+  Opened,
+  Bound,
+  Connecting,
+  Connected,
+  Closed,
 };
 
 // Resolvers used by Connect; each throws ESocketException with the message
@@ -108,25 +104,16 @@ class TcpSocket {
   void SetLocalAddr(const std::string& value);  // dotted address only
 
   const std::string& DnsResult() const { return dnsResult_; }
-  const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
   int LastError() const { return lastError_; }
-  std::uint64_t ReadCount() const { return readCount_; }
   SocketState State() const { return state_; }
 
   // --- events -------------------------------------------------------------
+  // An exception escaping a handler aborts the socket.
   ErrorEvent OnDnsLookupDone;
   ErrorEvent OnSessionConnected;
   ErrorEvent OnDataAvailable;
   ErrorEvent OnDataSent;
   ErrorEvent OnSessionClosed;
-  std::function<void(TcpSocket& sender, int bytesSent)> OnSendData;
-  std::function<void(TcpSocket& sender, SocketState oldState, SocketState newState)> OnChangeState;
-  // When assigned, failing socket calls report here (LastError holds the
-  // number) instead of throwing ESocketException.
-  std::function<void(TcpSocket& sender)> OnError;
-  // An exception escaping an event handler while a notification is handled;
-  // the socket is aborted unless the handler clears `canClose`.
-  std::function<void(TcpSocket& sender, const std::exception& error, bool& canClose)> OnBgException;
 
   // --- requests -----------------------------------------------------------
   void DnsLookup(const std::string& host);
@@ -136,7 +123,7 @@ class TcpSocket {
   // nothing is waiting).
   int Receive(void* buffer, int length);
   // Queues and tries to send; returns `length`. When not connected this is
-  // the socket error "Send" (10057): ESocketException, or -1 after OnError.
+  // the socket error "Send" (10057), thrown as ESocketException.
   int Send(const void* buffer, int length);
   int SendStr(std::string_view text);
   void Close();
@@ -175,9 +162,8 @@ class TcpSocket {
   std::string proto_ = "tcp";
   std::string localAddr_ = "0.0.0.0";
   std::string dnsResult_;
-  std::vector<std::string> dnsResultList_;
   int lastError_ = 0;
-  std::uint64_t readCount_ = 0;
+  std::uint64_t readCount_ = 0;  // bytes received, to see whether a handler read
   SocketState state_ = SocketState::Closed;
 
   int fd_ = -1;
