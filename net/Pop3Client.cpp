@@ -591,7 +591,7 @@ void Pop3Client::StartMultiLine(NotifyEvent Pop3Client::*begin, NotifyEvent Pop3
 
 void Pop3Client::HandleMultiLine() {
   if (!engine_.connected) {
-    engine_.errorMessage = "-ERR Disconneced unexpectedly";
+    engine_.errorMessage = "-ERR Disconnected unexpectedly";
     engine_.statusCode = 500;
     engine_.result = 500;
     engine_.Display(engine_.errorMessage);

@@ -474,7 +474,7 @@ void SmtpClient::AuthCramMd5Answer() {
   if (engine_.result != 0) return engine_.Complete(engine_.result);
   if (engine_.lastResponse.size() <= 4) {
     engine_.result = 500;
-    engine_.lastResponse = "500 Malformed MD5 Challege: " + engine_.lastResponse;
+    engine_.lastResponse = "500 Malformed MD5 Challenge: " + engine_.lastResponse;
     engine_.statusCode = 500;
     engine_.errorMessage = engine_.lastResponse;
     return engine_.Complete(500);

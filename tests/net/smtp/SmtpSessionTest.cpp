@@ -353,7 +353,7 @@ TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
   EXPECT_EQ(cli_.LastResponse(), "500 No Authorization Type Selected.");
   cli_.AuthType = SmtpAuth::CramMd5;
   EXPECT_EQ(Run([&] { cli_.Auth(); }, SmtpRequest::Auth), 500);
-  EXPECT_EQ(cli_.LastResponse(), "500 Malformed MD5 Challege: 334");
+  EXPECT_EQ(cli_.LastResponse(), "500 Malformed MD5 Challenge: 334");
   cli_.Abort();
   WaitFor(server);
 }
