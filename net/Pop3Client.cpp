@@ -607,7 +607,8 @@ void Pop3Client::HandleMultiLine() {
       TriggerRequestDone(0);
       return;
     }
-    if (engine_.lastResponse.size() >= 2 && engine_.lastResponse[0] == '.' && engine_.lastResponse[1] == '.') engine_.lastResponse.erase(0, 1);
+    std::string& line = engine_.lastResponse;
+    if (line.size() >= 2 && line[0] == '.' && line[1] == '.') line.erase(0, 1);
   }
   if (lineParser_) lineParser_();
   if (lineEvent_ != nullptr && this->*lineEvent_) (this->*lineEvent_)(*this);

@@ -80,7 +80,7 @@ SmtpClient::~SmtpClient() {
 
 // --- request plumbing ---------------------------------------------------------
 
-std::string SmtpClient::Greeting() const { return (SignOn.empty() ? LocalHostName() : SignOn); }
+std::string SmtpClient::Greeting() const { return SignOn.empty() ? LocalHostName() : SignOn; }
 
 void SmtpClient::SendCommand(const std::string& command, const std::string& shown) {
   readingCapabilities_ = command.compare(0, 5, "EHLO ") == 0;

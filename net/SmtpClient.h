@@ -152,7 +152,7 @@ class SmtpClient {
   void FailWithoutCommand(int code, const std::string& response);
   void RunStep(SmtpRequest step);
   bool StepFailed(SmtpRequest step, int error);
-  std::string Greeting() const;
+  std::string Greeting() const;  // the argument of HELO and EHLO
 
   // Session events.
   void SocketDnsLookupDone(std::uint16_t error);

@@ -22,8 +22,9 @@ using namespace std::chrono_literals;
 // What the client does once logged in, one command per completion.
 // CAPA may announce PIPELINING, after which the RETRs of the announced
 // numbers go out ahead and every other command gives them up.
-const mf::Pop3Request kCommands[] = {mf::Pop3Request::Stat, mf::Pop3Request::Capa, mf::Pop3Request::List, mf::Pop3Request::Uidl, mf::Pop3Request::Retr,
-                                      mf::Pop3Request::Retr, mf::Pop3Request::Top,  mf::Pop3Request::Dele, mf::Pop3Request::Noop};
+const mf::Pop3Request kCommands[] = {
+    mf::Pop3Request::Stat, mf::Pop3Request::Capa, mf::Pop3Request::List, mf::Pop3Request::Uidl, mf::Pop3Request::Retr,
+    mf::Pop3Request::Retr, mf::Pop3Request::Top,  mf::Pop3Request::Dele, mf::Pop3Request::Noop};
 constexpr std::size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
 }  // namespace

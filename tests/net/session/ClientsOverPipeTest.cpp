@@ -105,7 +105,10 @@ TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
   client.Connect();
   ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == SmtpRequest::Quit; }, 5s));
   EXPECT_EQ(done, (std::vector<std::pair<SmtpRequest, int>>{
-                      {SmtpRequest::Connect, 0}, {SmtpRequest::Helo, 0}, {SmtpRequest::Mail, 0}, {SmtpRequest::Quit, 0}}));
+                      {SmtpRequest::Connect, 0},
+                      {SmtpRequest::Helo, 0},
+                      {SmtpRequest::Mail, 0},
+                      {SmtpRequest::Quit, 0}}));
   const std::string& written = pipe.peer->written;
   const std::size_t data = written.find("DATA\r\n") + 6;
   const std::size_t end = written.find("\r\n.\r\n", data);

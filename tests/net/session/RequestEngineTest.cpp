@@ -24,6 +24,11 @@ struct Refused : std::runtime_error {
 
 using Engine = RequestEngine<Step, Refused>;
 
+// A connection nobody answers on: the engine only stops its time-out.
+std::unique_ptr<Transport> NewPipe(platform::EventLoop& loop) {
+  return std::make_unique<test::PipeTransport>(loop, std::make_shared<test::PipeTransport::Peer>());
+}
+
 // What each step does when run: complete at once with a number, or refuse.
 struct Script {
   std::vector<std::pair<Step, int>> outcomes;  // -1: refuses to start
@@ -48,7 +53,7 @@ class RequestEngineTest : public ::testing::TestWithParam<ChainCase> {
   }
 
   platform::PollEventLoop loop_;
-  LineSession session_{loop_, std::make_unique<test::PipeTransport>(loop_, std::make_shared<test::PipeTransport::Peer>())};
+  LineSession session_{loop_, NewPipe(loop_)};
   std::vector<std::pair<Step, int>> done_;
 };
 
@@ -101,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RequestEngine, AbortInsideChainReports426AndStopsIt) {
   platform::PollEventLoop loop;
-  LineSession session(loop, std::make_unique<test::PipeTransport>(loop, std::make_shared<test::PipeTransport::Peer>()));
+  LineSession session(loop, NewPipe(loop));
   Engine engine(loop, session, "TEST", "500 ", Step::Quit, {});
   std::vector<std::pair<Step, int>> done;
   std::vector<Step> run;
@@ -124,7 +129,7 @@ TEST(RequestEngine, AbortInsideChainReports426AndStopsIt) {
 
 TEST(RequestEngine, StepFailedHookFindsAnotherWay) {
   platform::PollEventLoop loop;
-  LineSession session(loop, std::make_unique<test::PipeTransport>(loop, std::make_shared<test::PipeTransport::Peer>()));
+  LineSession session(loop, NewPipe(loop));
   Engine engine(loop, session, "TEST", "500 ", Step::Quit, {});
   std::vector<Step> run;
   int error = -1;
