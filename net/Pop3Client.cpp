@@ -31,8 +31,6 @@ int ReadNumber(const std::string& text, std::size_t& at) {
   return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-std::string ErrResponse(int error) { return NetErrorResponse("-ERR ", error); }
-
 std::string ExceptionText(const std::exception& error) {
   const char* name = "Exception";
   if (dynamic_cast<const ESocketException*>(&error)) name = "ESocketException";
@@ -45,7 +43,8 @@ std::string ExceptionText(const std::exception& error) {
 Pop3Client::Pop3Client(platform::EventLoop& loop) : Pop3Client(loop, nullptr) {}
 
 Pop3Client::Pop3Client(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
-    : loop_(loop), session_(loop, std::move(transport)) {
+    : session_(loop, std::move(transport)),
+      engine_(loop, session_, "POP3", "-ERR ", Pop3Request::Quit, Engine::ChainRules{}) {
   session_.SetLineLimit(kMaxLineLength, LineSession::LongLines::Split);
   session_.OnLookupDone = [this](std::uint16_t error) { DnsLookupDone(error); };
   session_.OnConnected = [this](std::uint16_t error) { SocketConnected(error); };
@@ -53,6 +52,20 @@ Pop3Client::Pop3Client(platform::EventLoop& loop, std::unique_ptr<Transport> tra
   session_.OnSecured = [this](int error) { UpgradeFinished(error); };
   session_.OnClosed = [this](std::uint16_t error) { SessionClosed(error); };
   session_.OnTimedOut = [this] { TimedOut(); };
+  engine_.hooks.completed = [this](Pop3Request type, std::uint16_t error) {
+    if (OnRequestDone) OnRequestDone(*this, type, error);
+  };
+  engine_.hooks.runStep = [this](Pop3Request step) { RunStep(step); };
+  engine_.hooks.display = [this](const std::string& text) {
+    if (OnDisplay) OnDisplay(*this, text);
+  };
+  engine_.hooks.stateChanged = [this] {
+    if (OnStateChange) OnStateChange(*this);
+  };
+  // What the server answers ahead waits for the Retr that claims it.
+  engine_.hooks.finishing = [this] {
+    if (!retrSent_.empty()) session_.HoldLines();
+  };
 }
 
 Pop3Client::~Pop3Client() {
@@ -65,37 +78,17 @@ Pop3Client::~Pop3Client() {
 
 // --- small helpers ----------------------------------------------------------
 
-void Pop3Client::SetState(TPop3State state) {
-  if (state_ == state) return;
-  state_ = state;
-  if (OnStateChange) OnStateChange(*this);
-}
-
-void Pop3Client::Display(const std::string& text) {
-  if (OnDisplay) OnDisplay(*this, text);
-}
-
-void Pop3Client::CheckReady() const {
-  if (state_ != pop3Ready && state_ != pop3InternalReady) throw Pop3Exception("POP3 component not ready");
-}
-
-void Pop3Client::CheckConnected() const {
-  if (!connected_) throw Pop3Exception("POP3 component not connected");
-}
-
 void Pop3Client::RaiseInvalid(const std::string& message) {
-  errorMessage_ = message;
-  Display(message);
+  engine_.errorMessage = message;
+  engine_.Display(message);
   throw Pop3Exception(message);
 }
 
-void Pop3Client::StartRequest(TPop3Request type) {
-  requestType_ = type;
-  requestDone_ = false;
-  requestResult_ = 0;
+void Pop3Client::StartRequest(Pop3Request type) {
+  engine_.Begin(type);
   // A failure of an earlier request must not pass for this one's. Inside Open
   // the first failing step's message is the one kept.
-  if (!chainActive_) errorMessage_.clear();
+  if (!engine_.Chaining()) engine_.errorMessage.clear();
   replyHandler_ = nullptr;
   afterOk_ = nullptr;
   inMultiLine_ = false;
@@ -103,84 +96,98 @@ void Pop3Client::StartRequest(TPop3Request type) {
 }
 
 void Pop3Client::SendCommand(const std::string& command, const std::string& shown) {
-  SetState(pop3WaitingResponse);
-  Display("> " + shown);
+  engine_.SetState(ClientState::WaitingResponse);
+  engine_.Display("> " + shown);
   try {
     session_.SendLine(command);
   } catch (const ESocketException& error) {
     // The connection broke under us: report it like any network failure
     // rather than throwing at a caller who did nothing wrong.
-    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kNotConnected);
+    if (!engine_.Done()) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kNotConnected);
   }
 }
 
 void Pop3Client::FailSocketError(int error) {
-  lastResponse_ = ErrResponse(error);
-  statusCode_ = 500;
-  requestResult_ = error;
+  engine_.RecordFailure(error, error);
   TriggerRequestDone(error);
 }
 
 // --- requests ---------------------------------------------------------------
 
 void Pop3Client::Connect() {
-  CheckReady();
-  if (connected_) throw Pop3Exception("POP3 component already connected");
-  StartRequest(pop3Connect);
-  errorMessage_.clear();
+  engine_.CheckReady();
+  if (engine_.connected) throw Pop3Exception("POP3 component already connected");
+  StartRequest(Pop3Request::Connect);
+  engine_.errorMessage.clear();
   timestamp_.clear();
   capabilities_.clear();
   ForgetRetrAhead();
   quitSent_ = false;
-  SetState(pop3DnsLookup);
+  engine_.SetState(ClientState::DnsLookup);
   try {
     session_.Lookup(host_);
   } catch (const ESocketException& error) {
     // The lookup may already have reported its failure through the event.
-    if (!requestDone_) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kInvalidArgument);
+    if (!engine_.Done()) FailSocketError(error.ErrorCode() != 0 ? error.ErrorCode() : wsa::kInvalidArgument);
+  }
+}
+
+// The steps of Open.
+void Pop3Client::RunStep(Pop3Request step) {
+  switch (step) {
+    case Pop3Request::Connect: Connect(); break;
+    case Pop3Request::User: User(); break;
+    case Pop3Request::Pass: Pass(); break;
+    case Pop3Request::Dele: Dele(); break;
+    case Pop3Request::Noop: Noop(); break;
+    case Pop3Request::List: List(); break;
+    case Pop3Request::Rset: RSet(); break;
+    case Pop3Request::Apop: APop(); break;
+    case Pop3Request::Retr: Retr(); break;
+    case Pop3Request::Top: Top(); break;
+    case Pop3Request::Stat: Stat(); break;
+    case Pop3Request::Uidl: Uidl(); break;
+    case Pop3Request::Capa: Capa(); break;
+    case Pop3Request::Quit: Quit(); break;
+    case Pop3Request::Open: break;
   }
 }
 
 void Pop3Client::Open() {
-  CheckReady();
-  if (connected_) throw Pop3Exception("pop3 component already connected");
-  lastResponse_.clear();
-  errorMessage_.clear();
-  chainActive_ = true;
-  chainResult_ = 0;
-  chainSteps_ = {pop3Connect, pop3User, pop3Pass};
-  NextChainStep(0);
+  engine_.CheckReady();
+  if (engine_.connected) throw Pop3Exception("pop3 component already connected");
+  engine_.StartChain(Pop3Request::Open, {Pop3Request::Connect, Pop3Request::User, Pop3Request::Pass});
 }
 
 void Pop3Client::User() {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ > pop3WaitingUser) RaiseInvalid("-ERR USER command invalid now");
-  StartRequest(pop3User);
-  nextProtocolState_ = pop3WaitingPass;
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  if (protocolState_ > Pop3SessionState::WaitingUser) RaiseInvalid("-ERR USER command invalid now");
+  StartRequest(Pop3Request::User);
+  nextProtocolState_ = Pop3SessionState::WaitingPass;
   replyHandler_ = [this] { HandleSingleReply(); };
   const std::string command = "USER " + Trim(userName_);
   SendCommand(command, command);
 }
 
 void Pop3Client::Pass() {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ > pop3WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
-  StartRequest(pop3Pass);
-  nextProtocolState_ = pop3Transaction;
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  if (protocolState_ > Pop3SessionState::WaitingPass) RaiseInvalid("-ERR PASS command invalid now");
+  StartRequest(Pop3Request::Pass);
+  nextProtocolState_ = Pop3SessionState::Transaction;
   replyHandler_ = [this] { HandleSingleReply(); };
   // The display goes to logs and windows; the password never does.
   SendCommand("PASS " + Trim(passWord_), std::string("PASS ") + kHiddenPassword);
 }
 
 void Pop3Client::APop() {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ != pop3WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  if (protocolState_ != Pop3SessionState::WaitingUser) RaiseInvalid("-ERR APOP command invalid now");
   if (timestamp_.empty()) RaiseInvalid("-ERR Server do not support APOP (no timestamp)");
-  StartRequest(pop3APop);
-  nextProtocolState_ = pop3Transaction;
+  StartRequest(Pop3Request::Apop);
+  nextProtocolState_ = Pop3SessionState::Transaction;
   replyHandler_ = [this] { HandleSingleReply(); };
   // RFC 1939 section 7: the digest covers the password exactly as given.
   const std::string command = "APOP " + Trim(userName_) + " " + Md5Hex(timestamp_ + passWord_);
@@ -188,13 +195,13 @@ void Pop3Client::APop() {
 }
 
 void Pop3Client::Quit() {
-  CheckReady();
-  StartRequest(pop3Quit);
-  if (!connected_) {
+  engine_.CheckReady();
+  StartRequest(Pop3Request::Quit);
+  if (!engine_.connected) {
     TriggerRequestDone(0);
     return;
   }
-  nextProtocolState_ = pop3Disconnected;
+  nextProtocolState_ = Pop3SessionState::Disconnected;
   quitSent_ = true;
   retrAhead_.clear();
   DropRepliesAhead();
@@ -202,21 +209,21 @@ void Pop3Client::Quit() {
   SendCommand("QUIT", "QUIT");
 }
 
-void Pop3Client::StartTransactionCommand(TPop3Request type, const std::string& word,
+void Pop3Client::StartTransactionCommand(Pop3Request type, const std::string& word,
                                              const std::string& command, Step afterOk) {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ != pop3Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  if (protocolState_ != Pop3SessionState::Transaction) RaiseInvalid("-ERR " + word + " command invalid now");
   StartRequest(type);
-  nextProtocolState_ = pop3Transaction;
+  nextProtocolState_ = Pop3SessionState::Transaction;
   afterOk_ = std::move(afterOk);
   replyHandler_ = [this] { HandleSingleReply(); };
-  if (type == pop3Retr && ClaimRetrSentAhead()) {
+  if (type == Pop3Request::Retr && ClaimRetrSentAhead()) {
     // Its command went out before; the reply is in the buffer or on its way.
-    SetState(pop3WaitingResponse);
+    engine_.SetState(ClientState::WaitingResponse);
     session_.ReleaseLines();
   } else {
-    const bool asAnnounced = type == pop3Retr && retrSent_.empty() && !retrAhead_.empty() &&
+    const bool asAnnounced = type == Pop3Request::Retr && retrSent_.empty() && !retrAhead_.empty() &&
                              retrAhead_.front() == msgNum_;
     if (asAnnounced) {
       retrAhead_.pop_front();
@@ -226,11 +233,11 @@ void Pop3Client::StartTransactionCommand(TPop3Request type, const std::string& w
     DropRepliesAhead();
     SendCommand(command, command);
   }
-  if (type == pop3Retr && !requestDone_) SendRetrAhead();
+  if (type == Pop3Request::Retr && !engine_.Done()) SendRetrAhead();
 }
 
 void Pop3Client::Stat() {
-  StartTransactionCommand(pop3Stat, "STAT", "STAT", [this] {
+  StartTransactionCommand(Pop3Request::Stat, "STAT", "STAT", [this] {
     ParseNumbers(msgCount_, msgSize_);
     TriggerRequestDone(0);
   });
@@ -238,29 +245,29 @@ void Pop3Client::Stat() {
 
 void Pop3Client::List() {
   if (msgNum_ > 0) {
-    StartTransactionCommand(pop3List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
+    StartTransactionCommand(Pop3Request::List, "LIST", "LIST " + std::to_string(msgNum_), [this] {
       ParseNumbers(msgNum_, msgSize_);
       TriggerRequestDone(0);
     });
     return;
   }
-  StartTransactionCommand(pop3List, "LIST", "LIST", [this] {
+  StartTransactionCommand(Pop3Request::List, "LIST", "LIST", [this] {
     StartMultiLine(&Pop3Client::OnListBegin, &Pop3Client::OnListLine, &Pop3Client::OnListEnd,
                    [this] { ParseNumbers(msgNum_, msgSize_); });
   });
 }
 
 void Pop3Client::Retr() {
-  StartTransactionCommand(pop3Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
+  StartTransactionCommand(Pop3Request::Retr, "RETR", "RETR " + std::to_string(msgNum_), [this] {
     StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
                    &Pop3Client::OnMessageEnd, nullptr);
   });
 }
 
 void Pop3Client::Top() {
-  CheckReady();
+  engine_.CheckReady();
   if (msgLines_ < 0) throw Pop3Exception("Invalid MsgLines for TOP command");
-  StartTransactionCommand(pop3Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
+  StartTransactionCommand(Pop3Request::Top, "TOP", "TOP " + std::to_string(msgNum_) + " " + std::to_string(msgLines_),
                           [this] {
                             StartMultiLine(&Pop3Client::OnMessageBegin, &Pop3Client::OnMessageLine,
                                            &Pop3Client::OnMessageEnd, nullptr);
@@ -268,37 +275,37 @@ void Pop3Client::Top() {
 }
 
 void Pop3Client::Dele() {
-  StartTransactionCommand(pop3Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
+  StartTransactionCommand(Pop3Request::Dele, "DELE", "DELE " + std::to_string(msgNum_), nullptr);
 }
 
-void Pop3Client::Noop() { StartTransactionCommand(pop3Noop, "NOOP", "NOOP", nullptr); }
+void Pop3Client::Noop() { StartTransactionCommand(Pop3Request::Noop, "NOOP", "NOOP", nullptr); }
 
-void Pop3Client::RSet() { StartTransactionCommand(pop3RSet, "RSET", "RSET", nullptr); }
+void Pop3Client::RSet() { StartTransactionCommand(Pop3Request::Rset, "RSET", "RSET", nullptr); }
 
 void Pop3Client::Uidl() {
   if (msgNum_ > 0) {
-    StartTransactionCommand(pop3Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
+    StartTransactionCommand(Pop3Request::Uidl, "UIDL", "UIDL " + std::to_string(msgNum_), [this] {
       ParseUidl();
       TriggerRequestDone(0);
     });
     return;
   }
-  StartTransactionCommand(pop3Uidl, "UIDL", "UIDL", [this] {
+  StartTransactionCommand(Pop3Request::Uidl, "UIDL", "UIDL", [this] {
     StartMultiLine(&Pop3Client::OnUidlBegin, &Pop3Client::OnUidlLine, &Pop3Client::OnUidlEnd,
                    [this] { ParseUidl(); });
   });
 }
 
 void Pop3Client::Capa() {
-  CheckReady();
-  CheckConnected();
-  if (protocolState_ == pop3Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
-  StartRequest(pop3Capa);
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  if (protocolState_ == Pop3SessionState::Disconnected) RaiseInvalid("-ERR CAPA command invalid now");
+  StartRequest(Pop3Request::Capa);
   capabilities_.clear();
   nextProtocolState_ = protocolState_;
   afterOk_ = [this] {
     StartMultiLine(nullptr, nullptr, nullptr, [this] {
-      if (!lineIsTail_) capabilities_.push_back(lastResponse_);
+      if (!lineIsTail_) capabilities_.push_back(engine_.lastResponse);
     });
   };
   replyHandler_ = [this] { HandleSingleReply(); };
@@ -345,7 +352,7 @@ void Pop3Client::SendRetrAhead() {
     const std::string command = "RETR " + std::to_string(retrAhead_.front());
     retrSent_.push_back(retrAhead_.front());
     retrAhead_.pop_front();
-    Display("> " + command);
+    engine_.Display("> " + command);
     commands += command + "\r\n";
   }
   if (commands.empty()) return;
@@ -367,15 +374,15 @@ void Pop3Client::ForgetRetrAhead() {
 // and its body when the status was positive.
 void Pop3Client::DiscardLine() {
   if (droppingBody_) {
-    if (!lineIsTail_ && lastResponse_ == ".") {
+    if (!lineIsTail_ && engine_.lastResponse == ".") {
       droppingBody_ = false;
       --repliesToDrop_;
     }
     return;
   }
   if (lineIsTail_) return;  // the rest of a long status line
-  Display("< " + lastResponse_);
-  if (!lastResponse_.empty() && lastResponse_[0] == '+') {
+  engine_.Display("< " + engine_.lastResponse);
+  if (!engine_.lastResponse.empty() && engine_.lastResponse[0] == '+') {
     droppingBody_ = true;
   } else {
     --repliesToDrop_;
@@ -384,36 +391,24 @@ void Pop3Client::DiscardLine() {
 
 void Pop3Client::Abort() {
   ForgetRetrAhead();
-  const bool lookingUp = state_ == pop3DnsLookup;
-  SetState(pop3Abort);
-  if (lookingUp) {
-    try {
-      session_.CancelLookup();
-    } catch (const ESocketException&) {
-      // Nothing left to cancel.
-    }
-  }
-  session_.Abort();
-  // A request caught before the socket was open has no close to end it.
-  if (!requestDone_) TriggerRequestDone(wsa::kInterrupted);
-  SetState(pop3Ready);
+  engine_.Abort();
 }
 
 // --- socket events ------------------------------------------------------------
 
 void Pop3Client::DnsLookupDone(std::uint16_t error) {
-  if (state_ != pop3DnsLookup || requestDone_) return;
+  if (engine_.State() != ClientState::DnsLookup || engine_.Done()) return;
   if (error != 0) {
     FailSocketError(error);
     return;
   }
   try {
-    SetState(pop3Connecting);
+    engine_.SetState(ClientState::Connecting);
     session_.Connect(port_, localAddr_, security_ == TlsMode::Implicit ? TlsMode::Implicit : TlsMode::None);
   } catch (const std::exception& failure) {
-    lastResponse_ = ExceptionText(failure);
-    statusCode_ = 500;
-    requestResult_ = 500;
+    engine_.lastResponse = ExceptionText(failure);
+    engine_.statusCode = 500;
+    engine_.result = 500;
     TriggerRequestDone(500);
     if (session_.Open()) session_.Abort();
   }
@@ -422,18 +417,18 @@ void Pop3Client::DnsLookupDone(std::uint16_t error) {
 void Pop3Client::SocketConnected(std::uint16_t error) {
   if (error != 0) {
     // A refused certificate is what the user must read about, not a detail.
-    if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = ErrResponse(error);
+    if (IsTlsError(error) && engine_.errorMessage.empty()) engine_.errorMessage = engine_.FailureResponse(error);
     FailSocketError(error);
     if (session_.Open()) session_.Close();
     return;
   }
-  connected_ = true;
-  SetState(pop3WaitingBanner);
+  engine_.connected = true;
+  engine_.SetState(ClientState::WaitingBanner);
   RestartTimer();
 }
 
 void Pop3Client::SessionClosed(std::uint16_t error) {
-  connected_ = false;
+  engine_.connected = false;
   ForgetRetrAhead();
   if (OnSessionClosed) OnSessionClosed(*this, error);
   if (quitSent_) {
@@ -443,15 +438,15 @@ void Pop3Client::SessionClosed(std::uint16_t error) {
   } else {
     TriggerRequestDone(wsa::kInterrupted);
   }
-  protocolState_ = pop3Disconnected;
+  protocolState_ = Pop3SessionState::Disconnected;
 }
 
 // --- replies ----------------------------------------------------------------
 
 void Pop3Client::LineArrived(std::string& line, bool cut, bool tail) {
-  if (!connected_) return;
+  if (!engine_.connected) return;
   // Taken, not copied: a large message is many lines.
-  lastResponse_.swap(line);
+  engine_.lastResponse.swap(line);
   lineIsCut_ = cut;
   lineIsTail_ = tail;
   if (repliesToDrop_ > 0) return DiscardLine();
@@ -459,12 +454,12 @@ void Pop3Client::LineArrived(std::string& line, bool cut, bool tail) {
 }
 
 void Pop3Client::HandleLine() {
-  if (OnResponse) OnResponse(*this, lastResponse_);
-  switch (state_) {
-    case pop3WaitingBanner:
+  if (OnResponse) OnResponse(*this, engine_.lastResponse);
+  switch (engine_.State()) {
+    case ClientState::WaitingBanner:
       HandleGreeting();
       break;
-    case pop3WaitingResponse: {
+    case ClientState::WaitingResponse: {
       if (inMultiLine_) {
         HandleMultiLine();
         break;
@@ -476,7 +471,7 @@ void Pop3Client::HandleLine() {
       break;
     }
     default:
-      Display("< " + lastResponse_);
+      engine_.Display("< " + engine_.lastResponse);
       break;
   }
 }
@@ -484,10 +479,10 @@ void Pop3Client::HandleLine() {
 void Pop3Client::FailLongStatusLine() {
   // The status line cannot be judged from a piece, and the rest of it would
   // be taken for the next reply: give up the session instead of guessing.
-  errorMessage_ = "-ERR Reply line longer than " + std::to_string(kMaxLineLength) + " bytes";
-  statusCode_ = 500;
-  requestResult_ = 500;
-  Display(errorMessage_);
+  engine_.errorMessage = "-ERR Reply line longer than " + std::to_string(kMaxLineLength) + " bytes";
+  engine_.statusCode = 500;
+  engine_.result = 500;
+  engine_.Display(engine_.errorMessage);
   quitSent_ = false;
   ForgetRetrAhead();
   TriggerRequestDone(500);
@@ -495,25 +490,25 @@ void Pop3Client::FailLongStatusLine() {
 }
 
 void Pop3Client::HandleGreeting() {
-  Display("< " + lastResponse_);
+  engine_.Display("< " + engine_.lastResponse);
   if (lineIsCut_ || lineIsTail_) {
     FailLongStatusLine();
     return;
   }
-  if (lastResponse_.empty() || lastResponse_[0] != '+') {
-    errorMessage_ = lastResponse_;
-    statusCode_ = 500;
-    requestResult_ = 500;
+  if (engine_.lastResponse.empty() || engine_.lastResponse[0] != '+') {
+    engine_.errorMessage = engine_.lastResponse;
+    engine_.statusCode = 500;
+    engine_.result = 500;
     session_.Close();
     return;
   }
-  statusCode_ = 0;
+  engine_.statusCode = 0;
   // RFC 1939 section 7: the time stamp is the first <...> of the greeting.
   timestamp_.clear();
-  const std::size_t open = lastResponse_.find('<');
+  const std::size_t open = engine_.lastResponse.find('<');
   if (open != std::string::npos) {
-    const std::size_t close = lastResponse_.find('>', open);
-    if (close != std::string::npos) timestamp_ = lastResponse_.substr(open, close - open + 1);
+    const std::size_t close = engine_.lastResponse.find('>', open);
+    if (close != std::string::npos) timestamp_ = engine_.lastResponse.substr(open, close - open + 1);
   }
   if (security_ == TlsMode::StartTls) {
     // RFC 2595: nothing but STLS is said before the session is secure.
@@ -525,18 +520,18 @@ void Pop3Client::HandleGreeting() {
 }
 
 void Pop3Client::GreetingAccepted() {
-  protocolState_ = pop3WaitingUser;
-  SetState(pop3Connected);
+  protocolState_ = Pop3SessionState::WaitingUser;
+  engine_.SetState(ClientState::Connected);
   if (OnSessionConnected) OnSessionConnected(*this, 0);
   TriggerRequestDone(0);
 }
 
 void Pop3Client::StlsReply() {
-  Display("< " + lastResponse_);
-  if (lineIsCut_ || lineIsTail_ || lastResponse_.empty() || lastResponse_[0] != '+') {
+  engine_.Display("< " + engine_.lastResponse);
+  if (lineIsCut_ || lineIsTail_ || engine_.lastResponse.empty() || engine_.lastResponse[0] != '+') {
     return FailConnect(tls::kNotOffered);
   }
-  SetState(pop3Connecting);
+  engine_.SetState(ClientState::Connecting);
   replyHandler_ = nullptr;
   const int error = session_.StartTls();
   if (error != 0) FailConnect(error);
@@ -548,26 +543,26 @@ void Pop3Client::UpgradeFinished(int error) {
 }
 
 void Pop3Client::FailConnect(int error) {
-  lastResponse_ = ErrResponse(error);
-  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-  Display(lastResponse_);
+  engine_.lastResponse = engine_.FailureResponse(error);
+  if (engine_.errorMessage.empty()) engine_.errorMessage = engine_.lastResponse;
+  engine_.Display(engine_.lastResponse);
   FailSocketError(error);
   if (session_.Open()) session_.Abort();
 }
 
 void Pop3Client::HandleSingleReply() {
-  Display("< " + lastResponse_);
+  engine_.Display("< " + engine_.lastResponse);
   if (lineIsCut_ || lineIsTail_) {
     FailLongStatusLine();
     return;
   }
-  const bool positive = !lastResponse_.empty() && lastResponse_[0] == '+';
-  statusCode_ = positive ? 0 : 500;
-  requestResult_ = statusCode_;
+  const bool positive = !engine_.lastResponse.empty() && engine_.lastResponse[0] == '+';
+  engine_.statusCode = positive ? 0 : 500;
+  engine_.result = engine_.statusCode;
   if (positive) {
     protocolState_ = nextProtocolState_;
-  } else if (errorMessage_.empty()) {
-    errorMessage_ = lastResponse_;
+  } else if (engine_.errorMessage.empty()) {
+    engine_.errorMessage = engine_.lastResponse;
   }
   if (quitSent_) {
     // The server is done with us either way; closing reports QUIT.
@@ -595,31 +590,32 @@ void Pop3Client::StartMultiLine(NotifyEvent Pop3Client::*begin, NotifyEvent Pop3
 }
 
 void Pop3Client::HandleMultiLine() {
-  if (!connected_) {
-    errorMessage_ = "-ERR Disconneced unexpectedly";
-    statusCode_ = 500;
-    requestResult_ = 500;
-    Display(errorMessage_);
+  if (!engine_.connected) {
+    engine_.errorMessage = "-ERR Disconnected unexpectedly";
+    engine_.statusCode = 500;
+    engine_.result = 500;
+    engine_.Display(engine_.errorMessage);
     TriggerRequestDone(500);
     return;
   }
   // The terminator and dot-stuffing (RFC 1939 section 3) only exist at the
   // start of a real line, never at the start of a piece of a long one.
   if (!lineIsTail_) {
-    if (lastResponse_ == ".") {
+    if (engine_.lastResponse == ".") {
       if (endEvent_ != nullptr && this->*endEvent_) (this->*endEvent_)(*this);
-      lastResponse_.clear();
+      engine_.lastResponse.clear();
       TriggerRequestDone(0);
       return;
     }
-    if (lastResponse_.size() >= 2 && lastResponse_[0] == '.' && lastResponse_[1] == '.') lastResponse_.erase(0, 1);
+    std::string& line = engine_.lastResponse;
+    if (line.size() >= 2 && line[0] == '.' && line[1] == '.') line.erase(0, 1);
   }
   if (lineParser_) lineParser_();
   if (lineEvent_ != nullptr && this->*lineEvent_) (this->*lineEvent_)(*this);
 }
 
 void Pop3Client::ParseNumbers(int& first, int& second) {
-  const std::string& text = lastResponse_;
+  const std::string& text = engine_.lastResponse;
   std::size_t at = 0;
   while (at < text.size() && !IsDigit(text[at])) ++at;
   if (at >= text.size()) {
@@ -637,7 +633,7 @@ void Pop3Client::ParseNumbers(int& first, int& second) {
 }
 
 void Pop3Client::ParseUidl() {
-  const std::string& text = lastResponse_;
+  const std::string& text = engine_.lastResponse;
   std::size_t at = 0;
   while (at < text.size() && !IsDigit(text[at])) ++at;
   msgNum_ = ReadNumber(text, at);
@@ -649,107 +645,22 @@ void Pop3Client::ParseUidl() {
 
 // --- completion ---------------------------------------------------------------
 
+// --- completion and time-out ------------------------------------------------
+
 void Pop3Client::TriggerRequestDone(int error) {
-  if (requestDone_) return;
-  requestDone_ = true;
-  inMultiLine_ = false;
-  if (chainActive_) {
-    if (state_ != pop3Abort) SetState(pop3InternalReady);
-    NextChainStep(error);
-    return;
-  }
-  FinishRequest(requestType_, error);
+  if (!engine_.Done()) inMultiLine_ = false;
+  engine_.Complete(error);
 }
 
-void Pop3Client::FinishRequest(TPop3Request type, int error) {
-  session_.StopTimeout();
-  // What the server answers ahead waits for the Retr that claims it.
-  if (!retrSent_.empty()) session_.HoldLines();
-  SetState(pop3Ready);
-  // Never inside the call that started the request: the caller's handler
-  // returns first, then the completion arrives from the loop.
-  loop_.Post(guard_.Bind([this, type, error] {
-    if (OnRequestDone) OnRequestDone(*this, type, static_cast<std::uint16_t>(error));
-  }));
-}
-
-void Pop3Client::NextChainStep(int stepError) {
-  auto keepOnlyQuit = [this] {
-    const bool quitPending = std::find(chainSteps_.begin(), chainSteps_.end(), pop3Quit) != chainSteps_.end();
-    chainSteps_.clear();
-    if (quitPending && requestType_ != pop3Quit) chainSteps_.push_back(pop3Quit);
-  };
-  if (state_ == pop3Abort) {
-    chainSteps_.clear();
-    chainResult_ = 426;
-    errorMessage_ = "426 Operation aborted.";
-  } else if (stepError != 0) {
-    if (chainResult_ == 0) chainResult_ = stepError;
-    keepOnlyQuit();
-  }
-  while (!chainSteps_.empty()) {
-    const TPop3Request step = chainSteps_.front();
-    chainSteps_.pop_front();
-    try {
-      switch (step) {
-        case pop3Connect: Connect(); break;
-        case pop3User: User(); break;
-        case pop3Pass: Pass(); break;
-        case pop3Dele: Dele(); break;
-        case pop3Noop: Noop(); break;
-        case pop3List: List(); break;
-        case pop3RSet: RSet(); break;
-        case pop3APop: APop(); break;
-        case pop3Retr: Retr(); break;
-        case pop3Top: Top(); break;
-        case pop3Stat: Stat(); break;
-        case pop3Uidl: Uidl(); break;
-        case pop3Capa: Capa(); break;
-        case pop3Quit: Quit(); break;
-        case pop3Open: continue;
-      }
-      return;  // the step's own completion carries the chain on
-    } catch (const Pop3Exception& refused) {
-      if (errorMessage_.empty()) errorMessage_ = refused.what();
-      if (chainResult_ == 0) chainResult_ = 500;
-      requestType_ = step;
-      keepOnlyQuit();
-    }
-  }
-  chainActive_ = false;
-  FinishRequest(pop3Open, chainResult_);
-}
-
-// --- time-out -----------------------------------------------------------------
-
-void Pop3Client::RestartTimer() {
-  if (timeoutSeconds_ <= 0 || requestDone_) {
-    session_.StopTimeout();
-    return;
-  }
-  session_.ArmTimeout(timeoutSeconds_);
-}
+void Pop3Client::RestartTimer() { engine_.ArmTimeout(timeoutSeconds_); }
 
 void Pop3Client::TimedOut() {
-  if (requestDone_) return;
-  lastResponse_ = ErrResponse(wsa::kTimedOut);
-  statusCode_ = 500;
-  requestResult_ = wsa::kTimedOut;
-  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-  Display(lastResponse_);
+  if (engine_.Done()) return;
   // Nothing more is sent to a server that stopped answering.
-  chainSteps_.clear();
+  inMultiLine_ = false;
   ForgetRetrAhead();
   quitSent_ = false;
-  const bool lookingUp = state_ == pop3DnsLookup;
-  TriggerRequestDone(wsa::kTimedOut);
-  if (lookingUp) {
-    try {
-      session_.CancelLookup();
-    } catch (const ESocketException&) {
-    }
-  }
-  if (session_.Open()) session_.Abort();
+  engine_.TimedOut("");
 }
 
 }  // namespace mf

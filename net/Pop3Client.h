@@ -10,6 +10,7 @@
 
 #include "net/LineSession.h"
 #include "net/NetErrors.h"
+#include "net/RequestEngine.h"
 #include "net/TcpSocket.h"
 #include "platform/EventLoop.h"
 
@@ -22,43 +23,31 @@ class Pop3Exception : public std::runtime_error {
   explicit Pop3Exception(const std::string& message) : std::runtime_error(message) {}
 };
 
-// Where the component is in carrying out a request; same values as the SMTP
-// client's states.
-enum TPop3State {
-  pop3Ready = 0,
-  pop3DnsLookup = 1,
-  pop3Connecting = 2,
-  pop3Connected = 3,
-  pop3InternalReady = 4,
-  pop3WaitingBanner = 5,
-  pop3WaitingResponse = 6,
-  pop3Abort = 7,
-};
-
 // Where the session is in RFC 1939's terms.
-enum TPop3ProtocolState {
-  pop3Disconnected = 0,
-  pop3WaitingUser = 1,
-  pop3WaitingPass = 2,
-  pop3Transaction = 3,
+enum class Pop3SessionState {
+  Disconnected = 0,
+  WaitingUser = 1,
+  WaitingPass = 2,
+  Transaction = 3,
 };
 
-enum TPop3Request {
-  pop3Connect = 0,
-  pop3User = 1,
-  pop3Pass = 2,
-  pop3Quit = 4,
-  pop3Stat = 5,
-  pop3List = 6,
-  pop3Retr = 7,
-  pop3Top = 8,
-  pop3Dele = 9,
-  pop3Noop = 10,
-  pop3RSet = 12,
-  pop3Uidl = 13,
-  pop3APop = 14,
-  pop3Open = 15,
-  pop3Capa = 16,
+// What OnRequestDone reports as done.
+enum class Pop3Request {
+  Connect = 0,
+  User = 1,
+  Pass = 2,
+  Quit = 4,
+  Stat = 5,
+  List = 6,
+  Retr = 7,
+  Top = 8,
+  Dele = 9,
+  Noop = 10,
+  Rset = 12,
+  Uidl = 13,
+  Apop = 14,
+  Open = 15,
+  Capa = 16,
 };
 
 // A POP3 client (RFC 1939). Every request returns at once; its completion is
@@ -70,7 +59,7 @@ class Pop3Client {
   using TextEvent = std::function<void(Pop3Client& sender, const std::string& msg)>;
   using SessionEvent = std::function<void(Pop3Client& sender, std::uint16_t error)>;
   using RequestDoneEvent =
-      std::function<void(Pop3Client& sender, TPop3Request rqType, std::uint16_t error)>;
+      std::function<void(Pop3Client& sender, Pop3Request rqType, std::uint16_t error)>;
 
   // Longest line handed out whole; longer lines come in pieces of this size.
   static constexpr std::size_t kMaxLineLength = 4093;
@@ -95,14 +84,14 @@ class Pop3Client {
   const std::string& PassWord() const { return passWord_; }
   void SetPassWord(const std::string& value) { passWord_ = value; }
 
-  const std::string& ErrorMessage() const { return errorMessage_; }
+  const std::string& ErrorMessage() const { return engine_.errorMessage; }
   // True while the line in hand was cut at kMaxLineLength: the rest of it
   // comes in the next piece.
   bool LineContinues() const { return lineIsCut_; }
-  const std::string& LastResponse() const { return lastResponse_; }
-  TPop3ProtocolState ProtocolState() const { return protocolState_; }
-  TPop3State State() const { return state_; }
-  bool Connected() const { return connected_; }
+  const std::string& LastResponse() const { return engine_.lastResponse; }
+  Pop3SessionState ProtocolState() const { return protocolState_; }
+  ClientState State() const { return engine_.State(); }
+  bool Connected() const { return engine_.connected; }
   // The APOP time stamp of the current connection's greeting, brackets included.
   const std::string& Timestamp() const { return timestamp_; }
 
@@ -185,15 +174,13 @@ class Pop3Client {
 
  private:
   using Step = std::function<void()>;
+  using Engine = RequestEngine<Pop3Request, Pop3Exception>;
 
-  void SetState(TPop3State state);
-  void Display(const std::string& text);
-  void CheckReady() const;
-  void CheckConnected() const;
+  void RunStep(Pop3Request step);
   void RaiseInvalid(const std::string& message);
-  void StartRequest(TPop3Request type);
+  void StartRequest(Pop3Request type);
   void SendCommand(const std::string& command, const std::string& shown);
-  void StartTransactionCommand(TPop3Request type, const std::string& word, const std::string& command,
+  void StartTransactionCommand(Pop3Request type, const std::string& word, const std::string& command,
                                Step afterOk);
 
   void DnsLookupDone(std::uint16_t error);
@@ -223,24 +210,18 @@ class Pop3Client {
   void ParseUidl();
 
   void TriggerRequestDone(int error);
-  void FinishRequest(TPop3Request type, int error);
-  void NextChainStep(int stepError);
   void RestartTimer();
   void TimedOut();
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   LineSession session_;
+  Engine engine_;
 
   std::string host_;
   std::string localAddr_ = "0.0.0.0";
   std::string port_ = "pop3";
   std::string userName_;
   std::string passWord_;
-  std::string errorMessage_;
-  std::string lastResponse_;
-  TPop3ProtocolState protocolState_ = pop3Disconnected;
-  TPop3State state_ = pop3Ready;
+  Pop3SessionState protocolState_ = Pop3SessionState::Disconnected;
   int msgCount_ = 0;
   int msgSize_ = 0;
   int msgLines_ = 0;
@@ -253,14 +234,9 @@ class Pop3Client {
   bool lineIsCut_ = false;
   bool lineIsTail_ = false;
 
-  int statusCode_ = 0;     // 0 after "+...", 500 otherwise
-  int requestResult_ = 0;
-  TPop3Request requestType_ = pop3Connect;
-  bool requestDone_ = true;
-  bool connected_ = false;
   bool quitSent_ = false;  // QUIT's reply is held back until the session closes
   std::string timestamp_;
-  TPop3ProtocolState nextProtocolState_ = pop3Disconnected;
+  Pop3SessionState nextProtocolState_ = Pop3SessionState::Disconnected;
 
   Step replyHandler_;  // runs on each line while waiting for a reply
   bool inMultiLine_ = false;  // the reply's lines go straight to HandleMultiLine
@@ -268,11 +244,6 @@ class Pop3Client {
   NotifyEvent Pop3Client::*lineEvent_ = nullptr;
   NotifyEvent Pop3Client::*endEvent_ = nullptr;
   Step lineParser_;
-
-  // Open: the steps still to run, the chain's result.
-  bool chainActive_ = false;
-  std::deque<TPop3Request> chainSteps_;
-  int chainResult_ = 0;
 
   std::vector<std::string> capabilities_;
   // Announced by SetRetrAhead and not sent yet / sent and not yet claimed

@@ -14,24 +14,6 @@ namespace {
 // Lines the user may see but must not read the secret in.
 constexpr const char* kHidden = "********";
 
-// The status code at the start of a reply line, and whether a "-" after it
-// marks a continuation line.
-int ParseStatusCode(const std::string& line, bool& continuation) {
-  std::size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n')) ++i;
-  bool negative = false;
-  if (i < line.size() && (line[i] == '-' || line[i] == '+')) negative = line[i++] == '-';
-  long value = 0;
-  while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
-    if (value < 100000) value = value * 10 + (line[i] - '0');
-    ++i;
-  }
-  continuation = i < line.size() && line[i] == '-';
-  return static_cast<int>(negative ? -value : value);
-}
-
-std::string SocketErrorResponse(int error) { return NetErrorResponse("500 ", error); }
-
 // The mechanisms of an EHLO reply's AUTH line ("AUTH PLAIN LOGIN", or the
 // old "AUTH=PLAIN" form), upper-cased.
 std::vector<std::string> OfferedMechanisms(const std::vector<std::string>& capabilities) {
@@ -68,7 +50,9 @@ bool HasCapability(const std::vector<std::string>& capabilities, const std::stri
 SmtpClient::SmtpClient(platform::EventLoop& loop) : SmtpClient(loop, nullptr) {}
 
 SmtpClient::SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> transport)
-    : loop_(loop), session_(loop, std::move(transport)) {
+    : session_(loop, std::move(transport)),
+      engine_(loop, session_, "SMTP", "500 ", SmtpRequest::Quit,
+              Engine::ChainRules{/*lastErrorCounts=*/true, /*refusalEndsChain=*/true, "500 "}) {
   // A reply line must fit the receive buffer with its CR LF.
   session_.SetLineLimit(kReceiveBufferSize - 2, LineSession::LongLines::Fail);
   session_.OnLookupDone = [this](std::uint16_t error) { SocketDnsLookupDone(error); };
@@ -79,6 +63,14 @@ SmtpClient::SmtpClient(platform::EventLoop& loop, std::unique_ptr<Transport> tra
   session_.OnSecured = [this](int error) { UpgradeFinished(error); };
   session_.OnClosed = [this](std::uint16_t error) { SocketSessionClosed(error); };
   session_.OnTimedOut = [this] { TimedOut(); };
+  engine_.hooks.completed = [this](SmtpRequest type, std::uint16_t error) {
+    if (OnRequestDone) OnRequestDone(*this, type, error);
+  };
+  engine_.hooks.runStep = [this](SmtpRequest step) { RunStep(step); };
+  engine_.hooks.stepFailed = [this](SmtpRequest step, int error) { return StepFailed(step, error); };
+  engine_.hooks.display = [this](const std::string& text) {
+    if (OnDisplay) OnDisplay(*this, text);
+  };
 }
 
 SmtpClient::~SmtpClient() {
@@ -88,43 +80,24 @@ SmtpClient::~SmtpClient() {
 
 // --- request plumbing ---------------------------------------------------------
 
-void SmtpClient::CheckReady() const {
-  if (state_ != smtpReady && state_ != smtpInternalReady) throw SmtpException("SMTP component not ready");
-}
-
-void SmtpClient::CheckConnected() const {
-  if (!connected_) throw SmtpException("SMTP component not connected");
-}
-
-void SmtpClient::BeginRequest(TSmtpRequest type) {
-  // A step within the request in progress (the next recipient, the log-in
-  // after Helo's EHLO) keeps the request's type.
-  if (!chaining_ && requestDone_) requestType_ = type;
-  requestDone_ = false;
-  requestResult_ = 0;
-  afterReply_ = nullptr;
-}
-
-void SmtpClient::Display(const std::string& text) {
-  if (OnDisplay) OnDisplay(*this, text);
-}
+std::string SmtpClient::Greeting() const { return SignOn.empty() ? LocalHostName() : SignOn; }
 
 void SmtpClient::SendCommand(const std::string& command, const std::string& shown) {
   readingCapabilities_ = command.compare(0, 5, "EHLO ") == 0;
   if (readingCapabilities_) capabilities_.clear();
   if (OnCommand) OnCommand(*this, command);
-  Display("> " + (shown.empty() ? command : shown));
+  engine_.Display("> " + (shown.empty() ? command : shown));
   if (session_.Connected()) session_.SendLine(command);
 }
 
-void SmtpClient::ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
-                                  std::function<void()> afterReply, const std::string& shown) {
-  CheckReady();
-  CheckConnected();
-  BeginRequest(type);
+void SmtpClient::ExecAsync(SmtpRequest type, const std::string& command, std::vector<int> okResponses,
+                           Phase phase, const std::string& shown) {
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  engine_.Begin(type);
   okResponses_ = std::move(okResponses);
-  afterReply_ = std::move(afterReply);
-  state_ = smtpWaitingResponse;
+  phase_ = phase;
+  engine_.SetState(ClientState::WaitingResponse);
   ArmTimeout();
   SendCommand(command, shown);
 }
@@ -132,134 +105,64 @@ void SmtpClient::ExecAsync(TSmtpRequest type, const std::string& command, std::v
 // A request that ends without talking to the server still completes later,
 // from the loop.
 void SmtpClient::FailWithoutCommand(int code, const std::string& response) {
-  lastResponse_ = response;
-  statusCode_ = code;
-  requestResult_ = code;
-  if (errorMessage_.empty()) errorMessage_ = response;
-  TriggerRequestDone(code);
-}
-
-void SmtpClient::TriggerRequestDone(int error) {
-  if (requestDone_) return;
-  requestDone_ = true;
-  if (chaining_) {
-    if (state_ != smtpAbort) state_ = smtpInternalReady;
-    AfterChainStep(error);
-    return;
-  }
-  StopTimeout();
-  state_ = smtpReady;
-  TSmtpRequest type = requestType_;
-  auto code = static_cast<std::uint16_t>(error);
-  loop_.Post(guard_.Bind([this, type, code] {
-    if (OnRequestDone) OnRequestDone(*this, type, code);
-  }));
+  engine_.lastResponse = response;
+  engine_.statusCode = code;
+  engine_.result = code;
+  if (engine_.errorMessage.empty()) engine_.errorMessage = response;
+  engine_.Complete(code);
 }
 
 // --- chained requests -----------------------------------------------------------
 
-void SmtpClient::StartChain(TSmtpRequest type, unsigned steps) {
-  CheckReady();
-  requestType_ = type;
-  lastResponse_.clear();
-  errorMessage_.clear();
-  chaining_ = true;
-  chainResult_ = 0;
-  timedOut_ = false;
-  pendingSteps_ = steps;
-  currentStep_ = 0;
-  try {
-    RunNextStep();
-  } catch (...) {
-    // Misuse found by the first step is the caller's to see.
-    chaining_ = false;
-    pendingSteps_ = 0;
-    throw;
+void SmtpClient::RunStep(SmtpRequest step) {
+  switch (step) {
+    case SmtpRequest::Connect: Connect(); break;
+    case SmtpRequest::Helo: Helo(); break;
+    case SmtpRequest::Ehlo: Ehlo(); break;
+    case SmtpRequest::Auth: Auth(); break;
+    case SmtpRequest::MailFrom: MailFrom(); break;
+    case SmtpRequest::RcptTo: RcptTo(); break;
+    case SmtpRequest::Data: Data(); break;
+    case SmtpRequest::Quit: Quit(); break;
+    default: break;
   }
 }
 
-void SmtpClient::RunNextStep() {
-  static const unsigned order[] = {kStepConnect,  kStepHelo, kStepEhlo, kStepAuth,
-                                   kStepMailFrom, kStepRcptTo, kStepData, kStepQuit};
-  for (unsigned step : order) {
-    if (!(pendingSteps_ & step)) continue;
-    pendingSteps_ &= ~step;
-    currentStep_ = step;
-    switch (step) {
-      case kStepConnect: Connect(); break;
-      case kStepHelo: Helo(); break;
-      case kStepEhlo: Ehlo(); break;
-      case kStepAuth: Auth(); break;
-      case kStepMailFrom: MailFrom(); break;
-      case kStepRcptTo: RcptTo(); break;
-      case kStepData: Data(); break;
-      case kStepQuit: Quit(); break;
-    }
-    return;
-  }
-  chaining_ = false;
-  requestDone_ = false;
-  TriggerRequestDone(chainResult_);
-}
-
-void SmtpClient::AfterChainStep(int error) {
-  if (state_ == smtpAbort || timedOut_) {
-    pendingSteps_ = 0;
-    if (state_ == smtpAbort) {
-      chainResult_ = 426;
-      errorMessage_ = "426 Operation aborted.";
-    } else {
-      chainResult_ = error;
-    }
-  } else if (error != 0) {
-    if (currentStep_ == kStepEhlo) {
-      pendingSteps_ = kStepHelo;  // an old server: greet it the old way
-    } else {
-      chainResult_ = error;
-      bool quitPending = (pendingSteps_ & kStepQuit) && currentStep_ != kStepQuit;
-      pendingSteps_ = quitPending ? static_cast<unsigned>(kStepQuit) : 0u;
-    }
-  }
-  try {
-    RunNextStep();
-  } catch (const std::exception& e) {
-    // The chain runs from socket events: a step refusing to start ends the
-    // request instead of escaping into the socket.
-    pendingSteps_ = 0;
-    chainResult_ = 500;
-    if (errorMessage_.empty()) errorMessage_ = std::string("500 ") + e.what();
-    chaining_ = false;
-    requestDone_ = false;
-    TriggerRequestDone(chainResult_);
-  }
+bool SmtpClient::StepFailed(SmtpRequest step, int) {
+  if (step != SmtpRequest::Ehlo) return false;
+  engine_.ReplaceSteps({SmtpRequest::Helo});  // an old server: greet it the old way
+  return true;
 }
 
 void SmtpClient::Open() {
-  CheckReady();
-  if (connected_) throw SmtpException("SMTP component already connected");
-  StartChain(smtpOpen, AuthType == smtpAuthNone ? kStepConnect | kStepHelo : kStepConnect | kStepEhlo | kStepAuth);
+  engine_.CheckReady();
+  if (engine_.connected) throw SmtpException("SMTP component already connected");
+  if (AuthType == SmtpAuth::None) {
+    engine_.StartChain(SmtpRequest::Open, {SmtpRequest::Connect, SmtpRequest::Helo});
+  } else {
+    engine_.StartChain(SmtpRequest::Open, {SmtpRequest::Connect, SmtpRequest::Ehlo, SmtpRequest::Auth});
+  }
 }
 
 void SmtpClient::Mail() {
-  CheckReady();
-  CheckConnected();
+  engine_.CheckReady();
+  engine_.CheckConnected();
   // Found now rather than halfway through the chain, where only the
   // completion could report it.
   if (EnvelopeTo.empty()) throw SmtpException("No recipients");
-  StartChain(smtpMail, kStepMailFrom | kStepRcptTo | kStepData);
+  engine_.StartChain(SmtpRequest::Mail, {SmtpRequest::MailFrom, SmtpRequest::RcptTo, SmtpRequest::Data});
 }
 
 // --- connecting ---------------------------------------------------------------------
 
 void SmtpClient::Connect() {
-  CheckReady();
-  if (connected_) throw SmtpException("SMTP component already connected");
-  BeginRequest(smtpConnect);
+  engine_.CheckReady();
+  if (engine_.connected) throw SmtpException("SMTP component already connected");
+  engine_.Begin(SmtpRequest::Connect);
   esmtp_ = false;
   loggedIn_ = false;
   capabilities_.clear();
-  timedOut_ = false;
-  state_ = smtpDnsLookup;
+  engine_.SetState(ClientState::DnsLookup);
   ArmTimeout();
   try {
     session_.Lookup(Host);
@@ -269,128 +172,123 @@ void SmtpClient::Connect() {
 }
 
 void SmtpClient::SocketDnsLookupDone(std::uint16_t error) {
-  if (state_ != smtpDnsLookup && state_ != smtpAbort) return;
+  if (engine_.State() != ClientState::DnsLookup && engine_.State() != ClientState::Aborting) return;
   if (error != 0) {
-    lastResponse_ = SocketErrorResponse(error);
-    statusCode_ = 500;
-    TriggerRequestDone(error);
+    engine_.lastResponse = engine_.FailureResponse(error);
+    engine_.statusCode = 500;
+    engine_.Complete(error);
     return;
   }
   try {
-    state_ = smtpConnecting;
+    engine_.SetState(ClientState::Connecting);
     session_.Connect(Port, LocalAddr, Security == TlsMode::Implicit ? TlsMode::Implicit : TlsMode::None);
   } catch (const std::exception& e) {
     const char* kind = dynamic_cast<const ESocketException*>(&e) ? "ESocketException" : "Exception";
-    lastResponse_ = std::string("500 ") + kind + ": " + e.what();
-    statusCode_ = 500;
-    requestResult_ = 500;
-    TriggerRequestDone(500);
+    engine_.lastResponse = std::string("500 ") + kind + ": " + e.what();
+    engine_.statusCode = 500;
+    engine_.result = 500;
+    engine_.Complete(500);
   }
 }
 
 void SmtpClient::SocketSessionConnected(std::uint16_t error) {
   if (error == 0) {
-    connected_ = true;
-    state_ = smtpWaitingBanner;
+    engine_.connected = true;
+    engine_.SetState(ClientState::WaitingBanner);
     ArmTimeout();
     return;
   }
-  lastResponse_ = SocketErrorResponse(error);
-  statusCode_ = 500;
-  requestResult_ = 500;
+  engine_.RecordFailure(error, 500);
   // A refused certificate is what the user must read about, not a detail.
-  if (IsTlsError(error) && errorMessage_.empty()) errorMessage_ = lastResponse_;
-  TriggerRequestDone(error);
+  if (IsTlsError(error) && engine_.errorMessage.empty()) engine_.errorMessage = engine_.lastResponse;
+  engine_.Complete(error);
   session_.Close();
-  if (!chaining_) state_ = smtpReady;
+  if (!engine_.Chaining()) engine_.SetState(ClientState::Ready);
 }
 
 void SmtpClient::SocketSessionClosed(std::uint16_t error) {
-  connected_ = false;
+  engine_.connected = false;
   sendingData_ = false;
   if (OnSessionClosed) OnSessionClosed(*this, error);
-  TriggerRequestDone(wsa::kInterrupted);
-  if (!chaining_ && requestDone_) StopTimeout();
+  engine_.Complete(wsa::kInterrupted);
+  if (!engine_.Chaining() && engine_.Done()) session_.StopTimeout();
 }
 
 // --- replies --------------------------------------------------------------------------
 
 void SmtpClient::HandleLine(const std::string& line) {
-  lastResponse_ = line;
+  engine_.lastResponse = line;
   if (OnResponse) OnResponse(*this, line);
-  switch (state_) {
-    case smtpWaitingBanner:
+  switch (engine_.State()) {
+    case ClientState::WaitingBanner:
       HandleBanner();
       break;
-    case smtpWaitingResponse:
+    case ClientState::WaitingResponse:
       StandardResponse();
       break;
     default:
-      Display("< " + line);
+      engine_.Display("< " + line);
       break;
   }
 }
 
 void SmtpClient::HandleBanner() {
-  Display("< " + lastResponse_);
+  engine_.Display("< " + engine_.lastResponse);
   bool continuation = false;
-  statusCode_ = ParseStatusCode(lastResponse_, continuation);
+  engine_.statusCode = ParseReplyNumber(engine_.lastResponse, continuation);
   if (continuation) return;
-  if (statusCode_ != 220) {
+  if (engine_.statusCode != 220) {
     // The session closing reports the failed connect (10004).
-    errorMessage_ = lastResponse_;
-    requestResult_ = statusCode_;
+    engine_.errorMessage = engine_.lastResponse;
+    engine_.result = engine_.statusCode;
     session_.Close();
     return;
   }
   if (Security == TlsMode::StartTls) {
     // RFC 3207: STARTTLS is offered in the EHLO reply; nothing else is
     // said before the session is secure.
-    SendInternal("EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] { UpgradeEhloDone(); });
+    SendInternal("EHLO " + Greeting(), {250}, Phase::UpgradeEhlo);
     return;
   }
   ConnectionReady();
 }
 
 void SmtpClient::ConnectionReady() {
-  state_ = smtpConnected;
+  engine_.SetState(ClientState::Connected);
   if (OnSessionConnected) OnSessionConnected(*this, 0);
-  TriggerRequestDone(0);
+  engine_.Complete(0);
 }
 
 // A command the client says on its own within the request in progress.
-void SmtpClient::SendInternal(const std::string& command, std::vector<int> okResponses,
-                                     std::function<void()> afterReply) {
+void SmtpClient::SendInternal(const std::string& command, std::vector<int> okResponses, Phase phase) {
   okResponses_ = std::move(okResponses);
-  afterReply_ = std::move(afterReply);
-  state_ = smtpWaitingResponse;
+  phase_ = phase;
+  engine_.SetState(ClientState::WaitingResponse);
   SendCommand(command);
 }
 
 void SmtpClient::FailConnect(int error) {
-  lastResponse_ = SocketErrorResponse(error);
-  statusCode_ = 500;
-  requestResult_ = error;
-  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-  Display("< " + lastResponse_);
-  TriggerRequestDone(error);
+  engine_.RecordFailure(error, error);
+  if (engine_.errorMessage.empty()) engine_.errorMessage = engine_.lastResponse;
+  engine_.Display("< " + engine_.lastResponse);
+  engine_.Complete(error);
   session_.Abort();
-  if (!chaining_) state_ = smtpReady;
+  if (!engine_.Chaining()) engine_.SetState(ClientState::Ready);
 }
 
 void SmtpClient::UpgradeEhloDone() {
-  if (requestResult_ != 0) {
+  if (engine_.result != 0) {
     // The server cannot even say what it offers: it offers no STARTTLS.
     return FailConnect(tls::kNotOffered);
   }
   if (!HasCapability(capabilities_, "STARTTLS")) return FailConnect(tls::kNotOffered);
-  SendInternal("STARTTLS", {220}, [this] { UpgradeAccepted(); });
+  SendInternal("STARTTLS", {220}, Phase::UpgradeStartTls);
 }
 
 void SmtpClient::UpgradeAccepted() {
-  if (requestResult_ != 0) return FailConnect(tls::kNotOffered);
-  errorMessage_.clear();
-  state_ = smtpConnecting;
+  if (engine_.result != 0) return FailConnect(tls::kNotOffered);
+  engine_.errorMessage.clear();
+  engine_.SetState(ClientState::Connecting);
   int error = session_.StartTls();
   if (error != 0) FailConnect(error);
 }
@@ -405,46 +303,78 @@ void SmtpClient::UpgradeFinished(int error) {
 }
 
 void SmtpClient::StandardResponse() {
-  Display("< " + lastResponse_);
+  const std::string& line = engine_.lastResponse;
+  engine_.Display("< " + line);
   bool continuation = false;
-  statusCode_ = ParseStatusCode(lastResponse_, continuation);
-  if (readingCapabilities_ && statusCode_ == 250 && lastResponse_.size() > 4) {
-    capabilities_.push_back(lastResponse_.substr(4));
+  engine_.statusCode = ParseReplyNumber(line, continuation);
+  if (readingCapabilities_ && engine_.statusCode == 250 && line.size() > 4) {
+    capabilities_.push_back(line.substr(4));
   }
   if (continuation) return;
   readingCapabilities_ = false;
+  const int code = engine_.statusCode;
   bool accepted = okResponses_.empty()
-                      ? statusCode_ < 500
-                      : std::find(okResponses_.begin(), okResponses_.end(), statusCode_) != okResponses_.end();
+                      ? code < 500
+                      : std::find(okResponses_.begin(), okResponses_.end(), code) != okResponses_.end();
   if (accepted) {
-    requestResult_ = 0;
-    if (statusCode_ == 235) loggedIn_ = true;  // only AUTH answers 235
+    engine_.result = 0;
+    if (code == 235) loggedIn_ = true;  // only AUTH answers 235
   } else {
-    requestResult_ = statusCode_;
-    if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+    engine_.result = code;
+    if (engine_.errorMessage.empty()) engine_.errorMessage = line;
   }
-  if (afterReply_) {
-    auto next = std::move(afterReply_);
-    afterReply_ = nullptr;
-    next();
-  } else {
-    TriggerRequestDone(requestResult_);
+  const Phase answered = phase_;
+  phase_ = Phase::Command;
+  switch (answered) {
+    case Phase::Command:
+      engine_.Complete(engine_.result);
+      break;
+    case Phase::UpgradeEhlo:
+      UpgradeEhloDone();
+      break;
+    case Phase::UpgradeStartTls:
+      UpgradeAccepted();
+      break;
+    case Phase::GreetingBeforeAuth:
+      if (engine_.result == 0 && engine_.connected) esmtp_ = true;
+      // The next mail of the same session greets again but is logged in
+      // already (RFC 4954: a second AUTH is refused).
+      if (engine_.result != 0 || !engine_.connected || loggedIn_) return engine_.Complete(engine_.result);
+      engine_.SetState(ClientState::InternalReady);
+      StartAuth(AuthType);
+      break;
+    case Phase::Ehlo:
+      if (engine_.result == 0 && engine_.connected) esmtp_ = true;
+      engine_.Complete(engine_.result);
+      break;
+    case Phase::AuthLogin:
+      AuthLoginUser();
+      break;
+    case Phase::AuthLoginUser:
+      AuthLoginPassword();
+      break;
+    case Phase::AuthCramMd5:
+      AuthCramMd5Answer();
+      break;
+    case Phase::Recipient:
+      NextRecipient();
+      break;
+    case Phase::Data:
+      DataAccepted();
+      break;
   }
 }
 
 // A line that does not fit the receive buffer can never be taken out of it:
 // give the request up instead of waiting for ever.
 void SmtpClient::ReplyLineTooLong() {
-  lastResponse_ = "500 Reply line too long (more than " + std::to_string(kReceiveBufferSize) +
-                  " bytes without CR LF)";
-  statusCode_ = 500;
-  requestResult_ = 500;
-  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-  Display("< " + lastResponse_);
-  if (chaining_) pendingSteps_ = 0;
-  timedOut_ = true;  // ends a chain like a time-out: nothing more to say to this server
-  TriggerRequestDone(500);
-  timedOut_ = false;
+  engine_.lastResponse = "500 Reply line too long (more than " + std::to_string(kReceiveBufferSize) +
+                         " bytes without CR LF)";
+  engine_.statusCode = 500;
+  engine_.result = 500;
+  if (engine_.errorMessage.empty()) engine_.errorMessage = engine_.lastResponse;
+  engine_.Display("< " + engine_.lastResponse);
+  engine_.GiveUp(500);  // nothing more to say to this server
   session_.Close();
 }
 
@@ -452,132 +382,108 @@ void SmtpClient::ReplyLineTooLong() {
 
 void SmtpClient::ArmTimeout() { session_.ArmTimeout(Timeout); }
 
-void SmtpClient::StopTimeout() { session_.StopTimeout(); }
-
-void SmtpClient::TimedOut() {
-  if (requestDone_) return;
-  lastResponse_ = SocketErrorResponse(wsa::kTimedOut);
-  statusCode_ = 500;
-  requestResult_ = wsa::kTimedOut;
-  if (errorMessage_.empty()) errorMessage_ = lastResponse_;
-  Display("< " + lastResponse_);
-  timedOut_ = true;
-  if (state_ == smtpDnsLookup) state_ = smtpReady;  // the lookup result is ignored from now on
-  TriggerRequestDone(wsa::kTimedOut);
-  session_.Abort();
-  timedOut_ = false;
-}
+void SmtpClient::TimedOut() { engine_.TimedOut("< "); }
 
 // --- single commands ----------------------------------------------------------------------
 
 void SmtpClient::Helo() {
-  CheckReady();
-  CheckConnected();
+  engine_.CheckReady();
+  engine_.CheckConnected();
   // Inside Open the log-in is a step of its own; HELO there is the
   // fall-back for a server that does not know EHLO.
-  if (AuthType == smtpAuthNone || chaining_) {
-    ExecAsync(smtpHelo, "HELO " + (SignOn.empty() ? LocalHostName() : SignOn), {250});
+  if (AuthType == SmtpAuth::None || engine_.Chaining()) {
+    ExecAsync(SmtpRequest::Helo, "HELO " + Greeting(), {250});
     return;
   }
-  ExecAsync(smtpHelo, "EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] {
-    if (requestResult_ == 0 && connected_) esmtp_ = true;
-    // The next mail of the same session greets again but is logged in
-    // already (RFC 4954: a second AUTH is refused).
-    if (requestResult_ != 0 || !connected_ || loggedIn_) return TriggerRequestDone(requestResult_);
-    state_ = smtpInternalReady;
-    StartAuth(AuthType);
-  });
+  ExecAsync(SmtpRequest::Helo, "EHLO " + Greeting(), {250}, Phase::GreetingBeforeAuth);
 }
 
 void SmtpClient::Ehlo() {
-  CheckReady();
-  CheckConnected();
-  ExecAsync(smtpEhlo, "EHLO " + (SignOn.empty() ? LocalHostName() : SignOn), {250}, [this] {
-    if (requestResult_ == 0 && connected_) esmtp_ = true;
-    TriggerRequestDone(requestResult_);
-  });
+  engine_.CheckReady();
+  engine_.CheckConnected();
+  ExecAsync(SmtpRequest::Ehlo, "EHLO " + Greeting(), {250}, Phase::Ehlo);
 }
 
 void SmtpClient::Auth() {
-  CheckReady();
-  CheckConnected();
+  engine_.CheckReady();
+  engine_.CheckConnected();
   StartAuth(AuthType);
 }
 
 // CRAM-MD5 never shows the password; PLAIN and LOGIN send it as it is, so
 // only over TLS.
-TSmtpAuthType SmtpClient::ChooseAuth() const {
+SmtpAuth SmtpClient::ChooseAuth() const {
   const std::vector<std::string> offered = OfferedMechanisms(capabilities_);
   auto offers = [&](const char* name) { return std::find(offered.begin(), offered.end(), name) != offered.end(); };
-  if (offers("CRAM-MD5")) return smtpAuthCramMD5;
-  if (!session_.Secure()) return smtpAuthNone;
-  if (offers("PLAIN")) return smtpAuthPlain;
-  if (offers("LOGIN")) return smtpAuthLogin;
-  return smtpAuthNone;
+  if (offers("CRAM-MD5")) return SmtpAuth::CramMd5;
+  if (!session_.Secure()) return SmtpAuth::None;
+  if (offers("PLAIN")) return SmtpAuth::Plain;
+  if (offers("LOGIN")) return SmtpAuth::Login;
+  return SmtpAuth::None;
 }
 
-void SmtpClient::StartAuth(TSmtpAuthType type) {
+void SmtpClient::StartAuth(SmtpAuth type) {
   if (!esmtp_) {
-    BeginRequest(smtpAuth);
+    engine_.Begin(SmtpRequest::Auth);
     return FailWithoutCommand(500, "500 ESMTP not supported.");
   }
-  if (type == smtpAuthAuto) {
+  if (type == SmtpAuth::Auto) {
     type = ChooseAuth();
-    if (type == smtpAuthNone) {
-      BeginRequest(smtpAuth);
+    if (type == SmtpAuth::None) {
+      engine_.Begin(SmtpRequest::Auth);
       return FailWithoutCommand(tls::kNoAuthMechanism, NetErrorResponse("500 ", tls::kNoAuthMechanism));
     }
   }
   switch (type) {
-    case smtpAuthNone:
-      BeginRequest(smtpAuth);
+    case SmtpAuth::None:
+      engine_.Begin(SmtpRequest::Auth);
       return FailWithoutCommand(500, "500 No Authorization Type Selected.");
-    case smtpAuthPlain: {
+    case SmtpAuth::Plain: {
       // RFC 4616: authorization identity, authentication identity, password.
       // Both identities are the log-in name: the envelope sender is an
       // address, which servers refuse as a log-in name.
       std::string secret = Username + '\0' + Username + '\0' + Password;
-      ExecAsync(smtpAuth, "AUTH PLAIN " + Base64Encode(secret), {235}, nullptr,
+      ExecAsync(SmtpRequest::Auth, "AUTH PLAIN " + Base64Encode(secret), {235}, Phase::Command,
                 std::string("AUTH PLAIN ") + kHidden);
       return;
     }
-    case smtpAuthLogin:
-      ExecAsync(smtpAuth, "AUTH LOGIN", {334}, [this] { AuthLoginUser(); });
+    case SmtpAuth::Login:
+      ExecAsync(SmtpRequest::Auth, "AUTH LOGIN", {334}, Phase::AuthLogin);
       return;
-    case smtpAuthCramMD5:
-      ExecAsync(smtpAuth, "AUTH CRAM-MD5", {334}, [this] { AuthCramMd5Answer(); });
+    case SmtpAuth::CramMd5:
+      ExecAsync(SmtpRequest::Auth, "AUTH CRAM-MD5", {334}, Phase::AuthCramMd5);
       return;
-    case smtpAuthAuto:
+    case SmtpAuth::Auto:
       return;  // chosen above
   }
 }
 
 void SmtpClient::AuthLoginUser() {
-  if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
-  state_ = smtpInternalReady;
-  ExecAsync(smtpAuth, Base64Encode(Username), {334}, [this] { AuthLoginPassword(); });
+  if (engine_.result != 0) return engine_.Complete(engine_.result);
+  engine_.SetState(ClientState::InternalReady);
+  ExecAsync(SmtpRequest::Auth, Base64Encode(Username), {334}, Phase::AuthLoginUser);
 }
 
 void SmtpClient::AuthLoginPassword() {
-  if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
-  state_ = smtpInternalReady;
-  ExecAsync(smtpAuth, Base64Encode(Password), {235}, nullptr, kHidden);
+  if (engine_.result != 0) return engine_.Complete(engine_.result);
+  engine_.SetState(ClientState::InternalReady);
+  ExecAsync(SmtpRequest::Auth, Base64Encode(Password), {235}, Phase::Command, kHidden);
 }
 
 void SmtpClient::AuthCramMd5Answer() {
-  if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
-  if (lastResponse_.size() <= 4) {
-    requestResult_ = 500;
-    lastResponse_ = "500 Malformed MD5 Challege: " + lastResponse_;
-    statusCode_ = 500;
-    errorMessage_ = lastResponse_;
-    return TriggerRequestDone(500);
+  if (engine_.result != 0) return engine_.Complete(engine_.result);
+  if (engine_.lastResponse.size() <= 4) {
+    engine_.result = 500;
+    engine_.lastResponse = "500 Malformed MD5 Challenge: " + engine_.lastResponse;
+    engine_.statusCode = 500;
+    engine_.errorMessage = engine_.lastResponse;
+    return engine_.Complete(500);
   }
-  std::string challenge = Base64Decode(std::string_view(lastResponse_).substr(4));
+  std::string challenge = Base64Decode(std::string_view(engine_.lastResponse).substr(4));
   // RFC 2104 hashes a key longer than the block; cutting it would give a
   // digest no server accepts.
   std::string answer = Base64Encode(Username + " " + HmacMd5Hex(Password, challenge));
-  state_ = smtpInternalReady;
-  ExecAsync(smtpAuth, answer, {235}, nullptr, kHidden);
+  engine_.SetState(ClientState::InternalReady);
+  ExecAsync(SmtpRequest::Auth, answer, {235}, Phase::Command, kHidden);
 }
 }  // namespace mf

@@ -9,44 +9,35 @@
 
 #include "net/LineSession.h"
 #include "net/NetErrors.h"
+#include "net/RequestEngine.h"
 #include "net/TcpSocket.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
 
-enum TSmtpState {
-  smtpReady = 0,
-  smtpDnsLookup = 1,
-  smtpConnecting = 2,
-  smtpConnected = 3,
-  smtpInternalReady = 4,
-  smtpWaitingBanner = 5,
-  smtpWaitingResponse = 6,
-  smtpAbort = 7,
+// What OnRequestDone reports as done.
+enum class SmtpRequest {
+  Connect = 0,
+  Helo = 1,
+  MailFrom = 2,
+  RcptTo = 4,
+  Data = 5,
+  Quit = 6,
+  Rset = 7,
+  Open = 8,
+  Mail = 9,
+  Ehlo = 10,
+  Auth = 11,
 };
 
-enum TSmtpRequest {
-  smtpConnect = 0,
-  smtpHelo = 1,
-  smtpMailFrom = 2,
-  smtpRcptTo = 4,
-  smtpData = 5,
-  smtpQuit = 6,
-  smtpRset = 7,
-  smtpOpen = 8,
-  smtpMail = 9,
-  smtpEhlo = 10,
-  smtpAuth = 11,
-};
-
-// smtpAuthAuto picks the strongest mechanism the server offers of
+// SmtpAuth::Auto picks the strongest mechanism the server offers of
 // CRAM-MD5, PLAIN and LOGIN, the latter two only on an encrypted connection.
-enum TSmtpAuthType {
-  smtpAuthNone = 0,
-  smtpAuthPlain = 1,
-  smtpAuthLogin = 2,
-  smtpAuthCramMD5 = 3,
-  smtpAuthAuto = 4,
+enum class SmtpAuth {
+  None = 0,
+  Plain = 1,
+  Login = 2,
+  CramMd5 = 3,
+  Auto = 4,
 };
 
 // Misuse at the call ("SMTP component not ready", ...). Network and protocol
@@ -86,7 +77,7 @@ class SmtpClient {
   std::string SignOn;  // HELO/EHLO argument; empty: the local host name
   std::string Username;
   std::string Password;
-  TSmtpAuthType AuthType = smtpAuthNone;
+  SmtpAuth AuthType = SmtpAuth::None;
   std::string EnvelopeFrom;              // MAIL FROM
   std::vector<std::string> EnvelopeTo;   // RCPT TO, one each
   // What DATA sends, dot-stuffed and ended with "."; asked for a batch at a
@@ -102,26 +93,26 @@ class SmtpClient {
   // fails Connect with its TLS error number; nothing is sent in clear.
   TlsMode Security = TlsMode::None;
 
-  TSmtpState State() const { return state_; }
+  ClientState State() const { return engine_.State(); }
   // The connection is encrypted.
   bool Secure() const { return session_.Secure(); }
   // The lines of the last successful EHLO reply, codes removed.
   const std::vector<std::string>& Capabilities() const { return capabilities_; }
-  const std::string& ErrorMessage() const { return errorMessage_; }
-  const std::string& LastResponse() const { return lastResponse_; }
-  bool Connected() const { return connected_; }
+  const std::string& ErrorMessage() const { return engine_.errorMessage; }
+  const std::string& LastResponse() const { return engine_.lastResponse; }
+  bool Connected() const { return engine_.connected; }
 
   // --- events -------------------------------------------------------------
   TextEvent OnDisplay;
   TextEvent OnCommand;
   TextEvent OnResponse;
-  std::function<void(SmtpClient& sender, TSmtpRequest rqType, std::uint16_t error)> OnRequestDone;
+  std::function<void(SmtpClient& sender, SmtpRequest rqType, std::uint16_t error)> OnRequestDone;
   ErrorEvent OnSessionConnected;
   ErrorEvent OnSessionClosed;
 
   // --- requests -----------------------------------------------------------
   void Connect();
-  // With a log-in asked for (AuthType other than smtpAuthNone) the greeting
+  // With a log-in asked for (AuthType other than SmtpAuth::None) the greeting
   // is EHLO and the log-in follows within the same request, so that a
   // caller's Connect, Helo, Mail, Quit works with a server that wants one.
   void Helo();
@@ -139,29 +130,29 @@ class SmtpClient {
   void Abort();
 
  private:
-  enum Step : unsigned {
-    kStepConnect = 1u << 0,
-    kStepHelo = 1u << 1,
-    kStepEhlo = 1u << 2,
-    kStepAuth = 1u << 3,
-    kStepMailFrom = 1u << 4,
-    kStepRcptTo = 1u << 5,
-    kStepData = 1u << 6,
-    kStepQuit = 1u << 7,
+  // What the awaited reply answers, and so what follows it.
+  enum class Phase {
+    Command,            // the request's own command: its reply completes it
+    UpgradeEhlo,        // EHLO before STARTTLS
+    UpgradeStartTls,    // STARTTLS
+    GreetingBeforeAuth, // Helo's EHLO, the log-in follows
+    Ehlo,
+    AuthLogin,          // AUTH LOGIN, the user name goes next
+    AuthLoginUser,      // the user name, the password goes next
+    AuthCramMd5,        // AUTH CRAM-MD5, the challenge arrives
+    Recipient,          // one RCPT TO, the next recipient goes next
+    Data,               // DATA, the message goes next
   };
 
-  void CheckReady() const;
-  void CheckConnected() const;
-  void BeginRequest(TSmtpRequest type);
-  void ExecAsync(TSmtpRequest type, const std::string& command, std::vector<int> okResponses,
-                 std::function<void()> afterReply = nullptr, const std::string& shown = std::string());
+  using Engine = RequestEngine<SmtpRequest, SmtpException>;
+
+  void ExecAsync(SmtpRequest type, const std::string& command, std::vector<int> okResponses,
+                 Phase phase = Phase::Command, const std::string& shown = std::string());
   void SendCommand(const std::string& command, const std::string& shown = std::string());
-  void Display(const std::string& text);
   void FailWithoutCommand(int code, const std::string& response);
-  void TriggerRequestDone(int error);
-  void StartChain(TSmtpRequest type, unsigned steps);
-  void RunNextStep();
-  void AfterChainStep(int error);
+  void RunStep(SmtpRequest step);
+  bool StepFailed(SmtpRequest step, int error);
+  std::string Greeting() const;  // the argument of HELO and EHLO
 
   // Session events.
   void SocketDnsLookupDone(std::uint16_t error);
@@ -176,12 +167,12 @@ class SmtpClient {
   void UpgradeAccepted();
   void UpgradeFinished(int error);
   void FailConnect(int error);
-  void SendInternal(const std::string& command, std::vector<int> okResponses, std::function<void()> afterReply);
+  void SendInternal(const std::string& command, std::vector<int> okResponses, Phase phase);
   void StandardResponse();
   void ReplyLineTooLong();
 
-  void StartAuth(TSmtpAuthType type);
-  TSmtpAuthType ChooseAuth() const;
+  void StartAuth(SmtpAuth type);
+  SmtpAuth ChooseAuth() const;
   void AuthLoginUser();
   void AuthLoginPassword();
   void AuthCramMd5Answer();
@@ -191,34 +182,17 @@ class SmtpClient {
   void AbandonMessage(const std::string& why);
 
   void ArmTimeout();
-  void StopTimeout();
   void TimedOut();
 
-  platform::EventLoop& loop_;
-  platform::LifetimeGuard guard_;
   LineSession session_;
+  Engine engine_;
 
-  TSmtpState state_ = smtpReady;
-  std::string errorMessage_;
-  std::string lastResponse_;
-  int statusCode_ = 0;
-  int requestResult_ = 0;
-  TSmtpRequest requestType_ = smtpConnect;
   std::vector<int> okResponses_;
-  std::function<void()> afterReply_;
-  bool connected_ = false;
+  Phase phase_ = Phase::Command;
   bool esmtp_ = false;
-  bool requestDone_ = true;
   std::vector<std::string> capabilities_;
   bool readingCapabilities_ = false;
   bool loggedIn_ = false;  // AUTH succeeded on this connection
-
-  // Chained requests (Open, Mail).
-  bool chaining_ = false;
-  unsigned pendingSteps_ = 0;
-  unsigned currentStep_ = 0;
-  int chainResult_ = 0;
-  bool timedOut_ = false;
 
   std::size_t rcptIndex_ = 0;
   bool sendingData_ = false;

@@ -19,37 +19,36 @@ constexpr std::size_t kDataBatch = 32 * 1024;
 }  // namespace
 
 void SmtpClient::MailFrom() {
-  ExecAsync(smtpMailFrom, "MAIL FROM:" + EnvelopeAddress(EnvelopeFrom), {250});
+  ExecAsync(SmtpRequest::MailFrom, "MAIL FROM:" + EnvelopeAddress(EnvelopeFrom), {250});
 }
 
 void SmtpClient::RcptTo() {
-  CheckReady();
-  CheckConnected();
+  engine_.CheckReady();
+  engine_.CheckConnected();
   if (EnvelopeTo.empty()) throw SmtpException("No recipients");
   rcptIndex_ = 0;
-  ExecAsync(smtpRcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[0]), {250, 251}, [this] { NextRecipient(); });
+  ExecAsync(SmtpRequest::RcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[0]), {250, 251}, Phase::Recipient);
 }
 
 // Every recipient is tried whatever the server said about the one before.
 void SmtpClient::NextRecipient() {
   ++rcptIndex_;
-  if (rcptIndex_ >= EnvelopeTo.size() || !connected_) return TriggerRequestDone(requestResult_);
-  state_ = smtpInternalReady;
-  ExecAsync(smtpRcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[rcptIndex_]), {250, 251},
-            [this] { NextRecipient(); });
+  if (rcptIndex_ >= EnvelopeTo.size() || !engine_.connected) return engine_.Complete(engine_.result);
+  engine_.SetState(ClientState::InternalReady);
+  ExecAsync(SmtpRequest::RcptTo, "RCPT TO:" + EnvelopeAddress(EnvelopeTo[rcptIndex_]), {250, 251}, Phase::Recipient);
 }
 
 void SmtpClient::Data() {
-  CheckReady();
-  CheckConnected();
+  engine_.CheckReady();
+  engine_.CheckConnected();
   sendingData_ = false;
-  ExecAsync(smtpData, "DATA", {354}, [this] { DataAccepted(); });
+  ExecAsync(SmtpRequest::Data, "DATA", {354}, Phase::Data);
 }
 
 void SmtpClient::DataAccepted() {
-  if (requestResult_ != 0) return TriggerRequestDone(requestResult_);
+  if (engine_.result != 0) return engine_.Complete(engine_.result);
   sendingData_ = true;
-  state_ = smtpInternalReady;
+  engine_.SetState(ClientState::InternalReady);
   SendNextDataLine();
 }
 
@@ -58,7 +57,7 @@ void SmtpClient::DataAccepted() {
 // and a batch is one write (one TLS record) rather than one per line.
 void SmtpClient::SendNextDataLine() {
   std::string batch;
-  while (sendingData_ && connected_ && batch.size() < kDataBatch) {
+  while (sendingData_ && engine_.connected && batch.size() < kDataBatch) {
     std::string line;
     bool more = false;
     try {
@@ -66,19 +65,19 @@ void SmtpClient::SendNextDataLine() {
     } catch (const std::exception& error) {
       return AbandonMessage(error.what());
     }
-    if (!sendingData_ || !connected_) return;  // the source gave up the session
+    if (!sendingData_ || !engine_.connected) return;  // the source gave up the session
     if (!more) {
       sendingData_ = false;
       if (!batch.empty()) session_.Send(batch);
-      ExecAsync(smtpData, ".", {250});
+      ExecAsync(SmtpRequest::Data, ".", {250});
       return;
     }
     if (!line.empty() && line[0] == '.') line = "." + line;  // RFC 5321 transparency
-    Display("> " + line);
+    engine_.Display("> " + line);
     batch += line;
     batch += "\r\n";
   }
-  if (!batch.empty() && connected_) session_.Send(batch);
+  if (!batch.empty() && engine_.connected) session_.Send(batch);
 }
 
 // A body that cannot be produced to its end must not reach anyone: the
@@ -86,43 +85,35 @@ void SmtpClient::SendNextDataLine() {
 // mail. Dropping the connection makes it throw the message away.
 void SmtpClient::AbandonMessage(const std::string& why) {
   sendingData_ = false;
-  lastResponse_ = "500 " + why;
-  statusCode_ = 500;
-  requestResult_ = 500;
-  errorMessage_ = lastResponse_;
-  Display("< " + lastResponse_);
-  if (chaining_) pendingSteps_ = 0;
-  TriggerRequestDone(500);
+  engine_.lastResponse = "500 " + why;
+  engine_.statusCode = 500;
+  engine_.result = 500;
+  engine_.errorMessage = engine_.lastResponse;
+  engine_.Display("< " + engine_.lastResponse);
+  engine_.GiveUp(500);
   session_.Abort();
 }
 
 void SmtpClient::SocketDataSent() {
-  if (!requestDone_) ArmTimeout();
+  if (!engine_.Done()) ArmTimeout();
   if (sendingData_) SendNextDataLine();
 }
 
 void SmtpClient::Quit() {
-  CheckReady();
-  if (!connected_) {
-    BeginRequest(smtpQuit);
-    TriggerRequestDone(0);
+  engine_.CheckReady();
+  if (!engine_.connected) {
+    engine_.Begin(SmtpRequest::Quit);
+    engine_.Complete(0);
     return;
   }
-  ExecAsync(smtpQuit, "QUIT", {221});
+  ExecAsync(SmtpRequest::Quit, "QUIT", {221});
 }
 
-void SmtpClient::Rset() { ExecAsync(smtpRset, "RSET", {250}); }
+void SmtpClient::Rset() { ExecAsync(SmtpRequest::Rset, "RSET", {250}); }
 
 void SmtpClient::Abort() {
-  state_ = smtpAbort;
   sendingData_ = false;
-  session_.CancelLookup();
-  session_.Abort();
-  connected_ = false;
-  // A request waiting on nothing the socket could report ends here too.
-  if (!requestDone_ && !chaining_) TriggerRequestDone(wsa::kInterrupted);
-  StopTimeout();
-  state_ = smtpReady;
+  engine_.Abort();
 }
 
 }  // namespace mf

@@ -60,6 +60,6 @@ void SocketTransport::Send(std::string_view bytes) {
   socket_.Send(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-bool SocketTransport::Open() const { return lookingUp_ || socket_.State() != wsClosed; }
+bool SocketTransport::Open() const { return lookingUp_ || socket_.State() != SocketState::Closed; }
 
 }  // namespace mf

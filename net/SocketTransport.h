@@ -16,7 +16,7 @@ class SocketTransport final : public Transport {
   void Connect(const std::string& port, const std::string& localAddr) override;
   int Receive(char* buffer, int length) override;
   void Send(std::string_view bytes) override;
-  bool Connected() const override { return socket_.State() == wsConnected; }
+  bool Connected() const override { return socket_.State() == SocketState::Connected; }
   bool Open() const override;
   void Close() override { socket_.Close(); }
   void Abort() override { socket_.Abort(); }

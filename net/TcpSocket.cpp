@@ -51,14 +51,13 @@ TcpSocket::~TcpSocket() {
   CancelDnsLookup();
   // Owners are being torn down: no events reach them any more.
   OnSessionClosed = nullptr;
-  OnChangeState = nullptr;
   if (fd_ >= 0) CloseSocket(true);
 }
 
 // --- properties -------------------------------------------------------------
 
-static void RequireClosed(TSocketState state, int which) {
-  if (state != wsClosed) {
+static void RequireClosed(SocketState state, int which) {
+  if (state != SocketState::Closed) {
     throw ESocketException(std::string("Cannot change ") + PropertyName(which) + " if not closed");
   }
 }
@@ -99,19 +98,13 @@ void TcpSocket::DnsLookup(const std::string& host) {
   if (host.empty()) {
     lastError_ = wsa::kInvalidArgument;
     if (OnDnsLookupDone) OnDnsLookupDone(*this, wsa::kInvalidArgument);
-    if (OnError) {
-      OnError(*this);
-      return;
-    }
     throw ESocketException("DNS lookup: invalid host name.", wsa::kInvalidArgument);
   }
   if (lookupId_ != 0) lookupId_ = 0;  // a newer lookup replaces it silently
   dnsResult_.clear();
-  dnsResultList_.clear();
   std::uint32_t address = 0;
   if (ParseDottedAddress(host, address)) {
     dnsResult_ = DottedText(address);
-    dnsResultList_.push_back(dnsResult_);
     if (OnDnsLookupDone) OnDnsLookupDone(*this, 0);
     return;
   }
@@ -122,10 +115,10 @@ void TcpSocket::DnsLookup(const std::string& host) {
   platform::EventLoop::Callback deliver = guard_.Bind([this, id, result] {
     if (lookupId_ != id) return;  // cancelled or replaced
     lookupId_ = 0;
-    for (auto address : result->addresses) dnsResultList_.push_back(DottedText(address));
-    if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
+    // The first address is the one connected to.
+    if (!result->addresses.empty()) dnsResult_ = DottedText(result->addresses.front());
     int error = result->error;
-    if (error == 0 && dnsResultList_.empty()) error = wsa::kNoData;
+    if (error == 0 && result->addresses.empty()) error = wsa::kNoData;
     lastError_ = error;
     DeliverSafely([&] {
       if (OnDnsLookupDone) OnDnsLookupDone(*this, static_cast<std::uint16_t>(error));
@@ -146,7 +139,7 @@ void TcpSocket::CancelDnsLookup() {
 // --- connect ----------------------------------------------------------------
 
 void TcpSocket::Connect() {
-  if (fd_ >= 0 && state_ != wsClosed) throw ESocketException("Connect: Socket already in use");
+  if (fd_ >= 0 && state_ != SocketState::Closed) throw ESocketException("Connect: Socket already in use");
   if (port_.empty()) throw ESocketException("Connect: No Port Specified");
   if (addr_.empty()) throw ESocketException("Connect: No IP Address Specified");
 
@@ -172,7 +165,7 @@ void TcpSocket::Connect() {
   writablePosted_ = false;
   readPaused_ = false;
   sendQueue_.clear();
-  ChangeState(wsOpened);
+  ChangeState(SocketState::Opened);
 
   auto fail = [this](const char* call) {
     int error = SocketErrorFromErrno(errno);
@@ -192,7 +185,7 @@ void TcpSocket::Connect() {
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(localAddress);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return fail("Bind");
-    ChangeState(wsBound);
+    ChangeState(SocketState::Bound);
   }
 
   sockaddr_in remote{};
@@ -209,14 +202,14 @@ void TcpSocket::Connect() {
     bool answer = code == wsa::kConnectionRefused || code == wsa::kNetworkUnreachable ||
                   code == wsa::kHostUnreachable || code == wsa::kTimedOut || code == wsa::kNetworkDown;
     if (!answer) return fail("Connect");
-    ChangeState(wsConnecting);
+    ChangeState(SocketState::Connecting);
     std::uint64_t session = session_;
     loop_.Post(guard_.Bind([this, session, code] {
-      if (session == session_ && state_ == wsConnecting) ConnectCompleted(code);
+      if (session == session_ && state_ == SocketState::Connecting) ConnectCompleted(code);
     }));
     return;
   }
-  ChangeState(wsConnecting);
+  ChangeState(SocketState::Connecting);
   writeWatch_.Start(fd_, platform::EventLoop::Readiness::Write, [this] { OnWritable(); });
 }
 
@@ -224,13 +217,13 @@ void TcpSocket::ConnectCompleted(int error) {
   writeWatch_.Stop();
   std::weak_ptr<char> alive = alive_;
   if (error == 0) {
-    ChangeState(wsConnected);
-    if (!StillAlive(alive) || state_ != wsConnected) return;
+    ChangeState(SocketState::Connected);
+    if (!StillAlive(alive) || state_ != SocketState::Connected) return;
     readWatch_.Start(fd_, platform::EventLoop::Readiness::Read, [this] { OnReadable(); });
     DeliverSafely([&] {
       if (OnSessionConnected) OnSessionConnected(*this, 0);
     });
-    if (!StillAlive(alive) || state_ != wsConnected) return;
+    if (!StillAlive(alive) || state_ != SocketState::Connected) return;
     if (!AllSent()) {
       TryToSend();
     }
@@ -250,7 +243,7 @@ int TcpSocket::Receive(void* buffer, int length) {
     lastError_ = wsa::kNotConnected;
     return -1;
   }
-  if (readPaused_ && state_ == wsConnected) {
+  if (readPaused_ && state_ == SocketState::Connected) {
     readPaused_ = false;
     readWatch_.Start(fd_, platform::EventLoop::Readiness::Read, [this] { OnReadable(); });
   }
@@ -326,7 +319,7 @@ void TcpSocket::PeerClosed(int error) {
 // --- sending ----------------------------------------------------------------
 
 int TcpSocket::Send(const void* buffer, int length) {
-  if (fd_ < 0 || state_ != wsConnected) {
+  if (fd_ < 0 || state_ != SocketState::Connected) {
     SocketError("Send", wsa::kNotConnected);
     return -1;
   }
@@ -381,7 +374,6 @@ void TcpSocket::TryToSend() {
     }
     bool partial = sent < block.Unread();
     block.Remove(static_cast<int>(sent));
-    if (OnSendData) OnSendData(*this, static_cast<int>(sent));
     if (fd_ < 0) return;
     if (partial) {
       writeWatch_.Start(fd_, platform::EventLoop::Readiness::Write, [this] { OnWritable(); });
@@ -398,13 +390,13 @@ void TcpSocket::PostWritable() {
   loop_.Post(guard_.Bind([this, session] {
     if (session != session_) return;
     writablePosted_ = false;
-    if (fd_ >= 0 && state_ == wsConnected) OnWritable();
+    if (fd_ >= 0 && state_ == SocketState::Connected) OnWritable();
   }));
 }
 
 void TcpSocket::OnWritable() {
   if (fd_ < 0) return;
-  if (state_ == wsConnecting) {
+  if (state_ == SocketState::Connecting) {
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
@@ -425,7 +417,7 @@ void TcpSocket::OnWritable() {
 // --- closing ----------------------------------------------------------------
 
 void TcpSocket::Close() {
-  if (fd_ < 0 || state_ == wsClosed) return;
+  if (fd_ < 0 || state_ == SocketState::Closed) return;
   CloseSocket(true);
   FireSessionClosed(0);
   ResetDefaults();
@@ -434,8 +426,8 @@ void TcpSocket::Close() {
 void TcpSocket::Abort() {
   CancelDnsLookup();
   sendQueue_.clear();
-  if (fd_ < 0 || state_ == wsClosed) return;
-  if (state_ == wsConnected) {
+  if (fd_ < 0 || state_ == SocketState::Closed) return;
+  if (state_ == SocketState::Connected) {
     linger off{0, 0};
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
   }
@@ -451,11 +443,11 @@ void TcpSocket::CloseSocket(bool graceful) {
   writablePosted_ = false;
   ++session_;
   if (fd_ >= 0) {
-    if (graceful && state_ == wsConnected) ::shutdown(fd_, SHUT_WR);
+    if (graceful && state_ == SocketState::Connected) ::shutdown(fd_, SHUT_WR);
     ::close(fd_);  // never retried: Linux releases the descriptor even on EINTR
     fd_ = -1;
   }
-  ChangeState(wsClosed);
+  ChangeState(SocketState::Closed);
 }
 
 void TcpSocket::FireSessionClosed(int error) {
@@ -474,11 +466,7 @@ void TcpSocket::ResetDefaults() {
 
 // --- helpers ----------------------------------------------------------------
 
-void TcpSocket::ChangeState(TSocketState newState) {
-  TSocketState old = state_;
-  state_ = newState;
-  if (old != newState && OnChangeState) OnChangeState(*this, old, newState);
-}
+void TcpSocket::ChangeState(SocketState newState) { state_ = newState; }
 
 void TcpSocket::SocketError(const std::string& callName, int error) {
   lastError_ = error;
@@ -489,10 +477,6 @@ void TcpSocket::SocketError(const std::string& callName, int error) {
     Close();
     if (!StillAlive(alive)) return;
   }
-  if (OnError) {
-    OnError(*this);
-    return;
-  }
   throw ESocketException(message, error);
 }
 
@@ -500,11 +484,9 @@ void TcpSocket::DeliverSafely(const std::function<void()>& notify) {
   std::weak_ptr<char> alive = alive_;
   try {
     notify();
-  } catch (const std::exception& e) {
+  } catch (const std::exception&) {
     if (!StillAlive(alive)) return;
-    bool canClose = true;
-    if (OnBgException) OnBgException(*this, e, canClose);
-    if (canClose && StillAlive(alive)) Abort();
+    Abort();
   }
 }
 

@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "net/SendBlock.h"
 #include "platform/EventLoop.h"
@@ -62,15 +61,12 @@ class ESocketException : public std::runtime_error {
   int errorCode_;
 };
 
-enum TSocketState {
-  wsInvalidState = 0,
-  wsOpened = 1,
-  wsBound = 2,
-  wsConnecting = 3,
-  wsConnected = 4,
-  wsAccepting = 5,
-  wsListening = 6,
-  wsClosed = 7,
+enum class SocketState {
+  Opened,
+  Bound,
+  Connecting,
+  Connected,
+  Closed,
 };
 
 // Resolvers used by Connect; each throws ESocketException with the message
@@ -97,7 +93,7 @@ class TcpSocket {
 
   // --- properties ---------------------------------------------------------
   // Addr, Port, Proto and LocalAddr may change only while the socket is
-  // wsClosed ("Cannot change Addr if not closed").
+  // SocketState::Closed ("Cannot change Addr if not closed").
   const std::string& Addr() const { return addr_; }
   void SetAddr(const std::string& value);
   const std::string& Port() const { return port_; }
@@ -108,25 +104,16 @@ class TcpSocket {
   void SetLocalAddr(const std::string& value);  // dotted address only
 
   const std::string& DnsResult() const { return dnsResult_; }
-  const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
   int LastError() const { return lastError_; }
-  std::uint64_t ReadCount() const { return readCount_; }
-  TSocketState State() const { return state_; }
+  SocketState State() const { return state_; }
 
   // --- events -------------------------------------------------------------
+  // An exception escaping a handler aborts the socket.
   ErrorEvent OnDnsLookupDone;
   ErrorEvent OnSessionConnected;
   ErrorEvent OnDataAvailable;
   ErrorEvent OnDataSent;
   ErrorEvent OnSessionClosed;
-  std::function<void(TcpSocket& sender, int bytesSent)> OnSendData;
-  std::function<void(TcpSocket& sender, TSocketState oldState, TSocketState newState)> OnChangeState;
-  // When assigned, failing socket calls report here (LastError holds the
-  // number) instead of throwing ESocketException.
-  std::function<void(TcpSocket& sender)> OnError;
-  // An exception escaping an event handler while a notification is handled;
-  // the socket is aborted unless the handler clears `canClose`.
-  std::function<void(TcpSocket& sender, const std::exception& error, bool& canClose)> OnBgException;
 
   // --- requests -----------------------------------------------------------
   void DnsLookup(const std::string& host);
@@ -136,7 +123,7 @@ class TcpSocket {
   // nothing is waiting).
   int Receive(void* buffer, int length);
   // Queues and tries to send; returns `length`. When not connected this is
-  // the socket error "Send" (10057): ESocketException, or -1 after OnError.
+  // the socket error "Send" (10057), thrown as ESocketException.
   int Send(const void* buffer, int length);
   int SendStr(std::string_view text);
   void Close();
@@ -150,7 +137,7 @@ class TcpSocket {
   // True when the send queue holds nothing unsent.
   bool AllSent() const;
 
-  void ChangeState(TSocketState newState);
+  void ChangeState(SocketState newState);
   void SocketError(const std::string& callName, int error);
   void OnReadable();
   void OnWritable();
@@ -175,10 +162,9 @@ class TcpSocket {
   std::string proto_ = "tcp";
   std::string localAddr_ = "0.0.0.0";
   std::string dnsResult_;
-  std::vector<std::string> dnsResultList_;
   int lastError_ = 0;
-  std::uint64_t readCount_ = 0;
-  TSocketState state_ = wsClosed;
+  std::uint64_t readCount_ = 0;  // bytes received, to see whether a handler read
+  SocketState state_ = SocketState::Closed;
 
   int fd_ = -1;
   std::deque<SendBlock> sendQueue_;

@@ -25,11 +25,11 @@ void ConfigureSmtpClient(const LiveSettings& settings, SmtpClient& client) {
   client.Port = port.empty() ? LiveSettings::DefaultSmtpPort(settings.smtpSecurity) : port;
   client.Security = ToTlsMode(settings.smtpSecurity);
   if (settings.smtpAuth) {
-    client.AuthType = smtpAuthAuto;
+    client.AuthType = SmtpAuth::Auto;
     client.Username = settings.SmtpLogInUser();
     client.Password = settings.SmtpLogInPassword();
   } else {
-    client.AuthType = smtpAuthNone;
+    client.AuthType = SmtpAuth::None;
   }
 }
 

@@ -50,16 +50,16 @@ std::size_t FetchOurs(int port) {
   bool finished = false;
   bool failed = false;
   client.OnMessageLine = [&](mf::Pop3Client& sender) { bytes += sender.LastResponse().size() + 2; };
-  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::Pop3Request type, std::uint16_t error) {
     if (error != 0) failed = true;
-    if (error != 0 || type == mf::pop3Quit) {
+    if (error != 0 || type == mf::Pop3Request::Quit) {
       finished = true;
       return;
     }
     switch (type) {
-      case mf::pop3Connect: sender.User(); break;
-      case mf::pop3User: sender.Pass(); break;
-      case mf::pop3Pass: sender.Stat(); break;
+      case mf::Pop3Request::Connect: sender.User(); break;
+      case mf::Pop3Request::User: sender.Pass(); break;
+      case mf::Pop3Request::Pass: sender.Stat(); break;
       default:
         if (sender.MsgNum() < sender.MsgCount()) {
           sender.SetMsgNum(sender.MsgNum() + 1);

@@ -76,16 +76,16 @@ double SendOurs(const std::string& port, const std::string& attachment, bool& ok
   client.Message = [&message](std::string& line) { return message.NextLine(line); };
   bool finished = false;
   ok = false;
-  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
-    if (error != 0 && type != mf::smtpQuit) {
-      std::printf("bench_smtp: request %d failed: %s\n", type, sender.LastResponse().c_str());
+  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::SmtpRequest type, std::uint16_t error) {
+    if (error != 0 && type != mf::SmtpRequest::Quit) {
+      std::printf("bench_smtp: request %d failed: %s\n", static_cast<int>(type), sender.LastResponse().c_str());
       finished = true;
       return;
     }
     switch (type) {
-      case mf::smtpConnect: sender.Helo(); break;
-      case mf::smtpHelo: sender.Mail(); break;
-      case mf::smtpMail: ok = true; sender.Quit(); break;
+      case mf::SmtpRequest::Connect: sender.Helo(); break;
+      case mf::SmtpRequest::Helo: sender.Mail(); break;
+      case mf::SmtpRequest::Mail: ok = true; sender.Quit(); break;
       default: finished = true; break;
     }
   };

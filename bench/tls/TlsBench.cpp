@@ -108,24 +108,24 @@ bool FetchOurs(int port, const std::string& user, std::size_t& count) {
     message += sender.LastResponse();
     message += "\r\n";
   };
-  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::Pop3Request type, std::uint16_t error) {
     if (error != 0) failed = true;
-    if (error != 0 || type == mf::pop3Quit) {
+    if (error != 0 || type == mf::Pop3Request::Quit) {
       finished = true;
       return;
     }
-    if (type == mf::pop3Retr) {
+    if (type == mf::Pop3Request::Retr) {
       const std::string path = std::string(kScratch) + "/ours/MailNo" + std::to_string(sender.MsgNum()) + ".txt";
       if (!mf::platform::WriteFileUnsynced(path, message)) failed = true;
       ++count;
       message.clear();
     }
     switch (type) {
-      case mf::pop3Connect: sender.User(); break;
-      case mf::pop3User: sender.Pass(); break;
-      case mf::pop3Pass: sender.Capa(); break;
-      case mf::pop3Capa: sender.Stat(); break;
-      case mf::pop3Stat: {
+      case mf::Pop3Request::Connect: sender.User(); break;
+      case mf::Pop3Request::User: sender.Pass(); break;
+      case mf::Pop3Request::Pass: sender.Capa(); break;
+      case mf::Pop3Request::Capa: sender.Stat(); break;
+      case mf::Pop3Request::Stat: {
         std::vector<int> numbers;
         for (int number = 1; number <= sender.MsgCount(); ++number) numbers.push_back(number);
         sender.SetRetrAhead(std::move(numbers));
@@ -178,7 +178,7 @@ bool SendOurs(const MailServers& servers, const std::string& attachment) {
   smtp.Port = std::to_string(servers.SubmissionPort());
   smtp.SignOn = "bench.mfmail.test";
   smtp.Security = mf::TlsMode::StartTls;
-  smtp.AuthType = mf::smtpAuthAuto;
+  smtp.AuthType = mf::SmtpAuth::Auto;
   smtp.Username = "bob";
   smtp.Password = MailServers::kPassword;
   smtp.EnvelopeFrom = MailServers::Address("bob");
@@ -192,18 +192,18 @@ bool SendOurs(const MailServers& servers, const std::string& attachment) {
   smtp.Message = [&message](std::string& line) { return message.NextLine(line); };
   bool finished = false;
   bool failed = false;
-  smtp.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
-    if (error != 0 && type != mf::smtpQuit) {
+  smtp.OnRequestDone = [&](mf::SmtpClient& sender, mf::SmtpRequest type, std::uint16_t error) {
+    if (error != 0 && type != mf::SmtpRequest::Quit) {
       std::fprintf(stderr, "bench_tls: send failed: %s\n", smtp.LastResponse().c_str());
       failed = true;
     }
-    if (type == mf::smtpQuit) {
+    if (type == mf::SmtpRequest::Quit) {
       finished = true;
     } else if (error != 0) {
       sender.Quit();
-    } else if (type == mf::smtpConnect) {
+    } else if (type == mf::SmtpRequest::Connect) {
       sender.Helo();
-    } else if (type == mf::smtpHelo) {
+    } else if (type == mf::SmtpRequest::Helo) {
       sender.Mail();
     } else {
       sender.Quit();

@@ -22,8 +22,9 @@ using namespace std::chrono_literals;
 // What the client does once logged in, one command per completion.
 // CAPA may announce PIPELINING, after which the RETRs of the announced
 // numbers go out ahead and every other command gives them up.
-const mf::TPop3Request kCommands[] = {mf::pop3Stat, mf::pop3Capa, mf::pop3List, mf::pop3Uidl, mf::pop3Retr,
-                                      mf::pop3Retr, mf::pop3Top,  mf::pop3Dele, mf::pop3Noop};
+const mf::Pop3Request kCommands[] = {
+    mf::Pop3Request::Stat, mf::Pop3Request::Capa, mf::Pop3Request::List, mf::Pop3Request::Uidl, mf::Pop3Request::Retr,
+    mf::Pop3Request::Retr, mf::Pop3Request::Top,  mf::Pop3Request::Dele, mf::Pop3Request::Noop};
 constexpr std::size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
 }  // namespace
@@ -64,22 +65,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       finished = true;
     }
   };
-  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::TPop3Request type, std::uint16_t error) {
-    if (type == mf::pop3Quit) {
+  client.OnRequestDone = [&](mf::Pop3Client& sender, mf::Pop3Request type, std::uint16_t error) {
+    if (type == mf::Pop3Request::Quit) {
       finished = true;
       return;
     }
     if (error != 0 && !sender.Connected()) return quit(sender);
     try {
       switch (type) {
-        case mf::pop3Connect:
+        case mf::Pop3Request::Connect:
           if (useApop) {
             sender.APop();
           } else {
             sender.User();
           }
           break;
-        case mf::pop3User:
+        case mf::Pop3Request::User:
           sender.Pass();
           sender.SetRetrAhead({1, 2, 0, 1, 2, 0});
           break;
@@ -87,13 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           if (sent++ >= 6) return quit(sender);
           sender.SetMsgNum(static_cast<int>(sent % 3));
           switch (kCommands[command++ % kCommandCount]) {
-            case mf::pop3Stat: sender.Stat(); break;
-            case mf::pop3Capa: sender.Capa(); break;
-            case mf::pop3List: sender.List(); break;
-            case mf::pop3Uidl: sender.Uidl(); break;
-            case mf::pop3Retr: sender.Retr(); break;
-            case mf::pop3Top: sender.Top(); break;
-            case mf::pop3Dele: sender.Dele(); break;
+            case mf::Pop3Request::Stat: sender.Stat(); break;
+            case mf::Pop3Request::Capa: sender.Capa(); break;
+            case mf::Pop3Request::List: sender.List(); break;
+            case mf::Pop3Request::Uidl: sender.Uidl(); break;
+            case mf::Pop3Request::Retr: sender.Retr(); break;
+            case mf::Pop3Request::Top: sender.Top(); break;
+            case mf::Pop3Request::Dele: sender.Dele(); break;
             default: sender.Noop(); break;
           }
       }

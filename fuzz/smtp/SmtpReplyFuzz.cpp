@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.SignOn = "fuzz";
   client.Username = "user";
   client.Password = "secret";
-  client.AuthType = static_cast<mf::TSmtpAuthType>(data[0] % 5);
+  client.AuthType = static_cast<mf::SmtpAuth>(data[0] % 5);
   // Some inputs ask for STARTTLS: the greeting, EHLO and the upgrade, after
   // which the rest of the input meets the TLS handshake.
   if ((data[0] / 5) % 4 == 1) client.Security = mf::TlsMode::StartTls;
@@ -40,13 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return ++lineNum <= 3;
   };
   bool finished = false;
-  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::TSmtpRequest type, std::uint16_t error) {
+  client.OnRequestDone = [&](mf::SmtpClient& sender, mf::SmtpRequest type, std::uint16_t error) {
     try {
-      if (type == mf::smtpQuit) {
+      if (type == mf::SmtpRequest::Quit) {
         finished = true;
-      } else if (type == mf::smtpOpen && error == 0) {
+      } else if (type == mf::SmtpRequest::Open && error == 0) {
         sender.Mail();
-      } else if (type == mf::smtpMail && error == 0) {
+      } else if (type == mf::SmtpRequest::Mail && error == 0) {
         sender.Rset();
       } else {
         sender.Quit();

@@ -30,19 +30,19 @@ std::string WriteFailureText(const std::string& path, int error) {
 }
 
 // The step of the session a request failed at (ServerFailure::step).
-std::string StepOf(TPop3Request type, int error, const std::string& lastResponse) {
+std::string StepOf(Pop3Request type, int error, const std::string& lastResponse) {
   switch (type) {
     // Connect takes in the greeting, and STLS with its handshake when asked
     // for: a connect that failed after a greeting failed there.
-    case pop3Connect: return IsTlsError(error) || lastResponse.rfind("+OK", 0) == 0 ? "STLS" : "greeting";
-    case pop3User: return "USER";
-    case pop3Pass: return "PASS";
-    case pop3Capa: return "CAPA";
-    case pop3Stat: return "STAT";
-    case pop3Uidl: return "UIDL";
-    case pop3Retr: return "RETR";
-    case pop3Dele: return "DELE";
-    case pop3Quit: return "QUIT";
+    case Pop3Request::Connect: return IsTlsError(error) || lastResponse.rfind("+OK", 0) == 0 ? "STLS" : "greeting";
+    case Pop3Request::User: return "USER";
+    case Pop3Request::Pass: return "PASS";
+    case Pop3Request::Capa: return "CAPA";
+    case Pop3Request::Stat: return "STAT";
+    case Pop3Request::Uidl: return "UIDL";
+    case Pop3Request::Retr: return "RETR";
+    case Pop3Request::Dele: return "DELE";
+    case Pop3Request::Quit: return "QUIT";
     default: return {};
   }
 }
@@ -79,7 +79,7 @@ ReceiveController::ReceiveController(platform::EventLoop& loop, const LiveSettin
       intake_(store, hut, random, clock),
       pop_(loop),
       journal_(store.ProgramFolder()) {
-  pop_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+  pop_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
     Pop3ClientRequestDone(type, error);
   };
   pop_.OnMessageLine = [this](Pop3Client&) { Pop3ClientMessageLine(); };
@@ -172,7 +172,7 @@ void ReceiveController::DiscardBatch() {
 // --- the session -------------------------------------------------------------
 
 template <typename F>
-void ReceiveController::Request(TPop3Request type, F start) {
+void ReceiveController::Request(Pop3Request type, F start) {
   awaiting_ = type;
   try {
     start();
@@ -186,23 +186,23 @@ void ReceiveController::StartSession() {
   // The port setting is honoured; the usual port of the chosen encryption
   // when it is empty.
   ConfigurePop3Client(settings_, pop_);
-  Request(pop3Connect, [this] { pop_.Connect(); });
+  Request(Pop3Request::Connect, [this] { pop_.Connect(); });
 }
 
-void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t error) {
+void ReceiveController::Pop3ClientRequestDone(Pop3Request type, std::uint16_t error) {
   // A completion of an aborted run can arrive after the next run started.
   if (phase_ != Phase::Session || type != awaiting_) return;
-  if (type == pop3Quit) {
+  if (type == Pop3Request::Quit) {
     if (endAfterQuit_ != ReceiveEnd::Done) return Finish(endAfterQuit_, whyAfterQuit_);
     return SessionOver();
   }
   if (error != 0) {
     // Only the server's refusal is a wrong password; a connection lost on
     // the way is a failure like any other, told with its step.
-    if (type == pop3Pass && error < 600) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
+    if (type == Pop3Request::Pass && error < 600) return QuitThenFinish(ReceiveEnd::PasswordRejected, pop_.ErrorMessage());
     // CAPA is RFC 2449's; an older server simply fetches one message at a time.
-    if (type == pop3Capa && pop_.Connected()) return Request(pop3Stat, [this] { pop_.Stat(); });
-    if (type == pop3Uidl && pop_.Connected()) {
+    if (type == Pop3Request::Capa && pop_.Connected()) return Request(Pop3Request::Stat, [this] { pop_.Stat(); });
+    if (type == Pop3Request::Uidl && pop_.Connected()) {
       // RFC 1939 makes UIDL optional: without it every message is fetched.
       uidlSupported_ = false;
       uidls_.clear();
@@ -216,18 +216,18 @@ void ReceiveController::Pop3ClientRequestDone(TPop3Request type, std::uint16_t e
                                                 pop_.LastResponse(), StepOf(type, error, pop_.LastResponse())}));
   }
   switch (type) {
-    case pop3Connect: return Request(pop3User, [this] { pop_.User(); });
-    case pop3User: return Request(pop3Pass, [this] { pop_.Pass(); });
-    case pop3Pass: return Request(pop3Capa, [this] { pop_.Capa(); });
-    case pop3Capa: return Request(pop3Stat, [this] { pop_.Stat(); });
-    case pop3Stat:
+    case Pop3Request::Connect: return Request(Pop3Request::User, [this] { pop_.User(); });
+    case Pop3Request::User: return Request(Pop3Request::Pass, [this] { pop_.Pass(); });
+    case Pop3Request::Pass: return Request(Pop3Request::Capa, [this] { pop_.Capa(); });
+    case Pop3Request::Capa: return Request(Pop3Request::Stat, [this] { pop_.Stat(); });
+    case Pop3Request::Stat:
       count_ = pop_.MsgCount();
       if (count_ <= 0) return QuitThenFinish(ReceiveEnd::Done, {});
       pop_.SetMsgNum(0);
-      return Request(pop3Uidl, [this] { pop_.Uidl(); });
-    case pop3Uidl: return FetchAll();
-    case pop3Retr: return MessageFetched();
-    case pop3Dele:
+      return Request(Pop3Request::Uidl, [this] { pop_.Uidl(); });
+    case Pop3Request::Uidl: return FetchAll();
+    case Pop3Request::Retr: return MessageFetched();
+    case Pop3Request::Dele:
       Checkpoint("dele");
       return DeleteNext();
     default: return;
@@ -262,7 +262,7 @@ void ReceiveController::FetchNext() {
     pendingLine_.clear();
     probe_.Reset();
     pop_.SetMsgNum(number_);
-    return Request(pop3Retr, [this] { pop_.Retr(); });
+    return Request(Pop3Request::Retr, [this] { pop_.Retr(); });
   }
   CommitFetched();
 }
@@ -343,7 +343,7 @@ void ReceiveController::CommitFetched() {
 void ReceiveController::DeleteNext() {
   if (nextDelete_ < toDelete_.size()) {
     pop_.SetMsgNum(toDelete_[nextDelete_++]);
-    return Request(pop3Dele, [this] { pop_.Dele(); });
+    return Request(Pop3Request::Dele, [this] { pop_.Dele(); });
   }
   QuitThenFinish(ReceiveEnd::Done, {});
 }
@@ -369,7 +369,7 @@ void ReceiveController::QuitThenFinish(ReceiveEnd end, std::string why) {
     if (end != ReceiveEnd::Done) return Finish(end, whyAfterQuit_);
     return SessionOver();
   }
-  Request(pop3Quit, [this] { pop_.Quit(); });
+  Request(Pop3Request::Quit, [this] { pop_.Quit(); });
 }
 
 void ReceiveController::Pop3ClientSessionClosed() {
@@ -408,7 +408,7 @@ void ReceiveController::FailToWrite(const std::string& path) {
 }
 
 void ReceiveController::Fail(std::string why, std::string userText) {
-  if (pop_.Connected() || pop_.State() != pop3Ready) pop_.Abort();
+  if (pop_.Connected() || pop_.State() != ClientState::Ready) pop_.Abort();
   userText_ = std::move(userText);
   Finish(ReceiveEnd::Failed, std::move(why));
 }

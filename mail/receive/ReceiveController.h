@@ -102,11 +102,11 @@ class ReceiveController {
   void Post(std::function<void()> step);
   void Checkpoint(std::string_view point);
   void StartSession();
-  void Pop3ClientRequestDone(TPop3Request type, std::uint16_t error);
+  void Pop3ClientRequestDone(Pop3Request type, std::uint16_t error);
   void Pop3ClientMessageLine();
   void Pop3ClientSessionClosed();
   template <typename F>
-  void Request(TPop3Request type, F start);
+  void Request(Pop3Request type, F start);
   std::string UidlOf(int number) const;
   bool StoredBefore(int number) const;
   void FetchAll();
@@ -169,7 +169,7 @@ class ReceiveController {
   std::string message_;      // the message being fetched
   std::string pendingLine_;  // a long line arriving in pieces
   XMailerProbe probe_;
-  TPop3Request awaiting_ = pop3Connect;
+  Pop3Request awaiting_ = Pop3Request::Connect;
   bool quitting_ = false;
   ReceiveEnd endAfterQuit_ = ReceiveEnd::Done;
   std::string whyAfterQuit_;

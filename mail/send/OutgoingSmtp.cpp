@@ -41,7 +41,7 @@ std::string UnconfirmedMailText() {
 
 OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, RandomGenerator& random)
     : loop_(loop), clock_(clock), random_(random), smtp_(loop), popLogin_(loop) {
-  smtp_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
+  smtp_.OnRequestDone = [this](SmtpClient&, SmtpRequest type, std::uint16_t error) {
     RequestDone(type, error);
   };
   // While a mail is under way, the pending request completes with an error
@@ -147,7 +147,7 @@ void OutgoingSmtp::Fail(const std::string& text) { Fail(SendingFailure{text, fal
 
 void OutgoingSmtp::Fail(SendingFailure failure) {
   phase_ = Phase::Ending;
-  if (smtp_.Connected() || smtp_.State() != smtpReady) smtp_.Abort();
+  if (smtp_.Connected() || smtp_.State() != ClientState::Ready) smtp_.Abort();
   popLogin_.Abort();
   Post([this, failure = std::move(failure)] {
     phase_ = Phase::Idle;
@@ -177,13 +177,13 @@ void OutgoingSmtp::Post(std::function<void()> event) {
   }));
 }
 
-void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
+void OutgoingSmtp::RequestDone(SmtpRequest type, std::uint16_t error) {
   // The recipients of one mail must never reach the next.
   smtp_.EnvelopeTo.clear();
 
   if (phase_ == Phase::Quitting) {
     // The mail is sent: a failing QUIT changes nothing for the user.
-    if (type == smtpQuit) FinishClosed();
+    if (type == SmtpRequest::Quit) FinishClosed();
     return;
   }
   if (phase_ != Phase::Smtp) return;
@@ -195,19 +195,19 @@ void OutgoingSmtp::RequestDone(TSmtpRequest type, std::uint16_t error) {
     // A reply, whatever it says, is the server's answer to the mail: only
     // silence or a lost connection after the last line leaves it open.
     const bool answered = error < 600;
-    failure.maybeDelivered = type == smtpMail && finalDotSent_ && !answered;
+    failure.maybeDelivered = type == SmtpRequest::Mail && finalDotSent_ && !answered;
     Fail(std::move(failure));
     return;
   }
   try {
     switch (type) {
-      case smtpConnect:
+      case SmtpRequest::Connect:
         smtp_.Helo();
         return;
-      case smtpHelo:
+      case SmtpRequest::Helo:
         FillMessage();
         return;
-      case smtpMail:
+      case SmtpRequest::Mail:
         if (OnAccepted) OnAccepted();
         return;
       default:

@@ -108,7 +108,7 @@ class OutgoingSmtp {
   };
 
   void SendMessage();
-  void RequestDone(TSmtpRequest type, std::uint16_t error);
+  void RequestDone(SmtpRequest type, std::uint16_t error);
   void FillMessage();
   void FinishClosed();
   void EnterStep(std::string step);

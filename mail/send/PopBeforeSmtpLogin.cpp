@@ -11,7 +11,7 @@
 namespace mf {
 
 PopBeforeSmtpLogin::PopBeforeSmtpLogin(platform::EventLoop& loop) : client_(loop) {
-  client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+  client_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
     RequestDone(type, error);
   };
   client_.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) { SessionClosed(error); };
@@ -40,13 +40,13 @@ void PopBeforeSmtpLogin::Start(const LiveSettings& settings) {
 
 void PopBeforeSmtpLogin::Abort() {
   active_ = false;
-  if (client_.Connected() || client_.State() != pop3Ready) client_.Abort();
+  if (client_.Connected() || client_.State() != ClientState::Ready) client_.Abort();
 }
 
-void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
+void PopBeforeSmtpLogin::RequestDone(Pop3Request type, std::uint16_t error) {
   if (!active_) return;
   switch (type) {
-    case pop3Connect:
+    case Pop3Request::Connect:
       if (error != 0 || !client_.Connected()) {
         FailWith(error == 0 ? wsa::kInterrupted : error);
         return;
@@ -60,7 +60,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Fail(Sj("ユーザー名エラー"));
       }
       return;
-    case pop3User:
+    case Pop3Request::User:
       try {
         client_.SetPassWord(settings_->pop3Password);
         step_ = "PASS";
@@ -69,7 +69,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Fail(Sj("パスワードエラー"));
       }
       return;
-    case pop3Pass:
+    case Pop3Request::Pass:
       loginDone_ = true;
       step_ = "QUIT";
       try {
@@ -78,7 +78,7 @@ void PopBeforeSmtpLogin::RequestDone(TPop3Request type, std::uint16_t error) {
         Succeed();
       }
       return;
-    case pop3Quit:
+    case Pop3Request::Quit:
       if (loginDone_) {
         Succeed();
       } else {

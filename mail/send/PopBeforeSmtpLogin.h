@@ -37,7 +37,7 @@ class PopBeforeSmtpLogin {
   std::function<void(const std::string& text)> OnFailed;  // Shift_JIS, for the user
 
  private:
-  void RequestDone(TPop3Request type, std::uint16_t error);
+  void RequestDone(Pop3Request type, std::uint16_t error);
   void SessionClosed(std::uint16_t error);
   void Succeed();
   void Fail(const std::string& text);

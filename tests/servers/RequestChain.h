@@ -23,7 +23,7 @@ std::string RunChain(platform::PollEventLoop& loop, Client& client, std::vector<
   bool finished = false;
   client.OnRequestDone = [&](auto&, RequestType type, std::uint16_t error) {
     if (error != 0) {
-      failure = "request " + std::to_string(type) + " failed with " + std::to_string(error) + ": " +
+      failure = "request " + std::to_string(static_cast<int>(type)) + " failed with " + std::to_string(error) + ": " +
                 client.LastResponse() + " / " + client.ErrorMessage();
       finished = true;
     } else if (next < steps.size()) {

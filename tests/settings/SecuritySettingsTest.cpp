@@ -44,7 +44,7 @@ TEST_F(SecuritySettingsTest, AnOlderFileLoadsWithoutEncryptionOrLogIn) {
   EXPECT_EQ(smtp.Host, "smtp.example.jp");
   EXPECT_EQ(smtp.Port, "25");
   EXPECT_EQ(smtp.Security, TlsMode::None);
-  EXPECT_EQ(smtp.AuthType, smtpAuthNone);
+  EXPECT_EQ(smtp.AuthType, SmtpAuth::None);
 }
 
 TEST_F(SecuritySettingsTest, NewKeysRoundTripAndThePasswordIsScrambled) {
@@ -130,7 +130,7 @@ TEST_F(SecuritySettingsTest, ClientsGetTheChoiceAndTheLogInFallsBackToPop3) {
   ConfigurePop3Client(settings, pop3);
   EXPECT_EQ(smtp.Port, "465");
   EXPECT_EQ(smtp.Security, TlsMode::Implicit);
-  EXPECT_EQ(smtp.AuthType, smtpAuthAuto);
+  EXPECT_EQ(smtp.AuthType, SmtpAuth::Auto);
   EXPECT_EQ(smtp.Username, "hanako");
   EXPECT_EQ(smtp.Password, "pop-secret");
   EXPECT_EQ(pop3.Host(), "pop.example.jp");

@@ -109,7 +109,7 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
   for (const std::string& line : body) wireBody.push_back(ProgramTextToJis(Utf8ToSjis(line)));
   std::unique_ptr<MessageBuilder> message;
   smtp.Message = [&](std::string& line) { return message->NextLine(line); };
-  const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
+  const std::string sendFailure = test::RunChain<SmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
                smtp.EnvelopeFrom = MailServers::Address("bob");
@@ -138,7 +138,7 @@ TEST_F(KanjiServersTest, VendorKanjiReachAnotherMailReader) {
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
   pop3.OnMessageLine = [&](Pop3Client& sender) { fetched += sender.LastResponse() + "\r\n"; };
-  const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
+  const std::string receiveFailure = test::RunChain<Pop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); },
              [&] {
                pop3.SetMsgNum(1);

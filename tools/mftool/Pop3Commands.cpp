@@ -20,7 +20,7 @@ class Fetcher {
  public:
   Fetcher(platform::PollEventLoop& loop, std::string folder, bool deleteAfter)
       : client_(loop), folder_(std::move(folder)), delete_(deleteAfter) {
-    client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+    client_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
       RequestDone(type, error);
     };
     // A long line comes in pieces; only its last piece ends it.
@@ -58,8 +58,8 @@ class Fetcher {
     }
   }
 
-  void RequestDone(TPop3Request type, std::uint16_t error) {
-    if (type == pop3Quit) {
+  void RequestDone(Pop3Request type, std::uint16_t error) {
+    if (type == Pop3Request::Quit) {
       // A QUIT that never got through leaves deletions undone on the server.
       if (error != 0) {
         std::cerr << "mftool fetch: " << client_.LastResponse() << "\n";
@@ -68,7 +68,7 @@ class Fetcher {
       finished_ = true;
       return;
     }
-    if (type == pop3Capa && error != 0 && client_.Connected()) {
+    if (type == Pop3Request::Capa && error != 0 && client_.Connected()) {
       // A server older than CAPA: one message at a time.
       Step([this] { client_.Stat(); });
       return;
@@ -82,11 +82,11 @@ class Fetcher {
       return;
     }
     switch (type) {
-      case pop3Connect: Step([this] { client_.User(); }); break;
-      case pop3User: Step([this] { client_.Pass(); }); break;
-      case pop3Pass: Step([this] { client_.Capa(); }); break;
-      case pop3Capa: Step([this] { client_.Stat(); }); break;
-      case pop3Stat:
+      case Pop3Request::Connect: Step([this] { client_.User(); }); break;
+      case Pop3Request::User: Step([this] { client_.Pass(); }); break;
+      case Pop3Request::Pass: Step([this] { client_.Capa(); }); break;
+      case Pop3Request::Capa: Step([this] { client_.Stat(); }); break;
+      case Pop3Request::Stat:
         count_ = client_.MsgCount();
         // A DELE between two RETRs would give up what went out ahead.
         if (!delete_) {
@@ -96,7 +96,7 @@ class Fetcher {
         }
         FetchNext();
         break;
-      case pop3Retr:
+      case Pop3Request::Retr:
         if (!platform::WriteFileAtomic(folder_ + "/MailNo" + std::to_string(number_) + ".txt", message_)) {
           Fail("cannot write into " + folder_);
           return;
@@ -108,7 +108,7 @@ class Fetcher {
           FetchNext();
         }
         break;
-      case pop3Dele: FetchNext(); break;
+      case Pop3Request::Dele: FetchNext(); break;
       default: break;
     }
   }

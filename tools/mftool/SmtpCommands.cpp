@@ -46,11 +46,11 @@ class Sender {
  public:
   explicit Sender(platform::PollEventLoop& loop) : smtp_(loop), pop_(loop) {
     smtp_.OnDisplay = [](SmtpClient&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
-    smtp_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    smtp_.OnRequestDone = [this](SmtpClient&, SmtpRequest type, std::uint16_t error) {
       SmtpDone(type, error);
     };
     pop_.OnDisplay = [](Pop3Client&, const std::string& text) { std::cerr << SjisToUtf8(text) << "\n"; };
-    pop_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) { PopDone(type, error); };
+    pop_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) { PopDone(type, error); };
   }
 
   SmtpClient& Smtp() { return smtp_; }
@@ -85,8 +85,8 @@ class Sender {
     }
   }
 
-  void PopDone(TPop3Request type, std::uint16_t error) {
-    if (error != 0 && type != pop3Quit) {
+  void PopDone(Pop3Request type, std::uint16_t error) {
+    if (error != 0 && type != Pop3Request::Quit) {
       std::cerr << "mftool send: POP3 log-in failed, error " << error << ": " << SjisToUtf8(pop_.LastResponse()) << "\n";
       if (pop_.Connected()) {
         Guard([this] { pop_.Quit(); });
@@ -98,10 +98,10 @@ class Sender {
       return;
     }
     switch (type) {
-      case pop3Connect: Guard([this] { pop_.User(); }); break;
-      case pop3User: Guard([this] { pop_.Pass(); }); break;
-      case pop3Pass: Guard([this] { pop_.Quit(); }); break;
-      case pop3Quit:
+      case Pop3Request::Connect: Guard([this] { pop_.User(); }); break;
+      case Pop3Request::User: Guard([this] { pop_.Pass(); }); break;
+      case Pop3Request::Pass: Guard([this] { pop_.Quit(); }); break;
+      case Pop3Request::Quit:
         if (popFailed_) {
           exitCode_ = 2;
           finished_ = true;
@@ -113,8 +113,8 @@ class Sender {
     }
   }
 
-  void SmtpDone(TSmtpRequest type, std::uint16_t error) {
-    if (type == smtpQuit) {
+  void SmtpDone(SmtpRequest type, std::uint16_t error) {
+    if (type == SmtpRequest::Quit) {
       finished_ = true;
       return;
     }
@@ -131,9 +131,9 @@ class Sender {
       return;
     }
     switch (type) {
-      case smtpConnect: Guard([this] { smtp_.Helo(); }); break;
-      case smtpHelo: Guard([this] { smtp_.Mail(); }); break;
-      case smtpMail: Guard([this] { smtp_.Quit(); }); break;
+      case SmtpRequest::Connect: Guard([this] { smtp_.Helo(); }); break;
+      case SmtpRequest::Helo: Guard([this] { smtp_.Mail(); }); break;
+      case SmtpRequest::Mail: Guard([this] { smtp_.Quit(); }); break;
       default: break;
     }
   }
@@ -199,7 +199,7 @@ int RunSend(const Arguments& arguments) {
   smtp.Security = security;
   if (!authText.empty()) {
     // The strongest mechanism the server offers; PLAIN and LOGIN only over TLS.
-    smtp.AuthType = smtpAuthAuto;
+    smtp.AuthType = SmtpAuth::Auto;
     smtp.Username = authText.substr(0, authText.find(':'));
     smtp.Password = authText.substr(authText.find(':') + 1);
   }

@@ -33,8 +33,8 @@ class MessageBuilderTest : public testing::SmtpTestBase {
     ScriptedServer server;
     server.Do(SmtpSink(log)).Start();
     ConnectAndHelo(server);
-    EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
-    EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+    EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 0) << cli_.ErrorMessage();
+    EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
     WaitFor(server);
     return log.messages.empty() ? std::string() : log.messages.front();
   }
@@ -139,8 +139,8 @@ TEST_F(MessageBuilderTest, TheClientSendsTheCallersLinesOnly) {
   ScriptedServer server;
   server.Do(SmtpSink(log)).Start();
   ConnectAndHelo(server);
-  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
-  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 0) << cli_.ErrorMessage();
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
   WaitFor(server);
   ASSERT_EQ(log.messages.size(), 1u);
   EXPECT_EQ(log.messages[0], "Subject: mine\r\n\r\ntext\r\n.\r\n");
@@ -193,10 +193,10 @@ TEST_F(MessageBuilderTest, UnproducibleBodyIsAbandonedBeforeTheDot) {
     ScriptedServer server;
     server.Do(SmtpSink(log)).Start();
     ConnectAndHelo(server);
-    EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 500);
+    EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 500);
     EXPECT_NE(cli_.ErrorMessage().find(c.reason), std::string::npos) << cli_.ErrorMessage();
     EXPECT_FALSE(cli_.Connected());
-    EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+    EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
     // The sink's "250" after the message finds the connection gone, as it should.
     ASSERT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, std::chrono::seconds(15)));
     EXPECT_NE(server.Received().find("DATA\r\n"), std::string::npos);

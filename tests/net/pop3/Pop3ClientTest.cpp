@@ -27,9 +27,9 @@ class Pop3ClientTest : public ::testing::Test {
     client.SetPort(server.PortText());
     client.SetUserName(" alice ");
     client.SetPassWord("secret");
-    client.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+    client.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
       if (insideCall) firedInsideCall = true;
-      events.push_back("done " + std::to_string(type) + " " + std::to_string(error));
+      events.push_back("done " + std::to_string(static_cast<int>(type)) + " " + std::to_string(error));
       done = true;
     };
     client.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) {
@@ -56,7 +56,7 @@ class Pop3ClientTest : public ::testing::Test {
     Request([this] { client.Connect(); });
     Request([this] { client.User(); });
     Request([this] { client.Pass(); });
-    ASSERT_EQ(client.ProtocolState(), pop3Transaction);
+    ASSERT_EQ(client.ProtocolState(), Pop3SessionState::Transaction);
     events.clear();
   }
 
@@ -94,7 +94,7 @@ TEST_F(Pop3ClientTest, LogsInReadsStatAndQuitsAfterTheClose) {
   Request([this] { client.Quit(); });
   // The close is reported first, then QUIT, always as a success.
   EXPECT_EQ(events, (std::vector<std::string>{"done 5 0", "closed 0", "done 4 0"}));
-  EXPECT_EQ(client.ProtocolState(), pop3Disconnected);
+  EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Disconnected);
   EXPECT_FALSE(client.Connected());
   ExpectServerSaw("USER alice\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
 }
@@ -127,7 +127,7 @@ TEST_F(Pop3ClientTest, ApopSendsTheRfc1939Digest) {
   EXPECT_EQ(client.Timestamp(), "<1896.697170952@dbc.mtview.ca.us>");
   Request([this] { client.APop(); });
   EXPECT_EQ(events.back(), "done 14 0");
-  EXPECT_EQ(client.ProtocolState(), pop3Transaction);
+  EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Transaction);
   client.Abort();
   ExpectServerSaw("APOP mrose c4c9334bac560ecc979e58001b3e22fb\r\n");
 }
@@ -271,7 +271,7 @@ TEST_F(Pop3ClientTest, ConnectionRefused) {
   Request([this] { client.Connect(); });
   EXPECT_EQ(events.back(), "done 0 10061");
   EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (socket error #10061)");
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
 }
 
 TEST_F(Pop3ClientTest, NegativeGreetingClosesThenCompletesWith10004) {
@@ -280,7 +280,7 @@ TEST_F(Pop3ClientTest, NegativeGreetingClosesThenCompletesWith10004) {
   Request([this] { client.Connect(); });
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 0 10004"}));
   EXPECT_EQ(client.ErrorMessage(), "-ERR too busy");
-  EXPECT_EQ(client.ProtocolState(), pop3Disconnected);
+  EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Disconnected);
 }
 
 TEST_F(Pop3ClientTest, EmptyHostFailsThroughTheCompletion) {
@@ -292,9 +292,9 @@ TEST_F(Pop3ClientTest, EmptyHostFailsThroughTheCompletion) {
 TEST_F(Pop3ClientTest, AbortDuringTheNameLookupStillCompletes) {
   client.SetHost("localhost");
   client.Connect();
-  ASSERT_EQ(client.State(), pop3DnsLookup);
+  ASSERT_EQ(client.State(), ClientState::DnsLookup);
   client.Abort();
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
   ASSERT_TRUE(loop.RunUntil([this] { return done; }, 1s));
   loop.RunFor(200ms);  // a late lookup result must change nothing
   EXPECT_EQ(events, (std::vector<std::string>{"done 0 10004"}));
@@ -339,7 +339,7 @@ TEST_F(Pop3ClientTest, WithoutTimeoutOnlyAbortEndsTheWait) {
   loop.RunFor(1300ms);
   EXPECT_TRUE(events.empty());
   client.Abort();
-  EXPECT_EQ(client.State(), pop3Ready);
+  EXPECT_EQ(client.State(), ClientState::Ready);
   ASSERT_TRUE(loop.RunUntil([this] { return done; }, 1s));
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 10 10004"}));
 }
@@ -349,7 +349,7 @@ TEST_F(Pop3ClientTest, OpenChainsConnectUserPass) {
   server.Start();
   Request([this] { client.Open(); });
   EXPECT_EQ(events, (std::vector<std::string>{"done 15 0"}));
-  EXPECT_EQ(client.ProtocolState(), pop3Transaction);
+  EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Transaction);
 }
 
 TEST_F(Pop3ClientTest, OpenReportsTheFailingStep) {
@@ -364,7 +364,7 @@ TEST_F(Pop3ClientTest, AbortInsideOpenGives426) {
   server.Say(kGreeting).Expect("USER alice\r\n").StaySilent();
   server.Start();
   client.OnStateChange = [this](Pop3Client& c) {
-    if (c.State() == pop3WaitingResponse) loop.Post([this] { client.Abort(); });
+    if (c.State() == ClientState::WaitingResponse) loop.Post([this] { client.Abort(); });
   };
   Request([this] { client.Open(); });
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 15 426"}));
@@ -395,7 +395,7 @@ TEST_F(Pop3ClientTest, CapaTellsWhetherTheServerTakesCommandsAhead) {
     EXPECT_EQ(events.back(), "done 16 " + std::to_string(c.error)) << c.reply;
     EXPECT_EQ(client.Capabilities(), c.capabilities) << c.reply;
     EXPECT_EQ(client.Pipelining(), c.pipelining) << c.reply;
-    EXPECT_EQ(client.ProtocolState(), pop3Transaction);
+    EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Transaction);
   }
 }
 

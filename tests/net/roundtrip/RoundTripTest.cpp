@@ -76,7 +76,7 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   for (const std::string& line : body) wireBody.push_back(ConvertJapaneseCode(line, jcJis));
   std::unique_ptr<MessageBuilder> message;
   smtp.Message = [&](std::string& line) { return message->NextLine(line); };
-  const std::string sendFailure = test::RunChain<TSmtpRequest>(loop, 
+  const std::string sendFailure = test::RunChain<SmtpRequest>(loop, 
       smtp, {[&] { smtp.Connect(); }, [&] { smtp.Helo(); },
              [&] {
                smtp.EnvelopeFrom = MailServers::Address("bob");
@@ -101,7 +101,7 @@ TEST_F(RoundTripTest, JapaneseMailWithAttachmentComesBackIntact) {
   pop3.SetPassWord(MailServers::kPassword);
   std::string fetched;
   pop3.OnMessageLine = [&](Pop3Client& sender) { fetched += sender.LastResponse() + "\r\n"; };
-  const std::string receiveFailure = test::RunChain<TPop3Request>(loop, 
+  const std::string receiveFailure = test::RunChain<Pop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); }, [&] { pop3.User(); }, [&] { pop3.Pass(); }, [&] { pop3.Stat(); },
              [&] {
                ASSERT_EQ(pop3.MsgCount(), 1);
@@ -163,7 +163,7 @@ TEST_F(RoundTripTest, Pop3AgainstDovecot) {
   pop3.OnMessageLine = [&](Pop3Client& sender) { lines.push_back(sender.LastResponse()); };
   pop3.OnListLine = [&](Pop3Client& sender) { listed.push_back(std::to_string(sender.MsgNum())); };
   pop3.OnUidlLine = [&](Pop3Client& sender) { listed.push_back(sender.MsgUidl()); };
-  const std::string failure = test::RunChain<TPop3Request>(loop, 
+  const std::string failure = test::RunChain<Pop3Request>(loop, 
       pop3, {[&] { pop3.Connect(); },
              [&] {
                // Dovecot announces APOP when it keeps plain passwords.
@@ -195,7 +195,7 @@ TEST_F(RoundTripTest, Pop3AgainstDovecot) {
   EXPECT_EQ(lines, expected);
 
   // The deletion took effect with QUIT.
-  const std::string again = test::RunChain<TPop3Request>(loop, 
+  const std::string again = test::RunChain<Pop3Request>(loop, 
       pop3, {[&] { pop3.Open(); }, [&] { pop3.Stat(); }, [&] { pop3.Quit(); }});
   ASSERT_EQ(again, "");
   EXPECT_EQ(pop3.MsgCount(), 1);

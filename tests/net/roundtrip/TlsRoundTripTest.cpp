@@ -56,7 +56,7 @@ class TlsRoundTripTest : public ::testing::Test {
 
   // Sends the same small mail to alice; returns the error of the first
   // request that failed, 0 when it went through.
-  int Send(int port, TlsMode security, TSmtpAuthType auth, const std::string& password = MailServers::kPassword) {
+  int Send(int port, TlsMode security, SmtpAuth auth, const std::string& password = MailServers::kPassword) {
     SmtpClient smtp(loop_);
     smtp.Host = "127.0.0.1";
     smtp.Port = std::to_string(port);
@@ -79,14 +79,14 @@ class TlsRoundTripTest : public ::testing::Test {
     bool finished = false;
     std::vector<std::function<void()>> steps = {[&] { smtp.Helo(); }, [&] { smtp.Mail(); }, [&] { smtp.Quit(); }};
     std::size_t next = 0;
-    smtp.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
-      if (error != 0 && failed == 0 && type != smtpQuit) {
+    smtp.OnRequestDone = [&](SmtpClient&, SmtpRequest type, std::uint16_t error) {
+      if (error != 0 && failed == 0 && type != SmtpRequest::Quit) {
         failed = error;
         lastResponse_ = smtp.LastResponse();
         smtp.Quit();
         return;
       }
-      if (type == smtpQuit || next >= steps.size()) {
+      if (type == SmtpRequest::Quit || next >= steps.size()) {
         finished = true;
         return;
       }
@@ -116,9 +116,9 @@ class TlsRoundTripTest : public ::testing::Test {
                                                 [&] { pop3.Quit(); }};
     std::size_t next = 0;
     bool finished = false;
-    pop3.OnRequestDone = [&](Pop3Client&, TPop3Request type, std::uint16_t error) {
-      if (error != 0 || type == pop3Quit || next >= steps.size()) {
-        if (error != 0) ADD_FAILURE() << "POP3 request " << type << ": " << pop3.LastResponse();
+    pop3.OnRequestDone = [&](Pop3Client&, Pop3Request type, std::uint16_t error) {
+      if (error != 0 || type == Pop3Request::Quit || next >= steps.size()) {
+        if (error != 0) ADD_FAILURE() << "POP3 request " << static_cast<int>(type) << ": " << pop3.LastResponse();
         finished = true;
         return;
       }
@@ -149,14 +149,14 @@ TEST_F(TlsRoundTripTest, EverySecureRouteDeliversWhatAPlainSendDelivers) {
     const char* name;
     int port;
     TlsMode security;
-    TSmtpAuthType auth;
+    SmtpAuth auth;
   };
   const Route routes[] = {
-      {"plain", servers_->SmtpPort(), TlsMode::None, smtpAuthNone},
-      {"STARTTLS, AUTH PLAIN", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthPlain},
-      {"STARTTLS, AUTH CRAM-MD5", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthCramMD5},
-      {"STARTTLS, AUTH LOGIN", servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthLogin},
-      {"implicit TLS, automatic log-in", servers_->SmtpsPort(), TlsMode::Implicit, smtpAuthAuto},
+      {"plain", servers_->SmtpPort(), TlsMode::None, SmtpAuth::None},
+      {"STARTTLS, AUTH PLAIN", servers_->SubmissionPort(), TlsMode::StartTls, SmtpAuth::Plain},
+      {"STARTTLS, AUTH CRAM-MD5", servers_->SubmissionPort(), TlsMode::StartTls, SmtpAuth::CramMd5},
+      {"STARTTLS, AUTH LOGIN", servers_->SubmissionPort(), TlsMode::StartTls, SmtpAuth::Login},
+      {"implicit TLS, automatic log-in", servers_->SmtpsPort(), TlsMode::Implicit, SmtpAuth::Auto},
   };
   std::string plain;
   for (const Route& route : routes) {
@@ -188,7 +188,7 @@ TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
   smtp.Port = std::to_string(servers_->SubmissionPort());
   smtp.SignOn = "client.mfmail.test";
   smtp.Security = TlsMode::StartTls;
-  smtp.AuthType = smtpAuthAuto;
+  smtp.AuthType = SmtpAuth::Auto;
   smtp.Username = "bob";
   smtp.Password = MailServers::kPassword;
   smtp.EnvelopeFrom = MailServers::Address("bob");
@@ -211,8 +211,8 @@ TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
   std::size_t next = 0;
   std::string failure;
   bool finished = false;
-  smtp.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
-    if (error != 0) failure = std::to_string(type) + ": " + smtp.LastResponse();
+  smtp.OnRequestDone = [&](SmtpClient&, SmtpRequest type, std::uint16_t error) {
+    if (error != 0) failure = std::to_string(static_cast<int>(type)) + ": " + smtp.LastResponse();
     if (error != 0 || next >= steps.size()) {
       finished = true;
       return;
@@ -227,15 +227,15 @@ TEST_F(TlsRoundTripTest, SecondMailOfASessionGreetsAgainWithoutLoggingInTwice) {
 }
 
 TEST_F(TlsRoundTripTest, SubmissionRefusesAWrongPasswordAndAPlainConnection) {
-  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::StartTls, smtpAuthAuto, "wrong"), 535) << lastResponse_;
+  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::StartTls, SmtpAuth::Auto, "wrong"), 535) << lastResponse_;
   EXPECT_FALSE(NetErrorTextJa(535).empty());
   // Without TLS the submission port offers no log-in at all.
-  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::None, smtpAuthAuto), tls::kNoAuthMechanism) << lastResponse_;
+  EXPECT_EQ(Send(servers_->SubmissionPort(), TlsMode::None, SmtpAuth::Auto), tls::kNoAuthMechanism) << lastResponse_;
 }
 
 TEST_F(TlsRoundTripTest, FetchOverPop3sAndStlsMatchesAPlainFetch) {
   if (Delivered("alice").empty()) {
-    ASSERT_EQ(Send(servers_->SmtpPort(), TlsMode::None, smtpAuthNone), 0);
+    ASSERT_EQ(Send(servers_->SmtpPort(), TlsMode::None, SmtpAuth::None), 0);
   }
   ASSERT_TRUE(loop_.RunUntil([&] { return !Delivered("alice").empty(); }, 10s));
   bool secure = true;

@@ -59,17 +59,18 @@ TEST(ClientsOverPipeTest, Pop3RetrievesAMessageWithALongLine) {
   client.SetPassWord("secret");
   client.SetMsgNum(1);
   std::vector<std::string> lines;
-  std::vector<std::pair<int, int>> done;
+  std::vector<std::pair<Pop3Request, int>> done;
   client.OnMessageLine = [&](Pop3Client& c) { lines.push_back(c.LastResponse()); };
-  client.OnRequestDone = [&](Pop3Client& c, TPop3Request type, std::uint16_t error) {
+  client.OnRequestDone = [&](Pop3Client& c, Pop3Request type, std::uint16_t error) {
     done.emplace_back(type, error);
     if (error != 0) return;
-    if (type == pop3Open) c.Retr();
-    if (type == pop3Retr) c.Quit();
+    if (type == Pop3Request::Open) c.Retr();
+    if (type == Pop3Request::Retr) c.Quit();
   };
   client.Open();
-  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == pop3Quit; }, 5s));
-  EXPECT_EQ(done, (std::vector<std::pair<int, int>>{{pop3Open, 0}, {pop3Retr, 0}, {pop3Quit, 0}}));
+  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == Pop3Request::Quit; }, 5s));
+  EXPECT_EQ(done, (std::vector<std::pair<Pop3Request, int>>{
+                      {Pop3Request::Open, 0}, {Pop3Request::Retr, 0}, {Pop3Request::Quit, 0}}));
   EXPECT_EQ(lines, (std::vector<std::string>{".dot", std::string(4093, 'x'), std::string(907, 'x')}));
   EXPECT_EQ(pipe.commands, (std::vector<std::string>{"USER alice", "PASS secret", "RETR 1", "QUIT"}));
 }
@@ -93,17 +94,21 @@ TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
     line = lineNum == 1000 ? "." : std::string(40, 'b');
     return lineNum <= 2000;
   };
-  std::vector<std::pair<int, int>> done;
-  client.OnRequestDone = [&](SmtpClient& c, TSmtpRequest type, std::uint16_t error) {
+  std::vector<std::pair<SmtpRequest, int>> done;
+  client.OnRequestDone = [&](SmtpClient& c, SmtpRequest type, std::uint16_t error) {
     done.emplace_back(type, error);
     if (error != 0) return;
-    if (type == smtpConnect) c.Helo();
-    if (type == smtpHelo) c.Mail();
-    if (type == smtpMail) c.Quit();
+    if (type == SmtpRequest::Connect) c.Helo();
+    if (type == SmtpRequest::Helo) c.Mail();
+    if (type == SmtpRequest::Mail) c.Quit();
   };
   client.Connect();
-  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == smtpQuit; }, 5s));
-  EXPECT_EQ(done, (std::vector<std::pair<int, int>>{{smtpConnect, 0}, {smtpHelo, 0}, {smtpMail, 0}, {smtpQuit, 0}}));
+  ASSERT_TRUE(loop.RunUntil([&] { return !done.empty() && done.back().first == SmtpRequest::Quit; }, 5s));
+  EXPECT_EQ(done, (std::vector<std::pair<SmtpRequest, int>>{
+                      {SmtpRequest::Connect, 0},
+                      {SmtpRequest::Helo, 0},
+                      {SmtpRequest::Mail, 0},
+                      {SmtpRequest::Quit, 0}}));
   const std::string& written = pipe.peer->written;
   const std::size_t data = written.find("DATA\r\n") + 6;
   const std::size_t end = written.find("\r\n.\r\n", data);

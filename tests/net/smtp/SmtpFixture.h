@@ -50,9 +50,9 @@ class SmtpTestBase : public ::testing::Test {
   SmtpTestBase() {
     cli_.Host = "127.0.0.1";
     cli_.SignOn = "client.test";
-    cli_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClient&, SmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
-      events_.push_back("done " + std::to_string(type) + " " + std::to_string(error));
+      events_.push_back("done " + std::to_string(static_cast<int>(type)) + " " + std::to_string(error));
     };
     cli_.OnSessionClosed = [this](SmtpClient&, std::uint16_t error) {
       events_.push_back("closed " + std::to_string(error));
@@ -62,13 +62,13 @@ class SmtpTestBase : public ::testing::Test {
 
   // Starts a request, checks that it does not complete inside the call, and
   // runs the loop until it completes. Returns its error.
-  int Run(const std::function<void()>& start, TSmtpRequest expected,
+  int Run(const std::function<void()>& start, SmtpRequest expected,
           std::chrono::milliseconds limit = std::chrono::seconds(15)) {
     std::size_t before = done_.size();
     start();
     EXPECT_EQ(done_.size(), before) << "completion fired inside the call";
     if (!loop_.RunUntil([&] { return done_.size() > before; }, limit)) {
-      ADD_FAILURE() << "request " << expected << " never completed";
+      ADD_FAILURE() << "request " << static_cast<int>(expected) << " never completed";
       return -1;
     }
     EXPECT_EQ(done_.size(), before + 1);
@@ -78,8 +78,8 @@ class SmtpTestBase : public ::testing::Test {
 
   void ConnectAndHelo(const test::ScriptedServer& server) {
     cli_.Port = server.PortText();
-    ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0) << cli_.LastResponse();
-    ASSERT_EQ(Run([&] { cli_.Helo(); }, smtpHelo), 0) << cli_.LastResponse();
+    ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0) << cli_.LastResponse();
+    ASSERT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo), 0) << cli_.LastResponse();
   }
 
   void WaitFor(const test::ScriptedServer& server) {
@@ -104,7 +104,7 @@ class SmtpTestBase : public ::testing::Test {
   platform::PollEventLoop loop_;
   FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
   SmtpClient cli_{loop_};
-  std::vector<std::pair<int, int>> done_;
+  std::vector<std::pair<SmtpRequest, int>> done_;
   std::vector<std::string> events_;
   std::vector<std::string> display_;
 };

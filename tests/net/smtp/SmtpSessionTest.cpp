@@ -30,9 +30,9 @@ TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
       .Say("0 HELP\r\n")
       .Start();
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
-  EXPECT_EQ(cli_.State(), smtpReady);
-  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, smtpEhlo), 0);
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
+  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, SmtpRequest::Ehlo), 0);
   EXPECT_EQ(cli_.LastResponse(), "250 HELP");
   loop_.RunFor(100ms);
   EXPECT_EQ(done_.size(), 2u);
@@ -58,10 +58,10 @@ TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
       .Start();
   ConnectAndHelo(server);
   cli_.EnvelopeTo = {"a@example.jp", " <b@example.jp> ", "Carol <c@example.jp>"};
-  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 0) << "the last reply decides";
+  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, SmtpRequest::RcptTo), 0) << "the last reply decides";
   EXPECT_EQ(cli_.ErrorMessage(), "550 no such user");
   cli_.EnvelopeTo = {"d@example.jp"};
-  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, smtpRcptTo), 553);
+  EXPECT_EQ(Run([&] { cli_.RcptTo(); }, SmtpRequest::RcptTo), 553);
   EXPECT_EQ(cli_.ErrorMessage(), "550 no such user") << "the first refusal is kept";
   cli_.Abort();
   WaitFor(server);
@@ -81,9 +81,9 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
     line = "Subject: one line";
     return !std::exchange(sent, true);
   };
-  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 0) << cli_.ErrorMessage();
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 0) << cli_.ErrorMessage();
   events_.clear();
-  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
   WaitFor(server);
   loop_.RunFor(50ms);
   EXPECT_EQ(log.commands, (std::vector<std::string>{"HELO client.test", "MAIL FROM:<taro@example.jp>",
@@ -95,7 +95,7 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
   EXPECT_EQ(std::count_if(events_.begin(), events_.end(), [](auto& e) { return e.rfind("done", 0) == 0; }), 1);
 
   // Quit without a connection completes at once, but not inside the call.
-  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
 }
 
 TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
@@ -104,7 +104,7 @@ TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
   ConnectAndHelo(server);
   cli_.EnvelopeFrom = "Taro <taro@example.jp>";
   cli_.EnvelopeTo = {"hanako@example.jp"};
-  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 451);
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 451);
   EXPECT_EQ(cli_.ErrorMessage(), "451 try later");
   cli_.Abort();
   WaitFor(server);
@@ -115,7 +115,7 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
   ScriptedServer server;
   server.Say("554 go away\r\n").Start();
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kInterrupted);
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), wsa::kInterrupted);
   EXPECT_EQ(cli_.ErrorMessage(), "554 go away");
   EXPECT_EQ(events_.front(), "closed 0");
   EXPECT_FALSE(cli_.Connected());
@@ -124,12 +124,12 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
 
 TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
-  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), wsa::kConnectionRefused);
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), wsa::kConnectionRefused);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (socket error #10061)");
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
 
   cli_.Host = "no-such-host.invalid";
-  int error = Run([&] { cli_.Connect(); }, smtpConnect);
+  int error = Run([&] { cli_.Connect(); }, SmtpRequest::Connect);
   if (error == wsa::kTryAgain) {
     EXPECT_EQ(cli_.LastResponse(), "500 Temporary failure in name resolution (socket error #11002)");  // no resolver
   } else {
@@ -139,13 +139,13 @@ TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
 
   cli_.Host = "127.0.0.1";
   cli_.Port = "no-such-service";
-  EXPECT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 500);
+  EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 500);
   EXPECT_EQ(cli_.LastResponse(),
             "500 ESocketException: connect: WSocketResolvePort: Cannot convert port 'no-such-service', Error #11004");
 
   // Open reports the failing step through the chain.
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), wsa::kConnectionRefused);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), wsa::kConnectionRefused);
 }
 
 TEST_F(SmtpSessionTest, SilentServerTimesOut) {
@@ -153,13 +153,13 @@ TEST_F(SmtpSessionTest, SilentServerTimesOut) {
   server.Say("220 ready\r\n").ExpectLine().Start();  // never answers HELO
   cli_.Timeout = 1;
   cli_.Port = server.PortText();
-  ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
+  ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), wsa::kTimedOut);
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo, 5s), wsa::kTimedOut);
   EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (socket error #10060)");
   EXPECT_FALSE(cli_.Connected());
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
   loop_.RunFor(50ms);
   EXPECT_EQ(done_.size(), 2u) << "the lost session must not complete the request again";
@@ -170,8 +170,8 @@ TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
   server.Start();  // no greeting at all
   cli_.Timeout = 1;
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen, 5s), wsa::kTimedOut);
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open, 5s), wsa::kTimedOut);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
 }
 
@@ -179,8 +179,8 @@ TEST_F(SmtpSessionTest, OverlongReplyLineFailsTheRequest) {
   ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 " + std::string(5000, 'x')).Start();
   cli_.Port = server.PortText();
-  ASSERT_EQ(Run([&] { cli_.Connect(); }, smtpConnect), 0);
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo, 5s), 500);
+  ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo, 5s), 500);
   EXPECT_EQ(cli_.ErrorMessage(), "500 Reply line too long (more than 4096 bytes without CR LF)");
   EXPECT_FALSE(cli_.Connected());
   WaitFor(server);
@@ -209,8 +209,8 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   EXPECT_EQ(message([&] { cli_.Open(); }), "SMTP component already connected");
   EXPECT_EQ(message([&] { cli_.RcptTo(); }), "No recipients");
   EXPECT_EQ(message([&] { cli_.Mail(); }), "No recipients");
-  EXPECT_EQ(cli_.State(), smtpReady);
-  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
   WaitFor(server);
 }
 
@@ -229,9 +229,9 @@ TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
       loop_.Post([&] { cli_.Abort(); });
     }
   };
-  EXPECT_EQ(Run([&] { cli_.Mail(); }, smtpMail), 426);
+  EXPECT_EQ(Run([&] { cli_.Mail(); }, SmtpRequest::Mail), 426);
   EXPECT_EQ(cli_.ErrorMessage(), "426 Operation aborted.");
-  EXPECT_EQ(cli_.State(), smtpReady);
+  EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
 }
 
@@ -277,9 +277,9 @@ TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
       .ExpectLine()
       .Say("235 welcome\r\n")
       .Start();
-  cli_.AuthType = smtpAuthLogin;
+  cli_.AuthType = SmtpAuth::Login;
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0) << cli_.ErrorMessage();
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0) << cli_.ErrorMessage();
   cli_.Abort();
   WaitFor(server);
   EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"EHLO client.test", "AUTH LOGIN", Base64Encode("tim"),
@@ -290,10 +290,10 @@ TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
 TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
   ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 sink\r\n").ExpectLine().Say("535 denied\r\n").Start();
-  cli_.AuthType = smtpAuthPlain;
+  cli_.AuthType = SmtpAuth::Plain;
   cli_.EnvelopeFrom = "<tim@example.jp>";
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 535);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 535);
   EXPECT_EQ(cli_.ErrorMessage(), "535 denied");
   cli_.Abort();
   WaitFor(server);
@@ -305,9 +305,9 @@ TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
 TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
   ScriptedServer server;
   CramMd5Dialogue(server, "<1896.697170952@postoffice.reston.mci.net>");
-  cli_.AuthType = smtpAuthCramMD5;
+  cli_.AuthType = SmtpAuth::CramMd5;
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
   cli_.Abort();
   WaitFor(server);
   EXPECT_EQ(LineSent(server, 2), "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw");
@@ -319,11 +319,11 @@ TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
 TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
   ScriptedServer server;
   CramMd5Dialogue(server, "Test Using Larger Than Block-Size Key - Hash Key First");
-  cli_.AuthType = smtpAuthCramMD5;
+  cli_.AuthType = SmtpAuth::CramMd5;
   cli_.Username = "u";
   cli_.Password = std::string(80, '\xaa');
   cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
   cli_.Abort();
   WaitFor(server);
   EXPECT_EQ(LineSent(server, 2), Base64Encode("u 6b1ab7fe4bd7bf8f0b62e6ce61b9d0cd"));
@@ -341,19 +341,19 @@ TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
       .ExpectLine()
       .Say("334\r\n")
       .Start();
-  cli_.AuthType = smtpAuthCramMD5;
+  cli_.AuthType = SmtpAuth::CramMd5;
   cli_.Port = server.PortText();
   // An old server: EHLO fails, HELO is used instead and AUTH is dropped.
-  EXPECT_EQ(Run([&] { cli_.Open(); }, smtpOpen), 0);
-  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
+  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, SmtpRequest::Auth), 500);
   EXPECT_EQ(cli_.LastResponse(), "500 ESMTP not supported.");
-  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, smtpEhlo), 0);
-  cli_.AuthType = smtpAuthNone;
-  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
+  EXPECT_EQ(Run([&] { cli_.Ehlo(); }, SmtpRequest::Ehlo), 0);
+  cli_.AuthType = SmtpAuth::None;
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, SmtpRequest::Auth), 500);
   EXPECT_EQ(cli_.LastResponse(), "500 No Authorization Type Selected.");
-  cli_.AuthType = smtpAuthCramMD5;
-  EXPECT_EQ(Run([&] { cli_.Auth(); }, smtpAuth), 500);
-  EXPECT_EQ(cli_.LastResponse(), "500 Malformed MD5 Challege: 334");
+  cli_.AuthType = SmtpAuth::CramMd5;
+  EXPECT_EQ(Run([&] { cli_.Auth(); }, SmtpRequest::Auth), 500);
+  EXPECT_EQ(cli_.LastResponse(), "500 Malformed MD5 Challenge: 334");
   cli_.Abort();
   WaitFor(server);
 }

@@ -18,16 +18,16 @@ class Pop3TlsTest : public testing::TlsTestBase {
     client_.SetHost("127.0.0.1");
     client_.SetUserName("alice");
     client_.SetPassWord("secret");
-    client_.OnRequestDone = [this](Pop3Client&, TPop3Request type, std::uint16_t error) {
+    client_.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
       done_.emplace_back(type, error);
     };
   }
 
-  int Run(const std::function<void()>& start, TPop3Request expected) {
+  int Run(const std::function<void()>& start, Pop3Request expected) {
     const std::size_t before = done_.size();
     start();
     if (!RunUntil([&] { return done_.size() > before; })) {
-      ADD_FAILURE() << "request " << expected << " never completed";
+      ADD_FAILURE() << "request " << static_cast<int>(expected) << " never completed";
       return -1;
     }
     EXPECT_EQ(done_.back().first, expected);
@@ -35,7 +35,7 @@ class Pop3TlsTest : public testing::TlsTestBase {
   }
 
   Pop3Client client_{loop_};
-  std::vector<std::pair<int, int>> done_;
+  std::vector<std::pair<Pop3Request, int>> done_;
 };
 
 TEST_F(Pop3TlsTest, StlsSecuresTheSessionBeforeTheLogIn) {
@@ -55,13 +55,13 @@ TEST_F(Pop3TlsTest, StlsSecuresTheSessionBeforeTheLogIn) {
   client_.SetSecurity(TlsMode::StartTls);
   std::vector<std::string> lines;
   client_.OnMessageLine = [&](Pop3Client& c) { lines.push_back(c.LastResponse()); };
-  ASSERT_EQ(Run([&] { client_.Connect(); }, pop3Connect), 0) << client_.LastResponse();
+  ASSERT_EQ(Run([&] { client_.Connect(); }, Pop3Request::Connect), 0) << client_.LastResponse();
   EXPECT_TRUE(client_.Secure());
   EXPECT_EQ(client_.Timestamp(), "<1896.697170952@dbc.mtview.ca.us>");
-  EXPECT_EQ(Run([&] { client_.User(); }, pop3User), 0);
-  EXPECT_EQ(Run([&] { client_.Pass(); }, pop3Pass), 0);
+  EXPECT_EQ(Run([&] { client_.User(); }, Pop3Request::User), 0);
+  EXPECT_EQ(Run([&] { client_.Pass(); }, Pop3Request::Pass), 0);
   client_.SetMsgNum(1);
-  EXPECT_EQ(Run([&] { client_.Retr(); }, pop3Retr), 0);
+  EXPECT_EQ(Run([&] { client_.Retr(); }, Pop3Request::Retr), 0);
   EXPECT_EQ(lines, (std::vector<std::string>{"Subject: hi", "", ".dot", std::string(4093, 'x'), std::string(907, 'x')}));
   client_.Abort();
   WaitFor(server);
@@ -73,9 +73,9 @@ TEST_F(Pop3TlsTest, ImplicitTlsGreetsOverTheSecureSession) {
   server.StartTls(Pki().Loopback()).Say("+OK POP3S ready\r\n").Expect("QUIT\r\n").Say("+OK bye\r\n").CloseConnection().Start();
   client_.SetPort(server.PortText());
   client_.SetSecurity(TlsMode::Implicit);
-  ASSERT_EQ(Run([&] { client_.Connect(); }, pop3Connect), 0) << client_.LastResponse();
+  ASSERT_EQ(Run([&] { client_.Connect(); }, Pop3Request::Connect), 0) << client_.LastResponse();
   EXPECT_TRUE(client_.Secure());
-  EXPECT_EQ(Run([&] { client_.Quit(); }, pop3Quit), 0);
+  EXPECT_EQ(Run([&] { client_.Quit(); }, Pop3Request::Quit), 0);
   WaitFor(server);
   EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
 }
@@ -116,12 +116,12 @@ TEST_F(Pop3TlsTest, RefusalsEndTheConnectWithoutAWordOfTheLogIn) {
     client.SetPassWord("secret");
     client.SetSecurity(c.mode);
     int error = -1;
-    client.OnRequestDone = [&](Pop3Client&, TPop3Request, std::uint16_t e) { error = e; };
+    client.OnRequestDone = [&](Pop3Client&, Pop3Request, std::uint16_t e) { error = e; };
     client.Open();
     ASSERT_TRUE(RunUntil([&] { return error >= 0; }));
     EXPECT_EQ(error, c.error) << client.LastResponse() << " / " << client.ErrorMessage();
     EXPECT_FALSE(client.Connected());
-    EXPECT_EQ(client.ProtocolState(), pop3Disconnected);
+    EXPECT_EQ(client.ProtocolState(), Pop3SessionState::Disconnected);
     WaitFor(server);
     EXPECT_EQ(server.Received(), c.inClear);
   }

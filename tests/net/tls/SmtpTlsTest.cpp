@@ -22,16 +22,16 @@ class SmtpTlsTest : public testing::TlsTestBase {
     cli_.SignOn = "client.test";
     cli_.Username = "tim";
     cli_.Password = "secret";
-    cli_.OnRequestDone = [this](SmtpClient&, TSmtpRequest type, std::uint16_t error) {
+    cli_.OnRequestDone = [this](SmtpClient&, SmtpRequest type, std::uint16_t error) {
       done_.emplace_back(type, error);
     };
   }
 
-  int Run(const std::function<void()>& start, TSmtpRequest expected) {
+  int Run(const std::function<void()>& start, SmtpRequest expected) {
     const std::size_t before = done_.size();
     start();
     if (!RunUntil([&] { return done_.size() > before; })) {
-      ADD_FAILURE() << "request " << expected << " never completed";
+      ADD_FAILURE() << "request " << static_cast<int>(expected) << " never completed";
       return -1;
     }
     EXPECT_EQ(done_.back().first, expected);
@@ -40,7 +40,7 @@ class SmtpTlsTest : public testing::TlsTestBase {
 
   int Connect(ScriptedServer& server) {
     cli_.Port = server.PortText();
-    return Run([&] { cli_.Connect(); }, smtpConnect);
+    return Run([&] { cli_.Connect(); }, SmtpRequest::Connect);
   }
 
   // The server's greeting, its EHLO reply with `capabilities`, STARTTLS
@@ -56,7 +56,7 @@ class SmtpTlsTest : public testing::TlsTestBase {
   }
 
   SmtpClient cli_{loop_};
-  std::vector<std::pair<int, int>> done_;
+  std::vector<std::pair<SmtpRequest, int>> done_;
 };
 
 TEST_F(SmtpTlsTest, ImplicitTlsCarriesTheWholeSessionByHostName) {
@@ -73,8 +73,8 @@ TEST_F(SmtpTlsTest, ImplicitTlsCarriesTheWholeSessionByHostName) {
   cli_.Security = TlsMode::Implicit;
   ASSERT_EQ(Connect(server), 0) << cli_.LastResponse();
   EXPECT_TRUE(cli_.Secure());
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo), 0);
-  EXPECT_EQ(Run([&] { cli_.Quit(); }, smtpQuit), 0);
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo), 0);
+  EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
   WaitFor(server);
   EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"HELO client.test", "QUIT"}));
   EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
@@ -91,10 +91,10 @@ TEST_F(SmtpTlsTest, StartTlsGreetsAgainAndLogsInWithinHelo) {
       .Say("235 welcome\r\n")
       .Start();
   cli_.Security = TlsMode::StartTls;
-  cli_.AuthType = smtpAuthAuto;
+  cli_.AuthType = SmtpAuth::Auto;
   ASSERT_EQ(Connect(server), 0) << cli_.LastResponse();
   EXPECT_TRUE(cli_.Secure());
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, smtpHelo), 0) << cli_.LastResponse();
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo), 0) << cli_.LastResponse();
   cli_.Abort();
   WaitFor(server);
   EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
@@ -131,9 +131,9 @@ TEST_F(SmtpTlsTest, CertificateRefusalsHaveTheirOwnNumbersAndNothingGoesInClear)
     cli.Port = server.PortText();
     cli.SignOn = "client.test";
     cli.Security = c.mode;
-    cli.AuthType = smtpAuthAuto;
+    cli.AuthType = SmtpAuth::Auto;
     int error = -1;
-    cli.OnRequestDone = [&](SmtpClient&, TSmtpRequest, std::uint16_t e) { error = e; };
+    cli.OnRequestDone = [&](SmtpClient&, SmtpRequest, std::uint16_t e) { error = e; };
     cli.Connect();
     ASSERT_TRUE(RunUntil([&] { return error >= 0; }));
     EXPECT_EQ(error, c.error) << cli.LastResponse();
@@ -151,7 +151,7 @@ TEST_F(SmtpTlsTest, ServerWithoutStartTlsIsRefusedBeforeAnythingElse) {
   ScriptedServer server;
   server.Say("220 ready\r\n").Expect("EHLO client.test\r\n").Say("250-mail.test\r\n250 AUTH PLAIN\r\n").Start();
   cli_.Security = TlsMode::StartTls;
-  cli_.AuthType = smtpAuthAuto;
+  cli_.AuthType = SmtpAuth::Auto;
   EXPECT_EQ(Connect(server), tls::kNotOffered);
   EXPECT_FALSE(cli_.Connected());
   WaitFor(server);
@@ -181,11 +181,11 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
     cli.Host = "127.0.0.1";
     cli.Port = server.PortText();
     cli.SignOn = "client.test";
-    cli.AuthType = smtpAuthAuto;
+    cli.AuthType = SmtpAuth::Auto;
     cli.Password = "secret";
     std::vector<int> errors;
-    std::vector<TSmtpRequest> types;
-    cli.OnRequestDone = [&](SmtpClient&, TSmtpRequest type, std::uint16_t e) {
+    std::vector<SmtpRequest> types;
+    cli.OnRequestDone = [&](SmtpClient&, SmtpRequest type, std::uint16_t e) {
       errors.push_back(e);
       types.push_back(type);
     };
@@ -195,7 +195,7 @@ TEST_F(SmtpTlsTest, AutomaticLogInNeverSendsThePasswordInClear) {
     cli.Helo();
     ASSERT_TRUE(RunUntil([&] { return errors.size() == 2; }));
     EXPECT_EQ(errors[1], c.error) << cli.LastResponse();
-    EXPECT_EQ(types[1], smtpHelo) << "the log-in is part of Helo, whatever its steps";
+    EXPECT_EQ(types[1], SmtpRequest::Helo) << "the log-in is part of Helo, whatever its steps";
     cli.Abort();
     WaitFor(server);
     const auto lines = server.ReceivedLines();
@@ -220,7 +220,7 @@ TEST_F(SmtpTlsTest, HandshakeThatStallsTimesOutAndOneCutShortFailsCleanly) {
     server.Pause(std::chrono::milliseconds(100)).CloseConnection().Start();
     cli_.Timeout = 10;
     EXPECT_EQ(Connect(server), tls::kClosedInHandshake) << cli_.LastResponse();
-    EXPECT_EQ(cli_.State(), smtpReady);
+    EXPECT_EQ(cli_.State(), ClientState::Ready);
     WaitFor(server);
   }
 }

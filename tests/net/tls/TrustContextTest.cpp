@@ -64,7 +64,7 @@ class TrustContextTest : public ::testing::Test {
     client.SetPort(server.PortText());
     client.SetSecurity(TlsMode::Implicit);
     int error = -1;
-    client.OnRequestDone = [&](Pop3Client&, TPop3Request, std::uint16_t e) { error = e; };
+    client.OnRequestDone = [&](Pop3Client&, Pop3Request, std::uint16_t e) { error = e; };
     client.Connect();
     EXPECT_TRUE(loop_.RunUntil([&] { return error >= 0; }, std::chrono::seconds(15)));
     if (client.Connected()) client.Abort();
