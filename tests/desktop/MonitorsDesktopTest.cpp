@@ -422,7 +422,7 @@ TEST_F(Monitors, AMonitorSwitchedOffShedsItsCharacters) {
   desktop.Screenshot("monitors-after-off.png");
 
   ASSERT_TRUE(desktop.Run({"xrandr", "--output", "DUMMY1", "--mode", "1024x768", "--pos", "1280x0"}));
-  EXPECT_TRUE(PollUntil([&] { return onSecond() >= 1; }, 60s)) << "no character came onto the monitor switched on";
+  EXPECT_TRUE(PollUntil([&] { return onSecond() >= 1; }, 90s)) << "no character came onto the monitor switched on";
   EXPECT_TRUE(desktop.Running());
 }
 
