@@ -123,6 +123,30 @@ class MailServers {
   std::string Maildir(const std::string& user) const { return folder_ + "/maildirs/" + user + "/Maildir"; }
   static std::string Address(const std::string& user) { return user + "@" + kDomain; }
 
+  // The messages in the maildir of `user`, read or not.
+  std::size_t MessageCount(const std::string& user) const {
+    std::size_t count = 0;
+    for (const char* box : {"/new", "/cur"}) {
+      count += platform::ListFolder(Maildir(user) + box, "*", platform::ListKind::FilesOnly).size();
+    }
+    return count;
+  }
+
+  // Subject -> copies among the messages delivered to `user` and not yet read.
+  std::map<std::string, int> NewSubjects(const std::string& user) const {
+    const std::string folder = Maildir(user) + "/new/";
+    std::map<std::string, int> subjects;
+    for (const std::string& name : platform::ListFolder(folder, "*", platform::ListKind::FilesOnly)) {
+      const std::string text = platform::ReadFile(folder + name).value_or("");
+      const std::size_t at = text.find("Subject: ");
+      if (at == std::string::npos) continue;
+      std::string subject = text.substr(at + 9, text.find('\n', at) - at - 9);
+      if (!subject.empty() && subject.back() == '\r') subject.pop_back();
+      ++subjects[subject];
+    }
+    return subjects;
+  }
+
   // Empty mailboxes, once what an earlier test sent has been delivered (so
   // that it cannot arrive in a later test's mailbox).
   void EmptyMailboxes() const {

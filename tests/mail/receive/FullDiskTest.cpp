@@ -87,13 +87,7 @@ class FullDiskReceiveTest : public FullDiskTest {
            loop.RunUntil([&] { return OnServer() >= kMails; }, 20s);
   }
 
-  std::size_t OnServer() const {
-    std::size_t count = 0;
-    for (const char* box : {"/new", "/cur"}) {
-      count += platform::ListFolder(servers->Maildir("alice") + box, "*", platform::ListKind::FilesOnly).size();
-    }
-    return count;
-  }
+  std::size_t OnServer() const { return servers->MessageCount("alice"); }
 
   ReceiveEnd Receive() {
     finished = false;
