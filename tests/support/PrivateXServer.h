@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -17,18 +18,25 @@ namespace mf::testing {
 // start (the suite then skips).
 class PrivateXServer {
  public:
-  PrivateXServer(int width, int height) {
+  PrivateXServer(int width, int height)
+      : PrivateXServer({"Xvfb", "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
+                        "-nolisten", "tcp", "-noreset"}) {}
+
+  // Any X server that takes -displayfd: `command` is the server and its
+  // arguments.
+  explicit PrivateXServer(std::vector<std::string> command) {
     int fds[2];
     if (pipe(fds) != 0) return;
-    std::string fd = std::to_string(fds[1]);
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                          "-nolisten", "tcp", "-noreset", nullptr};
+    command.insert(command.begin() + 1, {"-displayfd", std::to_string(fds[1])});
+    std::vector<char*> argv;
+    for (std::string& argument : command) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+    int failed = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (failed != 0) {
