@@ -10,7 +10,8 @@
 
 #include <cerrno>
 
-#include "net/TcpSocketDotted.h"
+#include "net/ConnectRace.h"
+#include "net/SocketAddress.h"
 
 namespace mf {
 
@@ -40,7 +41,7 @@ int WaitingByteCount(int fd) {
 }  // namespace
 
 struct TcpSocket::Lookup {
-  std::vector<std::uint32_t> addresses;
+  std::vector<SocketAddress> addresses;
   int error = 0;
 };
 
@@ -79,8 +80,7 @@ void TcpSocket::SetProto(const std::string& value) {
 
 void TcpSocket::SetLocalAddr(const std::string& value) {
   RequireClosed(state_, 3);
-  std::uint32_t address = 0;
-  if (!ParseDottedAddress(value, address)) throw ESocketException("SetLocalAddr(): Invalid IP address");
+  if (!SocketAddress::FromLiteral(value)) throw ESocketException("SetLocalAddr(): Invalid IP address");
   localAddr_ = value;
 }
 
@@ -102,9 +102,10 @@ void TcpSocket::DnsLookup(const std::string& host) {
   }
   if (lookupId_ != 0) lookupId_ = 0;  // a newer lookup replaces it silently
   dnsResult_.clear();
-  std::uint32_t address = 0;
-  if (ParseDottedAddress(host, address)) {
-    dnsResult_ = DottedText(address);
+  lookedUp_.clear();
+  if (auto literal = SocketAddress::FromLiteral(host)) {
+    dnsResult_ = literal->Text();
+    lookedUp_ = {*literal};
     if (OnDnsLookupDone) OnDnsLookupDone(*this, 0);
     return;
   }
@@ -115,8 +116,9 @@ void TcpSocket::DnsLookup(const std::string& host) {
   platform::EventLoop::Callback deliver = guard_.Bind([this, id, result] {
     if (lookupId_ != id) return;  // cancelled or replaced
     lookupId_ = 0;
-    // The first address is the one connected to.
-    if (!result->addresses.empty()) dnsResult_ = DottedText(result->addresses.front());
+    // The first address is the one shown; connecting tries them all.
+    lookedUp_ = result->addresses;
+    if (!lookedUp_.empty()) dnsResult_ = lookedUp_.front().Text();
     int error = result->error;
     if (error == 0 && result->addresses.empty()) error = wsa::kNoData;
     lastError_ = error;
@@ -139,82 +141,48 @@ void TcpSocket::CancelDnsLookup() {
 // --- connect ----------------------------------------------------------------
 
 void TcpSocket::Connect() {
-  if (fd_ >= 0 && state_ != SocketState::Closed) throw ESocketException("Connect: Socket already in use");
+  if (state_ != SocketState::Closed) throw ESocketException("Connect: Socket already in use");
   if (port_.empty()) throw ESocketException("Connect: No Port Specified");
   if (addr_.empty()) throw ESocketException("Connect: No IP Address Specified");
 
   int port = 0;
-  std::uint32_t address = 0;
-  std::uint32_t localAddress = 0;
+  std::vector<SocketAddress> addresses;
+  SocketAddress local;
   try {
     WSocketResolveProto(proto_);
     port = WSocketResolvePort(port_, proto_);
-    address = WSocketResolveHost(addr_);
-    localAddress = WSocketResolveHost(localAddr_);
+    // The address the lookup showed stands for every address it found.
+    addresses = !lookedUp_.empty() && addr_ == dnsResult_ ? lookedUp_ : ResolveHost(addr_);
+    local = ResolveHost(localAddr_).front();
   } catch (const ESocketException& e) {
     throw ESocketException(std::string("connect: ") + e.what(), e.ErrorCode());
   }
+  for (SocketAddress& address : addresses) address.SetPort(static_cast<std::uint16_t>(port));
 
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd_ < 0) {
-    SocketError("Connect (socket)", SocketErrorFromErrno(errno));
-    return;
-  }
   ++session_;
   closeFired_ = false;
   writablePosted_ = false;
   readPaused_ = false;
   sendQueue_.clear();
   ChangeState(SocketState::Opened);
-
-  auto fail = [this](const char* call) {
-    int error = SocketErrorFromErrno(errno);
-    CloseSocket(false);
-    SocketError(call, error);
-  };
-  int on = 1;
-  if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) return fail("setsockopt(SO_REUSEADDR)");
-  // Mail commands go out whole, one line or a batch of lines at a time;
-  // holding one back until the last is acknowledged only adds a round trip.
-  if (setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) return fail("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
-  // Lingering stays off, as the system has it: a close finishes sending in
-  // the background.
-  if (setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) return fail("setsockopt(SO_KEEPALIVE)");
-  if (localAddress != 0) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(localAddress);
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return fail("Bind");
-    ChangeState(SocketState::Bound);
-  }
-
-  sockaddr_in remote{};
-  remote.sin_family = AF_INET;
-  remote.sin_port = htons(static_cast<std::uint16_t>(port));
-  remote.sin_addr.s_addr = htonl(address);
-  int result = ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
-  int error = result == 0 ? 0 : errno;
-  if (error != 0 && error != EINPROGRESS) {
-    int code = SocketErrorFromErrno(error);
-    // Refusals and unreachable networks are answers from the network, not
-    // misuse: they arrive as the connect notification, as they would have
-    // had the system not known at once.
-    bool answer = code == wsa::kConnectionRefused || code == wsa::kNetworkUnreachable ||
-                  code == wsa::kHostUnreachable || code == wsa::kTimedOut || code == wsa::kNetworkDown;
-    if (!answer) return fail("Connect");
-    ChangeState(SocketState::Connecting);
-    std::uint64_t session = session_;
-    loop_.Post(guard_.Bind([this, session, code] {
-      if (session == session_ && state_ == SocketState::Connecting) ConnectCompleted(code);
-    }));
-    return;
-  }
+  if (!local.IsAny()) ChangeState(SocketState::Bound);
   ChangeState(SocketState::Connecting);
-  writeWatch_.Start(fd_, platform::EventLoop::Readiness::Write, [this] { OnWritable(); });
+  // Refusals and unreachable networks arrive as the connect notification,
+  // from the loop, like every other answer from the network.
+  std::uint64_t session = session_;
+  race_ = std::make_unique<ConnectRace>(loop_, InterleaveFamilies(std::move(addresses)), local,
+                                        [this, session](int fd, int error) {
+                                          race_.reset();
+                                          if (session != session_) {
+                                            if (fd >= 0) ::close(fd);
+                                            return;
+                                          }
+                                          fd_ = fd;
+                                          ConnectCompleted(error);
+                                        });
 }
 
 void TcpSocket::ConnectCompleted(int error) {
-  writeWatch_.Stop();
   std::weak_ptr<char> alive = alive_;
   if (error == 0) {
     ChangeState(SocketState::Connected);
@@ -396,13 +364,6 @@ void TcpSocket::PostWritable() {
 
 void TcpSocket::OnWritable() {
   if (fd_ < 0) return;
-  if (state_ == SocketState::Connecting) {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-    ConnectCompleted(SocketErrorFromErrno(error));
-    return;
-  }
   std::uint64_t session = session_;
   TryToSend();
   if (session != session_ || fd_ < 0) return;
@@ -417,7 +378,7 @@ void TcpSocket::OnWritable() {
 // --- closing ----------------------------------------------------------------
 
 void TcpSocket::Close() {
-  if (fd_ < 0 || state_ == SocketState::Closed) return;
+  if (state_ == SocketState::Closed) return;
   CloseSocket(true);
   FireSessionClosed(0);
   ResetDefaults();
@@ -426,7 +387,7 @@ void TcpSocket::Close() {
 void TcpSocket::Abort() {
   CancelDnsLookup();
   sendQueue_.clear();
-  if (fd_ < 0 || state_ == SocketState::Closed) return;
+  if (state_ == SocketState::Closed) return;
   if (state_ == SocketState::Connected) {
     linger off{0, 0};
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
@@ -441,6 +402,7 @@ void TcpSocket::CloseSocket(bool graceful) {
   writeWatch_.Stop();
   readPaused_ = false;
   writablePosted_ = false;
+  race_.reset();
   ++session_;
   if (fd_ >= 0) {
     if (graceful && state_ == SocketState::Connected) ::shutdown(fd_, SHUT_WR);

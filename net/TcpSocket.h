@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "net/SendBlock.h"
+#include "net/SocketAddress.h"
 #include "platform/EventLoop.h"
 
 namespace mf {
@@ -73,8 +74,9 @@ enum class SocketState {
 // the user sees. Exposed for the clients and for tests.
 int WSocketResolvePort(const std::string& port, const std::string& proto);
 int WSocketResolveProto(const std::string& proto);
-// Returns the IPv4 address in host byte order. May block for a name lookup.
-std::uint32_t WSocketResolveHost(const std::string& host);
+// An IPv4 or IPv6 address, or every address of a name. May block for a
+// name lookup.
+std::vector<SocketAddress> ResolveHost(const std::string& host);
 // The local host name; throws "gethostname failed".
 std::string LocalHostName();
 
@@ -82,6 +84,8 @@ std::string LocalHostName();
 // arriving data, an emptied send queue and closing are reported through the
 // event slots, from the event loop. Only Close, Abort, CancelDnsLookup and a
 // DnsLookup of a dotted address fire events inside the call.
+class ConnectRace;
+
 class TcpSocket {
  public:
   using ErrorEvent = std::function<void(TcpSocket& sender, std::uint16_t error)>;
@@ -101,7 +105,7 @@ class TcpSocket {
   const std::string& Proto() const { return proto_; }
   void SetProto(const std::string& value);
   const std::string& LocalAddr() const { return localAddr_; }
-  void SetLocalAddr(const std::string& value);  // dotted address only
+  void SetLocalAddr(const std::string& value);  // an IPv4 or IPv6 address only
 
   const std::string& DnsResult() const { return dnsResult_; }
   int LastError() const { return lastError_; }
@@ -116,6 +120,8 @@ class TcpSocket {
   ErrorEvent OnSessionClosed;
 
   // --- requests -----------------------------------------------------------
+  // Finds the addresses of `host` (IPv6 and IPv4); DnsResult shows the first.
+  // Connecting to that address tries every address found, in turn.
   void DnsLookup(const std::string& host);
   void CancelDnsLookup();
   void Connect();
@@ -162,6 +168,8 @@ class TcpSocket {
   std::string proto_ = "tcp";
   std::string localAddr_ = "0.0.0.0";
   std::string dnsResult_;
+  std::vector<SocketAddress> lookedUp_;
+  std::unique_ptr<ConnectRace> race_;
   int lastError_ = 0;
   std::uint64_t readCount_ = 0;  // bytes received, to see whether a handler read
   SocketState state_ = SocketState::Closed;

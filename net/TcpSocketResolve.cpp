@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "net/TcpSocket.h"
-#include "net/TcpSocketDotted.h"
 
 namespace mf {
 
@@ -97,48 +96,6 @@ std::string Format(const char* pattern, const std::string& text, int number) {
 
 }  // namespace
 
-bool ParseDottedAddress(std::string_view text, std::uint32_t& address) {
-  std::uint32_t value = 0;
-  std::size_t i = 0;
-  for (int part = 0; part < 4; ++part) {
-    while (i < text.size() && text[i] == ' ') ++i;
-    if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
-    unsigned number = 0;
-    int digits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-      number = number * 10 + static_cast<unsigned>(text[i] - '0');
-      if (++digits > 3 || number > 255) return false;
-      ++i;
-    }
-    while (i < text.size() && text[i] == ' ') ++i;
-    value = (value << 8) | number;
-    if (part < 3) {
-      if (i >= text.size() || text[i] != '.') return false;
-      ++i;
-    }
-  }
-  if (i != text.size()) return false;
-  address = value;
-  return true;
-}
-
-bool LooksDotted(std::string_view text) {
-  bool digit = false;
-  for (char c : text) {
-    if (std::isdigit(static_cast<unsigned char>(c))) {
-      digit = true;
-    } else if (c != '.' && c != ' ') {
-      return false;
-    }
-  }
-  return digit && text.find('.') != std::string_view::npos;
-}
-
-std::string DottedText(std::uint32_t address) {
-  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 255) + "." +
-         std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);
-}
-
 int WSocketResolveProto(const std::string& proto) {
   if (proto.empty() || proto.size() >= kMaxNameLength) {
     throw ESocketException("WSocketResolveProto: Invalid Protocol.");
@@ -185,44 +142,19 @@ int WSocketResolvePort(const std::string& port, const std::string& proto) {
                          kDatabaseMiss);
 }
 
-std::uint32_t WSocketResolveHost(const std::string& host) {
+std::vector<SocketAddress> ResolveHost(const std::string& host) {
   if (host.empty() || host.size() > kMaxHostLength) {
     throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
   }
-  std::uint32_t address = 0;
-  if (ParseDottedAddress(host, address)) return address;
+  if (auto literal = SocketAddress::FromLiteral(host)) return {*literal};
   if (LooksDotted(host)) throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
   int error = 0;
-  std::vector<std::uint32_t> found = LookUpHost(host, error);
+  std::vector<SocketAddress> found = LookUpHost(host, error);
   if (found.empty()) {
     throw ESocketException(Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d", host, error),
                            error);
   }
-  return found.front();
-}
-
-std::vector<std::uint32_t> LookUpHost(const std::string& host, int& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  int result = getaddrinfo(host.c_str(), nullptr, &hints, &list);
-  std::vector<std::uint32_t> addresses;
-  if (result != 0) {
-    error = SocketErrorFromResolver(result);
-    return addresses;
-  }
-  for (addrinfo* item = list; item; item = item->ai_next) {
-    if (item->ai_family != AF_INET) continue;
-    auto* in = reinterpret_cast<sockaddr_in*>(item->ai_addr);
-    std::uint32_t address = ntohl(in->sin_addr.s_addr);
-    bool seen = false;
-    for (auto a : addresses) seen = seen || a == address;
-    if (!seen) addresses.push_back(address);
-  }
-  freeaddrinfo(list);
-  error = addresses.empty() ? 11004 : 0;
-  return addresses;
+  return found;
 }
 
 std::string LocalHostName() {

@@ -6,7 +6,7 @@
 
 #include "net/NetErrors.h"
 #include "net/TlsContext.h"
-#include "net/TcpSocketDotted.h"
+#include "net/SocketAddress.h"
 
 namespace mf {
 
@@ -92,12 +92,11 @@ bool TlsChannel::Setup(const std::string& host) {
   handles_->toNetwork = toNetwork;
   SSL_set_connect_state(ssl);
 
-  // A dotted address is checked against the certificate's IP addresses; a
-  // name against its DNS names, and it is sent as SNI.
-  std::uint32_t address = 0;
+  // An IPv4 or IPv6 address is checked against the certificate's IP
+  // addresses; a name against its DNS names, and it is sent as SNI.
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
-  if (ParseDottedAddress(host, address)) {
-    return X509_VERIFY_PARAM_set1_ip_asc(param, DottedText(address).c_str()) == 1;
+  if (auto address = SocketAddress::FromLiteral(host)) {
+    return X509_VERIFY_PARAM_set1_ip_asc(param, address->Text().c_str()) == 1;
   }
   X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
   return !host.empty() && SSL_set1_host(ssl, host.c_str()) == 1 && SSL_set_tlsext_host_name(ssl, host.c_str()) == 1;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Real mail servers for tests: a private Postfix (SMTP) delivering into
-// maildirs that a private Dovecot serves over POP3, both on 127.0.0.1 and
+// maildirs that a private Dovecot serves over POP3, both on the loopback and
 // living entirely inside one folder (see tests/servers/mailservers).
 //
 //   auto servers = mf::test::MailServers::Start(folder);
@@ -37,7 +37,10 @@ class MailServers {
   // binaries missing) Running() is false and WhyNot() says why; a start that
   // fails although they could run sets Failed() too, which a test should
   // treat as an error, not a skip.
-  static MailServers Start(const std::string& folder) {
+  // Where they listen: 127.0.0.1, ::1, or both.
+  enum class Listen { Ipv4, Ipv6, Both };
+
+  static MailServers Start(const std::string& folder, Listen listen = Listen::Ipv4) {
     MailServers servers;
     servers.folder_ = folder;
     for (const char* binary : {"/usr/sbin/postfix", "/usr/sbin/dovecot", "/usr/lib/postfix/sbin/master"}) {
@@ -52,7 +55,8 @@ class MailServers {
     }
     const std::string parent = folder.substr(0, folder.find_last_of('/'));
     if (!parent.empty()) ::chmod(parent.c_str(), 0711);
-    const std::string command = ScriptCommand("start", folder, "2>&1");
+    const char* where = listen == Listen::Ipv6 ? "ipv6" : listen == Listen::Both ? "both" : "ipv4";
+    const std::string command = std::string("LISTEN=") + where + " " + ScriptCommand("start", folder, "2>&1");
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
       servers.whyNot_ = "cannot run " + Script();

@@ -72,8 +72,10 @@ TEST(TcpSocketResolve, PortsProtocolsAndHosts) {
   EXPECT_EQ(WSocketResolvePort("25", "tcp"), 25);
   EXPECT_EQ(WSocketResolvePort("25abc", "tcp"), 25);
   EXPECT_EQ(WSocketResolveProto("tcp"), 6);
-  EXPECT_EQ(WSocketResolveHost(" 10 . 0.0.1 "), 0x0A000001u);
-  EXPECT_EQ(WSocketResolveHost("255.255.255.255"), 0xFFFFFFFFu);
+  EXPECT_EQ(ResolveHost(" 10 . 0.0.1 ").front().Text(), "10.0.0.1");
+  EXPECT_EQ(ResolveHost("255.255.255.255").front().Text(), "255.255.255.255");
+  EXPECT_EQ(ResolveHost("::1").front().Text(), "::1");
+  EXPECT_EQ(ResolveHost("[2001:DB8::1]").front().Text(), "2001:db8::1");
 
   auto message = [](auto call) {
     try {
@@ -88,8 +90,8 @@ TEST(TcpSocketResolve, PortsProtocolsAndHosts) {
   EXPECT_EQ(message([] { WSocketResolvePort("nosuchservice", "tcp"); }),
             "WSocketResolvePort: Cannot convert port 'nosuchservice', Error #11004");
   EXPECT_EQ(message([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
-  EXPECT_EQ(message([] { WSocketResolveHost("1.2.3.256"); }), "WSocketResolveHost: '1.2.3.256' Invalid IP address.");
-  EXPECT_EQ(message([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+  EXPECT_EQ(message([] { ResolveHost("1.2.3.256"); }), "WSocketResolveHost: '1.2.3.256' Invalid IP address.");
+  EXPECT_EQ(message([] { ResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
 }
 
 // The numbers stay those the user has always seen; the texts are the system's.
