@@ -79,6 +79,7 @@ class MailServers {
     servers.pop3sPort_ = std::atoi(servers.values_["POP3S_PORT"].c_str());
     servers.submissionPort_ = std::atoi(servers.values_["SUBMISSION_PORT"].c_str());
     servers.smtpsPort_ = std::atoi(servers.values_["SMTPS_PORT"].c_str());
+    servers.authPort_ = std::atoi(servers.values_["AUTH_PORT"].c_str());
     if (status != 0 || servers.smtpPort_ == 0 || servers.pop3Port_ == 0) {
       servers.whyNot_ = "mailservers start failed: " + output;
       servers.failed_ = true;
@@ -99,6 +100,7 @@ class MailServers {
     pop3sPort_ = other.pop3sPort_;
     submissionPort_ = other.submissionPort_;
     smtpsPort_ = other.smtpsPort_;
+    authPort_ = other.authPort_;
     running_ = other.running_;
     failed_ = other.failed_;
     other.running_ = false;
@@ -118,6 +120,8 @@ class MailServers {
   // SMTP with STARTTLS and a required log-in, and the same over implicit TLS.
   int SubmissionPort() const { return submissionPort_; }
   int SmtpsPort() const { return smtpsPort_; }
+  // SMTP requiring a log-in over plain text, for tests that watch the AUTH exchange.
+  int AuthPort() const { return authPort_; }
   // The certificate of the authority that signed the servers' certificate.
   std::string AuthorityFile() const {
     auto found = values_.find("TLS_CA");
@@ -215,6 +219,7 @@ class MailServers {
   int pop3sPort_ = 0;
   int submissionPort_ = 0;
   int smtpsPort_ = 0;
+  int authPort_ = 0;
   bool running_ = false;
   bool failed_ = false;
 };

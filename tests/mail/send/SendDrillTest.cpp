@@ -40,6 +40,7 @@ enum class Mode {
   Outbox,         // "送信": three mails over one session
   PopBeforeSmtp,  // "送る" after a POP log-in, the fault in the POP session
   StartTls,       // "送る" over STARTTLS with a log-in
+  Login,          // "送る" with a log-in over plain text, where the AUTH exchange can be broken
 };
 
 // Where each mail of a row ends after the fault.
@@ -73,7 +74,10 @@ class SendDrillTest : public testing::SendServersTestBase, public ::testing::Wit
     if (IsSkipped() || HasFatalFailure()) return;
     const SmtpDrill& drill = GetParam();
     const bool tls = drill.mode == Mode::StartTls;
-    smtpProxy_ = std::make_unique<test::FaultProxy>(tls ? servers_->SubmissionPort() : servers_->SmtpPort());
+    const bool login = tls || drill.mode == Mode::Login;
+    smtpProxy_ = std::make_unique<test::FaultProxy>(tls                           ? servers_->SubmissionPort()
+                                                    : drill.mode == Mode::Login ? servers_->AuthPort()
+                                                                                : servers_->SmtpPort());
     popProxy_ = std::make_unique<test::FaultProxy>(servers_->Pop3Port());
     settings_.smtpServer = "127.0.0.1";
     settings_.smtpPort = smtpProxy_->PortText();
@@ -86,6 +90,8 @@ class SendDrillTest : public testing::SendServersTestBase, public ::testing::Wit
     if (tls) {
       ::setenv("SSL_CERT_FILE", servers_->AuthorityFile().c_str(), 1);
       settings_.smtpSecurity = ConnectionSecurity::StartTls;
+    }
+    if (login) {
       settings_.smtpAuth = true;
       settings_.smtpUser = "bob";
       settings_.smtpPassword = MailServers::kPassword;
@@ -295,6 +301,17 @@ INSTANTIATE_TEST_SUITE_P(
                       SmtpDrill{"StartTlsDropped", Mode::StartTls, Drop("STARTTLS"), {kW}, "STARTTLS"},
                       SmtpDrill{"StartTlsRefused", Mode::StartTls, Refuse("STARTTLS", "454 4.7.0 no TLS"), {kW}, "STARTTLS"},
                       SmtpDrill{"HandshakeCut", Mode::StartTls, Cut("STARTTLS", 200), {kW}, "tls"}),
+    Name);
+
+INSTANTIATE_TEST_SUITE_P(
+    Login, SendDrillTest,
+    ::testing::Values(SmtpDrill{"AuthDropped", Mode::Login, Drop("AUTH"), {kW}, "AUTH"},
+                      SmtpDrill{"AuthRefused", Mode::Login, Refuse("AUTH", "535 5.7.8 authentication failed"), {kW},
+                                "AUTH"},
+                      SmtpDrill{"AuthTemporaryFailure", Mode::Login, Refuse("AUTH", "454 4.7.0 try later"), {kW},
+                                "AUTH"},
+                      SmtpDrill{"AuthReplyLost", Mode::Login, Lost("AUTH"), {kW}, "AUTH"},
+                      SmtpDrill{"MailFromAfterLoginDropped", Mode::Login, Drop("MAIL FROM"), {kW}, "MAIL FROM"}),
     Name);
 
 }  // namespace
