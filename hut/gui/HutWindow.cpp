@@ -34,6 +34,7 @@
 #include "platform/qt/AccessibleControls.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "platform/x11/X11WindowMessages.h"
 #include "roster/CharacterScan.h"
 #include "widgets/ApplicationIcon.h"
@@ -129,6 +130,13 @@ HutWindow::HutWindow(HutStartup startup, WindowEdgeSearch& edges)
     messages_ = std::make_unique<platform::WindowMessageReader>(x11->connection());
   }
   ownNotice_ = std::make_unique<PassingNotice>();
+  // A monitor that goes away must not take the hut with it; the screens are
+  // settled only once the removal has been handled, hence later.
+  connect(qApp, &QGuiApplication::screenRemoved, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      if (isVisible()) KeepOnOneMonitor();
+    });
+  });
   BuildControls();
   Start();
   // A shaped window of its own drawing, still a window to a screen reader.
@@ -509,11 +517,18 @@ void HutWindow::WindowMessage(std::uint32_t message, std::int32_t, std::int32_t 
 
 void HutWindow::WMShowHut() { OpenHut(); }
 
+void HutWindow::KeepOnOneMonitor() {
+  const QRect frame = frameGeometry();
+  const QRect onto = platform::OntoOneScreen(frame);
+  if (onto != frame) move(onto.topLeft());
+}
+
 void HutWindow::WMTrayNotify(std::int32_t mouseMessage) {
   if (mouseMessage == kTrayRightButtonUp) trayMenu_->popup(QCursor::pos());
 }
 
 void HutWindow::OpenHut() {
+  if (isVisible()) KeepOnOneMonitor();
   show();
   raise();
   activateWindow();
@@ -863,7 +878,10 @@ bool HutWindow::eventFilter(QObject* watched, QEvent* event) {
         if (roofDragging_) move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - roofPress_);
         return true;
       case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) roofDragging_ = false;
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && roofDragging_) {
+          roofDragging_ = false;
+          KeepOnOneMonitor();
+        }
         return true;
       default:
         break;

@@ -251,6 +251,8 @@ class HutWindow final : public QWidget,
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Moves the hut wholly onto the monitor that shows most of it.
+  void KeepOnOneMonitor();
   void BuildControls();
   void Start();
   void ShapeHut();

@@ -8,6 +8,7 @@
 
 #include "mail/gui/ProgressArt.h"
 #include "platform/qt/AccessibleControls.h"
+#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -57,15 +58,18 @@ void ProgressWindow::DrawFrame() {
 }
 
 void ProgressWindow::ShowProgress() {
-  // First shown centred in the upper part of the screen, clear of the
-  // character and its bubble, which stand at the middle until the user moves
-  // them; where the user moves this window, it stays.
+  // First shown centred in the upper part of the monitor the user works on,
+  // clear of the character and its bubble, which stand at the middle until
+  // the user moves them; where the user moves this window, it stays, as long
+  // as a monitor still shows it.
   if (!placed_) {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    if (QScreen* screen = platform::WorkingScreen()) {
       const QRect area = screen->availableGeometry();
       move(area.center().x() - kClientWidth / 2, area.top() + area.height() / 5);
     }
     placed_ = true;
+  } else {
+    move(platform::OntoOneScreen(frameGeometry()).topLeft());
   }
   animation_.Start();
   DrawFrame();

@@ -1,6 +1,8 @@
 #include "platform/qt/ScreenPlacement.h"
 
+#include <QCursor>
 #include <QGuiApplication>
+#include <QWindow>
 #include <QScreen>
 #include <algorithm>
 #include <limits>
@@ -28,6 +30,11 @@ QScreen* ScreenNear(QPoint point) {
     }
   }
   return best;
+}
+
+QScreen* WorkingScreen() {
+  if (QWindow* focus = QGuiApplication::focusWindow(); focus && focus->screen()) return focus->screen();
+  return ScreenNear(QCursor::pos());
 }
 
 QRect OntoScreen(const QRect& frame, const QScreen* screen) {

@@ -15,6 +15,10 @@ namespace mf::platform {
 // there is no screen at all.
 QScreen* ScreenNear(QPoint point);
 
+// The monitor the user is working on: the one of the window that has the
+// focus, else the one under the mouse pointer.
+QScreen* WorkingScreen();
+
 // `frame` moved (never resized) wholly onto the work area of `screen`; a
 // frame larger than the work area keeps its top-left corner on it.
 QRect OntoScreen(const QRect& frame, const QScreen* screen);

@@ -182,7 +182,10 @@ class ProgramOnDisplay {
   }
 
   // The character windows shown now.
-  std::vector<Shown> Characters() {
+  std::vector<Shown> Characters() { return Titled(kCharacterTitle); }
+
+  // The windows of that title shown now.
+  std::vector<Shown> Titled(const std::string& title) {
     std::vector<Shown> found;
     Window root = 0;
     Window parent = 0;
@@ -192,7 +195,7 @@ class ProgramOnDisplay {
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes attributes;
       if (!XGetWindowAttributes(x_, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-      if (Title(children[i]) != kCharacterTitle) continue;
+      if (Title(children[i]) != title) continue;
       found.push_back(Shown{children[i], Rect{attributes.x, attributes.y, attributes.x + attributes.width,
                                               attributes.y + attributes.height}});
     }
@@ -402,6 +405,11 @@ TEST_F(Monitors, AMonitorSwitchedOffShedsItsCharacters) {
     return count;
   };
   ASSERT_TRUE(PollUntil([&] { return onSecond() >= 2; }, 40s));
+  // The hut goes over to the second monitor too.
+  const std::string hutTitle = "小屋";
+  ASSERT_TRUE(PollUntil([&] { return !desktop.Titled(hutTitle).empty(); }, 10s));
+  ASSERT_TRUE(desktop.Run({"xdotool", "search", "--name", hutTitle, "windowmove", "1500", "100"}));
+  ASSERT_TRUE(PollUntil([&] { return desktop.Titled(hutTitle).front().rect.left >= 1280; }, 5s));
   desktop.Screenshot("monitors-before-off.png");
 
   ASSERT_TRUE(desktop.Run({"xrandr", "--output", "DUMMY1", "--off"}));
@@ -419,6 +427,13 @@ TEST_F(Monitors, AMonitorSwitchedOffShedsItsCharacters) {
   std::this_thread::sleep_for(1s);
   EXPECT_TRUE(desktop.Running());
   EXPECT_EQ(desktop.Characters().size(), 10u);
+  EXPECT_TRUE(PollUntil(
+      [&] {
+        auto hut = desktop.Titled(hutTitle);
+        return !hut.empty() && hut.front().rect.right <= 1280 && hut.front().rect.bottom <= 800;
+      },
+      2s))
+      << "the hut stayed where no monitor shows it";
   desktop.Screenshot("monitors-after-off.png");
 
   ASSERT_TRUE(desktop.Run({"xrandr", "--output", "DUMMY1", "--mode", "1024x768", "--pos", "1280x0"}));
