@@ -33,9 +33,7 @@ using test::MailServers;
 class RoundTripTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string path = folder.Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
+    servers = &test::SharedMailServers();
     if (servers->Failed()) FAIL() << servers->WhyNot();
     if (!servers->Running()) GTEST_SKIP() << servers->WhyNot();
   }
@@ -51,7 +49,7 @@ class RoundTripTest : public ::testing::Test {
   }
 
   platform::TemporaryFolder folder;
-  std::unique_ptr<MailServers> servers;
+  MailServers* servers = nullptr;
   platform::PollEventLoop loop;
 };
 

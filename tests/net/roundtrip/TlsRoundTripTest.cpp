@@ -29,21 +29,11 @@ using test::MailServers;
 
 class TlsRoundTripTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    folder_ = std::make_unique<platform::TemporaryFolder>();
-    std::string path = folder_->Path();
-    if (!path.empty() && path.back() == '/') path.pop_back();
-    servers_ = std::make_unique<MailServers>(MailServers::Start(path + "/servers"));
-    if (servers_->Running()) ::setenv("SSL_CERT_FILE", servers_->AuthorityFile().c_str(), 1);
-  }
-  static void TearDownTestSuite() {
-    servers_.reset();
-    folder_.reset();
-  }
-
   void SetUp() override {
+    servers_ = &test::SharedMailServers();
     if (servers_->Failed()) FAIL() << servers_->WhyNot();
     if (!servers_->Running()) GTEST_SKIP() << servers_->WhyNot();
+    ::setenv("SSL_CERT_FILE", servers_->AuthorityFile().c_str(), 1);
   }
 
   std::set<std::string> Delivered(const std::string& user) const {
@@ -133,8 +123,7 @@ class TlsRoundTripTest : public ::testing::Test {
   FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
   std::string lastResponse_;
 
-  static inline std::unique_ptr<platform::TemporaryFolder> folder_;
-  static inline std::unique_ptr<MailServers> servers_;
+  MailServers* servers_ = nullptr;
 };
 
 // What Postfix stored, from our own first header on: its Received lines
