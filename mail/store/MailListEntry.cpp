@@ -18,6 +18,7 @@ constexpr int kKeptIcon = 8;
 constexpr int kRepliedIcon = 10;
 constexpr int kSentReplyIcon = 12;
 constexpr int kImportedIcon = 14;
+constexpr int kUnconfirmedIcon = 16;
 
 // A received mail: the sender and line 4 as received, its zone kept, so
 // that the column can show the moment in local time and sort by it.
@@ -40,9 +41,9 @@ int TrashIcon(std::optional<MailStatus> status) {
     case MailStatus::Unread: return kUnreadIcon;
     case MailStatus::Sent: return kSentIcon;
     case MailStatus::Waiting:
-    case MailStatus::WaitingReply:
+    case MailStatus::WaitingReply: return kWaitingIcon;
     case MailStatus::Unconfirmed:
-    case MailStatus::UnconfirmedReply: return kWaitingIcon;
+    case MailStatus::UnconfirmedReply: return kUnconfirmedIcon;
     case MailStatus::Replied: return kRepliedIcon;
     case MailStatus::SentReply: return kSentReplyIcon;
     case MailStatus::Imported: return kImportedIcon;
@@ -95,7 +96,9 @@ ShownRecord ShowRecord(FolderKind folder, const HeaderView& record) {
       break;
     case FolderKind::Outbox:
       ShowWritten(record, shown);
-      icon = kWaitingIcon;
+      // A mail that may have arrived must not look like one still to go.
+      icon = status == MailStatus::Unconfirmed || status == MailStatus::UnconfirmedReply ? kUnconfirmedIcon
+                                                                                        : kWaitingIcon;
       break;
     case FolderKind::Kept:
       ShowWritten(record, shown);

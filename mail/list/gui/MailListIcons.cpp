@@ -11,7 +11,7 @@ namespace {
 constexpr int kSize = 16;
 
 // What each pair of positions shows: the envelope's colour and a mark.
-enum class Mark { None, OpenFlap, Arrow, Clock, Pin, Curve, CurveArrow, Inward };
+enum class Mark { None, OpenFlap, Arrow, Clock, Pin, Curve, CurveArrow, Inward, Question };
 struct Look {
   QColor paper;
   Mark mark;
@@ -27,6 +27,7 @@ const Look& LookOf(int kind) {
       {QColor(240, 240, 232), Mark::Curve},      // replied
       {QColor(200, 225, 255), Mark::CurveArrow}, // sent reply
       {QColor(225, 210, 245), Mark::Inward},     // imported
+      {QColor(255, 190, 190), Mark::Question},   // unconfirmed: may have arrived
   };
   return looks[kind];
 }
@@ -80,6 +81,15 @@ void DrawMark(QPainter& p, Mark mark) {
       p.setPen(QPen(QColor(200, 110, 20), 1.5));
       p.drawArc(QRectF(8, 9, 7, 7), 90 * 16, 180 * 16);
       p.drawLine(QPointF(11.5, 9), QPointF(14, 9));
+      return;
+    case Mark::Question:
+      p.setPen(QPen(QColor(190, 30, 30), 1));
+      p.setBrush(Qt::white);
+      p.drawEllipse(QRectF(8.5, 8.5, 7, 7));
+      p.setPen(QPen(QColor(190, 30, 30), 1.3));
+      p.drawArc(QRectF(10.5, 9.8, 3, 2.8), -90 * 16, 270 * 16);
+      p.drawLine(QPointF(12, 12.6), QPointF(12, 13.2));
+      p.drawPoint(QPointF(12, 14.4));
       return;
     case Mark::Inward:
       p.setPen(QPen(QColor(110, 40, 160), 1.5));

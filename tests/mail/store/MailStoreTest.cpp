@@ -230,6 +230,20 @@ TEST_F(MailStoreTest, MovingTheOnlyMailDeletesTheSourceFiles) {
   EXPECT_EQ(entries[0].data.sortDate, 0.0);
 }
 
+// A mail that went out without an answer looks different from one still to
+// go, in the outbox and in the trash.
+TEST_F(MailStoreTest, AnUnconfirmedMailHasAnIconOfItsOwn) {
+  ASSERT_EQ(Compose(FolderKind::Outbox, "waits", MailStatus::Waiting), StoreResult::Done);
+  ASSERT_EQ(Compose(FolderKind::Outbox, "may have arrived", MailStatus::Waiting), StoreResult::Done);
+  ASSERT_EQ(store.MarkOutboxUnconfirmed(1, true), StoreResult::Done);
+  auto entries = store.ReadListEntries(FolderKind::Outbox);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].icon, 6);
+  EXPECT_EQ(entries[1].icon, 16);
+  ASSERT_EQ(store.MoveMail(FolderKind::Outbox, FolderKind::Trash, 1), StoreResult::Done);
+  EXPECT_EQ(store.ReadListEntries(FolderKind::Trash).at(0).icon, 16);
+}
+
 TEST_F(MailStoreTest, DeletingForGoodRemovesRecordsAndTheirAttachments) {
   std::string a1 = Attachment("f1", "a.txt");
   std::string a2 = Attachment("f1", "b.txt");
