@@ -38,6 +38,7 @@
 #include "mail/send/ReEdit.h"
 #include "mail/send/gui/CompositionWindow.h"
 #include "mail/store/AttachmentActions.h"
+#include "mail/store/MailStatus.h"
 #include "mail/store/MailStore.h"
 #include "mail/store/StoreRecords.h"
 #include "platform/Dialogs.h"
@@ -170,6 +171,7 @@ void MailListWindow::BuildActions() {
   replyAction_ = action("replyAction", "差出人へ返信");
   forwardAction_ = action("forwardAction", "転送");
   reEditAction_ = action("reEditAction", "再編集");
+  sendAgainAction_ = action("sendAgainAction", "送信待ちに戻す");
   deleteAction_ = action("deleteAction", "削除");
   addSenderAction_ = action("addSenderAction", "送信者をアドレス帳に追加");
   emptyTrashAction_ = action("emptyTrashAction", "ごみ箱を空にする");
@@ -193,6 +195,7 @@ void MailListWindow::BuildActions() {
   connect(replyAction_, &QAction::triggered, this, [this] { Reply(); });
   connect(forwardAction_, &QAction::triggered, this, [this] { Forward(); });
   connect(reEditAction_, &QAction::triggered, this, [this] { ReEdit(); });
+  connect(sendAgainAction_, &QAction::triggered, this, [this] { SendAgain(); });
   connect(deleteAction_, &QAction::triggered, this,
           [this] { DeleteSelected(DeletionFor(QGuiApplication::queryKeyboardModifiers())); });
   connect(addSenderAction_, &QAction::triggered, this, [this] { AddSenderToAddressBook(); });
@@ -217,7 +220,7 @@ void MailListWindow::BuildMenus() {
   mailMenu_->setObjectName("mailMenu");
   mailMenu_->addAction(replyAction_);
   mailMenu_->addSeparator();
-  mailMenu_->addActions({forwardAction_, reEditAction_});
+  mailMenu_->addActions({forwardAction_, reEditAction_, sendAgainAction_});
   mailMenu_->addSeparator();
   mailMenu_->addAction(deleteAction_);
   mailMenu_->addSeparator();
@@ -490,6 +493,7 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
   reEditAction_->setEnabled(commands.reEdit);
   deleteAction_->setEnabled(commands.deleteMail);
   addSenderAction_->setEnabled(commands.joinAddressBook);
+  sendAgainAction_->setEnabled(false);
 }
 
 void MailListWindow::ShowSelectedMail() {
@@ -501,6 +505,7 @@ void MailListWindow::ShowSelectedMail() {
     reEditAction_->setEnabled(false);
     forwardAction_->setEnabled(false);
     addSenderAction_->setEnabled(false);
+    sendAgainAction_->setEnabled(false);
     return;
   }
   currentFolderName_.reset();
@@ -516,6 +521,13 @@ void MailListWindow::ShowSelectedMail() {
   currentHasAttachment_ = model_->HasAttachmentAt(row);
   currentFolderName_ = selectedFolder_;
   SetCommandsEnabled(CommandsFor(selectedFolder_));
+  if (selectedFolder_ == FolderKind::Outbox) {
+    const HeaderFile outbox = context_.store.ReadHeaderFile(FolderKind::Outbox);
+    const bool unconfirmed = currentIndex_ < outbox.size() &&
+                             (outbox[currentIndex_].status() == StatusWord(MailStatus::Unconfirmed) ||
+                              outbox[currentIndex_].status() == StatusWord(MailStatus::UnconfirmedReply));
+    sendAgainAction_->setEnabled(unconfirmed);
+  }
   if (selectedFolder_ == FolderKind::Inbox && !model_->IsReadAt(row)) {
     context_.store.MarkRead(currentIndex_);
   }
@@ -783,6 +795,17 @@ void MailListWindow::ReEdit() {
   OpenThroughCharacter(std::move(request), mail.characterId, files.packagePath.value_or(std::string()),
                        mail.references, mail.inReplyTo);
   reEditedOutboxMail_.reset();
+}
+
+void MailListWindow::SendAgain() {
+  if (selectedFolder_ != FolderKind::Outbox || !currentFolderName_ || !sendAgainAction_->isEnabled()) return;
+  const std::string question =
+      Sj("このメールは相手に届いているかもしれません。") + "\r\n" +
+      Sj("送信待ちに戻すと、次の「送信」で送り直します（届いていた場合、相手には二通届きます）。") + "\r\n" +
+      Sj("送信待ちに戻しますか？");
+  if (!context_.dialogs.Question(question, platform::DefaultButton::No, std::string())) return;
+  context_.store.MarkOutboxUnconfirmed(currentIndex_, false);
+  ReloadIfShown(FolderKind::Outbox);
 }
 
 // The re-edited mail went again (queued or sent): its old copy goes for good,

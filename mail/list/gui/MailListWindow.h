@@ -105,6 +105,9 @@ class MailListWindow final : public QMainWindow {
   void Reply();
   void Forward();
   void ReEdit();
+  // Puts a mail kept as "送信不明" back among those the next "送信" sends,
+  // once the user has agreed that it may arrive twice.
+  void SendAgain();
   void WriteNewMail();
   void Import();
   void SaveAs();
@@ -199,6 +202,7 @@ class MailListWindow final : public QMainWindow {
   QAction* replyAction_;
   QAction* forwardAction_;
   QAction* reEditAction_;
+  QAction* sendAgainAction_;
   QAction* deleteAction_;
   QAction* addSenderAction_;
   QMenu* folderMenu_;

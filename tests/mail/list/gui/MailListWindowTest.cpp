@@ -714,6 +714,30 @@ TEST_F(MailListWindowTest, ReEditingAnOutboxMailAndQueueingItAgainLeavesOneCopy)
   EXPECT_EQ(store_.RecordCount(FolderKind::Outbox), 2u);
 }
 
+// A mail that may have arrived goes back to the waiting ones only when the
+// user agrees to its arriving twice.
+TEST_F(MailListWindowTest, AnUnconfirmedMailGoesBackToWaitingOnlyWhenTheUserAgrees) {
+  Queue("waits");
+  Queue("may have arrived");
+  ASSERT_EQ(store_.MarkOutboxUnconfirmed(1, true), StoreResult::Done);
+  MailListWindow& window = Window();
+  window.ShowFolder(FolderKind::Outbox);
+  auto* sendAgain = Control<QAction>(window, "sendAgainAction");
+  window.SelectRows({1});  // "waits", the older
+  EXPECT_FALSE(sendAgain->isEnabled());
+  window.SelectRows({0});
+  ASSERT_TRUE(sendAgain->isEnabled());
+  const auto status = [&] { return store_.ReadHeaderRecords(FolderKind::Outbox)[1].status; };
+  dialogs_.yesNo.push_back(false);
+  sendAgain->trigger();
+  EXPECT_EQ(status(), Sj("送信不明"));
+  dialogs_.yesNo.push_back(true);
+  sendAgain->trigger();
+  EXPECT_EQ(status(), Sj("送信待ち"));
+  window.SelectRows({0});
+  EXPECT_FALSE(sendAgain->isEnabled());
+}
+
 TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotThePackage) {
   AddInbox("Re: s", Sj("花子 <hanako@example.jp>"), MailStatus::Read, true);
   // A character package beside the file: not a valid one, and never an attachment of the answer.
