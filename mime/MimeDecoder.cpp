@@ -86,10 +86,8 @@ void MimeDecoder::BeginFile(const std::string& FileName) {
 bool MimeDecoder::DecodeFor(std::chrono::steady_clock::duration slice) {
   if (!decoding_) return true;
   const auto until = std::chrono::steady_clock::now() + slice;
-  // The clock is read every few lines only: most lines cost far less.
-  constexpr unsigned kLinesPerLook = 64;
-  unsigned lines = 0;
-  return DecodeWhile([&] { return ++lines % kLinesPerLook != 0 || std::chrono::steady_clock::now() < until; });
+  // The clock after every line: a line may open and sync a file.
+  return DecodeWhile([&] { return std::chrono::steady_clock::now() < until; });
 }
 
 void MimeDecoder::Cancel() {

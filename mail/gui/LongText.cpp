@@ -12,7 +12,7 @@ namespace mf {
 namespace {
 
 // Characters put in per loop step: well under the time a user notices.
-constexpr qsizetype kPieceLength = 32 * 1024;
+constexpr std::size_t kPieceLength = 32 * 1024;
 
 }  // namespace
 
@@ -34,11 +34,9 @@ TextFeeder::TextFeeder(QPlainTextEdit& box) : QObject(&box), box_(&box), timer_(
 
 TextFeeder::~TextFeeder() = default;
 
-void TextFeeder::Show(QString text) {
+void TextFeeder::Show(std::string text) {
   Stop();
   if (!box_) return;
-  // Line ends as the box keeps them; a piece then never ends inside a CR LF.
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   box_->clear();
   text_ = std::move(text);
   next_ = 0;
@@ -60,15 +58,25 @@ void TextFeeder::FeedPiece() {
     Stop();
     return;
   }
-  qsizetype end = std::min(text_.size(), next_ + kPieceLength);
+  std::size_t end = std::min(text_.size(), next_ + kPieceLength);
   if (end < text_.size()) {
-    // Whole lines, when a line end is near.
-    const qsizetype lineEnd = text_.lastIndexOf(QChar('\n'), end - 1);
-    if (lineEnd > next_) end = lineEnd + 1;
+    // Whole lines: LF is never the second byte of a Shift_JIS character, so
+    // a piece never ends inside one, nor between CR and LF.
+    const std::size_t lineEnd = text_.rfind('\n', end - 1);
+    if (lineEnd != std::string::npos && lineEnd >= next_) {
+      end = lineEnd + 1;
+    } else {
+      // One line longer than a piece: cut between characters.
+      std::size_t at = next_;
+      while (at < end) at += IsSjisLeadByte(static_cast<unsigned char>(text_[at])) ? 2 : 1;
+      end = std::min(at, text_.size());
+    }
   }
+  QString piece = platform::ToQString(std::string_view(text_).substr(next_, end - next_));
+  piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QTextCursor at(box_->document());
   at.movePosition(QTextCursor::End);
-  at.insertText(text_.mid(next_, end - next_));
+  at.insertText(piece);
   next_ = end;
   if (Feeding()) {
     timer_->start();

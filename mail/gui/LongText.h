@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 class QPlainTextEdit;
@@ -29,8 +30,9 @@ class TextFeeder final : public QObject {
   explicit TextFeeder(QPlainTextEdit& box);
   ~TextFeeder() override;
 
-  // Empties the box and starts putting `text` in; the cursor stays at the start.
-  void Show(QString text);
+  // Empties the box and starts putting the Shift_JIS `text` in, converted
+  // a piece at a time; the cursor stays at the start.
+  void Show(std::string text);
   // Puts in what is left at once (before the box's text is read).
   void Finish();
   // Drops what is left.
@@ -42,8 +44,8 @@ class TextFeeder final : public QObject {
 
   QPointer<QPlainTextEdit> box_;
   QTimer* timer_;
-  QString text_;
-  qsizetype next_ = 0;
+  std::string text_;
+  std::size_t next_ = 0;
 };
 
 }  // namespace mf

@@ -620,14 +620,18 @@ void ReceiveController::CommitBatch(std::function<void()> next) {
   stored_ += static_cast<int>(batch_.size());
   batch_.clear();
   batchBytes_ = 0;
-  const unsigned attempt = attempt_;
-  for (const ArrivedMail& mail : arrived) {
-    if (OnMailStored) OnMailStored(mail);
-    // The viewer may have run the common error routine meanwhile; the rest
-    // of the batch is in the inbox all the same.
-    if (attempt != attempt_ || phase_ == Phase::Idle) return;
-  }
-  Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+  // Presented from the next step: appending a large mail and filling the
+  // viewer with it in one step would hold the loop for both.
+  Post([this, arrived = std::move(arrived), next = std::move(next)]() mutable {
+    const unsigned attempt = attempt_;
+    for (const ArrivedMail& mail : arrived) {
+      if (OnMailStored) OnMailStored(mail);
+      // The viewer may have run the common error routine meanwhile; the rest
+      // of the batch is in the inbox all the same.
+      if (attempt != attempt_ || phase_ == Phase::Idle) return;
+    }
+    Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+  });
 }
 
 }  // namespace mf

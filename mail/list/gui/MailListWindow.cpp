@@ -66,13 +66,6 @@ constexpr const char* kFileFilter =
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
-// A stored text for an edit control, whose paragraphs end in LF alone.
-QString PlainText(const std::string& sjis) {
-  QString text = platform::ToQString(sjis);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return text;
-}
-
 // Shift held deletes for good instead of moving to the trash.
 MailListWindow::Deletion DeletionFor(Qt::KeyboardModifiers modifiers) {
   return modifiers.testFlag(Qt::ShiftModifier) ? MailListWindow::Deletion::ForGood : MailListWindow::Deletion::ToTrash;
@@ -547,10 +540,10 @@ void MailListWindow::ShowAttachments() {
 }
 
 void MailListWindow::ShowCurrentText() {
-  QString text;
+  std::string text;
   for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    if (!text.isEmpty()) text += QChar('\n');
-    text += PlainText(piece);
+    if (!text.empty()) text += '\n';
+    text += piece;
   }
   mailTextFeeder_->Show(std::move(text));
   mailText_->moveCursor(QTextCursor::Start);

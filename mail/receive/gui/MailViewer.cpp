@@ -155,7 +155,7 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
   subject_ = mail.subject;
   subjectEdit_->setText(ShownLine(mail.subject));
   subjectEdit_->setCursorPosition(0);
-  mailTextFeeder_->Show(platform::ToQString(mail.text));
+  mailTextFeeder_->Show(mail.text);
   inReplyTo_ = mail.inReplyTo;
   references_ = mail.references;
   recordIndex_ = mail.recordIndex;
