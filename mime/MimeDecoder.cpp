@@ -59,29 +59,9 @@ std::string SectionedValue(const char* line, std::size_t length, std::string_vie
   return found ? found->value : std::string();
 }
 
-// Leaves the decoder's per-run state tidy however DecodeStream is left.
-class DecodingScope {
- public:
-  explicit DecodingScope(bool& decoding, const char*& currentData, std::size_t& currentLength)
-      : decoding_(decoding), currentData_(currentData), currentLength_(currentLength) {
-    decoding_ = true;
-  }
-  ~DecodingScope() {
-    decoding_ = false;
-    currentData_ = "";
-    currentLength_ = 0;
-  }
-  DecodingScope(const DecodingScope&) = delete;
-  DecodingScope& operator=(const DecodingScope&) = delete;
-
- private:
-  bool& decoding_;
-  const char*& currentData_;
-  std::size_t& currentLength_;
-};
-
 }  // namespace
 
+MimeDecoder::MimeDecoder() = default;
 MimeDecoder::~MimeDecoder() = default;
 
 void MimeDecoder::DecodeFile(const std::string& FileName) {
@@ -91,23 +71,67 @@ void MimeDecoder::DecodeFile(const std::string& FileName) {
 }
 
 void MimeDecoder::DecodeStream(std::istream& Stream) {
+  Begin(Stream);
+  DecodeWhile([] { return true; });
+}
+
+void MimeDecoder::BeginFile(const std::string& FileName) {
   if (decoding_) throw std::logic_error("MimeDecoder: already decoding");
-  DecodingScope scope(decoding_, currentData_, currentDataLength_);
+  auto stream = std::make_unique<std::ifstream>(platform::NativePath(FileName), std::ios::binary);
+  if (!*stream || !platform::FileExists(FileName)) throw std::ios_base::failure("Cannot open file \"" + FileName + "\"");
+  Begin(*stream);
+  file_ = std::move(stream);
+}
+
+bool MimeDecoder::DecodeFor(std::chrono::steady_clock::duration slice) {
+  if (!decoding_) return true;
+  const auto until = std::chrono::steady_clock::now() + slice;
+  // The clock after every line: a line may open and sync a file.
+  return DecodeWhile([&] { return std::chrono::steady_clock::now() < until; });
+}
+
+void MimeDecoder::Cancel() {
+  if (decoding_) End();
+}
+
+void MimeDecoder::Begin(std::istream& stream) {
+  if (decoding_) throw std::logic_error("MimeDecoder: already decoding");
   Reset();
-  mimedec::LineBuffer lines(Stream, maxLineLength_);
-  char* line = nullptr;
-  std::size_t length = 0;
-  for (;;) {
-    const bool inHeader = handler_ == Handler::MessageHeader || handler_ == Handler::PartHeader;
-    if (!lines.Next(inHeader ? mimedec::Folding::Join : mimedec::Folding::Keep, line, length)) break;
-    HandleLine(line, length);
-  }
+  lines_ = std::make_unique<mimedec::LineBuffer>(stream, maxLineLength_);
+  decoding_ = true;
+}
+
+// Leaves the decoder's per-run state tidy however the decoding ended.
+void MimeDecoder::End() {
+  decoding_ = false;
+  lines_.reset();
+  file_.reset();
   SetCurrentData("", 0);
-  if (boundary_.empty() || partOpen_) {
-    partOpen_ = false;
-    Fire(OnPartEnd);
+}
+
+template <typename More>
+bool MimeDecoder::DecodeWhile(More more) {
+  try {
+    char* line = nullptr;
+    std::size_t length = 0;
+    for (;;) {
+      const bool inHeader = handler_ == Handler::MessageHeader || handler_ == Handler::PartHeader;
+      if (!lines_->Next(inHeader ? mimedec::Folding::Join : mimedec::Folding::Keep, line, length)) break;
+      HandleLine(line, length);
+      if (!more()) return false;
+    }
+    SetCurrentData("", 0);
+    if (boundary_.empty() || partOpen_) {
+      partOpen_ = false;
+      Fire(OnPartEnd);
+    }
+    Fire(OnMessageEnd);
+  } catch (...) {
+    End();
+    throw;
   }
-  Fire(OnMessageEnd);
+  End();
+  return true;
 }
 
 void MimeDecoder::Reset() {

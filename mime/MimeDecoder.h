@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -18,7 +20,9 @@ class LineBuffer;
 // decoded data (Base64, quoted-printable, uuencode; uuencoded blocks inside
 // plain text too). Character sets are left alone: the caller converts.
 //
-// Decoding is synchronous: DecodeFile returns after the last event. Names of
+// DecodeFile returns after the last event. A caller that must keep its event
+// loop turning decodes in steps instead: BeginFile, then DecodeFor until it
+// says the message is through; the events are the same either way. Names of
 // attachments are only reported here; whoever stores them must make them safe.
 class MimeDecoder {
  public:
@@ -33,7 +37,7 @@ class MimeDecoder {
   // Lines longer than this are handed over in pieces of this length.
   static constexpr std::size_t kDefaultMaxLineLength = 64u * 1024u * 1024u;
 
-  MimeDecoder() = default;
+  MimeDecoder();
   ~MimeDecoder();
   MimeDecoder(const MimeDecoder&) = delete;
   MimeDecoder& operator=(const MimeDecoder&) = delete;
@@ -44,6 +48,16 @@ class MimeDecoder {
   // Decodes the whole stream. Exceptions from event handlers pass through;
   // decoding again from inside a handler throws std::logic_error.
   void DecodeStream(std::istream& Stream);
+
+  // Decoding in steps. BeginFile opens as DecodeFile does and fires nothing;
+  // each DecodeFor decodes lines for about `slice` (at least one) and
+  // returns true once OnMessageEnd has fired. Cancel drops a decoding
+  // begun, without further events. An exception from a handler ends the
+  // decoding as Cancel does and passes through.
+  void BeginFile(const std::string& FileName);
+  bool DecodeFor(std::chrono::steady_clock::duration slice);
+  void Cancel();
+  bool Decoding() const { return decoding_; }
 
   TNotifyEvent OnHeaderBegin;
   TNotifyEvent OnHeaderLine;
@@ -103,6 +117,11 @@ class MimeDecoder {
   enum class Handler { MessageHeader, WaitingForBoundary, PartHeader, PartData, SinglePartBody };
 
   void Reset();
+  void Begin(std::istream& stream);
+  void End();
+  // Decodes lines until `more` says stop or the input ends; true at the end.
+  template <typename More>
+  bool DecodeWhile(More more);
   void HandleLine(char* line, std::size_t length);
   void MessageHeaderLine(char* line, std::size_t length);
   void PreambleLine(char* line, std::size_t length);
@@ -135,6 +154,8 @@ class MimeDecoder {
 
   Handler handler_ = Handler::MessageHeader;
   bool decoding_ = false;
+  std::unique_ptr<std::istream> file_;            // of BeginFile
+  std::unique_ptr<mimedec::LineBuffer> lines_;    // while decoding
   bool headerBegun_ = false;
   bool partHeaderBegun_ = false;
   bool partOpen_ = false;

@@ -55,6 +55,22 @@ DecodeOutcome InboxIntake::Decode(const std::string& path, DecodedMessage& messa
   return outcome;
 }
 
+bool InboxIntake::BeginDecode(const std::string& path, DecodedMessage& message) {
+  return decoder_.Begin(path, message);
+}
+
+std::optional<DecodeOutcome> InboxIntake::ContinueDecode(DecodedMessage& message,
+                                                         std::chrono::steady_clock::duration slice) {
+  const std::optional<DecodeOutcome> outcome = decoder_.Continue(slice);
+  if (outcome && *outcome != DecodeOutcome::Decoded) Discard(message);
+  return outcome;
+}
+
+void InboxIntake::CancelDecode(DecodedMessage& message) {
+  decoder_.Cancel();
+  Discard(message);
+}
+
 DeliveringCharacter InboxIntake::ChooseCharacter(DecodedMessage& message) {
   ReceivedMail& mail = message.mail;
   DeliveringCharacter character =
@@ -78,15 +94,24 @@ bool InboxIntake::AppendAll(const std::vector<const DecodedMessage*>& messages) 
   if (messages.empty()) return true;
   if (!store_.Prepare()) return false;
   std::string headers, bodies;
-  std::vector<std::string> durable;
+  std::vector<std::string> durable, folders;
   for (const DecodedMessage* message : messages) {
     headers += FormatHeaderRecord(message->header);
     bodies += FormatBodyRecord(InboxBodyRecord(message->mail));
-    durable.insert(durable.end(), message->mail.attachmentFiles.begin(), message->mail.attachmentFiles.end());
+    if (message->mail.attachmentFiles.empty()) continue;
+    if (message->attachmentsSynced) {
+      folders.push_back(store_.StoreFolder() + message->attachmentFolder);
+    } else {
+      durable.insert(durable.end(), message->mail.attachmentFiles.begin(), message->mail.attachmentFiles.end());
+    }
   }
   const std::string& root = store_.StoreFolder();
   // The attachments first: a record never names a file that a crash can take back.
-  if (!durable.empty() && !(platform::SyncFiles(durable) && platform::SyncFolder(root))) return false;
+  if (!durable.empty() && !platform::SyncFiles(durable)) return false;
+  for (const std::string& folder : folders) {
+    if (!platform::SyncFolder(folder)) return false;
+  }
+  if ((!durable.empty() || !folders.empty()) && !platform::SyncFolder(root)) return false;
   AppendedTo headerUndo, bodyUndo;
   if (!AppendOnFreshLine(store_.HeaderPath(FolderKind::Inbox), std::move(headers), headerUndo)) {
     TakeBack(headerUndo, root);

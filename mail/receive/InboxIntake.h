@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -57,6 +58,11 @@ class InboxIntake {
 
   // The steps.
   DecodeOutcome Decode(const std::string& path, DecodedMessage& message);
+  // Decode in steps of about `slice` each (see MessageDecoder::Begin): a
+  // message that is not decoded leaves no attachment folder behind.
+  bool BeginDecode(const std::string& path, DecodedMessage& message);
+  std::optional<DecodeOutcome> ContinueDecode(DecodedMessage& message, std::chrono::steady_clock::duration slice);
+  void CancelDecode(DecodedMessage& message);
   DeliveringCharacter ChooseCharacter(DecodedMessage& message);
   // Appends both records at the end of the inbox files; a failure leaves
   // the files as they were.

@@ -84,6 +84,14 @@ MessageDecoder::MessageDecoder(const MailStore& store, RandomGenerator& random, 
 }
 
 DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& result) {
+  if (!Begin(path, result)) return DecodeOutcome::Unreadable;
+  std::optional<DecodeOutcome> outcome;
+  while (!(outcome = Continue(std::chrono::hours(1)))) {
+  }
+  return *outcome;
+}
+
+bool MessageDecoder::Begin(const std::string& path, DecodedMessage& result) {
   result = DecodedMessage{};
   message_ = &result;
   headerBegun_ = headerEnded_ = writeFailed_ = false;
@@ -98,16 +106,42 @@ DecodeOutcome MessageDecoder::Decode(const std::string& path, DecodedMessage& re
   htmlCharset_.clear();
   usedNames_.clear();
   try {
-    mime_.DecodeFile(path);
+    mime_.BeginFile(path);
+  } catch (const std::ios_base::failure&) {
+    message_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+std::optional<DecodeOutcome> MessageDecoder::Continue(std::chrono::steady_clock::duration slice) {
+  if (message_ == nullptr) return DecodeOutcome::Unreadable;
+  try {
+    if (!mime_.DecodeFor(slice)) return std::nullopt;
   } catch (const std::ios_base::failure&) {
     CloseAttachment();
     message_ = nullptr;
     return DecodeOutcome::Unreadable;
   }
+  return Outcome();
+}
+
+void MessageDecoder::Cancel() {
+  mime_.Cancel();
   CloseAttachment();
+  message_ = nullptr;
+}
+
+DecodeOutcome MessageDecoder::Outcome() {
+  CloseAttachment();
+  if (message_ != nullptr) message_->attachmentsSynced = !writeFailed_;
   message_ = nullptr;
   if (!headerBegun_ || !headerEnded_) return DecodeOutcome::Rejected;
   if (writeFailed_) return DecodeOutcome::WriteError;
+  // Large texts are built up line by line; what they kept spare goes back.
+  text_ = std::string();
+  html_ = std::string();
+  preamble_ = std::string();
   return DecodeOutcome::Decoded;
 }
 
@@ -222,6 +256,10 @@ void MessageDecoder::CloseAttachment() {
   attachment_.flush();
   if (!attachment_) writeFailed_ = true;
   attachment_.close();
+  // On disk before its record is written. Synced here, one file at a time
+  // as decoding goes, rather than all at the append: a mail of thousands
+  // of files would hold the event loop for as many syncs.
+  if (!writeFailed_ && !platform::SyncFile(attachmentPath_)) writeFailed_ = true;
   attachmentPath_.clear();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +27,9 @@ struct DecodedMessage {
   std::string attachmentFolder;  // the folder made for attachments, also for a lone package
   std::vector<std::string> shownAttachments;  // stored attachments other than a character package
   std::vector<std::string> packageFiles;      // stored character packages
+  // Every attachment file is on disk already (each is synced as it is
+  // closed); only the folders that name them are left to sync.
+  bool attachmentsSynced = false;
 };
 
 enum class DecodeOutcome {
@@ -50,6 +55,15 @@ class MessageDecoder {
 
   DecodeOutcome Decode(const std::string& path, DecodedMessage& result);
 
+  // The same in steps, so that a huge message never holds the event loop
+  // for long: Begin (false when the file cannot be opened: Unreadable),
+  // then Continue until it gives the outcome. `result` must live until
+  // then. Cancel drops a decoding begun; what it wrote stays in `result`'s
+  // attachment folder for the caller to remove.
+  bool Begin(const std::string& path, DecodedMessage& result);
+  std::optional<DecodeOutcome> Continue(std::chrono::steady_clock::duration slice);
+  void Cancel();
+
   // A folder for the attachments of the message being decoded was made in
   // the store folder; nothing is in it yet.
   std::function<void(const std::string& folder)> OnFolderMade;
@@ -57,6 +71,7 @@ class MessageDecoder {
  private:
   enum class Sink { None, Preamble, Text, Html, Attachment };
 
+  DecodeOutcome Outcome();
   void MimeHeaderBegin();
   void MimeHeaderLine();
   void MimeHeaderEnd();

@@ -63,6 +63,9 @@ bool IsTemporaryFileName(const std::string& name) {
 
 // Work per loop step: the windows stay responsive while files are synced.
 constexpr auto kSyncSlice = std::chrono::milliseconds(40);
+// The same for decoding: a message of many megabytes is decoded over many
+// steps.
+constexpr auto kDecodeSlice = std::chrono::milliseconds(40);
 // Mails appended together with one sync; a batch is closed early once its
 // messages reach kBatchBytes, so that syncing their attachments stays short.
 constexpr std::size_t kBatchMails = 256;
@@ -164,6 +167,10 @@ void ReceiveController::RemoveUnjournalledFolders() {
 // Decoded mail that will not be appended leaves no attachment folder behind;
 // its journal entry still says fetched, so the next run decodes it again.
 void ReceiveController::DiscardBatch() {
+  if (entryBegun_) {
+    intake_.CancelDecode(decoding_);
+    entryBegun_ = false;
+  }
   for (const auto& batched : batch_) intake_.Discard(batched.message);
   batch_.clear();
   batchBytes_ = 0;
@@ -448,7 +455,12 @@ void ReceiveController::StoreJournal(std::function<void()> next) {
   UidlRecord* record = JournalRecord();
   if (record == nullptr) return Fail("cannot read " + journal_.UidlRecordPath());
   if (nextEntry_ < journal_.Entries().size()) {
-    if (!DecodeEntry(nextEntry_, *record)) return;
+    switch (DecodeEntry(nextEntry_, *record)) {
+      case EntryStep::Failed: return;
+      case EntryStep::Pending:
+        return Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+      case EntryStep::Settled: break;
+    }
     ++nextEntry_;
     const bool last = nextEntry_ == journal_.Entries().size();
     if (!batch_.empty() && (last || batch_.size() >= kBatchMails || batchBytes_ >= kBatchBytes)) {
@@ -491,37 +503,49 @@ void ReceiveController::EntryDone(JournalEntry& entry, UidlRecord& record) {
   if (entry.state != JournalEntry::State::Rejected) platform::DeleteFileInside(folder, folder + entry.file);
 }
 
-// Decodes one entry into the batch, or settles it at once when it needs no
-// append; false when the run failed.
-bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
+// Decodes one entry into the batch a slice per call, or settles it at once
+// when it needs no append.
+ReceiveController::EntryStep ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
   JournalEntry& entry = journal_.Entries()[index];
   const std::string folder = store_.ProgramFolder();
   const std::string path = folder + entry.file;
 
-  if (entry.state == JournalEntry::State::Rejected) {
-    EntryDone(entry, record);
-    return true;
-  }
-  if (entry.state == JournalEntry::State::Decoded) {
-    if (AlreadyStored(entry)) {
+  std::optional<DecodeOutcome> outcome;
+  if (!entryBegun_) {
+    if (entry.state == JournalEntry::State::Rejected) {
       EntryDone(entry, record);
-      return true;
+      return EntryStep::Settled;
     }
-    // Attachments written before the crash would be written again.
-    if (!entry.attachmentFolder.empty()) {
-      platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
+    if (entry.state == JournalEntry::State::Decoded) {
+      if (AlreadyStored(entry)) {
+        EntryDone(entry, record);
+        return EntryStep::Settled;
+      }
+      // Attachments written before the crash would be written again.
+      if (!entry.attachmentFolder.empty()) {
+        platform::RemoveFolderTreeInside(store_.StoreFolder(), store_.StoreFolder() + entry.attachmentFolder);
+      }
+    }
+    if (!entry.durable && phase_ == Phase::Recovering) {
+      // The file may have been cut by the crash; the server still has the
+      // message, and without its id in the record it is fetched again.
+      platform::DeleteFileInside(folder, path);
+      return EntryStep::Settled;
+    }
+    decodingBytes_ = platform::FileSize(path).value_or(0);
+    if (intake_.BeginDecode(path, decoding_)) {
+      entryBegun_ = true;
+    } else {
+      outcome = DecodeOutcome::Unreadable;
     }
   }
-  if (!entry.durable && phase_ == Phase::Recovering) {
-    // The file may have been cut by the crash; the server still has the
-    // message, and without its id in the record it is fetched again.
-    platform::DeleteFileInside(folder, path);
-    return true;
+  if (entryBegun_) {
+    outcome = intake_.ContinueDecode(decoding_, kDecodeSlice);
+    if (!outcome) return EntryStep::Pending;
+    entryBegun_ = false;
   }
 
-  const std::uint64_t bytes = platform::FileSize(path).value_or(0);
-  DecodedMessage message;
-  switch (intake_.Decode(path, message)) {
+  switch (*outcome) {
     case DecodeOutcome::Decoded: break;
     case DecodeOutcome::Rejected: {
       entry.file = KeepAside(entry.file);
@@ -529,32 +553,32 @@ bool ReceiveController::DecodeEntry(std::size_t index, UidlRecord& record) {
       // Kept for the user and never fetched again: it must outlive a crash.
       if (!entry.durable && !platform::SyncFiles({folder + entry.file})) {
         FailToWrite(folder + entry.file);
-        return false;
+        return EntryStep::Failed;
       }
       if (!journal_.Save()) {
         FailToWrite(journal_.Path());
-        return false;
+        return EntryStep::Failed;
       }
       ++rejected_;
       EntryDone(entry, record);
       if (OnMailRejected) OnMailRejected(folder + entry.file);
-      return true;
+      return EntryStep::Settled;
     }
     case DecodeOutcome::Unreadable:
       // Gone from disk: nothing to store; the server still has it unless deleted.
-      if (!platform::FileExists(path)) return true;
+      if (!platform::FileExists(path)) return EntryStep::Settled;
       Fail("cannot read " + path);
-      return false;
+      return EntryStep::Failed;
     case DecodeOutcome::WriteError:
       FailToWrite(path);
-      return false;
+      return EntryStep::Failed;
   }
-  if (!message.attachmentFolder.empty()) Checkpoint("attachments");
-  Batched batched{index, std::move(message), {}};
+  if (!decoding_.attachmentFolder.empty()) Checkpoint("attachments");
+  Batched batched{index, std::exchange(decoding_, DecodedMessage{}), {}};
   batched.character = intake_.ChooseCharacter(batched.message);
   batch_.push_back(std::move(batched));
-  batchBytes_ += bytes;
-  return true;
+  batchBytes_ += decodingBytes_;
+  return EntryStep::Settled;
 }
 
 void ReceiveController::CommitBatch(std::function<void()> next) {
@@ -596,14 +620,18 @@ void ReceiveController::CommitBatch(std::function<void()> next) {
   stored_ += static_cast<int>(batch_.size());
   batch_.clear();
   batchBytes_ = 0;
-  const unsigned attempt = attempt_;
-  for (const ArrivedMail& mail : arrived) {
-    if (OnMailStored) OnMailStored(mail);
-    // The viewer may have run the common error routine meanwhile; the rest
-    // of the batch is in the inbox all the same.
-    if (attempt != attempt_ || phase_ == Phase::Idle) return;
-  }
-  Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+  // Presented from the next step: appending a large mail and filling the
+  // viewer with it in one step would hold the loop for both.
+  Post([this, arrived = std::move(arrived), next = std::move(next)]() mutable {
+    const unsigned attempt = attempt_;
+    for (const ArrivedMail& mail : arrived) {
+      if (OnMailStored) OnMailStored(mail);
+      // The viewer may have run the common error routine meanwhile; the rest
+      // of the batch is in the inbox all the same.
+      if (attempt != attempt_ || phase_ == Phase::Idle) return;
+    }
+    Post([this, next = std::move(next)]() mutable { StoreJournal(std::move(next)); });
+  });
 }
 
 }  // namespace mf

@@ -127,7 +127,10 @@ class ReceiveController {
   // batches, then runs `next`.
   void StoreJournal(std::function<void()> next);
   UidlRecord* JournalRecord();
-  bool DecodeEntry(std::size_t index, UidlRecord& record);
+  enum class EntryStep { Settled, Pending, Failed };
+  // Decodes a slice of the entry; Settled once it is in the batch or needs
+  // no append, Failed when the run failed.
+  EntryStep DecodeEntry(std::size_t index, UidlRecord& record);
   void CommitBatch(std::function<void()> next);
   void DiscardBatch();
   void EntryDone(JournalEntry& entry, UidlRecord& record);
@@ -154,6 +157,9 @@ class ReceiveController {
     DeliveringCharacter character;
   };
   std::vector<Batched> batch_;  // decoded, not yet appended
+  bool entryBegun_ = false;     // the entry at nextEntry_ is being decoded
+  DecodedMessage decoding_;     // what it has given so far
+  std::uint64_t decodingBytes_ = 0;
   std::uint64_t batchBytes_ = 0;
   std::vector<JournalEntry> fetchedEntries_;  // written in this session, not yet durable
   std::size_t syncedEntries_ = 0;

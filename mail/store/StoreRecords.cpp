@@ -32,7 +32,25 @@ bool IsStoreOwnLine(std::string_view line) {
   return LowerAscii(line).find("x-attachments-file") != std::string::npos;
 }
 
-std::string TextWithCrLf(std::string_view text) { return JoinLines(SplitLines(text)); }
+std::string TextWithCrLf(std::string_view text) {
+  // One pass into one buffer: a text of hundreds of thousands of lines
+  // would otherwise be as many strings first.
+  std::string out;
+  out.reserve(text.size() + text.size() / 8 + 2);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    out.append(text, start, i - start);
+    out += "\r\n";
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) {
+    out.append(text, start, text.size() - start);
+    out += "\r\n";
+  }
+  return out;
+}
 
 std::string FormatHeaderRecord(const HeaderRecord& record) {
   std::string out;
@@ -61,12 +79,12 @@ std::string FormatBodyRecord(const BodyRecord& record) {
     out += "\r\n";
   }
   out += "\r\n";
-  std::string text(record.text);
+  const std::size_t textStart = out.size();
+  out += TextWithCrLf(record.text);
   // A text line made of the separator bytes would end the record early.
-  for (char& c : text) {
-    if (c == 0x01) c = ' ';
+  for (std::size_t i = textStart; i < out.size(); ++i) {
+    if (out[i] == 0x01) out[i] = ' ';
   }
-  out += TextWithCrLf(text);
   out += kSeparatorLine;
   out += "\r\n";
   return out;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -387,6 +388,58 @@ TEST(MimeDecoder, DecodeFileReadsShiftJisPathsAndRefusesMissingFiles) {
   record.events.clear();
   EXPECT_THROW(decoder.DecodeFile(folder.Path() + "missing.txt"), std::ios_base::failure);
   EXPECT_TRUE(record.events.empty());
+}
+
+// Decoding in steps gives every event and byte that decoding in one go
+// gives, wherever the steps and the buffer's reads cut the message: a
+// boundary or a folded header line across a read, a part ending a step.
+TEST(MimeDecoder, DecodingInStepsEqualsDecodingAtOnce) {
+  platform::TemporaryFolder folder;
+  std::string longPart;
+  for (int n = 0; n < 400; ++n) longPart += "line " + std::to_string(n) + " of the first part\r\n";
+  std::string manyParts;
+  for (int n = 0; n < 300; ++n) {
+    manyParts += "--B\r\nContent-Type: text/plain;\r\n  name=\"p" + std::to_string(n) + ".txt\"\r\n\r\npart " +
+                 std::to_string(n) + "\r\n";
+  }
+  const Strings messages = {
+      "Subject: one line\r\n\r\nbody\r\n",
+      "Subject: a\r\n folded\r\n\tsubject\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n--B\r\n\r\n" +
+          longPart + "--B\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=x\r\n\r\n" +
+          "aGVsbG8gd29ybGQ=\r\n--B--\r\n",
+      "Content-Type: multipart/mixed; boundary=B\r\n\r\npreamble\r\n" + manyParts + "--B--\r\nepilogue",
+      "Subject: no end of header",
+  };
+  for (const std::string& message : messages) {
+    MimeDecoder whole;
+    MimeDecRecorder expected(whole);
+    Decode(whole, message);
+    const std::string path = folder.Path() + "MailNo1.txt";
+    ASSERT_TRUE(platform::WriteFileAtomic(path, message));
+    MimeDecoder stepped;
+    MimeDecRecorder got(stepped);
+    stepped.BeginFile(path);
+    EXPECT_TRUE(got.events.empty());
+    int steps = 0;
+    while (!stepped.DecodeFor(std::chrono::nanoseconds(0))) ++steps;
+    EXPECT_FALSE(stepped.Decoding());
+    if (message.size() > 10000) EXPECT_GT(steps, 3) << "a zero slice still decodes a few lines a step";
+    EXPECT_EQ(got.events, expected.events) << message.substr(0, 60);
+    EXPECT_EQ(got.data, expected.data);
+    EXPECT_EQ(got.headerLines, expected.headerLines);
+    EXPECT_EQ(got.partFileNames, expected.partFileNames);
+    EXPECT_EQ(stepped.Subject(), whole.Subject());
+  }
+  // Cancelled half way, the decoder starts afresh.
+  MimeDecoder decoder;
+  MimeDecRecorder record(decoder);
+  ASSERT_TRUE(platform::WriteFileAtomic(folder.Path() + "MailNo2.txt", messages[1]));
+  decoder.BeginFile(folder.Path() + "MailNo2.txt");
+  ASSERT_FALSE(decoder.DecodeFor(std::chrono::nanoseconds(0)));
+  decoder.Cancel();
+  EXPECT_FALSE(decoder.Decoding());
+  Decode(decoder, "Subject: again\r\n\r\n");
+  EXPECT_EQ(decoder.Subject(), "again");
 }
 
 TEST(MimeDecoder, HandlerExceptionsPassThroughAndNestedDecodingIsRefused) {

@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "base/ShiftJis.h"
+#include "mail/gui/LongText.h"
 #include "mail/store/MailDate.h"
 #include "platform/qt/QtDialogs.h"
 
@@ -89,8 +90,8 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {
-        case 1: return platform::ToQString(rows_.Subject(row));
-        case 2: return platform::ToQString(rows_.SecondColumn(row));
+        case 1: return ShownLine(rows_.Subject(row));
+        case 2: return ShownLine(rows_.SecondColumn(row));
         case 3: return platform::ToQString(ListDateText(rows_.DateText(row)));
         default: return {};
       }

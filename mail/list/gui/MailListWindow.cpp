@@ -15,7 +15,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -30,6 +30,7 @@
 #include "mail/answer/ReplyText.h"
 #include "mail/answer/SaveAsText.h"
 #include "mail/gui/AttachmentListMenu.h"
+#include "mail/gui/LongText.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/QuotedText.h"
 #include "mail/list/gui/MailListModel.h"
@@ -65,13 +66,6 @@ constexpr const char* kFileFilter =
     "Outlookメール(*.eml)|*.eml|テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*";
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// A stored text for an edit control, whose paragraphs end in LF alone.
-QString PlainText(const std::string& sjis) {
-  QString text = platform::ToQString(sjis);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return text;
-}
 
 // Shift held deletes for good instead of moving to the trash.
 MailListWindow::Deletion DeletionFor(Qt::KeyboardModifiers modifiers) {
@@ -294,10 +288,12 @@ void MailListWindow::BuildControls() {
   auto* readingLayout = new QVBoxLayout(reading);
   readingLayout->setContentsMargins(0, 0, 0, 0);
   readingLayout->setSpacing(2);
-  mailText_ = new QTextEdit(reading);
+  // Plain text, whatever it looks like: a text that begins like HTML is
+  // still a mail's words.
+  mailText_ = new QPlainTextEdit(reading);
   mailText_->setObjectName("mailText");
   mailText_->setReadOnly(true);
-  mailText_->setAcceptRichText(false);
+  mailTextFeeder_ = new TextFeeder(*mailText_);
   mailText_->setAccessibleName(Text("本文"));
   attachmentList_ = new QListWidget(reading);
   attachmentList_->setObjectName("attachmentList");
@@ -409,6 +405,7 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
     }
     if (currentMail) selected.push_back(std::move(*currentMail));
   }
+  mailTextFeeder_->Stop();
   mailText_->clear();
   attachmentList_->clear();
   attachmentPaths_.clear();
@@ -498,6 +495,7 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
 
 void MailListWindow::ShowSelectedMail() {
   if (!reselecting_) CallLink(links.hideReturnNotice, "hideReturnNotice");
+  mailTextFeeder_->Stop();
   mailText_->clear();
   const QModelIndexList rows = mailList_->selectionModel()->selectedRows();
   if (rows.size() > 1) {
@@ -542,20 +540,24 @@ void MailListWindow::ShowSelectedMail() {
 }
 
 void MailListWindow::ShowAttachments() {
+  std::vector<std::string> names;
   for (const std::string& path : AttachmentFilesOf(currentMailText_)) {
     attachmentFolder_ = platform::ExtractFilePath(path);
     const std::string name = platform::ExtractFileName(path);
     if (name == kPackageName) continue;
     attachmentPaths_.push_back(path);
-    attachmentList_->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
+    names.push_back(name);
   }
+  FillAttachmentList(*attachmentList_, names);
 }
 
 void MailListWindow::ShowCurrentText() {
-  mailText_->clear();
+  std::string text;
   for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    mailText_->append(PlainText(piece));
+    if (!text.empty()) text += '\n';
+    text += piece;
   }
+  mailTextFeeder_->Show(std::move(text));
   mailText_->moveCursor(QTextCursor::Start);
 }
 

@@ -18,12 +18,14 @@
 class QAction;
 class QListWidget;
 class QMenu;
-class QTextEdit;
+class QPlainTextEdit;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace mf {
+
+class TextFeeder;
 
 namespace platform {
 class Dialogs;
@@ -184,7 +186,8 @@ class MailListWindow final : public QMainWindow {
   // Controls; their object names are these names without the underscore.
   QTreeWidget* folderTree_;
   QTreeView* mailList_;
-  QTextEdit* mailText_;
+  QPlainTextEdit* mailText_;
+  TextFeeder* mailTextFeeder_;  // long texts go in a piece per loop step
   QListWidget* attachmentList_;
   QAction* sendAction_;
   QAction* receiveAction_;

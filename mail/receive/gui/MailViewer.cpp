@@ -12,6 +12,7 @@
 #include "character/CharacterEngine.h"
 #include "mail/answer/ReplyText.h"
 #include "mail/gui/AttachmentListMenu.h"
+#include "mail/gui/LongText.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/gui/QuotedText.h"
 #include "mail/receive/InboxIntake.h"
@@ -98,6 +99,7 @@ void MailViewer::BuildControls() {
   white.setColor(QPalette::Base, Qt::white);
   mailText_->setPalette(white);
   mailText_->setAccessibleName(Text("本文"));
+  mailTextFeeder_ = new TextFeeder(*mailText_);
 
   attachmentList_ = new QListWidget(this);
   attachmentList_->setObjectName("attachmentList");
@@ -127,6 +129,8 @@ void MailViewer::BuildControls() {
 void MailViewer::Reset() {
   senderEdit_->clear();
   subjectEdit_->clear();
+  subject_.clear();
+  mailTextFeeder_->Stop();
   mailText_->clear();
   attachmentList_->clear();
   attachmentNames_.clear();
@@ -143,12 +147,15 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
   lentCharacter_ = lent;
   // The name as a reader sees it; the answer takes the sender as a
   // recipient text, which keeps the quotes a name may need.
-  senderEdit_->setText(platform::ToQString(ShownMailboxes(mail.from)));
+  senderEdit_->setText(ShownLine(ShownMailboxes(mail.from)));
   answerRecipients_ = MailboxListText(mail.from);
   senderEdit_->setCursorPosition(0);
-  subjectEdit_->setText(platform::ToQString(mail.subject));
+  // The field may show only the start of a very long subject; the answer
+  // takes it whole.
+  subject_ = mail.subject;
+  subjectEdit_->setText(ShownLine(mail.subject));
   subjectEdit_->setCursorPosition(0);
-  mailText_->setPlainText(platform::ToQString(mail.text));
+  mailTextFeeder_->Show(mail.text);
   inReplyTo_ = mail.inReplyTo;
   references_ = mail.references;
   recordIndex_ = mail.recordIndex;
@@ -156,11 +163,8 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
   attachmentFolder_ = mail.attachmentFolder;
   attachmentList_->clear();
   attachmentNames_.clear();
-  for (const std::string& path : mail.attachments) {
-    const std::string name = platform::ExtractFileName(path);
-    attachmentNames_.push_back(name);
-    attachmentList_->addItem(new QListWidgetItem(platform::SmallFileIcon(name), platform::ToQString(name)));
-  }
+  for (const std::string& path : mail.attachments) attachmentNames_.push_back(platform::ExtractFileName(path));
+  FillAttachmentList(*attachmentList_, attachmentNames_);
   // An empty list would look like a field waiting for input.
   attachmentList_->setVisible(!attachmentNames_.empty());
 }
@@ -227,7 +231,8 @@ void MailViewer::ReplyNow() {
   request.sourceFolder = FolderKind::Inbox;
   request.sourceIndex = recordIndex_;
   request.to = answerRecipients_;
-  request.subject = ReplySubject(platform::FromQString(subjectEdit_->text()));
+  request.subject = ReplySubject(subject_);
+  mailTextFeeder_->Finish();
   request.body = QuoteEveryLine(platform::FromQString(mailText_->toPlainText()));
   request.inReplyTo = inReplyTo_;
   request.references = references_;

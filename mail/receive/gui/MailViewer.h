@@ -22,6 +22,7 @@ class Dialogs;
 class Shell;
 }  // namespace platform
 class LabelButton;
+class TextFeeder;
 class MailErrorRoutine;
 class CompositionWindow;
 struct ArrivedMail;
@@ -86,12 +87,14 @@ class MailViewer final : public SpeechBubbleWindow {
   QLineEdit* senderEdit_;   // "差出人"
   QLineEdit* subjectEdit_;  // "表題"
   QPlainTextEdit* mailText_;
+  TextFeeder* mailTextFeeder_;  // long texts go in a piece per loop step
   QListWidget* attachmentList_;  // file names with their icons
   QAction* saveAttachmentAsAction_;
   LabelButton* answerButton_;       // "返信"
   LabelButton* answerLaterButton_;  // "後で返信"
 
   // Hidden fields for the answer.
+  std::string subject_;
   std::string answerRecipients_;  // the sender as a recipient text (quoted where needed)
   std::string inReplyTo_;
   std::string references_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/ShiftJis.h"
+#include "base/Text.h"
 #include "mail/store/HeaderFile.h"
 #include "mail/store/StoreRecords.h"
 
@@ -91,6 +92,16 @@ TEST(StoreRecords, BodyRecordTextIsTrimmedAndJoinedWithCrLf) {
   EXPECT_EQ(BodyRecordText(file, 0), "Subject: a\r\n\r\ntext 1");
   EXPECT_EQ(BodyRecordText(file, 1), "Subject: b\r\nX: y\r\n\r\nline\r\nline2");
   EXPECT_EQ(BodyRecordText(file, 2), "");
+}
+
+// Every line ends in CR LF whatever it ended in, a last line without an end
+// gets one, and nothing else changes: the same as splitting into lines and
+// joining them, which it does in one pass.
+TEST(StoreRecords, TextWithCrLfEndsEveryLineAsTheLineSplitterDoes) {
+  for (const std::string text : {"", "a", "a\r\nb", "a\nb\n", "a\rb\r", "\r\n\r\n", "\n\r", "a\r\r\nb",
+                                 "tail\r", "x\x01\x01y\n\n\nz"}) {
+    EXPECT_EQ(TextWithCrLf(text), JoinLines(SplitLines(text))) << text;
+  }
 }
 
 TEST(StoreRecords, AttachmentLinesCountOnlyInTheHeaderBlock) {

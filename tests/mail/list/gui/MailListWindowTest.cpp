@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QTest>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -240,7 +241,7 @@ TEST_F(MailListWindowTest, SelectingAnUnreadMailRewritesItsStatusOnDiskAndDropsT
   EXPECT_TRUE(Control<QAction>(window, "headersAction")->isEnabled());
   EXPECT_TRUE(Control<QAction>(window, "replyAction")->isEnabled());
   EXPECT_FALSE(Control<QAction>(window, "reEditAction")->isEnabled());
-  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), QString::fromUtf8("text of new"));
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "mailText")->toPlainText(), QString::fromUtf8("text of new"));
 
   // Several selected: the single-mail commands go grey.
   window.SelectRows({0, 1});
@@ -426,7 +427,7 @@ TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
   QApplication::processEvents();
   window.SelectRows({kMails / 2});
   const std::string shown(window.Model().SubjectAt(kMails / 2));
-  const QString text = Control<QTextEdit>(window, "mailText")->toPlainText();
+  const QString text = Control<QPlainTextEdit>(window, "mailText")->toPlainText();
   ASSERT_EQ(text, QString::fromStdString("text of " + shown));
 
   for (int click = 0; click < GetParam().clicks; ++click) window.SortByColumn(GetParam().column);
@@ -436,7 +437,7 @@ TEST_P(SortKeepsTheShownMail, AndDeleteTrashesIt) {
   ASSERT_EQ(selected.size(), 1);
   EXPECT_EQ(std::string(window.Model().SubjectAt(selected[0].row())), shown);
   EXPECT_EQ(Control<QTreeView>(window, "mailList")->selectionModel()->currentIndex().row(), selected[0].row());
-  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), text);
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "mailText")->toPlainText(), text);
   const QRect place = Control<QTreeView>(window, "mailList")->visualRect(selected[0]);
   EXPECT_TRUE(Control<QTreeView>(window, "mailList")->viewport()->rect().contains(place))
       << "the shown mail is out of view";
@@ -483,7 +484,7 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {1, 0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_EQ(selectedSubjects(), (std::vector<std::string>{"c"}));
-  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), QString("text of c"));
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "mailText")->toPlainText(), QString("text of c"));
   window.Reply();
   EXPECT_EQ(Control<QLineEdit>(composition_, "subjectEdit")->text(), QString("Re: c"));
   ASSERT_FALSE(host_.composed.empty());
@@ -504,7 +505,7 @@ TEST_F(MailListWindowTest, TheSelectionFollowsTheShownMailThroughReloads) {
   ASSERT_EQ(store_.MoveMails(FolderKind::Inbox, FolderKind::Trash, {0}), StoreResult::Done);
   window.ReloadIfShown(FolderKind::Inbox);
   EXPECT_TRUE(selectedSubjects().empty());
-  EXPECT_TRUE(Control<QTextEdit>(window, "mailText")->toPlainText().isEmpty());
+  EXPECT_TRUE(Control<QPlainTextEdit>(window, "mailText")->toPlainText().isEmpty());
   EXPECT_FALSE(Control<QAction>(window, "headersAction")->isEnabled());
   host_.carriers.clear();
   window.Reply();
@@ -515,17 +516,46 @@ TEST_F(MailListWindowTest, TheHeaderButtonStepsThroughTheModesAndBackAfterThreeP
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const std::vector<QString> shown = {Control<QTextEdit>(window, "mailText")->toPlainText()};
+  const std::vector<QString> shown = {Control<QPlainTextEdit>(window, "mailText")->toPlainText()};
   window.SwitchHeaders();
-  const QString fields = Control<QTextEdit>(window, "mailText")->toPlainText();
+  const QString fields = Control<QPlainTextEdit>(window, "mailText")->toPlainText();
   EXPECT_TRUE(fields.startsWith("Subject: s\nDate: ")) << fields.toStdString();
   EXPECT_TRUE(fields.contains("From: x@y.jp")) << fields.toStdString();
   EXPECT_FALSE(fields.contains("To: ")) << fields.toStdString();
   window.SwitchHeaders();
-  EXPECT_TRUE(Control<QTextEdit>(window, "mailText")->toPlainText().contains("Content-Type: text/plain"));
+  EXPECT_TRUE(Control<QPlainTextEdit>(window, "mailText")->toPlainText().contains("Content-Type: text/plain"));
   window.SwitchHeaders();
   EXPECT_EQ(window.CurrentHeaderMode(), HeaderMode::TextOnly);
-  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), shown[0]);
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "mailText")->toPlainText(), shown[0]);
+}
+
+// Texts that look like HTML are words all the same; a text of many lines
+// shows its start at once and the rest while the loop turns; a subject of a
+// megabyte shows its start in the list.
+TEST_F(MailListWindowTest, TextsShowAsPlainTextAndHugeOnesInPieces) {
+  std::string lines;
+  for (int n = 0; n < 100000; ++n) lines += "line " + std::to_string(n) + "\r\n";
+  const std::string longSubject(1024 * 1024, 's');
+  const std::vector<std::string> texts = {"<b>bold</b> & <i>not</i>\r\n", lines};
+  for (const std::string& text : texts) {
+    HeaderRecord header{StatusWord(MailStatus::Read), &text == &texts[0] ? "html" : longSubject, "a@x.jp",
+                        "Tue, 5 Mar 2024 14:07:09 +0900", "taro@example.jp", ""};
+    ASSERT_EQ(store_.AppendMail(FolderKind::Inbox, header, BodyRecord{{{"Subject: ", "x"}}, text}), StoreResult::Done);
+  }
+  MailListWindow& window = Window();
+  auto* box = Control<QPlainTextEdit>(window, "mailText");
+  window.SelectRows({1});
+  EXPECT_EQ(box->toPlainText(), QString("<b>bold</b> & <i>not</i>"));
+
+  window.SelectRows({0});
+  const QString cell = window.Model().data(window.Model().index(0, 1), Qt::DisplayRole).toString();
+  EXPECT_GT(cell.size(), 100);
+  EXPECT_LT(cell.size(), 10000);
+  EXPECT_TRUE(box->toPlainText().startsWith("line 0\nline 1\n"));
+  EXPECT_LT(box->blockCount(), 100000) << "the whole text went in at once";
+  for (int turn = 0; turn < 1000 && box->blockCount() < 100000; ++turn) QApplication::processEvents();
+  EXPECT_EQ(box->toPlainText(), QString::fromStdString(lines).replace("\r\n", "\n").chopped(1));
+  EXPECT_EQ(box->textCursor().position(), 0);
 }
 
 TEST_F(MailListWindowTest, AMailWithAttachmentsListsThemAndOpensOnlyFilesInsideTheStore) {
@@ -577,7 +607,7 @@ TEST_F(MailListWindowTest, AMailWithAttachmentsShowsItsTextInEveryHeaderMode) {
       while (window.CurrentHeaderMode() != mode) window.SwitchHeaders();
       window.ShowFolder(mail.folder);  // the mode outlives the selection
       window.SelectRows({0});
-      const QString text = Control<QTextEdit>(window, "mailText")->toPlainText();
+      const QString text = Control<QPlainTextEdit>(window, "mailText")->toPlainText();
       EXPECT_TRUE(text.contains(mail.text)) << text.toStdString();
       EXPECT_EQ(text.contains("Subject: "), mode != HeaderMode::TextOnly) << text.toStdString();
       if (mode != HeaderMode::MainFields) {
@@ -803,10 +833,10 @@ TEST_F(MailListWindowTest, SavingAMailWritesItsStoredTextWithATextExtension) {
   AddInbox("s", "x@y.jp", MailStatus::Read);
   MailListWindow& window = Window();
   window.SelectRows({0});
-  const QString shown = Control<QTextEdit>(window, "mailText")->toPlainText();
+  const QString shown = Control<QPlainTextEdit>(window, "mailText")->toPlainText();
   dialogs_.paths = {outside_.Path() + "saved"};
   window.SaveAs();
-  EXPECT_EQ(Control<QTextEdit>(window, "mailText")->toPlainText(), shown) << "saving changed what the pane shows";
+  EXPECT_EQ(Control<QPlainTextEdit>(window, "mailText")->toPlainText(), shown) << "saving changed what the pane shows";
   const auto saved = platform::ReadFile(outside_.Path() + "saved.txt");
   ASSERT_TRUE(saved.has_value());
   EXPECT_EQ(*saved, window.CurrentMailText() + "\r\n");
