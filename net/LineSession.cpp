@@ -13,6 +13,10 @@ namespace {
 // One read from the transport; lines are handed out after each, so the
 // buffer stays near one read plus one line.
 constexpr int kReadChunk = 16384;
+// How long one wake-up may read before the loop gets its turn: a fast server
+// fills the socket as quickly as it is emptied, and a 50 MB message must not
+// freeze the windows while it arrives.
+constexpr std::chrono::milliseconds kReadBudget{20};
 
 }  // namespace
 
@@ -123,7 +127,16 @@ void LineSession::HandshakeFinished(int error) {
 void LineSession::Readable() {
   std::weak_ptr<char> alive = alive_;
   char chunk[kReadChunk];
+  const auto started = std::chrono::steady_clock::now();
   while (transport_->Connected()) {
+    if (std::chrono::steady_clock::now() - started > kReadBudget) {
+      // The rest is read on the next turn; not every transport says again
+      // that data waits, so ask for that turn.
+      loop_.Post([this, alive, generation = generation_] {
+        if (!alive.expired() && generation == generation_) Readable();
+      });
+      return;
+    }
     int count = transport_->Receive(chunk, sizeof chunk);
     if (count <= 0) return;
     RestartTimer();

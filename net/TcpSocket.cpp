@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "net/ConnectRace.h"
 #include "net/SocketAddress.h"
@@ -19,6 +20,8 @@ namespace {
 
 // One Ethernet payload: a full block is one segment on the wire.
 constexpr int kSendBlockSize = 1460;
+// How long one readiness notification may go on reporting data.
+constexpr std::chrono::milliseconds kReceiveBudget{20};
 // What the receive loop reads and drops when nobody takes the data.
 constexpr int kDiscardSize = 1024;
 
@@ -250,7 +253,11 @@ void TcpSocket::OnReadable() {
 void TcpSocket::ReceiveLoop() {
   std::weak_ptr<char> alive = alive_;
   std::uint64_t session = session_;
+  const auto started = std::chrono::steady_clock::now();
   for (;;) {
+    // Data still waiting after a while is reported on the loop's next turn
+    // (the watch stays on), so a flood does not keep the loop from running.
+    if (std::chrono::steady_clock::now() - started > kReceiveBudget) return;
     std::uint64_t before = readCount_;
     int readError = 0;
     if (OnDataAvailable) {

@@ -49,6 +49,9 @@ std::string StepOf(Pop3Request type, int error, const std::string& lastResponse)
 
 std::string TemporaryFileName(int number) { return "MailNo" + std::to_string(number) + ".txt"; }
 
+// How much of a message arriving is held before it goes to its file.
+constexpr std::size_t kFetchedPiece = std::size_t{1} << 20;
+
 bool IsTemporaryFileName(const std::string& name) {
   constexpr std::string_view kStem = "MailNo", kEnd = ".txt";
   if (name.size() <= kStem.size() + kEnd.size() || !StartsWith(name, kStem) ||
@@ -144,6 +147,7 @@ void ReceiveController::Abort() {
   ++attempt_;
   phase_ = Phase::Idle;
   DiscardBatch();
+  DropPartialFetch();
   pop_.Abort();
 }
 
@@ -268,6 +272,10 @@ void ReceiveController::FetchNext() {
     message_.clear();
     pendingLine_.clear();
     probe_.Reset();
+    // Not durable yet and not journalled: until CommitFetched a crash leaves
+    // the message on the server, and a stray file the next run removes.
+    fetchFile_ = TemporaryFileName(number_);
+    fetchErrno_ = platform::WriteFileUnsynced(store_.ProgramFolder() + fetchFile_, std::string()) ? 0 : errno;
     pop_.SetMsgNum(number_);
     return Request(Pop3Request::Retr, [this] { pop_.Retr(); });
   }
@@ -283,6 +291,22 @@ void ReceiveController::Pop3ClientMessageLine() {
   message_ += pendingLine_;
   message_ += "\r\n";
   pendingLine_.clear();
+  if (message_.size() >= kFetchedPiece) WriteFetched();
+}
+
+void ReceiveController::WriteFetched() {
+  if (fetchErrno_ == 0 && !message_.empty() &&
+      !platform::AppendFile(store_.ProgramFolder() + fetchFile_, message_)) {
+    fetchErrno_ = errno;
+  }
+  message_.clear();
+}
+
+void ReceiveController::DropPartialFetch() {
+  if (fetchFile_.empty()) return;
+  platform::DeleteFileInside(store_.ProgramFolder(), store_.ProgramFolder() + fetchFile_);
+  fetchFile_.clear();
+  message_.clear();
 }
 
 void ReceiveController::MessageFetched() {
@@ -291,15 +315,18 @@ void ReceiveController::MessageFetched() {
     message_ += "\r\n";
     pendingLine_.clear();
   }
+  WriteFetched();
+  const std::string file = fetchFile_;
+  if (fetchErrno_ != 0) {
+    const std::string path = store_.ProgramFolder() + file;
+    errno = fetchErrno_;
+    return FailToWrite(path);
+  }
   const bool fromThisMailer = probe_.FromThisMailer();
   const bool remove = DeleteOnServer(switches_, fromThisMailer);
+  if (!KeepLocally(switches_, fromThisMailer)) DropPartialFetch();
+  fetchFile_.clear();
   if (KeepLocally(switches_, fromThisMailer)) {
-    const std::string file = TemporaryFileName(number_);
-    // Not durable yet and not journalled: until CommitFetched a crash leaves
-    // the message on the server, and a stray file the next run removes.
-    if (!platform::WriteFileUnsynced(store_.ProgramFolder() + file, message_)) {
-      return FailToWrite(store_.ProgramFolder() + file);
-    }
     JournalEntry entry;
     entry.file = file;
     entry.uidl = UidlOf(number_);
@@ -424,6 +451,7 @@ void ReceiveController::Finish(ReceiveEnd end, std::string why) {
   if (phase_ == Phase::Idle) return;
   phase_ = Phase::Idle;
   DiscardBatch();
+  DropPartialFetch();
   ReceiveSummary summary;
   summary.end = end;
   summary.trigger = trigger_;

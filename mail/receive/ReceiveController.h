@@ -122,6 +122,10 @@ class ReceiveController {
   void Fail(std::string why, std::string userText = {});
   // A file of the run could not be written (a full disk, most often).
   void FailToWrite(const std::string& path);
+  // Appends what has arrived of the message to its temporary file.
+  void WriteFetched();
+  // Removes the temporary file of a message that did not arrive whole.
+  void DropPartialFetch();
   void QuitThenFinish(ReceiveEnd end, std::string why);
   // Decodes the journal's entries one per loop step and appends them in
   // batches, then runs `next`.
@@ -172,7 +176,11 @@ class ReceiveController {
   int number_ = 0;
   bool uidlSupported_ = true;
   std::map<int, std::string> uidls_;
-  std::string message_;      // the message being fetched
+  // The message being fetched goes to its temporary file a piece at a time,
+  // so that a huge one is never held whole.
+  std::string message_;      // what has arrived and is not in the file yet
+  std::string fetchFile_;    // its temporary file while it arrives; empty otherwise
+  int fetchErrno_ = 0;       // of the first write to it that failed
   std::string pendingLine_;  // a long line arriving in pieces
   XMailerProbe probe_;
   Pop3Request awaiting_ = Pop3Request::Connect;
