@@ -38,6 +38,9 @@ void TextFeeder::Show(std::string text) {
   Stop();
   if (!box_) return;
   box_->clear();
+  // Nobody edits what is shown here, and an undo history would keep a
+  // second copy of every piece put in.
+  box_->setUndoRedoEnabled(false);
   text_ = std::move(text);
   next_ = 0;
   FeedPiece();

@@ -191,6 +191,12 @@ void MailViewer::SaveAttachmentAs(int row) {
 
 void MailViewer::ReplyLater() { done(QDialog::Rejected); }
 
+void MailViewer::done(int result) {
+  SpeechBubbleWindow::done(result);
+  mailTextFeeder_->Stop();
+  mailText_->clear();
+}
+
 void MailViewer::GiveBackCarrier() {
   if (lentCharacter_.Empty()) return;
   context_.host.RestoreCarrier(lentCharacter_);

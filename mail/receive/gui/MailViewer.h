@@ -65,6 +65,9 @@ class MailViewer final : public SpeechBubbleWindow {
   void ErrorRelease();
 
  protected:
+  // A closed viewer lets go of the text it showed: a long mail's document is
+  // the largest thing the program holds.
+  void done(int result) override;
   CarrierRef Carrier() const override { return lentCharacter_; }
   void reject() override { ReplyLater(); }
 
