@@ -214,9 +214,9 @@ class ScriptedPipePeer {
     return *this;
   }
   void Run() {
-    if (!peer->connected || running_) return;
+    if (connections_ == 0 || running_) return;
     running_ = true;
-    while (next_ < steps_.size() && peer->connected && steps_[next_]()) ++next_;
+    while (next_ < steps_.size() && steps_[next_]()) ++next_;
     running_ = false;
   }
 
