@@ -444,12 +444,15 @@ TEST(MimeDecoder, DecodingInStepsEqualsDecodingAtOnce) {
 
 TEST(MimeDecoder, HandlerExceptionsPassThroughAndNestedDecodingIsRefused) {
   MimeDecoder decoder;
-  decoder.OnHeaderLine = [](MimeDecoder& d) {
+  int nestedTries = 0;
+  decoder.OnHeaderLine = [&](MimeDecoder& d) {
     std::istringstream inner("x");
+    ++nestedTries;
     EXPECT_THROW(d.DecodeStream(inner), std::logic_error);
   };
   decoder.OnMessageEnd = [](MimeDecoder&) { throw std::runtime_error("invalid mail"); };
   EXPECT_THROW(Decode(decoder, "Subject: x\r\n"), std::runtime_error);
+  EXPECT_EQ(nestedTries, 1);
   // The decoder is usable again afterwards.
   decoder.OnMessageEnd = nullptr;
   Decode(decoder, "Subject: y\r\n\r\n");

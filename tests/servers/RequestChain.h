@@ -3,6 +3,8 @@
 // Drives a mail client through a fixed list of requests against the test
 // servers, the way a program would from its completion handler.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -21,18 +23,27 @@ std::string RunChain(platform::PollEventLoop& loop, Client& client, std::vector<
   std::size_t next = 0;
   std::string failure;
   bool finished = false;
+  // A step whose check failed starts no request: the chain ends there, not
+  // at the end of the wait.
+  const auto runStep = [&] {
+    steps[next++]();
+    if (::testing::Test::HasFatalFailure()) {
+      failure = "a step's check failed";
+      finished = true;
+    }
+  };
   client.OnRequestDone = [&](auto&, RequestType type, std::uint16_t error) {
     if (error != 0) {
       failure = "request " + std::to_string(static_cast<int>(type)) + " failed with " + std::to_string(error) + ": " +
                 client.LastResponse() + " / " + client.ErrorMessage();
       finished = true;
     } else if (next < steps.size()) {
-      steps[next++]();
+      runStep();
     } else {
       finished = true;
     }
   };
-  steps[next++]();
+  runStep();
   if (!loop.RunUntil([&] { return finished; }, wait)) failure = "no completion";
   client.OnRequestDone = nullptr;
   return failure;

@@ -9,36 +9,40 @@
 #include <vector>
 
 #include "platform/PollEventLoop.h"
+#include "tests/net/support/PipeTransport.h"
 #include "tests/net/support/ScriptedServer.h"
 
 namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
+using test::ScriptedPipePeer;
 using test::ScriptedServer;
 
 const std::string kGreeting = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
 
-// A client on a poll loop that records what it reports, in order.
+// A client over an in-process pipe to a scripted server that records what
+// it reports, in order.
 class Pop3ClientTest : public ::testing::Test {
  protected:
-  Pop3ClientTest() {
-    client.SetHost("127.0.0.1");
-    client.SetPort(server.PortText());
-    client.SetUserName(" alice ");
-    client.SetPassWord("secret");
-    client.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
+  Pop3ClientTest() { Watch(client); }
+
+  void Watch(Pop3Client& watched) {
+    watched.SetHost("127.0.0.1");
+    watched.SetUserName(" alice ");
+    watched.SetPassWord("secret");
+    watched.OnRequestDone = [this](Pop3Client&, Pop3Request type, std::uint16_t error) {
       if (insideCall) firedInsideCall = true;
       events.push_back("done " + std::to_string(static_cast<int>(type)) + " " + std::to_string(error));
       done = true;
     };
-    client.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) {
+    watched.OnSessionClosed = [this](Pop3Client&, std::uint16_t error) {
       events.push_back("closed " + std::to_string(error));
     };
-    client.OnDisplay = [this](Pop3Client&, const std::string& text) { display.push_back(text); };
-    client.OnMessageBegin = [this](Pop3Client&) { events.push_back("begin"); };
-    client.OnMessageEnd = [this](Pop3Client&) { events.push_back("end"); };
-    client.OnMessageLine = [this](Pop3Client& sender) { lines.push_back(sender.LastResponse()); };
+    watched.OnDisplay = [this](Pop3Client&, const std::string& text) { display.push_back(text); };
+    watched.OnMessageBegin = [this](Pop3Client&) { events.push_back("begin"); };
+    watched.OnMessageEnd = [this](Pop3Client&) { events.push_back("end"); };
+    watched.OnMessageLine = [this](Pop3Client& sender) { lines.push_back(sender.LastResponse()); };
   }
 
   // Starts a request and runs the loop until it completes.
@@ -66,9 +70,10 @@ class Pop3ClientTest : public ::testing::Test {
     EXPECT_TRUE(server.Failures().empty()) << server.Failures().front();
   }
 
-  ScriptedServer server;
   platform::PollEventLoop loop;
-  Pop3Client client{loop};
+  test::SteppedTimers timers{loop};
+  ScriptedPipePeer server{timers};
+  Pop3Client client{timers, std::make_unique<test::PipeTransport>(timers, server.peer)};
   std::vector<std::string> events;
   std::vector<std::string> display;
   std::vector<std::string> lines;
@@ -77,7 +82,7 @@ class Pop3ClientTest : public ::testing::Test {
   bool firedInsideCall = false;
 };
 
-ScriptedServer& LogIn(ScriptedServer& server) {
+ScriptedPipePeer& LogIn(ScriptedPipePeer& server) {
   return server.Say(kGreeting)
       .Expect("USER alice\r\n")
       .Say("+OK\r\n")
@@ -246,14 +251,11 @@ TEST_F(Pop3ClientTest, MisuseThrowsAtTheCall) {
 }
 
 TEST_F(Pop3ClientTest, ApopNeedsATimestampFromTheCurrentGreeting) {
-  ScriptedServer second;
   server.Say(kGreeting).Expect("QUIT\r\n").Say("+OK\r\n").CloseConnection();
-  second.Say("+OK no stamp here\r\n").StaySilent();
+  server.NextConnection().Say("+OK no stamp here\r\n");
   server.Start();
-  second.Start();
   Request([this] { client.Connect(); });
   Request([this] { client.Quit(); });
-  client.SetPort(second.PortText());
   Request([this] { client.Connect(); });
   EXPECT_EQ(client.Timestamp(), "");
   EXPECT_THROW(client.APop(), Pop3Exception);
@@ -266,12 +268,15 @@ TEST_F(Pop3ClientTest, QuitWithoutConnectionCompletesLater) {
   EXPECT_EQ(events, (std::vector<std::string>{"done 4 0"}));
 }
 
+// What a real socket and name lookup report, so these three use one.
 TEST_F(Pop3ClientTest, ConnectionRefused) {
-  { ScriptedServer gone; client.SetPort(gone.PortText()); }  // bound, then closed: nobody listens
-  Request([this] { client.Connect(); });
+  Pop3Client overSocket{loop};
+  Watch(overSocket);
+  overSocket.SetPort(std::to_string(ScriptedServer::ClosedPort()));
+  Request([&] { overSocket.Connect(); });
   EXPECT_EQ(events.back(), "done 0 10061");
-  EXPECT_EQ(client.LastResponse(), "-ERR Connection refused (socket error #10061)");
-  EXPECT_EQ(client.State(), ClientState::Ready);
+  EXPECT_EQ(overSocket.LastResponse(), "-ERR Connection refused (socket error #10061)");
+  EXPECT_EQ(overSocket.State(), ClientState::Ready);
 }
 
 TEST_F(Pop3ClientTest, NegativeGreetingClosesThenCompletesWith10004) {
@@ -284,17 +289,21 @@ TEST_F(Pop3ClientTest, NegativeGreetingClosesThenCompletesWith10004) {
 }
 
 TEST_F(Pop3ClientTest, EmptyHostFailsThroughTheCompletion) {
-  client.SetHost("");
-  Request([this] { client.Connect(); });
+  Pop3Client overSocket{loop};
+  Watch(overSocket);
+  overSocket.SetHost("");
+  Request([&] { overSocket.Connect(); });
   EXPECT_EQ(events, (std::vector<std::string>{"done 0 10022"}));
 }
 
 TEST_F(Pop3ClientTest, AbortDuringTheNameLookupStillCompletes) {
-  client.SetHost("localhost");
-  client.Connect();
-  ASSERT_EQ(client.State(), ClientState::DnsLookup);
-  client.Abort();
-  EXPECT_EQ(client.State(), ClientState::Ready);
+  Pop3Client overSocket{loop};
+  Watch(overSocket);
+  overSocket.SetHost("localhost");
+  overSocket.Connect();
+  ASSERT_EQ(overSocket.State(), ClientState::DnsLookup);
+  overSocket.Abort();
+  EXPECT_EQ(overSocket.State(), ClientState::Ready);
   ASSERT_TRUE(loop.RunUntil([this] { return done; }, 1s));
   loop.RunFor(200ms);  // a late lookup result must change nothing
   EXPECT_EQ(events, (std::vector<std::string>{"done 0 10004"}));
@@ -313,21 +322,23 @@ TEST_F(Pop3ClientTest, SilentServerTimesOut) {
   LogIn(server).Expect("STAT\r\n").StaySilent();
   ConnectAndLogIn();
   client.SetTimeout(1);
-  const auto start = std::chrono::steady_clock::now();
-  Request([this] { client.Stat(); }, 4s);
-  const auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, 900ms);
+  client.Stat();
+  timers.Elapse(999ms);
+  EXPECT_TRUE(events.empty());
+  timers.Elapse(1ms);
   EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 5 10060"}));
   EXPECT_EQ(client.LastResponse(), "-ERR Connection timed out (socket error #10060)");
   EXPECT_FALSE(client.Connected());
 }
 
 TEST_F(Pop3ClientTest, SilentGreetingTimesOut) {
-  server.StaySilent();
   server.Start();
   client.SetTimeout(1);
-  Request([this] { client.Connect(); }, 4s);
-  EXPECT_EQ(events.back(), "done 0 10060");
+  client.Connect();
+  timers.Elapse(999ms);
+  EXPECT_TRUE(events.empty());
+  timers.Elapse(1ms);
+  EXPECT_EQ(events, (std::vector<std::string>{"closed 0", "done 0 10060"}));
 }
 
 TEST_F(Pop3ClientTest, WithoutTimeoutOnlyAbortEndsTheWait) {
@@ -336,7 +347,7 @@ TEST_F(Pop3ClientTest, WithoutTimeoutOnlyAbortEndsTheWait) {
   client.SetTimeout(0);
   done = false;
   client.Noop();
-  loop.RunFor(1300ms);
+  timers.Elapse(1h);
   EXPECT_TRUE(events.empty());
   client.Abort();
   EXPECT_EQ(client.State(), ClientState::Ready);
@@ -399,7 +410,7 @@ TEST_F(Pop3ClientTest, CapaTellsWhetherTheServerTakesCommandsAhead) {
   }
 }
 
-ScriptedServer& LogInWithPipelining(ScriptedServer& server) {
+ScriptedPipePeer& LogInWithPipelining(ScriptedPipePeer& server) {
   return LogIn(server).Expect("CAPA\r\n").Say("+OK\r\nUIDL\r\nPIPELINING\r\n.\r\n");
 }
 

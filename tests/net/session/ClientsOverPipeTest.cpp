@@ -2,7 +2,6 @@
 // peer answers each command the client writes, in the same loop.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,44 +15,16 @@ namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
-using test::PeerSay;
 using test::PipeTransport;
-
-// A peer that says `greeting` on connecting and then answers each complete
-// line the client wrote from `answers` (by its first word), in order.
-class ScriptedPipe {
- public:
-  ScriptedPipe(std::string greeting, std::map<std::string, std::string> answers)
-      : answers_(std::move(answers)) {
-    peer->unread = std::move(greeting);
-    peer->onWritten = [this] {
-      std::size_t end;
-      while ((end = peer->written.find("\r\n", consumed_)) != std::string::npos) {
-        const std::string line = peer->written.substr(consumed_, end - consumed_);
-        consumed_ = end + 2;
-        commands.push_back(line);
-        const auto answer = answers_.find(line.substr(0, line.find(' ')));
-        if (answer != answers_.end()) PeerSay(*peer, answer->second);
-        if (line == "QUIT" && peer->hangUp) peer->hangUp();
-      }
-    };
-  }
-
-  std::shared_ptr<PipeTransport::Peer> peer = std::make_shared<PipeTransport::Peer>();
-  std::vector<std::string> commands;
-
- private:
-  std::map<std::string, std::string> answers_;
-  std::size_t consumed_ = 0;
-};
+using test::ScriptedPipePeer;
 
 TEST(ClientsOverPipeTest, Pop3RetrievesAMessageWithALongLine) {
   platform::PollEventLoop loop;
-  ScriptedPipe pipe("+OK ready\r\n", {{"USER", "+OK\r\n"},
-                                      {"PASS", "+OK\r\n"},
-                                      {"RETR", "+OK\r\n..dot\r\n" + std::string(5000, 'x') + "\r\n.\r\n"},
-                                      {"QUIT", "+OK bye\r\n"}});
-  Pop3Client client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  ScriptedPipePeer server(loop);
+  for (const char* reply : {"+OK ready\r\n", "+OK\r\n", "+OK\r\n"}) server.Say(reply).ExpectLine();
+  server.Say("+OK\r\n..dot\r\n" + std::string(5000, 'x') + "\r\n.\r\n").ExpectLine();
+  server.Say("+OK bye\r\n").CloseConnection();
+  Pop3Client client(loop, std::make_unique<PipeTransport>(loop, server.peer));
   client.SetHost("pop.example.jp");
   client.SetUserName("alice");
   client.SetPassWord("secret");
@@ -72,18 +43,18 @@ TEST(ClientsOverPipeTest, Pop3RetrievesAMessageWithALongLine) {
   EXPECT_EQ(done, (std::vector<std::pair<Pop3Request, int>>{
                       {Pop3Request::Open, 0}, {Pop3Request::Retr, 0}, {Pop3Request::Quit, 0}}));
   EXPECT_EQ(lines, (std::vector<std::string>{".dot", std::string(4093, 'x'), std::string(907, 'x')}));
-  EXPECT_EQ(pipe.commands, (std::vector<std::string>{"USER alice", "PASS secret", "RETR 1", "QUIT"}));
+  EXPECT_EQ(server.ReceivedLines(), (std::vector<std::string>{"USER alice", "PASS secret", "RETR 1", "QUIT"}));
 }
 
 TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
   platform::PollEventLoop loop;
-  ScriptedPipe pipe("220 ready\r\n", {{"HELO", "250 hi\r\n"},
-                                      {"MAIL", "250 ok\r\n"},
-                                      {"RCPT", "250 ok\r\n"},
-                                      {"DATA", "354 go\r\n"},
-                                      {".", "250 queued\r\n"},
-                                      {"QUIT", "221 bye\r\n"}});
-  SmtpClient client(loop, std::make_unique<PipeTransport>(loop, pipe.peer));
+  ScriptedPipePeer server(loop);
+  for (const char* reply : {"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n"}) {
+    server.Say(reply).ExpectLine();
+  }
+  server.Say("354 go\r\n").ExpectThrough("\r\n.\r\n").Say("250 queued\r\n").ExpectLine();
+  server.Say("221 bye\r\n").CloseConnection();
+  SmtpClient client(loop, std::make_unique<PipeTransport>(loop, server.peer));
   client.Host = "smtp.example.jp";
   client.SignOn = "client.test";
   client.EnvelopeFrom = "a@example.jp";
@@ -109,7 +80,7 @@ TEST(ClientsOverPipeTest, SmtpSendsAMailInBatchesWithDotStuffing) {
                       {SmtpRequest::Helo, 0},
                       {SmtpRequest::Mail, 0},
                       {SmtpRequest::Quit, 0}}));
-  const std::string& written = pipe.peer->written;
+  const std::string& written = server.Received();
   const std::size_t data = written.find("DATA\r\n") + 6;
   const std::size_t end = written.find("\r\n.\r\n", data);
   ASSERT_NE(end, std::string::npos);

@@ -65,8 +65,9 @@ class LineSessionTest : public ::testing::Test {
   }
 
   platform::PollEventLoop loop_;
+  test::SteppedTimers timers_{loop_};
   std::shared_ptr<PipeTransport::Peer> peer_ = std::make_shared<PipeTransport::Peer>();
-  LineSession session_{loop_, std::make_unique<PipeTransport>(loop_, peer_)};
+  LineSession session_{timers_, std::make_unique<PipeTransport>(timers_, peer_)};
   std::vector<int> connected_;
   std::vector<Piece> lines_;
   int tooLong_ = 0;
@@ -132,14 +133,15 @@ TEST_F(LineSessionTest, SentFiresFromTheLoopAndTimeOutRestartsOnTraffic) {
   EXPECT_EQ(peer_->written, "NOOP\r\n");
 
   session_.ArmTimeout(1);
-  loop_.RunFor(600ms);
+  timers_.Elapse(600ms);
   SayInReads("+OK\r\n", {});
-  loop_.RunFor(600ms);
+  timers_.Elapse(999ms);
   EXPECT_EQ(timedOut_, 0) << "traffic restarts the time-out";
-  ASSERT_TRUE(loop_.RunUntil([&] { return timedOut_ > 0; }, 2s));
+  timers_.Elapse(1ms);
+  EXPECT_EQ(timedOut_, 1);
   session_.ArmTimeout(1);
   session_.StopTimeout();
-  loop_.RunFor(1200ms);
+  timers_.Elapse(1h);
   EXPECT_EQ(timedOut_, 1);
 }
 

@@ -5,12 +5,14 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "base/DateTime.h"
 #include "net/SmtpClient.h"
 #include "platform/PollEventLoop.h"
+#include "tests/net/support/PipeTransport.h"
 #include "tests/net/support/ScriptedServer.h"
 
 namespace mf::testing {
@@ -47,7 +49,10 @@ inline std::function<void(test::ScriptedServer::Peer&)> SmtpSink(SinkLog& log) {
 
 class SmtpTestBase : public ::testing::Test {
  protected:
-  SmtpTestBase() {
+  // Over a real socket, or over `pipe_` with the time-outs on `timers_`.
+  explicit SmtpTestBase(bool overPipe = false)
+      : cli_(overPipe ? static_cast<platform::EventLoop&>(timers_) : loop_,
+             overPipe ? std::make_unique<test::PipeTransport>(timers_, pipe_) : nullptr) {
     cli_.Host = "127.0.0.1";
     cli_.SignOn = "client.test";
     cli_.OnRequestDone = [this](SmtpClient&, SmtpRequest type, std::uint16_t error) {
@@ -76,20 +81,23 @@ class SmtpTestBase : public ::testing::Test {
     return done_.back().second;
   }
 
-  void ConnectAndHelo(const test::ScriptedServer& server) {
-    cli_.Port = server.PortText();
+  template <typename Server>
+  void ConnectAndHelo(const Server& server) {
+    if constexpr (std::is_same_v<Server, test::ScriptedServer>) cli_.Port = server.PortText();
     ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0) << cli_.LastResponse();
     ASSERT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo), 0) << cli_.LastResponse();
   }
 
-  void WaitFor(const test::ScriptedServer& server) {
+  template <typename Server>
+  void WaitFor(const Server& server) {
     ASSERT_TRUE(loop_.RunUntil([&] { return server.Finished(); }, std::chrono::seconds(15)));
     const auto failures = server.Failures();
     EXPECT_TRUE(failures.empty()) << failures.front();
   }
 
   // One line the client wrote, empty when it wrote fewer.
-  static std::string LineSent(const test::ScriptedServer& server, std::size_t index) {
+  template <typename Server>
+  static std::string LineSent(const Server& server, std::size_t index) {
     const auto lines = server.ReceivedLines();
     return index < lines.size() ? lines[index] : std::string();
   }
@@ -102,8 +110,10 @@ class SmtpTestBase : public ::testing::Test {
   }
 
   platform::PollEventLoop loop_;
+  test::SteppedTimers timers_{loop_};
+  std::shared_ptr<test::PipeTransport::Peer> pipe_ = std::make_shared<test::PipeTransport::Peer>();
   FixedClock clock_{DateTime{2024, 3, 5, 14, 7, 9, 0, 540}};
-  SmtpClient cli_{loop_};
+  SmtpClient cli_;
   std::vector<std::pair<SmtpRequest, int>> done_;
   std::vector<std::string> events_;
   std::vector<std::string> display_;

@@ -12,29 +12,32 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ScriptedServer;
-using testing::SinkLog;
-using testing::SmtpSink;
 
-class SmtpSessionTest : public testing::SmtpTestBase {};
+// A client over the in-process pipe to a scripted server.
+class SmtpOverPipe : public testing::SmtpTestBase {
+ protected:
+  SmtpOverPipe() : SmtpTestBase(/*overPipe=*/true) {}
+  test::ScriptedPipePeer server{timers_, pipe_};
+};
+
+class SmtpSessionTest : public SmtpOverPipe {};
 
 TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
-  ScriptedServer server;
   server.Say("220-first greeting line\r\n22")
-      .Pause(50ms)
+      .Pause()
       .Say("0 ready\r\n")
       .ExpectLine()
       .Say("250-sink\r\n250-SIZE 100")
-      .Pause(50ms)
+      .Pause()
       .Say("0\r\n25")
-      .Pause(50ms)
+      .Pause()
       .Say("0 HELP\r\n")
       .Start();
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
   EXPECT_EQ(cli_.State(), ClientState::Ready);
   EXPECT_EQ(Run([&] { cli_.Ehlo(); }, SmtpRequest::Ehlo), 0);
   EXPECT_EQ(cli_.LastResponse(), "250 HELP");
-  loop_.RunFor(100ms);
+  loop_.RunUntilIdle();
   EXPECT_EQ(done_.size(), 2u);
   EXPECT_TRUE(Displayed("> EHLO client.test"));
   EXPECT_TRUE(Displayed("< 250-SIZE 1000"));
@@ -43,7 +46,6 @@ TEST_F(SmtpSessionTest, ReplySplitAcrossReadsAndMultiLineEhloCompleteOnce) {
 }
 
 TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
-  ScriptedServer server;
   server.Say("220 ready\r\n")
       .ExpectLine()
       .Say("250 hello\r\n")
@@ -71,9 +73,20 @@ TEST_F(SmtpSessionTest, RefusedRecipientInTheMiddleDoesNotStopTheOthers) {
 }
 
 TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
-  SinkLog log;
-  ScriptedServer server;
-  server.Do(SmtpSink(log)).Start();
+  server.Say("220 ready\r\n")
+      .ExpectLine()
+      .Say("250 hello\r\n")
+      .ExpectLine()
+      .Say("250 ok\r\n")
+      .ExpectLine()
+      .Say("250 ok\r\n")
+      .ExpectLine()
+      .Say("354 go ahead\r\n")
+      .ExpectThrough("\r\n.\r\n")
+      .Say("250 queued\r\n")
+      .ExpectLine()
+      .Say("221 bye\r\n")
+      .CloseConnection();
   ConnectAndHelo(server);
   cli_.EnvelopeFrom = "taro@example.jp";
   cli_.EnvelopeTo = {"hanako@example.jp"};
@@ -85,10 +98,10 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
   events_.clear();
   EXPECT_EQ(Run([&] { cli_.Quit(); }, SmtpRequest::Quit), 0);
   WaitFor(server);
-  loop_.RunFor(50ms);
-  EXPECT_EQ(log.commands, (std::vector<std::string>{"HELO client.test", "MAIL FROM:<taro@example.jp>",
-                                                    "RCPT TO:<hanako@example.jp>", "DATA", "QUIT"}));
-  ASSERT_EQ(log.messages.size(), 1u);
+  loop_.RunUntilIdle();
+  EXPECT_EQ(server.ReceivedLines(),
+            (std::vector<std::string>{"HELO client.test", "MAIL FROM:<taro@example.jp>", "RCPT TO:<hanako@example.jp>",
+                                      "DATA", "Subject: one line", ".", "QUIT"}));
   EXPECT_FALSE(cli_.Connected());
   // The session ends after QUIT was answered; its loss is no second completion.
   EXPECT_EQ(std::count(events_.begin(), events_.end(), "closed 0"), 1);
@@ -99,7 +112,6 @@ TEST_F(SmtpSessionTest, MailChainThenQuitEndsTheSession) {
 }
 
 TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
-  ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 hello\r\n").ExpectLine().Say("451 try later\r\n").Start();
   ConnectAndHelo(server);
   cli_.EnvelopeFrom = "Taro <taro@example.jp>";
@@ -112,9 +124,7 @@ TEST_F(SmtpSessionTest, RefusedMailFromEndsTheChainWithItsCode) {
 }
 
 TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
-  ScriptedServer server;
   server.Say("554 go away\r\n").Start();
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), wsa::kInterrupted);
   EXPECT_EQ(cli_.ErrorMessage(), "554 go away");
   EXPECT_EQ(events_.front(), "closed 0");
@@ -122,7 +132,10 @@ TEST_F(SmtpSessionTest, GreetingOtherThan220ClosesTheSession) {
   WaitFor(server);
 }
 
-TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
+// What a real socket and name lookup report.
+class SmtpOverSocket : public testing::SmtpTestBase {};
+
+TEST_F(SmtpOverSocket, ConnectFailuresReportTheSocketError) {
   cli_.Port = std::to_string(ScriptedServer::ClosedPort());
   EXPECT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), wsa::kConnectionRefused);
   EXPECT_EQ(cli_.LastResponse(), "500 Connection refused (socket error #10061)");
@@ -149,38 +162,37 @@ TEST_F(SmtpSessionTest, ConnectFailuresReportTheSocketError) {
 }
 
 TEST_F(SmtpSessionTest, SilentServerTimesOut) {
-  ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Start();  // never answers HELO
   cli_.Timeout = 1;
-  cli_.Port = server.PortText();
   ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
-  auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo, 5s), wsa::kTimedOut);
-  EXPECT_GE(std::chrono::steady_clock::now() - started, 900ms);
+  cli_.Helo();
+  timers_.Elapse(999ms);
+  EXPECT_EQ(done_.size(), 1u);
+  timers_.Elapse(1ms);
+  ASSERT_EQ(done_.size(), 2u);
+  EXPECT_EQ(done_.back(), std::make_pair(SmtpRequest::Helo, int{wsa::kTimedOut}));
   EXPECT_EQ(cli_.LastResponse(), "500 Connection timed out (socket error #10060)");
   EXPECT_FALSE(cli_.Connected());
   EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
-  loop_.RunFor(50ms);
+  timers_.Elapse(1h);
   EXPECT_EQ(done_.size(), 2u) << "the lost session must not complete the request again";
 }
 
 TEST_F(SmtpSessionTest, SilentServerTimesOutAChainedRequest) {
-  ScriptedServer server;
   server.Start();  // no greeting at all
   cli_.Timeout = 1;
-  cli_.Port = server.PortText();
-  EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open, 5s), wsa::kTimedOut);
+  cli_.Open();
+  timers_.Elapse(1s);
+  EXPECT_EQ(done_, (std::vector<std::pair<SmtpRequest, int>>{{SmtpRequest::Open, wsa::kTimedOut}}));
   EXPECT_EQ(cli_.State(), ClientState::Ready);
   WaitFor(server);
 }
 
 TEST_F(SmtpSessionTest, OverlongReplyLineFailsTheRequest) {
-  ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 " + std::string(5000, 'x')).Start();
-  cli_.Port = server.PortText();
   ASSERT_EQ(Run([&] { cli_.Connect(); }, SmtpRequest::Connect), 0);
-  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo, 5s), 500);
+  EXPECT_EQ(Run([&] { cli_.Helo(); }, SmtpRequest::Helo), 500);
   EXPECT_EQ(cli_.ErrorMessage(), "500 Reply line too long (more than 4096 bytes without CR LF)");
   EXPECT_FALSE(cli_.Connected());
   WaitFor(server);
@@ -198,10 +210,7 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
   EXPECT_EQ(message([&] { cli_.Helo(); }), "SMTP component not connected");
   EXPECT_EQ(message([&] { cli_.Mail(); }), "SMTP component not connected");
 
-  SinkLog log;
-  ScriptedServer server;
-  server.Do(SmtpSink(log)).Start();
-  cli_.Port = server.PortText();
+  server.Say("220 ready\r\n").ExpectLine().Say("221 bye\r\n").CloseConnection().Start();
   cli_.Connect();
   EXPECT_EQ(message([&] { cli_.Connect(); }), "SMTP component not ready");
   ASSERT_TRUE(loop_.RunUntil([&] { return !done_.empty(); }, 10s));
@@ -215,7 +224,6 @@ TEST_F(SmtpSessionTest, MisuseThrowsAtTheCall) {
 }
 
 TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
-  ScriptedServer server;
   server.Say("220 ready\r\n")
       .ExpectLine()
       .Say("250 hello\r\n")
@@ -237,7 +245,7 @@ TEST_F(SmtpSessionTest, AbortDuringAChainReports426) {
 
 // --- authentication ---------------------------------------------------------
 
-class SmtpAuthTest : public testing::SmtpTestBase {
+class SmtpAuthTest : public SmtpOverPipe {
  protected:
   SmtpAuthTest() {
     cli_.Username = "tim";
@@ -246,7 +254,7 @@ class SmtpAuthTest : public testing::SmtpTestBase {
 
   // A server that accepts EHLO and AUTH and sends one CRAM-MD5 challenge;
   // the client's answer is its third line.
-  static void CramMd5Dialogue(ScriptedServer& server, const std::string& challenge) {
+  void CramMd5Dialogue(const std::string& challenge) {
     server.Say("220 ready\r\n")
         .ExpectLine()
         .Say("250 sink\r\n")
@@ -258,6 +266,7 @@ class SmtpAuthTest : public testing::SmtpTestBase {
   }
 
   void ExpectNoSecretShown() {
+    ASSERT_FALSE(display_.empty()) << "nothing was shown, so nothing was checked";
     for (const auto& line : display_) {
       EXPECT_EQ(line.find(cli_.Password), std::string::npos) << line;
       EXPECT_EQ(line.find(Base64Encode(cli_.Password)), std::string::npos) << line;
@@ -266,7 +275,6 @@ class SmtpAuthTest : public testing::SmtpTestBase {
 };
 
 TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
-  ScriptedServer server;
   server.Say("220 ready\r\n")
       .ExpectLine()
       .Say("250-sink\r\n250 AUTH LOGIN PLAIN CRAM-MD5\r\n")
@@ -278,7 +286,6 @@ TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
       .Say("235 welcome\r\n")
       .Start();
   cli_.AuthType = SmtpAuth::Login;
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0) << cli_.ErrorMessage();
   cli_.Abort();
   WaitFor(server);
@@ -288,11 +295,9 @@ TEST_F(SmtpAuthTest, LoginStepsThroughBothChallenges) {
 }
 
 TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
-  ScriptedServer server;
   server.Say("220 ready\r\n").ExpectLine().Say("250 sink\r\n").ExpectLine().Say("535 denied\r\n").Start();
   cli_.AuthType = SmtpAuth::Plain;
   cli_.EnvelopeFrom = "<tim@example.jp>";
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 535);
   EXPECT_EQ(cli_.ErrorMessage(), "535 denied");
   cli_.Abort();
@@ -303,10 +308,8 @@ TEST_F(SmtpAuthTest, PlainSendsTheLogInNameAndPasswordInOneLine) {
 }
 
 TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
-  ScriptedServer server;
-  CramMd5Dialogue(server, "<1896.697170952@postoffice.reston.mci.net>");
+  CramMd5Dialogue("<1896.697170952@postoffice.reston.mci.net>");
   cli_.AuthType = SmtpAuth::CramMd5;
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
   cli_.Abort();
   WaitFor(server);
@@ -317,12 +320,10 @@ TEST_F(SmtpAuthTest, CramMd5AnswersTheRfc2195Example) {
 // RFC 2202 test case 6: a key longer than the block is hashed first, as
 // servers compute it, not cut.
 TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
-  ScriptedServer server;
-  CramMd5Dialogue(server, "Test Using Larger Than Block-Size Key - Hash Key First");
+  CramMd5Dialogue("Test Using Larger Than Block-Size Key - Hash Key First");
   cli_.AuthType = SmtpAuth::CramMd5;
   cli_.Username = "u";
   cli_.Password = std::string(80, '\xaa');
-  cli_.Port = server.PortText();
   EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
   cli_.Abort();
   WaitFor(server);
@@ -330,7 +331,6 @@ TEST_F(SmtpAuthTest, CramMd5HashesAPasswordLongerThanTheBlock) {
 }
 
 TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
-  ScriptedServer server;
   server.Say("220 ready\r\n")
       .ExpectLine()
       .Say("500 what is EHLO\r\n")
@@ -342,7 +342,6 @@ TEST_F(SmtpAuthTest, AuthFailuresWithoutAServerDialogue) {
       .Say("334\r\n")
       .Start();
   cli_.AuthType = SmtpAuth::CramMd5;
-  cli_.Port = server.PortText();
   // An old server: EHLO fails, HELO is used instead and AUTH is dropped.
   EXPECT_EQ(Run([&] { cli_.Open(); }, SmtpRequest::Open), 0);
   EXPECT_EQ(Run([&] { cli_.Auth(); }, SmtpRequest::Auth), 500);
