@@ -122,7 +122,10 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
   composition_ = std::make_unique<CompositionWindow>(mail);
   hut_->SetCompositionWindow(composition_.get());
   composition_->links.pickRecipients = [this] { platform::ExecAbove(*addressPicker_); };
-  composition_->links.clearPickerSelection = [this] { addressPicker_->ClearTo(); };
+  composition_->links.clearPickerSelection = [this](bool alsoCc) {
+    addressPicker_->ClearTo();
+    if (alsoCc) addressPicker_->ClearCc();
+  };
   addressPicker_->SetResultHook(
       [this](const PickedAddresses& picked) { composition_->SetRecipients(picked.to, picked.cc); });
   addressBook_ = std::make_unique<AddressBookWindow>(*addressFile_, *addressEntry_, *dialogs_);

@@ -773,7 +773,7 @@ bool HutWindow::SendMailBy(CharacterItem* item) {
 
   Composer()->SetCarrier(*package, data.id);
   if (form) Composer()->StandBeside(carrier, ScreenPoint{form->x(), form->y()}, CharacterWindow::kPictureSize);
-  Composer()->ClearRecipientPicker();
+  Composer()->ClearRecipientPicker(false);
 
   ++composingDepth_;
   Composer()->ComposeModally();

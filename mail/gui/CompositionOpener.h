@@ -29,8 +29,10 @@ class CompositionOpener {
   // The carrying character's window, parked at `carrierTopLeft` with a
   // picture `pictureWidth` wide: the window stands beside it.
   virtual void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) = 0;
-  // Empties the recipient picker's list of chosen recipients.
-  virtual void ClearRecipientPicker() = 0;
+  // Empties the recipient picker's list of chosen To recipients, and its Cc
+  // list too when `alsoCc`: nothing picked for an earlier mail may slip
+  // into a new one.
+  virtual void ClearRecipientPicker(bool alsoCc) = 0;
   // Shows the window modally until the mail is sent, filed or dropped.
   virtual void ComposeModally() = 0;
   // The carrying character's window, or none once it left with the mail.

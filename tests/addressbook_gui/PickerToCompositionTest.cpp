@@ -19,7 +19,10 @@ class PickerToCompositionTest : public testing::MailWindowTest {
   PickerToCompositionTest() {
     for (const char* name : {"A", "B", "C"}) file_.Append({name, std::string(name) + "@x.jp", "", 0});
     window_.links.pickRecipients = [this] { picker_.exec(); };
-    window_.links.clearPickerSelection = [this] { picker_.ClearTo(); };
+    window_.links.clearPickerSelection = [this](bool alsoCc) {
+      picker_.ClearTo();
+      if (alsoCc) picker_.ClearCc();
+    };
     picker_.SetResultHook([this](const PickedAddresses& picked) { window_.SetRecipients(picked.to, picked.cc); });
   }
 
@@ -57,6 +60,14 @@ TEST_F(PickerToCompositionTest, TwoPickedRecipientsReplaceWhatWasTypedAndOneRemo
   });
   EXPECT_EQ(Control<QLineEdit>(window_, "toEdit")->text(), QString("B <B@x.jp>"));
   EXPECT_TRUE(Errors().empty());
+
+  // A mail a character carries starts with no picked To; a new one from the
+  // mail list with neither list.
+  window_.ClearRecipientPicker(false);
+  EXPECT_EQ(picker_.Result().to, "");
+  EXPECT_EQ(picker_.Result().cc, "C <C@x.jp>");
+  window_.ClearRecipientPicker(true);
+  EXPECT_EQ(picker_.Result().cc, "");
 }
 
 }  // namespace

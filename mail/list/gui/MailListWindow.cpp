@@ -825,6 +825,7 @@ void MailListWindow::DeleteReEditedMail() {
 void MailListWindow::WriteNewMail() {
   CompositionWindow& composition = composition_;
   composition.StartNewMail();
+  composition.ClearRecipientPicker(true);
   composition.show();
 }
 

@@ -376,8 +376,8 @@ void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carri
   carrierForm_ = carrier;
 }
 
-void CompositionWindow::ClearRecipientPicker() {
-  CallLink(links.clearPickerSelection, "clearPickerSelection");
+void CompositionWindow::ClearRecipientPicker(bool alsoCc) {
+  CallLink(links.clearPickerSelection, "clearPickerSelection", alsoCc);
 }
 
 void CompositionWindow::showEvent(QShowEvent* event) {

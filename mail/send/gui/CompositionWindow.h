@@ -85,8 +85,8 @@ struct CompositionLinks {
   // The address book's picker ("宛先"), shown modally; it fills the To and Cc
   // texts through SetRecipients.
   std::function<void()> pickRecipients;
-  // Empties the picker's list of chosen recipients.
-  std::function<void()> clearPickerSelection;
+  // Empties the picker's To list of chosen recipients, and its Cc list when asked.
+  std::function<void(bool alsoCc)> clearPickerSelection;
   // The mail list window: when it shows the outbox with a selected mail,
   // that mail is deleted without asking (a re-edited mail went out again).
   std::function<void()> deleteReEditedMail;
@@ -163,7 +163,7 @@ class CompositionWindow final : public SpeechBubbleWindow, public CompositionOpe
   bool OpenedFromViewer() const override { return request_.carrierParked; }
   void SetCarrier(const std::string& packagePath, const std::string& characterId) override;
   void StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) override;
-  void ClearRecipientPicker() override;
+  void ClearRecipientPicker(bool alsoCc) override;
   void ComposeModally() override { ShowModal(); }
   CarrierRef LentCarrier() const override { return carrierForm_; }
 

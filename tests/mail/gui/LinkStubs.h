@@ -16,7 +16,7 @@ inline void StubLinks(CompositionLinks& links) {
   links.showSendingProgress = [] {};
   links.hideProgress = [] {};
   links.pickRecipients = [] {};
-  links.clearPickerSelection = [] {};
+  links.clearPickerSelection = [](bool) {};
   links.moveViewer = [](QPoint) {};
 }
 
