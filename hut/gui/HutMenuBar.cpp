@@ -216,20 +216,20 @@ void HutMenuBar::MakeAccessible() {
   platform::MakeAccessible(strip_, AccessibleControl{QAccessible::MenuBar, {}, {}, {}});
   for (auto [label, title] : {std::pair{fileMenuLabel_, MenuTitle::File}, std::pair{helpMenuLabel_, MenuTitle::Help}}) {
     platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
-                                                       [label] { return platform::AccessibleCaption(label->Text()); },
-                                                       [this, title] { PressTitle(title); }, {}});
+                                                       [label = label] { return platform::AccessibleCaption(label->Text()); },
+                                                       [this, title = title] { PressTitle(title); }, {}});
   }
   for (auto [panel, title] : {std::pair{fileDropDown_, fileMenuLabel_}, std::pair{helpDropDown_, helpMenuLabel_}}) {
     platform::MakeAccessible(*panel, AccessibleControl{QAccessible::PopupMenu,
-                                                       [title] { return platform::AccessibleCaption(title->Text()); },
+                                                       [title = title] { return platform::AccessibleCaption(title->Text()); },
                                                        {}, {}});
   }
   for (const auto& [label, code] : Items()) {
     std::function<bool()> usable;
     if (code == kReceive) usable = [this] { return menu_.ReceiveItemEnabled(); };
     platform::MakeAccessible(*label, AccessibleControl{QAccessible::MenuItem,
-                                                       [label] { return ItemName(label->Text()); },
-                                                       [this, code] { ChooseItem(code); }, usable});
+                                                       [label = label] { return ItemName(label->Text()); },
+                                                       [this, code = code] { ChooseItem(code); }, usable});
   }
   platform::MakeAccessible(
       *closeButton_,
