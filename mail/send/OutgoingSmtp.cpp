@@ -36,7 +36,7 @@ std::string MaybeDeliveredText() {
 std::string UnconfirmedMailText() {
   return Sj("メールを渡し終えた後で接続が切れたため、相手に届いたかどうか分かりません。") + "\r\n" +
          Sj("このメールは「送信待ち」に「送信不明」として残し、「送信」でも送り直しません。"
-            "届いていないと分かったら、再編集して送ってください（そのまま送ると二通届くことがあります）。");
+            "届いていないと分かったら、メールの一覧でこのメールを右クリックして「送信待ちに戻す」を選んでください。");
 }
 
 OutgoingSmtp::OutgoingSmtp(platform::EventLoop& loop, const Clock& clock, RandomGenerator& random)

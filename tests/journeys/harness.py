@@ -24,6 +24,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -293,6 +294,66 @@ class Servers:
         return wait_for(f"{count} mail(s) for {user} on the server",
                         lambda: (lambda mails: mails if len(mails) >= count else None)(self.messages(user)),
                         timeout=timeout)
+
+
+class LosingRelay:
+    """A relay in front of the SMTP server that, while armed, passes a mail's
+    final "." on and then cuts the connection before the server's answer
+    reaches the program: the mail has arrived, the program cannot know."""
+
+    def __init__(self, target_port):
+        self.target_port = target_port
+        self.armed = False
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(4)
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._relay, args=(client,), daemon=True).start()
+
+    def _relay(self, client):
+        server = socket.create_connection(("127.0.0.1", self.target_port))
+        lose_answer = threading.Event()
+
+        def upstream():
+            pending = b""
+            while True:
+                data = client.recv(65536)
+                if not data:
+                    break
+                pending = (pending + data)[-8:]
+                if self.armed and b"\r\n.\r\n" in b"\r\n" + pending:
+                    lose_answer.set()
+                server.sendall(data)
+            server.shutdown(socket.SHUT_WR)
+
+        threading.Thread(target=upstream, daemon=True).start()
+        try:
+            while True:
+                data = server.recv(65536)
+                if not data or lose_answer.is_set():
+                    break
+                client.sendall(data)
+        except OSError:
+            pass
+        if lose_answer.is_set():
+            self.armed = False
+        for end in (client, server):
+            try:
+                end.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            end.close()
+
+    def close(self):
+        self.listener.close()
 
 
 def _atspi():

@@ -165,7 +165,7 @@ void MailListWindow::BuildActions() {
   replyAction_ = action("replyAction", "差出人へ返信");
   forwardAction_ = action("forwardAction", "転送");
   reEditAction_ = action("reEditAction", "再編集");
-  sendAgainAction_ = action("sendAgainAction", "送信待ちに戻す");
+  sendAgainAction_ = action("sendAgainAction", "送信待ちに戻す(&W)");
   deleteAction_ = action("deleteAction", "削除");
   addSenderAction_ = action("addSenderAction", "送信者をアドレス帳に追加");
   emptyTrashAction_ = action("emptyTrashAction", "ごみ箱を空にする");
