@@ -41,7 +41,13 @@ std::string TrimRight(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(std::string_view text) {
+  std::size_t start = 0;
+  std::size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  while (start < end && static_cast<unsigned char>(text[start]) <= ' ') ++start;
+  return std::string(text.substr(start, end - start));
+}
 
 namespace {
 

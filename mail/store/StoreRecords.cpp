@@ -153,7 +153,15 @@ std::optional<std::string> SenderAt(std::string_view file, std::size_t index) {
 std::string BodyRecordText(std::string_view file, std::size_t index) {
   auto span = RecordAt(file, index);
   if (!span) return {};
-  return Trim(NormalizeLineEnds(file.substr(span->begin, span->contentEnd - span->begin)));
+  // Trimmed in place: a huge mail's text is not copied once more.
+  std::string text = NormalizeLineEnds(file.substr(span->begin, span->contentEnd - span->begin));
+  std::size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  text.erase(end);
+  std::size_t start = 0;
+  while (start < text.size() && static_cast<unsigned char>(text[start]) <= ' ') ++start;
+  text.erase(0, start);
+  return text;
 }
 
 std::vector<std::string> AttachmentFilesOf(std::string_view recordText) {

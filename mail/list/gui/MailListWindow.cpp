@@ -552,11 +552,16 @@ void MailListWindow::ShowAttachments() {
 }
 
 void MailListWindow::ShowCurrentText() {
-  std::string text;
-  for (const std::string& piece : HeaderDisplay(currentMailText_, headerMode_)) {
-    if (!text.empty()) text += '\n';
-    text += piece;
+  std::vector<std::string> pieces = HeaderDisplay(currentMailText_, headerMode_);
+  // Most often one piece, the text alone: taken over, not copied again.
+  std::string text = pieces.size() == 1 ? std::move(pieces.front()) : std::string();
+  if (pieces.size() > 1) {
+    for (const std::string& piece : pieces) {
+      if (!text.empty()) text += '\n';
+      text += piece;
+    }
   }
+  pieces.clear();
   mailTextFeeder_->Show(std::move(text));
   mailText_->moveCursor(QTextCursor::Start);
 }
