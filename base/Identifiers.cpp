@@ -51,7 +51,11 @@ std::string MakeCharacterId(const DateTime& now, RandomGenerator& random,
 std::string MakeMessageId(const DateTime& now, RandomGenerator& random,
                           const std::string& smtpServer) {
   std::string stamp = MakeStamp(now);
-  return "<" + stamp + "." + MakeUniqueTail(stamp.size(), random) + "@" + smtpServer + ">";
+  // An IPv6 address is written in brackets there ("<x@[::1]>"); bare, its
+  // colons would make the identifier malformed.
+  std::string right = smtpServer;
+  if (right.find(':') != std::string::npos && right.front() != '[') right = "[" + right + "]";
+  return "<" + stamp + "." + MakeUniqueTail(stamp.size(), random) + "@" + right + ">";
 }
 
 }  // namespace mf

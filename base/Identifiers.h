@@ -19,7 +19,7 @@ std::string MakeUniqueTail(std::size_t stampLength, RandomGenerator& random);
 std::string MakeCharacterId(const DateTime& now, RandomGenerator& random,
                             const std::string& senderAddress);
 
-// "<" + stamp + "." + tail + "@" + SMTP server + ">".
+// "<" + stamp + "." + tail + "@" + SMTP server + ">", an IPv6 server in brackets.
 std::string MakeMessageId(const DateTime& now, RandomGenerator& random,
                           const std::string& smtpServer);
 

@@ -47,6 +47,10 @@ TEST(Identifiers, CharacterIdAndMessageIdShapes) {
   std::string messageId = MakeMessageId(At(21, 30, 0), random, "smtp.example.jp");
   EXPECT_TRUE(std::regex_match(messageId, std::regex("<20260309213000\\.[0-9a-f]+@smtp\\.example\\.jp>")))
       << messageId;
+  for (const char* server : {"::1", "[::1]"}) {
+    messageId = MakeMessageId(At(21, 30, 0), random, server);
+    EXPECT_TRUE(std::regex_match(messageId, std::regex("<20260309213000\\.[0-9a-f]+@\\[::1\\]>"))) << messageId;
+  }
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ class MailListIcons {
   static constexpr int kCount = 18;
   MailListIcons();
   const QIcon& At(int position) const;
+  // The picture of a mail that went out without an answer, with or without the clip.
+  static constexpr bool IsUnconfirmed(int position) { return position / 2 == 8; }
 
  private:
   std::array<QIcon, kCount> icons_;

@@ -98,6 +98,12 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (index.column() == 0) return icons_.At(rows_.Icon(row));
       return {};
+    case Qt::ToolTipRole:
+      if (index.column() <= 1 && MailListIcons::IsUnconfirmed(rows_.Icon(row))) {
+        return platform::ToQString(
+            Sj("送信不明: 相手に届いたかどうか分かりません。「送信」では送り直しません（右クリックの「送信待ちに戻す」で送り直せます）。"));
+      }
+      return {};
     case Qt::FontRole:
       if (!rows_.IsRead(row)) {
         QFont bold;

@@ -708,7 +708,15 @@ void MailListWindow::UpdateTransferCommands() {
 void MailListWindow::SendOutbox() {
   if (!SendEnabled() || outbox_->Smtp().Connected()) return;
   if (!platform::FileExists(context_.store.BodyPath(FolderKind::Outbox))) return;
-  if (!outbox_->Start()) return;
+  if (!outbox_->Start()) {
+    // Nothing went although mails wait: every one of them may have arrived.
+    if (!context_.store.ReadHeaderRecords(FolderKind::Outbox).empty()) {
+      context_.dialogs.Information(
+          Sj("「送信待ち」に残っているのは「送信不明」のメールだけです。相手に届いたかどうか分からないため、送り直しません。") +
+          "\r\n" + Sj("送り直すには、そのメールを右クリックして「送信待ちに戻す」を選んでください。"));
+    }
+    return;
+  }
   context_.commands.SetSendEnabled(false);
   CallLink(links.showSendingProgress, "showSendingProgress");
 }

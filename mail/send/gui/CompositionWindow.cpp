@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QTextCharFormat>
 #include <QTextEdit>
 
 #include "base/Link.h"
@@ -169,6 +170,8 @@ void CompositionWindow::Reset() {
   cc_.clear();
   subjectEdit_->clear();
   bodyEdit_->clear();
+  // A cleared box keeps the colour last typed in (a quote's, after a reply).
+  bodyEdit_->setCurrentCharFormat(QTextCharFormat());
   attachmentPaths_.clear();
   attachmentList_->clear();
   inReplyTo_.clear();

@@ -766,6 +766,16 @@ TEST_F(MailListWindowTest, AnUnconfirmedMailGoesBackToWaitingOnlyWhenTheUserAgre
   EXPECT_EQ(status(), Sj("送信待ち"));
   window.SelectRows({0});
   EXPECT_FALSE(sendAgain->isEnabled());
+
+  // With only such mails waiting, "送信" sends nothing and says why.
+  ASSERT_EQ(store_.MarkOutboxUnconfirmed(0, true), StoreResult::Done);
+  ASSERT_EQ(store_.MarkOutboxUnconfirmed(1, true), StoreResult::Done);
+  window.ShowFolder(FolderKind::Outbox);
+  EXPECT_FALSE(window.Model().data(window.Model().index(0, 0), Qt::ToolTipRole).toString().isEmpty());
+  dialogs_.calls.clear();
+  window.SendOutbox();
+  ASSERT_EQ(dialogs_.calls.size(), 1u);
+  EXPECT_NE(dialogs_.calls[0].text.find(Sj("送信不明")), std::string::npos);
 }
 
 TEST_F(MailListWindowTest, AReplyQuotesTheMailAndCarriesItsAttachmentsButNotThePackage) {
