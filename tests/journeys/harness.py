@@ -324,15 +324,18 @@ class LosingRelay:
 
         def upstream():
             pending = b""
-            while True:
-                data = client.recv(65536)
-                if not data:
-                    break
-                pending = (pending + data)[-8:]
-                if self.armed and b"\r\n.\r\n" in b"\r\n" + pending:
-                    lose_answer.set()
-                server.sendall(data)
-            server.shutdown(socket.SHUT_WR)
+            try:
+                while True:
+                    data = client.recv(65536)
+                    if not data:
+                        break
+                    pending = (pending + data)[-8:]
+                    if self.armed and b"\r\n.\r\n" in b"\r\n" + pending:
+                        lose_answer.set()
+                    server.sendall(data)
+                server.shutdown(socket.SHUT_WR)
+            except OSError:
+                pass  # the other direction cut the connection
 
         threading.Thread(target=upstream, daemon=True).start()
         try:

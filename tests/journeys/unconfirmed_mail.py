@@ -4,7 +4,6 @@ leaves it alone, until the user puts it back among the waiting mails."""
 
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -28,7 +27,10 @@ class UnconfirmedMail(harness.Journey):
         with self.subTest("the user learns that the mail may have arrived"):
             self.assertIn("送信不明", text)
         alice.answer(box, "OK")
+        alice.window_gone("メールの作成", "dialog")
         self.servers.wait_for_messages("bob", 1)
+        # The character stays home: the program cannot know the mail went.
+        alice.find(alice.hut(), "list item", "ポチ")
 
         mail_list = alice.mail_list()
         alice.open_folder(mail_list, "送信待ち")
@@ -36,9 +38,13 @@ class UnconfirmedMail(harness.Journey):
         row = alice.mail_row(mail_list, SUBJECT)
         alice.shot("marked")
 
-        # "送信" leaves it alone.
+        # "送信" leaves it alone and says why.
         alice.press(alice.find(mail_list, "push button", "送信"))
-        time.sleep(2)
+        box, text = alice.message()
+        alice.shot("left-alone")
+        self.assertIn("送信待ちに戻す", text)
+        alice.answer(box, "OK")
+        alice.window_gone("MFMail", ("alert", "dialog"))
         self.assertEqual(len(self.servers.messages("bob")), 1)
         alice.find(mail_list, "table cell", SUBJECT)
 
