@@ -41,6 +41,8 @@
 
 #include "base/DateTime.h"
 #include "base/Random.h"
+#include "bench/support/MailStandIns.h"
+#include "bench/support/NullMailHost.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/list/gui/MailListWindow.h"
 #include "mail/receive/CharacterArrival.h"
@@ -153,38 +155,6 @@ bool ResetPeak() {
   return static_cast<bool>(clear);
 }
 
-class NullHost final : public mf::MailHost {
- public:
-  std::optional<mf::CarrierPlace> PlaceOf(const mf::CarrierRef&) const override { return std::nullopt; }
-  void MoveCarrier(const mf::CarrierRef&, mf::ScreenPoint) override {}
-  void BringCarrierIntoView(const mf::CarrierRef&) override {}
-  void RestoreCarrier(const mf::CarrierRef&) override {}
-  bool SendMailByCharacterId(const std::string&) override { return false; }
-  void DepartWithMail(const std::string&) override {}
-  mf::ScreenPoint& MailPosition() override { return position_; }
-
- private:
-  mf::ScreenPoint position_{0, 0};
-};
-
-class NoCharacters final : public mf::ReceivingHut {
- public:
-  const std::vector<std::string>& CharDB() const override { return empty_; }
-  const std::vector<std::string>& VisibleDB() const override { return empty_; }
-  bool ShowAgain(const std::string&, const std::string&) override { return false; }
-  void RegisterCharacter(int, const std::string&) override {}
-
- private:
-  std::vector<std::string> empty_;
-};
-
-void Deliver(const std::string& maildir, int n, const std::string& message) {
-  const std::string path = maildir + "/new/" + std::to_string(1700000000 + n) + ".M" + std::to_string(n) + ".huge";
-  mf::platform::WriteFileAtomic(path, message);
-  ::chmod(path.c_str(), 0644);
-  if (::chown(path.c_str(), 65534, 65534) != 0) std::perror("chown");
-}
-
 // Runs the loop until `done` or the limit; false on the limit.
 bool RunUntil(const std::function<bool()>& done, Clock::duration limit) {
   const auto until = Clock::now() + limit;
@@ -231,8 +201,8 @@ int main(int argc, char** argv) {
   settings.mailLeave = false;
   mf::platform::FakeDialogs dialogs;
   mf::platform::FakeShell shell;
-  NullHost host;
-  NoCharacters hut;
+  mf::bench::NullMailHost host;
+  mf::bench::NoCharacters hut;
   mf::TransferCommands commands;
   mf::MailErrorRoutine errors(loop, dialogs, commands);
   const mf::MailServices services{host,   loop,   settings, store, clock, random, dialogs, shell,
@@ -284,7 +254,7 @@ int main(int argc, char** argv) {
     {
       const std::string message = mails[n].make();
       size = message.size();
-      Deliver(servers.Maildir("bob"), static_cast<int>(n), message);
+      mf::bench::Deliver(servers.Maildir("bob"), static_cast<int>(n), message);
     }
     viewer.Reset();
     viewer.hide();

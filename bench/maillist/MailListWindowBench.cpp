@@ -16,6 +16,8 @@
 #include "base/Random.h"
 #include "base/ShiftJis.h"
 #include "bench/support/HeaderRecords.h"
+#include "bench/support/MailStandIns.h"
+#include "bench/support/NullMailHost.h"
 #include "mail/gui/MailErrorRoutine.h"
 #include "mail/list/gui/MailListModel.h"
 #include "mail/list/gui/MailListWindow.h"
@@ -49,31 +51,6 @@ double BestMilliseconds(const std::function<void()>& work) {
   return best;
 }
 
-class NullHost final : public mf::MailHost {
- public:
-  std::optional<mf::CarrierPlace> PlaceOf(const mf::CarrierRef&) const override { return std::nullopt; }
-  void MoveCarrier(const mf::CarrierRef&, mf::ScreenPoint) override {}
-  void BringCarrierIntoView(const mf::CarrierRef&) override {}
-  void RestoreCarrier(const mf::CarrierRef&) override {}
-  bool SendMailByCharacterId(const std::string&) override { return false; }
-  void DepartWithMail(const std::string&) override {}
-  mf::ScreenPoint& MailPosition() override { return position_; }
-
- private:
-  mf::ScreenPoint position_{0, 0};
-};
-
-class NullHut final : public mf::ReceivingHut {
- public:
-  const std::vector<std::string>& CharDB() const override { return empty_; }
-  const std::vector<std::string>& VisibleDB() const override { return empty_; }
-  bool ShowAgain(const std::string&, const std::string&) override { return false; }
-  void RegisterCharacter(int, const std::string&) override {}
-
- private:
-  std::vector<std::string> empty_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,8 +68,8 @@ int main(int argc, char** argv) {
   mf::LiveSettings settings(mf::platform::IniFile(ini), {}, {});
   mf::platform::FakeDialogs dialogs;
   mf::platform::FakeShell shell;
-  NullHost host;
-  NullHut hut;
+  mf::bench::NullMailHost host;
+  mf::bench::NoCharacters hut;
   mf::TransferCommands commands;
   mf::MailErrorRoutine errors(loop, dialogs, commands);
   const mf::MailServices services{host,   loop, settings, store, clock, random, dialogs, shell,

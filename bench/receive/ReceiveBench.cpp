@@ -17,6 +17,7 @@
 
 #include "base/DateTime.h"
 #include "base/Random.h"
+#include "bench/support/MailStandIns.h"
 #include "mail/receive/CharacterArrival.h"
 #include "mail/receive/ReceiveController.h"
 #include "mail/store/MailStore.h"
@@ -39,30 +40,12 @@ constexpr auto kRunLimit = std::chrono::minutes(10);
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-class NoCharacters final : public mf::ReceivingHut {
- public:
-  const std::vector<std::string>& CharDB() const override { return empty_; }
-  const std::vector<std::string>& VisibleDB() const override { return empty_; }
-  bool ShowAgain(const std::string&, const std::string&) override { return false; }
-  void RegisterCharacter(int, const std::string&) override {}
-
- private:
-  std::vector<std::string> empty_;
-};
-
-void Deliver(const std::string& maildir, int n, const std::string& message) {
-  const std::string path = maildir + "/new/" + std::to_string(1700000000 + n) + ".M" + std::to_string(n) + ".bench";
-  mf::platform::WriteFileAtomic(path, message);
-  ::chmod(path.c_str(), 0644);
-  if (::chown(path.c_str(), 65534, 65534) != 0) std::perror("chown");
-}
-
 void FillMaildir(const std::string& maildir) {
   for (int n = 0; n < kSmallMails; ++n) {
     std::string message = "From: sender@mfmail.test\nTo: bob@mfmail.test\nSubject: small " + std::to_string(n) +
                           "\nMessage-ID: <s" + std::to_string(n) + "@mfmail.test>\n\n";
     for (int line = 0; line < 20; ++line) message += "Line " + std::to_string(line) + " of a small mail.\n";
-    Deliver(maildir, n, message);
+    mf::bench::Deliver(maildir, n, message);
   }
   const std::string base64Line(76, 'Q');
   for (int n = 0; n < kLargeMails; ++n) {
@@ -72,7 +55,7 @@ void FillMaildir(const std::string& maildir) {
                           "Content-Disposition: attachment; filename=data.bin\nContent-Transfer-Encoding: base64\n\n";
     while (message.size() < kLargeBytes) message += base64Line + "\n";
     message += "--B--\n";
-    Deliver(maildir, kSmallMails + n, message);
+    mf::bench::Deliver(maildir, kSmallMails + n, message);
   }
 }
 
@@ -93,7 +76,7 @@ OurRun ReceiveOurs(int port) {
   settings.pop3User = "bob";
   settings.pop3Password = mf::test::MailServers::kPassword;
   settings.mailLeave = true;
-  NoCharacters hut;
+  mf::bench::NoCharacters hut;
   mf::MersenneRandom random(1);
   mf::SystemClock clock;
   mf::platform::PollEventLoop loop;
