@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "base/ShiftJis.h"
 #include "base/Text.h"
@@ -138,6 +140,25 @@ std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t li
     bytes.size += static_cast<std::size_t>(got);
   }
   return bytes;
+}
+
+std::optional<MappedFile> MappedFile::Open(const std::string& path) {
+  Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  const auto size = static_cast<std::size_t>(info.st_size);
+  if (size == 0) return MappedFile(nullptr, 0);
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+  if (data == MAP_FAILED) return std::nullopt;
+  return MappedFile(static_cast<const char*>(data), size);
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
 }
 
 bool WriteFileAtomic(const std::string& path, const std::string& data) {

@@ -39,6 +39,26 @@ struct FileBytes {
 // cannot be read or is larger than `limit`.
 std::optional<FileBytes> ReadFileBytes(const std::string& path, std::uint64_t limit);
 
+// A regular file's bytes mapped read-only for as long as this lives: a
+// large file read only to find one record in it is neither copied nor
+// given fresh memory page by page. For the program's own store files, read
+// between its writes (a file another process cuts short under a mapping
+// would fault on the part that went).
+class MappedFile {
+ public:
+  // Nothing when the file cannot be opened or is not a regular file.
+  static std::optional<MappedFile> Open(const std::string& path);
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&&) = delete;
+  ~MappedFile();
+  std::string_view View() const { return {data_, size_}; }
+
+ private:
+  MappedFile(const char* data, std::size_t size) : data_(data), size_(size) {}
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // Writes a temporary file beside `path`, flushes it and renames it over
 // `path`: a crash or a full disk leaves either the old or the new file.
 bool WriteFileAtomic(const std::string& path, const std::string& data);

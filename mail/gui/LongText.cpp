@@ -1,12 +1,10 @@
 #include "mail/gui/LongText.h"
 
-#include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 #include "base/ShiftJis.h"
 #include "platform/qt/QtDialogs.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 namespace {
@@ -27,7 +25,7 @@ QString ShownLine(std::string_view sjis) {
   return platform::ToQString(sjis.substr(0, end)) + QChar(0x2026);
 }
 
-TextFeeder::TextFeeder(QPlainTextEdit& box) : QObject(&box), box_(&box), timer_(new QTimer(this)) {
+TextFeeder::TextFeeder(LongTextView& view) : QObject(&view), view_(&view), timer_(new QTimer(this)) {
   timer_->setInterval(0);
   connect(timer_, &QTimer::timeout, this, [this] { FeedPiece(); });
 }
@@ -36,11 +34,11 @@ TextFeeder::~TextFeeder() = default;
 
 void TextFeeder::Show(std::string text) {
   Stop();
-  if (!box_) return;
-  box_->clear();
-  // Nobody edits what is shown here, and an undo history would keep a
-  // second copy of every piece put in.
-  box_->setUndoRedoEnabled(false);
+  if (!view_) return;
+  view_->Clear();
+  // A Shift_JIS byte is at most one character: the view's text grows into
+  // room made once.
+  view_->Reserve(static_cast<qsizetype>(text.size()));
   text_ = std::move(text);
   next_ = 0;
   FeedPiece();
@@ -57,7 +55,7 @@ void TextFeeder::Stop() {
 }
 
 void TextFeeder::FeedPiece() {
-  if (!box_ || !Feeding()) {
+  if (!view_ || !Feeding()) {
     Stop();
     return;
   }
@@ -75,11 +73,7 @@ void TextFeeder::FeedPiece() {
       end = std::min(at, text_.size());
     }
   }
-  QString piece = platform::ToQString(std::string_view(text_).substr(next_, end - next_));
-  piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QTextCursor at(box_->document());
-  at.movePosition(QTextCursor::End);
-  at.insertText(piece);
+  view_->Append(platform::ToQString(std::string_view(text_).substr(next_, end - next_)));
   next_ = end;
   if (Feeding()) {
     timer_->start();

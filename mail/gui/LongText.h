@@ -7,10 +7,11 @@
 #include <string>
 #include <string_view>
 
-class QPlainTextEdit;
 class QTimer;
 
 namespace mf {
+
+class LongTextView;
 
 // Most of a one-line value a field or a list cell shows: a line of a
 // megabyte would be laid out whole on every paint, and no one reads past
@@ -21,19 +22,19 @@ inline constexpr std::size_t kLongestShownLine = 4096;
 // the Shift_JIS text, converted.
 QString ShownLine(std::string_view sjis);
 
-// Puts a long text into a read-only text box a piece at a time from the
+// Puts a long text into a text view a piece at a time from the
 // event loop: the start shows at once, and a mail of hundreds of thousands
 // of lines never holds the loop while it goes in. A short text goes in
 // whole, at once.
 class TextFeeder final : public QObject {
  public:
-  explicit TextFeeder(QPlainTextEdit& box);
+  explicit TextFeeder(LongTextView& view);
   ~TextFeeder() override;
 
-  // Empties the box and starts putting the Shift_JIS `text` in, converted
+  // Empties the view and starts putting the Shift_JIS `text` in, converted
   // a piece at a time; the cursor stays at the start.
   void Show(std::string text);
-  // Puts in what is left at once (before the box's text is read).
+  // Puts in what is left at once (before the view's text is read).
   void Finish();
   // Drops what is left.
   void Stop();
@@ -42,7 +43,7 @@ class TextFeeder final : public QObject {
  private:
   void FeedPiece();
 
-  QPointer<QPlainTextEdit> box_;
+  QPointer<LongTextView> view_;
   QTimer* timer_;
   std::string text_;
   std::size_t next_ = 0;

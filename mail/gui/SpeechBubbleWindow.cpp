@@ -4,11 +4,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include "mail/gui/CharPosition.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 namespace {
@@ -121,8 +121,8 @@ bool SpeechBubbleWindow::eventFilter(QObject* watched, QEvent* event) {
     wheelRemainder_ += wheel->angleDelta().y();
     const int notches = wheelRemainder_ / kWheelNotch;
     wheelRemainder_ %= kWheelNotch;
-    // A plain-text edit counts its scroll bar in lines, a rich one in pixels.
-    const int line = qobject_cast<QPlainTextEdit*>(wheelArea_) ? 1 : wheelArea_->fontMetrics().lineSpacing();
+    // A long-text view counts its scroll bar in rows, a rich edit in pixels.
+    const int line = qobject_cast<LongTextView*>(wheelArea_) ? 1 : wheelArea_->fontMetrics().lineSpacing();
     QScrollBar* bar = wheelArea_->verticalScrollBar();
     bar->setValue(bar->value() - notches * line);
     return true;

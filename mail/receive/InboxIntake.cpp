@@ -97,7 +97,7 @@ bool InboxIntake::AppendAll(const std::vector<const DecodedMessage*>& messages) 
   std::vector<std::string> durable, folders;
   for (const DecodedMessage* message : messages) {
     headers += FormatHeaderRecord(message->header);
-    bodies += FormatBodyRecord(InboxBodyRecord(message->mail));
+    AppendBodyRecordBytes(bodies, InboxBodyFields(message->mail).fields, message->mail.text);
     if (message->mail.attachmentFiles.empty()) continue;
     if (message->attachmentsSynced) {
       folders.push_back(store_.StoreFolder() + message->attachmentFolder);

@@ -161,8 +161,10 @@ std::optional<HeaderRecord> MailStore::LastHeaderRecord(FolderKind folder) const
 }
 
 std::string MailStore::ReadBodyRecord(FolderKind folder, std::size_t index) const {
-  auto file = platform::ReadFile(BodyPath(folder));
-  return file ? BodyRecordText(*file, index) : std::string();
+  // Mapped, not read: the body file holds every mail of the folder, and
+  // only one record of it is wanted.
+  auto file = platform::MappedFile::Open(BodyPath(folder));
+  return file ? BodyRecordText(file->View(), index) : std::string();
 }
 
 std::optional<std::string> MailStore::ReadSender(std::size_t index) const {

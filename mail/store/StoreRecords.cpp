@@ -32,11 +32,13 @@ bool IsStoreOwnLine(std::string_view line) {
   return LowerAscii(line).find("x-attachments-file") != std::string::npos;
 }
 
-std::string TextWithCrLf(std::string_view text) {
-  // One pass into one buffer: a text of hundreds of thousands of lines
-  // would otherwise be as many strings first.
-  std::string out;
-  out.reserve(text.size() + text.size() / 8 + 2);
+void AppendTextWithCrLf(std::string& out, std::string_view text) {
+  // One pass into a buffer made large enough once: a text of hundreds of
+  // thousands of lines would otherwise be as many strings, or as many
+  // copies of a growing one, first.
+  std::size_t lineEnds = 0;
+  for (const char c : text) lineEnds += (c == '\r' || c == '\n') ? 1 : 0;
+  out.reserve(out.size() + text.size() + lineEnds + 2);
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\r' && text[i] != '\n') continue;
@@ -49,6 +51,11 @@ std::string TextWithCrLf(std::string_view text) {
     out.append(text, start, text.size() - start);
     out += "\r\n";
   }
+}
+
+std::string TextWithCrLf(std::string_view text) {
+  std::string out;
+  AppendTextWithCrLf(out, text);
   return out;
 }
 
@@ -64,9 +71,8 @@ std::string FormatHeaderRecord(const HeaderRecord& record) {
   return out;
 }
 
-std::string FormatBodyRecord(const BodyRecord& record) {
-  std::string out;
-  for (const auto& field : record.fields) {
+void AppendBodyRecordBytes(std::string& out, const std::vector<HeaderField>& fields, std::string_view text) {
+  for (const auto& field : fields) {
     if (field.name.empty()) {
       // A received line is kept only when it can neither end the header
       // block early nor pass for a line the store writes itself.
@@ -80,13 +86,16 @@ std::string FormatBodyRecord(const BodyRecord& record) {
   }
   out += "\r\n";
   const std::size_t textStart = out.size();
-  out += TextWithCrLf(record.text);
+  AppendTextWithCrLf(out, text);
   // A text line made of the separator bytes would end the record early.
-  for (std::size_t i = textStart; i < out.size(); ++i) {
-    if (out[i] == 0x01) out[i] = ' ';
-  }
+  std::replace(out.begin() + static_cast<std::ptrdiff_t>(textStart), out.end(), '\x01', ' ');
   out += kSeparatorLine;
   out += "\r\n";
+}
+
+std::string FormatBodyRecord(const BodyRecord& record) {
+  std::string out;
+  AppendBodyRecordBytes(out, record.fields, record.text);
   return out;
 }
 

@@ -44,10 +44,14 @@ bool IsStoreOwnLine(std::string_view line);
 // A mail text as stored: CR LF, LF and a lone CR all end a line, and every
 // line is followed by CR LF.
 std::string TextWithCrLf(std::string_view text);
+void AppendTextWithCrLf(std::string& out, std::string_view text);
 
 // The bytes of a record, separator line included.
 std::string FormatHeaderRecord(const HeaderRecord& record);
 std::string FormatBodyRecord(const BodyRecord& record);
+// The same bytes added to `out`, the text given apart (a long mail's text
+// is not copied into a record first).
+void AppendBodyRecordBytes(std::string& out, const std::vector<HeaderField>& fields, std::string_view text);
 
 // Header records of a whole header file, in file order. Missing lines read
 // as empty, lines beyond the sixth are ignored.

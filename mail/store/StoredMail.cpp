@@ -43,6 +43,12 @@ BodyRecord ComposedBodyRecord(const ComposedMail& mail, bool withMessageId) {
 }  // namespace
 
 BodyRecord InboxBodyRecord(const ReceivedMail& mail) {
+  BodyRecord record = InboxBodyFields(mail);
+  record.text = mail.text;
+  return record;
+}
+
+BodyRecord InboxBodyFields(const ReceivedMail& mail) {
   BodyRecord record;
   Add(record, "Return-Path: ", mail.returnPath);
   // The flow may hand over the other lines as one text joined by CR LF.
@@ -66,7 +72,6 @@ BodyRecord InboxBodyRecord(const ReceivedMail& mail) {
   Add(record, "References: ", mail.references);
   AddAttachments(record, mail.attachmentFiles);
   Add(record, "X-Character: ", mail.characterId);
-  record.text = mail.text;
   return record;
 }
 

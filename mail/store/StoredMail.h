@@ -48,6 +48,8 @@ struct ComposedMail {
 };
 
 BodyRecord InboxBodyRecord(const ReceivedMail& mail);
+// Its header lines alone, the text left empty.
+BodyRecord InboxBodyFields(const ReceivedMail& mail);
 BodyRecord OutboxBodyRecord(const ComposedMail& mail);
 // A mail sent directly from the composition window.
 BodyRecord SentBodyRecord(const ComposedMail& mail);

@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStyle>
-#include <QPlainTextEdit>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -49,6 +48,7 @@
 #include "platform/qt/QtShell.h"
 #include "settings/LiveSettings.h"
 #include "platform/qt/ScreenPlacement.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 
@@ -290,9 +290,8 @@ void MailListWindow::BuildControls() {
   readingLayout->setSpacing(2);
   // Plain text, whatever it looks like: a text that begins like HTML is
   // still a mail's words.
-  mailText_ = new QPlainTextEdit(reading);
+  mailText_ = new LongTextView(reading);
   mailText_->setObjectName("mailText");
-  mailText_->setReadOnly(true);
   mailTextFeeder_ = new TextFeeder(*mailText_);
   mailText_->setAccessibleName(Text("本文"));
   attachmentList_ = new QListWidget(reading);
@@ -406,7 +405,7 @@ void MailListWindow::LoadList(FolderKind folder, SelectionAfterLoad selection) {
     if (currentMail) selected.push_back(std::move(*currentMail));
   }
   mailTextFeeder_->Stop();
-  mailText_->clear();
+  mailText_->Clear();
   attachmentList_->clear();
   attachmentPaths_.clear();
   model_->Load(context_.store.ReadListRows(folder));
@@ -496,7 +495,7 @@ void MailListWindow::SetCommandsEnabled(const MailCommands& commands) {
 void MailListWindow::ShowSelectedMail() {
   if (!reselecting_) CallLink(links.hideReturnNotice, "hideReturnNotice");
   mailTextFeeder_->Stop();
-  mailText_->clear();
+  mailText_->Clear();
   const QModelIndexList rows = mailList_->selectionModel()->selectedRows();
   if (rows.size() > 1) {
     replyAction_->setEnabled(false);
@@ -563,7 +562,7 @@ void MailListWindow::ShowCurrentText() {
   }
   pieces.clear();
   mailTextFeeder_->Show(std::move(text));
-  mailText_->moveCursor(QTextCursor::Start);
+  mailText_->ScrollToStart();
 }
 
 void MailListWindow::SwitchHeaders() {
@@ -866,7 +865,6 @@ void MailListWindow::SaveAs() {
     context_.dialogs.Error(Sj("ファイルを保存できませんでした: ") + *path);
     return;
   }
-  mailText_->document()->setModified(false);
   if (!saved.missingFiles.empty()) {
     std::string names;
     for (const std::string& file : saved.missingFiles) names += "\r\n" + file;

@@ -18,13 +18,13 @@
 class QAction;
 class QListWidget;
 class QMenu;
-class QPlainTextEdit;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace mf {
 
+class LongTextView;
 class TextFeeder;
 
 namespace platform {
@@ -186,7 +186,7 @@ class MailListWindow final : public QMainWindow {
   // Controls; their object names are these names without the underscore.
   QTreeWidget* folderTree_;
   QTreeView* mailList_;
-  QPlainTextEdit* mailText_;
+  LongTextView* mailText_;
   TextFeeder* mailTextFeeder_;  // long texts go in a piece per loop step
   QListWidget* attachmentList_;
   QAction* sendAction_;

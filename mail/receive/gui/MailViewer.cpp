@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QScreen>
 
 #include "base/ShiftJis.h"
@@ -27,6 +26,7 @@
 #include "text/Mailbox.h"
 #include "widgets/LabelButton.h"
 #include "platform/qt/ScreenPlacement.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 namespace {
@@ -89,9 +89,8 @@ void MailViewer::BuildControls() {
   subjectEdit_->setObjectName("subjectEdit");
   subjectCaption->setBuddy(subjectEdit_);
 
-  mailText_ = new QPlainTextEdit(this);
+  mailText_ = new LongTextView(this);
   mailText_->setObjectName("mailText");
-  mailText_->setReadOnly(true);
   mailText_->setFrameShape(QFrame::NoFrame);
   mailText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mailText_->setGeometry(kCaptionLeft, 84, kAreaWidth, 170);
@@ -131,7 +130,7 @@ void MailViewer::Reset() {
   subjectEdit_->clear();
   subject_.clear();
   mailTextFeeder_->Stop();
-  mailText_->clear();
+  mailText_->Clear();
   attachmentList_->clear();
   attachmentNames_.clear();
   answerRecipients_.clear();
@@ -170,7 +169,7 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
 }
 
 int MailViewer::ShowModal() {
-  mailText_->moveCursor(QTextCursor::Start);
+  mailText_->ScrollToStart();
   return platform::ExecAbove(*this);
 }
 
@@ -194,7 +193,7 @@ void MailViewer::ReplyLater() { done(QDialog::Rejected); }
 void MailViewer::done(int result) {
   SpeechBubbleWindow::done(result);
   mailTextFeeder_->Stop();
-  mailText_->clear();
+  mailText_->Clear();
 }
 
 void MailViewer::GiveBackCarrier() {
@@ -239,7 +238,7 @@ void MailViewer::ReplyNow() {
   request.to = answerRecipients_;
   request.subject = ReplySubject(subject_);
   mailTextFeeder_->Finish();
-  request.body = QuoteEveryLine(platform::FromQString(mailText_->toPlainText()));
+  request.body = QuoteEveryLine(platform::FromQString(mailText_->Text()));
   request.inReplyTo = inReplyTo_;
   request.references = references_;
   request.carrierId = deliveringId_;

@@ -13,9 +13,10 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QPlainTextEdit;
 
 namespace mf {
+
+class LongTextView;
 
 namespace platform {
 class Dialogs;
@@ -89,7 +90,7 @@ class MailViewer final : public SpeechBubbleWindow {
   // Visible fields.
   QLineEdit* senderEdit_;   // "差出人"
   QLineEdit* subjectEdit_;  // "表題"
-  QPlainTextEdit* mailText_;
+  LongTextView* mailText_;
   TextFeeder* mailTextFeeder_;  // long texts go in a piece per loop step
   QListWidget* attachmentList_;  // file names with their icons
   QAction* saveAttachmentAsAction_;

@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>

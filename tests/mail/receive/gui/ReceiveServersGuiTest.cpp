@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <chrono>
 
@@ -14,6 +13,7 @@
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/servers/MailServers.h"
 #include "tests/support/Controls.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 namespace {
@@ -71,7 +71,7 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
   bool presenterParked = false;
   viewerScript_->actions = {[&] {
     shownSubject = platform::FromQString(Control<QLineEdit>(*viewer_, "subjectEdit")->text());
-    shownText = platform::FromQString(Control<QPlainTextEdit>(*viewer_, "mailText")->toPlainText());
+    shownText = platform::FromQString(Control<LongTextView>(*viewer_, "mailText")->Text());
     presenter = viewer_->LentCarrier();
     if (auto place = hut_->PlaceOf(presenter)) presenterParked = place->topLeft == hut_->MailPosition();
     viewer_->ReplyLater();

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTextEdit>
 
 #include "base/Base64.h"
@@ -20,6 +19,7 @@
 #include "tests/mail/receive/gui/ReceivingFixture.h"
 #include "tests/net/smtp/SmtpFixture.h"
 #include "tests/support/Controls.h"
+#include "widgets/LongTextView.h"
 
 namespace mf {
 namespace {
@@ -167,7 +167,7 @@ TEST_F(Receiving, TheViewerShowsTheMailAndOpensItsAttachment) {
   std::string text;
   int listed = 0;
   viewerScript_->actions = {[&] {
-    text = platform::FromQString(Control<QPlainTextEdit>(*viewer_, "mailText")->toPlainText());
+    text = platform::FromQString(Control<LongTextView>(*viewer_, "mailText")->Text());
     listed = Control<QListWidget>(*viewer_, "attachmentList")->count();
     viewer_->OpenAttachment(0);
     viewer_->OpenAttachment(5);
