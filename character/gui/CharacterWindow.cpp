@@ -206,12 +206,20 @@ void CharacterWindow::GiveWayToActiveWindow() {
 }
 
 void CharacterWindow::MoveWindow(int left, int top) {
+  pictureView_->ForgetPlacement();
   if (pos() != QPoint(left, top)) move(left, top);
 }
 
 void CharacterWindow::PlaceWindow() {
   QRect device(engine_.Left(), engine_.Top(), engine_.Width(), engine_.Height());
-  QPoint logical = DeviceToLogical(device.topLeft(), ScreenAtDevicePoint(device.center()));
+  const QScreen* screen = ScreenAtDevicePoint(device.center());
+  // On its monitor it goes exactly where the engine has it; onto another
+  // one the toolkit moves it, giving it that monitor's scale and size.
+  if (windowHandle() != nullptr && windowHandle()->screen() == screen &&
+      pictureView_->PlaceWindowExactly(device.topLeft())) {
+    return;
+  }
+  QPoint logical = DeviceToLogical(device.topLeft(), screen);
   MoveWindow(logical.x(), logical.y());
 }
 

@@ -88,6 +88,17 @@ void ShapedPicture::BuildRegion() {
   hasRegion_ = true;
 }
 
+bool ShapedPicture::PlaceWindowExactly(QPoint device) {
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr || !window()->testAttribute(Qt::WA_WState_Created)) return false;
+  if (placedAt_ == device) return true;
+  // Straight to the server: besides the rounding, a move through the toolkit
+  // also rewrites the window's size hints, a property change each step.
+  platform::MoveWindowTo(connection, static_cast<std::uint32_t>(window()->winId()), device.x(), device.y());
+  placedAt_ = device;
+  return true;
+}
+
 void ShapedPicture::ApplyRegion() {
   if (!hasRegion_) return;
   if (xcb_connection_t* connection = X11Connection()) {
@@ -116,6 +127,8 @@ bool ShapedPicture::event(QEvent* event) {
     ApplyRegion();
     update();
   }
+  // Shown again, the window stands where the toolkit last put it.
+  if (event->type() == QEvent::Show || event->type() == QEvent::Hide) ForgetPlacement();
   return QWidget::event(event);
 }
 

@@ -5,6 +5,7 @@
 #include <QRgb>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/DesktopWindows.h"
@@ -37,6 +38,12 @@ class ShapedPicture final : public QWidget {
   void ApplyRegion();
   const QRegion& Region() const { return region_; }
   bool HasRegion() const { return hasRegion_; }
+  // Puts the window this picture sits in at a point in device pixels,
+  // exactly, where the display takes them (X11); false elsewhere. A
+  // position already set is not sent again until the window is shown anew.
+  bool PlaceWindowExactly(QPoint device);
+  // The window was moved by other means.
+  void ForgetPlacement() { placedAt_.reset(); }
   // The picture as drawn on the screen the window is on (device pixels).
   const QImage& ShownPicture();
 
@@ -68,6 +75,7 @@ class ShapedPicture final : public QWidget {
   };
 
   QImage picture_;
+  std::optional<QPoint> placedAt_;
   qint64 shownKey_ = 0;
   RegionKey regionKey_;
   QImage scaled_;

@@ -16,4 +16,9 @@ namespace mf::platform {
 // off the picture here and there; this sets exactly the pixels given.
 void SetWindowShape(xcb_connection_t* connection, std::uint32_t window, const std::vector<Rect>& rects);
 
+// Puts a window's top-left corner at a point in the X server's pixels. A
+// toolkit takes positions in its own scaled coordinates, and at a scale of
+// 1.5 two of three server pixels cannot be reached that way.
+void MoveWindowTo(xcb_connection_t* connection, std::uint32_t window, int x, int y);
+
 }  // namespace mf::platform

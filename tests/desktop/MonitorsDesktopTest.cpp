@@ -498,7 +498,17 @@ TEST_P(ScaledScreen, CharactersAreSharpAndLetClicksThroughWhereTransparent) {
   if (server.Name().empty()) GTEST_SKIP() << "Xvfb is not available";
   ProgramOnDisplay desktop(server.Name(), {std::string("QT_SCREEN_SCALE_FACTORS=") + c.factor});
   ASSERT_NE(desktop.X(), nullptr);
-  desktop.SquareCharacters(testing::StandingScenes());
+  // It drops onto a window below it and walks on the spot there. No whole
+  // logical pixel maps to these tops at 1.5 or 2; a character appears high
+  // enough to land on one of them.
+  desktop.SquareCharacters(Walker("0"));
+  const int floors[] = {601, 739, 763};
+  for (const int top : floors) {
+    Window floor = XCreateSimpleWindow(desktop.X(), DefaultRootWindow(desktop.X()), 0, top, 1024, 768 - top, 0, 0,
+                                       0x808080);
+    XMapWindow(desktop.X(), floor);
+  }
+  XSync(desktop.X(), False);
   ASSERT_TRUE(desktop.Start());
   std::optional<Shown> character;
   ASSERT_TRUE(PollUntil(
@@ -508,6 +518,15 @@ TEST_P(ScaledScreen, CharactersAreSharpAndLetClicksThroughWhereTransparent) {
         return character.has_value();
       },
       20s));
+  EXPECT_TRUE(PollUntil(
+      [&] {
+        character = desktop.Characters().at(0);
+        // The screen's bottom, for one that appears lower than all three.
+        return character->rect.bottom == 768 ||
+               std::find(std::begin(floors), std::end(floors), character->rect.bottom) != std::end(floors);
+      },
+      10s))
+      << "not standing on a window: its feet at " << character->rect.bottom;
   std::this_thread::sleep_for(500ms);
   character = desktop.Characters().at(0);
   const int size = static_cast<int>(std::lround(46 * c.scale));
@@ -552,7 +571,11 @@ TEST_P(ScaledScreen, CharactersAreSharpAndLetClicksThroughWhereTransparent) {
   XChangeWindowAttributes(x, below, CWOverrideRedirect, &attributes);
   XSelectInput(x, below, ButtonPressMask);
   XMapWindow(x, below);
-  XLowerWindow(x, below);
+  // Right under the character, above the windows it stands on.
+  XWindowChanges under;
+  under.sibling = character->id;
+  under.stack_mode = Below;
+  XConfigureWindow(x, below, CWSibling | CWStackMode, &under);
   XSync(x, False);
   auto clickReaches = [&](int dx, int dy) {
     desktop.Run({"xdotool", "mousemove", std::to_string(character->rect.left + dx),
