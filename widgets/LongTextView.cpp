@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimerEvent>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <algorithm>
@@ -148,6 +149,8 @@ void LongTextView::Copy() const {
 
 // --- layout ---------------------------------------------------------------------------
 
+int LongTextView::TopInset() const { return top_ == TextRows::Place{} ? kMargin : 0; }
+
 int LongTextView::WrapWidth() const { return std::max(1, viewport()->width() - 2 * kMargin); }
 
 int LongTextView::VisibleRows() const {
@@ -251,7 +254,7 @@ void LongTextView::paintEvent(QPaintEvent*) {
   selected.setForeground(colours.brush(QPalette::HighlightedText));
   const int bottom = viewport()->height();
   const int rowsBefore = rows_.RowCount();
-  qreal y = kMargin;
+  qreal y = TopInset();
   for (int line = top_.line; line < rows_.LineCount() && y < bottom; ++line) {
     QTextLayout& layout = LayoutOf(line);
     qreal shift = 0;
@@ -318,8 +321,8 @@ void LongTextView::keyPressEvent(QKeyEvent* event) {
 }
 
 qsizetype LongTextView::OffsetAt(QPoint point) {
-  if (point.y() < kMargin) return rows_.LineStart(top_.line);
-  qreal y = kMargin;
+  if (point.y() < TopInset()) return rows_.LineStart(top_.line);
+  qreal y = TopInset();
   for (int line = top_.line; line < rows_.LineCount(); ++line) {
     QTextLayout& layout = LayoutOf(line);
     const qreal shift =
@@ -371,26 +374,54 @@ void LongTextView::mousePressEvent(QMouseEvent* event) {
 
 void LongTextView::mouseMoveEvent(QMouseEvent* event) {
   if (!selecting_) return;
-  const QPoint at = event->position().toPoint();
-  // Dragging past an edge scrolls the text along.
-  if (at.y() < 0) ScrollByRows(-1);
-  if (at.y() > viewport()->height()) ScrollByRows(1);
-  Select(anchor_, OffsetAt(at));
+  dragPoint_ = event->position().toPoint();
+  const bool outside = dragPoint_.y() < 0 || dragPoint_.y() >= viewport()->height();
+  if (outside && !dragScroll_.isActive()) {
+    // At once, then on and on while the button is held there.
+    ScrollByRows(dragPoint_.y() < 0 ? -1 : 1);
+    dragScroll_.start(50, this);
+  } else if (!outside) {
+    dragScroll_.stop();
+  }
+  DragTo(dragPoint_);
+}
+
+void LongTextView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != dragScroll_.timerId()) {
+    QAbstractScrollArea::timerEvent(event);
+    return;
+  }
+  if (!selecting_) {
+    dragScroll_.stop();
+    return;
+  }
+  ScrollByRows(dragPoint_.y() < 0 ? -1 : 1);
+  DragTo(dragPoint_);
+}
+
+void LongTextView::DragTo(QPoint point) {
+  point.setY(std::clamp(point.y(), 0, std::max(0, viewport()->height() - 1)));
+  Select(anchor_, OffsetAt(point));
 }
 
 void LongTextView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton && selecting_) {
     selecting_ = false;
-    // The X selection, as text boxes offer it for a middle-click paste.
-    if (QApplication::clipboard()->supportsSelection() && SelectionStart() != SelectionEnd()) {
-      QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
-    }
+    dragScroll_.stop();
+    OfferSelection();
   }
 }
 
 void LongTextView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   SelectWordAt(OffsetAt(event->position().toPoint()));
+  OfferSelection();
+}
+
+void LongTextView::OfferSelection() const {
+  if (QApplication::clipboard()->supportsSelection() && SelectionStart() != SelectionEnd()) {
+    QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
+  }
 }
 
 void LongTextView::contextMenuEvent(QContextMenuEvent* event) {

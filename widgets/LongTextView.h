@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QString>
 #include <map>
 #include <memory>
@@ -56,6 +57,7 @@ class LongTextView final : public QAbstractScrollArea {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
 
  private:
@@ -63,6 +65,9 @@ class LongTextView final : public QAbstractScrollArea {
   void Measure(int line) { (void)LayoutOf(line); }
   void ForgetLayouts();
   int WrapWidth() const;
+  // Room above the first row: the margin at the start of the text only, so
+  // that a row scrolled to the top is not cut by it.
+  int TopInset() const;
   int VisibleRows() const;
   // Moves the top of the view by `rows` (negative: up), measuring the
   // lines it passes over first.
@@ -73,6 +78,11 @@ class LongTextView final : public QAbstractScrollArea {
   // The character under a point of the viewport.
   qsizetype OffsetAt(QPoint point);
   void SelectWordAt(qsizetype offset);
+  // Extends the selection to the character under `point`, taken inside the
+  // viewport: past an edge it ends on the row shown there.
+  void DragTo(QPoint point);
+  // Offers the selection to a middle-click paste, as text boxes do on X11.
+  void OfferSelection() const;
 
   QString text_;
   TextRows rows_;
@@ -83,6 +93,9 @@ class LongTextView final : public QAbstractScrollArea {
   qsizetype anchor_ = 0;
   qsizetype cursor_ = 0;
   bool selecting_ = false;
+  QPoint dragPoint_;
+  // Scrolls while a drag is held above or below the text.
+  QBasicTimer dragScroll_;
   // The scroll bar is being set to follow the view, not moved by the user.
   bool following_ = false;
 };

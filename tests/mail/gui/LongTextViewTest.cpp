@@ -101,6 +101,26 @@ TEST_F(LongTextViewTest, SelectsWithTheMouseCopiesAndReadsOutItsText) {
   QTest::mouseRelease(view_.viewport(), Qt::LeftButton, {}, QPoint(290, 4 + rowHeight * 3 / 2));
   EXPECT_EQ(view_.SelectedText(), QString("alpha beta\ngamma"));
 
+  // Held below the text, a drag scrolls on and selects only what was shown.
+  QString lines;
+  for (int n = 0; n < 200; ++n) lines += QString("line %1\n").arg(n);
+  view_.SetText(lines);
+  Paint();
+  QTest::mousePress(view_.viewport(), Qt::LeftButton, {}, QPoint(2, 4 + rowHeight / 2));
+  const QPointF below(20, view_.viewport()->height() + 30);
+  QMouseEvent away(QEvent::MouseMove, below, view_.viewport()->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(view_.viewport(), &away);
+  QTest::qWait(400);
+  const int top = view_.TopRow();
+  EXPECT_GT(top, 3) << "the text did not scroll while the drag was held";
+  QTest::mouseRelease(view_.viewport(), Qt::LeftButton, {}, below.toPoint());
+  EXPECT_TRUE(view_.SelectedText().startsWith("line 0\n"));
+  const int lastShown = top + view_.viewport()->height() / rowHeight;
+  EXPECT_LE(view_.SelectedText().count('\n'), lastShown + 1) << "selected rows that were never shown";
+  QTest::qWait(200);
+  EXPECT_EQ(view_.TopRow(), top) << "went on scrolling after the button was let go";
+
   view_.setAccessibleName("本文");
   QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&view_);
   ASSERT_NE(face, nullptr);
@@ -108,7 +128,8 @@ TEST_F(LongTextViewTest, SelectsWithTheMouseCopiesAndReadsOutItsText) {
   EXPECT_TRUE(face->state().readOnly);
   QAccessibleTextInterface* text = face->textInterface();
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text->text(0, text->characterCount()), QString("alpha beta\ngamma"));
+  EXPECT_EQ(text->text(0, text->characterCount()), view_.Text());
+  EXPECT_EQ(text->text(7, 13), QString("line 1"));
   EXPECT_EQ(text->selectionCount(), 1);
   view_.Clear();
   EXPECT_EQ(text->characterCount(), 0);

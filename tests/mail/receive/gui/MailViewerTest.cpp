@@ -79,20 +79,23 @@ INSTANTIATE_TEST_SUITE_P(Subjects, AnswerSubject,
                                            SubjectCase{"lunch", "Re: lunch"}, SubjectCase{"re lunch", "Re: re lunch"},
                                            SubjectCase{"Fwd: re: x", "Re: Fwd: re: x"}, SubjectCase{"", "Re: "}));
 
-TEST_F(Viewer, AnAnswerQuotesEveryLineInGreenAndTakesTheMailsIds) {
-  Show("hello", "first\r\nsecond\r\nthird");
+TEST_F(Viewer, AnAnswerQuotesEveryLineInTheColourOfItsDepthAndTakesTheMailsIds) {
+  Show("hello", "first\r\nsecond\r\n> earlier\r\n>> earliest\r\nthird");
   viewer_->ReplyNow();
 
   EXPECT_EQ(Control<QLineEdit>(*composition_, "toEdit")->text(), "hanako@example.jp");
   EXPECT_EQ(composition_->Current().inReplyTo, "<m@example.jp>");
   EXPECT_EQ(composition_->Current().references, "<r@example.jp>,<m@example.jp>");
-  EXPECT_EQ(Control<QTextEdit>(*composition_, "bodyEdit")->toPlainText(), "> first\n> second\n> third\n");
+  EXPECT_EQ(Control<QTextEdit>(*composition_, "bodyEdit")->toPlainText(),
+            "> first\n> second\n> > earlier\n> >> earliest\n> third\n");
+  const QColor green(0, 128, 0), blue(0, 0, 255), red(255, 0, 0);
+  const QColor colours[] = {green, green, blue, red, green};
   QTextBlock block = Control<QTextEdit>(*composition_, "bodyEdit")->document()->begin();
-  for (int line = 0; line < 3; ++line, block = block.next()) {
+  for (int line = 0; line < 5; ++line, block = block.next()) {
     ASSERT_TRUE(block.isValid());
     QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 128, 0)) << "line " << line;
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    EXPECT_EQ(cursor.charFormat().foreground().color(), colours[line]) << "line " << line;
   }
 }
 
