@@ -213,13 +213,21 @@ void CharacterWindow::MoveWindow(int left, int top) {
 void CharacterWindow::PlaceWindow() {
   QRect device(engine_.Left(), engine_.Top(), engine_.Width(), engine_.Height());
   const QScreen* screen = ScreenAtDevicePoint(device.center());
-  // On its monitor it goes exactly where the engine has it; onto another
-  // one the toolkit moves it, giving it that monitor's scale and size.
-  if (windowHandle() != nullptr && windowHandle()->screen() == screen &&
+  const QPoint logical = DeviceToLogical(device.topLeft(), screen);
+  // The toolkit places a window in its own scaled pixels, and at a scale of
+  // 1.5 or 2 some of the server's pixels cannot be reached that way (a
+  // character standing a pixel off a window's top falls through it). Those
+  // go to the server directly, and so does the step after one of them, which
+  // the toolkit would take for no move. Only those: a move the toolkit did
+  // not make itself costs it more work when it hears of it. Onto another
+  // monitor the toolkit moves it, giving it that monitor's scale and size.
+  const bool reachable = LogicalToDevice(logical, screen) == device.topLeft();
+  const bool onItsScreen = windowHandle() != nullptr && windowHandle()->screen() == screen;
+  if ((!reachable || pictureView_->PlacedExactly()) && onItsScreen &&
       pictureView_->PlaceWindowExactly(device.topLeft())) {
+    if (reachable) pictureView_->ForgetPlacement();
     return;
   }
-  QPoint logical = DeviceToLogical(device.topLeft(), screen);
   MoveWindow(logical.x(), logical.y());
 }
 

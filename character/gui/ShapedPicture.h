@@ -44,6 +44,7 @@ class ShapedPicture final : public QWidget {
   bool PlaceWindowExactly(QPoint device);
   // The window was moved by other means.
   void ForgetPlacement() { placedAt_.reset(); }
+  bool PlacedExactly() const { return placedAt_.has_value(); }
   // The picture as drawn on the screen the window is on (device pixels).
   const QImage& ShownPicture();
 
