@@ -555,9 +555,11 @@ void MailListWindow::ShowCurrentText() {
   // Most often one piece, the text alone: taken over, not copied again.
   std::string text = pieces.size() == 1 ? std::move(pieces.front()) : std::string();
   if (pieces.size() > 1) {
-    for (const std::string& piece : pieces) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
       if (!text.empty()) text += '\n';
-      text += piece;
+      // A blank line between the header lines and the text, as in a mail.
+      if (i + 1 == pieces.size() && !text.empty()) text += '\n';
+      text += pieces[i];
     }
   }
   pieces.clear();

@@ -522,6 +522,7 @@ TEST_F(MailListWindowTest, TheHeaderButtonStepsThroughTheModesAndBackAfterThreeP
   EXPECT_TRUE(fields.startsWith("Subject: s\nDate: ")) << fields.toStdString();
   EXPECT_TRUE(fields.contains("From: x@y.jp")) << fields.toStdString();
   EXPECT_FALSE(fields.contains("To: ")) << fields.toStdString();
+  EXPECT_TRUE(fields.endsWith("\n\n" + shown[0])) << "no blank line before the text";
   window.SwitchHeaders();
   EXPECT_TRUE(Control<LongTextView>(window, "mailText")->Text().contains("Content-Type: text/plain"));
   window.SwitchHeaders();
