@@ -72,8 +72,4 @@ int TextRows::RowOf(Place place) const {
   return row;
 }
 
-TextRows::Place TextRows::Moved(Place place, int rows) const {
-  return PlaceOfRow(RowOf(place) + rows);
-}
-
 }  // namespace mf

@@ -43,8 +43,6 @@ class TextRows {
   // The place of the `row`th row of the whole text, and back.
   Place PlaceOfRow(int row) const;
   int RowOf(Place place) const;
-  // `place` moved by `rows` rows (negative: up), kept inside the text.
-  Place Moved(Place place, int rows) const;
 
  private:
   std::vector<qsizetype> starts_;

@@ -8,7 +8,7 @@
 
 #include "character/CharacterShape.h"
 #include "platform/qt/AccessibleControls.h"
-#include "platform/x11/X11WindowShape.h"
+#include "platform/x11/X11WindowGeometry.h"
 
 namespace mf {
 namespace {
@@ -92,8 +92,6 @@ bool ShapedPicture::PlaceWindowExactly(QPoint device) {
   xcb_connection_t* connection = X11Connection();
   if (connection == nullptr || !window()->testAttribute(Qt::WA_WState_Created)) return false;
   if (placedAt_ == device) return true;
-  // Straight to the server: besides the rounding, a move through the toolkit
-  // also rewrites the window's size hints, a property change each step.
   platform::MoveWindowTo(connection, static_cast<std::uint32_t>(window()->winId()), device.x(), device.y());
   placedAt_ = device;
   return true;

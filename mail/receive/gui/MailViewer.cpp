@@ -23,9 +23,9 @@
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "text/Mailbox.h"
 #include "widgets/LabelButton.h"
-#include "platform/qt/ScreenPlacement.h"
 #include "widgets/LongTextView.h"
 
 namespace mf {

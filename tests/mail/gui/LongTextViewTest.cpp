@@ -35,7 +35,7 @@ TEST(TextRows, LinesAcrossPiecesAndRowsOfWrappedLines) {
     EXPECT_EQ(rows.RowOf(places[row]), row);
   }
   EXPECT_EQ(rows.PlaceOfRow(99), (TextRows::Place{4, 0}));
-  EXPECT_EQ(rows.Moved({1, 2}, -3), (TextRows::Place{0, 0}));
+  EXPECT_EQ(rows.PlaceOfRow(rows.RowOf({1, 5}) - 3), (TextRows::Place{0, 0})) << "a row past the line's last";
   rows.Measured(1, 1);
   EXPECT_EQ(rows.RowCount(), 6);
   rows.ForgetMeasures();

@@ -18,7 +18,7 @@ void SetWindowShape(xcb_connection_t* connection, std::uint32_t window, const st
 
 // Puts a window's top-left corner at a point in the X server's pixels. A
 // toolkit takes positions in its own scaled coordinates, and at a scale of
-// 1.5 two of three server pixels cannot be reached that way.
+// 1.5 one server pixel in three cannot be reached that way, at 2 one in two.
 void MoveWindowTo(xcb_connection_t* connection, std::uint32_t window, int x, int y);
 
 }  // namespace mf::platform

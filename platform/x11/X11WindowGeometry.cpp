@@ -1,4 +1,4 @@
-#include "platform/x11/X11WindowShape.h"
+#include "platform/x11/X11WindowGeometry.h"
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
