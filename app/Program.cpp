@@ -12,6 +12,7 @@
 #include "base/Random.h"
 #include "character/WindowEdgeSearch.h"
 #include "character/gui/CharacterWindow.h"
+#include "character/gui/CharacterWindowEvents.h"
 #include "charedit/gui/CharacterEditorWindow.h"
 #include "charedit/gui/PictureImportWindow.h"
 #include "hut/gui/HutWindow.h"
@@ -82,7 +83,10 @@ class ModalCharacterEditor final : public CharacterEditorLauncher {
 }  // namespace
 
 Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
-    : desktop_(OpenDesktop(loop)), edges_(std::make_unique<WindowEdgeSearch>(*desktop_)) {
+    : characterEvents_(std::make_unique<CharacterWindowEvents>()),
+      desktop_(OpenDesktop(loop)),
+      edges_(std::make_unique<WindowEdgeSearch>(*desktop_)) {
+  QCoreApplication::instance()->installNativeEventFilter(characterEvents_.get());
   std::string settingsPath = platform::SettingsPath();
   hut_ = std::make_unique<HutWindow>(
       HutStartup{platform::ProgramFolder(), settingsPath, firstArgument}, *edges_);

@@ -35,6 +35,7 @@ class SettingsDialog;
 class CharacterEditorWindow;
 class PictureImportWindow;
 class CharacterWindow;
+class CharacterWindowEvents;
 class MailListWindow;
 class HutWindow;
 class WindowEdgeSearch;
@@ -66,6 +67,7 @@ class Program {
   PictureImportWindow& PictureImport() { return *pictureImport_; }
 
  private:
+  std::unique_ptr<CharacterWindowEvents> characterEvents_;
   std::unique_ptr<platform::DesktopWindows> desktop_;
   std::unique_ptr<WindowEdgeSearch> edges_;
   std::unique_ptr<platform::Keyring> keyring_;

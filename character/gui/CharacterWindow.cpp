@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <optional>
 
 #include "base/ShiftJis.h"
 #include "character/NumberedPictures.h"
@@ -96,6 +97,7 @@ void CharacterWindow::SetUpWindow() {
   QImage blank(kPictureSize, kPictureSize, QImage::Format_RGB32);
   blank.fill(Qt::black);
   ShowPicture(blank);
+  pictureView_->SendRequests();
   random_.SeedFromClock();
 }
 
@@ -133,15 +135,18 @@ void CharacterWindow::MonitorsChanged() {
   if (!isVisible() || !walkTimer_->isActive() || dragging_) return;
   engine_.KeepOnMonitors();
   PlaceWindow();
+  pictureView_->SendRequests();
 }
 
 void CharacterWindow::SetIdentity(int index, std::string id, std::string folder) {
   index_ = index;
   id_ = std::move(id);
+  pictureCache_.clear();
   engine_.SetFolder(std::move(folder));
 }
 
 bool CharacterWindow::LoadScenes() {
+  pictureCache_.clear();
   bool ok = engine_.LoadScenes();
   PlaceWindow();
   ShowCurrentFrame();
@@ -151,9 +156,13 @@ bool CharacterWindow::LoadScenes() {
 void CharacterWindow::Clear() { imageList_.clear(); }
 
 bool CharacterWindow::Append(const std::string& path) {
-  QImage picture = LoadPicture(path);
-  if (picture.isNull()) return false;
-  imageList_.push_back(std::move(picture));
+  auto cached = pictureCache_.find(path);
+  if (cached == pictureCache_.end()) {
+    QImage picture = LoadPicture(path);
+    if (picture.isNull()) return false;
+    cached = pictureCache_.emplace(path, std::move(picture)).first;
+  }
+  imageList_.push_back(cached->second);
   return true;
 }
 
@@ -168,9 +177,16 @@ void CharacterWindow::TakeStep() {
     if (!givingWay_) SetTopmost(engine_.Topmost());
     show();
   }
-  PlaceWindow();
+  // A step reaches the server in one piece. The toolkit sends a move of its
+  // own at once, so the picture and shape go before it; a move sent
+  // directly waits with them and goes first, since a large picture is sent
+  // the moment it is queued.
+  const Placement placement = PlanPlacement();
+  if (placement.direct) Place(placement);
+  QueueCurrentFrame();
+  if (!placement.direct) Place(placement);
   GiveWayToActiveWindow();
-  ShowCurrentFrame();
+  pictureView_->SendRequests();
 }
 
 namespace {
@@ -210,25 +226,34 @@ void CharacterWindow::MoveWindow(int left, int top) {
   if (pos() != QPoint(left, top)) move(left, top);
 }
 
-void CharacterWindow::PlaceWindow() {
-  QRect device(engine_.Left(), engine_.Top(), engine_.Width(), engine_.Height());
+void CharacterWindow::PlaceWindow() { Place(PlanPlacement()); }
+
+CharacterWindow::Placement CharacterWindow::PlanPlacement() const {
+  Placement placement;
+  placement.device = QPoint(engine_.Left(), engine_.Top());
+  const QRect device(placement.device, QSize(engine_.Width(), engine_.Height()));
   const QScreen* screen = ScreenAtDevicePoint(device.center());
-  const QPoint logical = DeviceToLogical(device.topLeft(), screen);
+  placement.logical = DeviceToLogical(device.topLeft(), screen);
   // The toolkit places a window in its own scaled pixels, and at a scale of
   // 1.5 or 2 some of the server's pixels cannot be reached that way (a
   // character standing a pixel off a window's top falls through it). Those
   // go to the server directly, and so does the step after one of them, which
-  // the toolkit would take for no move. Only those: a move the toolkit did
-  // not make itself costs it more work when it hears of it. Onto another
-  // monitor the toolkit moves it, giving it that monitor's scale and size.
-  const bool reachable = LogicalToDevice(logical, screen) == device.topLeft();
+  // the toolkit would take for no move. Only those: the toolkit must know
+  // where the window stands (its accessible extents, the places of notices),
+  // and it learns that only from its own moves. Onto another monitor the
+  // toolkit moves it, giving it that monitor's scale and size.
+  placement.reachable = LogicalToDevice(placement.logical, screen) == device.topLeft();
   const bool onItsScreen = windowHandle() != nullptr && windowHandle()->screen() == screen;
-  if ((!reachable || pictureView_->PlacedExactly()) && onItsScreen &&
-      pictureView_->PlaceWindowExactly(device.topLeft())) {
-    if (reachable) pictureView_->ForgetPlacement();
+  placement.direct = (!placement.reachable || pictureView_->PlacedExactly()) && onItsScreen;
+  return placement;
+}
+
+void CharacterWindow::Place(const Placement& placement) {
+  if (placement.direct && pictureView_->PlaceWindowExactly(placement.device)) {
+    if (placement.reachable) pictureView_->ForgetPlacement();
     return;
   }
-  MoveWindow(logical.x(), logical.y());
+  MoveWindow(placement.logical.x(), placement.logical.y());
 }
 
 void CharacterWindow::TellEngine(QPoint logical, const QScreen* screen) {
@@ -239,10 +264,30 @@ void CharacterWindow::TellEngine(QPoint logical, const QScreen* screen) {
 
 void CharacterWindow::ShowPicture(const QImage& picture) {
   pictureView_->SetPicture(picture);
-  Reshape();
+  QueueShape();
+  pictureView_->Present();
 }
 
+bool CharacterWindow::IsPlacedAt(const QRect& device) const {
+  const QWindow* native = windowHandle();
+  if (native == nullptr) return false;
+  const qreal ratio = devicePixelRatioF();
+  if (device.size() != QSize(qRound(width() * ratio), qRound(height() * ratio))) return false;
+  // Gone to a pixel the toolkit cannot reach, the window stands up to a
+  // pixel from where the toolkit has it; near enough for what it does with
+  // the place (the accessible extents, the start of a drag).
+  return device.topLeft() == LogicalToDevice(pos(), native->screen()) ||
+         pictureView_->PlacedAt() == std::optional<QPoint>(device.topLeft());
+}
+
+bool CharacterWindow::PictureExposed(std::uint16_t sequence) { return pictureView_->Exposed(sequence); }
+
 void CharacterWindow::Reshape() {
+  QueueShape();
+  pictureView_->SendRequests();
+}
+
+void CharacterWindow::QueueShape() {
   const QImage& picture = pictureView_->Picture();
   if (picture.isNull()) return;
   pictureView_->TransparentColor = picture.pixel(0, 0);
@@ -251,11 +296,16 @@ void CharacterWindow::Reshape() {
 }
 
 void CharacterWindow::ShowCurrentFrame() {
+  QueueCurrentFrame();
+  pictureView_->SendRequests();
+}
+
+void CharacterWindow::QueueCurrentFrame() {
   int index = engine_.ShownPictureIndex();
   if (index >= 0 && index < static_cast<int>(imageList_.size())) {
     ShowPicture(imageList_[index]);
   } else {
-    Reshape();
+    QueueShape();
   }
 }
 
@@ -264,6 +314,7 @@ void CharacterWindow::ShowFirstImage() {
     QImage picture = LoadPicture(path);
     if (picture.isNull()) continue;
     ShowPicture(picture);
+    pictureView_->SendRequests();
     return;
   }
 }
@@ -275,7 +326,9 @@ void CharacterWindow::WriteMail() { host_.SendMailByCharacter(id_); }
 void CharacterWindow::PictureMouseDown(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   dragging_ = true;
-  pressPoint_ = mapFromGlobal(event->globalPosition().toPoint());
+  // Where in the picture it was taken, from the click itself: the toolkit's
+  // idea of where the window stands may be a pixel off (see IsPlacedAt).
+  pressPoint_ = pictureView_->mapTo(this, event->position().toPoint());
   timerBeforeDrag_ = walkTimer_->isActive();
   walkTimer_->stop();
 }
@@ -296,6 +349,7 @@ void CharacterWindow::PictureMouseUp(QMouseEvent* event) {
   // shows, it comes onto the monitor it was dropped on.
   engine_.KeepOnMonitors();
   PlaceWindow();
+  pictureView_->SendRequests();
   if (timerBeforeDrag_) walkTimer_->start();
 }
 

@@ -3,8 +3,11 @@
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Random.h"
@@ -80,6 +83,13 @@ class CharacterWindow final : public QWidget, private PictureList {
   void ParkForMail();
   void RestoreAfterMail();
 
+  // Whether the window stands at `device` (the X server's pixels) and has
+  // its size, as the toolkit moved it or as it went to the server's pixel.
+  bool IsPlacedAt(const QRect& device) const;
+  // The X server shows part of the window anew (after the request numbered
+  // `sequence`); false when the toolkit is to redraw it.
+  bool PictureExposed(std::uint16_t sequence);
+
   // The engine's topmost flag, and switching the window in and out of the
   // topmost band without re-creating, moving or sizing it.
   bool TopmostFlag() const { return engine_.Topmost(); }
@@ -109,10 +119,23 @@ class CharacterWindow final : public QWidget, private PictureList {
   void FollowScreens();
   void WatchScreen(QScreen* screen);
   void MonitorsChangedLater();
+  // These leave their requests to the X server waiting in the connection,
+  // for the caller to send with the rest of its work.
   void ShowPicture(const QImage& picture);
+  void QueueShape();
+  void QueueCurrentFrame();
   void MoveWindow(int left, int top);
-  // Puts the window where the engine has the character (device pixels).
+  // Puts the window where the engine has the character (device pixels):
+  // through the toolkit, or straight to the server's pixel (direct).
   void PlaceWindow();
+  struct Placement {
+    QPoint device;
+    QPoint logical;
+    bool reachable = true;  // by the toolkit's scaled pixels
+    bool direct = false;
+  };
+  Placement PlanPlacement() const;
+  void Place(const Placement& placement);
   // Tells the engine where the window is, `logical` being its top-left
   // corner on `screen`.
   void TellEngine(QPoint logical, const QScreen* screen);
@@ -122,6 +145,10 @@ class CharacterWindow final : public QWidget, private PictureList {
   MersenneRandom random_;
   CharacterEngine engine_;
   std::vector<QImage> imageList_;
+  // The pictures read since the character last went out, by path: a scene
+  // shows pictures shown before, and a picture cannot change while its
+  // character is out (it is edited only at home).
+  std::unordered_map<std::string, QImage> pictureCache_;
   int index_ = -1;
   std::string id_;
   bool relayoutPosted_ = false;

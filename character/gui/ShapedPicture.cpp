@@ -4,11 +4,13 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include "character/CharacterShape.h"
 #include "platform/qt/AccessibleControls.h"
 #include "platform/x11/X11WindowGeometry.h"
+#include "platform/x11/X11WindowPicture.h"
 
 namespace mf {
 namespace {
@@ -36,6 +38,8 @@ ShapedPicture::ShapedPicture(QWidget* parent) : QWidget(parent) {
   platform::MakeAccessible(*this, {QAccessible::Graphic, [this] { return window()->windowTitle(); }, {}, {}});
 }
 
+ShapedPicture::~ShapedPicture() = default;
+
 void ShapedPicture::SetPicture(const QImage& picture) {
   // Most frames of a scene show the picture already shown: drawing it again
   // would only cost the display server a copy.
@@ -45,7 +49,48 @@ void ShapedPicture::SetPicture(const QImage& picture) {
                                                       : picture.convertToFormat(QImage::Format_RGB32);
   if (!picture_.isNull() && size() != picture_.size()) resize(picture_.size());
   scaled_ = QImage();
-  update();
+  drawn_ = false;
+  if (ServerPicture() == nullptr) update();
+}
+
+void ShapedPicture::Present() {
+  if (!drawn_ && ServerPicture() != nullptr) Draw();
+}
+
+void ShapedPicture::SendRequests() { platform::SendRequests(X11Connection()); }
+
+bool ShapedPicture::Exposed(std::uint16_t sequence) {
+  // The first showing of the window goes to the toolkit, which counts the
+  // window as shown only once it has seen one.
+  const QWindow* native = window()->windowHandle();
+  if (native == nullptr || !native->isExposed() || ServerPicture() == nullptr) return false;
+  // Shown anew before the picture went to the server: the picture covers it.
+  if (drawn_ && platform::X11WindowPicture::DrawnAfter(sequence, drawRequest_)) return true;
+  Draw();
+  SendRequests();
+  return drawn_;
+}
+
+platform::X11WindowPicture* ShapedPicture::ServerPicture() {
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr || !window()->testAttribute(Qt::WA_WState_Created)) return nullptr;
+  const auto id = static_cast<std::uint32_t>(window()->winId());
+  if (!serverPicture_ || serverPicture_->Window() != id) {
+    serverPicture_ = std::make_unique<platform::X11WindowPicture>(connection, id);
+  }
+  return serverPicture_->Usable() ? serverPicture_.get() : nullptr;
+}
+
+void ShapedPicture::Draw() {
+  platform::X11WindowPicture* server = ServerPicture();
+  const QImage& shown = ShownPicture();
+  drawRequest_ = server && !shown.isNull()
+                     ? server->Draw(reinterpret_cast<const std::uint32_t*>(shown.constBits()), shown.width(),
+                                    shown.height())
+                     : 0;
+  drawn_ = drawRequest_ != 0;
+  // Too large for one request: the toolkit draws it.
+  if (!drawn_) update();
 }
 
 int ShapedPicture::DeviceSize() const {
@@ -123,7 +168,13 @@ bool ShapedPicture::event(QEvent* event) {
   if (event->type() == QEvent::ScreenChangeInternal && hasRegion_ && deviceSize_ != DeviceSize()) {
     BuildRegion();
     ApplyRegion();
-    update();
+    drawn_ = false;
+    if (ServerPicture() != nullptr) {
+      Draw();
+      SendRequests();
+    } else {
+      update();
+    }
   }
   // Shown again, the window stands where the toolkit last put it.
   if (event->type() == QEvent::Show || event->type() == QEvent::Hide) ForgetPlacement();

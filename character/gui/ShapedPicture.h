@@ -4,11 +4,17 @@
 #include <QRegion>
 #include <QRgb>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/DesktopWindows.h"
+
+namespace mf::platform {
+class X11WindowPicture;
+}
 
 class QMouseEvent;
 
@@ -24,9 +30,19 @@ class ShapedPicture final : public QWidget {
 
  public:
   explicit ShapedPicture(QWidget* parent);
+  ~ShapedPicture() override;
 
-  // The picture shown; the widget takes its size.
+  // The picture shown; the widget takes its size. Drawn by Present, after
+  // the window has its new shape: drawn before, the parts the shape adds
+  // would be drawn again.
   void SetPicture(const QImage& picture);
+  void Present();
+  // What Present, ApplyRegion and PlaceWindowExactly asked of the X server
+  // waits until this sends it.
+  void SendRequests();
+  // The X server shows part of the window anew, having done up to the
+  // request numbered `sequence`; false leaves the redrawing to the toolkit.
+  bool Exposed(std::uint16_t sequence);
   const QImage& Picture() const { return picture_; }
 
   QRgb TransparentColor = 0;
@@ -45,6 +61,7 @@ class ShapedPicture final : public QWidget {
   // The window was moved by other means.
   void ForgetPlacement() { placedAt_.reset(); }
   bool PlacedExactly() const { return placedAt_.has_value(); }
+  const std::optional<QPoint>& PlacedAt() const { return placedAt_; }
   // The picture as drawn on the screen the window is on (device pixels).
   const QImage& ShownPicture();
 
@@ -65,6 +82,9 @@ class ShapedPicture final : public QWidget {
  private:
   // The device pixels across the picture on the window's screen.
   int DeviceSize() const;
+  // Where the picture goes to the X server directly (null elsewhere).
+  platform::X11WindowPicture* ServerPicture();
+  void Draw();
 
   // What the shape was last worked out from.
   struct RegionKey {
@@ -76,6 +96,10 @@ class ShapedPicture final : public QWidget {
   };
 
   QImage picture_;
+  std::unique_ptr<platform::X11WindowPicture> serverPicture_;
+  // The request that last drew the picture shown, and whether it did.
+  std::uint32_t drawRequest_ = 0;
+  bool drawn_ = false;
   std::optional<QPoint> placedAt_;
   qint64 shownKey_ = 0;
   RegionKey regionKey_;

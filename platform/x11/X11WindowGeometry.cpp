@@ -23,14 +23,16 @@ void SetWindowShape(xcb_connection_t* connection, std::uint32_t window, const st
   }
   xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
                        static_cast<std::uint32_t>(shape.size()), shape.data());
-  xcb_flush(connection);
 }
 
 void MoveWindowTo(xcb_connection_t* connection, std::uint32_t window, int x, int y) {
   const std::uint32_t values[] = {static_cast<std::uint32_t>(static_cast<std::int32_t>(Coordinate(x))),
                                   static_cast<std::uint32_t>(static_cast<std::int32_t>(Coordinate(y)))};
   xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
-  xcb_flush(connection);
+}
+
+void SendRequests(xcb_connection_t* connection) {
+  if (connection) xcb_flush(connection);
 }
 
 }  // namespace mf::platform

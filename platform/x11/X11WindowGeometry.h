@@ -21,4 +21,9 @@ void SetWindowShape(xcb_connection_t* connection, std::uint32_t window, const st
 // 1.5 one server pixel in three cannot be reached that way, at 2 one in two.
 void MoveWindowTo(xcb_connection_t* connection, std::uint32_t window, int x, int y);
 
+// The shapes, moves and pictures above wait in the connection until this
+// sends them: a character's step (picture, shape and move) then reaches the
+// server in one piece, and the server answers it in one piece.
+void SendRequests(xcb_connection_t* connection);
+
 }  // namespace mf::platform

@@ -562,13 +562,26 @@ TEST_P(ScaledScreen, CharactersAreSharpAndLetClicksThroughWhereTransparent) {
   EXPECT_TRUE(PollUntil([&] { return blended() == 0; }, 5s)) << blended() << " pixels not of the picture";
   desktop.Screenshot(std::string("scaled-") + c.factor + ".png");
 
-  // Clicks: a window of the test's own below the character.
+  // Covered by another window and uncovered again, it is drawn again (its
+  // picture does not change while it walks on the spot, so only the
+  // uncovering can bring it back).
   Display* x = desktop.X();
+  XSetWindowAttributes overrideRedirect;
+  overrideRedirect.override_redirect = True;
+  Window cover = XCreateSimpleWindow(x, root, character->rect.left - 5, character->rect.top - 5, size + 10, size + 10,
+                                     0, 0, 0x00FF00);
+  XChangeWindowAttributes(x, cover, CWOverrideRedirect, &overrideRedirect);
+  XMapRaised(x, cover);
+  XSync(x, False);
+  EXPECT_TRUE(PollUntil([&] { return blended() == square.Width() * square.Height(); }, 5s)) << "never covered";
+  XDestroyWindow(x, cover);
+  XSync(x, False);
+  EXPECT_TRUE(PollUntil([&] { return blended() == 0; }, 5s)) << blended() << " pixels not drawn again";
+
+  // Clicks: a window of the test's own below the character.
   Window below = XCreateSimpleWindow(x, root, character->rect.left - 10, character->rect.top - 10, size + 20,
                                      size + 20, 0, 0, 0xC0C0C0);
-  XSetWindowAttributes attributes;
-  attributes.override_redirect = True;
-  XChangeWindowAttributes(x, below, CWOverrideRedirect, &attributes);
+  XChangeWindowAttributes(x, below, CWOverrideRedirect, &overrideRedirect);
   XSelectInput(x, below, ButtonPressMask);
   XMapWindow(x, below);
   // Right under the character, above the windows it stands on.
