@@ -61,9 +61,14 @@ void ShapedPicture::SendRequests() { platform::SendRequests(X11Connection()); }
 
 bool ShapedPicture::Exposed(std::uint16_t sequence) {
   // The first showing of the window goes to the toolkit, which counts the
-  // window as shown only once it has seen one.
+  // window as shown only once it has seen one. Its back buffer holds the
+  // picture of an earlier showing (later ones went to the server), so it
+  // paints the current one first.
   const QWindow* native = window()->windowHandle();
-  if (native == nullptr || !native->isExposed() || ServerPicture() == nullptr) return false;
+  if (native == nullptr || !native->isExposed() || ServerPicture() == nullptr) {
+    update();
+    return false;
+  }
   // Shown anew before the picture went to the server: the picture covers it.
   if (drawn_ && platform::X11WindowPicture::DrawnAfter(sequence, drawRequest_)) return true;
   Draw();
@@ -147,8 +152,12 @@ void ShapedPicture::ApplyRegion() {
   if (xcb_connection_t* connection = X11Connection()) {
     // On X11 the shape goes to the server in its own pixels, exact at any
     // scale; the toolkit's mask stays unset so it never adds its own.
-    if (applied_valid_ && appliedDevice_ == deviceRects_) return;
-    platform::SetWindowShape(connection, static_cast<std::uint32_t>(window()->winId()), deviceRects_);
+    // A window the toolkit made anew has no shape yet, whatever the last
+    // one had.
+    const auto id = static_cast<std::uint32_t>(window()->winId());
+    if (applied_valid_ && appliedWindow_ == id && appliedDevice_ == deviceRects_) return;
+    platform::SetWindowShape(connection, id, deviceRects_);
+    appliedWindow_ = id;
     appliedDevice_ = deviceRects_;
     applied_valid_ = true;
     return;

@@ -113,6 +113,7 @@ class ShapedPicture final : public QWidget {
   QRegion applied_;
   std::vector<platform::Rect> appliedDevice_;
   bool applied_valid_ = false;
+  std::uint32_t appliedWindow_ = 0;
 };
 
 }  // namespace mf

@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <bit>
+#include <cstdlib>
 
 namespace mf::platform {
 namespace {
@@ -22,6 +23,13 @@ bool TakesOurPixels(const xcb_setup_t* setup) {
 X11WindowPicture::X11WindowPicture(xcb_connection_t* connection, std::uint32_t window)
     : connection_(connection), window_(window) {
   if (!connection_ || xcb_connection_has_error(connection_) || !TakesOurPixels(xcb_get_setup(connection_))) return;
+  // A window of another depth (one with an alpha channel) would refuse the
+  // pixels; one question per window, asked once.
+  xcb_get_geometry_reply_t* geometry =
+      xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window_), nullptr);
+  const bool ourDepth = geometry != nullptr && geometry->depth == 24;
+  std::free(geometry);
+  if (!ourDepth) return;
   context_ = xcb_generate_id(connection_);
   const std::uint32_t noExposures = 0;
   xcb_create_gc(connection_, context_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
