@@ -273,9 +273,10 @@ bool CharacterWindow::IsPlacedAt(const QRect& device) const {
   if (native == nullptr) return false;
   const qreal ratio = devicePixelRatioF();
   if (device.size() != QSize(qRound(width() * ratio), qRound(height() * ratio))) return false;
-  // Gone to a pixel the toolkit cannot reach, the window stands up to a
-  // pixel from where the toolkit has it; near enough for what it does with
-  // the place (the accessible extents, the start of a drag).
+  // Gone to a pixel the toolkit cannot reach, the window stands where the
+  // toolkit's own last move put it, a step or two behind at most; near
+  // enough for what it does with the place (the accessible extents, the
+  // places of notices).
   return device.topLeft() == LogicalToDevice(pos(), native->screen()) ||
          pictureView_->PlacedAt() == std::optional<QPoint>(device.topLeft());
 }
