@@ -185,8 +185,16 @@ bool ShapedPicture::event(QEvent* event) {
       update();
     }
   }
-  // Shown again, the window stands where the toolkit last put it.
+  // Shown again, the window stands where the toolkit last put it. Its shape
+  // and picture are sent anew: a window manager or the toolkit may have
+  // handled the window while it was away, and a window without its shape
+  // shows as a square of the transparent colour.
   if (event->type() == QEvent::Show || event->type() == QEvent::Hide) ForgetPlacement();
+  if (event->type() == QEvent::Show) {
+    applied_valid_ = false;
+    drawn_ = false;
+    ApplyRegion();
+  }
   return QWidget::event(event);
 }
 

@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 
 #include "mail/gui/CharPosition.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "widgets/LongTextView.h"
 
 namespace mf {
@@ -39,6 +40,13 @@ QRegion SpeechBubbleWindow::BubbleRegion(QSize size, int bodyLeft) {
 
 QPoint SpeechBubbleWindow::BesideCarrier(ScreenPoint carrierTopLeft, int pictureWidth) {
   return QPoint(carrierTopLeft.x + pictureWidth, carrierTopLeft.y - kCarrierDrop);
+}
+
+ScreenPoint SpeechBubbleWindow::CarrierOnScreen(ScreenPoint carrierTopLeft, QSize picture, QSize window) {
+  const QPoint carrier(carrierTopLeft.x, carrierTopLeft.y);
+  const QRect pair = QRect(carrier, picture).united(QRect(BesideCarrier(carrierTopLeft, picture.width()), window));
+  const QPoint shift = platform::OntoScreenOf(pair, carrier).topLeft() - pair.topLeft();
+  return ScreenPoint{carrierTopLeft.x + shift.x(), carrierTopLeft.y + shift.y()};
 }
 
 SpeechBubbleWindow::SpeechBubbleWindow(MailHost& host, platform::IniFile settings)

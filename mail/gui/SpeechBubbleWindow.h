@@ -44,6 +44,10 @@ class SpeechBubbleWindow : public QDialog {
   // Where the window stands beside a character at `carrierTopLeft` whose
   // picture is `pictureWidth` wide.
   static QPoint BesideCarrier(ScreenPoint carrierTopLeft, int pictureWidth);
+  // Where a character of `picture` size stands so that it and a window of
+  // `window` size beside it both lie on the monitor of `carrierTopLeft`:
+  // moved as one, the bubble's tail still points at the character.
+  static ScreenPoint CarrierOnScreen(ScreenPoint carrierTopLeft, QSize picture, QSize window);
 
  protected:
   // The character lent to this window, or an empty one.

@@ -92,6 +92,12 @@ void OutgoingSmtp::Start(const LiveSettings& settings, OutgoingMessage first) {
   host_ = Trim(settings.smtpServer);
   ConfigureSmtpClient(settings, smtp_);
   message_ = std::move(first);
+  // Without a server name the connection would go to this machine's port 25
+  // and fail there with words about a broken connection.
+  if (host_.empty()) {
+    Fail(Sj("SMTPサーバー名が設定されていません。メール一覧の「設定」→「アカウント設定」で設定してください。"));
+    return;
+  }
   if (!settings.popBeforeSmtp) {
     phase_ = Phase::Smtp;
     SendMessage();

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <limits>
 
@@ -15,6 +16,10 @@ long long DistanceSquared(const QRect& r, QPoint p) {
   long long dy = p.y() < r.top() ? r.top() - p.y() : (p.y() > r.bottom() ? p.y() - r.bottom() : 0);
   return dx * dx + dy * dy;
 }
+
+// The frame a window manager usually puts around a window: a title bar and
+// thin borders. A window not shown yet has no frame to measure.
+constexpr QSize kUsualFrame(8, 32);
 
 }  // namespace
 
@@ -60,6 +65,25 @@ QRect OntoOneScreen(const QRect& frame) {
     }
   }
   return OntoScreen(frame, most ? most : ScreenNear(frame.center()));
+}
+
+void FitOnScreen(QWidget& window, QSize wanted) {
+  const QScreen* screen = window.screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  QSize frame = window.frameGeometry().size() - window.size();
+  if (frame.isEmpty()) frame = kUsualFrame;
+  const QSize size = (wanted.isValid() ? wanted : window.size()).boundedTo(area.size() - frame);
+  QRect placed(window.frameGeometry().topLeft(), window.size() + frame);
+  if (size != window.size()) {
+    // Around the same centre, as the toolkit centres a dialog on showing it.
+    window.resize(size.expandedTo(window.minimumSize()));
+    const QPoint centre = placed.center();
+    placed.setSize(window.size() + frame);
+    placed.moveCenter(centre);
+  }
+  // Placed by its frame, so that the title bar stays on the screen too.
+  window.move(OntoScreen(placed, screen).topLeft());
 }
 
 }  // namespace mf::platform

@@ -2,8 +2,10 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 
 class QScreen;
+class QWidget;
 
 namespace mf::platform {
 
@@ -30,5 +32,11 @@ QRect OntoScreenOf(const QRect& frame, QPoint anchor);
 // A saved window rectangle: unchanged when one screen shows all of it, else
 // onto the screen that shows most of it (the nearest when none shows any).
 QRect OntoOneScreen(const QRect& frame);
+
+// A top-level window of its size, or of `wanted`, but no larger than the
+// work area of its screen, its frame included, and wholly on it: shrunk as
+// far as its minimum size allows, then moved. A small screen at a large
+// scale may be smaller than a window's usual size.
+void FitOnScreen(QWidget& window, QSize wanted = QSize());
 
 }  // namespace mf::platform

@@ -19,7 +19,9 @@
 #include "base/Text.h"
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "settings/InputChecks.h"
+#include "widgets/ScrollingPage.h"
 #include "widgets/UpDown.h"
 
 namespace mf {
@@ -160,7 +162,7 @@ void SettingsDialog::BuildControls() {
   optionsForm->addRow(autostartBox_);
   basicLayout->addWidget(required);
   basicLayout->addWidget(options);
-  pageTabs_->addTab(basic, Label("基本"));
+  pageTabs_->addTab(new ScrollingPage(basic), Label("基本"));
 
   // Tab "送信".
   auto* sending = new QWidget;
@@ -191,7 +193,7 @@ void SettingsDialog::BuildControls() {
   authForm->addRow(authHint);
   sendingLayout->addWidget(smtpAuthBox_);
   sendingLayout->addLayout(authForm);
-  pageTabs_->addTab(sending, Label("送信"));
+  pageTabs_->addTab(new ScrollingPage(sending), Label("送信"));
 
   // Tab "受信".
   auto* receiving = new QWidget;
@@ -223,7 +225,7 @@ void SettingsDialog::BuildControls() {
   }
   receivingLayout->addLayout(periodRow);
   receivingLayout->addStretch();
-  pageTabs_->addTab(receiving, Label("受信"));
+  pageTabs_->addTab(new ScrollingPage(receiving), Label("受信"));
 
   auto* buttons = new QHBoxLayout;
   okButton_ = new QPushButton(QStringLiteral("OK"), this);
@@ -385,6 +387,9 @@ bool SettingsDialog::ShowProblems(ProblemFocus focus) {
 void SettingsDialog::showEvent(QShowEvent* event) {
   Load();
   QDialog::showEvent(event);
+  // Its whole size where the screen has room for it: the toolkit would
+  // otherwise keep a dialog to two thirds of the screen.
+  platform::FitOnScreen(*this, sizeHint());
 }
 
 void SettingsDialog::ShowModalOnFirstTab() {

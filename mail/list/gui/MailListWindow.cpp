@@ -339,6 +339,7 @@ void MailListWindow::showEvent(QShowEvent* event) {
   // A place saved on a monitor that is gone (or half on one) comes back
   // onto one monitor.
   setGeometry(platform::OntoOneScreen(QRect(left, top, std::max(width, 200), std::max(height, 150))));
+  platform::FitOnScreen(*this);
 }
 
 void MailListWindow::KeepPlace() {

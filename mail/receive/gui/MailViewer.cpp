@@ -23,7 +23,6 @@
 #include "platform/qt/DialogOwner.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
-#include "platform/qt/ScreenPlacement.h"
 #include "text/Mailbox.h"
 #include "widgets/LabelButton.h"
 #include "widgets/LongTextView.h"
@@ -220,8 +219,9 @@ void MailViewer::PlaceAnswer() {
   if (!QGuiApplication::screenAt(carrier)) {
     position = CorrectMailPosition(position, screen.width(), screen.height(), pictureWidth, pictureHeight);
   }
-  composition_.move(
-      platform::OntoScreenOf(QRect(BesideCarrier(position, pictureWidth), composition_.size()), carrier).topLeft());
+  const ScreenPoint fitted = CarrierOnScreen(position, QSize(pictureWidth, pictureHeight), composition_.size());
+  composition_.move(BesideCarrier(fitted, pictureWidth));
+  if (fitted != position && !lentCharacter_.Empty()) context_.host.MoveCarrier(lentCharacter_, fitted);
 }
 
 void MailViewer::ReplyNow() {

@@ -16,7 +16,6 @@
 #include "mail/receive/gui/MailViewer.h"
 #include "platform/Dialogs.h"
 #include "settings/LiveSettings.h"
-#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 
@@ -100,10 +99,10 @@ void ReceivingWindowController::Present(const ArrivedMail& mail) {
   if (!QGuiApplication::screenAt(QPoint(position.x, position.y))) {
     position = CorrectMailPosition(position, screen.width(), screen.height(), picture, picture);
   }
-  // On the character's monitor, whole.
-  viewer.move(platform::OntoScreenOf(QRect(SpeechBubbleWindow::BesideCarrier(position, picture), viewer.size()),
-                                     QPoint(position.x, position.y))
-                  .topLeft());
+  // The character and the viewer beside it on the character's monitor,
+  // whole; the character stands where the viewer's tail points.
+  position = SpeechBubbleWindow::CarrierOnScreen(position, QSize(picture, picture), viewer.size());
+  viewer.move(SpeechBubbleWindow::BesideCarrier(position, picture));
 
   const CarrierRef lent = mail.deliveringId.empty() ? CarrierRef{} : host.LendCharacter(mail.deliveringId);
   viewer.Fill(mail, lent);

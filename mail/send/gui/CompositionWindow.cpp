@@ -24,7 +24,6 @@
 #include "platform/qt/QtShell.h"
 #include "settings/LiveSettings.h"
 #include "widgets/LabelButton.h"
-#include "platform/qt/ScreenPlacement.h"
 
 namespace mf {
 namespace {
@@ -372,10 +371,11 @@ void CompositionWindow::SetCarrier(const std::string& packagePath, const std::st
 }
 
 void CompositionWindow::StandBeside(const CarrierRef& carrier, ScreenPoint carrierTopLeft, int pictureWidth) {
-  // On the carrier's monitor, whole.
-  move(platform::OntoScreenOf(QRect(BesideCarrier(carrierTopLeft, pictureWidth), size()),
-                              QPoint(carrierTopLeft.x, carrierTopLeft.y))
-           .topLeft());
+  // The carrier and this window on the carrier's monitor, whole; the
+  // carrier moves with the window where the monitor is too small for both.
+  const ScreenPoint fitted = CarrierOnScreen(carrierTopLeft, QSize(pictureWidth, pictureWidth), size());
+  move(BesideCarrier(fitted, pictureWidth));
+  if (fitted != carrierTopLeft) Host().MoveCarrier(carrier, fitted);
   carrierForm_ = carrier;
 }
 

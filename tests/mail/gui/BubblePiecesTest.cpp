@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QEnterEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -37,6 +39,26 @@ TEST(BubbleRegion, RoundedBodyAndATailPointingLeft) {
 
 TEST(BubbleRegion, TheWindowStandsBesideTheCharacter) {
   EXPECT_EQ(SpeechBubbleWindow::BesideCarrier(ScreenPoint{300, 250}, 46), QPoint(346, 200));
+}
+
+TEST(BubbleRegion, ACharacterAndItsBubbleMoveOntoTheScreenTogether) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const QSize picture(46, 46);
+  const QSize bubble(300, 200);
+  struct Case {
+    ScreenPoint asked;
+    ScreenPoint stands;
+  };
+  const Case cases[] = {
+      {{area.left() + 10, area.top() + 60}, {area.left() + 10, area.top() + 60}},  // both fit: unchanged
+      {{area.right() - 100, area.top() + 60}, {area.right() + 1 - 346, area.top() + 60}},  // bubble past the right
+      {{area.left() + 10, area.bottom() - 20}, {area.left() + 10, area.bottom() + 1 - 150}},  // bubble past the bottom
+      {{area.left() + 10, area.top() + 10}, {area.left() + 10, area.top() + 50}},  // bubble above the top
+      {{area.left() - 30, area.top() + 60}, {area.left(), area.top() + 60}},       // character past the left
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SpeechBubbleWindow::CarrierOnScreen(c.asked, picture, bubble), c.stands) << c.asked.x << "," << c.asked.y;
+  }
 }
 
 TEST(CharPosition, OnlyIntegersReplaceACoordinate) {

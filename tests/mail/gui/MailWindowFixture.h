@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QTextEdit>
 #include <QTimer>
@@ -32,6 +34,22 @@
 #include "tests/mail/gui/LinkStubs.h"
 
 namespace mf::testing {
+
+// A bubble window a character brought: beside the character with its tail
+// at it, and the two of them whole on the screen's work area.
+inline ::testing::AssertionResult BesideCharacterOnScreen(QPoint character, const QRect& bubble) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint beside(character.x() + 46, character.y() - 50);
+  if (bubble.topLeft() != beside) {
+    return ::testing::AssertionFailure() << "bubble at " << bubble.x() << "," << bubble.y() << ", its tail at "
+                                         << beside.x() << "," << beside.y();
+  }
+  if (!area.contains(QRect(character, QSize(46, 46))) || !area.contains(bubble)) {
+    return ::testing::AssertionFailure() << "off the work area: character at " << character.x() << ","
+                                         << character.y();
+  }
+  return ::testing::AssertionSuccess();
+}
 
 // Stands in for the hut: one character window, named by slot 0 and its id,
 // that exists until the character departs.

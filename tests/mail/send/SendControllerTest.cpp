@@ -337,6 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ConnectionRefused", {}, {"SMTPサーバー 127.0.0.1 のポート ", "接続を拒否されました"}},
         FailureCase{"UnknownHost", {}, {"SMTPサーバー「mfmail-nowhere.invalid」が見つかりません"}, false,
                     [](LiveSettings& settings, SmtpClient&) { settings.smtpServer = "mfmail-nowhere.invalid"; }},
+        FailureCase{"NoServerSet", {}, {"SMTPサーバー名が設定されていません", "「アカウント設定」"}, false,
+                    [](LiveSettings& settings, SmtpClient&) { settings.smtpServer = " "; }},
         FailureCase{"SilentServer", {{"banner", "<silent>"}}, {"127.0.0.1（ポート ", "から応答がありません"}, false,
                     [](LiveSettings&, SmtpClient& smtp) { smtp.Timeout = 1; }},
         FailureCase{"GreetingRefused", {{"banner", "554 5.3.2 no service here"}}, {"554 5.3.2 no service here"}},
