@@ -24,7 +24,8 @@ struct DesktopWindow {
   bool operator==(const DesktopWindow&) const = default;
 };
 
-// The shown top-level windows of the desktop, topmost first.
+// The shown top-level windows of the desktop, topmost first. A window cut to
+// a shape may come as several rectangles in a row, each with its id.
 class DesktopWindows {
  public:
   virtual ~DesktopWindows() = default;

@@ -8,6 +8,9 @@ ScrollingPage::ScrollingPage(QWidget* page) {
   setWidget(page);
   setWidgetResizable(true);
   setFrameShape(QFrame::NoFrame);
+  // The keyboard goes to the page's fields; the area follows the field that
+  // has the focus.
+  setFocusPolicy(Qt::NoFocus);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // The page's own background, as if it were not wrapped.
   setBackgroundRole(QPalette::NoRole);
