@@ -24,8 +24,7 @@ struct DesktopWindow {
   bool operator==(const DesktopWindow&) const = default;
 };
 
-// The shown top-level windows of the desktop, topmost first. A window cut to
-// a shape may come as several rectangles in a row, each with its id.
+// The shown top-level windows of the desktop, topmost first.
 class DesktopWindows {
  public:
   virtual ~DesktopWindows() = default;

@@ -1,6 +1,5 @@
 #include "platform/x11/X11DesktopWindows.h"
 
-#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -8,8 +7,6 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-
-#include "platform/ShapeSteps.h"
 
 namespace mf::platform {
 namespace {
@@ -46,9 +43,6 @@ constexpr auto kDescriptionLifetime = std::chrono::seconds(1);
 // a state changed without a change of size.
 constexpr auto kFollowedDescriptionLifetime = std::chrono::seconds(10);
 constexpr auto kScreenLifetime = std::chrono::seconds(1);
-// How far the ends of a shaped window's rows may wander before a new step
-// begins: a sloping roof becomes steps a quarter of a character wide.
-constexpr int kStepTolerance = 12;
 
 xcb_get_property_cookie_t AskProperty(xcb_connection_t* connection, xcb_window_t window,
                                       std::uint32_t atom) {
@@ -393,75 +387,39 @@ void X11DesktopWindows::ApplyDescriptions(std::vector<DesktopWindow>& windows) {
   }
   if (!unknown.empty()) {
     // The pointers stay valid although the map grew: its elements never move.
-    Describe(unknown, ClientWindows(unknown), toDescribe);
+    Describe(ClientWindows(unknown), toDescribe);
     for (auto* description : toDescribe) description->when = now;
   }
   // Windows gone or unmapped since the last list; a window shown again is
   // simply described anew.
   std::erase_if(described_, [this](const auto& entry) { return entry.second.lastList != lists_; });
 
-  shaped_.clear();
   for (auto& window : windows) {
     const Description& description = described_.at(static_cast<std::uint32_t>(window.id));
     window.counts = description.counts;
     const int* margin = description.margin;
-    const Rect outer = window.rect;
     Rect& r = window.rect;
     Rect inner{r.left + margin[0], r.top + margin[2], r.right - margin[1], r.bottom - margin[3]};
     if (inner.Width() > 0 && inner.Height() > 0) r = inner;
-    if (description.steps.empty()) {
-      shaped_.push_back(window);
-      continue;
-    }
-    // A shaped window stands in the list as its steps, each under its id,
-    // so that nothing stands on or climbs its transparent parts. Backwards,
-    // as the list is: read from the top, its steps come from the top down.
-    for (auto it = description.steps.rbegin(); it != description.steps.rend(); ++it) {
-      const Rect& step = *it;
-      DesktopWindow part = window;
-      part.rect = Rect{std::max(r.left, outer.left + step.left), std::max(r.top, outer.top + step.top),
-                       std::min(r.right, outer.left + step.right), std::min(r.bottom, outer.top + step.bottom)};
-      if (part.rect.Width() > 0 && part.rect.Height() > 0) shaped_.push_back(part);
-    }
   }
-  windows.swap(shaped_);
 }
 
-void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& frames, const std::vector<std::uint32_t>& clients,
+void X11DesktopWindows::Describe(const std::vector<std::uint32_t>& clients,
                                  std::vector<Description*>& descriptions) {
   std::vector<xcb_get_property_cookie_t> typeCookies;
   std::vector<xcb_get_property_cookie_t> stateCookies;
   std::vector<xcb_get_property_cookie_t> extentCookies;
-  std::vector<xcb_shape_get_rectangles_cookie_t> shapeCookies;
-  for (std::size_t i = 0; i < clients.size(); ++i) {
-    typeCookies.push_back(AskProperty(connection_, clients[i], atoms_.windowType));
-    stateCookies.push_back(AskProperty(connection_, clients[i], atoms_.state));
-    extentCookies.push_back(AskProperty(connection_, clients[i], atoms_.gtkFrameExtents));
-    // The frame carries the shape of what it shows (a window manager
-    // copies its client's shape onto it).
-    shapeCookies.push_back(xcb_shape_get_rectangles(connection_, frames[i], XCB_SHAPE_SK_BOUNDING));
+  for (auto client : clients) {
+    typeCookies.push_back(AskProperty(connection_, client, atoms_.windowType));
+    stateCookies.push_back(AskProperty(connection_, client, atoms_.state));
+    extentCookies.push_back(AskProperty(connection_, client, atoms_.gtkFrameExtents));
   }
-  requests_ += 4 * clients.size();
+  requests_ += 3 * clients.size();
   for (std::size_t i = 0; i < clients.size(); ++i) {
     auto type = Take(xcb_get_property_reply, connection_, typeCookies[i]);
     auto state = Take(xcb_get_property_reply, connection_, stateCookies[i]);
     auto extents = Take(xcb_get_property_reply, connection_, extentCookies[i]);
-    auto shape = Take(xcb_shape_get_rectangles_reply, connection_, shapeCookies[i]);
     Description& description = *descriptions[i];
-    description.steps.clear();
-    if (shape) {
-      const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(shape.get());
-      const int count = xcb_shape_get_rectangles_rectangles_length(shape.get());
-      // One rectangle is a window without a shape of its own.
-      if (count > 1) {
-        std::vector<Rect> region;
-        region.reserve(static_cast<std::size_t>(count));
-        for (int k = 0; k < count; ++k) {
-          region.push_back(Rect{rects[k].x, rects[k].y, rects[k].x + rects[k].width, rects[k].y + rects[k].height});
-        }
-        description.steps = ShapeSteps(std::move(region), kStepTolerance);
-      }
-    }
     // Vertical maximising alone is enough: it is what brings a window's top
     // to the top of the work area. A hidden (minimised) window that stays
     // mapped shows nothing to stand on.

@@ -21,9 +21,7 @@ namespace mf::platform {
 // character should not stand on although they are shown - maximised and
 // full-screen windows, docks and panels, the desktop - are reported with
 // `counts = false`; on X11 a maximised window starts below a top panel
-// instead of above the screen, so its top alone cannot leave it out. A
-// window cut to a shape (the hut) is reported as the steps of its shape,
-// one entry each under its id.
+// instead of above the screen, so its top alone cannot leave it out.
 //
 // Requests are pipelined (one round trip per level of the query, not per
 // window) because every walking character asks five times a second. A
@@ -90,9 +88,6 @@ class X11DesktopWindows final : public DesktopWindows {
     // The invisible shadow of a client drawing its own frame, taken off the
     // outer rectangle: left, right, top, bottom.
     int margin[4] = {0, 0, 0, 0};
-    // A window cut to a shape: the steps of its shape, from its outer
-    // top-left corner; empty for a plain rectangle.
-    std::vector<Rect> steps;
     Clock::time_point when;
     // The outer size it was described at: maximising or going full screen
     // changes it, so a window that changes size is described again at once.
@@ -120,8 +115,7 @@ class X11DesktopWindows final : public DesktopWindows {
   std::vector<std::uint32_t> ClientWindows(const std::vector<std::uint32_t>& frames);
   // From each client's type and state, whether a character may stand on
   // its window; a client drawing its own frame has its shadow taken off.
-  void Describe(const std::vector<std::uint32_t>& frames, const std::vector<std::uint32_t>& clients,
-                std::vector<Description*>& descriptions);
+  void Describe(const std::vector<std::uint32_t>& clients, std::vector<Description*>& descriptions);
   // Applies the kept descriptions to the freshly read rectangles, first
   // describing the windows that are new, have changed size or whose
   // description has aged.
@@ -155,8 +149,6 @@ class X11DesktopWindows final : public DesktopWindows {
   // The last list, bottom to top, and when it was read; `listed_` is false
   // until a list has been read in full.
   std::vector<DesktopWindow> scratch_;
-  // Storage for a list whose shaped windows are being split into steps.
-  std::vector<DesktopWindow> shaped_;
   bool listed_ = false;
   Clock::time_point listedAt_;
   std::unordered_map<std::uint32_t, Description> described_;

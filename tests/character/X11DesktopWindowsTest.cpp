@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "platform/PollEventLoop.h"
-#include "platform/x11/X11WindowGeometry.h"
 #include "tests/support/PrivateXServer.h"
 
 namespace mf::platform {
@@ -106,27 +105,6 @@ TEST_F(X11Windows, TopmostFirstWithOuterRectangles) {
   desktop_->ListTopLevelWindows(windows);
   EXPECT_LT(IndexOf(windows, lower), IndexOf(windows, upper));
   EXPECT_EQ(desktop_->Screen(), (Rect{0, 0, 1024, 768}));
-}
-
-// A house-shaped window: nothing may stand on the empty corners beside its
-// roof or climb the empty strip beside its wall.
-TEST_F(X11Windows, AShapedWindowComesAsTheStepsOfItsShape) {
-  xcb_window_t house = MakeWindow(root_, 100, 100, 100, 130);
-  std::vector<Rect> shape;
-  for (int y = 0; y < 30; ++y) shape.push_back(Rect{40 - y, y, 60 + y, y + 1});  // the roof
-  shape.push_back(Rect{30, 30, 70, 130});                                       // the walls
-  SetWindowShape(connection_, house, shape);
-  xcb_window_t plain = MakeWindow(root_, 400, 100, 100, 100);
-  Sync();
-
-  std::vector<Rect> parts;
-  for (const DesktopWindow& window : desktop_->TopLevelWindows()) {
-    if (window.id == house) parts.push_back(window.rect);
-  }
-  const std::vector<Rect> expected{{140, 100, 160, 113}, {127, 113, 173, 126}, {114, 126, 186, 130},
-                                   {130, 130, 170, 230}};
-  EXPECT_EQ(parts, expected);
-  EXPECT_EQ(Find(desktop_->TopLevelWindows(), plain)->rect, (Rect{400, 100, 500, 200}));
 }
 
 TEST_F(X11Windows, PanelsMaximisedAndFullScreenClientsDoNotCount) {
