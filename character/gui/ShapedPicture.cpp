@@ -79,7 +79,7 @@ bool ShapedPicture::Exposed(std::uint16_t sequence) {
 platform::X11WindowPicture* ShapedPicture::ServerPicture() {
   xcb_connection_t* connection = X11Connection();
   if (connection == nullptr || !window()->testAttribute(Qt::WA_WState_Created)) return nullptr;
-  const auto id = static_cast<std::uint32_t>(window()->winId());
+  const std::uint32_t id = NativeWindow();
   if (!serverPicture_ || serverPicture_->Window() != id) {
     serverPicture_ = std::make_unique<platform::X11WindowPicture>(connection, id);
   }
@@ -96,6 +96,17 @@ void ShapedPicture::Draw() {
   drawn_ = drawRequest_ != 0;
   // Too large for one request: the toolkit draws it.
   if (!drawn_) update();
+}
+
+std::uint32_t ShapedPicture::NativeWindow() const {
+  // The window the toolkit shows now. The toolkit may make a window's native
+  // window anew (one was seen to be replaced when a character went out
+  // again) and the widget's own id can still name the one it replaced, which
+  // is gone: the shape and the pictures sent there would be lost, and the new
+  // one would show as a square of the transparent colour that never changes.
+  const WId created = window()->winId();
+  const QWindow* native = window()->windowHandle();
+  return static_cast<std::uint32_t>(native != nullptr ? native->winId() : created);
 }
 
 int ShapedPicture::DeviceSize() const {
@@ -142,7 +153,7 @@ bool ShapedPicture::PlaceWindowExactly(QPoint device) {
   xcb_connection_t* connection = X11Connection();
   if (connection == nullptr || !window()->testAttribute(Qt::WA_WState_Created)) return false;
   if (placedAt_ == device) return true;
-  platform::MoveWindowTo(connection, static_cast<std::uint32_t>(window()->winId()), device.x(), device.y());
+  platform::MoveWindowTo(connection, NativeWindow(), device.x(), device.y());
   placedAt_ = device;
   return true;
 }
@@ -154,7 +165,7 @@ void ShapedPicture::ApplyRegion() {
     // scale; the toolkit's mask stays unset so it never adds its own.
     // A window the toolkit made anew has no shape yet, whatever the last
     // one had.
-    const auto id = static_cast<std::uint32_t>(window()->winId());
+    const std::uint32_t id = NativeWindow();
     if (applied_valid_ && appliedWindow_ == id && appliedDevice_ == deviceRects_) return;
     platform::SetWindowShape(connection, id, deviceRects_);
     appliedWindow_ = id;

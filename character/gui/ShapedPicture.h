@@ -80,6 +80,8 @@ class ShapedPicture final : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // The X11 id of the native window the toolkit shows the picture in.
+  std::uint32_t NativeWindow() const;
   // The device pixels across the picture on the window's screen.
   int DeviceSize() const;
   // Where the picture goes to the X server directly (null elsewhere).
