@@ -1,6 +1,8 @@
 #include "character/gui/CharacterWindowEvents.h"
 
+#include <QApplication>
 #include <QRect>
+#include <QWindow>
 #include <xcb/xcb.h>
 
 #include "character/gui/CharacterWindow.h"
@@ -9,7 +11,15 @@ namespace mf {
 namespace {
 
 CharacterWindow* CharacterOf(xcb_window_t window) {
-  return qobject_cast<CharacterWindow*>(QWidget::find(static_cast<WId>(window)));
+  if (auto* known = qobject_cast<CharacterWindow*>(QWidget::find(static_cast<WId>(window)))) return known;
+  // A native window the toolkit made anew is not listed under its id; left
+  // to the toolkit, its exposures would bring back a picture long gone.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* character = qobject_cast<CharacterWindow*>(widget);
+    const QWindow* native = character != nullptr ? character->windowHandle() : nullptr;
+    if (native != nullptr && native->handle() != nullptr && native->winId() == window) return character;
+  }
+  return nullptr;
 }
 
 bool AlreadyKnown(const xcb_configure_notify_event_t& event) {

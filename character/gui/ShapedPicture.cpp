@@ -106,7 +106,7 @@ std::uint32_t ShapedPicture::NativeWindow() const {
   // one would show as a square of the transparent colour that never changes.
   const WId created = window()->winId();
   const QWindow* native = window()->windowHandle();
-  return static_cast<std::uint32_t>(native != nullptr ? native->winId() : created);
+  return static_cast<std::uint32_t>(native != nullptr && native->handle() != nullptr ? native->winId() : created);
 }
 
 int ShapedPicture::DeviceSize() const {
