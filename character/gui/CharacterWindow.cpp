@@ -46,7 +46,7 @@ QImage LoadPicture(const std::string& path) {
 }
 
 CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
       host_(host),
       edges_(edges),
       engine_(edges, *this, random_) {
@@ -83,6 +83,9 @@ CharacterWindow::CharacterWindow(CharacterHost& host, WindowEdgeSearch& edges)
   });
 
   SetUpWindow();
+  // In the band of windows kept above the others from the start; set here
+  // rather than among the window's flags above, for the reason in SetTopmost.
+  SetTopmost(true);
   FollowScreens();
   platform::MakeAccessible(*this, {QAccessible::Window, {}, {}, {}});
 }
@@ -390,10 +393,15 @@ void CharacterWindow::RestoreAfterMail() {
 void CharacterWindow::SetTopmost(bool topmost) {
   Qt::WindowFlags flags = windowFlags();
   flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
-  // Changing the widget's flags the usual way re-creates and hides the
-  // window; the native window is told directly and the widget only records it.
+  // On X11 the window manager is told directly: told of this flag, the
+  // toolkit's X11 backend makes the window anew at its next showing, behind
+  // the widget's back. Elsewhere the native window takes the flag (changing
+  // the widget's flags the usual way would re-create and hide it). Either
+  // way the widget only records it, for IsTopmost and the owners of dialogs.
+  if (!pictureView_->KeepAbove(topmost)) {
+    if (QWindow* native = windowHandle()) native->setFlags(flags);
+  }
   overrideWindowFlags(flags);
-  if (QWindow* native = windowHandle()) native->setFlags(flags);
   if (topmost && isVisible()) raise();
 }
 

@@ -10,6 +10,7 @@
 #include "character/CharacterShape.h"
 #include "platform/qt/AccessibleControls.h"
 #include "platform/x11/X11WindowGeometry.h"
+#include "platform/x11/X11WindowLayer.h"
 #include "platform/x11/X11WindowPicture.h"
 
 namespace mf {
@@ -99,11 +100,12 @@ void ShapedPicture::Draw() {
 }
 
 std::uint32_t ShapedPicture::NativeWindow() const {
-  // The window the toolkit shows now. The toolkit may make a window's native
-  // window anew (one was seen to be replaced when a character went out
-  // again) and the widget's own id can still name the one it replaced, which
-  // is gone: the shape and the pictures sent there would be lost, and the new
-  // one would show as a square of the transparent colour that never changes.
+  // The window the toolkit shows now. The toolkit's X11 backend makes a
+  // window anew at its next showing after its stays-on-top flag changed
+  // (characters leave that flag alone, see KeepAbove), and the widget's own
+  // id then still names the one it replaced, which is gone: the shape and
+  // the pictures sent there would be lost, and the new one would show as a
+  // square of the transparent colour that never changes.
   const WId created = window()->winId();
   const QWindow* native = window()->windowHandle();
   return static_cast<std::uint32_t>(native != nullptr && native->handle() != nullptr ? native->winId() : created);
@@ -158,6 +160,15 @@ bool ShapedPicture::PlaceWindowExactly(QPoint device) {
   return true;
 }
 
+bool ShapedPicture::KeepAbove(bool above) {
+  xcb_connection_t* connection = X11Connection();
+  if (connection == nullptr) return false;
+  keptAbove_ = above;
+  platform::KeepAbove(connection, NativeWindow(), above, window()->isVisible());
+  SendRequests();
+  return true;
+}
+
 void ShapedPicture::ApplyRegion() {
   if (!hasRegion_) return;
   if (xcb_connection_t* connection = X11Connection()) {
@@ -202,6 +213,11 @@ bool ShapedPicture::event(QEvent* event) {
   // shows as a square of the transparent colour.
   if (event->type() == QEvent::Show || event->type() == QEvent::Hide) ForgetPlacement();
   if (event->type() == QEvent::Show) {
+    // The window manager forgot the band when the window went; the window
+    // is not on the screen yet, so its property tells it.
+    if (xcb_connection_t* connection = X11Connection(); connection && keptAbove_) {
+      platform::KeepAbove(connection, NativeWindow(), *keptAbove_, false);
+    }
     applied_valid_ = false;
     drawn_ = false;
     ApplyRegion();

@@ -60,6 +60,11 @@ class ShapedPicture final : public QWidget {
   bool PlaceWindowExactly(QPoint device);
   // The window was moved by other means.
   void ForgetPlacement() { placedAt_.reset(); }
+
+  // Puts the window into the window manager's band of windows kept above
+  // the others, or out of it, on X11, and keeps it there each time it is
+  // shown; false elsewhere, where the toolkit's window flag does it.
+  bool KeepAbove(bool above);
   bool PlacedExactly() const { return placedAt_.has_value(); }
   const std::optional<QPoint>& PlacedAt() const { return placedAt_; }
   // The picture as drawn on the screen the window is on (device pixels).
@@ -103,6 +108,7 @@ class ShapedPicture final : public QWidget {
   std::uint32_t drawRequest_ = 0;
   bool drawn_ = false;
   std::optional<QPoint> placedAt_;
+  std::optional<bool> keptAbove_;
   qint64 shownKey_ = 0;
   RegionKey regionKey_;
   QImage scaled_;

@@ -384,6 +384,26 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
   // topmost band again.
   list.hide();
   EXPECT_TRUE(WaitFor([&] { return !character.GivingWay() && view_.InAboveLayer(character); }));
+
+  // Home and out again, in the band or out of it: one window throughout.
+  // Told of its stays-on-top flag, the toolkit made a window anew at its
+  // next showing while the widget kept the old id, and the new one had no
+  // shape.
+  const WId shown = character.windowHandle()->winId();
+  for (const bool topmost : {false, true}) {
+    SCOPED_TRACE(topmost ? "kept above" : "among the others");
+    character.hide();
+    ASSERT_TRUE(WaitFor([&] { return !view_.Managed(character); }));
+    character.SetTopmost(topmost);
+    character.show();
+    EXPECT_TRUE(WaitFor([&] { return view_.Shown(character) && view_.InAboveLayer(character) == topmost; }));
+    EXPECT_EQ(character.windowHandle()->winId(), shown);
+    EXPECT_EQ(character.winId(), shown);
+  }
+  character.SetTopmost(false);
+  EXPECT_TRUE(WaitFor([&] { return !view_.InAboveLayer(character); }));
+  character.SetTopmost(true);
+  EXPECT_TRUE(WaitFor([&] { return view_.InAboveLayer(character); }));
 }
 
 // The viewer's tail pointed at a character standing behind the mail list
