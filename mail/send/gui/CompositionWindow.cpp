@@ -116,6 +116,11 @@ void CompositionWindow::BuildControls() {
   bodyEdit_->setFrameShape(QFrame::NoFrame);
   bodyEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   bodyEdit_->setGeometry(kCaptionLeft, 104, kAreaWidth, 170);
+  // What the user types is in the default colour wherever it goes: typed in
+  // front of a quote it took the quote's colour, and looked quoted.
+  connect(bodyEdit_, &QTextEdit::cursorPositionChanged, this, [this] {
+    if (!bodyEdit_->textCursor().hasSelection()) bodyEdit_->setCurrentCharFormat(QTextCharFormat());
+  });
   bodyCaption->setBuddy(bodyEdit_);
 
   attachmentList_ = new QListWidget(this);

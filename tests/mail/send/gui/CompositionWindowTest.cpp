@@ -95,6 +95,31 @@ TEST_F(Composition, TheMailIsTakenAsWrittenWithCrLfLines) {
   EXPECT_FALSE(window_.Current().replyMode) << "the reply outlived the opening";
 }
 
+TEST_F(Composition, TextTypedAboveOrInsideAQuoteIsNotColouredAsQuoted) {
+  CompositionRequest request = CarriedMail(CompositionRequest::Kind::Reply);
+  request.body = "> quoted\r\n";
+  auto* body = Control<QTextEdit>(window_, "bodyEdit");
+  // The format of the character just before `position`.
+  auto coloured = [&](int position) {
+    QTextCursor at(body->document());
+    at.setPosition(position);
+    return at.charFormat().hasProperty(QTextFormat::ForegroundBrush);
+  };
+  host_.compose = [&] {
+    ASSERT_TRUE(coloured(1)) << "the quote is coloured";
+    for (const int position : {0, 4}) {
+      QTextCursor cursor = body->textCursor();
+      cursor.setPosition(position);
+      body->setTextCursor(cursor);
+      QTest::keyClicks(body, "x");
+      EXPECT_FALSE(coloured(position + 1)) << "typed at " << position;
+      EXPECT_TRUE(coloured(position + 2)) << "the quote after it";
+    }
+  };
+  window_.Open(request);
+  host_.compose = nullptr;
+}
+
 TEST_F(Composition, SendingWithoutRecipientSaysSoAndKeepsTheMail) {
   WriteCarriedMail();
   Control<QLineEdit>(window_, "toEdit")->setText("   ");
