@@ -169,6 +169,10 @@ void MailViewer::Fill(const ArrivedMail& mail, const CarrierRef& lent) {
 
 int MailViewer::ShowModal() {
   mailText_->ScrollToStart();
+  // The keys scroll the mail. Left to the toolkit, the keyboard went to the
+  // first field, the sender's, and showed its text selected as if to be
+  // typed over.
+  mailText_->setFocus();
   return platform::ExecAbove(*this);
 }
 

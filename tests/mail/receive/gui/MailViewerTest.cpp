@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
@@ -125,6 +126,21 @@ TEST_F(Viewer, WithoutTheCharacterInTheHutTheAnswerIsRefusedAndTheMailStays) {
   EXPECT_FALSE(composition_->isVisible());
   EXPECT_FALSE(composition_->Current().replyMode);
   viewer_->hide();
+}
+
+TEST_F(Viewer, TheMailOpensWithTheKeyboardInItsTextAndNothingSelected) {
+  Show("hello", "text");
+  QWidget* focused = nullptr;
+  QString selected = "not looked at";
+  viewerScript_->actions.push_back([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer_->isActiveWindow(); }, 2000));
+    focused = QApplication::focusWidget();
+    selected = Control<QLineEdit>(*viewer_, "senderEdit")->selectedText();
+    viewer_->ReplyLater();
+  });
+  viewer_->ShowModal();
+  EXPECT_EQ(focused, Control<QWidget>(*viewer_, "mailText"));
+  EXPECT_EQ(selected, QString());
 }
 
 TEST_F(Viewer, AMailPositionOffTheScreenMovesToItsCentreBeforeTheAnswerOpens) {
