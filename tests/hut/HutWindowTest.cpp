@@ -94,7 +94,6 @@ class HutWindowTest : public ::testing::Test {
 // squeezed into the menu's width included.
 TEST_F(HutWindowTest, DropDownItemsLineUp) {
   auto hut = Start();
-  HutMenuBar& bar = hut->MenuBar();
   QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
   QTest::mouseRelease(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
   ASSERT_TRUE(Control<QWidget>(*hut, "fileDropDown")->isVisible());
@@ -190,7 +189,6 @@ TEST_F(HutWindowTest, AltRightDownOpensHelpAndUpFromMailListReachesClose) {
 
 TEST_F(HutWindowTest, ReceiveItemIsGreyAndDeadWhileReceivingIsDisabled) {
   auto hut = Start();
-  HutMenuBar& bar = hut->MenuBar();
   receiveEnabled_ = false;
   QTest::mousePress(Control<MenuLabel>(*hut, "fileMenuLabel"), Qt::LeftButton);
   EXPECT_EQ(Control<MenuLabel>(*hut, "receiveMailItem")->TextColour(), kHutDisabledTextColour);

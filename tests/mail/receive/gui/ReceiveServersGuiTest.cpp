@@ -87,7 +87,9 @@ TEST_F(ReceiveFromRealServers, AMailToOneselfComesBackWithoutItsFooterCarriedByI
   const std::string text = record.substr(record.find("\r\n\r\n") + 4);
   EXPECT_EQ(text, Sj("こんにちは。") + "\r\n\r\n" + Sj("またね") + "\r\n" + Sj("最後の行")) << text;
   for (const std::string& line : MailFooterLines()) {
-    if (!Trim(line).empty()) EXPECT_EQ(record.find(line), std::string::npos) << "footer line kept: " << line;
+    if (!Trim(line).empty()) {
+      EXPECT_EQ(record.find(line), std::string::npos) << "footer line kept: " << line;
+    }
   }
   EXPECT_EQ(SplitLines(shownText).back(), Sj("最後の行"));
   // The character that carried it brings it back, and is in the hut again.
