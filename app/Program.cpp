@@ -184,6 +184,9 @@ Program::Program(platform::EventLoop& loop, const std::string& firstArgument)
     platform::ShowDesktopNotification(title, text, std::move(unavailable));
   };
   links.showMailList = [this] {
+    // A list the user minimised comes back: showing it alone leaves it
+    // minimised, and the menu item seemed to do nothing.
+    mailList_->setWindowState(mailList_->windowState() & ~Qt::WindowMinimized);
     mailList_->show();
     mailList_->raise();
     mailList_->activateWindow();
