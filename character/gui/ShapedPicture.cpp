@@ -214,9 +214,12 @@ bool ShapedPicture::event(QEvent* event) {
   if (event->type() == QEvent::Show || event->type() == QEvent::Hide) ForgetPlacement();
   if (event->type() == QEvent::Show) {
     // The window manager forgot the band when the window went; the window
-    // is not on the screen yet, so its property tells it.
-    if (xcb_connection_t* connection = X11Connection(); connection && keptAbove_) {
-      platform::KeepAbove(connection, NativeWindow(), *keptAbove_, false);
+    // is not on the screen yet, so its property tells it, and keeps the
+    // character out of taskbars and window lists, where the window manager
+    // had listed it among the windows to switch to.
+    if (xcb_connection_t* connection = X11Connection()) {
+      platform::LeaveOutOfWindowLists(connection, NativeWindow());
+      if (keptAbove_) platform::KeepAbove(connection, NativeWindow(), *keptAbove_, false);
     }
     applied_valid_ = false;
     drawn_ = false;

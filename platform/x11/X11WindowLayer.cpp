@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -18,45 +19,55 @@ struct FreeReply {
 
 // The state property and the two names of the band: older window managers
 // know only the second.
-struct LayerAtoms {
+struct StateAtoms {
   xcb_atom_t state = XCB_ATOM_NONE;
+  // The band kept above: older window managers know only the second name.
   xcb_atom_t above = XCB_ATOM_NONE;
   xcb_atom_t staysOnTop = XCB_ATOM_NONE;
+  xcb_atom_t skipTaskbar = XCB_ATOM_NONE;
+  xcb_atom_t skipPager = XCB_ATOM_NONE;
+  bool Known() const {
+    return state != XCB_ATOM_NONE && above != XCB_ATOM_NONE && staysOnTop != XCB_ATOM_NONE &&
+           skipTaskbar != XCB_ATOM_NONE && skipPager != XCB_ATOM_NONE;
+  }
 };
 
-LayerAtoms InternAtoms(xcb_connection_t* connection) {
-  static constexpr std::array<const char*, 3> kNames{"_NET_WM_STATE", "_NET_WM_STATE_ABOVE",
-                                                     "_NET_WM_STATE_STAYS_ON_TOP"};
-  std::array<xcb_intern_atom_cookie_t, 3> cookies{};
+StateAtoms InternAtoms(xcb_connection_t* connection) {
+  static constexpr std::array<const char*, 5> kNames{"_NET_WM_STATE", "_NET_WM_STATE_ABOVE",
+                                                     "_NET_WM_STATE_STAYS_ON_TOP", "_NET_WM_STATE_SKIP_TASKBAR",
+                                                     "_NET_WM_STATE_SKIP_PAGER"};
+  std::array<xcb_intern_atom_cookie_t, kNames.size()> cookies{};
   for (std::size_t i = 0; i < kNames.size(); ++i) {
     cookies[i] = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(kNames[i])), kNames[i]);
   }
-  std::array<xcb_atom_t, 3> atoms{};
+  std::array<xcb_atom_t, kNames.size()> atoms{};
   for (std::size_t i = 0; i < kNames.size(); ++i) {
     std::unique_ptr<xcb_intern_atom_reply_t, FreeReply> reply(xcb_intern_atom_reply(connection, cookies[i], nullptr));
     atoms[i] = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
   }
-  return LayerAtoms{atoms[0], atoms[1], atoms[2]};
+  return StateAtoms{atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]};
 }
 
-void AskWindowManager(xcb_connection_t* connection, std::uint32_t window, bool above, const LayerAtoms& atoms) {
+void AskWindowManager(xcb_connection_t* connection, std::uint32_t window, bool add, xcb_atom_t first,
+                      xcb_atom_t second, const StateAtoms& atoms) {
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;
   event.format = 32;
   event.window = window;
   event.type = atoms.state;
-  event.data.data32[0] = above ? 1 : 0;  // add or remove
-  event.data.data32[1] = atoms.above;
-  event.data.data32[2] = atoms.staysOnTop;
+  event.data.data32[0] = add ? 1 : 0;
+  event.data.data32[1] = first;
+  event.data.data32[2] = second;
   event.data.data32[3] = 1;  // asked by an application
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
   xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                  reinterpret_cast<const char*>(&event));
 }
 
-// The other states in the property (set by the toolkit or the window
-// manager) are kept.
-void WriteState(xcb_connection_t* connection, std::uint32_t window, bool above, const LayerAtoms& atoms) {
+// Takes `removed` out of the property of a window not on the screen and
+// adds `added`; the other states in it (set by the toolkit) are kept.
+void WriteStates(xcb_connection_t* connection, std::uint32_t window, const StateAtoms& atoms,
+                 std::initializer_list<xcb_atom_t> removed, std::initializer_list<xcb_atom_t> added) {
   std::vector<xcb_atom_t> states;
   std::unique_ptr<xcb_get_property_reply_t, FreeReply> reply(xcb_get_property_reply(
       connection, xcb_get_property(connection, 0, window, atoms.state, XCB_ATOM_ATOM, 0, 1024), nullptr));
@@ -64,11 +75,11 @@ void WriteState(xcb_connection_t* connection, std::uint32_t window, bool above, 
     const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
     states.assign(values, values + xcb_get_property_value_length(reply.get()) / 4);
   }
-  std::erase_if(states, [&](xcb_atom_t state) { return state == atoms.above || state == atoms.staysOnTop; });
-  if (above) {
-    states.push_back(atoms.above);
-    states.push_back(atoms.staysOnTop);
-  }
+  std::erase_if(states, [&](xcb_atom_t state) {
+    return std::find(removed.begin(), removed.end(), state) != removed.end() ||
+           std::find(added.begin(), added.end(), state) != added.end();
+  });
+  states.insert(states.end(), added.begin(), added.end());
   if (states.empty()) {
     xcb_delete_property(connection, window, atoms.state);
   } else {
@@ -77,17 +88,29 @@ void WriteState(xcb_connection_t* connection, std::uint32_t window, bool above, 
   }
 }
 
+bool Usable(xcb_connection_t* connection, std::uint32_t window) {
+  return connection != nullptr && xcb_connection_has_error(connection) == 0 && window != 0;
+}
+
 }  // namespace
 
 void KeepAbove(xcb_connection_t* connection, std::uint32_t window, bool above, bool onScreen) {
-  if (!connection || xcb_connection_has_error(connection) || window == 0) return;
-  const LayerAtoms atoms = InternAtoms(connection);
-  if (atoms.state == XCB_ATOM_NONE || atoms.above == XCB_ATOM_NONE || atoms.staysOnTop == XCB_ATOM_NONE) return;
+  if (!Usable(connection, window)) return;
+  const StateAtoms atoms = InternAtoms(connection);
+  if (!atoms.Known()) return;
   if (onScreen) {
-    AskWindowManager(connection, window, above, atoms);
+    AskWindowManager(connection, window, above, atoms.above, atoms.staysOnTop, atoms);
+  } else if (above) {
+    WriteStates(connection, window, atoms, {}, {atoms.above, atoms.staysOnTop});
   } else {
-    WriteState(connection, window, above, atoms);
+    WriteStates(connection, window, atoms, {atoms.above, atoms.staysOnTop}, {});
   }
+}
+
+void LeaveOutOfWindowLists(xcb_connection_t* connection, std::uint32_t window) {
+  if (!Usable(connection, window)) return;
+  const StateAtoms atoms = InternAtoms(connection);
+  if (atoms.Known()) WriteStates(connection, window, atoms, {}, {atoms.skipTaskbar, atoms.skipPager});
 }
 
 }  // namespace mf::platform

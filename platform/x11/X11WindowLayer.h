@@ -13,4 +13,8 @@ namespace mf::platform {
 // the window comes onto the screen. Queued; SendRequests sends it.
 void KeepAbove(xcb_connection_t* connection, std::uint32_t window, bool above, bool onScreen);
 
+// Keeps a window that is not on the screen yet out of taskbars, pagers and
+// the window manager's list of windows to switch to (_NET_WM_STATE_SKIP_*).
+void LeaveOutOfWindowLists(xcb_connection_t* connection, std::uint32_t window);
+
 }  // namespace mf::platform

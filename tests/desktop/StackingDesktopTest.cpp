@@ -77,6 +77,7 @@ class WindowManagerView {
     state_ = Atom("_NET_WM_STATE");
     hidden_ = Atom("_NET_WM_STATE_HIDDEN");
     above_ = Atom("_NET_WM_STATE_ABOVE");
+    skipTaskbar_ = Atom("_NET_WM_STATE_SKIP_TASKBAR");
   }
   ~WindowManagerView() { xcb_disconnect(connection_); }
 
@@ -97,6 +98,10 @@ class WindowManagerView {
   bool InAboveLayer(const QWidget& widget) {
     auto state = Property(Id(widget), state_);
     return std::find(state.begin(), state.end(), above_) != state.end();
+  }
+  bool OutOfTaskbars(const QWidget& widget) {
+    auto state = Property(Id(widget), state_);
+    return std::find(state.begin(), state.end(), skipTaskbar_) != state.end();
   }
   // Whether `upper` lies above `lower` in the window manager's stacking.
   bool Above(const QWidget& upper, const QWidget& lower) {
@@ -140,6 +145,7 @@ class WindowManagerView {
   std::uint32_t state_ = 0;
   std::uint32_t hidden_ = 0;
   std::uint32_t above_ = 0;
+  std::uint32_t skipTaskbar_ = 0;
 };
 
 // Set up by main() before the application object exists.
@@ -397,6 +403,7 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
     character.SetTopmost(topmost);
     character.show();
     EXPECT_TRUE(WaitFor([&] { return view_.Shown(character) && view_.InAboveLayer(character) == topmost; }));
+    EXPECT_TRUE(view_.OutOfTaskbars(character));
     EXPECT_EQ(character.windowHandle()->winId(), shown);
     EXPECT_EQ(character.winId(), shown);
   }
