@@ -26,6 +26,11 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // ShowFirstImage looks no further than this picture number.
 constexpr long long kHighestFirstPicture = 100000;
+// How far (in the toolkit's pixels, across and down together) the toolkit's
+// idea of where a character stands may lag behind the character placed
+// straight on the server: near enough to give way, to open a bubble beside
+// it or to place a notice, and it spares the toolkit a move on most steps.
+constexpr int kToolkitLag = 6;
 
 QSize PrimaryScreenSize() {
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -238,23 +243,37 @@ CharacterWindow::Placement CharacterWindow::PlanPlacement() const {
   const QScreen* screen = ScreenAtDevicePoint(device.center());
   placement.logical = DeviceToLogical(device.topLeft(), screen);
   // The toolkit places a window in its own scaled pixels, and at a scale of
-  // 1.5 or 2 some of the server's pixels cannot be reached that way (a
-  // character standing a pixel off a window's top falls through it). Those
-  // go to the server directly, and so does the step after one of them, which
-  // the toolkit would take for no move. Only those: the toolkit must know
-  // where the window stands (its accessible extents, the places of notices),
-  // and it learns that only from its own moves. Onto another monitor the
-  // toolkit moves it, giving it that monitor's scale and size.
-  placement.reachable = LogicalToDevice(placement.logical, screen) == device.topLeft();
+  // 1.5 or 2 some of the server's pixels cannot be reached that way. Across,
+  // the nearest one does; down, a character standing a pixel off a window's
+  // top would fall through it. Those heights go to the server directly, and
+  // so does the step after one of them, which the toolkit would take for no
+  // move. The toolkit must still know where the window stands (giving way,
+  // its accessible extents, the places of notices), and it learns that only
+  // from its own moves (see Place). Onto another monitor the toolkit moves
+  // it, giving it that monitor's scale and size.
+  placement.reachable = LogicalToDevice(placement.logical, screen).y() == device.y();
   const bool onItsScreen = windowHandle() != nullptr && windowHandle()->screen() == screen;
   placement.direct = (!placement.reachable || pictureView_->PlacedExactly()) && onItsScreen;
   return placement;
 }
 
 void CharacterWindow::Place(const Placement& placement) {
-  if (placement.direct && pictureView_->PlaceWindowExactly(placement.device)) {
-    if (placement.reachable) pictureView_->ForgetPlacement();
-    return;
+  if (placement.direct) {
+    // The toolkit moves it too, to the nearest of its own pixels, once it
+    // lags too far, and the exact move after its own wins. A character
+    // whose steps kept it on heights the toolkit cannot reach (every other
+    // one at a scale of 2) was otherwise never moved by the toolkit, which
+    // went on taking it to stand where it had last put it: it never gave way
+    // to the active window, and bubbles, notices and its accessible extents
+    // went elsewhere.
+    if ((pos() - placement.logical).manhattanLength() > kToolkitLag) {
+      move(placement.logical);
+      pictureView_->ForgetPlacement();
+    }
+    if (pictureView_->PlaceWindowExactly(placement.device)) {
+      if (placement.reachable) pictureView_->ForgetPlacement();
+      return;
+    }
   }
   MoveWindow(placement.logical.x(), placement.logical.y());
 }

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -98,6 +99,14 @@ class WindowManagerView {
   bool InAboveLayer(const QWidget& widget) {
     auto state = Property(Id(widget), state_);
     return std::find(state.begin(), state.end(), above_) != state.end();
+  }
+  // Where the server has put a window's top-left corner.
+  QPoint Origin(const QWidget& widget) {
+    auto* reply = xcb_translate_coordinates_reply(
+        connection_, xcb_translate_coordinates(connection_, Id(widget), root_, 0, 0), nullptr);
+    const QPoint origin = reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
+    std::free(reply);
+    return origin;
   }
   bool OutOfTaskbars(const QWidget& widget) {
     auto state = Property(Id(widget), state_);
@@ -411,6 +420,26 @@ TEST_F(Stacking, ACharacterPassesBehindTheActiveSettingsDialogAndClicksReachItsF
   EXPECT_TRUE(WaitFor([&] { return !view_.InAboveLayer(character); }));
   character.SetTopmost(true);
   EXPECT_TRUE(WaitFor([&] { return view_.InAboveLayer(character); }));
+}
+
+// At a scale of 2 every other pixel of the server lies between two of the
+// toolkit's. A character whose steps kept it on those was never moved by the
+// toolkit, which went on taking it to stand where it had last put it: it
+// walked over the active viewer without giving way. Also run at scale 2.
+TEST_F(Stacking, TheToolkitKnowsWhereACharacterStandsOnAnyPixel) {
+  ASSERT_FALSE(program_->Hut().CharacterWindows().empty());
+  CharacterWindow& character = *program_->Hut().CharacterWindows()[0];
+  ASSERT_TRUE(WaitFor([&] { return view_.Shown(character); }));
+  const qreal ratio = character.devicePixelRatioF();
+  for (const QPoint device : {QPoint(301, 201), QPoint(403, 305), QPoint(200, 100), QPoint(501, 203)}) {
+    SCOPED_TRACE(device.x());
+    // It stands still wherever it is put, and is placed anew at each step.
+    character.Engine().MoveTo(device.x(), device.y());
+    ASSERT_TRUE(WaitFor([&] { return view_.Origin(character) == device; })) << view_.Origin(character).x();
+    const QPointF known = QPointF(character.pos()) * ratio;
+    EXPECT_LE(std::abs(known.x() - device.x()), ratio) << known.x();
+    EXPECT_LE(std::abs(known.y() - device.y()), ratio) << known.y();
+  }
 }
 
 // The viewer's tail pointed at a character standing behind the mail list
