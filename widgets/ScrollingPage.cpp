@@ -1,5 +1,9 @@
 #include "widgets/ScrollingPage.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QScrollBar>
 
 namespace mf {
@@ -16,6 +20,27 @@ ScrollingPage::ScrollingPage(QWidget* page) {
   setBackgroundRole(QPalette::NoRole);
   viewport()->setAutoFillBackground(false);
   page->setAutoFillBackground(false);
+  // Scrolling the page with the wheel went through a choice under the
+  // pointer and changed it unseen (a mail server's security, for one).
+  QList<QWidget*> turning;
+  for (QComboBox* box : page->findChildren<QComboBox*>()) turning.push_back(box);
+  for (QAbstractSpinBox* box : page->findChildren<QAbstractSpinBox*>()) turning.push_back(box);
+  for (QWidget* control : turning) {
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->installEventFilter(this);
+  }
+}
+
+bool ScrollingPage::eventFilter(QObject* watched, QEvent* event) {
+  // The area watches its own parts as well; only the page's choices and
+  // number fields are passed over.
+  QWidget* control = qobject_cast<QComboBox*>(watched);
+  if (control == nullptr) control = qobject_cast<QAbstractSpinBox*>(watched);
+  if (event->type() != QEvent::Wheel || control == nullptr || control->hasFocus()) {
+    return QScrollArea::eventFilter(watched, event);
+  }
+  QCoreApplication::sendEvent(verticalScrollBar(), event);
+  return true;
 }
 
 QSize ScrollingPage::sizeHint() const {

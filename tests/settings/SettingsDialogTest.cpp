@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <cstdlib>
 
 #include "platform/Files.h"
@@ -39,6 +40,27 @@ TEST_F(SettingsDialogTest, FirstStartShowsTheDefaults) {
   EXPECT_EQ(Control<QLineEdit>(dialog, "periodEdit")->text(), "20");
   EXPECT_EQ(timer, std::make_pair(1200000, true));
   EXPECT_EQ(Control<QTabWidget>(dialog, "pageTabs")->count(), 3);
+}
+
+// Scrolling a page that had to be made small went through the choice under
+// the pointer and changed a server's security unseen.
+TEST_F(SettingsDialogTest, TheWheelTurnsAChoiceOnlyOnceItHasTheKeyboard) {
+  SettingsDialog dialog(settings);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  auto* box = Control<QComboBox>(dialog, "pop3SecurityBox");
+  const QPoint middle = box->rect().center();
+  auto turn = [&] {
+    QWheelEvent wheel(middle, box->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+  };
+  const int before = box->currentIndex();
+  turn();
+  EXPECT_EQ(box->currentIndex(), before);
+  box->setFocus();
+  turn();
+  EXPECT_NE(box->currentIndex(), before);
 }
 
 TEST_F(SettingsDialogTest, TypingIntoThePeriodFieldIsFilteredAndNormalised) {
